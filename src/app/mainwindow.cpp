@@ -1,0 +1,331 @@
+#include "mainwindow.h"
+
+#include "signinwindow.h"
+#include "store/schema.h"
+#include "store/session.h"
+#include "ui/dialogs.h"
+#include "ui/widgets.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace app {
+
+namespace {
+
+struct MenuSpec {
+    const char* caption;
+    std::initializer_list<const char*> items;
+};
+
+// The main menu: top-level captions and their items, in order.
+const std::initializer_list<MenuSpec> kMenus = {
+    {"文件", {"备份", "退出"}},
+    {"编辑", {"复制", "剪切", "粘贴"}},
+    {"车辆管理", {"删除车辆", "增加车辆", "保存增加车辆"}},
+    {"车辆预警",
+     {"预警年审车辆", "预警二维车辆", "预警保险车辆", "预警管理车辆", "预警营运车辆", "本月需审车辆", "本月需维车辆",
+      "本月需保车辆", "本月需管车辆", "本月需营车辆", "脱审车辆", "脱维车辆", "脱保车辆", "脱管车辆", "脱营车辆"}},
+    {"车辆清单",
+     {"公司车辆台账清单", "预警年审车辆清单", "预警二维车辆清单", "预警保险车辆清单", "预警管理车辆清单",
+      "预警营运车辆清单", "本月需审车辆清单", "本月需维车辆清单", "本月需保车辆清单", "本月需管车辆清单",
+      "本月需营车辆清单", "脱审车辆清单", "脱维车辆清单", "脱保车辆清单", "脱管车辆清单", "脱营车辆清单",
+      "拉黑车辆清单"}},
+    {"保险理赔", {"报险清单"}},
+    {"统计查询", {"缴费查询"}},
+    {"设置", {"权限设置", "投保险种设置"}},
+    {"帮助", {"及时帮助", "联系我们"}},
+};
+
+struct ButtonSpec {
+    const char* name;
+    const char* caption;
+};
+
+const std::initializer_list<ButtonSpec> kButtons = {
+    {"超级按钮_增加车辆", "增加车辆"}, {"超级按钮_保存增加", "保存增加"}, {"超级按钮_删除车辆", "删除车辆"},
+    {"超级按钮_加记录", "加记录"},     {"超级按钮_修改记录", "修改记录"}, {"超级按钮_删除记录", "删除记录"},
+    {"超级按钮_刷新", "刷新"},         {"超级按钮_数据备份", "数据备份"},
+};
+
+const char* const kTabCaptions[7] = {"车辆具体信息", "审车信息", "二级维护信息", "保险信息",
+                                     "管理费用信息", "营运证信息", "违章查询"};
+const char* const kPageGroups[7] = {"分组框_基本信息", "分组框_审车",   "分组框_二级维护", "分组框_保险",
+                                    "分组框_管理费用", "分组框_营运证", "分组框_查询"};
+
+QString u(const char* s) { return QString::fromUtf8(s); }
+
+}  // namespace
+
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("MainWindow"));
+    setWindowTitle(QStringLiteral("Velmora"));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    parts_.window = this;
+    parts_.db = &db_;
+    parts_.backup = [this] { backupCommand(); };
+    buildMenus();
+    buildFrame();
+
+    clock1_ = new QTimer(this);  // period 0, no handler: kept only because the form has it
+    clock1_->setObjectName(QStringLiteral("时钟1"));
+    clock2_ = new QTimer(this);
+    clock2_->setObjectName(QStringLiteral("时钟2"));
+    clock2_->setInterval(100);
+    connect(clock2_, &QTimer::timeout, this, &MainWindow::updateReferenceMonth);
+    updateReferenceMonth();
+    clock2_->start();
+
+    connect(parts_.action(u("退出")), &QAction::triggered, this, &MainWindow::exitCommand);
+    connect(parts_.action(u("备份")), &QAction::triggered, this, &MainWindow::backupCommand);
+    connect(parts_.button(u("超级按钮_数据备份")), &QPushButton::clicked, this, &MainWindow::backupCommand);
+    connect(parts_.button(u("超级按钮_刷新")), &QPushButton::clicked, this, [this] {
+        if (parts_.refreshAlertTree)
+            parts_.refreshAlertTree();
+    });
+
+    AttachModules(parts_);
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildMenus()
+{
+    for (const MenuSpec& m : kMenus) {
+        QMenu* menu = menuBar()->addMenu(u(m.caption));
+        menu->setObjectName(QStringLiteral("菜单_") + u(m.caption));
+        menu->menuAction()->setObjectName(QStringLiteral("菜单_") + u(m.caption));
+        parts_.menus.insert(u(m.caption), menu);
+        for (const char* item : m.items) {
+            QAction* action = menu->addAction(u(item));
+            action->setObjectName(QStringLiteral("菜单_") + u(item));
+            parts_.actions.insert(u(item), action);
+        }
+    }
+    // 粘贴 stays off until a copy has put text on the clipboard.
+    parts_.action(u("粘贴"))->setEnabled(false);
+}
+
+void MainWindow::buildFrame()
+{
+    auto* central = new QWidget(this);
+    central->setObjectName(QStringLiteral("中央区域"));
+    auto* outer = new QVBoxLayout(central);
+    outer->setContentsMargins(4, 4, 4, 2);
+    outer->setSpacing(4);
+
+    auto* toolbar = new QHBoxLayout;
+    toolbar->setSpacing(4);
+    for (const ButtonSpec& b : kButtons) {
+        auto* button = new QPushButton(u(b.caption), central);
+        button->setObjectName(u(b.name));
+        button->setMinimumHeight(30);
+        toolbar->addWidget(button);
+        parts_.buttons.insert(u(b.name), button);
+    }
+    toolbar->addStretch(1);
+    outer->addLayout(toolbar);
+
+    auto* middle = new QHBoxLayout;
+    middle->setSpacing(4);
+
+    auto* left = new QVBoxLayout;
+    parts_.searchGroup = new QGroupBox(QStringLiteral("搜索"), central);
+    parts_.searchGroup->setObjectName(QStringLiteral("分组框_搜索"));
+    parts_.searchGroup->setFixedWidth(220);
+    left->addWidget(parts_.searchGroup);
+    parts_.tree = new QTreeWidget(central);
+    parts_.tree->setObjectName(QStringLiteral("树型框"));
+    parts_.tree->setHeaderHidden(true);
+    parts_.tree->setFixedWidth(220);
+    // The two display options of the tree: connecting lines and expand buttons.
+    parts_.tree->setRootIsDecorated(true);
+    parts_.tree->setAnimated(false);
+    left->addWidget(parts_.tree, 1);
+    middle->addLayout(left);
+
+    parts_.tabs = new QTabWidget(central);
+    parts_.tabs->setObjectName(QStringLiteral("高级选择夹1"));
+    for (int i = 0; i < 7; ++i) {
+        auto* page = new QWidget;
+        page->setObjectName(QStringLiteral("页面_%1").arg(i));
+        auto* pageLayout = new QVBoxLayout(page);
+        pageLayout->setContentsMargins(4, 4, 4, 4);
+        auto* group = new QGroupBox(page);
+        group->setObjectName(u(kPageGroups[i]));
+        pageLayout->addWidget(group);
+        parts_.pages[i] = group;
+        parts_.tabs->addTab(page, u(kTabCaptions[i]));
+    }
+    middle->addWidget(parts_.tabs, 1);
+
+    parts_.photoGroup = new QGroupBox(QStringLiteral("证件照片"), central);
+    parts_.photoGroup->setObjectName(QStringLiteral("分组框_照片"));
+    parts_.photoGroup->setFixedWidth(210);
+    auto* photos = new QVBoxLayout(parts_.photoGroup);
+    photos->setSpacing(2);
+    auto addCaption = [&](const char* text, const char* name) {
+        auto* label = new QLabel(u(text), parts_.photoGroup);
+        label->setObjectName(u(name));
+        photos->addWidget(label);
+    };
+    auto addPicture = [&](const char* name, QBoxLayout* into) {
+        auto* box = new ui::PictureBox(u(name), parts_.photoGroup);
+        into->addWidget(box, 1);
+    };
+    addCaption("车主身份证信息", "透明标签_车主身份证信息");
+    addPicture("图片框_身份证", photos);
+    addCaption("车辆照片信息", "透明标签_车辆照片信息");
+    auto* vehiclePhotos = new QVBoxLayout;
+    addPicture("图片框_车辆照片1", vehiclePhotos);
+    addPicture("图片框_车辆照片2", vehiclePhotos);
+    photos->addLayout(vehiclePhotos, 2);
+    addCaption("行车证信息", "透明标签_行车证信息");
+    auto* licences = new QVBoxLayout;
+    addPicture("图片框_行车证1", licences);
+    addPicture("图片框_行车证2", licences);
+    photos->addLayout(licences, 2);
+    middle->addWidget(parts_.photoGroup);
+    outer->addLayout(middle, 1);
+
+    auto* bar = new QGroupBox(central);
+    bar->setObjectName(QStringLiteral("分组框_下标"));
+    auto* barLayout = new QHBoxLayout(bar);
+    barLayout->setContentsMargins(6, 2, 6, 2);
+    parts_.statusTip = new QLabel(bar);
+    parts_.statusTip->setObjectName(QStringLiteral("标签_状态提示"));
+    parts_.statusTip->setMinimumWidth(400);
+    auto* company = new QLabel(QStringLiteral("Velmora 车辆档案管理系统"), bar);
+    company->setObjectName(QStringLiteral("标签_软件公司"));
+    company->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    barLayout->addWidget(parts_.statusTip, 1);
+    barLayout->addWidget(company, 1);
+    outer->addWidget(bar);
+
+    setCentralWidget(central);
+}
+
+bool MainWindow::initialise(const SignInStep& signIn)
+{
+    // Fill the screen (less a strip for the task bar), as the layouts size everything inside.
+    if (QScreen* screen = QApplication::primaryScreen()) {
+        const QRect r = screen->availableGeometry();
+        setGeometry(r.x(), r.y(), r.width(), qMax(600, r.height() - 30));
+    }
+
+    const bool signedIn = signIn ? signIn(this) : [this] {
+        SignInWindow window(this);
+        return window.exec() == QDialog::Accepted;
+    }();
+    if (!signedIn)
+        return false;
+
+    const QString path = store::DatabasePath();
+    if (!QFileInfo::exists(path))
+        ui::MessageBox(QStringLiteral("数据库丢失！"));
+    if (!db_.OpenDatabaseFile(path, store::kDatabasePassword))
+        ui::MessageBox(QStringLiteral("数据库打开失败！"));
+
+    for (const auto& step : parts_.startupSteps)
+        step();
+
+    ui::SetTabColours(parts_.tabs, 0, 0xffffff, 0xffff00, 0xffffff);
+    ui::SetTabColours(parts_.tabs, 6, 0xffffff, 0xffff00, 0xffffff);
+    applyPermissions();
+
+    if (parts_.refreshAlertTree)
+        parts_.refreshAlertTree();
+    return true;
+}
+
+void MainWindow::applyPermissions()
+{
+    const store::Permissions& p = store::session().OperatorPermissions;
+    parts_.menus.value(u("设置"))->menuAction()->setVisible(p.权限设置);
+    parts_.menus.value(u("统计查询"))->menuAction()->setVisible(p.统计查询);
+    if (!p.增删车辆) {
+        parts_.menus.value(u("车辆管理"))->menuAction()->setEnabled(false);
+        parts_.action(u("备份"))->setEnabled(false);
+        for (const char* name : {"超级按钮_数据备份", "超级按钮_增加车辆", "超级按钮_删除车辆", "超级按钮_保存增加"})
+            parts_.button(u(name))->setEnabled(false);
+    }
+}
+
+void MainWindow::updateReferenceMonth()
+{
+    const QDate today = store::Today();
+    store::session().ReferenceMonth = QDate(today.year(), today.month(), 1);
+}
+
+void MainWindow::exitCommand()
+{
+    if (ui::MessageBox(QStringLiteral("真的要退出吗？"), ui::Buttons::YesNo) != ui::Answer::Yes)
+        return;
+    db_.CloseDatabase();
+    close();
+}
+
+void MainWindow::backupCommand()
+{
+    const auto target = ui::dialogs().saveFile(this, QStringLiteral("数据备份"),
+                                               QDir(QDir::homePath()).filePath(QStringLiteral("clxx.mdb")),
+                                               QStringLiteral("数据库文件 (*.mdb)"));
+    if (!target)
+        return;
+    QString destination = *target;
+    if (QFileInfo(destination).suffix().isEmpty())
+        destination += QStringLiteral(".mdb");
+    const QString source = store::DatabasePath();
+    if (QFileInfo(source).absoluteFilePath() == QFileInfo(destination).absoluteFilePath()) {
+        ui::MessageBox(QStringLiteral("数据备份失败：不能备份到数据库文件本身！"));
+        return;
+    }
+    // Copy beside the target first and replace it only when the copy is whole, so that a failed
+    // backup never destroys an earlier one.
+    const QString partial = destination + QStringLiteral(".part");
+    QFile::remove(partial);
+    bool ok = QFile::copy(source, partial);
+    if (ok) {
+        QFile::remove(destination);
+        ok = QFile::rename(partial, destination);
+    }
+    if (!ok) {
+        QFile::remove(partial);
+        ui::MessageBox(QStringLiteral("数据备份失败！"));
+        return;
+    }
+    ui::MessageBox(QStringLiteral("数据备份成功！"));
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    // The closing question cannot keep the program open: the window closes whatever the answer.
+    if (!closingAsked_ && store::session().DataModifiedFlag == 1) {
+        closingAsked_ = true;
+        const ui::Answer answer = ui::MessageBox(QStringLiteral("当前数据已经被修改，请问是否备份？"),
+                                                 ui::Buttons::YesNoCancel, QStringLiteral("询问:"), this);
+        if (answer == ui::Answer::Yes)
+            backupCommand();
+        else if (answer == ui::Answer::No)
+            db_.CloseDatabase();
+    }
+    event->accept();
+}
+
+}  // namespace app

@@ -1,0 +1,10 @@
+#include "mainwindow.h"
+
+namespace app {
+
+void AttachModules(ui::MainParts& parts)
+{
+    (void)parts;
+}
+
+}  // namespace app

@@ -1,0 +1,58 @@
+#include "commands.h"
+
+#include "store/schema.h"
+
+#include <QDir>
+
+namespace cli {
+
+namespace {
+
+const char* const kUsage =
+    "用法：velmora-cli <命令> [选项]\n"
+    "  init [--data-dir DIR]    在数据目录中新建加密数据库 clxx.mdb（不覆盖已有文件）\n";
+
+// Takes "--name value" out of args; returns the value or an empty string.
+QString takeOption(QStringList& args, const QString& name)
+{
+    const int i = args.indexOf(name);
+    if (i < 0 || i + 1 >= args.size())
+        return {};
+    const QString value = args.at(i + 1);
+    args.remove(i, 2);
+    return value;
+}
+
+int init(QStringList args, QTextStream& out, QTextStream& err)
+{
+    const QString dir = takeOption(args, QStringLiteral("--data-dir"));
+    if (!dir.isEmpty())
+        qputenv("VELMORA_DATA_DIR", QDir(dir).absolutePath().toLocal8Bit());
+    const QString path = store::DatabasePath();
+    QString error;
+    if (!store::CreateDatabase(path, &error)) {
+        err << error << "\n";
+        return 1;
+    }
+    out << QStringLiteral("已创建数据库：%1\n初始管理员：%2  口令：%3\n")
+               .arg(QDir::toNativeSeparators(path), store::kInitialOperator, store::kInitialPassword);
+    return 0;
+}
+
+}  // namespace
+
+int Run(const QStringList& arguments, QTextStream& out, QTextStream& err)
+{
+    QStringList args = arguments;
+    if (args.isEmpty()) {
+        err << QString::fromUtf8(kUsage);
+        return 2;
+    }
+    const QString command = args.takeFirst();
+    if (command == QLatin1String("init"))
+        return init(args, out, err);
+    err << QStringLiteral("未知命令：%1\n").arg(command) << QString::fromUtf8(kUsage);
+    return 2;
+}
+
+}  // namespace cli

@@ -1,0 +1,470 @@
+#include "database.h"
+
+#include "translate.h"
+
+#include <QFileInfo>
+
+#ifndef SQLITE_HAS_CODEC
+#define SQLITE_HAS_CODEC 1
+#endif
+#include <sqlite3.h>
+
+namespace store {
+
+namespace {
+bool g_logging = false;
+QStringList g_log;
+
+// How long a connection waits for another connection's write lock before a statement fails.
+constexpr int kBusyTimeoutMs = 5000;
+}  // namespace
+
+struct DatabaseConnection::RecordSet {
+    QStringList columns;
+    QHash<QString, int> index;       // lower-case column name -> position
+    QList<QString> declaredTypes;    // per column, empty for expressions
+    std::vector<std::vector<QVariant>> rows;
+    int current = 0;
+};
+
+// ---- FieldValue -------------------------------------------------------------------------
+
+QString FieldValue::text() const
+{
+    if (isNull)
+        return {};
+    switch (kind) {
+    case FieldKind::DateTime:
+        return value.toDate().isValid() ? value.toDate().toString(Qt::ISODate) : value.toString();
+    case FieldKind::YesNo:
+        return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+    case FieldKind::Number: {
+        const double d = value.toDouble();
+        if (d == double(qint64(d)))
+            return QString::number(qint64(d));
+        return QString::number(d, 'g', 15);
+    }
+    default:
+        return value.toString();
+    }
+}
+
+double FieldValue::number() const
+{
+    if (isNull)
+        return 0;
+    if (kind == FieldKind::YesNo)
+        return value.toBool() ? -1 : 0;
+    bool ok = false;
+    const double d = kind == FieldKind::Number ? value.toDouble(&ok) : value.toString().trimmed().toDouble(&ok);
+    return ok ? d : 0;
+}
+
+QDate FieldValue::date() const
+{
+    if (isNull)
+        return {};
+    if (value.typeId() == QMetaType::QDate)
+        return value.toDate();
+    return ParseJetDate(value.toString());
+}
+
+bool FieldValue::yesNo() const
+{
+    if (isNull)
+        return false;
+    if (kind == FieldKind::Text) {
+        const QString t = value.toString().trimmed().toLower();
+        return t == QLatin1String("true") || t == QLatin1String("1") || t == QLatin1String("-1");
+    }
+    return value.toDouble() != 0;
+}
+
+QByteArray FieldValue::bytes() const
+{
+    if (isNull)
+        return {};
+    return value.toByteArray();
+}
+
+// ---- connection -------------------------------------------------------------------------
+
+DatabaseConnection::DatabaseConnection() = default;
+
+DatabaseConnection::~DatabaseConnection() { CloseDatabase(); }
+
+void DatabaseConnection::fail(const QString& message) { lastError_ = message; }
+
+bool DatabaseConnection::OpenDatabaseFile(const QString& path, const QString& password)
+{
+    CloseDatabase();
+    // Never create: a missing file must fail rather than leave an empty database behind.
+    if (!QFileInfo(path).isFile()) {
+        fail(QStringLiteral("file not found: %1").arg(path));
+        return false;
+    }
+    sqlite3* db = nullptr;
+    const QByteArray file = path.toUtf8();
+    if (sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+        fail(db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("cannot open"));
+        sqlite3_close(db);
+        return false;
+    }
+    const QByteArray key = password.toUtf8();
+    sqlite3_key(db, key.constData(), int(key.size()));
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    // A wrong key shows only when the first page is read: read it now, not at the first query.
+    char* err = nullptr;
+    if (sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, &err) != SQLITE_OK) {
+        fail(err ? QString::fromUtf8(err) : QStringLiteral("cannot read the database"));
+        sqlite3_free(err);
+        sqlite3_close(db);
+        return false;
+    }
+    // A rollback journal, never WAL: a plain copy of the file is then a whole backup.
+    sqlite3_exec(db, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
+    db_ = db;
+    lastError_.clear();
+    return true;
+}
+
+void DatabaseConnection::CloseDatabase()
+{
+    recordSets_.clear();
+    typeCache_.clear();
+    transactionDepth_ = 0;
+    if (db_) {
+        sqlite3_close_v2(db_);
+        db_ = nullptr;
+    }
+}
+
+QHash<QString, QString> DatabaseConnection::columnTypes(const QString& table)
+{
+    const QString key = table.toLower();
+    auto it = typeCache_.constFind(key);
+    if (it != typeCache_.constEnd())
+        return *it;
+    QHash<QString, QString> types;
+    if (!db_)
+        return types;
+    sqlite3_stmt* stmt = nullptr;
+    QString escaped = table;
+    escaped.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    const QByteArray sql = QStringLiteral("PRAGMA table_info(\"%1\")").arg(escaped).toUtf8();
+    if (sqlite3_prepare_v2(db_, sql.constData(), -1, &stmt, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(stmt) == SQLITE_ROW) {
+            const QString name = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1)));
+            QString type = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 2)));
+            if (sqlite3_column_int(stmt, 5) > 0)
+                type += QLatin1String(" PRIMARY KEY");
+            types.insert(name.toLower(), type);
+        }
+    }
+    sqlite3_finalize(stmt);
+    if (!types.isEmpty())
+        typeCache_.insert(key, types);
+    return types;
+}
+
+bool DatabaseConnection::execTranslated(const QString& sql, const QList<QByteArray>* binaries, int* bindIndex)
+{
+    const QByteArray utf8 = sql.toUtf8();
+    const char* tail = utf8.constData();
+    while (tail && *tail) {
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(db_, tail, -1, &stmt, &tail) != SQLITE_OK) {
+            fail(QString::fromUtf8(sqlite3_errmsg(db_)));
+            return false;
+        }
+        if (!stmt)
+            continue;  // trailing blanks or a lone semicolon
+        const int params = sqlite3_bind_parameter_count(stmt);
+        for (int p = 1; p <= params; ++p) {
+            if (!binaries || *bindIndex >= binaries->size()) {
+                sqlite3_bind_zeroblob(stmt, p, 0);
+            } else {
+                const QByteArray& b = binaries->at((*bindIndex)++);
+                sqlite3_bind_blob(stmt, p, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+            }
+        }
+        int rc;
+        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        }
+        if (rc != SQLITE_DONE) {
+            fail(QString::fromUtf8(sqlite3_errmsg(db_)));
+            sqlite3_finalize(stmt);
+            return false;
+        }
+        sqlite3_finalize(stmt);
+    }
+    return true;
+}
+
+bool DatabaseConnection::run(const QString& statement, const QList<QByteArray>* binaries)
+{
+    if (g_logging)
+        g_log << statement;
+    if (!db_) {
+        fail(QStringLiteral("database not open"));
+        return false;
+    }
+    SchemaLookup schema{[this](const QString& t) { return columnTypes(t); },
+                        [this](const QString& t) {
+                            QString sql;
+                            sqlite3_stmt* stmt = nullptr;
+                            if (sqlite3_prepare_v2(db_, "SELECT sql FROM sqlite_master WHERE type='table' AND name=?1",
+                                                   -1, &stmt, nullptr) == SQLITE_OK) {
+                                const QByteArray name = t.toUtf8();
+                                sqlite3_bind_text(stmt, 1, name.constData(), int(name.size()), SQLITE_TRANSIENT);
+                                if (sqlite3_step(stmt) == SQLITE_ROW)
+                                    sql = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+                            }
+                            sqlite3_finalize(stmt);
+                            return sql;
+                        }};
+    const Translation tr = TranslateStatement(statement, schema);
+    if (!tr.ok()) {
+        fail(tr.error);
+        return false;
+    }
+    if (tr.changesSchema)
+        typeCache_.clear();
+    // Several SQLite statements stand for one program statement: all of them or none.
+    const bool group = tr.statements.size() > 1;
+    if (group && sqlite3_exec(db_, "SAVEPOINT jet_statement", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        fail(QString::fromUtf8(sqlite3_errmsg(db_)));
+        return false;
+    }
+    int bindIndex = 0;
+    bool ok = true;
+    for (const QString& sql : tr.statements) {
+        if (!execTranslated(sql, binaries, &bindIndex)) {
+            ok = false;
+            break;
+        }
+    }
+    if (group) {
+        if (!ok)
+            sqlite3_exec(db_, "ROLLBACK TO jet_statement", nullptr, nullptr, nullptr);
+        sqlite3_exec(db_, "RELEASE jet_statement", nullptr, nullptr, nullptr);
+        typeCache_.clear();
+    }
+    if (ok)
+        lastError_.clear();
+    return ok;
+}
+
+bool DatabaseConnection::ExecuteStatement(const QString& statement) { return run(statement, nullptr); }
+
+bool DatabaseConnection::ExecuteWithBinaries(const QString& statement, const QList<QByteArray>& binaries)
+{
+    return run(statement, &binaries);
+}
+
+int DatabaseConnection::OpenRecordSet(const QString& select)
+{
+    if (g_logging)
+        g_log << select;
+    if (!db_) {
+        fail(QStringLiteral("database not open"));
+        return 0;
+    }
+    const Translation tr = TranslateStatement(select, {[this](const QString& t) { return columnTypes(t); }, {}});
+    if (!tr.ok() || tr.statements.size() != 1) {
+        fail(tr.ok() ? QStringLiteral("not a query") : tr.error);
+        return 0;
+    }
+    const QByteArray sql = tr.statements.first().toUtf8();
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db_, sql.constData(), -1, &stmt, nullptr) != SQLITE_OK || !stmt) {
+        fail(QString::fromUtf8(sqlite3_errmsg(db_)));
+        sqlite3_finalize(stmt);
+        return 0;
+    }
+    auto rs = std::make_unique<RecordSet>();
+    const int ncol = sqlite3_column_count(stmt);
+    for (int c = 0; c < ncol; ++c) {
+        const QString name = QString::fromUtf8(sqlite3_column_name(stmt, c));
+        rs->columns << name;
+        if (!rs->index.contains(name.toLower()))
+            rs->index.insert(name.toLower(), c);
+        const char* decl = sqlite3_column_decltype(stmt, c);
+        rs->declaredTypes << (decl ? QString::fromUtf8(decl) : QString());
+    }
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        std::vector<QVariant> row(ncol);
+        for (int c = 0; c < ncol; ++c) {
+            switch (sqlite3_column_type(stmt, c)) {
+            case SQLITE_INTEGER:
+                row[c] = QVariant(qint64(sqlite3_column_int64(stmt, c)));
+                break;
+            case SQLITE_FLOAT:
+                row[c] = QVariant(sqlite3_column_double(stmt, c));
+                break;
+            case SQLITE_TEXT:
+                row[c] = QVariant(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, c)),
+                                                    sqlite3_column_bytes(stmt, c)));
+                break;
+            case SQLITE_BLOB: {
+                const void* data = sqlite3_column_blob(stmt, c);
+                row[c] = QVariant(QByteArray(static_cast<const char*>(data), sqlite3_column_bytes(stmt, c)));
+                break;
+            }
+            default:
+                break;  // null stays an invalid QVariant
+            }
+        }
+        rs->rows.push_back(std::move(row));
+    }
+    if (rc != SQLITE_DONE) {
+        fail(QString::fromUtf8(sqlite3_errmsg(db_)));
+        sqlite3_finalize(stmt);
+        return 0;
+    }
+    sqlite3_finalize(stmt);
+    const int handle = nextHandle_++;
+    recordSets_[handle] = std::move(rs);
+    lastError_.clear();
+    return handle;
+}
+
+void DatabaseConnection::MoveFirst(int handle)
+{
+    if (auto it = recordSets_.find(handle); it != recordSets_.end())
+        it->second->current = 0;
+}
+
+void DatabaseConnection::MoveLast(int handle)
+{
+    if (auto it = recordSets_.find(handle); it != recordSets_.end())
+        it->second->current = it->second->rows.empty() ? 0 : int(it->second->rows.size()) - 1;
+}
+
+void DatabaseConnection::MoveNext(int handle)
+{
+    if (auto it = recordSets_.find(handle); it != recordSets_.end() && it->second->current < int(it->second->rows.size()))
+        ++it->second->current;
+}
+
+bool DatabaseConnection::AtEnd(int handle) const
+{
+    auto it = recordSets_.find(handle);
+    return it == recordSets_.end() || it->second->current >= int(it->second->rows.size());
+}
+
+int DatabaseConnection::RowCount(int handle) const
+{
+    auto it = recordSets_.find(handle);
+    return it == recordSets_.end() ? 0 : int(it->second->rows.size());
+}
+
+QStringList DatabaseConnection::Columns(int handle) const
+{
+    auto it = recordSets_.find(handle);
+    return it == recordSets_.end() ? QStringList{} : it->second->columns;
+}
+
+FieldValue DatabaseConnection::ReadField(int handle, const QString& column) const
+{
+    FieldValue f;
+    auto it = recordSets_.find(handle);
+    if (it == recordSets_.end())
+        return f;
+    const RecordSet& rs = *it->second;
+    const int c = rs.index.value(column.toLower(), -1);
+    if (c < 0 || rs.current < 0 || rs.current >= int(rs.rows.size()))
+        return f;
+    const QVariant& v = rs.rows[rs.current][c];
+    const QString& decl = rs.declaredTypes[c];
+    const QString upper = decl.toUpper();
+    if (IsDateType(decl))
+        f.kind = FieldKind::DateTime;
+    else if (IsYesNoType(decl))
+        f.kind = FieldKind::YesNo;
+    else if (upper.contains(QLatin1String("BLOB")) || upper.contains(QLatin1String("BINARY")))
+        f.kind = FieldKind::Bytes;
+    else if (upper.contains(QLatin1String("INT")) || upper.contains(QLatin1String("NUM")) ||
+             upper.contains(QLatin1String("REAL")) || upper.contains(QLatin1String("DOUB")))
+        f.kind = FieldKind::Number;
+    else if (!decl.isEmpty())
+        f.kind = FieldKind::Text;
+    else if (v.typeId() == QMetaType::LongLong || v.typeId() == QMetaType::Double)
+        f.kind = FieldKind::Number;
+    else if (v.typeId() == QMetaType::QByteArray)
+        f.kind = FieldKind::Bytes;
+    f.isNull = !v.isValid();
+    if (f.isNull) {
+        // Text and bytes read as empty; the other kinds keep an invalid value.
+        if (f.kind == FieldKind::Text)
+            f.value = QString();
+        else if (f.kind == FieldKind::Bytes)
+            f.value = QByteArray();
+        return f;
+    }
+    if (f.kind == FieldKind::DateTime) {
+        const QDate d = QDate::fromString(v.toString().left(10), Qt::ISODate);
+        f.value = d.isValid() ? QVariant(d) : v;
+    } else if (f.kind == FieldKind::YesNo) {
+        f.value = v.toDouble() != 0;
+    } else {
+        f.value = v;
+    }
+    return f;
+}
+
+void DatabaseConnection::CloseRecordSet(int handle) { recordSets_.erase(handle); }
+
+bool DatabaseConnection::BeginTransaction()
+{
+    if (!db_)
+        return false;
+    const QByteArray sql = transactionDepth_ == 0 ? QByteArray("BEGIN IMMEDIATE")
+                                                  : QByteArray("SAVEPOINT t") + QByteArray::number(transactionDepth_);
+    if (sqlite3_exec(db_, sql.constData(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+        fail(QString::fromUtf8(sqlite3_errmsg(db_)));
+        return false;
+    }
+    ++transactionDepth_;
+    return true;
+}
+
+bool DatabaseConnection::CommitTransaction()
+{
+    if (!db_ || transactionDepth_ == 0)
+        return false;
+    --transactionDepth_;
+    const QByteArray sql = transactionDepth_ == 0 ? QByteArray("COMMIT")
+                                                  : QByteArray("RELEASE t") + QByteArray::number(transactionDepth_);
+    if (sqlite3_exec(db_, sql.constData(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+        fail(QString::fromUtf8(sqlite3_errmsg(db_)));
+        if (transactionDepth_ == 0)
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        typeCache_.clear();
+        return false;
+    }
+    return true;
+}
+
+void DatabaseConnection::RollbackTransaction()
+{
+    if (!db_ || transactionDepth_ == 0)
+        return;
+    --transactionDepth_;
+    if (transactionDepth_ == 0) {
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    } else {
+        const QByteArray n = QByteArray::number(transactionDepth_);
+        sqlite3_exec(db_, ("ROLLBACK TO t" + n).constData(), nullptr, nullptr, nullptr);
+        sqlite3_exec(db_, ("RELEASE t" + n).constData(), nullptr, nullptr, nullptr);
+    }
+    // A rolled-back create or drop leaves cached column types stale.
+    typeCache_.clear();
+}
+
+void DatabaseConnection::SetStatementLogging(bool on) { g_logging = on; }
+QStringList DatabaseConnection::StatementLog() { return g_log; }
+void DatabaseConnection::ClearStatementLog() { g_log.clear(); }
+
+}  // namespace store

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDate>
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <map>
+#include <memory>
+#include <vector>
+
+struct sqlite3;
+
+namespace store {
+
+// The kind a column value is read back as, after the declared type of its column.
+enum class FieldKind { Text, Number, DateTime, YesNo, Bytes };
+
+struct FieldValue {
+    FieldKind kind = FieldKind::Text;
+    bool isNull = true;
+    QVariant value;
+
+    QString text() const;      // dates as YYYY-MM-DD, yes/no as true/false, null as empty
+    double number() const;     // text converted where it holds a number, else 0
+    QDate date() const;        // invalid when null or not a date
+    bool yesNo() const;        // null reads as false
+    QByteArray bytes() const;  // null reads as empty
+};
+
+// One connection to the encrypted database file. Statements are written in the program's
+// Jet dialect and translated before SQLite sees them (see translate.h).
+class DatabaseConnection {
+public:
+    DatabaseConnection();
+    ~DatabaseConnection();
+    DatabaseConnection(const DatabaseConnection&) = delete;
+    DatabaseConnection& operator=(const DatabaseConnection&) = delete;
+
+    // Opens an existing file only; a missing file or a wrong password fails here.
+    bool OpenDatabaseFile(const QString& path, const QString& password);
+    bool IsOpen() const { return db_ != nullptr; }
+    void CloseDatabase();
+
+    bool ExecuteStatement(const QString& statement);
+    // Each "?" is bound in order to the next array; an empty array stores an empty value.
+    bool ExecuteWithBinaries(const QString& statement, const QList<QByteArray>& binaries);
+
+    // Returns a handle, 0 on failure. The first row (if any) is current.
+    int OpenRecordSet(const QString& select);
+    void MoveFirst(int handle);
+    void MoveLast(int handle);
+    void MoveNext(int handle);
+    bool AtEnd(int handle) const;
+    int RowCount(int handle) const;
+    FieldValue ReadField(int handle, const QString& column) const;
+    QStringList Columns(int handle) const;
+    void CloseRecordSet(int handle);
+
+    // All-or-nothing groups of statements. Nested calls use savepoints.
+    bool BeginTransaction();
+    bool CommitTransaction();
+    void RollbackTransaction();
+
+    QString LastError() const { return lastError_; }
+
+    // Every statement text handed to the connection, as the caller wrote it, in order.
+    // Off by default; tests switch it on to compare what a command sent.
+    static void SetStatementLogging(bool on);
+    static QStringList StatementLog();
+    static void ClearStatementLog();
+
+private:
+    struct RecordSet;
+    bool run(const QString& statement, const QList<QByteArray>* binaries);
+    bool execTranslated(const QString& sql, const QList<QByteArray>* binaries, int* bindIndex);
+    QHash<QString, QString> columnTypes(const QString& table);
+    void fail(const QString& message);
+
+    sqlite3* db_ = nullptr;
+    QString lastError_;
+    int nextHandle_ = 1;
+    int transactionDepth_ = 0;
+    std::map<int, std::unique_ptr<RecordSet>> recordSets_;
+    QHash<QString, QHash<QString, QString>> typeCache_;
+};
+
+}  // namespace store

@@ -1,0 +1,234 @@
+#include "schema.h"
+
+#include "database.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#ifndef SQLITE_HAS_CODEC
+#define SQLITE_HAS_CODEC 1
+#endif
+#include <sqlite3.h>
+
+namespace store {
+
+const QList<ColumnDef>& VehicleColumns()
+{
+    using T = ColumnType;
+    using G = Group;
+    static const QList<ColumnDef> columns = {
+        {"编号", T::Number, G::Key},
+        {"档案编号", T::Text, G::Basic},
+        {"车主姓名", T::Text, G::Basic},
+        {"车主电话", T::Text, G::Basic},
+        {"从业资格证号", T::Text, G::Basic},
+        {"车主身份证号", T::Text, G::Basic},
+        {"车主详细住址", T::Text, G::Basic},
+        {"主车牌号", T::Text, G::Basic},
+        {"挂车牌号", T::Text, G::Basic},
+        {"买入日期", T::Date, G::Basic},
+        {"主车架号", T::Text, G::Basic},
+        {"挂车架号", T::Text, G::Basic},
+        {"主车吨位", T::Text, G::Basic},
+        {"挂车吨位", T::Text, G::Basic},
+        {"主车品牌", T::Text, G::Basic},
+        {"挂车品牌", T::Text, G::Basic},
+        {"驾驶员A身份证号", T::Text, G::Basic},
+        {"A姓名", T::Text, G::Basic},
+        {"驾驶员B身份证号", T::Text, G::Basic},
+        {"B姓名", T::Text, G::Basic},
+        {"车辆颜色", T::Text, G::Basic},
+        {"购车方式", T::Text, G::Basic},
+        {"发动机号", T::Text, G::Basic},
+        {"基本信息备注", T::Text, G::Basic},
+        {"车辆状态", T::Text, G::Basic},
+        {"车主身份证信息", T::Bytes, G::Basic},
+        {"车辆照片信息", T::Bytes, G::Basic},
+        {"车辆照片信息2", T::Bytes, G::Basic},
+        {"行车证信息1", T::Bytes, G::Basic},
+        {"行车证信息2", T::Bytes, G::Basic},
+        {"下次审车日期", T::Date, G::Inspection},
+        {"下次挂车审车日期", T::Date, G::Inspection},
+        {"审车是否通知车主", T::Text, G::Inspection},
+        {"审车应缴费用", T::Text, G::Inspection},
+        {"审车已缴费用", T::Text, G::Inspection},
+        {"审车缴费日期", T::Date, G::Inspection},
+        {"审车备注", T::Text, G::Inspection},
+        {"是否脱审", T::YesNo, G::Inspection},
+        {"是否提醒主车审车", T::YesNo, G::Inspection},
+        {"是否提醒挂车审车", T::YesNo, G::Inspection},
+        {"审车车号", T::Text, G::Inspection},
+        {"下次二维日期", T::Date, G::Maintenance},
+        {"二维是否通知车主", T::Text, G::Maintenance},
+        {"二维卡号", T::Text, G::Maintenance},
+        {"二维应缴费用", T::Text, G::Maintenance},
+        {"二维已缴费用", T::Text, G::Maintenance},
+        {"二维缴费日期", T::Date, G::Maintenance},
+        {"二维备注", T::Text, G::Maintenance},
+        {"二维驻外", T::YesNo, G::Maintenance},
+        {"是否脱维", T::YesNo, G::Maintenance},
+        {"是否提醒二维", T::YesNo, G::Maintenance},
+        {"二维车号", T::Text, G::Maintenance},
+        {"下次保险日期", T::Date, G::Insurance},
+        {"下次挂车保险日期", T::Date, G::Insurance},
+        {"保险公司名称", T::Text, G::Insurance},
+        {"投保险种", T::Text, G::Insurance},
+        {"保单号", T::Text, G::Insurance},
+        {"强险单号", T::Text, G::Insurance},
+        {"挂车商险单号", T::Text, G::Insurance},
+        {"挂车强险单号", T::Text, G::Insurance},
+        {"交强险", T::Text, G::Insurance},
+        {"车损", T::Text, G::Insurance},
+        {"三责", T::Text, G::Insurance},
+        {"人员", T::Text, G::Insurance},
+        {"不计免赔", T::Text, G::Insurance},
+        {"其他", T::Text, G::Insurance},
+        {"保险应缴费用", T::Text, G::Insurance},
+        {"保险已缴费用", T::Text, G::Insurance},
+        {"保险缴费日期", T::Date, G::Insurance},
+        {"保险备注", T::Text, G::Insurance},
+        {"保险是否通知车主", T::Text, G::Insurance},
+        {"是否脱保", T::YesNo, G::Insurance},
+        {"是否提醒保险", T::YesNo, G::Insurance},
+        {"是否提醒挂车保险", T::YesNo, G::Insurance},
+        {"保险车号", T::Text, G::Insurance},
+        {"下次管理费用日期", T::Date, G::ManagementFee},
+        {"管理费是否通知车主", T::Text, G::ManagementFee},
+        {"管理应缴费用", T::Text, G::ManagementFee},
+        {"管理已缴费用", T::Text, G::ManagementFee},
+        {"管理缴费日期", T::Date, G::ManagementFee},
+        {"管理备注", T::Text, G::ManagementFee},
+        {"是否脱管", T::YesNo, G::ManagementFee},
+        {"是否提醒管理", T::YesNo, G::ManagementFee},
+        {"管理车号", T::Text, G::ManagementFee},
+        {"营运证办理日期", T::Date, G::OperatingPermit},
+        {"下次营运证日期", T::Date, G::OperatingPermit},
+        {"营运证是否通知车主", T::Text, G::OperatingPermit},
+        {"营运证号", T::Text, G::OperatingPermit},
+        {"是否驻内", T::Text, G::OperatingPermit},
+        {"营运证应缴费用", T::Text, G::OperatingPermit},
+        {"营运证已缴费用", T::Text, G::OperatingPermit},
+        {"营运缴费日期", T::Date, G::OperatingPermit},
+        {"营运证备注", T::Text, G::OperatingPermit},
+        {"是否脱营", T::YesNo, G::OperatingPermit},
+        {"是否提醒营运", T::YesNo, G::OperatingPermit},
+        {"营运车号", T::Text, G::OperatingPermit},
+    };
+    return columns;
+}
+
+QString DataDirectory()
+{
+    const QByteArray env = qgetenv("VELMORA_DATA_DIR");
+    if (!env.isEmpty())
+        return QDir(QString::fromLocal8Bit(env)).absolutePath();
+    if (QCoreApplication::instance())
+        return QCoreApplication::applicationDirPath();
+    return QDir::currentPath();
+}
+
+QString DatabasePath() { return QDir(DataDirectory()).filePath(kDatabaseFileName); }
+
+namespace {
+
+QString columnSql(const ColumnDef& c)
+{
+    const QString name = QLatin1Char('"') + c.name + QLatin1Char('"');
+    switch (c.type) {
+    case ColumnType::Number:
+        return name + QLatin1String(" INTEGER PRIMARY KEY AUTOINCREMENT");
+    case ColumnType::Text:
+        return name + QLatin1String(" TEXT");
+    case ColumnType::Date:
+        // ISO text only: a value that is not a real calendar date is refused.
+        return QStringLiteral("%1 DATE CHECK (%1 IS NULL OR coalesce(date(%1) = %1, 0))").arg(name);
+    case ColumnType::YesNo:
+        return name + QLatin1String(" YESNO DEFAULT 0");
+    case ColumnType::Bytes:
+        return name + QLatin1String(" BLOB");
+    }
+    return name;
+}
+
+QString dateColumn(const char* name)
+{
+    return columnSql({QString::fromUtf8(name), ColumnType::Date, Group::Basic});
+}
+
+QStringList schemaStatements()
+{
+    QStringList cols;
+    for (const ColumnDef& c : VehicleColumns())
+        cols << columnSql(c);
+    QStringList sql;
+    sql << QStringLiteral("CREATE TABLE \"yangbiao\" (%1)").arg(cols.join(QLatin1String(", ")));
+    sql << QStringLiteral("CREATE TABLE \"总表\" (\"档案编号\" TEXT, \"车牌号\" TEXT)");
+    sql << QStringLiteral("CREATE TABLE \"权限\" (\"编号\" INTEGER PRIMARY KEY AUTOINCREMENT, \"用户名\" TEXT, "
+                          "\"密码\" TEXT, \"增删车辆\" YESNO DEFAULT 0, \"修改车辆信息\" YESNO DEFAULT 0, "
+                          "\"增加车辆信息\" YESNO DEFAULT 0, \"费用可见\" YESNO DEFAULT 0, "
+                          "\"统计查询\" YESNO DEFAULT 0, \"权限设置\" YESNO DEFAULT 0)");
+    sql << QStringLiteral("CREATE TABLE \"险种名称\" (\"险种名称\" TEXT)");
+    sql << QStringLiteral("CREATE TABLE \"报险表\" (\"编号\" INTEGER PRIMARY KEY AUTOINCREMENT, %1, "
+                          "\"主车牌号\" TEXT, \"车主姓名\" TEXT, \"车主电话\" TEXT, \"保险公司名称\" TEXT, "
+                          "\"保单号\" TEXT, \"理赔金额\" TEXT, \"是否结案\" YESNO DEFAULT 0, \"备注\" TEXT)")
+               .arg(dateColumn("报险日期"));
+    sql << QStringLiteral("INSERT INTO \"权限\" (\"用户名\", \"密码\", \"增删车辆\", \"修改车辆信息\", \"增加车辆信息\", "
+                          "\"费用可见\", \"统计查询\", \"权限设置\") VALUES ('%1', '%2', 1, 1, 1, 1, 1, 1)")
+               .arg(kInitialOperator, kInitialPassword);
+    for (const char* kind : {"交强险", "商业险", "车辆损失险", "第三者责任险", "车上人员责任险", "不计免赔险"})
+        sql << QStringLiteral("INSERT INTO \"险种名称\" (\"险种名称\") VALUES ('%1')").arg(QString::fromUtf8(kind));
+    return sql;
+}
+
+}  // namespace
+
+bool CreateDatabase(const QString& path, QString* error)
+{
+    auto setError = [&](const QString& e) {
+        if (error)
+            *error = e;
+        return false;
+    };
+    if (QFileInfo::exists(path))
+        return setError(QStringLiteral("数据库文件已存在，不会覆盖：%1").arg(path));
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+        return setError(QStringLiteral("无法创建目录：%1").arg(QFileInfo(path).absolutePath()));
+
+    // Build under a temporary name, then rename: a half-made file never carries the real name.
+    const QString temp = path + QLatin1String(".new");
+    QFile::remove(temp);
+    sqlite3* db = nullptr;
+    const QByteArray file = temp.toUtf8();
+    if (sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        return setError(QStringLiteral("无法创建数据库文件：%1").arg(temp));
+    }
+    const QByteArray key = kDatabasePassword.toUtf8();
+    sqlite3_key(db, key.constData(), int(key.size()));
+    QString failure;
+    QStringList statements = schemaStatements();
+    statements.prepend(QStringLiteral("BEGIN"));
+    statements << QStringLiteral("COMMIT");
+    for (const QString& s : statements) {
+        char* err = nullptr;
+        if (sqlite3_exec(db, s.toUtf8().constData(), nullptr, nullptr, &err) != SQLITE_OK) {
+            failure = QString::fromUtf8(err ? err : "unknown error");
+            sqlite3_free(err);
+            break;
+        }
+    }
+    sqlite3_close(db);
+    if (!failure.isEmpty()) {
+        QFile::remove(temp);
+        return setError(QStringLiteral("创建数据库失败：%1").arg(failure));
+    }
+    if (!QFile::rename(temp, path)) {
+        QFile::remove(temp);
+        return setError(QStringLiteral("无法写入数据库文件：%1").arg(path));
+    }
+    return true;
+}
+
+}  // namespace store

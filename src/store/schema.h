@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace store {
+
+// The file's password and name, fixed for every installation.
+inline const QString kDatabasePassword = QStringLiteral("4062719");
+inline const QString kDatabaseFileName = QStringLiteral("clxx.mdb");
+
+// The initial operator created with a new database (holds every permission).
+inline const QString kInitialOperator = QStringLiteral("管理员");
+inline const QString kInitialPassword = QStringLiteral("529");
+
+enum class ColumnType { Number, Text, Date, YesNo, Bytes };
+
+// Column groups of a vehicle's history table; a row carries one group.
+enum class Group { Key, Basic, Inspection, Maintenance, Insurance, ManagementFee, OperatingPermit };
+
+struct ColumnDef {
+    QString name;
+    ColumnType type;
+    Group group;
+};
+
+// The 96 columns of the template table yangbiao (and so of every vehicle table), in order.
+const QList<ColumnDef>& VehicleColumns();
+
+// Folder holding clxx.mdb: $VELMORA_DATA_DIR when set, else the program's own folder.
+QString DataDirectory();
+QString DatabasePath();
+
+// Creates a new encrypted database with the fixed tables, the initial operator and a few
+// insurance kinds. Refuses to touch an existing file. On failure nothing is left behind.
+bool CreateDatabase(const QString& path, QString* error = nullptr);
+
+}  // namespace store

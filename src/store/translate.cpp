@@ -1,0 +1,380 @@
+#include "translate.h"
+
+#include <QRegularExpression>
+
+#include <vector>
+
+namespace store {
+
+namespace {
+
+enum class Tok { Space, String, Ident, Hash, Word, Number, Punct };
+
+struct Token {
+    Tok type;
+    QString text;  // source text; for String the unquoted value, for Ident the bare name
+};
+
+bool isWordChar(QChar c)
+{
+    return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('$') || c.unicode() >= 0x80;
+}
+
+bool tokenize(const QString& s, std::vector<Token>& out, QString& error)
+{
+    int i = 0;
+    const int n = s.size();
+    while (i < n) {
+        const QChar c = s[i];
+        if (c.isSpace()) {
+            int j = i;
+            while (j < n && s[j].isSpace())
+                ++j;
+            out.push_back({Tok::Space, s.mid(i, j - i)});
+            i = j;
+        } else if (c == QLatin1Char('\'')) {
+            QString value;
+            int j = i + 1;
+            bool closed = false;
+            while (j < n) {
+                if (s[j] == QLatin1Char('\'')) {
+                    if (j + 1 < n && s[j + 1] == QLatin1Char('\'')) {
+                        value += QLatin1Char('\'');
+                        j += 2;
+                        continue;
+                    }
+                    closed = true;
+                    ++j;
+                    break;
+                }
+                value += s[j++];
+            }
+            if (!closed) {
+                error = QStringLiteral("unterminated text literal");
+                return false;
+            }
+            out.push_back({Tok::String, value});
+            i = j;
+        } else if (c == QLatin1Char('[') || c == QLatin1Char('"') || c == QLatin1Char('`')) {
+            const QChar close = c == QLatin1Char('[') ? QLatin1Char(']') : c;
+            const int j = s.indexOf(close, i + 1);
+            if (j < 0) {
+                error = QStringLiteral("unterminated name");
+                return false;
+            }
+            out.push_back({Tok::Ident, s.mid(i + 1, j - i - 1)});
+            i = j + 1;
+        } else if (c == QLatin1Char('#')) {
+            const int j = s.indexOf(QLatin1Char('#'), i + 1);
+            if (j < 0) {
+                error = QStringLiteral("unterminated date literal");
+                return false;
+            }
+            out.push_back({Tok::Hash, s.mid(i + 1, j - i - 1).trimmed()});
+            i = j + 1;
+        } else if (isWordChar(c)) {
+            int j = i;
+            while (j < n && (isWordChar(s[j]) || (s[j] == QLatin1Char('.') && j > i && s[i].isDigit())))
+                ++j;
+            const QString word = s.mid(i, j - i);
+            bool numeric = true;
+            for (QChar w : word)
+                numeric = numeric && (w.isDigit() || w == QLatin1Char('.'));
+            out.push_back({numeric ? Tok::Number : Tok::Word, word});
+            i = j;
+        } else {
+            out.push_back({Tok::Punct, QString(c)});
+            ++i;
+        }
+    }
+    return true;
+}
+
+QString quoteIdent(const QString& name)
+{
+    QString escaped = name;
+    escaped.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + escaped + QLatin1Char('"');
+}
+
+QString quoteString(const QString& value)
+{
+    QString escaped = value;
+    escaped.replace(QLatin1Char('\''), QLatin1String("''"));
+    return QLatin1Char('\'') + escaped + QLatin1Char('\'');
+}
+
+bool isAsciiKeywordish(const QString& word)
+{
+    for (QChar c : word)
+        if (c.unicode() >= 0x80)
+            return false;
+    return !word.isEmpty() && !word[0].isDigit();
+}
+
+bool isWord(const Token& t, const char* keyword)
+{
+    return t.type == Tok::Word && t.text.compare(QLatin1String(keyword), Qt::CaseInsensitive) == 0;
+}
+
+bool isPunct(const Token& t, char c) { return t.type == Tok::Punct && t.text == QLatin1Char(c); }
+
+bool isName(const Token& t) { return t.type == Tok::Word || t.type == Tok::Ident; }
+
+// Positions of the non-blank tokens, so that patterns can be matched whatever the spacing.
+std::vector<int> significant(const std::vector<Token>& tokens)
+{
+    std::vector<int> idx;
+    for (int i = 0; i < int(tokens.size()); ++i)
+        if (tokens[i].type != Tok::Space)
+            idx.push_back(i);
+    return idx;
+}
+
+QString renderToken(const Token& t, QString& error)
+{
+    switch (t.type) {
+    case Tok::Space:
+    case Tok::Number:
+    case Tok::Punct:
+        return t.text;
+    case Tok::String:
+        return quoteString(t.text);
+    case Tok::Ident:
+        return quoteIdent(t.text);
+    case Tok::Hash: {
+        const QDate d = ParseJetDate(t.text);
+        if (!d.isValid()) {
+            error = QStringLiteral("invalid date literal #%1#").arg(t.text);
+            return {};
+        }
+        return quoteString(d.toString(Qt::ISODate));
+    }
+    case Tok::Word:
+        if (t.text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
+            return QStringLiteral("1");
+        if (t.text.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
+            return QStringLiteral("0");
+        return isAsciiKeywordish(t.text) ? t.text : quoteIdent(t.text);
+    }
+    return t.text;
+}
+
+QString render(const std::vector<Token>& tokens, int from, int to, QString& error)
+{
+    QString out;
+    for (int i = from; i < to && error.isEmpty(); ++i)
+        out += renderToken(tokens[i], error);
+    return out;
+}
+
+// Makes a text value headed for a date column ISO text; an empty text stores no date.
+bool normaliseDateValue(Token& value, const QString& column, QString& error)
+{
+    if (value.type != Tok::String)
+        return true;
+    if (value.text.trimmed().isEmpty()) {
+        value = {Tok::Word, QStringLiteral("NULL")};
+        return true;
+    }
+    const QDate d = ParseJetDate(value.text);
+    if (!d.isValid()) {
+        error = QStringLiteral("'%1' is not a valid date for column %2").arg(value.text, column);
+        return false;
+    }
+    value.text = d.toString(Qt::ISODate);
+    return true;
+}
+
+// Splits the significant tokens between positions [from, to) at top-level commas.
+std::vector<std::pair<int, int>> splitTopLevel(const std::vector<Token>& tokens, const std::vector<int>& sig, int from,
+                                               int to)
+{
+    std::vector<std::pair<int, int>> parts;
+    int depth = 0;
+    int start = from;
+    for (int k = from; k < to; ++k) {
+        const Token& t = tokens[sig[k]];
+        if (isPunct(t, '('))
+            ++depth;
+        else if (isPunct(t, ')'))
+            --depth;
+        else if (depth == 0 && isPunct(t, ',')) {
+            parts.push_back({start, k});
+            start = k + 1;
+        }
+    }
+    parts.push_back({start, to});
+    return parts;
+}
+
+int matchingParen(const std::vector<Token>& tokens, const std::vector<int>& sig, int open)
+{
+    int depth = 0;
+    for (int k = open; k < int(sig.size()); ++k) {
+        if (isPunct(tokens[sig[k]], '('))
+            ++depth;
+        else if (isPunct(tokens[sig[k]], ')') && --depth == 0)
+            return k;
+    }
+    return -1;
+}
+
+bool convertInsertDates(std::vector<Token>& tokens, const SchemaLookup& schema, QString& error)
+{
+    const auto sig = significant(tokens);
+    // insert into T ( cols ) values ( vals )
+    if (sig.size() < 4 || !isWord(tokens[sig[1]], "into") || !isName(tokens[sig[2]]) || !isPunct(tokens[sig[3]], '('))
+        return true;
+    const auto types = schema.columnTypes ? schema.columnTypes(tokens[sig[2]].text) : QHash<QString, QString>{};
+    const int colsClose = matchingParen(tokens, sig, 3);
+    if (colsClose < 0 || colsClose + 2 >= int(sig.size()) || !isWord(tokens[sig[colsClose + 1]], "values") ||
+        !isPunct(tokens[sig[colsClose + 2]], '('))
+        return true;
+    const int valsClose = matchingParen(tokens, sig, colsClose + 2);
+    if (valsClose < 0)
+        return true;
+    const auto cols = splitTopLevel(tokens, sig, 4, colsClose);
+    const auto vals = splitTopLevel(tokens, sig, colsClose + 3, valsClose);
+    if (cols.size() != vals.size())
+        return true;  // SQLite reports the mismatch itself
+    for (size_t c = 0; c < cols.size(); ++c) {
+        if (cols[c].second - cols[c].first != 1 || vals[c].second - vals[c].first != 1)
+            continue;
+        const QString column = tokens[sig[cols[c].first]].text;
+        if (IsDateType(types.value(column.toLower())) &&
+            !normaliseDateValue(tokens[sig[vals[c].first]], column, error))
+            return false;
+    }
+    return true;
+}
+
+bool convertUpdateDates(std::vector<Token>& tokens, const SchemaLookup& schema, QString& error)
+{
+    const auto sig = significant(tokens);
+    // update T set a = v , b = v [where ...]
+    if (sig.size() < 3 || !isName(tokens[sig[1]]) || !isWord(tokens[sig[2]], "set"))
+        return true;
+    const auto types = schema.columnTypes ? schema.columnTypes(tokens[sig[1]].text) : QHash<QString, QString>{};
+    int end = int(sig.size());
+    for (int k = 3; k < int(sig.size()); ++k)
+        if (isWord(tokens[sig[k]], "where")) {
+            end = k;
+            break;
+        }
+    for (const auto& [from, to] : splitTopLevel(tokens, sig, 3, end)) {
+        if (to - from != 3 || !isName(tokens[sig[from]]) || !isPunct(tokens[sig[from + 1]], '='))
+            continue;
+        const QString column = tokens[sig[from]].text;
+        if (IsDateType(types.value(column.toLower())) && !normaliseDateValue(tokens[sig[from + 2]], column, error))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool IsDateType(const QString& declaredType)
+{
+    const QString t = declaredType.trimmed().toUpper();
+    return t.startsWith(QLatin1String("DATE"));
+}
+
+bool IsYesNoType(const QString& declaredType)
+{
+    const QString t = declaredType.trimmed().toUpper();
+    return t.startsWith(QLatin1String("YESNO")) || t.startsWith(QLatin1String("BOOL")) || t == QLatin1String("BIT");
+}
+
+QDate ParseJetDate(const QString& text)
+{
+    static const QRegularExpression chinese(QStringLiteral("^\\s*(\\d{4})\\s*年\\s*(\\d{1,2})\\s*月\\s*(\\d{1,2})\\s*日"));
+    static const QRegularExpression ymd(QStringLiteral("^\\s*(\\d{4})[-/.](\\d{1,2})[-/.](\\d{1,2})(?:$|[\\sT])"));
+    static const QRegularExpression mdy(QStringLiteral("^\\s*(\\d{1,2})/(\\d{1,2})/(\\d{4})(?:$|\\s)"));
+    auto m = chinese.match(text);
+    if (!m.hasMatch())
+        m = ymd.match(text);
+    if (m.hasMatch())
+        return QDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
+    m = mdy.match(text);
+    if (m.hasMatch())
+        return QDate(m.captured(3).toInt(), m.captured(1).toInt(), m.captured(2).toInt());
+    return {};
+}
+
+Translation TranslateStatement(const QString& statement, const SchemaLookup& schema)
+{
+    Translation result;
+    std::vector<Token> tokens;
+    if (!tokenize(statement, tokens, result.error))
+        return result;
+    auto sig = significant(tokens);
+    if (sig.empty()) {
+        result.error = QStringLiteral("empty statement");
+        return result;
+    }
+    const Token& first = tokens[sig[0]];
+    auto at = [&](size_t k) -> const Token& {
+        static const Token none{Tok::Space, {}};
+        return k < sig.size() ? tokens[sig[k]] : none;
+    };
+
+    if (isWord(first, "delete") && isPunct(at(1), '*') && isWord(at(2), "from")) {
+        tokens.erase(tokens.begin() + sig[1]);
+        sig = significant(tokens);
+    } else if (isWord(first, "select") && isPunct(at(1), '*') && isWord(at(2), "into") && isName(at(3)) &&
+               isWord(at(4), "from") && isName(at(5))) {
+        // select * into X from Y [where ...]: X gets Y's exact definition, then Y's rows.
+        const QString target = at(3).text;
+        const QString source = at(5).text;
+        const QString create = schema.createSql ? schema.createSql(source) : QString();
+        if (create.isEmpty()) {
+            result.error = QStringLiteral("no such table: %1").arg(source);
+            return result;
+        }
+        const int open = create.indexOf(QLatin1Char('('));
+        result.statements << QStringLiteral("CREATE TABLE %1 %2").arg(quoteIdent(target), create.mid(open));
+        QString rest = render(tokens, sig[5] + 1, int(tokens.size()), result.error);
+        result.statements << QStringLiteral("INSERT INTO %1 SELECT * FROM %2%3")
+                                 .arg(quoteIdent(target), quoteIdent(source), rest);
+        result.changesSchema = true;
+        return result;
+    } else if (isWord(first, "alter") && isWord(at(1), "table") && isName(at(2)) && isWord(at(3), "add") &&
+               isWord(at(4), "constraint") && isName(at(5)) && isWord(at(6), "primary") && isWord(at(7), "key") &&
+               isPunct(at(8), '(') && isName(at(9)) && isPunct(at(10), ')')) {
+        // SQLite cannot add a key to an existing table. A copied table already carries the
+        // template's key; otherwise a unique index gives the same guarantee.
+        const QString table = at(2).text;
+        const QString column = at(9).text;
+        const auto types = schema.columnTypes ? schema.columnTypes(table) : QHash<QString, QString>{};
+        if (types.isEmpty()) {
+            result.error = QStringLiteral("no such table: %1").arg(table);
+            return result;
+        }
+        if (!types.contains(column.toLower())) {
+            result.error = QStringLiteral("no such column: %1").arg(column);
+            return result;
+        }
+        if (!types.value(column.toLower()).contains(QLatin1String("PRIMARY KEY"), Qt::CaseInsensitive))
+            result.statements << QStringLiteral("CREATE UNIQUE INDEX %1 ON %2 (%3)")
+                                     .arg(quoteIdent(table + QLatin1String("_") + at(5).text), quoteIdent(table),
+                                          quoteIdent(column));
+        result.changesSchema = true;
+        return result;
+    } else if (isWord(first, "insert")) {
+        if (!convertInsertDates(tokens, schema, result.error))
+            return result;
+    } else if (isWord(first, "update")) {
+        if (!convertUpdateDates(tokens, schema, result.error))
+            return result;
+    }
+
+    if (isWord(first, "drop") || isWord(first, "create") || isWord(first, "alter"))
+        result.changesSchema = true;
+    const QString sql = render(tokens, 0, int(tokens.size()), result.error);
+    if (result.ok())
+        result.statements << sql;
+    return result;
+}
+
+}  // namespace store

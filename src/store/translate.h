@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QDate>
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace store {
+
+// What the translator needs to know of the schema: the declared types of a table's columns
+// (keys in lower case; empty when the table does not exist) and a table's CREATE statement.
+struct SchemaLookup {
+    std::function<QHash<QString, QString>(const QString& table)> columnTypes;
+    std::function<QString(const QString& table)> createSql;
+};
+
+struct Translation {
+    QStringList statements;  // SQLite statements to run in order, as one unit
+    QString error;           // set when the statement cannot be translated; nothing is run then
+    bool changesSchema = false;
+    bool ok() const { return error.isEmpty(); }
+};
+
+// Rewrites one Jet-style statement for SQLite: bracketed and non-ASCII names quoted, #date#
+// literals and date values of date columns made ISO text, bare true/false made 1/0,
+// "delete * from", "select * into" and the primary-key "Alter table". Quoted text is kept as is,
+// except a value assigned to a date column, which is stored as ISO text.
+Translation TranslateStatement(const QString& statement, const SchemaLookup& schema);
+
+// Reads a date the way the program writes one: 2026年12月8日, 2026-12-8, 2026/12/8 or 12/8/2026,
+// optionally followed by a time part. Invalid when it is not a real calendar date.
+QDate ParseJetDate(const QString& text);
+
+// Declared types the schema uses; the reader maps them to field kinds.
+bool IsDateType(const QString& declaredType);
+bool IsYesNoType(const QString& declaredType);
+
+}  // namespace store

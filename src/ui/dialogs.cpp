@@ -1,0 +1,86 @@
+#include "dialogs.h"
+
+#include <QAbstractButton>
+#include <QPushButton>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QUrl>
+
+namespace ui {
+
+namespace {
+
+class QtDialogs final : public DialogProvider {
+public:
+    Answer message(QWidget* parent, const QString& text, Buttons buttons, const QString& title) override
+    {
+        if (!parent)
+            parent = QApplication::activeWindow();
+        QMessageBox box(parent);
+        box.setText(text);
+        box.setWindowTitle(title.isEmpty() ? QStringLiteral(" ") : title);
+        box.setIcon(buttons == Buttons::OkExclamation ? QMessageBox::Warning
+                    : (buttons == Buttons::YesNo || buttons == Buttons::YesNoCancel) ? QMessageBox::Question
+                                                                                      : QMessageBox::NoIcon);
+        QAbstractButton* yes = nullptr;
+        QAbstractButton* no = nullptr;
+        QAbstractButton* cancel = nullptr;
+        if (buttons == Buttons::YesNo || buttons == Buttons::YesNoCancel) {
+            yes = box.addButton(QStringLiteral("是"), QMessageBox::YesRole);
+            no = box.addButton(QStringLiteral("否"), QMessageBox::NoRole);
+        } else {
+            box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
+        }
+        if (buttons == Buttons::OkCancel || buttons == Buttons::YesNoCancel)
+            cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+        box.exec();
+        QAbstractButton* clicked = box.clickedButton();
+        if (clicked && clicked == yes)
+            return Answer::Yes;
+        if (clicked && clicked == no)
+            return Answer::No;
+        if (cancel && (clicked == cancel || !clicked))
+            return Answer::Cancel;
+        if (buttons == Buttons::YesNo && !clicked)
+            return Answer::No;
+        return Answer::Ok;
+    }
+
+    std::optional<QString> openFile(QWidget* parent, const QString& caption, const QString& directory,
+                                    const QString& filter) override
+    {
+        const QString path = QFileDialog::getOpenFileName(parent, caption, directory, filter);
+        return path.isEmpty() ? std::nullopt : std::optional<QString>(path);
+    }
+
+    std::optional<QString> saveFile(QWidget* parent, const QString& caption, const QString& defaultPath,
+                                    const QString& filter) override
+    {
+        const QString path = QFileDialog::getSaveFileName(parent, caption, defaultPath, filter);
+        return path.isEmpty() ? std::nullopt : std::optional<QString>(path);
+    }
+
+    bool openExternal(const QString& pathOrUrl) override
+    {
+        const QUrl url = pathOrUrl.contains(QLatin1String("://")) ? QUrl(pathOrUrl) : QUrl::fromLocalFile(pathOrUrl);
+        return QDesktopServices::openUrl(url);
+    }
+};
+
+QtDialogs g_qtDialogs;
+DialogProvider* g_provider = nullptr;
+
+}  // namespace
+
+void SetDialogProvider(DialogProvider* provider) { g_provider = provider; }
+
+DialogProvider& dialogs() { return g_provider ? *g_provider : g_qtDialogs; }
+
+Answer MessageBox(const QString& text, Buttons buttons, const QString& title, QWidget* parent)
+{
+    return dialogs().message(parent, text, buttons, title);
+}
+
+}  // namespace ui

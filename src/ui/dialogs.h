@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+class QWidget;
+
+namespace ui {
+
+enum class Buttons { Ok, OkExclamation, OkCancel, YesNo, YesNoCancel };
+enum class Answer { Ok, Cancel, Yes, No };
+
+// Every modal message box and file dialog of the program goes through this interface, so that
+// tests can script the answers and read back every text shown.
+class DialogProvider {
+public:
+    virtual ~DialogProvider() = default;
+    virtual Answer message(QWidget* parent, const QString& text, Buttons buttons, const QString& title) = 0;
+    // Returns the chosen path, or nothing when the operator cancels.
+    virtual std::optional<QString> openFile(QWidget* parent, const QString& caption, const QString& directory,
+                                            const QString& filter) = 0;
+    virtual std::optional<QString> saveFile(QWidget* parent, const QString& caption, const QString& defaultPath,
+                                            const QString& filter) = 0;
+    // Opens a document or address with the system's viewer; false when nothing could open it.
+    virtual bool openExternal(const QString& pathOrUrl) = 0;
+};
+
+// Replaces the provider (nullptr restores the real dialogs). The caller keeps ownership.
+void SetDialogProvider(DialogProvider* provider);
+DialogProvider& dialogs();
+
+// Shorthands: no title unless one is given, as most of the program's messages have none.
+Answer MessageBox(const QString& text, Buttons buttons = Buttons::Ok, const QString& title = {},
+                  QWidget* parent = nullptr);
+
+}  // namespace ui

@@ -1,0 +1,152 @@
+#include "widgets.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPainter>
+#include <QPixmap>
+#include <QTabBar>
+#include <QTabWidget>
+
+namespace ui {
+
+LabeledEdit::LabeledEdit(const QString& objectName, const QString& caption, QWidget* parent)
+    : QWidget(parent), label_(new QLabel(caption, this)), edit_(new QLineEdit(this))
+{
+    setObjectName(objectName);
+    edit_->setObjectName(QStringLiteral("edit"));
+    label_->setBuddy(edit_);
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(4);
+    layout->addWidget(label_);
+    layout->addWidget(edit_, 1);
+    setFocusProxy(edit_);
+    connect(edit_, &QLineEdit::textChanged, this, &LabeledEdit::textChanged);
+    connect(edit_, &QLineEdit::editingFinished, this, &LabeledEdit::editingFinished);
+}
+
+DateBox::DateBox(const QString& objectName, QWidget* parent) : QDateEdit(parent)
+{
+    setObjectName(objectName);
+    setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    setCalendarPopup(true);
+    setMinimumDate(QDate(1900, 1, 1));
+    setDate(kUnsetDate);
+}
+
+PictureBox::PictureBox(const QString& objectName, QWidget* parent) : QLabel(parent)
+{
+    setObjectName(objectName);
+    setFrameShape(QFrame::StyledPanel);
+    setAlignment(Qt::AlignCenter);
+    setMinimumSize(60, 45);
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+}
+
+void PictureBox::setImageBytes(const QByteArray& bytes)
+{
+    bytes_ = bytes;
+    refresh();
+}
+
+void PictureBox::resizeEvent(QResizeEvent* event)
+{
+    QLabel::resizeEvent(event);
+    refresh();
+}
+
+void PictureBox::refresh()
+{
+    QPixmap pixmap;
+    if (bytes_.isEmpty() || !pixmap.loadFromData(bytes_)) {
+        setPixmap(QPixmap());
+        return;
+    }
+    setPixmap(pixmap.scaled(contentsRect().size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+}
+
+SuperListBox::SuperListBox(const QString& objectName, QWidget* parent) : QTreeWidget(parent)
+{
+    setObjectName(objectName);
+    setRootIsDecorated(false);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setColumnCount(0);
+    header()->setStretchLastSection(false);
+    connect(this, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem* item, int) { emit rowClicked(indexOfTopLevelItem(item)); });
+}
+
+int SuperListBox::insertRow(int position, const QString& caption, qint64 number)
+{
+    auto* item = new QTreeWidgetItem;
+    item->setText(0, caption);
+    item->setData(0, Qt::UserRole, number);
+    position = qBound(0, position, topLevelItemCount());
+    insertTopLevelItem(position, item);
+    return position;
+}
+
+void SuperListBox::setCell(int row, int column, const QString& text)
+{
+    if (auto* item = topLevelItem(row))
+        item->setText(column, text);
+}
+
+QString SuperListBox::cell(int row, int column) const
+{
+    auto* item = topLevelItem(row);
+    return item ? item->text(column) : QString();
+}
+
+qint64 SuperListBox::rowNumber(int row) const
+{
+    auto* item = topLevelItem(row);
+    return item ? item->data(0, Qt::UserRole).toLongLong() : 0;
+}
+
+int SuperListBox::currentRow() const { return currentItem() ? indexOfTopLevelItem(currentItem()) : -1; }
+
+void SuperListBox::addColumn(const QString& caption, int width)
+{
+    const int column = columnCount();
+    setColumnCount(column + 1);
+    headerItem()->setText(column, caption);
+    setColumnWidth(column, width);
+}
+
+void SuperListBox::deleteColumn(int column)
+{
+    if (column < 0 || column >= columnCount())
+        return;
+    // QTreeWidget cannot remove a column in place: move the later columns one to the left.
+    const int n = columnCount();
+    for (int c = column; c < n - 1; ++c) {
+        headerItem()->setText(c, headerItem()->text(c + 1));
+        setColumnWidth(c, columnWidth(c + 1));
+        for (int r = 0; r < topLevelItemCount(); ++r)
+            topLevelItem(r)->setText(c, topLevelItem(r)->text(c + 1));
+    }
+    setColumnCount(n - 1);
+}
+
+QColor ColorFromBgr(quint32 bgr) { return QColor(bgr & 0xff, (bgr >> 8) & 0xff, (bgr >> 16) & 0xff); }
+
+void SetTabColours(QTabWidget* tabs, int index, quint32 first, quint32 second, quint32 third)
+{
+    const QColor colours[3] = {ColorFromBgr(first), ColorFromBgr(second), ColorFromBgr(third)};
+    QPixmap marker(14, 14);
+    marker.fill(Qt::transparent);
+    {
+        QPainter p(&marker);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(QColor(90, 90, 90), 1));
+        p.setBrush(colours[0]);
+        p.drawRoundedRect(QRectF(1, 1, 12, 12), 3, 3);
+    }
+    tabs->setTabIcon(index, QIcon(marker));
+    tabs->tabBar()->setTabData(index, QVariantList{colours[0], colours[1], colours[2]});
+}
+
+}  // namespace ui

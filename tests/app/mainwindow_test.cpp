@@ -1,0 +1,159 @@
+#include "app/mainwindow.h"
+#include "app/signinwindow.h"
+#include "store/schema.h"
+#include "store/session.h"
+#include "support/testsupport.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTreeWidget>
+
+using testing_support::DataDirTest;
+
+namespace {
+
+class MainWindowTest : public DataDirTest {
+protected:
+    // Starts the main window with the given permissions, as if that operator had signed in.
+    std::unique_ptr<app::MainWindow> start(bool allPermissions = true)
+    {
+        auto w = std::make_unique<app::MainWindow>();
+        const bool ok = w->initialise([allPermissions](QWidget*) {
+            store::Permissions p;
+            p.增删车辆 = p.修改车辆信息 = p.增加车辆信息 = p.费用可见 = p.统计查询 = p.权限设置 = allPermissions;
+            store::session().OperatorPermissions = p;
+            return true;
+        });
+        EXPECT_TRUE(ok);
+        return w;
+    }
+    QAction* action(app::MainWindow& w, const char* name)
+    {
+        return w.findChild<QAction*>(QStringLiteral("菜单_") + QString::fromUtf8(name));
+    }
+};
+
+}  // namespace
+
+TEST_F(MainWindowTest, FrameHasTheMenusTabsAndControls)
+{
+    auto w = start();
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Velmora"));
+    QStringList menus;
+    for (QAction* a : w->menuBar()->actions())
+        menus << a->text();
+    EXPECT_EQ(menus, QStringList({"文件", "编辑", "车辆管理", "车辆预警", "车辆清单", "保险理赔", "统计查询", "设置", "帮助"}));
+    EXPECT_EQ(w->findChild<QMenu*>(QStringLiteral("菜单_车辆预警"))->actions().size(), 15);
+    EXPECT_EQ(w->findChild<QMenu*>(QStringLiteral("菜单_车辆清单"))->actions().size(), 17);
+    auto* tabs = w->findChild<QTabWidget*>(QStringLiteral("高级选择夹1"));
+    ASSERT_TRUE(tabs);
+    QStringList captions;
+    for (int i = 0; i < tabs->count(); ++i)
+        captions << tabs->tabText(i);
+    EXPECT_EQ(captions, QStringList({"车辆具体信息", "审车信息", "二级维护信息", "保险信息", "管理费用信息", "营运证信息", "违章查询"}));
+    // Pages 0 and 6 carry the colours white / cyan / white (converted from 0x00BBGGRR).
+    const auto colours = tabs->tabBar()->tabData(0).toList();
+    ASSERT_EQ(colours.size(), 3);
+    EXPECT_EQ(colours[1].value<QColor>(), QColor(0, 255, 255));
+    for (const char* name : {"树型框", "分组框_搜索", "分组框_照片", "标签_状态提示", "标签_软件公司", "图片框_身份证",
+                             "图片框_车辆照片1", "图片框_车辆照片2", "图片框_行车证1", "图片框_行车证2", "分组框_下标"})
+        EXPECT_TRUE(w->findChild<QWidget*>(QString::fromUtf8(name))) << name;
+    EXPECT_FALSE(action(*w, "粘贴")->isEnabled());
+}
+
+TEST_F(MainWindowTest, OperatorWithoutPermissionsSeesCommandsHiddenAndDisabled)
+{
+    auto w = start(false);
+    EXPECT_FALSE(w->findChild<QAction*>(QStringLiteral("菜单_设置"))->isVisible());
+    EXPECT_FALSE(w->findChild<QAction*>(QStringLiteral("菜单_统计查询"))->isVisible());
+    auto* vehicleMenu = w->findChild<QAction*>(QStringLiteral("菜单_车辆管理"));
+    EXPECT_TRUE(vehicleMenu->isVisible());
+    EXPECT_FALSE(vehicleMenu->isEnabled());
+    EXPECT_FALSE(action(*w, "备份")->isEnabled());
+    for (const char* name : {"超级按钮_数据备份", "超级按钮_增加车辆", "超级按钮_删除车辆", "超级按钮_保存增加"}) {
+        auto* b = w->findChild<QPushButton*>(QString::fromUtf8(name));
+        ASSERT_TRUE(b) << name;
+        EXPECT_FALSE(b->isEnabled()) << name;
+    }
+    auto all = start(true);
+    EXPECT_TRUE(all->findChild<QAction*>(QStringLiteral("菜单_设置"))->isVisible());
+    EXPECT_TRUE(all->findChild<QPushButton*>(QStringLiteral("超级按钮_增加车辆"))->isEnabled());
+}
+
+TEST_F(MainWindowTest, CancelledSignInEndsStartUp)
+{
+    app::MainWindow w;
+    EXPECT_FALSE(w.initialise([](QWidget*) { return false; }));
+    EXPECT_FALSE(w.database().IsOpen());
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+}
+
+TEST_F(MainWindowTest, MissingDatabaseIsReportedAndNotCreated)
+{
+    QFile::remove(dbPath());
+    auto w = start();
+    EXPECT_EQ(dialogs.shown.mid(0, 2), QStringList({"数据库丢失！", "数据库打开失败！"}));
+    EXPECT_FALSE(w->database().IsOpen());
+    EXPECT_FALSE(QFileInfo::exists(dbPath()));
+}
+
+TEST_F(MainWindowTest, ExitAsksAndClosingAsksOnlyAfterAChange)
+{
+    auto w = start();
+    w->show();
+    dialogs.answers = {ui::Answer::No};
+    action(*w, "退出")->trigger();
+    EXPECT_EQ(dialogs.shown, QStringList({"真的要退出吗？"}));
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(w->database().IsOpen());
+
+    // Nothing changed: closing asks nothing more.
+    dialogs.answers = {ui::Answer::Yes};
+    action(*w, "退出")->trigger();
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_FALSE(w->database().IsOpen());
+    EXPECT_EQ(dialogs.shown.size(), 2);
+
+    auto changed = start();
+    changed->show();
+    store::session().DataModifiedFlag = 1;
+    dialogs.shown.clear();
+    dialogs.answers = {ui::Answer::Cancel};
+    changed->close();
+    EXPECT_EQ(dialogs.shown, QStringList({"当前数据已经被修改，请问是否备份？"}));
+    EXPECT_EQ(dialogs.titles.last(), QStringLiteral("询问:"));
+    EXPECT_FALSE(changed->isVisible());  // the question cannot keep the program open
+}
+
+TEST_F(MainWindowTest, BackupCopiesTheFileOrNothingOnCancel)
+{
+    auto w = start();
+    const QString target = QDir(dataDir()).filePath(QStringLiteral("backup/copy.mdb"));
+    QDir().mkpath(QFileInfo(target).absolutePath());
+    dialogs.files = {std::nullopt};
+    action(*w, "备份")->trigger();
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(target));
+
+    QFile old(target);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("old backup");
+    old.close();
+    dialogs.files = {target};
+    w->findChild<QPushButton*>(QStringLiteral("超级按钮_数据备份"))->click();
+    EXPECT_EQ(dialogs.shown, QStringList({"数据备份成功！"}));
+    store::DatabaseConnection copy;
+    EXPECT_TRUE(copy.OpenDatabaseFile(target, store::kDatabasePassword));
+    EXPECT_NE(copy.OpenRecordSet(QStringLiteral("select * from 权限")), 0);
+
+    // A target that cannot be written is reported, not passed off as a success.
+    dialogs.shown.clear();
+    dialogs.files = {QDir(dataDir()).filePath(QStringLiteral("no/such/dir/x.mdb"))};
+    action(*w, "备份")->trigger();
+    EXPECT_EQ(dialogs.shown, QStringList({"数据备份失败！"}));
+}

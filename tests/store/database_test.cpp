@@ -1,0 +1,239 @@
+#include "store/database.h"
+#include "store/schema.h"
+#include "store/sqltext.h"
+#include "support/testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+using store::DatabaseConnection;
+using store::FieldKind;
+using testing_support::DataDirTest;
+
+namespace {
+
+class DatabaseTest : public DataDirTest {
+protected:
+    // A vehicle table made the way the program makes one.
+    void makeVehicle(const QString& plate)
+    {
+        ASSERT_TRUE(db().ExecuteStatement("select * into " + plate + " from yangbiao")) << db().LastError().toStdString();
+        ASSERT_TRUE(db().ExecuteStatement("Alter table " + plate + "  Add  Constraint  PrimaryKey  Primary  Key (编号)"))
+            << db().LastError().toStdString();
+    }
+};
+
+}  // namespace
+
+TEST_F(DatabaseTest, MissingFileFailsAndLeavesNoFileBehind)
+{
+    DatabaseConnection c;
+    const QString missing = QDir(dataDir()).filePath(QStringLiteral("none.mdb"));
+    EXPECT_FALSE(c.OpenDatabaseFile(missing, store::kDatabasePassword));
+    EXPECT_FALSE(c.IsOpen());
+    EXPECT_FALSE(QFileInfo::exists(missing));
+    // Later statements fail on their own rather than crash.
+    EXPECT_FALSE(c.ExecuteStatement(QStringLiteral("delete * from [总表]")));
+    EXPECT_EQ(c.OpenRecordSet(QStringLiteral("select * from 总表")), 0);
+}
+
+TEST_F(DatabaseTest, WrongPasswordFailsAtOpen)
+{
+    DatabaseConnection c;
+    EXPECT_FALSE(c.OpenDatabaseFile(dbPath(), QStringLiteral("1234567")));
+    EXPECT_FALSE(c.IsOpen());
+    EXPECT_TRUE(c.OpenDatabaseFile(dbPath(), store::kDatabasePassword));
+}
+
+TEST_F(DatabaseTest, FileIsEncrypted)
+{
+    QFile f(dbPath());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray content = f.readAll();
+    EXPECT_FALSE(content.startsWith("SQLite format 3"));
+    EXPECT_FALSE(content.contains(store::kInitialOperator.toUtf8()));
+}
+
+TEST_F(DatabaseTest, VehicleTableRoundTripWithTypedReads)
+{
+    makeVehicle(QStringLiteral("京A12345"));
+    const QList<QByteArray> images{QByteArray("\xff\xd8jpeg", 6), {}, QByteArray(1000, 'x'), {}, {}};
+    ASSERT_TRUE(db().ExecuteWithBinaries(
+        QStringLiteral("insert into 京A12345([档案编号],[车主姓名],[买入日期],[车辆状态],[是否提醒主车审车],"
+                       "[车主身份证信息],[车辆照片信息],[车辆照片信息2],[行车证信息1],[行车证信息2]) "
+                       "values ('007','O''Brien','2026年3月9日',1,true,?,?,?,?,?)"),
+        images))
+        << db().LastError().toStdString();
+    ASSERT_TRUE(db().ExecuteStatement(
+        QStringLiteral("insert into 京A12345([下次审车日期],[审车应缴费用]) values ('2027年1月31日','1000')")));
+
+    const int rs = db().OpenRecordSet(QStringLiteral("select * from 京A12345"));
+    ASSERT_NE(rs, 0);
+    EXPECT_EQ(db().RowCount(rs), 2);
+    EXPECT_EQ(db().Columns(rs).size(), 96);
+    const auto id = db().ReadField(rs, QStringLiteral("编号"));
+    EXPECT_EQ(id.kind, FieldKind::Number);
+    EXPECT_EQ(id.number(), 1);
+    EXPECT_EQ(db().ReadField(rs, QStringLiteral("车主姓名")).text(), QStringLiteral("O'Brien"));
+    const auto bought = db().ReadField(rs, QStringLiteral("买入日期"));
+    EXPECT_EQ(bought.kind, FieldKind::DateTime);
+    EXPECT_EQ(bought.date(), QDate(2026, 3, 9));
+    const auto remind = db().ReadField(rs, QStringLiteral("是否提醒主车审车"));
+    EXPECT_EQ(remind.kind, FieldKind::YesNo);
+    EXPECT_TRUE(remind.yesNo());
+    EXPECT_EQ(db().ReadField(rs, QStringLiteral("车辆状态")).text(), QStringLiteral("1"));
+    EXPECT_EQ(db().ReadField(rs, QStringLiteral("车主身份证信息")).bytes(), images[0]);
+    EXPECT_EQ(db().ReadField(rs, QStringLiteral("车辆照片信息")).kind, FieldKind::Bytes);
+    EXPECT_TRUE(db().ReadField(rs, QStringLiteral("车辆照片信息")).bytes().isEmpty());
+    EXPECT_EQ(db().ReadField(rs, QStringLiteral("车辆照片信息2")).bytes().size(), 1000);
+    // A null text column reads as empty text.
+    const auto remark = db().ReadField(rs, QStringLiteral("审车备注"));
+    EXPECT_TRUE(remark.isNull);
+    EXPECT_EQ(remark.kind, FieldKind::Text);
+    EXPECT_EQ(remark.text(), QString());
+
+    db().MoveNext(rs);
+    EXPECT_FALSE(db().AtEnd(rs));
+    EXPECT_EQ(db().ReadField(rs, QStringLiteral("编号")).number(), 2);
+    EXPECT_EQ(db().ReadField(rs, QStringLiteral("下次审车日期")).date(), QDate(2027, 1, 31));
+    EXPECT_FALSE(db().ReadField(rs, QStringLiteral("是否脱审")).yesNo());
+    db().MoveNext(rs);
+    EXPECT_TRUE(db().AtEnd(rs));
+    db().MoveFirst(rs);
+    EXPECT_EQ(db().ReadField(rs, QStringLiteral("编号")).number(), 1);
+    db().MoveLast(rs);
+    EXPECT_EQ(db().ReadField(rs, QStringLiteral("编号")).number(), 2);
+    db().CloseRecordSet(rs);
+    EXPECT_TRUE(db().AtEnd(rs));
+
+    const int current = db().OpenRecordSet(
+        QStringLiteral("select [下次审车日期] from 京A12345 where 下次审车日期 is not null"));
+    ASSERT_NE(current, 0);
+    db().MoveLast(current);
+    EXPECT_EQ(db().ReadField(current, QStringLiteral("下次审车日期")).text(), QStringLiteral("2027-01-31"));
+    db().CloseRecordSet(current);
+
+    // The stored form is ISO text and yes/no is 0/1, so other tools read the file plainly.
+    const int raw = db().OpenRecordSet(QStringLiteral("select typeof(买入日期) as t, 买入日期 || '' as d, "
+                                                      "是否提醒主车审车 + 0 as y from 京A12345 where [编号]=1"));
+    ASSERT_NE(raw, 0);
+    EXPECT_EQ(db().ReadField(raw, QStringLiteral("t")).text(), QStringLiteral("text"));
+    EXPECT_EQ(db().ReadField(raw, QStringLiteral("d")).text(), QStringLiteral("2026-03-09"));
+    EXPECT_EQ(db().ReadField(raw, QStringLiteral("y")).number(), 1);
+}
+
+TEST_F(DatabaseTest, EmptyResultIsAtEndAtOnce)
+{
+    const int rs = db().OpenRecordSet(QStringLiteral("select * from [总表] where [车牌号]='none'"));
+    ASSERT_NE(rs, 0);
+    EXPECT_TRUE(db().AtEnd(rs));
+    db().MoveLast(rs);
+    EXPECT_TRUE(db().AtEnd(rs));
+    EXPECT_TRUE(db().ReadField(rs, QStringLiteral("车牌号")).isNull);
+}
+
+TEST_F(DatabaseTest, ImpossibleDatesAreRefusedByTheDatabase)
+{
+    makeVehicle(QStringLiteral("京A1"));
+    EXPECT_FALSE(db().ExecuteStatement(QStringLiteral("insert into 京A1([下次审车日期]) values ('2026年2月30日')")));
+    EXPECT_FALSE(db().ExecuteStatement(QStringLiteral("insert into 京A1([下次审车日期]) values ('下个月')")));
+    // Also when a statement bypasses the conversion: the column itself holds only real dates.
+    EXPECT_FALSE(db().ExecuteStatement(QStringLiteral("insert into 京A1 select * from 京A1 union all select "
+                                                      "1,null,null,null,null,null,null,null,null,'2026-02-30',null,"
+                                                      "null,null,null,null,null,null,null,null,null,null,null,null,"
+                                                      "null,null,null,null,null,null,null,null,null,null,null,null,"
+                                                      "null,null,null,null,null,null,null,null,null,null,null,null,"
+                                                      "null,null,null,null,null,null,null,null,null,null,null,null,"
+                                                      "null,null,null,null,null,null,null,null,null,null,null,null,"
+                                                      "null,null,null,null,null,null,null,null,null,null,null,null,"
+                                                      "null,null,null,null,null,null,null,null,null,null,null")));
+    const int rs = db().OpenRecordSet(QStringLiteral("select count(*) as[数量] from 京A1"));
+    ASSERT_NE(rs, 0);
+    EXPECT_EQ(db().ReadField(rs, QStringLiteral("数量")).number(), 0);
+}
+
+TEST_F(DatabaseTest, JetStatementsRunUnchanged)
+{
+    makeVehicle(QStringLiteral("京C5"));
+    // The copy keeps the autonumber key: numbers increase and are never reused.
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(db().ExecuteStatement(QStringLiteral("insert into 京C5([审车车号],[下次审车日期]) values ('京C5','2026年5月1日')")));
+    ASSERT_TRUE(db().ExecuteStatement(QStringLiteral("delete * from 京C5 where [编号]=3")));
+    ASSERT_TRUE(db().ExecuteStatement(QStringLiteral("insert into 京C5([审车车号]) values ('京C5')")));
+    int rs = db().OpenRecordSet(QStringLiteral("select [编号] from 京C5"));
+    db().MoveLast(rs);
+    EXPECT_EQ(db().ReadField(rs, QStringLiteral("编号")).number(), 4);
+    db().CloseRecordSet(rs);
+
+    ASSERT_TRUE(db().ExecuteStatement(QStringLiteral("update 京C5 set [是否脱审]=true where [编号]=1")));
+    rs = db().OpenRecordSet(QStringLiteral("select [编号] from 京C5 where [是否脱审]=true and 下次审车日期>=#2026-5-1#"));
+    ASSERT_NE(rs, 0);
+    EXPECT_EQ(db().RowCount(rs), 1);
+    db().CloseRecordSet(rs);
+
+    ASSERT_TRUE(db().ExecuteStatement(QStringLiteral("insert into [总表]([档案编号],[车牌号]) values('001','京C5')")));
+    rs = db().OpenRecordSet(QStringLiteral("select count(*) as[数量] from [总表] where [车牌号]='京C5'and [档案编号]='001'"));
+    EXPECT_EQ(db().ReadField(rs, QStringLiteral("数量")).number(), 1);
+    rs = db().OpenRecordSet(QStringLiteral("select 车牌号 from [总表] where 车牌号 like'%C%'"));
+    EXPECT_EQ(db().RowCount(rs), 1);
+
+    EXPECT_TRUE(db().ExecuteStatement(QStringLiteral("drop table 京C5")));
+    EXPECT_FALSE(db().ExecuteStatement(QStringLiteral("DROP TABLE 京C5")));
+    makeVehicle(QStringLiteral("京C5"));
+    EXPECT_TRUE(db().ExecuteStatement(QStringLiteral("DROP TABLE 京C5")));
+}
+
+TEST_F(DatabaseTest, QuotingKeepsValuesAsTyped)
+{
+    const QString name = QStringLiteral("O'Brien");
+    const QString password = QStringLiteral("' or '1'='1");
+    ASSERT_TRUE(db().ExecuteStatement(
+        QStringLiteral("insert into 权限 ([用户名],[密码],[增删车辆],[修改车辆信息],[增加车辆信息],[费用可见],[统计查询],"
+                       "[权限设置]) values ('") +
+        store::SqlText(name) + "','" + store::SqlText(QStringLiteral("pw")) + "',true,false,false,false,false,false)"));
+    int rs = db().OpenRecordSet(QStringLiteral("select count(*) as[数量] from [权限] where [用户名]='") +
+                                store::SqlText(name) + "'and [密码]='pw'");
+    ASSERT_NE(rs, 0);
+    EXPECT_EQ(db().ReadField(rs, QStringLiteral("数量")).number(), 1);
+    // The classic injection matches nobody.
+    rs = db().OpenRecordSet(QStringLiteral("select count(*) as[数量] from [权限] where [用户名]='") +
+                            store::SqlText(store::kInitialOperator) + "'and [密码]='" + store::SqlText(password) + "'");
+    ASSERT_NE(rs, 0);
+    EXPECT_EQ(db().ReadField(rs, QStringLiteral("数量")).number(), 0);
+}
+
+TEST_F(DatabaseTest, ConnectionsSeeEachOthersChanges)
+{
+    DatabaseConnection other;
+    ASSERT_TRUE(other.OpenDatabaseFile(dbPath(), store::kDatabasePassword));
+    ASSERT_TRUE(db().ExecuteStatement(QStringLiteral("insert into [总表]([档案编号],[车牌号]) values('1','京D1')")));
+    const int rs = other.OpenRecordSet(QStringLiteral("select 车牌号 from [总表] "));
+    ASSERT_NE(rs, 0);
+    EXPECT_EQ(other.ReadField(rs, QStringLiteral("车牌号")).text(), QStringLiteral("京D1"));
+    // Rollback journal, not WAL: the database file alone is the whole database.
+    const int mode = db().OpenRecordSet(QStringLiteral("PRAGMA journal_mode"));
+    EXPECT_EQ(db().ReadField(mode, QStringLiteral("journal_mode")).text().toLower(), QStringLiteral("delete"));
+}
+
+TEST_F(DatabaseTest, RolledBackTransactionLeavesNothing)
+{
+    ASSERT_TRUE(db().BeginTransaction());
+    ASSERT_TRUE(db().ExecuteStatement(QStringLiteral("select * into 京E9 from yangbiao")));
+    ASSERT_TRUE(db().ExecuteStatement(QStringLiteral("insert into [总表]([档案编号],[车牌号]) values('9','京E9')")));
+    db().RollbackTransaction();
+    EXPECT_EQ(db().OpenRecordSet(QStringLiteral("select * from 京E9")), 0);
+    const int rs = db().OpenRecordSet(QStringLiteral("select count(*) as[数量] from [总表]"));
+    EXPECT_EQ(db().ReadField(rs, QStringLiteral("数量")).number(), 0);
+    // The same table can be made at once afterwards.
+    EXPECT_TRUE(db().ExecuteStatement(QStringLiteral("select * into 京E9 from yangbiao")));
+}
+
+TEST_F(DatabaseTest, StatementLogKeepsTheTextsAsWritten)
+{
+    DatabaseConnection::SetStatementLogging(true);
+    db().ExecuteStatement(QStringLiteral("delete * from [总表] where [车牌号]='x'"));
+    db().OpenRecordSet(QStringLiteral("select 车牌号 from [总表] "));
+    EXPECT_EQ(DatabaseConnection::StatementLog(),
+              QStringList({QStringLiteral("delete * from [总表] where [车牌号]='x'"), QStringLiteral("select 车牌号 from [总表] ")}));
+}

@@ -1,0 +1,99 @@
+#include "testsupport.h"
+
+#include "store/schema.h"
+#include "store/session.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTimer>
+
+namespace testing_support {
+
+ui::Answer ScriptedDialogs::message(QWidget*, const QString& text, ui::Buttons buttons, const QString& title)
+{
+    shown << text;
+    titles << title;
+    if (!answers.empty()) {
+        const ui::Answer a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    switch (buttons) {
+    case ui::Buttons::YesNo:
+    case ui::Buttons::YesNoCancel:
+        return ui::Answer::Yes;
+    default:
+        return ui::Answer::Ok;
+    }
+}
+
+std::optional<QString> ScriptedDialogs::openFile(QWidget*, const QString&, const QString&, const QString&)
+{
+    if (files.empty())
+        return std::nullopt;
+    const bool chosen = files.front().has_value();
+    const QString path = chosen ? *files.front() : QString();
+    files.pop_front();
+    if (!chosen)
+        return std::nullopt;
+    return path;
+}
+
+std::optional<QString> ScriptedDialogs::saveFile(QWidget* w, const QString& c, const QString& d, const QString& f)
+{
+    return openFile(w, c, d, f);
+}
+
+bool ScriptedDialogs::openExternal(const QString& pathOrUrl)
+{
+    opened << pathOrUrl;
+    return true;
+}
+
+void DataDirTest::SetUp()
+{
+    ASSERT_TRUE(dir_.isValid());
+    qputenv("VELMORA_DATA_DIR", dir_.path().toLocal8Bit());
+    QString error;
+    ASSERT_TRUE(store::CreateDatabase(dbPath(), &error)) << error.toStdString();
+    store::ResetSession();
+    store::SetToday({});
+    ui::SetDialogProvider(&dialogs);
+}
+
+void DataDirTest::TearDown()
+{
+    ui::SetDialogProvider(nullptr);
+    store::DatabaseConnection::SetStatementLogging(false);
+    store::DatabaseConnection::ClearStatementLog();
+    store::SetToday({});
+    db_.reset();
+    qunsetenv("VELMORA_DATA_DIR");
+}
+
+QString DataDirTest::dbPath() const { return QDir(dir_.path()).filePath(store::kDatabaseFileName); }
+
+store::DatabaseConnection& DataDirTest::db()
+{
+    if (!db_) {
+        db_ = std::make_unique<store::DatabaseConnection>();
+        EXPECT_TRUE(db_->OpenDatabaseFile(dbPath(), store::kDatabasePassword)) << db_->LastError().toStdString();
+    }
+    return *db_;
+}
+
+void WhenModal(std::function<void(QWidget*)> action)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, action] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            timer->stop();
+            timer->deleteLater();
+            action(modal);
+        }
+    });
+    timer->start();
+}
+
+}  // namespace testing_support

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "store/database.h"
+#include "ui/dialogs.h"
+
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <optional>
+
+class QWidget;
+
+namespace testing_support {
+
+// Stands in for every message box and file dialog: answers come from scripts, and every text
+// shown is recorded in order.
+class ScriptedDialogs : public ui::DialogProvider {
+public:
+    QStringList shown;                       // every message text, in order
+    QStringList titles;                      // the title of each message, in the same order
+    std::deque<ui::Answer> answers;          // next answers; when empty: Yes / OK
+    std::deque<std::optional<QString>> files;  // next file dialog results; when empty: cancel
+    QStringList opened;                      // documents and addresses handed to the system
+
+    ui::Answer message(QWidget*, const QString& text, ui::Buttons buttons, const QString& title) override;
+    std::optional<QString> openFile(QWidget*, const QString&, const QString&, const QString&) override;
+    std::optional<QString> saveFile(QWidget*, const QString&, const QString&, const QString&) override;
+    bool openExternal(const QString& pathOrUrl) override;
+};
+
+// Gives each test a fresh data directory with a new encrypted database, the dialog layer
+// replaced by a script, and the session and clock reset.
+class DataDirTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    QString dataDir() const { return dir_.path(); }
+    QString dbPath() const;
+    // A connection of the test's own to the same file.
+    store::DatabaseConnection& db();
+
+    ScriptedDialogs dialogs;
+
+private:
+    QTemporaryDir dir_;
+    std::unique_ptr<store::DatabaseConnection> db_;
+};
+
+// Runs action on the next modal widget that appears (a dialog opened with exec()).
+void WhenModal(std::function<void(QWidget*)> action);
+
+}  // namespace testing_support
