@@ -1,0 +1,98 @@
+#include "controls.h"
+
+#include "widgets.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+
+namespace ui {
+
+QWidget* Control(QWidget* root, const QString& name)
+{
+    return root ? root->findChild<QWidget*>(name) : nullptr;
+}
+
+QString ControlText(QWidget* root, const QString& name)
+{
+    QWidget* w = Control(root, name);
+    if (auto* e = qobject_cast<LabeledEdit*>(w))
+        return e->text();
+    if (auto* d = qobject_cast<QDateEdit*>(w))
+        return d->date().toString(Qt::ISODate);
+    if (auto* c = qobject_cast<QComboBox*>(w))
+        return c->currentText();
+    if (auto* l = qobject_cast<QLineEdit*>(w))
+        return l->text();
+    if (auto* b = qobject_cast<QAbstractButton*>(w))
+        return b->text();
+    if (auto* l = qobject_cast<QLabel*>(w))
+        return l->text();
+    return {};
+}
+
+void SetControlText(QWidget* root, const QString& name, const QString& text)
+{
+    QWidget* w = Control(root, name);
+    if (auto* e = qobject_cast<LabeledEdit*>(w))
+        e->setText(text);
+    else if (auto* c = qobject_cast<QComboBox*>(w))
+        c->setCurrentText(text);
+    else if (auto* l = qobject_cast<QLineEdit*>(w))
+        l->setText(text);
+    else if (auto* b = qobject_cast<QAbstractButton*>(w))
+        b->setText(text);
+    else if (auto* l = qobject_cast<QLabel*>(w))
+        l->setText(text);
+}
+
+QDate ControlDate(QWidget* root, const QString& name)
+{
+    if (auto* d = qobject_cast<QDateEdit*>(Control(root, name)))
+        return d->date();
+    return {};
+}
+
+void SetControlDate(QWidget* root, const QString& name, const QDate& date)
+{
+    if (auto* d = qobject_cast<QDateEdit*>(Control(root, name)))
+        d->setDate(date.isValid() ? date : kUnsetDate);
+}
+
+bool ControlChecked(QWidget* root, const QString& name)
+{
+    auto* b = qobject_cast<QAbstractButton*>(Control(root, name));
+    return b && b->isChecked();
+}
+
+void SetControlChecked(QWidget* root, const QString& name, bool checked)
+{
+    if (auto* b = qobject_cast<QAbstractButton*>(Control(root, name)))
+        b->setChecked(checked);
+}
+
+QByteArray ControlImage(QWidget* root, const QString& name)
+{
+    auto* p = qobject_cast<PictureBox*>(Control(root, name));
+    return p ? p->imageBytes() : QByteArray();
+}
+
+void SetControlImage(QWidget* root, const QString& name, const QByteArray& bytes)
+{
+    if (auto* p = qobject_cast<PictureBox*>(Control(root, name)))
+        p->setImageBytes(bytes);
+}
+
+void SetControlReadOnly(QWidget* root, const QString& name, bool readOnly)
+{
+    QWidget* w = Control(root, name);
+    if (auto* e = qobject_cast<LabeledEdit*>(w))
+        e->setReadOnly(readOnly);
+    else if (auto* l = qobject_cast<QLineEdit*>(w))
+        l->setReadOnly(readOnly);
+    else if (auto* d = qobject_cast<QDateEdit*>(w))
+        d->setReadOnly(readOnly);
+}
+
+}  // namespace ui
