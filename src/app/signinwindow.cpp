@@ -55,7 +55,7 @@ SignInWindow::SignInWindow(QWidget* owner) : QDialog(owner)
     grid->addWidget(password_, 2, 1, 1, 2);
     grid->addWidget(ok, 3, 1);
     grid->addWidget(cancel, 3, 2);
-    setStyleSheet(QStringLiteral("SignInWindow { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, "
+    setStyleSheet(QStringLiteral("#SignInWindow { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, "
                                  "stop:0 #dbe9f7, stop:1 #9fc3e7); }"));
 
     connect(ok, &QPushButton::clicked, this, [this] { signIn(); });
