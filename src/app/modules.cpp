@@ -1,10 +1,21 @@
 #include "mainwindow.h"
 
+#include "admin/admincommands.h"
+#include "archive/recordform.h"
+#include "archive/vehicleform.h"
+#include "archive/recordcommands.h"
+#include "alerts/alerttree.h"
+
 namespace app {
 
 void AttachModules(ui::MainParts& parts)
 {
     (void)parts;
+    archive::AttachRecordForm(parts);
+    archive::AttachVehicleCommands(parts);
+    archive::AttachRecordCommands(parts);
+    admin::AttachAdminCommands(parts);
+    alerts::AttachAlertTree(parts);
 }
 
 }  // namespace app

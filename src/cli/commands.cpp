@@ -1,6 +1,8 @@
 #include "commands.h"
 
+#include "alertscommand.h"
 #include "store/schema.h"
+#include "vehiclecommands.h"
 
 #include <QDir>
 
@@ -10,7 +12,10 @@ namespace {
 
 const char* const kUsage =
     "用法：velmora-cli <命令> [选项]\n"
-    "  init [--data-dir DIR]    在数据目录中新建加密数据库 clxx.mdb（不覆盖已有文件）\n";
+    "  init [--data-dir DIR]    在数据目录中新建加密数据库 clxx.mdb（不覆盖已有文件）\n"
+    "  search --by plate|trailer|owner|archive 内容 [--data-dir DIR]    按条件搜索车辆（JSON）\n"
+    "  show 主车牌号 [--today YYYY-MM-DD] [--data-dir DIR]    显示车辆当前档案（JSON）\n"
+    "  alerts [--today YYYY-MM-DD] [--format json|text] [--data-dir DIR]    刷新预警树（写入脱期标志）并输出各节点车辆\n";
 
 // Takes "--name value" out of args; returns the value or an empty string.
 QString takeOption(QStringList& args, const QString& name)
@@ -51,6 +56,12 @@ int Run(const QStringList& arguments, QTextStream& out, QTextStream& err)
     const QString command = args.takeFirst();
     if (command == QLatin1String("init"))
         return init(args, out, err);
+    if (command == QLatin1String("search"))
+        return SearchCommand(args, out, err);
+    if (command == QLatin1String("show"))
+        return ShowCommand(args, out, err);
+    if (command == QLatin1String("alerts"))
+        return AlertsCommand(args, out, err);
     err << QStringLiteral("未知命令：%1\n").arg(command) << QString::fromUtf8(kUsage);
     return 2;
 }

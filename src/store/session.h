@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <functional>
 
 namespace store {
@@ -26,7 +27,8 @@ struct Session {
     Permissions OperatorPermissions;
     int DataModifiedFlag = 0;
     QString CurrentPlate;
-    QStringList AlertSets;
+    // One ordered list of plate texts per alert tree node (19 nodes); a node's count is its size.
+    std::array<QStringList, 19> AlertSets;
     QStringList SearchResults;
     QDate ReferenceMonth;
     int ListSelector = 0;

@@ -1,0 +1,203 @@
+// Run: cmake -B build-bench -DVELMORA_BUILD_BENCH=ON -DCMAKE_BUILD_TYPE=Release
+//      cmake --build build-bench --target velmora_bench && build-bench/bench/velmora_bench
+// The fleets are built once into $VELMORA_BENCH_DIR (default /tmp/velmora-bench) and reused.
+
+#include "alerts/rules.h"
+#include "archive/vehicledata.h"
+#include "store/database.h"
+#include "store/schema.h"
+#include "store/session.h"
+#include "store/sqltext.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <memory>
+
+namespace {
+
+constexpr int kRowsPerVehicle = 20;
+constexpr int kImageBytes = 50 * 1024;
+
+QString u(const char* s) { return QString::fromUtf8(s); }
+QString plateOf(int i) { return QStringLiteral("京B%1").arg(10000 + i); }
+
+QString benchDir()
+{
+    const QByteArray env = qgetenv("VELMORA_BENCH_DIR");
+    return env.isEmpty() ? QStringLiteral("/tmp/velmora-bench") : QString::fromLocal8Bit(env);
+}
+
+QString quoted(const QString& s) { return QLatin1Char('\'') + store::SqlText(s) + QLatin1Char('\''); }
+QString date(const QDate& d) { return quoted(store::SqlDate(d)); }
+
+bool buildFleet(const QString& path, int vehicles)
+{
+    const QString temp = path + QStringLiteral(".building");
+    QFile::remove(temp);
+    QString error;
+    if (!store::CreateDatabase(temp, &error)) {
+        std::fprintf(stderr, "%s\n", error.toLocal8Bit().constData());
+        return false;
+    }
+    store::DatabaseConnection db;
+    if (!db.OpenDatabaseFile(temp, store::kDatabasePassword))
+        return false;
+    QRandomGenerator rng(4062719u + quint32(vehicles));
+    QList<QByteArray> images;
+    for (int i = 0; i < 5; ++i) {
+        QByteArray bytes(kImageBytes, Qt::Uninitialized);
+        for (char& c : bytes)
+            c = char(rng.bounded(256));
+        images << bytes;
+    }
+    const QDate today = store::Today();
+    auto around = [&] { return today.addDays(rng.bounded(-365, 366)); };
+    const char* const kindPlate[5] = {"审车车号", "二维车号", "保险车号", "管理车号", "营运车号"};
+    const char* const kindDate[5] = {"下次审车日期", "下次二维日期", "下次保险日期", "下次管理费用日期", "下次营运证日期"};
+    db.BeginTransaction();
+    for (int v = 0; v < vehicles; ++v) {
+        const QString p = plateOf(v);
+        bool ok = db.ExecuteStatement(u("insert into 总表 (档案编号,车牌号) values (") + quoted(QString::number(v)) +
+                                      u(",") + quoted(p) + u(")"));
+        ok = ok && db.ExecuteStatement(u("select * into ") + p + u(" from yangbiao"));
+        // The first row: the archive with its five images and every obligation.
+        QString first = u("insert into ") + p +
+                        u(" ([主车牌号],[车辆状态],[车主姓名],[档案编号],[车主身份证信息],[车辆照片信息],[车辆照片信息2],"
+                          "[行车证信息1],[行车证信息2],[审车车号],[下次审车日期],[下次挂车审车日期],[二维车号],"
+                          "[下次二维日期],[保险车号],[下次保险日期],[下次挂车保险日期],[管理车号],[下次管理费用日期],"
+                          "[营运车号],[下次营运证日期]) values (") +
+                        quoted(p) + u(",") + quoted(v % 10 == 9 ? u("2") : u("1")) + u(",") +
+                        quoted(QStringLiteral("车主%1").arg(v % 300)) + u(",") + quoted(QString::number(v)) +
+                        u(",?,?,?,?,?,");
+        first += quoted(p) + u(",") + date(around()) + u(",") + date(around()) + u(",") + quoted(p) + u(",") +
+                 date(around()) + u(",") + quoted(p) + u(",") + date(around()) + u(",") + date(around()) + u(",") +
+                 quoted(p) + u(",") + date(around()) + u(",") + quoted(p) + u(",") + date(around()) + u(")");
+        ok = ok && db.ExecuteWithBinaries(first, images);
+        for (int r = 1; r < kRowsPerVehicle && ok; ++r) {
+            const int k = (r - 1) % 5;
+            ok = db.ExecuteStatement(u("insert into ") + p + u(" ([") + u(kindPlate[k]) + u("],[") + u(kindDate[k]) +
+                                     u("]) values (") + quoted(p) + u(",") + date(around()) + u(")"));
+        }
+        if (!ok) {
+            std::fprintf(stderr, "building the fleet failed: %s\n", db.LastError().toLocal8Bit().constData());
+            db.RollbackTransaction();
+            return false;
+        }
+    }
+    if (!db.CommitTransaction())
+        return false;
+    db.CloseDatabase();
+    QFile::remove(path);
+    return QFile::rename(temp, path);
+}
+
+// One open connection per fleet size, built on first use and kept for the process.
+store::DatabaseConnection& fleet(int vehicles)
+{
+    static std::map<int, std::unique_ptr<store::DatabaseConnection>> open;
+    auto& slot = open[vehicles];
+    if (!slot) {
+        QDir().mkpath(benchDir());
+        const QString path = QDir(benchDir()).filePath(QStringLiteral("fleet-%1.mdb").arg(vehicles));
+        if (!QFileInfo::exists(path) && !buildFleet(path, vehicles))
+            std::abort();
+        slot = std::make_unique<store::DatabaseConnection>();
+        if (!slot->OpenDatabaseFile(path, store::kDatabasePassword))
+            std::abort();
+    }
+    return *slot;
+}
+
+QStringList plates(store::DatabaseConnection& db)
+{
+    QStringList out;
+    const int h = db.OpenRecordSet(alerts::kMasterSelect);
+    for (db.MoveFirst(h); !db.AtEnd(h); db.MoveNext(h))
+        out << db.ReadField(h, u("车牌号")).text();
+    db.CloseRecordSet(h);
+    return out;
+}
+
+void BM_Refresh(benchmark::State& state)
+{
+    auto& db = fleet(int(state.range(0)));
+    const QDate month = alerts::MonthStart(store::Today());
+    int members = 0;
+    for (auto _ : state) {
+        const alerts::AlertResult r = alerts::ComputeAlerts(db, month);
+        members = 0;
+        for (const QStringList& s : r.sets)
+            members += int(s.size());
+        benchmark::DoNotOptimize(members);
+    }
+    state.counters["members"] = members;
+    state.SetComplexityN(state.range(0));
+}
+
+void BM_RefreshPerQuery(benchmark::State& state)
+{
+    auto& db = fleet(int(state.range(0)));
+    const QDate month = alerts::MonthStart(store::Today());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(alerts::ComputeAlerts(db, month, alerts::ReadMode::PerQuery).flagUpdates);
+}
+
+// The floor: every row of every vehicle table, once.
+void BM_FloorSelectAll(benchmark::State& state)
+{
+    auto& db = fleet(int(state.range(0)));
+    for (auto _ : state) {
+        qint64 rows = 0;
+        for (const QString& p : plates(db)) {
+            const int h = db.OpenRecordSet(u("select * from ") + p);
+            rows += db.RowCount(h);
+            db.CloseRecordSet(h);
+        }
+        benchmark::DoNotOptimize(rows);
+    }
+    state.SetComplexityN(state.range(0));
+}
+
+void BM_LoadVehicle(benchmark::State& state)
+{
+    auto& db = fleet(1000);
+    const QString p = plateOf(500);
+    for (auto _ : state) {
+        for (archive::VehicleGroup g : archive::AllGroups()) {
+            benchmark::DoNotOptimize(archive::ReadCurrentGroup(db, g, p));
+            if (g != archive::VehicleGroup::Basic)
+                benchmark::DoNotOptimize(archive::ReadGroupList(db, g, p, true));
+        }
+    }
+}
+
+void BM_OwnerPrefixSearch(benchmark::State& state)
+{
+    auto& db = fleet(int(state.range(0)));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(archive::SearchVehicles(db, int(archive::SearchBy::OwnerName), u("车主1")).hits.size());
+}
+
+}  // namespace
+
+BENCHMARK(BM_FloorSelectAll)->Arg(200)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond)->Complexity();
+BENCHMARK(BM_Refresh)->Arg(200)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond)->Complexity();
+BENCHMARK(BM_RefreshPerQuery)->Arg(200)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_LoadVehicle)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OwnerPrefixSearch)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,110 @@
+#include "admincommands.h"
+
+#include "accounts.h"
+#include "insurancetypewindow.h"
+#include "operatorwindow.h"
+#include "ui/dialogs.h"
+#include "ui/mainparts.h"
+
+#include <QAbstractSpinBox>
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMetaObject>
+#include <QPlainTextEdit>
+#include <QTextEdit>
+
+namespace admin {
+
+namespace {
+
+// The object whose copy()/paste() slots act on the focused box. Date boxes and editable combo
+// boxes keep their text in an inner line edit.
+QObject* editTarget(QWidget* window)
+{
+    QWidget* focus = window ? window->focusWidget() : nullptr;
+    if (!focus)
+        focus = QApplication::focusWidget();
+    if (!focus)
+        return nullptr;
+    if (auto* combo = qobject_cast<QComboBox*>(focus))
+        return combo->lineEdit();
+    if (qobject_cast<QAbstractSpinBox*>(focus))
+        return focus->findChild<QLineEdit*>();
+    return focus;
+}
+
+bool invoke(QObject* target, const char* slot)
+{
+    if (!target)
+        return false;
+    const QByteArray signature = QByteArray(slot) + "()";
+    if (target->metaObject()->indexOfMethod(signature.constData()) < 0)
+        return false;
+    return QMetaObject::invokeMethod(target, slot);
+}
+
+}  // namespace
+
+bool CopyFromFocusedBox(QWidget* window)
+{
+    invoke(editTarget(window), "copy");
+    return !QGuiApplication::clipboard()->text().isEmpty();
+}
+
+void PasteIntoFocusedBox(QWidget* window) { invoke(editTarget(window), "paste"); }
+
+QString OpenHelp(QWidget* parent)
+{
+    const QString path = HelpDocumentPath(QCoreApplication::applicationDirPath());
+    if (!QFileInfo::exists(path)) {
+        ui::MessageBox(QStringLiteral("找不到帮助文件：") + path, ui::Buttons::Ok, {}, parent);
+        return path;
+    }
+    if (!ui::dialogs().openExternal(path))
+        ui::MessageBox(QStringLiteral("无法打开帮助文件：") + path, ui::Buttons::Ok, {}, parent);
+    return path;
+}
+
+void ShowContact(QWidget* parent)
+{
+    ui::MessageBox(QStringLiteral("使用中遇到问题，请与本单位信息管理员联系：\n"
+                                  "服务时间：工作日 8:30—17:30\n"
+                                  "联系时请说明所用电脑、操作步骤和屏幕上的提示文字。\n"
+                                  "数据库出错时请先用“文件→备份”保存一份数据库副本。"),
+                   ui::Buttons::Ok, QStringLiteral("联系我们！"), parent);
+}
+
+void AttachAdminCommands(ui::MainParts& parts)
+{
+    QWidget* window = parts.window;
+    if (QAction* a = parts.action(QStringLiteral("权限设置")))
+        QObject::connect(a, &QAction::triggered, window, [window] {
+            OperatorWindow w(window);
+            w.exec();
+        });
+    if (QAction* a = parts.action(QStringLiteral("投保险种设置")))
+        QObject::connect(a, &QAction::triggered, window, [window] {
+            InsuranceTypeWindow w(window);
+            w.exec();
+        });
+    QAction* paste = parts.action(QStringLiteral("粘贴"));
+    if (QAction* a = parts.action(QStringLiteral("复制")))
+        QObject::connect(a, &QAction::triggered, window, [window, paste] {
+            if (CopyFromFocusedBox(window) && paste)
+                paste->setEnabled(true);
+        });
+    if (paste)
+        QObject::connect(paste, &QAction::triggered, window, [window] { PasteIntoFocusedBox(window); });
+    if (QAction* a = parts.action(QStringLiteral("及时帮助")))
+        QObject::connect(a, &QAction::triggered, window, [window] { OpenHelp(window); });
+    if (QAction* a = parts.action(QStringLiteral("联系我们")))
+        QObject::connect(a, &QAction::triggered, window, [window] { ShowContact(window); });
+}
+
+}  // namespace admin

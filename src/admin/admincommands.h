@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace ui {
+struct MainParts;
+}
+
+namespace admin {
+
+// Connects the administration menu items of the main window: 权限设置, 投保险种设置, 复制, 粘贴,
+// 及时帮助 and 联系我们. 剪切 has no action.
+void AttachAdminCommands(ui::MainParts& parts);
+
+// The edit commands act on the box that has the keyboard focus in window.
+// Copy returns true when the clipboard holds text afterwards.
+bool CopyFromFocusedBox(QWidget* window);
+void PasteIntoFocusedBox(QWidget* window);
+
+// Opens the help document beside the program; returns the path handed to the viewer.
+QString OpenHelp(QWidget* parent);
+void ShowContact(QWidget* parent);
+
+}  // namespace admin

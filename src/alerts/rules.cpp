@@ -1,0 +1,558 @@
+#include "alerts/rules.h"
+
+#include "store/database.h"
+
+#include <QSet>
+
+#include <cmath>
+#include <vector>
+
+namespace alerts {
+
+namespace {
+
+QString u(const char* s) { return QString::fromUtf8(s); }
+
+const char* const kNodeTexts[kNodeCount] = {
+    "公司车辆",         "预警年审车辆",   "预警二级维护车辆", "预警保险车辆", "预警管理费用车辆",
+    "预警营运证车辆",   "本月需审车辆",   "本月需维车辆",     "本月需保车辆", "本月需管车辆",
+    "本月需营车辆",     "脱审车辆",       "脱维车辆",         "脱保车辆",     "脱管车辆",
+    "脱营运车辆",       "拉黑车辆",       "转出车辆",         "注销车辆",
+};
+
+// Per node 1..15: the list item under 车辆清单 and the item under 车辆预警 that opens the node.
+const char* const kListItems[kNodeCount] = {
+    nullptr,          "预警年审车辆清单", "预警二维车辆清单", "预警保险车辆清单", "预警管理车辆清单",
+    "预警营运车辆清单", "本月需审车辆清单", "本月需维车辆清单", "本月需保车辆清单", "本月需管车辆清单",
+    "本月需营车辆清单", "脱审车辆清单",     "脱维车辆清单",     "脱保车辆清单",     "脱管车辆清单",
+    "脱营车辆清单",     "拉黑车辆清单",     nullptr,            nullptr,
+};
+const char* const kOpenItems[kNodeCount] = {
+    nullptr,        "预警年审车辆", "预警二维车辆", "预警保险车辆", "预警管理车辆", "预警营运车辆", "本月需审车辆",
+    "本月需维车辆", "本月需保车辆", "本月需管车辆", "本月需营车辆", "脱审车辆",     "脱维车辆",     "脱保车辆",
+    "脱管车辆",     "脱营车辆",     nullptr,        nullptr,        nullptr,
+};
+
+struct KindSpec {
+    const char* plateColumn;
+    const char* mainColumn;
+    const char* trailerColumn;  // nullptr for the kinds without a trailer date
+    const char* selects[kClassCount];
+    const char* where;
+    const char* flagText;
+};
+
+const KindSpec kKinds[kKindCount] = {
+    {"审车车号",
+     "下次审车日期",
+     "下次挂车审车日期",
+     {"select [审车车号],[下次审车日期],[下次挂车审车日期],[是否提醒主车审车],[是否提醒挂车审车],[是否脱审],[审车是否通知车主] from ",
+      "select [审车车号],[下次审车日期],[是否脱审],[是否提醒主车审车],[是否提醒挂车审车],[下次挂车审车日期] from ",
+      "select [编号],[审车车号],[下次审车日期],[是否脱审],[下次挂车审车日期],[是否提醒主车审车],[是否提醒挂车审车] from "},
+     " where 下次审车日期 is not null",
+     " set [是否脱审]=true where [编号]="},
+    {"二维车号",
+     "下次二维日期",
+     nullptr,
+     {"select [二维车号],[下次二维日期],[是否脱维],[是否提醒二维] from ",
+      "select [二维车号],[下次二维日期],[是否脱维],[是否提醒二维] from ",
+      "select [编号],[二维车号],[下次二维日期],[是否脱维],[是否提醒二维] from "},
+     " where 下次二维日期 is not null",
+     " set [是否脱维]=true where [编号]="},
+    {"保险车号",
+     "下次保险日期",
+     "下次挂车保险日期",
+     {"select [保险车号],[下次保险日期],[下次挂车保险日期],[是否脱保],[是否提醒保险],[是否提醒挂车保险] from ",
+      "select [保险车号],[下次保险日期],[下次挂车保险日期],[是否脱保],[是否提醒保险],[是否提醒挂车保险] from ",
+      "select [编号],[保险车号],[下次保险日期],[下次挂车保险日期],[是否脱保],[是否提醒保险],[是否提醒挂车保险] from "},
+     " where 下次保险日期 is not null",
+     " set [是否脱保]=true where [编号]="},
+    {"管理车号",
+     "下次管理费用日期",
+     nullptr,
+     {"select [管理车号],[下次管理费用日期],[是否脱管],[是否提醒管理] from ",
+      "select [管理车号],[下次管理费用日期],[是否脱管],[是否提醒管理] from ",
+      "select [编号],[管理车号],[下次管理费用日期],[是否脱管],[是否提醒管理] from "},
+     " where 下次管理费用日期 is not null",
+     " set [是否脱管]=true where [编号]="},
+    {"营运车号",
+     "下次营运证日期",
+     nullptr,
+     {"select [营运车号],[下次营运证日期],[是否脱营],[是否提醒营运] from ",
+      "select [营运车号],[下次营运证日期],[是否脱营],[是否提醒营运] from ",
+      "select [编号],[营运车号],[下次营运证日期],[是否脱营],[是否提醒营运] from "},
+     " where 下次营运证日期 is not null",
+     " set [是否脱营]=true where [编号]="},
+};
+
+const char* const kBlacklistColumns[6] = {"下次审车日期",   "下次挂车审车日期", "下次二维日期",
+                                          "下次保险日期",   "下次管理费用日期", "下次营运证日期"};
+
+const char* const kClassMessages[kNodeCount] = {
+    nullptr,
+    "刷新树状图预警年审车辆！?",
+    "刷新树状图预警二级维护车辆！?",
+    "刷新树状图预警保险车辆！?",
+    "刷新树状图预警管理费用车辆！?",
+    "刷新树状图预警营运证车辆！?",
+    "刷新本月需审车辆！?",
+    "刷新本月需维车辆！?",
+    "刷新本月需保车辆失败",
+    "刷新本月需管车辆失败",
+    "刷新本月需营车辆",
+    "刷新树状图脱审车辆！?",
+    "刷新树状图脱维车辆！?",
+    "刷新树状图脱险车辆！?",
+    "刷新树状图脱管车辆！?",
+    "刷新树状图脱营运车辆！?",
+    nullptr,
+    nullptr,
+    nullptr,
+};
+
+// Every column that any of a vehicle's twenty-two queries names, so that this one query
+// succeeds exactly when each of them would.
+const char* const kWholeSelect =
+    "select [编号],[车辆状态],[审车车号],[下次审车日期],[下次挂车审车日期],[是否提醒主车审车],[是否提醒挂车审车],"
+    "[是否脱审],[审车是否通知车主],[二维车号],[下次二维日期],[是否脱维],[是否提醒二维],[保险车号],[下次保险日期],"
+    "[下次挂车保险日期],[是否脱保],[是否提醒保险],[是否提醒挂车保险],[管理车号],[下次管理费用日期],[是否脱管],"
+    "[是否提醒管理],[营运车号],[下次营运证日期],[是否脱营],[是否提醒营运] from ";
+
+// The current row of one kind: the last row whose main due date is present.
+struct KindRow {
+    bool found = false;
+    QDate main;
+    QDate trailer;
+    QString plate;
+    qint64 number = 0;
+};
+
+// What the twenty-two queries of one vehicle table would have read.
+struct VehicleFacts {
+    bool statusFailed = false;
+    int status = 0;
+    bool classFailed[kKindCount][kClassCount] = {};
+    KindRow rows[kKindCount];
+    bool blacklistFailed[6] = {};
+    QDate blacklistDates[6];
+};
+
+// Column names as QStrings, built once: the reads below run for every row of the fleet.
+struct Names {
+    QString number = u("编号");
+    QString status = u("车辆状态");
+    QString plate[kKindCount];
+    QString main[kKindCount];
+    QString trailer[kKindCount];
+    QString blacklist[6];
+    Names()
+    {
+        for (int k = 0; k < kKindCount; ++k) {
+            plate[k] = u(kKinds[k].plateColumn);
+            main[k] = u(kKinds[k].mainColumn);
+            trailer[k] = kKinds[k].trailerColumn ? u(kKinds[k].trailerColumn) : QString();
+        }
+        for (int c = 0; c < 6; ++c)
+            blacklist[c] = u(kBlacklistColumns[c]);
+    }
+};
+
+const Names& names()
+{
+    static const Names n;
+    return n;
+}
+
+qint64 wholeNumber(double value) { return qint64(std::trunc(value)); }
+
+// Reads the current row of a kind at the record set's current position.
+KindRow readKindRow(store::DatabaseConnection& db, int handle, int kind, bool withNumber)
+{
+    const Names& n = names();
+    KindRow row;
+    row.found = true;
+    row.main = db.ReadField(handle, n.main[kind]).date();
+    if (!n.trailer[kind].isEmpty())
+        row.trailer = db.ReadField(handle, n.trailer[kind]).date();
+    row.plate = db.ReadField(handle, n.plate[kind]).text();
+    if (withNumber)
+        row.number = wholeNumber(db.ReadField(handle, n.number).number());
+    return row;
+}
+
+void markAllFailed(VehicleFacts& f)
+{
+    f.statusFailed = true;
+    for (auto& kind : f.classFailed)
+        for (bool& failed : kind)
+            failed = true;
+    for (bool& failed : f.blacklistFailed)
+        failed = true;
+}
+
+// The vehicle's queries one by one, as the refresh was designed: used when the table cannot be
+// read in one query, so that exactly the queries that fail are reported.
+VehicleFacts readByQueries(store::DatabaseConnection& db, const QString& plate)
+{
+    VehicleFacts f;
+    if (!IsPlainTableName(plate)) {
+        markAllFailed(f);
+        return f;
+    }
+    const Names& n = names();
+    if (const int h = db.OpenRecordSet(StatusSelect(plate))) {
+        db.MoveLast(h);
+        if (!db.AtEnd(h))
+            f.status = VehicleStatus(db.ReadField(h, n.status).text());
+        db.CloseRecordSet(h);
+    } else {
+        f.statusFailed = true;
+    }
+    for (int k = 0; k < kKindCount; ++k) {
+        for (int c = 0; c < kClassCount; ++c) {
+            const int h = db.OpenRecordSet(ClassSelect(Kind(k), AlertClass(c), plate));
+            if (!h) {
+                f.classFailed[k][c] = true;
+                continue;
+            }
+            db.MoveLast(h);
+            if (!db.AtEnd(h)) {
+                // The three queries of a kind share their where text and so their row; the
+                // Lapsed query alone carries the row number.
+                const bool lapsedQuery = AlertClass(c) == AlertClass::Lapsed;
+                const KindRow row = readKindRow(db, h, k, lapsedQuery);
+                if (!f.rows[k].found || lapsedQuery)
+                    f.rows[k] = row;
+            }
+            db.CloseRecordSet(h);
+        }
+    }
+    for (int c = 0; c < 6; ++c) {
+        const int h = db.OpenRecordSet(BlacklistSelect(c, plate));
+        if (!h) {
+            f.blacklistFailed[c] = true;
+            continue;
+        }
+        db.MoveLast(h);
+        if (!db.AtEnd(h))
+            f.blacklistDates[c] = db.ReadField(h, n.blacklist[c]).date();
+        db.CloseRecordSet(h);
+    }
+    return f;
+}
+
+// One query over the whole table; the current row of each query is then the last row of the
+// table whose where column is present, as a scan in table order returns them.
+bool readWholeTable(store::DatabaseConnection& db, const QString& plate, VehicleFacts& f)
+{
+    const int h = db.OpenRecordSet(QString::fromUtf8(kWholeSelect) + plate);
+    if (!h)
+        return false;
+    const Names& n = names();
+    // Markers: status, the five main dates, the trailer inspection date (a blacklist column).
+    enum { kStatus = 0, kFirstMain = 1, kTrailerInspection = 6, kMarkers = 7 };
+    const QString* markers[kMarkers] = {&n.status,  &n.main[0], &n.main[1],  &n.main[2],
+                                        &n.main[3], &n.main[4], &n.trailer[0]};
+    int last[kMarkers];
+    std::fill(std::begin(last), std::end(last), -1);
+    int index = 0;
+    for (db.MoveFirst(h); !db.AtEnd(h); db.MoveNext(h), ++index)
+        for (int m = 0; m < kMarkers; ++m)
+            if (!db.ReadField(h, *markers[m]).isNull)
+                last[m] = index;
+    auto seek = [&](int row) {
+        db.MoveFirst(h);
+        for (int i = 0; i < row; ++i)
+            db.MoveNext(h);
+    };
+    if (last[kStatus] >= 0) {
+        seek(last[kStatus]);
+        f.status = VehicleStatus(db.ReadField(h, n.status).text());
+    }
+    for (int k = 0; k < kKindCount; ++k) {
+        if (last[kFirstMain + k] < 0)
+            continue;
+        seek(last[kFirstMain + k]);
+        f.rows[k] = readKindRow(db, h, k, true);
+    }
+    // Blacklist columns 0, 2..5 are the main dates; column 1 the trailer inspection date.
+    const int mainOfColumn[6] = {0, -1, 1, 2, 3, 4};
+    for (int c = 0; c < 6; ++c) {
+        if (mainOfColumn[c] >= 0) {
+            if (f.rows[mainOfColumn[c]].found)
+                f.blacklistDates[c] = f.rows[mainOfColumn[c]].main;
+        } else if (last[kTrailerInspection] >= 0) {
+            seek(last[kTrailerInspection]);
+            f.blacklistDates[c] = db.ReadField(h, n.trailer[0]).date();
+        }
+    }
+    db.CloseRecordSet(h);
+    return true;
+}
+
+VehicleFacts readVehicle(store::DatabaseConnection& db, const QString& plate, ReadMode mode)
+{
+    if (mode == ReadMode::OneQueryPerTable && IsPlainTableName(plate)) {
+        VehicleFacts f;
+        if (readWholeTable(db, plate, f))
+            return f;
+    }
+    return readByQueries(db, plate);
+}
+
+}  // namespace
+
+QString NodeText(int node) { return node >= 0 && node < kNodeCount ? u(kNodeTexts[node]) : QString(); }
+
+QStringList NodeMenuItems(int node)
+{
+    QStringList items;
+    if (node < 0 || node >= kNodeCount)
+        return items;
+    if (kListItems[node])
+        items << u(kListItems[node]);
+    if (kOpenItems[node])
+        items << u(kOpenItems[node]);
+    return items;
+}
+
+QStringList AlertMenuItems()
+{
+    QStringList items;
+    for (int k = 0; k < kNodeCount; ++k)
+        items << NodeMenuItems(k);
+    return items;
+}
+
+QString NodeOpenItem(int node)
+{
+    return node >= 0 && node < kNodeCount && kOpenItems[node] ? u(kOpenItems[node]) : QString();
+}
+
+bool DueSoon(const QDate& main, const QDate& trailer, const QDate& referenceMonth)
+{
+    const QDate n = MonthStart(referenceMonth);
+    return (IsSetDate(main) && MonthsBetween(main, n) == 1) || (IsSetDate(trailer) && MonthsBetween(trailer, n) == 1);
+}
+
+bool DueThisMonth(const QDate& main, const QDate& trailer, const QDate& referenceMonth)
+{
+    const QDate n = MonthStart(referenceMonth);
+    return (IsSetDate(main) && MonthsBetween(main, n) == 0) || (IsSetDate(trailer) && MonthsBetween(trailer, n) == 0);
+}
+
+LapseOutcome Lapsed(const QDate& main, const QDate& trailer, const QDate& referenceMonth)
+{
+    const bool mainSet = IsSetDate(main);
+    const bool trailerSet = IsSetDate(trailer);
+    if (!mainSet && !trailerSet)
+        return LapseOutcome::None;
+    QDate earlier;
+    if (mainSet && trailerSet)
+        earlier = MonthsBetween(main, trailer) <= 0 ? main : trailer;
+    else
+        earlier = mainSet ? main : trailer;
+    const int x = MonthsBetween(earlier, MonthStart(referenceMonth));
+    if (x < -2)
+        return LapseOutcome::FlagOnly;
+    if (x < 0)
+        return LapseOutcome::Lapsed;
+    return LapseOutcome::None;
+}
+
+bool BlacklistDate(const QDate& date, const QDate& referenceMonth)
+{
+    return date.isValid() && date != kUnsetDate && MonthsBetween(date, MonthStart(referenceMonth)) < -2;
+}
+
+int VehicleStatus(const QString& text)
+{
+    bool ok = false;
+    const double value = text.trimmed().toDouble(&ok);
+    if (!ok)
+        return 0;
+    for (int status : {1, 2, 3})
+        if (value == status)
+            return status;
+    return 0;
+}
+
+bool IsTransferredOrCancelled(const AlertSetList& sets, const QString& plate)
+{
+    return sets[kTransferredNode].contains(plate, Qt::CaseSensitive) ||
+           sets[kCancelledNode].contains(plate, Qt::CaseSensitive);
+}
+
+int NodeFlatIndex(const AlertSetList& sets, int node)
+{
+    int index = node;
+    for (int k = 0; k < node && k < kNodeCount; ++k)
+        index += int(sets[k].size());
+    return index;
+}
+
+bool IsPlainTableName(const QString& plate)
+{
+    if (plate.isEmpty())
+        return false;
+    for (const QChar c : plate)
+        if (!(c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('$') || c.unicode() >= 0x80) ||
+            c.isSpace() || c.category() == QChar::Other_Control)
+            return false;
+    return true;
+}
+
+QString StatusSelect(const QString& plate)
+{
+    return QStringLiteral("select 车辆状态 from ") + plate + QStringLiteral(" where 车辆状态 is not null");
+}
+
+QString ClassSelect(Kind kind, AlertClass cls, const QString& plate)
+{
+    const KindSpec& spec = kKinds[int(kind)];
+    return u(spec.selects[int(cls)]) + plate + u(spec.where);
+}
+
+QString BlacklistSelect(int column, const QString& plate)
+{
+    const QString name = u(kBlacklistColumns[column]);
+    return QStringLiteral("select [") + name + QStringLiteral("] from ") + plate + QStringLiteral(" where ") + name +
+           QStringLiteral(" is not null");
+}
+
+QString LapseFlagUpdate(Kind kind, const QString& plate, qint64 number)
+{
+    return QStringLiteral("update ") + plate + u(kKinds[int(kind)].flagText) + QString::number(number);
+}
+
+QString ClassFailureMessage(int node)
+{
+    return node > 0 && node < kNodeCount && kClassMessages[node] ? u(kClassMessages[node]) : QString();
+}
+
+QString BlacklistFailureMessage(int column) { return QStringLiteral("拉黑查询失败车辆%1！?").arg(column + 1); }
+
+AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceMonth, ReadMode mode)
+{
+    AlertResult result;
+    const QDate n = MonthStart(referenceMonth);
+    const QString masterFailed = QStringLiteral("查询失败！");
+    // Every pass walks 总表; when it cannot be read, each of the seventeen passes ends at once.
+    const int master = db.OpenRecordSet(kMasterSelect);
+    if (!master) {
+        for (int pass = 0; pass < 17; ++pass)
+            result.messages << masterFailed;
+        return result;
+    }
+    QStringList plates;
+    const QString plateColumn = QStringLiteral("车牌号");
+    for (db.MoveFirst(master); !db.AtEnd(master); db.MoveNext(master))
+        plates << db.ReadField(master, plateColumn).text();
+    db.CloseRecordSet(master);
+
+    // One transaction for the whole walk: the reads share one lock and the lapse flags are
+    // written with one commit instead of one per statement.
+    const bool inTransaction = db.BeginTransaction();
+
+    std::vector<VehicleFacts> facts;
+    facts.reserve(plates.size());
+    for (const QString& plate : plates)
+        facts.push_back(readVehicle(db, plate, mode));
+
+    AlertSetList& sets = result.sets;
+    for (qsizetype i = 0; i < plates.size(); ++i) {
+        if (facts[i].statusFailed) {
+            result.messages << QStringLiteral("查询小表失败！");
+            continue;
+        }
+        switch (facts[i].status) {
+        case 1:
+            sets[kCompanyNode] << plates[i];
+            break;
+        case 2:
+            sets[kTransferredNode] << plates[i];
+            break;
+        case 3:
+            sets[kCancelledNode] << plates[i];
+            break;
+        default:
+            break;
+        }
+    }
+
+    QSet<QString> gone;
+    for (const QString& p : sets[kTransferredNode])
+        gone.insert(p);
+    for (const QString& p : sets[kCancelledNode])
+        gone.insert(p);
+
+    for (int c = 0; c < kClassCount; ++c) {
+        for (int k = 0; k < kKindCount; ++k) {
+            const int node = ClassNode(AlertClass(c), Kind(k));
+            for (qsizetype i = 0; i < plates.size(); ++i) {
+                if (gone.contains(plates[i]))
+                    continue;
+                const VehicleFacts& f = facts[i];
+                if (f.classFailed[k][c]) {
+                    result.messages << ClassFailureMessage(node);
+                    break;
+                }
+                const KindRow& row = f.rows[k];
+                if (!row.found)
+                    continue;
+                switch (AlertClass(c)) {
+                case AlertClass::DueSoon:
+                    if (DueSoon(row.main, row.trailer, n))
+                        sets[node] << row.plate;
+                    break;
+                case AlertClass::DueThisMonth:
+                    if (DueThisMonth(row.main, row.trailer, n))
+                        sets[node] << row.plate;
+                    break;
+                case AlertClass::Lapsed:
+                    switch (Lapsed(row.main, row.trailer, n)) {
+                    case LapseOutcome::Lapsed:
+                        sets[node] << row.plate;
+                        break;
+                    case LapseOutcome::FlagOnly:
+                        // Its outcome is not reported: the flag is only a mark for the lists.
+                        db.ExecuteStatement(LapseFlagUpdate(Kind(k), plates[i], row.number));
+                        ++result.flagUpdates;
+                        break;
+                    case LapseOutcome::None:
+                        break;
+                    }
+                    break;
+                }
+            }
+        }
+    }
+
+    for (qsizetype i = 0; i < plates.size(); ++i) {
+        if (gone.contains(plates[i]))
+            continue;
+        const VehicleFacts& f = facts[i];
+        bool mark = false;
+        int failedColumn = -1;
+        for (int c = 0; c < 6; ++c) {
+            if (f.blacklistFailed[c]) {
+                failedColumn = c;
+                break;
+            }
+            if (BlacklistDate(f.blacklistDates[c], n))
+                mark = true;
+        }
+        if (failedColumn >= 0) {
+            result.messages << BlacklistFailureMessage(failedColumn);
+            break;
+        }
+        if (mark)
+            sets[kBlacklistNode] << plates[i];
+    }
+
+    if (inTransaction)
+        db.CommitTransaction();
+    return result;
+}
+
+}  // namespace alerts

@@ -1,0 +1,435 @@
+#include "formfields.h"
+
+#include "archive/vehicledata.h"
+#include "store/database.h"
+
+#include <QHash>
+
+namespace archive {
+
+namespace {
+
+QString u(const char* s) {
+    return QString::fromUtf8(s);
+}
+
+// Small builders so that each table line reads like the form it describes.
+FieldSpec edit(const char* name, const char* caption, const char* column, Tracking tracking = Tracking::Edit) {
+    FieldSpec f;
+    f.name = u(name);
+    f.caption = u(caption);
+    f.kind = FieldKind::Edit;
+    f.column = u(column);
+    f.tracking = tracking;
+    return f;
+}
+
+FieldSpec display(const char* name, const char* caption) {
+    FieldSpec f;
+    f.name = u(name);
+    f.caption = u(caption);
+    f.kind = FieldKind::Display;
+    f.readOnly = true;
+    return f;
+}
+
+FieldSpec date(const char* name, const char* labelName, const char* caption, const char* column, Tracking tracking,
+               bool arms) {
+    FieldSpec f;
+    f.name = u(name);
+    f.labelName = u(labelName);
+    f.caption = u(caption);
+    f.kind = FieldKind::Date;
+    f.column = u(column);
+    f.tracking = tracking;
+    f.armsEdit = arms;
+    return f;
+}
+
+FieldSpec check(const char* name, const char* caption, const char* column, Tracking tracking) {
+    FieldSpec f;
+    f.name = u(name);
+    f.caption = u(caption);
+    f.kind = FieldKind::Check;
+    f.column = u(column);
+    f.tracking = tracking;
+    return f;
+}
+
+FieldSpec combo(const char* name, const char* labelName, const char* caption, const char* column, Tracking tracking,
+                const QStringList& items) {
+    FieldSpec f;
+    f.name = u(name);
+    f.labelName = u(labelName);
+    f.caption = u(caption);
+    f.kind = FieldKind::Combo;
+    f.column = u(column);
+    f.tracking = tracking;
+    f.items = items;
+    return f;
+}
+
+FieldSpec picture(const char* name, const char* caption, const char* column) {
+    FieldSpec f;
+    f.name = u(name);
+    f.caption = u(caption);
+    f.kind = FieldKind::Picture;
+    f.column = u(column);
+    return f;
+}
+
+FieldSpec wide(FieldSpec f) {
+    f.wide = true;
+    return f;
+}
+
+FieldSpec beside(FieldSpec f) {
+    f.besidePrevious = true;
+    return f;
+}
+
+FieldSpec readOnly(FieldSpec f) {
+    f.readOnly = true;
+    return f;
+}
+
+FieldSpec fee(FieldSpec f) {
+    f.fee = true;
+    return f;
+}
+
+// The four copies of the basic record at the head of each obligation page.
+QList<FieldSpec> headerCopies(const char* archive, const char* plate, const char* owner, const char* phone) {
+    return {display(archive, "档案编号："), display(plate, "主车牌号："), display(owner, "车主姓名："),
+            display(phone, "车主电话：")};
+}
+
+QList<FieldSpec> basicPage() {
+    FieldSpec status = combo("组合框_车辆状态", "透明标签_车辆状态", "车辆状态", "车辆状态", Tracking::None,
+                             {u("正常"), u("转出"), u("注销")});
+    status.itemValues = {1, 2, 3};
+    return {
+        readOnly(edit("带标签编辑框_档案编号", "档案编号：", "档案编号")),
+        readOnly(edit("带标签编辑框_主车牌号", "主车牌号：", "主车牌号")),
+        edit("带标签编辑框_挂车牌号", "挂车牌号：", "挂车牌号"),
+        edit("带标签编辑框_车主姓名", "车主姓名：", "车主姓名"),
+        edit("带标签编辑框_车主电话", "车主电话：", "车主电话"),
+        status,
+        edit("带标签编辑框_车主身份证号", "车主身份证号：", "车主身份证号"),
+        edit("带标签编辑框_从业资格证号", "从业资格号：", "从业资格证号"),
+        date("日期框_入户时间", "透明标签_入户时间", "入户时间：", "买入日期", Tracking::Edit, true),
+        edit("带标签编辑框_驾驶员A身份证号", "驾驶员A证件号", "驾驶员A身份证号"),
+        edit("带标签编辑框_A姓名", "A姓名", "A姓名", Tracking::None),
+        edit("带标签编辑框_购车方式", "购车方式：", "购车方式"),
+        edit("带标签编辑框_驾驶员B身份证号", "驾驶员B证件号", "驾驶员B身份证号"),
+        edit("带标签编辑框_B姓名", "B姓名", "B姓名", Tracking::None),
+        edit("带标签编辑框_车辆颜色", "车辆颜色：", "车辆颜色"),
+        edit("带标签编辑框_发动机号", "发动机号：", "发动机号"),
+        edit("带标签编辑框_主车架号", "主车架号：", "主车架号"),
+        edit("带标签编辑框_挂车架号", "挂车架号：", "挂车架号"),
+        edit("带标签编辑框_主车吨位", "主车吨位：", "主车吨位"),
+        edit("带标签编辑框_主车品牌", "主车品牌：", "主车品牌"),
+        edit("带标签编辑框_挂车吨位", "挂车吨位：", "挂车吨位"),
+        edit("带标签编辑框_挂车品牌", "挂车品牌：", "挂车品牌"),
+        wide(edit("带标签编辑框_车主地址", "车主详细住址：", "车主详细住址")),
+        wide(edit("带标签编辑框_车辆信息备注", "备注：", "基本信息备注")),
+        picture("图片框_身份证", "车主身份证信息", "车主身份证信息"),
+        picture("图片框_车辆照片1", "车辆照片信息", "车辆照片信息"),
+        picture("图片框_车辆照片2", "车辆照片信息", "车辆照片信息2"),
+        picture("图片框_行车证1", "行车证信息", "行车证信息1"),
+        picture("图片框_行车证2", "行车证信息", "行车证信息2"),
+    };
+}
+
+QList<FieldSpec> inspectionPage() {
+    QList<FieldSpec> f = headerCopies("带标签编辑框_审车档案编号", "带标签编辑框_审车车牌号",
+                                      "带标签编辑框_审车车主姓名", "带标签编辑框_审车车主电话");
+    f << date("日期框_下次主车审车", "透明标签_下次主车审车日期", "下次主车审车日期", "下次审车日期", Tracking::Edit,
+              true)
+      << beside(check("选择框_是否提醒主车审车", "是否提醒", "是否提醒主车审车", Tracking::None))
+      << date("日期框_下次挂车审车", "透明标签_下次挂车审车日期1", "下次挂车审车日期", "下次挂车审车日期",
+              Tracking::None, false)
+      << beside(check("选择框_是否提醒挂车审车", "是否提醒", "是否提醒挂车审车", Tracking::None))
+      << combo("组合框_审车", "透明标签_审车通知", "审车是否通知车主", "审车是否通知车主", Tracking::Choice,
+               NotificationItems())
+      << fee(edit("带标签编辑框_审车应缴费用", "应缴费用：", "审车应缴费用"))
+      << fee(edit("带标签编辑框_审车已缴费用", "已缴费用：", "审车已缴费用"))
+      << fee(edit("带标签编辑框_审车还欠费用", "还欠费用：", "", Tracking::None))
+      << fee(date("日期框_审车缴费时间", "透明标签_审车缴费时间", "缴费时间", "审车缴费日期", Tracking::Edit, true))
+      << check("选择框_是否脱审", "是否脱审", "是否脱审", Tracking::Choice)
+      << wide(edit("带标签编辑框_审车备注", "备注：", "审车备注"));
+    return f;
+}
+
+QList<FieldSpec> maintenancePage() {
+    QList<FieldSpec> f = headerCopies("带标签编辑框_二维档案编号", "带标签编辑框_二维主车牌号",
+                                      "带标签编辑框_二维车主姓名", "带标签编辑框_二维车主电话");
+    f << date("日期框_下次二维", "透明标签_下次二级维护", "下次二级维护日期", "下次二维日期", Tracking::Edit, true)
+      << beside(check("选择框_是否提醒二维", "是否提醒", "是否提醒二维", Tracking::None))
+      << edit("带标签编辑框_二维卡号", "二维卡号：", "二维卡号")
+      << combo("组合框_二级维护", "透明标签_二级维护通知", "二级维护是否通知车主", "二维是否通知车主", Tracking::Choice,
+               NotificationItems())
+      << fee(edit("带标签编辑框_二维应缴费用", "应缴费用：", "二维应缴费用"))
+      << fee(edit("带标签编辑框_二维已缴费用", "已缴费用：", "二维已缴费用"))
+      << fee(edit("带标签编辑框_二维还欠费用", "还欠费用：", "", Tracking::None))
+      << fee(date("日期框_二维缴费时间", "透明标签_二维缴费时间", "缴费时间", "二维缴费日期", Tracking::Edit, true))
+      << check("选择框_二维驻外", "二维驻外", "二维驻外", Tracking::None)
+      << check("选择框_是否脱维", "是否脱维", "是否脱维", Tracking::Choice)
+      << wide(edit("带标签编辑框_二维备注", "备注：", "二维备注"));
+    return f;
+}
+
+QList<FieldSpec> insurancePage() {
+    QList<FieldSpec> f = headerCopies("带标签编辑框_保险档案编号", "带标签编辑框_保险主车牌号",
+                                      "带标签编辑框_保险车主姓名", "带标签编辑框_保险车主电话");
+    f << edit("带标签编辑框_保险公司名称", "保险公司名称：", "保险公司名称")
+      << combo("组合框_投保险种", "透明标签_投保险种", "投保险种", "投保险种", Tracking::Choice, {})
+      << edit("带标签编辑框_保险编号", "商险单号：", "保单号")
+      << edit("带标签编辑框_强险编号", "强险单号：", "强险单号", Tracking::None)
+      << edit("带标签编辑框_挂车保险编号", "挂车商险单号：", "挂车商险单号", Tracking::None)
+      << edit("带标签编辑框_挂车强险编号", "挂车强险单号：", "挂车强险单号", Tracking::None)
+      << edit("带标签编辑框_交强险", "交强险：", "交强险") << edit("带标签编辑框_车损", "车损：", "车损")
+      << edit("带标签编辑框_三者", "三者险：", "三责") << edit("带标签编辑框_人员", "人员：", "人员")
+      << edit("带标签编辑框_保险不计免赔", "不计免赔：", "不计免赔") << edit("带标签编辑框_保险其他", "其他：", "其他")
+      << date("日期框_下次保险", "透明标签_下次保险", "下次主车保险日期", "下次保险日期", Tracking::Edit, true)
+      << beside(check("选择框_是否提醒保险", "是否提醒", "是否提醒保险", Tracking::None))
+      << date("日期框_下次挂车保险", "透明标签_下次挂车保险", "下次挂车保险日期", "下次挂车保险日期", Tracking::None,
+              false)
+      << beside(check("选择框_是否提醒挂车保险", "挂车是否提醒", "是否提醒挂车保险", Tracking::None))
+      << fee(edit("带标签编辑框_保险应缴费用", "应缴费用：", "保险应缴费用"))
+      << fee(edit("带标签编辑框_保险已缴费用", "已缴费用：", "保险已缴费用"))
+      << fee(edit("带标签编辑框_保险还欠费用", "还欠费用：", "", Tracking::None))
+      << fee(date("日期框_保险缴费时间", "透明标签_保险缴费时间", "缴费时间", "保险缴费日期", Tracking::Edit, true))
+      << check("选择框_是否脱保", "是否脱保", "是否脱保", Tracking::Choice)
+      << wide(edit("带标签编辑框_保险备注", "备注：", "保险备注"));
+    return f;
+}
+
+QList<FieldSpec> managementFeePage() {
+    QList<FieldSpec> f = headerCopies("带标签编辑框_管理档案编号", "带标签编辑框_管理主车牌号",
+                                      "带标签编辑框_管理车主姓名", "带标签编辑框_管理车主电话");
+    f << date("日期框_下次管理费", "透明标签_下次管理费", "下次管理费日期", "下次管理费用日期", Tracking::Edit, true)
+      << beside(check("选择框_是否提醒管理", "是否提醒", "是否提醒管理", Tracking::None))
+      << combo("组合框_管理费", "透明标签_管理费用通知", "管理费是否通知车主", "管理费是否通知车主", Tracking::Choice,
+               NotificationItems())
+      << check("选择框_是否脱管", "是否脱管", "是否脱管", Tracking::Choice)
+      << fee(edit("带标签编辑框_管理应缴费用", "应缴费用：", "管理应缴费用"))
+      << fee(edit("带标签编辑框_管理已缴费用", "已缴费用：", "管理已缴费用"))
+      << fee(edit("带标签编辑框_管理还欠费用", "还欠费用：", "", Tracking::None))
+      << fee(date("日期框_管理缴费时间", "透明标签_管理缴费时间", "缴费时间", "管理缴费日期", Tracking::Edit, true))
+      << wide(edit("带标签编辑框_管理备注", "备注：", "管理备注"));
+    return f;
+}
+
+QList<FieldSpec> operatingPermitPage() {
+    QList<FieldSpec> f = headerCopies("带标签编辑框_营运档案编号", "带标签编辑框_营运主车牌号",
+                                      "带标签编辑框_营运车主姓名", "带标签编辑框_营运车主电话");
+    FieldSpec category =
+        combo("组合框_类别", "透明标签_是否驻内", "是否驻内", "是否驻内", Tracking::Edit, {u("驻内"), u("驻外")});
+    category.armsEdit = true;
+    f << date("日期框_下次营运证日期", "透明标签_下次营运证日期", "下次营运证日期", "下次营运证日期", Tracking::Edit,
+              true)
+      << beside(check("选择框_是否提醒营运", "是否提醒", "是否提醒营运", Tracking::None))
+      << date("日期框_营运证办理日期", "透明标签_营运证办理日期", "营运证办理日期", "营运证办理日期", Tracking::Edit,
+              true)
+      << edit("带标签编辑框_营运证号码", "营运证号码：", "营运证号") << category
+      << combo("组合框_营运", "透明标签_营运通知", "营运证是否通知车主", "营运证是否通知车主", Tracking::Choice,
+               NotificationItems())
+      << check("选择框_是否脱营", "是否脱营", "是否脱营", Tracking::Choice)
+      << fee(edit("带标签编辑框_营运应缴费用", "应缴费用：", "营运证应缴费用"))
+      << fee(edit("带标签编辑框_营运已缴费用", "已缴费用：", "营运证已缴费用"))
+      << fee(edit("带标签编辑框_营运还欠费用", "还欠费用：", "", Tracking::None))
+      << fee(date("日期框_营运缴费时间", "透明标签_营运缴费时间", "缴费时间", "营运缴费日期", Tracking::Edit, true))
+      << wide(edit("带标签编辑框_营运备注", "备注：", "营运证备注"));
+    return f;
+}
+
+QList<FieldSpec> lookupPage() {
+    return {display("带标签编辑框_查询姓名", "姓名："), display("带标签编辑框_查询身份证号", "身份证号："),
+            display("带标签编辑框_查询车牌号", "车牌号："), display("带标签编辑框_查询车架号", "车架号：")};
+}
+
+QList<ListColumn> feeColumns() {
+    return {{u("应缴费用"), 90}, {u("已缴费用"), 90}, {u("缴费时间"), 120}};
+}
+
+} // namespace
+
+const QList<FieldSpec>& PageFields(int page) {
+    static const QList<FieldSpec> pages[kPageCount] = {basicPage(),     inspectionPage(),    maintenancePage(),
+                                                       insurancePage(), managementFeePage(), operatingPermitPage(),
+                                                       lookupPage()};
+    static const QList<FieldSpec> none;
+    return page >= 0 && page < kPageCount ? pages[page] : none;
+}
+
+const FieldSpec* FindField(const QString& name) {
+    static const QHash<QString, const FieldSpec*> index = [] {
+        QHash<QString, const FieldSpec*> h;
+        for (int p = 0; p < kPageCount; ++p)
+            for (const FieldSpec& f : PageFields(p))
+                h.insert(f.name, &f);
+        return h;
+    }();
+    return index.value(name, nullptr);
+}
+
+QString PageGroupName(int page) {
+    static const char* const names[kPageCount] = {"分组框_基本信息", "分组框_审车",   "分组框_二级维护", "分组框_保险",
+                                                  "分组框_管理费用", "分组框_营运证", "分组框_查询"};
+    return page >= 0 && page < kPageCount ? u(names[page]) : QString();
+}
+
+QString PageListName(int page) {
+    static const char* const names[6] = {"超级列表框_基本信息", "超级列表框_审车", "超级列表框_二维",
+                                         "超级列表框_保险",     "超级列表框_管理", "超级列表框_营运"};
+    return page >= 0 && page < 6 ? u(names[page]) : QString();
+}
+
+const QStringList& NotificationItems() {
+    static const QStringList items = {u("未到通知时间"), u("已通知"), u("未通知"), u("通知未达")};
+    return items;
+}
+
+const QStringList& PaymentDateBoxes() {
+    static const QStringList names = {u("日期框_审车缴费时间"), u("日期框_二维缴费时间"), u("日期框_保险缴费时间"),
+                                      u("日期框_管理缴费时间"), u("日期框_营运缴费时间")};
+    return names;
+}
+
+const QStringList& ReminderBoxes() {
+    static const QStringList names = {u("选择框_是否提醒主车审车"), u("选择框_是否提醒挂车审车"),
+                                      u("选择框_是否提醒保险"),     u("选择框_是否提醒二维"),
+                                      u("选择框_是否提醒管理"),     u("选择框_是否提醒营运"),
+                                      u("选择框_是否提醒挂车保险")};
+    return names;
+}
+
+const QStringList& FeeControls() {
+    static const QStringList names = [] {
+        QStringList n;
+        for (const char* kind : {"审车", "二维", "保险", "管理", "营运"}) {
+            const QString k = u(kind);
+            n << QStringLiteral("带标签编辑框_%1应缴费用").arg(k) << QStringLiteral("带标签编辑框_%1已缴费用").arg(k)
+              << QStringLiteral("带标签编辑框_%1还欠费用").arg(k) << QStringLiteral("透明标签_%1缴费时间").arg(k)
+              << QStringLiteral("日期框_%1缴费时间").arg(k);
+        }
+        return n;
+    }();
+    return names;
+}
+
+const QStringList& StartupComboBoxes() {
+    static const QStringList names = {u("组合框_审车"),    u("组合框_类别"),     u("组合框_营运"),
+                                      u("组合框_管理费"),  u("组合框_投保险种"), u("组合框_二级维护"),
+                                      u("组合框_搜索条件")};
+    return names;
+}
+
+const QStringList& EditBoxesWithoutContextMenu() {
+    static const QStringList names = {u("带标签编辑框_A姓名"),        u("带标签编辑框_B姓名"),
+                                      u("带标签编辑框_强险编号"),     u("带标签编辑框_挂车保险编号"),
+                                      u("带标签编辑框_挂车强险编号"), u("带标签编辑框_搜索内容")};
+    return names;
+}
+
+QList<ListColumn> DesignedListColumns(int page) {
+    switch (page) {
+    case 0:
+        return {{u("车主姓名"), 90},      {u("过入户时间"), 100}, {u("车主电话"), 110},
+                {u("车主身份证号"), 160}, {u("车主住址"), 200},   {u("驾驶员A身份证号"), 160}};
+    case 3:
+        return QList<ListColumn>{{u("保险到期时间"), 100}, {u("保险公司名称"), 120}, {u("保单号"), 120},
+                                 {u("交强险"), 70},        {u("车损险"), 70},        {u("人员险"), 70},
+                                 {u("三责"), 70},          {u("不计免赔"), 80},      {u("其他"), 70}} +
+               feeColumns();
+    default:
+        return {};
+    }
+}
+
+QList<ListColumn> ListColumns(int page, bool feesVisible) {
+    static const char* const dateCaptions[6] = {nullptr, "审车时间",     "二维时间",
+                                                nullptr, "管理到期时间", "营运到期时间"};
+    switch (page) {
+    case 0:
+        return DesignedListColumns(0);
+    case 3:
+        return feesVisible ? DesignedListColumns(3) : DesignedListColumns(3).mid(0, 9);
+    case 1:
+    case 2:
+    case 4:
+    case 5: {
+        QList<ListColumn> columns = {{u(dateCaptions[page]), 150}};
+        if (feesVisible)
+            columns += feeColumns();
+        return columns;
+    }
+    default:
+        return {};
+    }
+}
+
+int GbkLength(const QString& text) {
+    int bytes = 0;
+    for (const uint c : text.toUcs4())
+        bytes += c < 0x80 ? 1 : 2;
+    return bytes;
+}
+
+bool PlateLengthPlausible(const QString& plate) {
+    const int n = GbkLength(plate);
+    return n >= 8 && n <= 9;
+}
+
+int CountPlateMatches(store::DatabaseConnection& db, const QString& plate) {
+    const int rs = db.OpenRecordSet(QStringLiteral("select 车牌号 from [总表] "));
+    if (rs == 0)
+        return -1;
+    int matches = 0;
+    for (db.MoveFirst(rs); !db.AtEnd(rs); db.MoveNext(rs))
+        if (db.ReadField(rs, QStringLiteral("车牌号")).text() == plate)
+            ++matches;
+    db.CloseRecordSet(rs);
+    return matches;
+}
+
+int CountArchiveNumberMatches(store::DatabaseConnection& db, const QString& number) {
+    const int rs = db.OpenRecordSet(QStringLiteral("select 档案编号 from [总表] "));
+    if (rs == 0)
+        return -1;
+    const QString key = ArchiveKey(number);
+    int matches = 0;
+    for (db.MoveFirst(rs); !db.AtEnd(rs); db.MoveNext(rs))
+        if (ArchiveKey(db.ReadField(rs, QStringLiteral("档案编号")).text()) == key)
+            ++matches;
+    db.CloseRecordSet(rs);
+    return matches;
+}
+
+QStringList InsuranceKinds(store::DatabaseConnection& db, bool* ok) {
+    QStringList kinds;
+    const int rs = db.OpenRecordSet(QStringLiteral("select [险种名称] from 险种名称 where 险种名称 is not null"));
+    if (ok)
+        *ok = rs != 0;
+    if (rs == 0)
+        return kinds;
+    for (db.MoveFirst(rs); !db.AtEnd(rs); db.MoveNext(rs))
+        kinds << db.ReadField(rs, QStringLiteral("险种名称")).text();
+    db.CloseRecordSet(rs);
+    return kinds;
+}
+
+FormState& formState() {
+    static FormState state;
+    return state;
+}
+
+void ResetFormState() {
+    FormState& s = formState();
+    s.RecordSelectedFlag = 0;
+    s.EditArmedFlag = 0;
+    s.PageModifiedFlag = 0;
+}
+
+} // namespace archive

@@ -1,0 +1,431 @@
+#include "recordcommands.h"
+
+#include "archive/formfields.h"
+#include "archive/questionwindow.h"
+#include "archive/recordform.h"
+#include "archive/vehicledata.h"
+#include "archive/vehicleform.h"
+#include "store/session.h"
+#include "ui/controls.h"
+#include "ui/dialogs.h"
+#include "ui/mainparts.h"
+#include "ui/widgets.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace archive {
+
+namespace {
+
+int g_currentPageIndex = 0;
+// Set while QuestionWindow's command runs inside an interrupted tab change: that change decides
+// which page is shown, so a modify does not turn to page 0 under it.
+bool g_offering = false;
+
+const QString kAddButton = QStringLiteral("超级按钮_加记录");
+const QString kModifyButton = QStringLiteral("超级按钮_修改记录");
+const QString kDeleteButton = QStringLiteral("超级按钮_删除记录");
+const QString kBackupButton = QStringLiteral("超级按钮_数据备份");
+
+const QStringList& documentButtons()
+{
+    static const QStringList names = {
+        QStringLiteral("超级按钮_扫描身份证"), QStringLiteral("超级按钮_扫描车辆1"), QStringLiteral("超级按钮_扫描车辆2"),
+        QStringLiteral("超级按钮_扫描行车证1"), QStringLiteral("超级按钮_扫描行车证2"), QStringLiteral("超级按钮_导入身份证"),
+        QStringLiteral("超级按钮_导入车辆"), QStringLiteral("超级按钮_导入车辆1"), QStringLiteral("超级按钮_导入行车证"),
+        QStringLiteral("超级按钮_导入行车证1")};
+    return names;
+}
+
+// Page 0's four header boxes and their copies on pages 1 to 5, page by page.
+const QList<QStringList>& headerCopies()
+{
+    static const QList<QStringList> copies = {
+        {QStringLiteral("带标签编辑框_审车档案编号"), QStringLiteral("带标签编辑框_审车车主姓名"),
+         QStringLiteral("带标签编辑框_审车车牌号"), QStringLiteral("带标签编辑框_审车车主电话")},
+        {QStringLiteral("带标签编辑框_二维档案编号"), QStringLiteral("带标签编辑框_二维车主姓名"),
+         QStringLiteral("带标签编辑框_二维主车牌号"), QStringLiteral("带标签编辑框_二维车主电话")},
+        {QStringLiteral("带标签编辑框_保险档案编号"), QStringLiteral("带标签编辑框_保险车主姓名"),
+         QStringLiteral("带标签编辑框_保险主车牌号"), QStringLiteral("带标签编辑框_保险车主电话")},
+        {QStringLiteral("带标签编辑框_管理档案编号"), QStringLiteral("带标签编辑框_管理车主姓名"),
+         QStringLiteral("带标签编辑框_管理主车牌号"), QStringLiteral("带标签编辑框_管理车主电话")},
+        {QStringLiteral("带标签编辑框_营运档案编号"), QStringLiteral("带标签编辑框_营运车主姓名"),
+         QStringLiteral("带标签编辑框_营运主车牌号"), QStringLiteral("带标签编辑框_营运车主电话")}};
+    return copies;
+}
+
+QWidget* control(ui::MainParts& parts, const QString& name)
+{
+    if (QPushButton* b = parts.button(name))
+        return b;
+    return ui::Control(parts.window, name);
+}
+
+void setEnabled(ui::MainParts& parts, const QString& name, bool enabled)
+{
+    if (QWidget* w = control(parts, name))
+        w->setEnabled(enabled);
+}
+
+QString plate() { return store::session().CurrentPlate; }
+
+// ---- The vehicle form's loaders, by page ---------------------------------------------------
+
+void runPageLoader(ui::MainParts& parts, int page)
+{
+    FormFill fill;
+    LoadPage(parts, page);
+}
+
+void runListLoader(ui::MainParts& parts, int page)
+{
+    FormFill fill;
+    LoadPageList(parts, page);
+}
+
+void refreshAlertTree(ui::MainParts& parts)
+{
+    if (parts.refreshAlertTree)
+        parts.refreshAlertTree();
+}
+
+int currentTab(ui::MainParts& parts) { return parts.tabs ? parts.tabs->currentIndex() : 0; }
+
+// The record number of the list's current row; 0 when no row is current.
+qint64 currentRecordNumber(QWidget* window, int page)
+{
+    ui::SuperListBox* list = PageList(window, page);
+    if (!list || list->currentRow() < 0)
+        return 0;
+    return list->rowNumber(list->currentRow());
+}
+
+void buildViolationView(ui::MainParts& parts)
+{
+    QWidget* area = ui::Control(parts.window, QStringLiteral("违章查询视图区"));
+    if (!area)
+        area = parts.pages[kViolationPage];
+    if (!area)
+        return;
+    auto* view = new QWidget(area);
+    view->setObjectName(QStringLiteral("超文本浏览框"));
+    auto* address = new QLabel(QStringLiteral("违章查询网址：") + kViolationQueryAddress, view);
+    address->setObjectName(QStringLiteral("标签_违章查询网址"));
+    address->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* open = new QPushButton(QStringLiteral("在浏览器中打开违章查询网页"), view);
+    open->setObjectName(QStringLiteral("按钮_打开违章查询"));
+    auto* hint = new QLabel(QStringLiteral("在网页中输入上方的姓名、身份证号、车牌号或车架号即可查询违章记录。"), view);
+    hint->setWordWrap(true);
+    auto* row = new QHBoxLayout;
+    row->addWidget(address);
+    row->addWidget(open);
+    row->addStretch();
+    auto* layout = new QVBoxLayout(view);
+    layout->addLayout(row);
+    layout->addWidget(hint);
+    layout->addStretch();
+    if (!area->layout())
+        new QVBoxLayout(area);
+    area->layout()->addWidget(view);
+    QObject::connect(open, &QPushButton::clicked, view, [] {
+        if (!ui::dialogs().openExternal(kViolationQueryAddress))
+            ui::MessageBox(QStringLiteral("无法打开违章查询网页，请在浏览器中输入") + kViolationQueryAddress);
+    });
+}
+
+}  // namespace
+
+int CurrentPageIndex() { return g_currentPageIndex; }
+
+RecordValues ReadPageValues(QWidget* window, int page)
+{
+    RecordValues values;
+    for (const RecordField& f : RecordFields(page)) {
+        if (f.control.isEmpty())
+            continue;
+        switch (f.kind) {
+        case ValueKind::Text:
+        case ValueKind::Choice:
+            values.insert(f.column, ui::ControlText(window, f.control));
+            break;
+        case ValueKind::Date:
+            values.insert(f.column, ui::ControlDate(window, f.control));
+            break;
+        case ValueKind::YesNo:
+            values.insert(f.column, ui::ControlChecked(window, f.control));
+            break;
+        case ValueKind::Image:
+            values.insert(f.column, ui::ControlImage(window, f.control));
+            break;
+        case ValueKind::State:
+            if (auto* combo = qobject_cast<QComboBox*>(ui::Control(window, f.control))) {
+                const QVariant data = combo->currentData();
+                values.insert(f.column, data.isValid() ? data.toInt() : combo->currentIndex() + 1);
+            }
+            break;
+        }
+    }
+    return values;
+}
+
+void ShowRecordValues(QWidget* window, int page, const RecordValues& values)
+{
+    FormFill fill;
+    for (const QString& column : SelectedColumns(page)) {
+        const RecordField* f = FindRecordField(page, column);
+        if (!f || f->control.isEmpty() || !values.contains(column))
+            continue;
+        const QVariant v = values.value(column);
+        switch (f->kind) {
+        case ValueKind::Text:
+        case ValueKind::Choice:
+            ui::SetControlText(window, f->control, v.toString());
+            break;
+        case ValueKind::Date:
+            ui::SetControlDate(window, f->control, v.toDate());
+            break;
+        case ValueKind::YesNo:
+            ui::SetControlChecked(window, f->control, v.toBool());
+            break;
+        case ValueKind::Image:
+            ui::SetControlImage(window, f->control, v.toByteArray());
+            break;
+        case ValueKind::State:
+            if (auto* combo = qobject_cast<QComboBox*>(ui::Control(window, f->control))) {
+                int index = combo->findData(v.toInt());
+                if (index < 0 && v.toInt() >= 1 && v.toInt() <= combo->count())
+                    index = v.toInt() - 1;
+                if (index >= 0)
+                    combo->setCurrentIndex(index);
+            }
+            break;
+        }
+    }
+    const RecordPage& info = RecordPageInfo(page);
+    if (!info.owedFeeControl.isEmpty())
+        ui::SetControlText(window, info.owedFeeControl,
+                           OwedText(ui::ControlText(window, info.dueFeeControl),
+                                    ui::ControlText(window, info.paidFeeControl)));
+}
+
+void SwitchPage(ui::MainParts& parts, int page)
+{
+    for (const QString& name : {kModifyButton, kAddButton, kDeleteButton})
+        setEnabled(parts, name, false);
+
+    {
+        FormFill fill;
+        static const QStringList basicHeader = {
+            QStringLiteral("带标签编辑框_档案编号"), QStringLiteral("带标签编辑框_车主姓名"),
+            QStringLiteral("带标签编辑框_主车牌号"), QStringLiteral("带标签编辑框_车主电话")};
+        for (const QStringList& copies : headerCopies())
+            for (int i = 0; i < basicHeader.size(); ++i)
+                ui::SetControlText(parts.window, copies.at(i), ui::ControlText(parts.window, basicHeader.at(i)));
+        static const QList<QPair<QString, QString>> lookups = {
+            {QStringLiteral("带标签编辑框_车主姓名"), QStringLiteral("带标签编辑框_查询姓名")},
+            {QStringLiteral("带标签编辑框_车主身份证号"), QStringLiteral("带标签编辑框_查询身份证号")},
+            {QStringLiteral("带标签编辑框_主车牌号"), QStringLiteral("带标签编辑框_查询车牌号")},
+            {QStringLiteral("带标签编辑框_主车架号"), QStringLiteral("带标签编辑框_查询车架号")}};
+        for (const auto& [from, to] : lookups)
+            ui::SetControlText(parts.window, to, ui::ControlText(parts.window, from));
+    }
+
+    for (const QString& name : documentButtons())
+        setEnabled(parts, name, plate().isEmpty());
+
+    g_currentPageIndex = page;
+
+    if (!plate().isEmpty() && page >= 0 && page < kRecordPageCount) {
+        if (page == 0)
+            for (const QString& name : documentButtons())
+                setEnabled(parts, name, true);
+        runPageLoader(parts, page);
+        runListLoader(parts, page);
+    }
+
+    formState().RecordSelectedFlag = 0;
+}
+
+void OfferSavePage(ui::MainParts& parts)
+{
+    const store::Permissions& may = store::session().OperatorPermissions;
+    const FormState& form = formState();
+    if (plate().isEmpty() || form.RecordSelectedFlag != 1 || form.PageModifiedFlag != 1 ||
+        !(may.修改车辆信息 || may.增加车辆信息))
+        return;
+    QuestionWindow::Choice choice;
+    {
+        const QString caption = parts.tabs ? parts.tabs->tabText(parts.tabs->currentIndex()) : QString();
+        QuestionWindow question(plate(), caption, may.修改车辆信息, may.增加车辆信息, parts.window);
+        question.exec();
+        choice = question.choice();
+    }
+    const bool wasOffering = g_offering;
+    g_offering = true;
+    if (choice == QuestionWindow::Choice::AddRecord)
+        AddRecord(parts);
+    else if (choice == QuestionWindow::Choice::ModifyRecord)
+        ModifyRecord(parts);
+    g_offering = wasOffering;
+}
+
+void SelectRecord(ui::MainParts& parts, int page, int row)
+{
+    if (plate().isEmpty() || page < 0 || page >= kRecordPageCount)
+        return;
+    ui::SuperListBox* list = PageList(parts.window, page);
+    const qint64 number = list ? list->rowNumber(row) : 0;
+    if (number == 0)
+        return;
+    RecordValues values;
+    if (!parts.db || !ReadRecord(*parts.db, page, plate(), number, &values)) {
+        ui::MessageBox(RecordPageInfo(page).selectFailure, ui::Buttons::Ok, {}, parts.window);
+        return;
+    }
+    ShowRecordValues(parts.window, page, values);
+
+    const store::Permissions& may = store::session().OperatorPermissions;
+    if (may.修改车辆信息) {
+        setEnabled(parts, kModifyButton, true);
+        setEnabled(parts, kDeleteButton, true);
+    }
+    if (may.增加车辆信息)
+        setEnabled(parts, kAddButton, true);
+    if (may.修改车辆信息 || may.增加车辆信息) {
+        setEnabled(parts, kBackupButton, true);
+        if (QAction* backup = parts.action(QStringLiteral("备份")))
+            backup->setEnabled(true);
+    }
+    formState().RecordSelectedFlag = 1;
+}
+
+void AddRecord(ui::MainParts& parts)
+{
+    FormState& form = formState();
+    form.RecordSelectedFlag = 0;
+    form.PageModifiedFlag = 0;
+    store::session().DataModifiedFlag = 1;
+
+    const int page = currentTab(parts);
+    if (page >= 0 && page < kRecordPageCount && parts.db) {
+        const RecordOutcome out = AddRecordRow(*parts.db, page, plate(), ReadPageValues(parts.window, page));
+        if (out.ok) {
+            ui::SetControlReadOnly(parts.window, QStringLiteral("带标签编辑框_档案编号"), true);
+            ui::SetControlReadOnly(parts.window, QStringLiteral("带标签编辑框_主车牌号"), true);
+            ui::MessageBox(out.message, ui::Buttons::Ok, {}, parts.window);
+            runPageLoader(parts, page);
+        } else {
+            ui::MessageBox(out.message, ui::Buttons::Ok, {}, parts.window);
+        }
+        runListLoader(parts, page);
+    }
+    refreshAlertTree(parts);
+}
+
+void ModifyRecord(ui::MainParts& parts)
+{
+    store::session().DataModifiedFlag = 1;
+    FormState& form = formState();
+    form.RecordSelectedFlag = 0;
+    form.PageModifiedFlag = 0;
+
+    const int page = currentTab(parts);
+    if (page >= 0 && page < kRecordPageCount && parts.db) {
+        const RecordPage& info = RecordPageInfo(page);
+        const qint64 number = currentRecordNumber(parts.window, page);
+        // Without a selected row the update would match nothing and still read as done.
+        const RecordOutcome out = number != 0
+                                      ? ModifyRecordRow(*parts.db, page, plate(), ReadPageValues(parts.window, page), number)
+                                      : RecordOutcome{false, info.updateFailure};
+        ui::MessageBox(out.message, ui::Buttons::Ok, {}, parts.window);
+        if (out.ok)
+            runListLoader(parts, page);
+        runPageLoader(parts, page);
+        if (page >= 1 && !g_offering && parts.tabs)
+            parts.tabs->setCurrentIndex(0);
+    }
+    refreshAlertTree(parts);
+}
+
+void DeleteRecord(ui::MainParts& parts)
+{
+    store::session().DataModifiedFlag = 1;
+    const int page = g_currentPageIndex;
+    ui::SuperListBox* list = PageList(parts.window, page);
+    if (page < 0 || page >= kRecordPageCount || !list || !parts.db)
+        return;
+    const qint64 number = currentRecordNumber(parts.window, page);
+    // Nothing selected: a delete would match no row and still report success.
+    if (number == 0)
+        return;
+
+    if (IsLastRecordOfVehicle(list->rowCount(), number)) {
+        if (ui::MessageBox(QStringLiteral("已经是最后一条关于此车辆的信息了！如果删除将彻底删除此车辆信息!"),
+                           ui::Buttons::YesNo, {}, parts.window) != ui::Answer::Yes)
+            return;
+        if (RemoveVehicleWithLastRecord(*parts.db, plate())) {
+            refreshAlertTree(parts);
+            return;
+        }
+    }
+
+    if (ui::MessageBox(QStringLiteral("确定要删除吗"), ui::Buttons::YesNo, QStringLiteral("提示!"), parts.window) !=
+        ui::Answer::Yes)
+        return;
+    const RecordOutcome out = DeleteRecordRow(*parts.db, plate(), number);
+    ui::MessageBox(out.message, ui::Buttons::Ok, {}, parts.window);
+    if (!out.ok)
+        return;
+    runPageLoader(parts, page);
+    runListLoader(parts, page);
+    refreshAlertTree(parts);
+}
+
+void AttachRecordCommands(ui::MainParts& parts)
+{
+    g_currentPageIndex = 0;
+    buildViolationView(parts);
+
+    if (QPushButton* b = parts.button(kAddButton))
+        QObject::connect(b, &QPushButton::clicked, parts.window, [&parts] { AddRecord(parts); });
+    if (QPushButton* b = parts.button(kModifyButton))
+        QObject::connect(b, &QPushButton::clicked, parts.window, [&parts] { ModifyRecord(parts); });
+    if (QPushButton* b = parts.button(kDeleteButton))
+        QObject::connect(b, &QPushButton::clicked, parts.window, [&parts] { DeleteRecord(parts); });
+
+    for (int page = 0; page < kRecordPageCount; ++page)
+        if (ui::SuperListBox* list = PageList(parts.window, page))
+            QObject::connect(list, &ui::SuperListBox::rowClicked, parts.window,
+                             [&parts, page](int row) { SelectRecord(parts, page, row); });
+
+    if (!parts.tabs)
+        return;
+    // The tab widget announces a change only after it happened. To ask about the page being left
+    // while it is still the current one, the change is held back: the old page is shown again for
+    // the question, then the change goes on.
+    auto previous = std::make_shared<int>(parts.tabs->currentIndex());
+    QObject::connect(parts.tabs, &QTabWidget::currentChanged, parts.window, [&parts, previous](int index) {
+        QTabWidget* tabs = parts.tabs;
+        const int leaving = *previous;
+        if (leaving != index && leaving >= 0 && leaving < tabs->count()) {
+            const FormState& form = formState();
+            if (form.RecordSelectedFlag == 1 && form.PageModifiedFlag == 1) {
+                const QSignalBlocker block(tabs);
+                tabs->setCurrentIndex(leaving);
+                OfferSavePage(parts);
+                tabs->setCurrentIndex(index);
+            }
+        }
+        *previous = index;
+        SwitchPage(parts, index);
+    });
+}
+
+}  // namespace archive

@@ -1,0 +1,524 @@
+#include "records.h"
+
+#include "archive/vehicledata.h"
+#include "store/database.h"
+#include "store/sqltext.h"
+
+#include <QDate>
+#include <QRegularExpression>
+
+namespace archive {
+
+namespace {
+
+using K = ValueKind;
+
+RecordField Edit(const QString& column, const QString& control) { return {column, control, K::Text, true}; }
+RecordField Choice(const QString& column, const QString& control) { return {column, control, K::Choice, false}; }
+RecordField Date(const QString& column, const QString& control) { return {column, control, K::Date, false}; }
+RecordField Check(const QString& column, const QString& control) { return {column, control, K::YesNo, false}; }
+RecordField Image(const QString& column, const QString& control) { return {column, control, K::Image, false}; }
+
+const QString kMainPlateBox = QStringLiteral("带标签编辑框_主车牌号");
+
+QList<RecordPage> makePages()
+{
+    QList<RecordPage> pages(kRecordPageCount);
+    pages[0] = {0,
+                QStringLiteral("车辆具体信息"),
+                QStringLiteral("超级列表框_基本信息"),
+                QStringLiteral("select [编号],[档案编号],[车主姓名],[车主电话],[从业资格证号],[车主身份证号],[车主详细住址],"
+                               "[主车牌号],[挂车牌号],[发动机号],[买入日期],[主车架号],[挂车架号],[主车吨位],[挂车吨位],"
+                               "[主车品牌],[挂车品牌],[驾驶员A身份证号],[A姓名],[驾驶员B身份证号],[B姓名],[车辆颜色],"
+                               "[购车方式],[车主身份证信息],[车辆照片信息],[车辆照片信息2],[行车证信息1],[行车证信息2],"
+                               "[基本信息备注],[车辆状态] from "),
+                QStringLiteral("登陆失败超级列表框基本信息"),
+                QStringLiteral("([档案编号],[车主姓名],[车主电话],[从业资格证号],[车主身份证号],[车主详细住址],[主车牌号],"
+                               "[挂车牌号],[买入日期],[主车架号],[挂车架号],[主车吨位],[挂车吨位],[主车品牌],[挂车品牌],"
+                               "[驾驶员A身份证号],[A姓名],[驾驶员B身份证号],[B姓名],[车辆颜色],[购车方式],[车主身份证信息],"
+                               "[车辆照片信息],[车辆照片信息2],[行车证信息1],[行车证信息2],[基本信息备注],[发动机号],"
+                               "[车辆状态]) values('"),
+                QStringLiteral("在新表录入记录失败！"),
+                QStringLiteral("修改不成功!"),
+                QStringLiteral("的车辆基本信息修改成功！"),
+                {},
+                {},
+                {},
+                {}};
+    pages[1] = {1,
+                QStringLiteral("审车信息"),
+                QStringLiteral("超级列表框_审车"),
+                QStringLiteral("select [编号],[下次审车日期],[下次挂车审车日期],[审车是否通知车主],[审车应缴费用],"
+                               "[审车已缴费用],[审车缴费日期],[审车备注],[是否脱审],[是否提醒主车审车],[是否提醒挂车审车] from "),
+                QStringLiteral("登陆失败!"),
+                QStringLiteral("([下次审车日期],[下次挂车审车日期],[审车是否通知车主],[审车应缴费用],[审车已缴费用],[是否脱审],"
+                               "[是否提醒主车审车],[是否提醒挂车审车],[审车备注],[审车缴费日期],[审车车号]) values('"),
+                QStringLiteral("在新表录入记录失败！1"),
+                QStringLiteral("修改不成功"),
+                QStringLiteral("的审车信息修改成功！"),
+                QStringLiteral("是否脱审"),
+                QStringLiteral("带标签编辑框_审车应缴费用"),
+                QStringLiteral("带标签编辑框_审车已缴费用"),
+                QStringLiteral("带标签编辑框_审车还欠费用")};
+    pages[2] = {2,
+                QStringLiteral("二级维护信息"),
+                QStringLiteral("超级列表框_二维"),
+                QStringLiteral("select [编号],[二维卡号],[二维应缴费用],[二维已缴费用],[二维备注],[下次二维日期],[二维缴费日期],"
+                               "[二维是否通知车主],[二维驻外],[是否脱维],[是否提醒二维] from "),
+                QStringLiteral("超级列表框_二维_左键单击表项!"),
+                QStringLiteral("([下次二维日期],[二维是否通知车主],[二维应缴费用],[二维已缴费用],[二维驻外],[是否脱维],"
+                               "[是否提醒二维],[二维卡号],[二维备注],[二维缴费日期],[二维车号]) values('"),
+                QStringLiteral("在新表录入记录失败！"),
+                QStringLiteral("修改不成功"),
+                QStringLiteral("的二维信息修改成功！"),
+                QStringLiteral("是否脱维"),
+                QStringLiteral("带标签编辑框_二维应缴费用"),
+                QStringLiteral("带标签编辑框_二维已缴费用"),
+                QStringLiteral("带标签编辑框_二维还欠费用")};
+    pages[3] = {3,
+                QStringLiteral("保险信息"),
+                QStringLiteral("超级列表框_保险"),
+                QStringLiteral("select [编号],[保险公司名称],[保单号],[投保险种],[强险单号],[挂车商险单号],[挂车强险单号],"
+                               "[下次挂车保险日期],[保险应缴费用],[保险已缴费用],[不计免赔],[其他],[保险备注],[三责],[车损],"
+                               "[交强险],[人员],[下次保险日期],[保险缴费日期],[保险是否通知车主],[是否脱保],[是否提醒保险],"
+                               "[是否提醒挂车保险] from "),
+                QStringLiteral("超级列表框_保险_左键单击表项!"),
+                QStringLiteral(" ([下次保险日期],[下次挂车保险日期],[是否提醒保险],[是否提醒挂车保险],[保险公司名称],[投保险种],"
+                               "[保单号],[强险单号],[挂车商险单号],[挂车强险单号],[保险应缴费用],[保险已缴费用],[保险缴费日期],"
+                               "[保险备注],[是否脱保],[交强险],[车损],[三责],[人员],[不计免赔],[其他],[保险车号]) values('"),
+                QStringLiteral("在新表录入记录失败！"),
+                QStringLiteral("修改不成功"),
+                QStringLiteral("的保险信息修改成功！"),
+                QStringLiteral("是否脱保"),
+                QStringLiteral("带标签编辑框_保险应缴费用"),
+                QStringLiteral("带标签编辑框_保险已缴费用"),
+                QStringLiteral("带标签编辑框_保险还欠费用")};
+    pages[4] = {4,
+                QStringLiteral("管理费用信息"),
+                QStringLiteral("超级列表框_管理"),
+                QStringLiteral("select [编号],[下次管理费用日期],[管理费是否通知车主],[管理应缴费用],[管理已缴费用],"
+                               "[管理缴费日期],[管理备注],[是否脱管],[是否提醒管理] from "),
+                QStringLiteral("超级列表框_管理_左键单击表项!"),
+                QStringLiteral(" ([下次管理费用日期],[管理费是否通知车主],[管理应缴费用],[管理已缴费用],[是否脱管],[是否提醒管理],"
+                               "[管理备注],[管理缴费日期],[管理车号]) values('"),
+                QStringLiteral("在新表录入记录失败！"),
+                QStringLiteral("修改不成功"),
+                QStringLiteral("的管理费信息修改成功！"),
+                QStringLiteral("是否脱管"),
+                QStringLiteral("带标签编辑框_管理应缴费用"),
+                QStringLiteral("带标签编辑框_管理已缴费用"),
+                QStringLiteral("带标签编辑框_管理还欠费用")};
+    pages[5] = {5,
+                QStringLiteral("营运证信息"),
+                QStringLiteral("超级列表框_营运"),
+                QStringLiteral("select [编号],[下次营运证日期],[营运证是否通知车主],[营运证应缴费用],[营运证已缴费用],"
+                               "[营运缴费日期],[营运证备注],[是否脱营],[是否提醒营运],[营运证办理日期],[营运证号],[是否驻内] from "),
+                QStringLiteral("超级列表框_营运_左键单击表项!"),
+                QStringLiteral("([下次营运证日期],[营运证是否通知车主],[营运证应缴费用],[营运证已缴费用],[是否脱营],[是否提醒营运],"
+                               "[营运证备注],[营运缴费日期],[营运证办理日期],[营运证号],[是否驻内],[营运车号]) values('"),
+                QStringLiteral("在新表录入记录失败！"),
+                QStringLiteral("修改不成功"),
+                QStringLiteral("的营运信息修改成功！"),
+                QStringLiteral("是否脱营"),
+                QStringLiteral("带标签编辑框_营运应缴费用"),
+                QStringLiteral("带标签编辑框_营运已缴费用"),
+                QStringLiteral("带标签编辑框_营运还欠费用")};
+    return pages;
+}
+
+QList<QList<RecordField>> makeFields()
+{
+    QList<QList<RecordField>> f(kRecordPageCount);
+    f[0] = {Edit("档案编号", "带标签编辑框_档案编号"),
+            Edit("车主姓名", "带标签编辑框_车主姓名"),
+            Edit("车主电话", "带标签编辑框_车主电话"),
+            Edit("从业资格证号", "带标签编辑框_从业资格证号"),
+            Edit("车主身份证号", "带标签编辑框_车主身份证号"),
+            Edit("车主详细住址", "带标签编辑框_车主地址"),
+            Edit("主车牌号", kMainPlateBox),
+            Edit("挂车牌号", "带标签编辑框_挂车牌号"),
+            Edit("发动机号", "带标签编辑框_发动机号"),
+            Date("买入日期", "日期框_入户时间"),
+            Edit("主车架号", "带标签编辑框_主车架号"),
+            Edit("挂车架号", "带标签编辑框_挂车架号"),
+            Edit("主车吨位", "带标签编辑框_主车吨位"),
+            Edit("挂车吨位", "带标签编辑框_挂车吨位"),
+            Edit("主车品牌", "带标签编辑框_主车品牌"),
+            Edit("挂车品牌", "带标签编辑框_挂车品牌"),
+            Edit("驾驶员A身份证号", "带标签编辑框_驾驶员A身份证号"),
+            Edit("A姓名", "带标签编辑框_A姓名"),
+            Edit("驾驶员B身份证号", "带标签编辑框_驾驶员B身份证号"),
+            Edit("B姓名", "带标签编辑框_B姓名"),
+            Edit("车辆颜色", "带标签编辑框_车辆颜色"),
+            Edit("购车方式", "带标签编辑框_购车方式"),
+            Image("车主身份证信息", "图片框_身份证"),
+            Image("车辆照片信息", "图片框_车辆照片1"),
+            Image("车辆照片信息2", "图片框_车辆照片2"),
+            Image("行车证信息1", "图片框_行车证1"),
+            Image("行车证信息2", "图片框_行车证2"),
+            Edit("基本信息备注", "带标签编辑框_车辆信息备注"),
+            {"车辆状态", "组合框_车辆状态", K::State, false}};
+    f[1] = {Date("下次审车日期", "日期框_下次主车审车"),
+            Date("下次挂车审车日期", "日期框_下次挂车审车"),
+            Choice("审车是否通知车主", "组合框_审车"),
+            Edit("审车应缴费用", "带标签编辑框_审车应缴费用"),
+            Edit("审车已缴费用", "带标签编辑框_审车已缴费用"),
+            Date("审车缴费日期", "日期框_审车缴费时间"),
+            Edit("审车备注", "带标签编辑框_审车备注"),
+            Check("是否脱审", "选择框_是否脱审"),
+            Check("是否提醒主车审车", "选择框_是否提醒主车审车"),
+            Check("是否提醒挂车审车", "选择框_是否提醒挂车审车"),
+            Edit("审车车号", kMainPlateBox)};
+    f[2] = {Edit("二维卡号", "带标签编辑框_二维卡号"),
+            Edit("二维应缴费用", "带标签编辑框_二维应缴费用"),
+            Edit("二维已缴费用", "带标签编辑框_二维已缴费用"),
+            Edit("二维备注", "带标签编辑框_二维备注"),
+            Date("下次二维日期", "日期框_下次二维"),
+            Date("二维缴费日期", "日期框_二维缴费时间"),
+            Choice("二维是否通知车主", "组合框_二级维护"),
+            Check("二维驻外", "选择框_二维驻外"),
+            Check("是否脱维", "选择框_是否脱维"),
+            Check("是否提醒二维", "选择框_是否提醒二维"),
+            Edit("二维车号", kMainPlateBox)};
+    f[3] = {Edit("保险公司名称", "带标签编辑框_保险公司名称"),
+            Edit("保单号", "带标签编辑框_保险编号"),
+            {"投保险种", "组合框_投保险种", K::Choice, true},
+            Edit("强险单号", "带标签编辑框_强险编号"),
+            Edit("挂车商险单号", "带标签编辑框_挂车保险编号"),
+            Edit("挂车强险单号", "带标签编辑框_挂车强险编号"),
+            Date("下次挂车保险日期", "日期框_下次挂车保险"),
+            Edit("保险应缴费用", "带标签编辑框_保险应缴费用"),
+            Edit("保险已缴费用", "带标签编辑框_保险已缴费用"),
+            Edit("不计免赔", "带标签编辑框_保险不计免赔"),
+            Edit("其他", "带标签编辑框_保险其他"),
+            Edit("保险备注", "带标签编辑框_保险备注"),
+            Edit("三责", "带标签编辑框_三者"),
+            Edit("车损", "带标签编辑框_车损"),
+            Edit("交强险", "带标签编辑框_交强险"),
+            Edit("人员", "带标签编辑框_人员"),
+            Date("下次保险日期", "日期框_下次保险"),
+            Date("保险缴费日期", "日期框_保险缴费时间"),
+            // Selected with the record but the page has no box for it; no statement writes it.
+            Choice("保险是否通知车主", QString()),
+            Check("是否脱保", "选择框_是否脱保"),
+            Check("是否提醒保险", "选择框_是否提醒保险"),
+            Check("是否提醒挂车保险", "选择框_是否提醒挂车保险"),
+            Edit("保险车号", "带标签编辑框_保险主车牌号")};
+    f[4] = {Date("下次管理费用日期", "日期框_下次管理费"),
+            Choice("管理费是否通知车主", "组合框_管理费"),
+            Edit("管理应缴费用", "带标签编辑框_管理应缴费用"),
+            Edit("管理已缴费用", "带标签编辑框_管理已缴费用"),
+            Date("管理缴费日期", "日期框_管理缴费时间"),
+            Edit("管理备注", "带标签编辑框_管理备注"),
+            Check("是否脱管", "选择框_是否脱管"),
+            Check("是否提醒管理", "选择框_是否提醒管理"),
+            Edit("管理车号", kMainPlateBox)};
+    f[5] = {Date("下次营运证日期", "日期框_下次营运证日期"),
+            Choice("营运证是否通知车主", "组合框_营运"),
+            Edit("营运证应缴费用", "带标签编辑框_营运应缴费用"),
+            Edit("营运证已缴费用", "带标签编辑框_营运已缴费用"),
+            Date("营运缴费日期", "日期框_营运缴费时间"),
+            Edit("营运证备注", "带标签编辑框_营运备注"),
+            Check("是否脱营", "选择框_是否脱营"),
+            Check("是否提醒营运", "选择框_是否提醒营运"),
+            Date("营运证办理日期", "日期框_营运证办理日期"),
+            Edit("营运证号", "带标签编辑框_营运证号码"),
+            Choice("是否驻内", "组合框_类别"),
+            Edit("营运车号", kMainPlateBox)};
+    return f;
+}
+
+QList<QStringList> makeUpdateOrders()
+{
+    QList<QStringList> u(kRecordPageCount);
+    u[0] = {"档案编号", "车主姓名", "车主电话", "从业资格证号", "车主身份证号", "车主详细住址", "主车牌号",
+            "挂车牌号", "买入日期", "主车架号", "挂车架号", "主车吨位", "挂车吨位", "主车品牌",
+            "挂车品牌", "车辆颜色", "购车方式", "发动机号", "基本信息备注", "车辆状态", "驾驶员A身份证号",
+            "A姓名", "B姓名", "驾驶员B身份证号", "车主身份证信息", "车辆照片信息", "车辆照片信息2", "行车证信息1",
+            "行车证信息2"};
+    u[1] = {"下次审车日期", "审车是否通知车主", "审车应缴费用", "审车已缴费用", "是否脱审",
+            "是否提醒主车审车", "是否提醒挂车审车", "审车备注", "审车缴费日期", "下次挂车审车日期"};
+    u[2] = {"下次二维日期", "二维是否通知车主", "二维应缴费用", "二维已缴费用", "二维驻外",
+            "是否脱维", "是否提醒二维", "二维备注", "二维缴费日期", "二维卡号"};
+    // The notification column is left as stored: the page has no box that could supply it.
+    u[3] = {"下次保险日期", "下次挂车保险日期", "保险应缴费用", "保险已缴费用", "是否脱保", "是否提醒保险",
+            "是否提醒挂车保险", "保险备注", "保险缴费日期", "保险公司名称", "保单号", "交强险", "车损",
+            "挂车强险单号", "挂车商险单号", "强险单号", "投保险种", "人员", "三责", "不计免赔", "其他"};
+    u[4] = {"下次管理费用日期", "管理费是否通知车主", "管理应缴费用", "管理已缴费用", "是否脱管", "是否提醒管理",
+            "管理备注", "管理缴费日期"};
+    u[5] = {"下次营运证日期", "营运证是否通知车主", "营运证应缴费用", "营运证已缴费用", "是否脱营", "是否提醒营运",
+            "营运证备注", "营运缴费日期", "营运证号", "是否驻内", "营运证办理日期"};
+    return u;
+}
+
+const QList<RecordPage>& pages()
+{
+    static const QList<RecordPage> p = makePages();
+    return p;
+}
+
+const QList<QList<RecordField>>& fields()
+{
+    static const QList<QList<RecordField>> f = makeFields();
+    return f;
+}
+
+int checkedPage(int page) { return page >= 0 && page < kRecordPageCount ? page : 0; }
+
+QStringList bracketedNames(const QString& text)
+{
+    static const QRegularExpression re(QStringLiteral("\\[([^\\]]+)\\]"));
+    QStringList names;
+    for (auto it = re.globalMatch(text); it.hasNext();)
+        names << it.next().captured(1);
+    return names;
+}
+
+// One value in the statement's quoting, or nothing when it cannot be written (an unreadable date).
+struct Literal {
+    QString text;
+    bool quoted = true;
+    bool usable = true;
+};
+
+Literal literalFor(const RecordField& field, const QVariant& value, bool modifying, QList<QByteArray>* binaries)
+{
+    switch (field.kind) {
+    case K::Text:
+    case K::Choice: {
+        QString text = value.toString();
+        if (modifying && field.trimOnModify)
+            text = text.trimmed();
+        return {store::SqlText(text), true, true};
+    }
+    case K::Date: {
+        const QDate date = value.toDate();
+        if (!date.isValid())
+            return {{}, true, false};
+        return {store::SqlDate(date), true, true};
+    }
+    case K::YesNo:
+        return {store::SqlBool(value.toBool()), false, true};
+    case K::Image:
+        binaries->append(value.toByteArray());
+        return {QStringLiteral("?"), false, true};
+    case K::State: {
+        // Only a known item value; anything else would be text the statement carries bare.
+        bool ok = false;
+        const int state = value.toString().trimmed().toInt(&ok);
+        if (!ok || state < 1 || state > 3)
+            return {{}, false, false};
+        return {QString::number(state), modifying, true};
+    }
+    }
+    return {{}, true, false};
+}
+
+QString quotedOrBare(const Literal& l) { return l.quoted ? QLatin1Char('\'') + l.text + QLatin1Char('\'') : l.text; }
+
+}  // namespace
+
+const RecordPage& RecordPageInfo(int page) { return pages()[checkedPage(page)]; }
+
+const QList<RecordField>& RecordFields(int page) { return fields()[checkedPage(page)]; }
+
+const RecordField* FindRecordField(int page, const QString& column)
+{
+    for (const RecordField& f : RecordFields(page))
+        if (f.column == column)
+            return &f;
+    return nullptr;
+}
+
+QStringList SelectedColumns(int page)
+{
+    QStringList names = bracketedNames(RecordPageInfo(page).selectText);
+    names.removeAll(QStringLiteral("编号"));
+    return names;
+}
+
+QStringList InsertedColumns(int page) { return bracketedNames(RecordPageInfo(page).insertColumns); }
+
+QStringList UpdatedColumns(int page)
+{
+    static const QList<QStringList> u = makeUpdateOrders();
+    return u[checkedPage(page)];
+}
+
+bool PlateUsableAsTableName(const QString& plate) { return IsSafePlate(plate); }
+
+BuiltStatement BuildInsert(int page, const QString& plate, const RecordValues& values)
+{
+    const RecordPage& info = RecordPageInfo(page);
+    BuiltStatement out;
+    if (info.index == 0) {
+        if (values.value(QStringLiteral("主车牌号")).toString().isEmpty()) {
+            out.error = QStringLiteral("请输入主车车牌号！");
+            return out;
+        }
+        if (values.value(QStringLiteral("档案编号")).toString().isEmpty()) {
+            out.error = QStringLiteral("请输入档案编号！");
+            return out;
+        }
+    }
+    if (!PlateUsableAsTableName(plate)) {
+        out.error = info.insertFailure;
+        return out;
+    }
+    QStringList parts;
+    for (const QString& column : InsertedColumns(page)) {
+        const RecordField* field = FindRecordField(page, column);
+        const Literal l = field ? literalFor(*field, values.value(column), false, &out.binaries) : Literal{{}, true, false};
+        if (!l.usable) {
+            out = {};
+            out.error = info.insertFailure;
+            return out;
+        }
+        parts << quotedOrBare(l);
+    }
+    // The column list already opens the first quote of the values.
+    QString columns = info.insertColumns;
+    columns.chop(1);
+    out.text = QStringLiteral("insert into ") + plate + columns + parts.join(QLatin1Char(',')) + QStringLiteral(")");
+    return out;
+}
+
+BuiltStatement BuildUpdate(int page, const QString& plate, const RecordValues& values, qint64 number)
+{
+    const RecordPage& info = RecordPageInfo(page);
+    BuiltStatement out;
+    if (!PlateUsableAsTableName(plate)) {
+        out.error = info.updateFailure;
+        return out;
+    }
+    QStringList assignments;
+    for (const QString& column : UpdatedColumns(page)) {
+        const RecordField* field = FindRecordField(page, column);
+        const Literal l = field ? literalFor(*field, values.value(column), true, &out.binaries) : Literal{{}, true, false};
+        if (!l.usable) {
+            out = {};
+            out.error = info.updateFailure;
+            return out;
+        }
+        assignments << QLatin1Char('[') + column + QStringLiteral("]=") + quotedOrBare(l);
+    }
+    out.text = QStringLiteral("update ") + plate + QStringLiteral(" set ") + assignments.join(QLatin1Char(',')) +
+               QStringLiteral(" where [编号]=") + QString::number(number);
+    return out;
+}
+
+QString BuildSelectOne(int page, const QString& plate, qint64 number)
+{
+    return RecordPageInfo(page).selectText + plate + QStringLiteral(" where [编号]=") + QString::number(number);
+}
+
+QString BuildDeleteOne(const QString& plate, qint64 number)
+{
+    return QStringLiteral("delete * from ") + plate + QStringLiteral(" where [编号]=") + QString::number(number);
+}
+
+QString BuildLapseReset(int page, const QString& plate)
+{
+    const RecordPage& info = RecordPageInfo(page);
+    if (info.lapseColumn.isEmpty())
+        return {};
+    return QStringLiteral("update ") + plate + QStringLiteral(" set [") + info.lapseColumn + QStringLiteral("]=false");
+}
+
+QString BuildMasterRowDelete(const QString& plate)
+{
+    return QStringLiteral("delete * from [总表] where [车牌号]='") + store::SqlText(plate) + QStringLiteral("'");
+}
+
+QString BuildDropTable(const QString& plate) { return QStringLiteral("DROP TABLE ") + plate; }
+
+bool IsLastRecordOfVehicle(int listRowCount, qint64 number) { return listRowCount == 1 && number == 1; }
+
+RecordOutcome AddRecordRow(store::DatabaseConnection& db, int page, const QString& plate, const RecordValues& values)
+{
+    const BuiltStatement insert = BuildInsert(page, plate, values);
+    if (!insert.ok())
+        return {false, insert.error};
+    const bool written = RecordPageInfo(page).index == 0 ? db.ExecuteWithBinaries(insert.text, insert.binaries)
+                                                         : db.ExecuteStatement(insert.text);
+    if (!written)
+        return {false, RecordPageInfo(page).insertFailure};
+    const QString reset = BuildLapseReset(page, plate);
+    if (!reset.isEmpty())
+        db.ExecuteStatement(reset);
+    return {true, QStringLiteral("添加车辆历史记录成功！")};
+}
+
+RecordOutcome ModifyRecordRow(store::DatabaseConnection& db, int page, const QString& plate,
+                              const RecordValues& values, qint64 number)
+{
+    const RecordPage& info = RecordPageInfo(page);
+    const BuiltStatement update = BuildUpdate(page, plate, values, number);
+    if (!update.ok())
+        return {false, update.error};
+    const bool written =
+        info.index == 0 ? db.ExecuteWithBinaries(update.text, update.binaries) : db.ExecuteStatement(update.text);
+    if (!written)
+        return {false, info.updateFailure};
+    return {true, QStringLiteral("车号为") + plate + info.updateSuccessEnding};
+}
+
+RecordOutcome DeleteRecordRow(store::DatabaseConnection& db, const QString& plate, qint64 number)
+{
+    if (!PlateUsableAsTableName(plate) || !db.ExecuteStatement(BuildDeleteOne(plate, number)))
+        return {false, QStringLiteral("删除不成功")};
+    return {true, QStringLiteral("删除成功!")};
+}
+
+bool RemoveVehicleWithLastRecord(store::DatabaseConnection& db, const QString& plate)
+{
+    if (!PlateUsableAsTableName(plate) || !db.BeginTransaction())
+        return false;
+    if (db.ExecuteStatement(BuildMasterRowDelete(plate)) && db.ExecuteStatement(BuildDropTable(plate)) &&
+        db.CommitTransaction())
+        return true;
+    db.RollbackTransaction();
+    return false;
+}
+
+bool ReadRecord(store::DatabaseConnection& db, int page, const QString& plate, qint64 number, RecordValues* values)
+{
+    if (!PlateUsableAsTableName(plate))
+        return false;
+    const int rs = db.OpenRecordSet(BuildSelectOne(page, plate, number));
+    if (rs == 0)
+        return false;
+    db.MoveFirst(rs);
+    RecordValues read;
+    if (!db.AtEnd(rs)) {
+        for (const QString& column : SelectedColumns(page)) {
+            const RecordField* field = FindRecordField(page, column);
+            if (!field)
+                continue;
+            const store::FieldValue v = db.ReadField(rs, column);
+            switch (field->kind) {
+            case K::Text:
+            case K::Choice:
+                read.insert(column, v.text());
+                break;
+            case K::Date:
+                read.insert(column, v.date());
+                break;
+            case K::YesNo:
+                read.insert(column, v.yesNo());
+                break;
+            case K::Image:
+                read.insert(column, v.bytes());
+                break;
+            case K::State:
+                read.insert(column, int(v.number()));
+                break;
+            }
+        }
+    }
+    db.CloseRecordSet(rs);
+    *values = read;
+    return true;
+}
+
+}  // namespace archive

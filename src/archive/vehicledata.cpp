@@ -1,0 +1,707 @@
+#include "vehicledata.h"
+
+#include "alerts/monthmath.h"
+#include "store/schema.h"
+#include "store/sqltext.h"
+
+namespace archive {
+
+namespace {
+
+QString u(const char* s) {
+    return QString::fromUtf8(s);
+}
+
+QStringList words(std::initializer_list<const char*> list) {
+    QStringList out;
+    for (const char* s : list)
+        out << u(s);
+    return out;
+}
+
+// The column names of a "select [a],[b],…" list, in order.
+QStringList selectedColumns(const QString& select) {
+    QStringList out;
+    int i = 0;
+    while ((i = select.indexOf(QLatin1Char('['), i)) >= 0) {
+        const int end = select.indexOf(QLatin1Char(']'), i);
+        if (end < 0)
+            break;
+        out << select.mid(i + 1, end - i - 1);
+        i = end + 1;
+    }
+    return out;
+}
+
+// Closes a record set however the reader leaves its scope.
+class RecordSetGuard {
+public:
+    RecordSetGuard(store::DatabaseConnection& db, int handle) : db_(db), handle_(handle) {}
+    ~RecordSetGuard() {
+        if (handle_)
+            db_.CloseRecordSet(handle_);
+    }
+    RecordSetGuard(const RecordSetGuard&) = delete;
+    RecordSetGuard& operator=(const RecordSetGuard&) = delete;
+
+private:
+    store::DatabaseConnection& db_;
+    int handle_;
+};
+
+QList<GroupSpec> buildSpecs() {
+    QList<GroupSpec> specs;
+    specs << GroupSpec{
+        VehicleGroup::Basic,
+        u("basic"),
+        0,
+        u("select [档案编号],[车主姓名],[车主电话],[从业资格证号],[车主身份证号],[车主详细住址],[主车牌号],"
+          "[驾驶员A身份证号],[A姓名],[驾驶员B身份证号],[B姓名],[挂车牌号],[发动机号],[买入日期],[主车架号],"
+          "[挂车架号],[主车吨位],[挂车吨位],[主车品牌],[挂车品牌],[车辆颜色],[购车方式],[车主身份证信息],"
+          "[车辆照片信息],[车辆照片信息2],[行车证信息1],[行车证信息2],[基本信息备注],[车辆状态]"),
+        u(" where 档案编号 is not null"),
+        u("刷新显示车辆基本信息!?/"),
+        {},
+        {},
+        {},
+        {},
+        true,
+        u("超级列表框_基本信息"),
+        u("select [编号],[档案编号],[车主姓名],[车主电话],[从业资格证号],[车主身份证号],[车主详细住址],[主车牌号],"
+          "[挂车牌号],[发动机号],[买入日期],[主车架号],[挂车架号],[主车吨位],[挂车吨位],[主车品牌],[挂车品牌],"
+          "[驾驶员A身份证号],[驾驶员B身份证号],[车辆颜色],[购车方式],[车主身份证信息],[车辆照片信息],[基本信息备注]"),
+        {},
+        u("车主姓名"),
+        words({"买入日期", "车主电话", "车主身份证号", "车主详细住址", "驾驶员A身份证号"}),
+        {}};
+    specs << GroupSpec{
+        VehicleGroup::Inspection,
+        u("Inspection"),
+        1,
+        u("select [下次审车日期],[下次挂车审车日期],[是否提醒主车审车],[是否提醒挂车审车],[审车是否通知车主],"
+          "[审车应缴费用],[审车已缴费用],[审车缴费日期],[审车备注],[是否脱审]"),
+        u(" where 下次审车日期 is not null"),
+        u("刷新显示车辆审车信息!1"),
+        u("下次审车日期"),
+        u("下次挂车审车日期"),
+        u("审车应缴费用"),
+        u("审车已缴费用"),
+        false,
+        u("超级列表框_审车"),
+        u("select [编号],[下次审车日期],[审车应缴费用],[审车已缴费用],[审车缴费日期]"),
+        u(" where 下次审车日期 is not null"),
+        u("下次审车日期"),
+        {},
+        words({"审车应缴费用", "审车已缴费用", "审车缴费日期"})};
+    specs << GroupSpec{
+        VehicleGroup::Maintenance,
+        u("Maintenance"),
+        2,
+        u("select [下次二维日期],[二维是否通知车主],[二维应缴费用],[二维已缴费用],[二维缴费日期],[二维备注],"
+          "[二维驻外],[是否脱维],[是否提醒二维],[二维卡号]"),
+        u(" where 下次二维日期 is not null"),
+        u("登陆失败刷新显示二维"),
+        u("下次二维日期"),
+        {},
+        u("二维应缴费用"),
+        u("二维已缴费用"),
+        true,
+        u("超级列表框_二维"),
+        u("select [编号],[下次二维日期],[二维应缴费用],[二维已缴费用],[二维缴费日期]"),
+        u(" where 下次二维日期 is not null"),
+        u("下次二维日期"),
+        {},
+        words({"二维应缴费用", "二维已缴费用", "二维缴费日期"})};
+    specs << GroupSpec{
+        VehicleGroup::Insurance,
+        u("Insurance"),
+        3,
+        u("select "
+          "[下次保险日期],[下次挂车保险日期],[是否提醒保险],[是否提醒挂车保险],[保险公司名称],[投保险种],[保单号],"
+          "[强险单号],[挂车商险单号],[挂车强险单号],[保险是否通知车主],[保险应缴费用],[保险已缴费用],[保险缴费日期],"
+          "[保险备注],[是否脱保],[交强险],[车损],[三责],[人员],[不计免赔],[其他]"),
+        u(" where 下次保险日期 is not null"),
+        u("刷新显示车辆保险信息"),
+        u("下次保险日期"),
+        u("下次挂车保险日期"),
+        u("保险应缴费用"),
+        u("保险已缴费用"),
+        false,
+        u("超级列表框_保险"),
+        u("select [编号],[下次保险日期],[保险是否通知车主],[保险应缴费用],[保险已缴费用],[保险缴费日期],[保险备注],"
+          "[是否脱保],[保险公司名称],[保单号],[交强险],[车损],[三责],[人员],[不计免赔],[其他]"),
+        u(" where 下次保险日期 is not null"),
+        u("下次保险日期"),
+        words({"保险公司名称", "保单号", "交强险", "车损", "人员", "三责", "不计免赔", "其他"}),
+        words({"保险应缴费用", "保险已缴费用", "保险缴费日期"})};
+    specs << GroupSpec{VehicleGroup::ManagementFee,
+                       u("ManagementFee"),
+                       4,
+                       u("select [管理应缴费用],[管理已缴费用],[管理备注],[下次管理费用日期],[管理缴费日期],"
+                         "[管理费是否通知车主],[是否脱管],[是否提醒管理]"),
+                       u("  where 下次管理费用日期 is not null"),
+                       u("刷新显示车辆管理信息!"),
+                       u("下次管理费用日期"),
+                       {},
+                       u("管理应缴费用"),
+                       u("管理已缴费用"),
+                       false,
+                       u("超级列表框_管理"),
+                       u("select [编号],[下次管理费用日期],[管理应缴费用],[管理已缴费用],[管理缴费日期]"),
+                       u(" where 下次管理费用日期 is not null"),
+                       u("下次管理费用日期"),
+                       {},
+                       words({"管理应缴费用", "管理已缴费用", "管理缴费日期"})};
+    specs << GroupSpec{VehicleGroup::OperatingPermit,
+                       u("OperatingPermit"),
+                       5,
+                       u("select [营运证应缴费用],[营运证已缴费用],[营运证备注],[下次营运证日期],[营运缴费日期],"
+                         "[营运证是否通知车主],[是否脱营],[是否提醒营运],[营运证办理日期],[是否驻内],[营运证号]"),
+                       u(" where 下次营运证日期 is not null"),
+                       u("刷新显示车辆营运信息!?/"),
+                       u("下次营运证日期"),
+                       {},
+                       u("营运证应缴费用"),
+                       u("营运证已缴费用"),
+                       false,
+                       u("超级列表框_营运"),
+                       u("select [编号],[下次营运证日期],[营运证应缴费用],[营运证已缴费用],[营运缴费日期]"),
+                       u(" where 下次营运证日期 is not null"),
+                       u("下次营运证日期"),
+                       {},
+                       words({"营运证应缴费用", "营运证已缴费用", "营运缴费日期"})};
+    return specs;
+}
+
+const QList<GroupSpec>& specs() {
+    static const QList<GroupSpec> all = buildSpecs();
+    return all;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Plates and archive numbers
+
+QString PlateRefusal(const QString& plate) {
+    if (plate.isEmpty())
+        return u("请输入主车车牌号！");
+    for (const QChar c : plate) {
+        if (!c.isLetterOrNumber())
+            return u("主车牌号只能由汉字、字母和数字组成，不能含有空格、引号、括号、分号等符号！");
+    }
+    // A name that starts with a digit reads as a number where the plate stands bare.
+    if (plate.at(0).isDigit())
+        return u("主车牌号不能以数字开头！");
+    return {};
+}
+
+std::optional<bool> PlateListed(store::DatabaseConnection& db, const QString& plate) {
+    const int rs = db.OpenRecordSet(u("select 车牌号 from [总表] "));
+    if (!rs)
+        return std::nullopt;
+    RecordSetGuard guard(db, rs);
+    for (db.MoveFirst(rs); !db.AtEnd(rs); db.MoveNext(rs)) {
+        if (db.ReadField(rs, u("车牌号")).text() == plate)
+            return true;
+    }
+    return false;
+}
+
+QString ArchiveKey(const QString& archiveNumber) {
+    int i = 0;
+    while (i < archiveNumber.size() && archiveNumber.at(i) == QLatin1Char('0'))
+        ++i;
+    return archiveNumber.mid(i);
+}
+
+std::optional<bool> ArchiveNumberTaken(store::DatabaseConnection& db, const QString& archiveNumber) {
+    const int rs = db.OpenRecordSet(u("select 档案编号 from [总表] "));
+    if (!rs)
+        return std::nullopt;
+    RecordSetGuard guard(db, rs);
+    const QString key = ArchiveKey(archiveNumber);
+    for (db.MoveFirst(rs); !db.AtEnd(rs); db.MoveNext(rs)) {
+        if (ArchiveKey(db.ReadField(rs, u("档案编号")).text()) == key)
+            return true;
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Search
+
+QString SearchFilter(int condition, const QString& text) {
+    const QString x = store::SqlText(text);
+    switch (condition) {
+    case 0:
+        return u(" where 主车牌号 like'%") + x + u("%'");
+    case 1:
+        return u(" where 挂车牌号 like'%") + x + u("%'");
+    case 2:
+        return u(" where 车主姓名 like'") + x + u("%'");
+    case 3:
+        return u(" where 档案编号 like'%") + x + u("%'");
+    default:
+        return {};
+    }
+}
+
+SearchOutcome SearchVehicles(store::DatabaseConnection& db, int condition, const QString& text) {
+    SearchOutcome outcome;
+    const QString filter = SearchFilter(condition, text);
+    if (filter.isEmpty() || text.isEmpty())
+        return outcome;
+    const int master = db.OpenRecordSet(u("select [车牌号] from 总表 "));
+    if (!master) {
+        outcome.masterUnreadable = true;
+        return outcome;
+    }
+    RecordSetGuard masterGuard(db, master);
+    for (db.MoveFirst(master); !db.AtEnd(master); db.MoveNext(master)) {
+        const QString plate = db.ReadField(master, u("车牌号")).text();
+        if (!IsSafePlate(plate)) {
+            ++outcome.unreadableTables;
+            continue;
+        }
+        const int rs = db.OpenRecordSet(u("select [主车牌号],[挂车牌号],[车主姓名],[档案编号] from ") + plate + filter);
+        if (!rs) {
+            ++outcome.unreadableTables;
+            continue;
+        }
+        RecordSetGuard guard(db, rs);
+        if (db.RowCount(rs) == 0)
+            continue;
+        db.MoveLast(rs);
+        SearchHit hit;
+        hit.plate = db.ReadField(rs, u("主车牌号")).text();
+        if (hit.plate.isEmpty())
+            continue;
+        hit.trailerPlate = db.ReadField(rs, u("挂车牌号")).text();
+        hit.ownerName = db.ReadField(rs, u("车主姓名")).text();
+        hit.archiveNumber = db.ReadField(rs, u("档案编号")).text();
+        outcome.hits << hit;
+    }
+    return outcome;
+}
+
+void SearchResultLists::clear() {
+    plates.clear();
+    archiveNumbers.clear();
+    ownerNames.clear();
+    trailerPlates.clear();
+}
+
+bool SearchResultLists::anyEmpty() const {
+    return plates.isEmpty() || archiveNumbers.isEmpty() || ownerNames.isEmpty() || trailerPlates.isEmpty();
+}
+
+void SearchResultLists::append(const SearchHit& hit) {
+    plates << hit.plate;
+    archiveNumbers << hit.archiveNumber;
+    ownerNames << hit.ownerName;
+    trailerPlates << hit.trailerPlate;
+}
+
+SearchResultLists& SearchResults() {
+    static SearchResultLists lists;
+    return lists;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Groups
+
+const GroupSpec& Spec(VehicleGroup group) {
+    return specs().at(int(group));
+}
+
+QList<VehicleGroup> AllGroups() {
+    return {VehicleGroup::Basic,     VehicleGroup::Inspection,    VehicleGroup::Maintenance,
+            VehicleGroup::Insurance, VehicleGroup::ManagementFee, VehicleGroup::OperatingPermit};
+}
+
+QString PageQuery(VehicleGroup group, const QString& plate) {
+    const GroupSpec& s = Spec(group);
+    return s.pageSelect + u(" from ") + plate + s.condition;
+}
+
+QString ListQuery(VehicleGroup group, const QString& plate) {
+    const GroupSpec& s = Spec(group);
+    return s.listSelect + u(" from ") + plate + s.listCondition;
+}
+
+QString GroupRow::text(const QString& column, bool trim) const {
+    const QString t = values.value(column).text();
+    return trim ? t.trimmed() : t;
+}
+
+std::optional<GroupRow> ReadCurrentGroup(store::DatabaseConnection& db, VehicleGroup group, const QString& plate) {
+    if (!IsSafePlate(plate))
+        return std::nullopt;
+    const int rs = db.OpenRecordSet(PageQuery(group, plate));
+    if (!rs)
+        return std::nullopt;
+    RecordSetGuard guard(db, rs);
+    GroupRow row;
+    row.columns = selectedColumns(Spec(group).pageSelect);
+    if (db.RowCount(rs) == 0)
+        return row;
+    db.MoveLast(rs);
+    row.present = true;
+    for (const QString& c : row.columns)
+        row.values.insert(c, db.ReadField(rs, c));
+    return row;
+}
+
+std::optional<QList<ListRow>> ReadGroupList(store::DatabaseConnection& db, VehicleGroup group, const QString& plate,
+                                            bool feesVisible) {
+    if (!IsSafePlate(plate))
+        return std::nullopt;
+    const GroupSpec& s = Spec(group);
+    const int rs = db.OpenRecordSet(ListQuery(group, plate));
+    if (!rs)
+        return std::nullopt;
+    RecordSetGuard guard(db, rs);
+    QList<ListRow> rows;
+    for (db.MoveFirst(rs); !db.AtEnd(rs); db.MoveNext(rs)) {
+        ListRow row;
+        row.caption = db.ReadField(rs, s.listCaption).text();
+        if (group == VehicleGroup::Basic && row.caption.isEmpty())
+            continue;
+        row.number = qint64(db.ReadField(rs, u("编号")).number());
+        for (const QString& c : s.listColumns)
+            row.cells << db.ReadField(rs, c).text();
+        for (const QString& c : s.listFeeColumns)
+            row.cells << (feesVisible ? db.ReadField(rs, c).text() : QString());
+        rows << row;
+    }
+    return rows;
+}
+
+std::optional<QStringList> ReadInsuranceKinds(store::DatabaseConnection& db) {
+    const int rs = db.OpenRecordSet(u("select [险种名称] from 险种名称 where 险种名称 is not null"));
+    if (!rs)
+        return std::nullopt;
+    RecordSetGuard guard(db, rs);
+    QStringList kinds;
+    for (db.MoveFirst(rs); !db.AtEnd(rs); db.MoveNext(rs))
+        kinds << db.ReadField(rs, u("险种名称")).text();
+    return kinds;
+}
+
+QString ListFailureMessage(const QString& plate) {
+    return u("没有打开车号为") + plate + u("的车辆信息！");
+}
+
+double OwedAmount(const QString& due, const QString& paid) {
+    auto number = [](const QString& text) {
+        bool ok = false;
+        const double v = text.trimmed().toDouble(&ok);
+        return ok ? v : 0.0;
+    };
+    return number(due) - number(paid);
+}
+
+QString OwedText(const QString& due, const QString& paid) {
+    return QString::number(OwedAmount(due, paid), 'g', 15);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Tab colours
+
+std::optional<int> DueMonthOffset(const QDate& mainDue, const QDate& trailerDue, const QDate& referenceMonth) {
+    const bool mainSet = alerts::IsSetDate(mainDue);
+    const bool trailerSet = alerts::IsSetDate(trailerDue);
+    QDate chosen;
+    if (mainSet && trailerSet)
+        chosen = alerts::MonthsBetween(mainDue, trailerDue) > 0 ? trailerDue : mainDue;
+    else if (mainSet)
+        chosen = mainDue;
+    else if (trailerSet)
+        chosen = trailerDue;
+    else
+        return std::nullopt;
+    return alerts::MonthsBetween(alerts::MonthStart(chosen), alerts::MonthStart(referenceMonth));
+}
+
+TabColour DueColour(std::optional<int> monthOffset) {
+    if (!monthOffset)
+        return TabColour::Green;
+    const int d = *monthOffset;
+    if (d >= 2)
+        return TabColour::Green;
+    if (d == 1)
+        return TabColour::Yellow;
+    if (d == 0)
+        return TabColour::Red;
+    if (d >= -2)
+        return TabColour::DarkRed;
+    return TabColour::Black;
+}
+
+quint32 TabColourValue(TabColour colour) {
+    switch (colour) {
+    case TabColour::Green:
+        return 0x00FF00;
+    case TabColour::Yellow:
+        return 0x00FFFF;
+    case TabColour::Red:
+        return 0x0000FF;
+    case TabColour::DarkRed:
+        return 0x000080;
+    case TabColour::Black:
+        return 0x000000;
+    }
+    return 0x00FF00;
+}
+
+QString TabColourName(TabColour colour) {
+    switch (colour) {
+    case TabColour::Green:
+        return QStringLiteral("green");
+    case TabColour::Yellow:
+        return QStringLiteral("yellow");
+    case TabColour::Red:
+        return QStringLiteral("red");
+    case TabColour::DarkRed:
+        return QStringLiteral("darkred");
+    case TabColour::Black:
+        return QStringLiteral("black");
+    }
+    return QStringLiteral("green");
+}
+
+TabColour GroupTabColour(VehicleGroup group, const GroupRow& row, const QDate& referenceMonth) {
+    const GroupSpec& s = Spec(group);
+    if (!row.present || s.mainDue.isEmpty())
+        return TabColour::Green;
+    const QDate main = row.value(s.mainDue).date();
+    const QDate trailer = s.trailerDue.isEmpty() ? QDate() : row.value(s.trailerDue).date();
+    return DueColour(DueMonthOffset(main, trailer, referenceMonth));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Creating and deleting vehicles
+
+const QStringList& FirstRowColumns() {
+    static const QStringList columns = words({
+        "档案编号",
+        "车主姓名",
+        "车主电话",
+        "从业资格证号",
+        "车主身份证号",
+        "车主详细住址",
+        "主车牌号",
+        "挂车牌号",
+        "买入日期",
+        "主车架号",
+        "挂车架号",
+        "主车吨位",
+        "挂车吨位",
+        "主车品牌",
+        "挂车品牌",
+        "驾驶员A身份证号",
+        "A姓名",
+        "驾驶员B身份证号",
+        "B姓名",
+        "车辆状态",
+        "车辆颜色",
+        "购车方式",
+        "车主身份证信息",
+        "车辆照片信息",
+        "车辆照片信息2",
+        "行车证信息1",
+        "行车证信息2",
+        "基本信息备注",
+        "下次审车日期",
+        "下次挂车审车日期",
+        "审车是否通知车主",
+        "审车应缴费用",
+        "审车已缴费用",
+        "是否脱审",
+        "是否提醒主车审车",
+        "是否提醒挂车审车",
+        "是否提醒保险",
+        "二维驻外",
+        "是否提醒二维",
+        "是否提醒管理",
+        "是否提醒营运",
+        "审车备注",
+        "下次二维日期",
+        "二维是否通知车主",
+        "二维卡号",
+        "二维应缴费用",
+        "二维已缴费用",
+        "是否脱维",
+        "二维备注",
+        "下次保险日期",
+        "投保险种",
+        "保险公司名称",
+        "保单号",
+        "交强险",
+        "车损",
+        "三责",
+        "人员",
+        "不计免赔",
+        "其他",
+        "保险应缴费用",
+        "保险已缴费用",
+        "是否脱保",
+        "保险备注",
+        "下次管理费用日期",
+        "管理费是否通知车主",
+        "管理应缴费用",
+        "管理已缴费用",
+        "是否脱管",
+        "管理备注",
+        "营运证办理日期",
+        "下次营运证日期",
+        "营运证是否通知车主",
+        "营运证号",
+        "是否驻内",
+        "营运证应缴费用",
+        "营运证已缴费用",
+        "是否脱营",
+        "营运证备注",
+        "审车缴费日期",
+        "二维缴费日期",
+        "保险缴费日期",
+        "管理缴费日期",
+        "营运缴费日期",
+        "发动机号",
+        "审车车号",
+        "二维车号",
+        "保险车号",
+        "管理车号",
+        "营运车号",
+        "强险单号",
+        "挂车商险单号",
+        "挂车强险单号",
+        "下次挂车保险日期",
+        "是否提醒挂车保险",
+    });
+    return columns;
+}
+
+const QStringList& ImageColumns() {
+    static const QStringList columns =
+        words({"车主身份证信息", "车辆照片信息", "车辆照片信息2", "行车证信息1", "行车证信息2"});
+    return columns;
+}
+
+namespace {
+
+store::ColumnType columnType(const QString& name) {
+    for (const store::ColumnDef& c : store::VehicleColumns()) {
+        if (c.name == name)
+            return c.type;
+    }
+    return store::ColumnType::Text;
+}
+
+} // namespace
+
+QString FirstRowInsert(const NewVehicle& vehicle) {
+    const QString plate = vehicle.plate();
+    QStringList names;
+    QStringList values;
+    for (const QString& column : FirstRowColumns()) {
+        names << u("[") + column + u("]");
+        const QVariant v = vehicle.values.value(column);
+        if (column == u("车辆状态")) {
+            values << QString::number(v.isValid() ? v.toInt() : 1);
+            continue;
+        }
+        switch (columnType(column)) {
+        case store::ColumnType::Bytes:
+            values << u("?");
+            break;
+        case store::ColumnType::Date: {
+            const QDate d = v.toDate();
+            values << u("'") + store::SqlDate(d.isValid() ? d : alerts::kUnsetDate) + u("'");
+            break;
+        }
+        case store::ColumnType::YesNo:
+            values << store::SqlBool(v.toBool());
+            break;
+        default:
+            values << u("'") + store::SqlText(v.toString()) + u("'");
+            break;
+        }
+    }
+    return u("insert into ") + plate + u("(") + names.join(QLatin1Char(',')) + u(") values (") +
+           values.join(QLatin1Char(',')) + u(")");
+}
+
+SaveResult SaveNewVehicleRows(store::DatabaseConnection& db, const NewVehicle& vehicle) {
+    SaveResult result;
+    const QString plate = vehicle.plate();
+    const QString archiveNumber = vehicle.archiveNumber();
+    auto fail = [&](SaveStep step, const char* message) {
+        db.RollbackTransaction();
+        result.failedStep = step;
+        result.message = u(message);
+        return result;
+    };
+    if (!IsSafePlate(plate)) {
+        result.failedStep = SaveStep::CopyTable;
+        result.message = PlateRefusal(plate);
+        return result;
+    }
+    if (!db.BeginTransaction()) {
+        result.failedStep = SaveStep::CopyTable;
+        result.message = u("创建新车表格失败！");
+        return result;
+    }
+    // A plate already listed must not get a second master row, even if its table has gone.
+    const std::optional<bool> listed = PlateListed(db, plate);
+    if (!listed || *listed)
+        return fail(SaveStep::CopyTable, "创建新车表格失败！");
+    if (!db.ExecuteStatement(u("select * into ") + plate + u(" from yangbiao")))
+        return fail(SaveStep::CopyTable, "创建新车表格失败！");
+    // Without the key the rows of the new table would carry no numbers, and every record
+    // command addresses rows by number: a vehicle without it is not created at all.
+    if (!db.ExecuteStatement(u("Alter table ") + plate + u("  Add  Constraint  PrimaryKey  Primary  Key (编号)")))
+        return fail(SaveStep::PrimaryKey, "设置主键失败！");
+    if (!db.ExecuteStatement(u("insert into [总表]([档案编号],[车牌号]) values('") + store::SqlText(archiveNumber) +
+                             u("','") + plate + u("')")))
+        return fail(SaveStep::MasterRow, "在总表创建新车记录失败！");
+    QList<QByteArray> images = vehicle.images;
+    while (images.size() < ImageColumns().size())
+        images << QByteArray();
+    images = images.mid(0, ImageColumns().size());
+    if (!db.ExecuteWithBinaries(FirstRowInsert(vehicle), images))
+        return fail(SaveStep::FirstRow, "在新表录入记录失败!！");
+    if (!db.CommitTransaction())
+        return fail(SaveStep::FirstRow, "在新表录入记录失败!！");
+    result.ok = true;
+    result.message = u("新车辆添加成功！");
+    return result;
+}
+
+DeleteResult DeleteVehicleRows(store::DatabaseConnection& db, const QString& plate) {
+    DeleteResult result;
+    if (!IsSafePlate(plate)) {
+        result.message = u("没有删除");
+        return result;
+    }
+    if (!db.BeginTransaction()) {
+        result.message = u("没有删除");
+        return result;
+    }
+    if (!db.ExecuteStatement(u("drop table ") + plate)) {
+        db.RollbackTransaction();
+        result.message = u("没有删除");
+        return result;
+    }
+    if (!db.ExecuteStatement(u("delete from [总表] where 车牌号='") + plate + u("'")) || !db.CommitTransaction()) {
+        db.RollbackTransaction();
+        result.message = u("没有删除主表");
+        return result;
+    }
+    result.ok = true;
+    result.message = u("已经成功删除主表主车号为") + plate + u("的车辆档案信息");
+    return result;
+}
+
+} // namespace archive

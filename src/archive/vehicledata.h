@@ -1,0 +1,201 @@
+#pragma once
+
+// Data access and rules of the vehicle archive that need no window: search, reading a vehicle's
+// current records and histories, the owed amount, the due colour of a tab, and creating and
+// deleting a vehicle. The main window and velmora-cli both call these.
+
+#include "store/database.h"
+
+#include <QByteArray>
+#include <QDate>
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <optional>
+
+namespace archive {
+
+// ---------------------------------------------------------------------------------------------
+// Plates
+
+// Empty when the plate may name a vehicle table; otherwise the message that refuses it. Only
+// letters (Chinese characters included) and digits are allowed: a blank, quote, bracket,
+// semicolon or other punctuation would change the statements the plate is put into.
+QString PlateRefusal(const QString& plate);
+inline bool IsSafePlate(const QString& plate) {
+    return PlateRefusal(plate).isEmpty();
+}
+
+// True when [总表] lists exactly this plate. nullopt when [总表] cannot be read.
+std::optional<bool> PlateListed(store::DatabaseConnection& db, const QString& plate);
+
+// Archive numbers compare without their leading "0" characters: 003 and 3 are one number.
+QString ArchiveKey(const QString& archiveNumber);
+// True when [总表] holds an archive number equal to this one after ArchiveKey. nullopt when
+// [总表] cannot be read.
+std::optional<bool> ArchiveNumberTaken(store::DatabaseConnection& db, const QString& archiveNumber);
+
+// ---------------------------------------------------------------------------------------------
+// Search
+
+enum class SearchBy { Plate = 0, TrailerPlate = 1, OwnerName = 2, ArchiveNumber = 3 };
+
+// The filter added to each vehicle's query for condition index 0..3; empty for any other index.
+QString SearchFilter(int condition, const QString& text);
+
+struct SearchHit {
+    QString archiveNumber;
+    QString plate;
+    QString trailerPlate;
+    QString ownerName;
+};
+
+struct SearchOutcome {
+    bool masterUnreadable = false; // [总表] could not be read: "没有找到！"
+    int unreadableTables = 0;      // vehicles skipped: one "没有找到小表！" each
+    QList<SearchHit> hits;         // in the order of [总表], one per vehicle
+};
+
+// Asks every vehicle's table for rows matching the condition; a vehicle yields the values of its
+// last matching row, when that row has a plate.
+SearchOutcome SearchVehicles(store::DatabaseConnection& db, int condition, const QString& text);
+
+// The four parallel lists the result window reads (process-wide, like the other shared state).
+struct SearchResultLists {
+    QStringList plates;
+    QStringList archiveNumbers;
+    QStringList ownerNames;
+    QStringList trailerPlates;
+    void clear();
+    bool anyEmpty() const;
+    void append(const SearchHit& hit);
+};
+SearchResultLists& SearchResults();
+
+// ---------------------------------------------------------------------------------------------
+// Groups of a vehicle table and their current rows
+
+enum class VehicleGroup { Basic, Inspection, Maintenance, Insurance, ManagementFee, OperatingPermit };
+inline constexpr VehicleGroup kObligationGroups[] = {VehicleGroup::Inspection, VehicleGroup::Maintenance,
+                                                     VehicleGroup::Insurance, VehicleGroup::ManagementFee,
+                                                     VehicleGroup::OperatingPermit};
+
+struct GroupSpec {
+    VehicleGroup group;
+    QString key;         // "basic", "Inspection", …: the name used by velmora-cli show
+    int tab;             // page of 高级选择夹1
+    QString pageSelect;  // the page loader's column list ("select [...],[...]")
+    QString condition;   // " where <marker> is not null" (as each loader writes it)
+    QString pageFailure; // the page loader's failure message
+    QString mainDue;     // due-date columns for the tab colour (empty for the basic group)
+    QString trailerDue;
+    QString dueFee; // fee due and fee paid, for the owed amount
+    QString paidFee;
+    bool trimmed; // texts shown with blanks removed at both ends
+    // The history list: its query, its caption column and its further columns by position.
+    QString listName;
+    QString listSelect;
+    QString listCondition;
+    QString listCaption;
+    QStringList listColumns;    // column 1, 2, … of the list
+    QStringList listFeeColumns; // after listColumns, only with 费用可见
+};
+
+const GroupSpec& Spec(VehicleGroup group);
+QList<VehicleGroup> AllGroups();
+
+// The page loader's query for a plate (the plate must be safe; see PlateRefusal).
+QString PageQuery(VehicleGroup group, const QString& plate);
+QString ListQuery(VehicleGroup group, const QString& plate);
+
+// The newest row of a group: the last row of the page query.
+struct GroupRow {
+    bool present = false; // false: the table has no row with the marker
+    QStringList columns;  // in query order
+    QHash<QString, store::FieldValue> values;
+    store::FieldValue value(const QString& column) const { return values.value(column); }
+    // Text as the page shows it: trimmed for the groups that trim.
+    QString text(const QString& column, bool trim) const;
+};
+
+// nullopt when the query fails (the caller shows the group's failure message).
+std::optional<GroupRow> ReadCurrentGroup(store::DatabaseConnection& db, VehicleGroup group, const QString& plate);
+
+struct ListRow {
+    qint64 number = 0; // 编号 of the row
+    QString caption;   // column 0
+    QStringList cells; // columns 1…; fee cells left empty without 费用可见
+};
+
+// All rows of a group's history in table order (the list shows the newest on top). nullopt when
+// the query fails: "没有打开车号为" + plate + "的车辆信息！".
+std::optional<QList<ListRow>> ReadGroupList(store::DatabaseConnection& db, VehicleGroup group, const QString& plate,
+                                            bool feesVisible);
+QString ListFailureMessage(const QString& plate);
+
+// The insurance kinds offered on the insurance page, in table order. nullopt when the table
+// cannot be read ("险种记录集句柄失败").
+std::optional<QStringList> ReadInsuranceKinds(store::DatabaseConnection& db);
+
+// Fee due minus fee paid, each read as a number (an empty or unreadable box counts as 0).
+double OwedAmount(const QString& due, const QString& paid);
+QString OwedText(const QString& due, const QString& paid);
+
+// ---------------------------------------------------------------------------------------------
+// Tab colours
+
+enum class TabColour { Green, Yellow, Red, DarkRed, Black };
+
+// The due month (the earlier of main and trailer when both are set) minus the reference month,
+// in whole months; nullopt when no due date is set. Pass an invalid trailer date for the kinds
+// that have none.
+std::optional<int> DueMonthOffset(const QDate& mainDue, const QDate& trailerDue, const QDate& referenceMonth);
+TabColour DueColour(std::optional<int> monthOffset);
+quint32 TabColourValue(TabColour colour); // Windows 0x00BBGGRR
+QString TabColourName(TabColour colour);  // green, yellow, red, darkred, black
+// The colour of an obligation group's tab for its current row (green when there is none).
+TabColour GroupTabColour(VehicleGroup group, const GroupRow& row, const QDate& referenceMonth);
+
+// ---------------------------------------------------------------------------------------------
+// Creating and deleting vehicles
+
+// The 94 columns of a new vehicle's first row, in statement order.
+const QStringList& FirstRowColumns();
+// The five image columns, in the order their "?" placeholders are bound.
+const QStringList& ImageColumns();
+
+// Values of the first row by column: QString for texts, QDate for dates, bool for yes/no, int for
+// 车辆状态. Missing texts are written empty, missing dates as 2000-01-01, missing flags as false.
+struct NewVehicle {
+    QHash<QString, QVariant> values;
+    QList<QByteArray> images; // five, in ImageColumns order; missing ones bind empty
+    QString plate() const { return values.value(QStringLiteral("主车牌号")).toString(); }
+    QString archiveNumber() const { return values.value(QStringLiteral("档案编号")).toString(); }
+};
+
+QString FirstRowInsert(const NewVehicle& vehicle);
+
+enum class SaveStep { None, CopyTable, PrimaryKey, MasterRow, FirstRow };
+
+struct SaveResult {
+    bool ok = false;
+    SaveStep failedStep = SaveStep::None;
+    QString message; // the failure message to show, or "新车辆添加成功！"
+};
+
+// Table copy, key, master row and first row as one transaction: either all of them or nothing.
+// The caller has checked the plate (PlateRefusal) and the archive number.
+SaveResult SaveNewVehicleRows(store::DatabaseConnection& db, const NewVehicle& vehicle);
+
+struct DeleteResult {
+    bool ok = false;
+    QString message; // the failure message, or the success message naming the plate
+};
+
+// Drops the vehicle table and removes the master row together, or changes nothing.
+DeleteResult DeleteVehicleRows(store::DatabaseConnection& db, const QString& plate);
+
+} // namespace archive

@@ -1,0 +1,508 @@
+#include "vehicleform.h"
+
+#include "alerts/monthmath.h"
+#include "archive/formfields.h"
+#include "archive/recordform.h"
+#include "archive/searchwindow.h"
+#include "store/session.h"
+#include "ui/controls.h"
+#include "ui/dialogs.h"
+#include "ui/mainparts.h"
+#include "ui/widgets.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace archive {
+
+namespace {
+
+QString u(const char* s) {
+    return QString::fromUtf8(s);
+}
+
+bool g_addMode = false;
+
+store::Session& state() {
+    return store::session();
+}
+
+QString currentPlate() {
+    return state().CurrentPlate;
+}
+
+VehicleGroup groupOfPage(int page) {
+    return AllGroups().value(page, VehicleGroup::Basic);
+}
+
+// The first four display boxes of an obligation page repeat these boxes of page 0, in order.
+const char* const kHeaderSources[4] = {"带标签编辑框_档案编号", "带标签编辑框_主车牌号", "带标签编辑框_车主姓名",
+                                       "带标签编辑框_车主电话"};
+
+void setCombo(QComboBox* combo, const FieldSpec& f, const store::FieldValue& value, bool trim) {
+    if (!f.itemValues.isEmpty()) {
+        // The vehicle status: its number picks the item; any other value shows no item.
+        const int index = f.itemValues.indexOf(int(value.text().trimmed().toDouble()));
+        combo->setCurrentIndex(index);
+        return;
+    }
+    const QString text = trim ? value.text().trimmed() : value.text();
+    if (combo->isEditable())
+        combo->setCurrentText(text);
+    else
+        combo->setCurrentIndex(combo->findText(text));
+}
+
+// Writes a group's current row into the controls of its page.
+void fillPage(QWidget* window, int page, const GroupRow& row, bool trim) {
+    for (const FieldSpec& f : PageFields(page)) {
+        if (f.column.isEmpty() || !row.columns.contains(f.column))
+            continue;
+        const store::FieldValue value = row.value(f.column);
+        switch (f.kind) {
+        case FieldKind::Edit:
+        case FieldKind::Display:
+            ui::SetControlText(window, f.name, trim ? value.text().trimmed() : value.text());
+            break;
+        case FieldKind::Date: {
+            const QDate d = value.date();
+            ui::SetControlDate(window, f.name, d.isValid() ? d : ui::kUnsetDate);
+            break;
+        }
+        case FieldKind::Check:
+            ui::SetControlChecked(window, f.name, value.yesNo());
+            break;
+        case FieldKind::Combo:
+            if (auto* combo = window->findChild<QComboBox*>(f.name))
+                setCombo(combo, f, value, trim);
+            break;
+        case FieldKind::Picture:
+            ui::SetControlImage(window, f.name, value.bytes());
+            break;
+        }
+    }
+}
+
+// The display copies and the owed amount of an obligation page.
+void fillDerived(QWidget* window, int page) {
+    int copy = 0;
+    QString due, paid, owedBox;
+    for (const FieldSpec& f : PageFields(page)) {
+        if (f.kind == FieldKind::Display && copy < 4)
+            ui::SetControlText(window, f.name, ui::ControlText(window, u(kHeaderSources[copy++])));
+        else if (f.kind == FieldKind::Edit && f.column.isEmpty())
+            owedBox = f.name;
+    }
+    const GroupSpec& spec = Spec(groupOfPage(page));
+    for (const FieldSpec& f : PageFields(page)) {
+        if (f.column == spec.dueFee)
+            due = ui::ControlText(window, f.name);
+        else if (f.column == spec.paidFee)
+            paid = ui::ControlText(window, f.name);
+    }
+    if (!owedBox.isEmpty())
+        ui::SetControlText(window, owedBox, OwedText(due, paid));
+}
+
+void loadPage(ui::MainParts& parts, int page) {
+    if (page < 0 || page > 5 || !parts.db)
+        return;
+    FormFill fill;
+    const VehicleGroup group = groupOfPage(page);
+    const GroupSpec& spec = Spec(group);
+    QWidget* window = parts.window;
+
+    if (group == VehicleGroup::Insurance) {
+        auto* kinds = window->findChild<QComboBox*>(u("组合框_投保险种"));
+        if (kinds)
+            kinds->clear();
+        const std::optional<QStringList> names = ReadInsuranceKinds(*parts.db);
+        if (!names) {
+            ui::MessageBox(u("险种记录集句柄失败"));
+            return;
+        }
+        if (kinds)
+            kinds->addItems(*names);
+    }
+
+    const std::optional<GroupRow> row = ReadCurrentGroup(*parts.db, group, currentPlate());
+    if (!row) {
+        ui::MessageBox(spec.pageFailure);
+        return;
+    }
+    if (group != VehicleGroup::Basic && group != VehicleGroup::Inspection)
+        ui::SetTabColours(parts.tabs, spec.tab, TabColourValue(TabColour::Green), 0xFFFF00, 0xFFFFFF);
+    fillPage(window, page, *row, spec.trimmed);
+    if (group == VehicleGroup::Basic) {
+        QList<QByteArray> copies;
+        for (const QString& column : ImageColumns())
+            copies << row->value(column).bytes();
+        state().DocumentImageCopies = copies;
+        return;
+    }
+    fillDerived(window, page);
+    const TabColour colour = GroupTabColour(
+        group, *row, state().ReferenceMonth.isValid() ? state().ReferenceMonth : alerts::MonthStart(store::Today()));
+    ui::SetTabColours(parts.tabs, spec.tab, TabColourValue(colour), 0xFFFF00, 0xFFFFFF);
+}
+
+void loadList(ui::MainParts& parts, int page) {
+    if (page < 0 || page > 5 || !parts.db)
+        return;
+    FormFill fill;
+    ui::SuperListBox* list = PageList(parts.window, page);
+    if (!list)
+        return;
+    list->clearRows();
+    const VehicleGroup group = groupOfPage(page);
+    const GroupSpec& spec = Spec(group);
+    const bool fees = state().OperatorPermissions.费用可见;
+    const std::optional<QList<ListRow>> rows = ReadGroupList(*parts.db, group, currentPlate(), fees);
+    if (!rows) {
+        ui::MessageBox(ListFailureMessage(currentPlate()));
+        return;
+    }
+    const int plain = int(spec.listColumns.size());
+    for (const ListRow& r : *rows) {
+        list->insertRow(0, r.caption, r.number);
+        for (int i = 0; i < r.cells.size(); ++i)
+            if (i < plain || fees)
+                list->setCell(0, i + 1, r.cells.at(i));
+    }
+    if (group != VehicleGroup::Basic && list->rowCount() > 0)
+        list->setCurrentItem(list->topLevelItem(0));
+}
+
+QAction* action(ui::MainParts& parts, const char* caption) {
+    return parts.action(u(caption));
+}
+
+void setCommand(ui::MainParts& parts, const char* button, const char* menuItem, bool enabled) {
+    if (QPushButton* b = parts.button(u(button)))
+        b->setEnabled(enabled);
+    if (QAction* a = action(parts, menuItem))
+        a->setEnabled(enabled);
+}
+
+// The controls AddMode switches: the tree and the six page lists, the add and save commands.
+void setAddModeControls(ui::MainParts& parts, bool adding) {
+    if (parts.tree)
+        parts.tree->setEnabled(!adding);
+    for (int page = 0; page < 6; ++page)
+        if (ui::SuperListBox* list = PageList(parts.window, page))
+            list->setEnabled(!adding);
+    setCommand(parts, "超级按钮_增加车辆", "增加车辆", !adding);
+    setCommand(parts, "超级按钮_保存增加", "保存增加车辆", adding);
+    ui::SetControlReadOnly(parts.window, u("带标签编辑框_主车牌号"), !adding);
+    ui::SetControlReadOnly(parts.window, u("带标签编辑框_档案编号"), !adding);
+}
+
+void refreshAlerts(ui::MainParts& parts) {
+    if (parts.refreshAlertTree)
+        parts.refreshAlertTree();
+}
+
+void buildSearchGroup(ui::MainParts& parts) {
+    QGroupBox* group = parts.searchGroup;
+    if (!group)
+        return;
+    auto* layout = new QVBoxLayout(group);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->setSpacing(4);
+    auto* label = new QLabel(u("选择搜索条件"), group);
+    label->setObjectName(u("标签_选择搜索条件"));
+    auto* condition = new QComboBox(group);
+    condition->setObjectName(u("组合框_搜索条件"));
+    condition->addItems({u("主车牌号"), u("挂车牌号"), u("车主姓名"), u("档案编号")});
+    label->setBuddy(condition);
+    auto* text = new ui::LabeledEdit(u("带标签编辑框_搜索内容"), u("输入搜索内容："), group);
+    auto* button = new QPushButton(u("搜索"), group);
+    button->setObjectName(u("超级按钮_确认搜索"));
+    layout->addWidget(label);
+    layout->addWidget(condition);
+    layout->addWidget(text);
+    layout->addWidget(button);
+    parts.buttons.insert(button->objectName(), button);
+
+    QObject::connect(button, &QPushButton::clicked, group, [&parts] { SearchVehicle(parts); });
+    QObject::connect(text->lineEdit(), &QLineEdit::returnPressed, group, [&parts] { SearchVehicle(parts); });
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Loaders
+
+void LoadPage(ui::MainParts& parts, int page) {
+    loadPage(parts, page);
+}
+void LoadPageList(ui::MainParts& parts, int page) {
+    loadList(parts, page);
+}
+
+void LoadBasicList(ui::MainParts& parts) {
+    loadList(parts, 0);
+}
+void LoadBasicPage(ui::MainParts& parts) {
+    loadPage(parts, 0);
+}
+void LoadInspectionList(ui::MainParts& parts) {
+    loadList(parts, 1);
+}
+void LoadInspectionPage(ui::MainParts& parts) {
+    loadPage(parts, 1);
+}
+void LoadMaintenancePage(ui::MainParts& parts) {
+    loadPage(parts, 2);
+}
+void LoadMaintenanceList(ui::MainParts& parts) {
+    loadList(parts, 2);
+}
+void LoadInsurancePage(ui::MainParts& parts) {
+    loadPage(parts, 3);
+}
+void LoadInsuranceList(ui::MainParts& parts) {
+    loadList(parts, 3);
+}
+void LoadManagementFeePage(ui::MainParts& parts) {
+    loadPage(parts, 4);
+}
+void LoadManagementFeeList(ui::MainParts& parts) {
+    loadList(parts, 4);
+}
+void LoadOperatingPermitPage(ui::MainParts& parts) {
+    loadPage(parts, 5);
+}
+void LoadOperatingPermitList(ui::MainParts& parts) {
+    loadList(parts, 5);
+}
+
+void LoadVehicle(ui::MainParts& parts) {
+    // The basic page goes first: the obligation pages copy four of its boxes.
+    LoadBasicList(parts);
+    LoadBasicPage(parts);
+    LoadInspectionList(parts);
+    LoadInspectionPage(parts);
+    LoadMaintenancePage(parts);
+    LoadMaintenanceList(parts);
+    LoadInsurancePage(parts);
+    LoadInsuranceList(parts);
+    LoadManagementFeePage(parts);
+    LoadManagementFeeList(parts);
+    LoadOperatingPermitPage(parts);
+    LoadOperatingPermitList(parts);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Search
+
+void SearchVehicle(ui::MainParts& parts) {
+    SearchResultLists& results = SearchResults();
+    results.clear();
+    state().SearchResults.clear();
+    const QString text = ui::ControlText(parts.window, u("带标签编辑框_搜索内容"));
+    if (text.isEmpty()) {
+        ui::MessageBox(u("请输入搜索条件后后再次搜索！"));
+        return;
+    }
+    if (!parts.db)
+        return;
+    auto* condition = parts.window->findChild<QComboBox*>(u("组合框_搜索条件"));
+    const SearchOutcome outcome = SearchVehicles(*parts.db, condition ? condition->currentIndex() : -1, text);
+    if (outcome.masterUnreadable) {
+        ui::MessageBox(u("没有找到！"));
+        return;
+    }
+    for (int i = 0; i < outcome.unreadableTables; ++i)
+        ui::MessageBox(u("没有找到小表！"));
+    for (const SearchHit& hit : outcome.hits)
+        results.append(hit);
+    state().SearchResults = results.plates;
+    if (results.anyEmpty()) {
+        ui::MessageBox(u("对不起！没有类似于") + text + u("的车辆信息"));
+        return;
+    }
+    if (results.plates.size() == 1) {
+        state().CurrentPlate = results.plates.first();
+    } else {
+        SearchResultWindow window(parts.window);
+        window.exec();
+    }
+    if (!currentPlate().isEmpty())
+        LoadVehicle(parts);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Adding, saving and deleting
+
+bool InAddMode() {
+    return g_addMode;
+}
+
+void EnterAddMode(ui::MainParts& parts) {
+    state().CurrentPlate.clear();
+    for (int tab = 0; tab < 7; ++tab)
+        ui::SetTabColours(parts.tabs, tab, 0xFFFFFF, 0xFFFF00, 0xFFFFFF);
+    // The lists would otherwise go on showing the records of the vehicle that was shown before.
+    for (int page = 0; page < 6; ++page)
+        if (ui::SuperListBox* list = PageList(parts.window, page))
+            list->clearRows();
+    g_addMode = true;
+    setAddModeControls(parts, true);
+    if (parts.tabs)
+        parts.tabs->setCurrentIndex(0);
+    state().DataModifiedFlag = 1;
+    ResetVehicleForm(parts.window);
+}
+
+NewVehicle ReadNewVehicle(QWidget* window) {
+    NewVehicle v;
+    for (int page = 0; page < 6; ++page) {
+        for (const FieldSpec& f : PageFields(page)) {
+            if (f.column.isEmpty())
+                continue;
+            switch (f.kind) {
+            case FieldKind::Edit:
+                v.values.insert(f.column, ui::ControlText(window, f.name));
+                break;
+            case FieldKind::Date:
+                v.values.insert(f.column, ui::ControlDate(window, f.name));
+                break;
+            case FieldKind::Check:
+                v.values.insert(f.column, ui::ControlChecked(window, f.name));
+                break;
+            case FieldKind::Combo: {
+                auto* combo = window->findChild<QComboBox*>(f.name);
+                if (!combo)
+                    break;
+                if (!f.itemValues.isEmpty()) {
+                    const QVariant data = combo->currentData();
+                    v.values.insert(f.column, data.isValid() ? data.toInt() : f.itemValues.value(0, 1));
+                } else {
+                    v.values.insert(f.column, combo->currentText());
+                }
+                break;
+            }
+            case FieldKind::Display:
+            case FieldKind::Picture:
+                break;
+            }
+        }
+    }
+    const QString plate = ui::ControlText(window, u("带标签编辑框_主车牌号"));
+    for (const char* copy : {"审车车号", "二维车号", "保险车号", "管理车号", "营运车号"})
+        v.values.insert(u(copy), plate);
+    for (const FieldSpec& f : PageFields(0))
+        if (f.kind == FieldKind::Picture)
+            v.images << ui::ControlImage(window, f.name);
+    return v;
+}
+
+bool SaveNewVehicle(ui::MainParts& parts) {
+    QWidget* window = parts.window;
+    const QString plate = ui::ControlText(window, u("带标签编辑框_主车牌号"));
+    if (plate.isEmpty()) {
+        ui::MessageBox(u("请输入主车车牌号！"));
+        return false;
+    }
+    const QString refusal = PlateRefusal(plate);
+    if (!refusal.isEmpty()) {
+        ui::MessageBox(refusal, ui::Buttons::OkExclamation);
+        return false;
+    }
+    if (!parts.db)
+        return false;
+    CheckPlateUnique(window, *parts.db);
+    const QString archiveNumber = ui::ControlText(window, u("带标签编辑框_档案编号"));
+    if (archiveNumber.isEmpty()) {
+        ui::MessageBox(u("请输入档案编号！"));
+        return false;
+    }
+    // Checked here without emptying the box, so that the operator corrects the number typed.
+    const std::optional<bool> taken = ArchiveNumberTaken(*parts.db, archiveNumber);
+    if (!taken) {
+        ui::MessageBox(u("查询失败！"));
+        return false;
+    }
+    if (*taken) {
+        ui::MessageBox(u("对不起！已经存在此档案编号的信息了！"));
+        return false;
+    }
+    const SaveResult result = SaveNewVehicleRows(*parts.db, ReadNewVehicle(window));
+    ui::MessageBox(result.message);
+    if (!result.ok)
+        return false;
+    refreshAlerts(parts);
+    return true;
+}
+
+void SaveAddedVehicle(ui::MainParts& parts) {
+    state().DataModifiedFlag = 1;
+    if (!SaveNewVehicle(parts))
+        return;
+    g_addMode = false;
+    setAddModeControls(parts, false);
+}
+
+void DeleteVehicle(ui::MainParts& parts) {
+    state().DataModifiedFlag = 1;
+    const QString plate = currentPlate();
+    if (plate.isEmpty()) {
+        ui::MessageBox(u("没有选中车辆，请先选择要删除的车辆！"));
+        return;
+    }
+    if (ui::MessageBox(u("确实要删除车号为") + plate + u("的车辆吗？"), ui::Buttons::OkCancel, u("警告！")) !=
+        ui::Answer::Ok)
+        return;
+    if (!parts.db)
+        return;
+    const DeleteResult result = DeleteVehicleRows(*parts.db, plate);
+    ui::MessageBox(result.message);
+    if (!result.ok)
+        return;
+    refreshAlerts(parts);
+    ResetVehicleForm(parts.window);
+    for (int tab = 0; tab < 6; ++tab)
+        ui::SetTabColours(parts.tabs, tab, 0xFFFFFF, 0xC06000, 0xFFFFFF);
+    for (int page = 0; page < 6; ++page)
+        if (ui::SuperListBox* list = PageList(parts.window, page))
+            list->clearRows();
+    state().CurrentPlate.clear();
+}
+
+// ---------------------------------------------------------------------------------------------
+
+void AttachVehicleCommands(ui::MainParts& parts) {
+    g_addMode = false;
+    SearchResults().clear();
+    buildSearchGroup(parts);
+
+    // Saving is only offered once a vehicle is being added.
+    setCommand(parts, "超级按钮_保存增加", "保存增加车辆", false);
+
+    auto connectCommand = [&parts](const char* button, const char* menuItem, void (*command)(ui::MainParts&)) {
+        if (QPushButton* b = parts.button(u(button)))
+            QObject::connect(b, &QPushButton::clicked, b, [&parts, command] { command(parts); });
+        if (QAction* a = action(parts, menuItem))
+            QObject::connect(a, &QAction::triggered, a, [&parts, command] { command(parts); });
+    };
+    connectCommand("超级按钮_增加车辆", "增加车辆", &EnterAddMode);
+    connectCommand("超级按钮_保存增加", "保存增加车辆", &SaveAddedVehicle);
+    connectCommand("超级按钮_删除车辆", "删除车辆", &DeleteVehicle);
+
+    parts.loadVehicle = [&parts](const QString& plate) {
+        if (!plate.isEmpty())
+            store::session().CurrentPlate = plate;
+        if (!store::session().CurrentPlate.isEmpty())
+            LoadVehicle(parts);
+    };
+}
+
+} // namespace archive

@@ -1,0 +1,183 @@
+#include "vehiclecommands.h"
+
+#include "alerts/monthmath.h"
+#include "archive/vehicledata.h"
+#include "store/database.h"
+#include "store/schema.h"
+#include "store/session.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace cli {
+
+namespace {
+
+QString u(const char* s) {
+    return QString::fromUtf8(s);
+}
+
+// Takes "--name value" out of args. Returns false when the option is given without a value.
+bool takeOption(QStringList& args, const QString& name, QString* value) {
+    const int i = args.indexOf(name);
+    if (i < 0)
+        return true;
+    if (i + 1 >= args.size())
+        return false;
+    *value = args.at(i + 1);
+    args.remove(i, 2);
+    return true;
+}
+
+// Opens the database named by --data-dir (or the usual place); reports on err when it cannot.
+bool openDatabase(QStringList& args, store::DatabaseConnection& db, QTextStream& err) {
+    QString dir;
+    if (!takeOption(args, QStringLiteral("--data-dir"), &dir)) {
+        err << u("--data-dir 需要一个目录\n");
+        return false;
+    }
+    if (!dir.isEmpty())
+        qputenv("VELMORA_DATA_DIR", QDir(dir).absolutePath().toLocal8Bit());
+    const QString path = store::DatabasePath();
+    if (!QFileInfo::exists(path)) {
+        err << u("数据库不存在：%1\n").arg(QDir::toNativeSeparators(path));
+        return false;
+    }
+    if (!db.OpenDatabaseFile(path, store::kDatabasePassword)) {
+        err << u("数据库打开失败：%1\n").arg(QDir::toNativeSeparators(path));
+        return false;
+    }
+    return true;
+}
+
+QString json(const QJsonDocument& doc) {
+    return QString::fromUtf8(doc.toJson(QJsonDocument::Indented));
+}
+
+QJsonValue fieldJson(const store::FieldValue& f, bool trim) {
+    if (f.kind == store::FieldKind::Bytes)
+        return double(f.bytes().size());
+    if (f.isNull)
+        return QJsonValue::Null;
+    switch (f.kind) {
+    case store::FieldKind::DateTime:
+        return f.date().isValid() ? f.date().toString(Qt::ISODate) : f.text();
+    case store::FieldKind::YesNo:
+        return f.yesNo();
+    case store::FieldKind::Number:
+        return f.number();
+    default:
+        return trim ? f.text().trimmed() : f.text();
+    }
+}
+
+} // namespace
+
+int SearchCommand(QStringList args, QTextStream& out, QTextStream& err) {
+    QString by;
+    if (!takeOption(args, QStringLiteral("--by"), &by)) {
+        err << u("用法：velmora-cli search --by plate|trailer|owner|archive 搜索内容\n");
+        return 2;
+    }
+    const QStringList conditions = {QStringLiteral("plate"), QStringLiteral("trailer"), QStringLiteral("owner"),
+                                    QStringLiteral("archive")};
+    const int condition = conditions.indexOf(by.isEmpty() ? QStringLiteral("plate") : by);
+    if (condition < 0) {
+        err << u("未知的搜索条件：%1（可用 plate、trailer、owner、archive）\n").arg(by);
+        return 2;
+    }
+    store::DatabaseConnection db;
+    if (!openDatabase(args, db, err))
+        return 1;
+    if (args.size() > 1) {
+        err << u("用法：velmora-cli search --by plate|trailer|owner|archive 搜索内容\n");
+        return 2;
+    }
+    if (args.isEmpty() || args.first().isEmpty()) {
+        err << u("请输入搜索条件后后再次搜索！\n");
+        return 2;
+    }
+    const archive::SearchOutcome outcome = archive::SearchVehicles(db, condition, args.first());
+    if (outcome.masterUnreadable) {
+        err << u("没有找到！\n");
+        return 1;
+    }
+    for (int i = 0; i < outcome.unreadableTables; ++i)
+        err << u("没有找到小表！\n");
+    QJsonArray array;
+    for (const archive::SearchHit& hit : outcome.hits) {
+        QJsonObject o;
+        o.insert(u("档案编号"), hit.archiveNumber);
+        o.insert(u("主车牌号"), hit.plate);
+        o.insert(u("挂车牌号"), hit.trailerPlate);
+        o.insert(u("车主姓名"), hit.ownerName);
+        array.append(o);
+    }
+    out << json(QJsonDocument(array));
+    return 0;
+}
+
+int ShowCommand(QStringList args, QTextStream& out, QTextStream& err) {
+    QString todayText;
+    if (!takeOption(args, QStringLiteral("--today"), &todayText)) {
+        err << u("--today 需要一个日期（YYYY-MM-DD）\n");
+        return 2;
+    }
+    if (!todayText.isEmpty()) {
+        const QDate today = QDate::fromString(todayText, Qt::ISODate);
+        if (!today.isValid()) {
+            err << u("日期无效：%1（应为 YYYY-MM-DD）\n").arg(todayText);
+            return 2;
+        }
+        store::SetToday(today);
+    }
+    store::DatabaseConnection db;
+    if (!openDatabase(args, db, err))
+        return 1;
+    if (args.size() != 1 || args.first().isEmpty()) {
+        err << u("用法：velmora-cli show 主车牌号 [--today YYYY-MM-DD]\n");
+        return 2;
+    }
+    const QString plate = args.first();
+    const std::optional<bool> listed = archive::PlateListed(db, plate);
+    if (!listed) {
+        err << u("查询失败！\n");
+        return 1;
+    }
+    if (!*listed || !archive::IsSafePlate(plate)) {
+        err << u("没有车牌号为%1的车辆！\n").arg(plate);
+        return 1;
+    }
+    const QDate referenceMonth = alerts::MonthStart(store::Today());
+    QJsonObject result;
+    QJsonObject colours;
+    for (archive::VehicleGroup group : archive::AllGroups()) {
+        const archive::GroupSpec& spec = archive::Spec(group);
+        const std::optional<archive::GroupRow> row = archive::ReadCurrentGroup(db, group, plate);
+        if (!row) {
+            err << spec.pageFailure << "\n";
+            return 1;
+        }
+        if (group != archive::VehicleGroup::Basic)
+            colours.insert(spec.key, archive::TabColourName(archive::GroupTabColour(group, *row, referenceMonth)));
+        if (!row->present) {
+            result.insert(spec.key, QJsonValue::Null);
+            continue;
+        }
+        QJsonObject o;
+        for (const QString& column : row->columns)
+            o.insert(column, fieldJson(row->value(column), spec.trimmed));
+        if (!spec.dueFee.isEmpty())
+            o.insert(QStringLiteral("owed"),
+                     archive::OwedAmount(row->value(spec.dueFee).text(), row->value(spec.paidFee).text()));
+        result.insert(spec.key, o);
+    }
+    result.insert(QStringLiteral("tab_colours"), colours);
+    out << json(QJsonDocument(result));
+    return 0;
+}
+
+} // namespace cli

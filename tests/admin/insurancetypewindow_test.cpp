@@ -1,0 +1,186 @@
+#include "admin/accounts.h"
+#include "admin/insurancetypewindow.h"
+#include "app/mainwindow.h"
+#include "store/session.h"
+#include "support/testsupport.h"
+#include "ui/widgets.h"
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QTableWidget>
+
+using testing_support::DataDirTest;
+
+namespace {
+
+const QStringList kDefaultKinds = {"交强险", "商业险", "车辆损失险", "第三者责任险", "车上人员责任险", "不计免赔险"};
+
+class InsuranceTypeWindowTest : public DataDirTest {
+protected:
+    QStringList storedNames()
+    {
+        // Read raw, blanks included, to see exactly what the table holds.
+        QStringList names;
+        const int rs = db().OpenRecordSet(QStringLiteral("select 险种名称 from 险种名称 "));
+        EXPECT_NE(rs, 0);
+        for (db().MoveFirst(rs); !db().AtEnd(rs); db().MoveNext(rs))
+            names << db().ReadField(rs, QStringLiteral("险种名称")).text();
+        db().CloseRecordSet(rs);
+        return names;
+    }
+    void replaceStored(const QStringList& names)
+    {
+        ASSERT_TRUE(db().ExecuteStatement(QStringLiteral("delete from [险种名称] ")));
+        for (const QString& n : names)
+            ASSERT_TRUE(db().ExecuteStatement(QStringLiteral("insert into 险种名称([险种名称]) values ('%1')").arg(n)));
+    }
+    static QTableWidget* grid(admin::InsuranceTypeWindow& w)
+    {
+        return w.findChild<QTableWidget*>(QStringLiteral("高级表格1"));
+    }
+    static void click(admin::InsuranceTypeWindow& w, const char* name)
+    {
+        w.findChild<QPushButton*>(QString::fromUtf8(name))->click();
+    }
+};
+
+}  // namespace
+
+TEST_F(InsuranceTypeWindowTest, GridShowsHeaderNumbersAndTheStoredKinds)
+{
+    admin::InsuranceTypeWindow w;
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("投保险种设置"));
+    QTableWidget* g = grid(w);
+    ASSERT_TRUE(g);
+    EXPECT_EQ(g->columnCount(), 2);
+    EXPECT_EQ(g->columnWidth(0), 60);
+    EXPECT_EQ(g->item(0, 0)->text(), QStringLiteral("编号"));
+    EXPECT_EQ(g->item(0, 1)->text(), QStringLiteral("险种名称"));
+    EXPECT_EQ(w.rowCount(), kDefaultKinds.size());
+    EXPECT_EQ(w.gridNames(), kDefaultKinds);
+    for (int r = 1; r <= w.rowCount(); ++r)
+        EXPECT_EQ(g->item(r, 0)->text(), QString::number(r));
+    // Header cell of the names and the whole number column are marked green (0x80e000 as BGR).
+    const QColor mark(0x00, 0xe0, 0x80);
+    EXPECT_EQ(g->item(0, 1)->background().color(), mark);
+    for (int r = 0; r <= w.rowCount(); ++r)
+        EXPECT_EQ(g->item(r, 0)->background().color(), mark) << r;
+    EXPECT_NE(g->item(1, 1)->background().color(), mark);
+    // Neither the header nor the numbers can be typed over.
+    EXPECT_FALSE(g->item(0, 1)->flags() & Qt::ItemIsEditable);
+    EXPECT_FALSE(g->item(1, 0)->flags() & Qt::ItemIsEditable);
+    EXPECT_TRUE(g->item(1, 1)->flags() & Qt::ItemIsEditable);
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+}
+
+TEST_F(InsuranceTypeWindowTest, LoadingShowsNamesThatFollowABlankOne)
+{
+    replaceStored({"甲险", "", "乙险", "  ", "丙险"});
+    admin::InsuranceTypeWindow w;
+    EXPECT_EQ(w.gridNames(), QStringList({"甲险", "乙险", "丙险"}));
+}
+
+TEST_F(InsuranceTypeWindowTest, SavingAnUnchangedListRewritesItUnchanged)
+{
+    admin::InsuranceTypeWindow w;
+    store::DatabaseConnection::SetStatementLogging(true);
+    click(w, "按钮_保存");
+    EXPECT_EQ(dialogs.shown, QStringList({QStringLiteral("险种名称保存成功！")}));
+    EXPECT_EQ(storedNames(), kDefaultKinds);
+    const QStringList log = store::DatabaseConnection::StatementLog();
+    ASSERT_TRUE(log.contains(QStringLiteral("delete from [险种名称] ")));
+    EXPECT_TRUE(log.contains(QStringLiteral("insert into 险种名称([险种名称]) values ('交强险')")));
+}
+
+TEST_F(InsuranceTypeWindowTest, AddDeleteAndSaveReplaceTheList)
+{
+    admin::InsuranceTypeWindow w;
+    QTableWidget* g = grid(w);
+    click(w, "按钮_增加");
+    EXPECT_EQ(w.rowCount(), 7);
+    g->item(7, 1)->setText(QStringLiteral("货物运输险"));
+    // A new row carries no number until the window is opened again.
+    EXPECT_TRUE(g->item(7, 0)->text().isEmpty());
+    click(w, "按钮_增加");  // left empty: not stored
+    click(w, "按钮_增加");
+    g->item(9, 1)->setText(QStringLiteral("O'Neil 特约险"));
+
+    g->setCurrentCell(2, 1);  // 商业险
+    click(w, "按钮_删除");
+    EXPECT_EQ(w.rowCount(), 8);
+    g->setCurrentCell(0, 1);  // the header row stays
+    click(w, "按钮_删除");
+    EXPECT_EQ(w.rowCount(), 8);
+    EXPECT_EQ(g->item(0, 1)->text(), QStringLiteral("险种名称"));
+
+    // Nothing is written before 保存.
+    EXPECT_EQ(storedNames(), kDefaultKinds);
+    click(w, "按钮_保存");
+    EXPECT_EQ(dialogs.shown, QStringList({QStringLiteral("险种名称保存成功！")}));
+    const QStringList expected = {"交强险",         "车辆损失险", "第三者责任险",  "车上人员责任险",
+                                  "不计免赔险",     "货物运输险", "O'Neil 特约险"};
+    EXPECT_EQ(storedNames(), expected);
+
+    admin::InsuranceTypeWindow reopened;
+    EXPECT_EQ(reopened.gridNames(), expected);
+    EXPECT_EQ(grid(reopened)->item(7, 0)->text(), QStringLiteral("7"));
+}
+
+TEST_F(InsuranceTypeWindowTest, AFailingInsertLeavesTheOldListWhole)
+{
+    ASSERT_TRUE(db().ExecuteStatement(
+        QStringLiteral("create trigger 拒绝坏名 before insert on 险种名称 when new.险种名称 = '坏名' "
+                       "begin select raise(abort, 'refused'); end")))
+        << db().LastError().toStdString();
+    admin::InsuranceTypeWindow w;
+    // The refused name comes second, so a save that is not one unit would already have lost
+    // every name but the first when it fails.
+    grid(w)->item(2, 1)->setText(QStringLiteral("坏名"));
+    click(w, "按钮_增加");
+    grid(w)->item(7, 1)->setText(QStringLiteral("好名"));
+    click(w, "按钮_保存");
+    EXPECT_EQ(dialogs.shown, QStringList({QStringLiteral("在新表录入记录失败！")}));
+    EXPECT_EQ(storedNames(), kDefaultKinds);
+
+    // The window still holds the edits; removing the refused name lets the save go through.
+    grid(w)->setCurrentCell(2, 1);
+    click(w, "按钮_删除");
+    click(w, "按钮_保存");
+    EXPECT_EQ(dialogs.shown.last(), QStringLiteral("险种名称保存成功！"));
+    QStringList expected = kDefaultKinds;
+    expected.removeAt(1);
+    EXPECT_EQ(storedNames(), expected + QStringList({"好名"}));
+}
+
+TEST_F(InsuranceTypeWindowTest, SaveKindsSkipsBlankNamesAndKeepsOrder)
+{
+    EXPECT_EQ(admin::SaveInsuranceKinds(db(), {"b", "", "  ", "a"}), admin::SaveKindsResult::Saved);
+    EXPECT_EQ(storedNames(), QStringList({"b", "a"}));
+    EXPECT_EQ(admin::ReadInsuranceKinds(db()), QStringList({"b", "a"}));
+    EXPECT_EQ(admin::SaveInsuranceKinds(db(), {}), admin::SaveKindsResult::Saved);
+    EXPECT_TRUE(storedNames().isEmpty());
+}
+
+TEST_F(InsuranceTypeWindowTest, TheInsurancePageOffersTheSavedKinds)
+{
+    {
+        admin::InsuranceTypeWindow w;
+        click(w, "按钮_增加");
+        grid(w)->item(7, 1)->setText(QStringLiteral("承运人责任险"));
+        grid(w)->setCurrentCell(1, 1);
+        click(w, "按钮_删除");
+        click(w, "按钮_保存");
+        ASSERT_EQ(dialogs.shown, QStringList({QStringLiteral("险种名称保存成功！")}));
+    }
+    app::MainWindow main;
+    ASSERT_TRUE(main.initialise([](QWidget*) {
+        store::session().OperatorPermissions.费用可见 = true;
+        return true;
+    }));
+    auto* combo = main.findChild<QComboBox*>(QStringLiteral("组合框_投保险种"));
+    ASSERT_TRUE(combo);
+    QStringList offered;
+    for (int i = 0; i < combo->count(); ++i)
+        offered << combo->itemText(i);
+    EXPECT_EQ(offered, kDefaultKinds.mid(1) + QStringList({"承运人责任险"}));
+}

@@ -1,0 +1,392 @@
+#include "alerts/rules.h"
+#include "fleet.h"
+#include "store/session.h"
+#include "support/testsupport.h"
+
+using alerts::AlertClass;
+using alerts::Kind;
+using alerts::LapseOutcome;
+using alerts_test::Fleet;
+
+namespace {
+
+const QDate kMay{2026, 5, 1};
+QString u(const char* s) { return QString::fromUtf8(s); }
+
+int node(AlertClass c, Kind k) { return alerts::ClassNode(c, k); }
+
+// Every plate's node memberships, for compact checks.
+QStringList nodesOf(const alerts::AlertSetList& sets, const QString& plate)
+{
+    QStringList names;
+    for (int k = 0; k < alerts::kNodeCount; ++k)
+        if (sets[k].contains(plate))
+            names << alerts::NodeText(k);
+    return names;
+}
+
+QStringList updates(const QStringList& log)
+{
+    QStringList out;
+    for (const QString& s : log)
+        if (s.startsWith(QLatin1String("update ")))
+            out << s;
+    return out;
+}
+
+class AlertFleetTest : public testing_support::DataDirTest {
+protected:
+    std::unique_ptr<Fleet> fleet;
+    void SetUp() override
+    {
+        DataDirTest::SetUp();
+        fleet = std::make_unique<Fleet>(db());
+    }
+    alerts::AlertResult compute(const QDate& month = kMay)
+    {
+        store::DatabaseConnection::ClearStatementLog();
+        store::DatabaseConnection::SetStatementLogging(true);
+        alerts::AlertResult r = alerts::ComputeAlerts(db(), month);
+        store::DatabaseConnection::SetStatementLogging(false);
+        return r;
+    }
+    bool flag(const QString& plate, const char* column, int number)
+    {
+        const int h = db().OpenRecordSet(QStringLiteral("select [%1] from %2 where [编号]=%3")
+                                             .arg(u(column), plate)
+                                             .arg(number));
+        EXPECT_NE(h, 0);
+        const bool value = db().ReadField(h, u(column)).yesNo();
+        db().CloseRecordSet(h);
+        return value;
+    }
+};
+
+}  // namespace
+
+// ---- month arithmetic ----------------------------------------------------------------------
+
+TEST(MonthMath, CountsCalendarMonthsAndIgnoresTheDay)
+{
+    EXPECT_EQ(alerts::MonthsBetween(QDate(2026, 6, 30), QDate(2026, 5, 1)), 1);
+    EXPECT_EQ(alerts::MonthsBetween(QDate(2026, 5, 31), QDate(2026, 5, 1)), 0);
+    EXPECT_EQ(alerts::MonthsBetween(QDate(2027, 1, 1), QDate(2026, 12, 31)), 1);
+    EXPECT_EQ(alerts::MonthsBetween(QDate(2025, 11, 15), QDate(2026, 2, 1)), -3);
+    EXPECT_FALSE(alerts::IsSetDate(QDate(2000, 1, 15)));
+    EXPECT_FALSE(alerts::IsSetDate(QDate()));
+    EXPECT_TRUE(alerts::IsSetDate(QDate(2000, 2, 1)));
+}
+
+// ---- DueSoon and DueThisMonth --------------------------------------------------------------
+
+TEST(DueRules, NextMonthIsDueSoonThisMonthIsDueThisMonth)
+{
+    EXPECT_TRUE(alerts::DueSoon(QDate(2026, 6, 28), {}, kMay));
+    EXPECT_FALSE(alerts::DueSoon(QDate(2026, 5, 2), {}, kMay));
+    EXPECT_FALSE(alerts::DueSoon(QDate(2026, 7, 1), {}, kMay));
+    EXPECT_TRUE(alerts::DueThisMonth(QDate(2026, 5, 31), {}, kMay));
+    EXPECT_FALSE(alerts::DueThisMonth(QDate(2026, 4, 30), {}, kMay));
+    // Either date of a pair decides; an unset main date leaves the trailer date alone.
+    EXPECT_TRUE(alerts::DueSoon(QDate(2026, 9, 1), QDate(2026, 6, 1), kMay));
+    EXPECT_TRUE(alerts::DueThisMonth(QDate(2000, 1, 1), QDate(2026, 5, 9), kMay));
+    EXPECT_FALSE(alerts::DueThisMonth(QDate(2000, 1, 20), QDate(2000, 1, 1), QDate(2000, 1, 1)));
+}
+
+TEST(DueRules, DecemberWarnsOfJanuaryAcrossTheYear)
+{
+    EXPECT_TRUE(alerts::DueSoon(QDate(2027, 1, 10), {}, QDate(2026, 12, 1)));
+    EXPECT_FALSE(alerts::DueSoon(QDate(2026, 1, 10), {}, QDate(2026, 12, 1)));
+}
+
+TEST_F(AlertFleetTest, DecemberFleetPutsAJanuaryInsuranceUnderItsWarning)
+{
+    fleet->vehicle(u("京D10001"));
+    fleet->insurance(u("京D10001"), QDate(2027, 1, 3));
+    const auto r = compute(QDate(2026, 12, 1));
+    EXPECT_EQ(nodesOf(r.sets, u("京D10001")), QStringList({u("公司车辆"), u("预警保险车辆")}));
+}
+
+// ---- Lapsed and the lapse flag -------------------------------------------------------------
+
+TEST(LapsedRule, OneOrTwoMonthsLapseThreeOrMoreOnlyFlag)
+{
+    EXPECT_EQ(alerts::Lapsed(QDate(2026, 4, 30), {}, kMay), LapseOutcome::Lapsed);
+    EXPECT_EQ(alerts::Lapsed(QDate(2026, 3, 1), {}, kMay), LapseOutcome::Lapsed);
+    EXPECT_EQ(alerts::Lapsed(QDate(2026, 2, 28), {}, kMay), LapseOutcome::FlagOnly);
+    EXPECT_EQ(alerts::Lapsed(QDate(2026, 5, 1), {}, kMay), LapseOutcome::None);
+    EXPECT_EQ(alerts::Lapsed(QDate(2000, 1, 15), {}, kMay), LapseOutcome::None);
+    // The earlier of two set dates decides, whichever of them it is.
+    EXPECT_EQ(alerts::Lapsed(QDate(2026, 4, 1), QDate(2026, 1, 1), kMay), LapseOutcome::FlagOnly);
+    EXPECT_EQ(alerts::Lapsed(QDate(2026, 1, 1), QDate(2026, 4, 1), kMay), LapseOutcome::FlagOnly);
+    EXPECT_EQ(alerts::Lapsed(QDate(2026, 7, 1), QDate(2026, 4, 1), kMay), LapseOutcome::Lapsed);
+    EXPECT_EQ(alerts::Lapsed(QDate(2000, 1, 1), QDate(2026, 3, 1), kMay), LapseOutcome::Lapsed);
+}
+
+TEST_F(AlertFleetTest, MayClassifiesInspectionsByTheirMonth)
+{
+    const QStringList plates = {u("京A00006"), u("京A00005"), u("京A00004"), u("京A00003"), u("京A00002")};
+    const QList<QDate> due = {QDate(2026, 6, 30), QDate(2026, 5, 1), QDate(2026, 4, 15), QDate(2026, 3, 31),
+                              QDate(2026, 2, 27)};
+    for (int i = 0; i < plates.size(); ++i) {
+        fleet->vehicle(plates[i]);
+        fleet->inspection(plates[i], due[i]);
+    }
+    const auto r = compute();
+    EXPECT_EQ(r.sets[node(AlertClass::DueSoon, Kind::Inspection)], QStringList({plates[0]}));
+    EXPECT_EQ(r.sets[node(AlertClass::DueThisMonth, Kind::Inspection)], QStringList({plates[1]}));
+    EXPECT_EQ(r.sets[node(AlertClass::Lapsed, Kind::Inspection)], QStringList({plates[2], plates[3]}));
+    EXPECT_EQ(nodesOf(r.sets, plates[4]), QStringList({u("公司车辆"), u("拉黑车辆")}));
+    EXPECT_EQ(r.sets[alerts::kBlacklistNode], QStringList({plates[4]}));
+    EXPECT_TRUE(r.messages.isEmpty());
+}
+
+TEST_F(AlertFleetTest, FebruaryInMaySetsTheFlagOnTheLastRowWithTheMainDate)
+{
+    const QString p = u("京A00002");
+    fleet->vehicle(p);                                  // 编号 1
+    fleet->inspection(p, QDate(2025, 12, 1));           // 编号 2
+    fleet->inspection(p, QDate(2026, 2, 10));           // 编号 3: the current inspection row
+    fleet->maintenance(p, QDate(2026, 9, 1));           // 编号 4: a later row of another kind
+    const auto r = compute();
+    EXPECT_EQ(updates(store::DatabaseConnection::StatementLog()),
+              QStringList({u("update 京A00002 set [是否脱审]=true where [编号]=3")}));
+    EXPECT_EQ(r.flagUpdates, 1);
+    EXPECT_TRUE(flag(p, "是否脱审", 3));
+    EXPECT_FALSE(flag(p, "是否脱审", 2));
+    EXPECT_FALSE(flag(p, "是否脱审", 4));
+    EXPECT_EQ(nodesOf(r.sets, p), QStringList({u("公司车辆"), u("拉黑车辆")}));
+}
+
+TEST_F(AlertFleetTest, EachKindWritesItsOwnFlag)
+{
+    const QString p = u("沪B20001");
+    fleet->vehicle(p);
+    fleet->maintenance(p, QDate(2025, 1, 1));      // 2
+    fleet->insurance(p, QDate(2025, 1, 1));        // 3
+    fleet->managementFee(p, QDate(2025, 1, 1));    // 4
+    fleet->operatingPermit(p, QDate(2025, 1, 1));  // 5
+    compute();
+    EXPECT_EQ(updates(store::DatabaseConnection::StatementLog()),
+              QStringList({u("update 沪B20001 set [是否脱维]=true where [编号]=2"),
+                           u("update 沪B20001 set [是否脱保]=true where [编号]=3"),
+                           u("update 沪B20001 set [是否脱管]=true where [编号]=4"),
+                           u("update 沪B20001 set [是否脱营]=true where [编号]=5")}));
+    EXPECT_TRUE(flag(p, "是否脱维", 2));
+    EXPECT_TRUE(flag(p, "是否脱保", 3));
+    EXPECT_TRUE(flag(p, "是否脱管", 4));
+    EXPECT_TRUE(flag(p, "是否脱营", 5));
+}
+
+TEST_F(AlertFleetTest, BothDatesPlaceTheVehicleByEachAndLapseByTheEarlier)
+{
+    const QString both = u("京B00001");
+    fleet->vehicle(both);
+    fleet->inspection(both, QDate(2026, 5, 20), QDate(2026, 6, 3));
+    const QString old = u("京B00002");
+    fleet->vehicle(old);
+    fleet->inspection(old, QDate(2026, 4, 2), QDate(2026, 1, 30));  // 编号 2
+    const auto r = compute();
+    EXPECT_EQ(nodesOf(r.sets, both), QStringList({u("公司车辆"), u("预警年审车辆"), u("本月需审车辆")}));
+    EXPECT_EQ(nodesOf(r.sets, old), QStringList({u("公司车辆"), u("拉黑车辆")}));
+    EXPECT_EQ(updates(store::DatabaseConnection::StatementLog()),
+              QStringList({u("update 京B00002 set [是否脱审]=true where [编号]=2")}));
+    EXPECT_TRUE(flag(old, "是否脱审", 2));
+}
+
+// ---- the blacklist -------------------------------------------------------------------------
+
+TEST(BlacklistRule, TestsTheDateItselfAgainstTheUnsetDate)
+{
+    EXPECT_TRUE(alerts::BlacklistDate(QDate(2000, 1, 15), kMay));
+    EXPECT_FALSE(alerts::BlacklistDate(QDate(2000, 1, 1), kMay));
+    EXPECT_FALSE(alerts::BlacklistDate(QDate(), kMay));
+    EXPECT_TRUE(alerts::BlacklistDate(QDate(2026, 2, 28), kMay));
+    EXPECT_FALSE(alerts::BlacklistDate(QDate(2026, 3, 1), kMay));
+}
+
+TEST_F(AlertFleetTest, January2000IsNoDateForTheClassesButBlacklists)
+{
+    const QString p = u("京C00001");
+    fleet->vehicle(p);
+    fleet->inspection(p, QDate(2000, 1, 15));
+    const auto r = compute();
+    EXPECT_EQ(nodesOf(r.sets, p), QStringList({u("公司车辆"), u("拉黑车辆")}));
+    EXPECT_TRUE(updates(store::DatabaseConnection::StatementLog()).isEmpty());
+}
+
+TEST_F(AlertFleetTest, BlacklistReadsTheTrailerInspectionButNotTheTrailerInsurance)
+{
+    const QString trailer = u("京C00002");
+    fleet->vehicle(trailer);
+    fleet->inspection(trailer, QDate(2026, 8, 1), QDate(2025, 10, 1));
+    fleet->inspection(trailer, QDate(2026, 9, 1));  // the trailer date lives on in the earlier row
+    const QString insurance = u("京C00003");
+    fleet->vehicle(insurance);
+    fleet->insurance(insurance, QDate(2026, 9, 1), QDate(2025, 10, 1));
+    const auto r = compute();
+    EXPECT_EQ(r.sets[alerts::kBlacklistNode], QStringList({trailer}));
+    // The class rules see the trailer date of the current row only, which the later row lacks.
+    EXPECT_FALSE(r.sets[node(AlertClass::Lapsed, Kind::Inspection)].contains(trailer));
+}
+
+// ---- vehicle status ------------------------------------------------------------------------
+
+TEST(StatusRule, OnlyOneTwoAndThreeAreStatuses)
+{
+    EXPECT_EQ(alerts::VehicleStatus(u("1")), 1);
+    EXPECT_EQ(alerts::VehicleStatus(u(" 2 ")), 2);
+    EXPECT_EQ(alerts::VehicleStatus(u("3")), 3);
+    EXPECT_EQ(alerts::VehicleStatus(u("4")), 0);
+    EXPECT_EQ(alerts::VehicleStatus(u("")), 0);
+    EXPECT_EQ(alerts::VehicleStatus(u("正常")), 0);
+}
+
+TEST_F(AlertFleetTest, TransferredAndCancelledSitOnlyUnderTheirNodes)
+{
+    const QString out = u("京E00002"), gone = u("京E00003"), none = u("京E00000"), word = u("京E00009");
+    for (const auto& [plate, status] : QList<QPair<QString, QString>>{{out, "2"}, {gone, "3"}, {none, QString()},
+                                                                      {word, u("正常")}}) {
+        fleet->vehicle(plate, status);
+        fleet->inspection(plate, QDate(2026, 4, 1));
+        fleet->insurance(plate, QDate(2025, 1, 1));
+    }
+    const auto r = compute();
+    EXPECT_EQ(nodesOf(r.sets, out), QStringList({u("转出车辆")}));
+    EXPECT_EQ(nodesOf(r.sets, gone), QStringList({u("注销车辆")}));
+    for (const QString& p : {none, word})
+        EXPECT_EQ(nodesOf(r.sets, p), QStringList({u("脱审车辆"), u("拉黑车辆")})) << p.toStdString();
+    // Only the classified vehicles get flags written.
+    EXPECT_EQ(r.flagUpdates, 2);
+    EXPECT_TRUE(alerts::IsTransferredOrCancelled(r.sets, out));
+    EXPECT_TRUE(alerts::IsTransferredOrCancelled(r.sets, gone));
+    EXPECT_FALSE(alerts::IsTransferredOrCancelled(r.sets, none));
+    EXPECT_FALSE(alerts::IsTransferredOrCancelled(r.sets, u("京e00002")));
+}
+
+TEST_F(AlertFleetTest, TheLastStatusCounts)
+{
+    const QString p = u("京E00005");
+    fleet->vehicle(p, u("1"));
+    fleet->row(p, {{u("车辆状态"), u("3")}});
+    fleet->inspection(p, QDate(2026, 5, 3));
+    const auto r = compute();
+    EXPECT_EQ(nodesOf(r.sets, p), QStringList({u("注销车辆")}));
+}
+
+// ---- several nodes, order --------------------------------------------------------------------
+
+TEST_F(AlertFleetTest, AVehicleSitsUnderEveryNodeItsDatesReachInMasterOrder)
+{
+    const QString b = u("粤B00002"), a = u("粤A00001");
+    fleet->vehicle(b);
+    fleet->vehicle(a);
+    for (const QString& p : {b, a}) {
+        fleet->inspection(p, QDate(2026, 6, 1));
+        fleet->maintenance(p, QDate(2026, 5, 1));
+        fleet->insurance(p, QDate(2026, 4, 1));
+        fleet->managementFee(p, QDate(2026, 6, 1));
+        fleet->operatingPermit(p, QDate(2025, 5, 1));
+    }
+    const auto r = compute();
+    const QStringList expected = {u("公司车辆"), u("预警年审车辆"), u("预警管理费用车辆"), u("本月需维车辆"),
+                                  u("脱保车辆"), u("拉黑车辆")};
+    EXPECT_EQ(nodesOf(r.sets, a), expected);
+    EXPECT_EQ(nodesOf(r.sets, b), expected);
+    for (int k : {0, 1, 4, 7, 13, 16})
+        EXPECT_EQ(r.sets[k], QStringList({b, a})) << k;  // 总表 order, not sorted
+}
+
+TEST_F(AlertFleetTest, ClassItemsCarryTheRowsPlateColumn)
+{
+    const QString p = u("津A00001");
+    fleet->vehicle(p);
+    fleet->row(p, {{u("审车车号"), u("津A00001挂")}, {u("下次审车日期"), QDate(2026, 6, 1)}});
+    const auto r = compute();
+    EXPECT_EQ(r.sets[node(AlertClass::DueSoon, Kind::Inspection)], QStringList({u("津A00001挂")}));
+    EXPECT_EQ(r.sets[alerts::kCompanyNode], QStringList({p}));
+}
+
+// ---- failures --------------------------------------------------------------------------------
+
+TEST_F(AlertFleetTest, AMissingVehicleTableEndsEachPassAtThatVehicle)
+{
+    fleet->vehicle(u("京F00001"));
+    fleet->inspection(u("京F00001"), QDate(2026, 6, 1));
+    fleet->listOnly(u("京F00002"));
+    fleet->vehicle(u("京F00003"));
+    fleet->inspection(u("京F00003"), QDate(2026, 6, 1));
+    fleet->insurance(u("京F00003"), QDate(2025, 6, 1));
+    const auto r = compute();
+    QStringList expected = {u("查询小表失败！")};
+    for (int k = 1; k <= 15; ++k)
+        expected << alerts::ClassFailureMessage(k);
+    expected << u("拉黑查询失败车辆1！?");
+    EXPECT_EQ(r.messages, expected);
+    EXPECT_EQ(r.sets[alerts::kCompanyNode], QStringList({u("京F00001"), u("京F00003")}));
+    EXPECT_EQ(r.sets[1], QStringList({u("京F00001")}));
+    EXPECT_TRUE(r.sets[alerts::kBlacklistNode].isEmpty());
+    EXPECT_EQ(r.flagUpdates, 0);  // the insurance pass never reached the third vehicle
+}
+
+TEST_F(AlertFleetTest, AFailureAtTheFirstVehicleEmptiesTheClassNodesButNotTheStatusNodes)
+{
+    fleet->listOnly(u("京G00000"));
+    fleet->vehicle(u("京G00001"));
+    fleet->inspection(u("京G00001"), QDate(2026, 5, 1));
+    fleet->vehicle(u("京G00002"), u("2"));
+    const auto r = compute();
+    EXPECT_EQ(r.messages.size(), 17);
+    EXPECT_EQ(r.sets[alerts::kCompanyNode], QStringList({u("京G00001")}));
+    EXPECT_EQ(r.sets[alerts::kTransferredNode], QStringList({u("京G00002")}));
+    for (int k = 1; k <= 16; ++k)
+        EXPECT_TRUE(r.sets[k].isEmpty()) << k;
+}
+
+TEST_F(AlertFleetTest, AnUnreadableMasterTableEndsEveryPass)
+{
+    fleet->run(u("drop table 总表"));
+    const auto r = compute();
+    EXPECT_EQ(r.messages, QStringList(17, u("查询失败！")));
+    for (const QStringList& members : r.sets)
+        EXPECT_TRUE(members.isEmpty());
+}
+
+TEST_F(AlertFleetTest, APlateThatIsNoPlainNameNeverReachesAStatement)
+{
+    fleet->vehicle(u("京H00001"));
+    fleet->inspection(u("京H00001"), QDate(2025, 1, 1));
+    fleet->listOnly(u("京H00001 where 1=1; drop table 权限"));
+    const auto r = compute();
+    for (const QString& s : store::DatabaseConnection::StatementLog())
+        EXPECT_FALSE(s.contains(u("drop table"))) << s.toStdString();
+    EXPECT_EQ(r.messages.value(0), u("查询小表失败！"));
+    EXPECT_NE(db().OpenRecordSet(u("select * from 权限")), 0);
+    EXPECT_FALSE(alerts::IsPlainTableName(u("A B")));
+    EXPECT_FALSE(alerts::IsPlainTableName(u("A]")));
+    EXPECT_FALSE(alerts::IsPlainTableName(u("")));
+    EXPECT_TRUE(alerts::IsPlainTableName(u("京A12345")));
+}
+
+// ---- the texts the refresh sends -------------------------------------------------------------
+
+TEST(StatementTexts, AreTheFixedFragmentsWithThePlate)
+{
+    EXPECT_EQ(alerts::StatusSelect(u("京A1")), u("select 车辆状态 from 京A1 where 车辆状态 is not null"));
+    EXPECT_EQ(alerts::ClassSelect(Kind::Inspection, AlertClass::DueThisMonth, u("京A1")),
+              u("select [审车车号],[下次审车日期],[是否脱审],[是否提醒主车审车],[是否提醒挂车审车],[下次挂车审车日期] "
+                "from 京A1 where 下次审车日期 is not null"));
+    EXPECT_EQ(alerts::ClassSelect(Kind::OperatingPermit, AlertClass::Lapsed, u("京A1")),
+              u("select [编号],[营运车号],[下次营运证日期],[是否脱营],[是否提醒营运] from 京A1 where 下次营运证日期 is "
+                "not null"));
+    EXPECT_EQ(alerts::BlacklistSelect(1, u("京A1")),
+              u("select [下次挂车审车日期] from 京A1 where 下次挂车审车日期 is not null"));
+    EXPECT_EQ(alerts::LapseFlagUpdate(Kind::Insurance, u("京A1"), 12),
+              u("update 京A1 set [是否脱保]=true where [编号]=12"));
+    EXPECT_EQ(alerts::ClassFailureMessage(8), u("刷新本月需保车辆失败"));
+    EXPECT_EQ(alerts::ClassFailureMessage(13), u("刷新树状图脱险车辆！?"));
+    EXPECT_EQ(alerts::BlacklistFailureMessage(5), u("拉黑查询失败车辆6！?"));
+    EXPECT_EQ(alerts::AlertMenuItems().size(), 31);
+    EXPECT_FALSE(alerts::AlertMenuItems().contains(u("公司车辆台账清单")));
+    EXPECT_EQ(alerts::NodeMenuItems(16), QStringList({u("拉黑车辆清单")}));
+    EXPECT_EQ(alerts::NodeMenuItems(15), QStringList({u("脱营车辆清单"), u("脱营车辆")}));
+}

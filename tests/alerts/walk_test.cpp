@@ -1,0 +1,236 @@
+// The refresh reads each vehicle table once; these tests hold it to the walk it replaces: seventeen
+// passes over 总表 with one record set per vehicle, pass and query, written out here plainly.
+
+#include "alerts/rules.h"
+#include "fleet.h"
+#include "support/testsupport.h"
+
+#include <QRandomGenerator>
+
+#include <cmath>
+
+using alerts::AlertClass;
+using alerts::Kind;
+using alerts_test::Fleet;
+
+namespace {
+
+QString u(const char* s) { return QString::fromUtf8(s); }
+
+const char* const kPlateColumns[5] = {"审车车号", "二维车号", "保险车号", "管理车号", "营运车号"};
+const char* const kMainColumns[5] = {"下次审车日期", "下次二维日期", "下次保险日期", "下次管理费用日期", "下次营运证日期"};
+const char* const kTrailerColumns[5] = {"下次挂车审车日期", nullptr, "下次挂车保险日期", nullptr, nullptr};
+const char* const kBlacklistColumns[6] = {"下次审车日期", "下次挂车审车日期", "下次二维日期",
+                                          "下次保险日期", "下次管理费用日期", "下次营运证日期"};
+
+alerts::AlertResult designWalk(store::DatabaseConnection& db, const QDate& n)
+{
+    alerts::AlertResult r;
+    auto& sets = r.sets;
+    auto masterPlates = [&](bool* ok) {
+        QStringList plates;
+        const int h = db.OpenRecordSet(alerts::kMasterSelect);
+        *ok = h != 0;
+        if (!h) {
+            r.messages << u("查询失败！");
+            return plates;
+        }
+        for (db.MoveFirst(h); !db.AtEnd(h); db.MoveNext(h))
+            plates << db.ReadField(h, u("车牌号")).text();
+        db.CloseRecordSet(h);
+        return plates;
+    };
+    bool ok = false;
+    for (const QString& p : masterPlates(&ok)) {
+        const int h = db.OpenRecordSet(alerts::StatusSelect(p));
+        if (!h) {
+            r.messages << u("查询小表失败！");
+            continue;
+        }
+        db.MoveLast(h);
+        const int status = db.AtEnd(h) ? 0 : alerts::VehicleStatus(db.ReadField(h, u("车辆状态")).text());
+        if (status == 1)
+            sets[0] << p;
+        else if (status == 2)
+            sets[17] << p;
+        else if (status == 3)
+            sets[18] << p;
+        db.CloseRecordSet(h);
+    }
+    for (int c = 0; c < 3; ++c) {
+        for (int k = 0; k < 5; ++k) {
+            const int node = alerts::ClassNode(AlertClass(c), Kind(k));
+            const QStringList plates = masterPlates(&ok);
+            for (const QString& p : plates) {
+                if (alerts::IsTransferredOrCancelled(sets, p))
+                    continue;
+                const int h = db.OpenRecordSet(alerts::ClassSelect(Kind(k), AlertClass(c), p));
+                if (!h) {
+                    r.messages << alerts::ClassFailureMessage(node);
+                    break;
+                }
+                db.MoveLast(h);
+                if (!db.AtEnd(h)) {
+                    const QDate main = db.ReadField(h, u(kMainColumns[k])).date();
+                    const QDate trailer = kTrailerColumns[k] ? db.ReadField(h, u(kTrailerColumns[k])).date() : QDate();
+                    const QString item = db.ReadField(h, u(kPlateColumns[k])).text();
+                    if (c == 0 && alerts::DueSoon(main, trailer, n))
+                        sets[node] << item;
+                    if (c == 1 && alerts::DueThisMonth(main, trailer, n))
+                        sets[node] << item;
+                    if (c == 2) {
+                        const auto outcome = alerts::Lapsed(main, trailer, n);
+                        if (outcome == alerts::LapseOutcome::Lapsed)
+                            sets[node] << item;
+                        if (outcome == alerts::LapseOutcome::FlagOnly) {
+                            const qint64 number = qint64(std::trunc(db.ReadField(h, u("编号")).number()));
+                            db.ExecuteStatement(alerts::LapseFlagUpdate(Kind(k), p, number));
+                            ++r.flagUpdates;
+                        }
+                    }
+                }
+                db.CloseRecordSet(h);
+            }
+        }
+    }
+    for (const QString& p : masterPlates(&ok)) {
+        if (alerts::IsTransferredOrCancelled(sets, p))
+            continue;
+        bool mark = false, failed = false;
+        for (int c = 0; c < 6 && !failed; ++c) {
+            const int h = db.OpenRecordSet(alerts::BlacklistSelect(c, p));
+            if (!h) {
+                r.messages << alerts::BlacklistFailureMessage(c);
+                failed = true;
+                break;
+            }
+            db.MoveLast(h);
+            if (!db.AtEnd(h) && alerts::BlacklistDate(db.ReadField(h, u(kBlacklistColumns[c])).date(), n))
+                mark = true;
+            db.CloseRecordSet(h);
+        }
+        if (failed)
+            break;
+        if (mark)
+            sets[16] << p;
+    }
+    return r;
+}
+
+QStringList updatesIn(const QStringList& log)
+{
+    QStringList out;
+    for (const QString& s : log)
+        if (s.startsWith(QLatin1String("update ")))
+            out << s;
+    return out;
+}
+
+class WalkEquivalenceTest : public testing_support::DataDirTest {
+protected:
+    // A fleet with every kind of row, missing tables, tables lacking a column, odd statuses,
+    // January-2000 dates, rows without a main date and plates listed twice.
+    void buildRandomFleet(quint32 seed, const QDate& n, int vehicles, const QString& prefix = QStringLiteral("京R"))
+    {
+        QRandomGenerator rng(seed);
+        Fleet fleet(db());
+        const QStringList statuses = {u("1"), u("1"), u("1"), u("2"), u("3"), u(""), QString(), u("x")};
+        const QStringList droppable = {u("审车是否通知车主"), u("是否提醒二维"), u("下次挂车保险日期"),
+                                       u("是否提醒管理"), u("车辆状态"), u("营运车号")};
+        auto randomDate = [&]() -> QVariant {
+            const int pick = rng.bounded(12);
+            if (pick == 0)
+                return QDate(2000, 1, 1 + rng.bounded(28));
+            if (pick == 1)
+                return QVariant();
+            return n.addMonths(rng.bounded(-8, 8)).addDays(rng.bounded(28));
+        };
+        for (int v = 0; v < vehicles; ++v) {
+            const QString plate = prefix + QString::number(10000 + v);
+            const int shape = rng.bounded(20);
+            if (shape == 0) {
+                fleet.listOnly(plate);
+                continue;
+            }
+            if (shape == 1)
+                fleet.vehicleWithout(plate, droppable[rng.bounded(droppable.size())],
+                                     statuses[rng.bounded(statuses.size())]);
+            else
+                fleet.vehicle(plate, statuses[rng.bounded(statuses.size())]);
+            if (shape == 2)
+                fleet.listOnly(plate);  // listed twice
+            const int rows = rng.bounded(8);
+            for (int i = 0; i < rows; ++i) {
+                const int k = rng.bounded(6);
+                QList<QPair<QString, QVariant>> values;
+                if (k == 5) {
+                    values = {{u("车辆状态"), statuses[rng.bounded(statuses.size())]}};
+                } else {
+                    const QString itemPlate = rng.bounded(6) == 0 ? plate + u("挂") : plate;
+                    if (!(shape == 1 && k == 4))
+                        values.append({u(kPlateColumns[k]), itemPlate});
+                    const QVariant main = randomDate();
+                    if (main.isValid())
+                        values.append({u(kMainColumns[k]), main});
+                    if (kTrailerColumns[k] && rng.bounded(2) && !(shape == 1 && k == 2)) {
+                        const QVariant trailer = randomDate();
+                        if (trailer.isValid())
+                            values.append({u(kTrailerColumns[k]), trailer});
+                    }
+                }
+                if (!values.isEmpty() && !(shape == 1 && k == 5))
+                    fleet.row(plate, values);
+            }
+        }
+    }
+};
+
+}  // namespace
+
+TEST_F(WalkEquivalenceTest, OneReadPerTableGivesTheWalksSetsMessagesAndFlagStatements)
+{
+    const QDate n(2026, 5, 1);
+    buildRandomFleet(20260501, n, 80);
+    store::DatabaseConnection::SetStatementLogging(true);
+    const alerts::AlertResult walked = designWalk(db(), n);
+    const QStringList walkedUpdates = updatesIn(store::DatabaseConnection::StatementLog());
+    store::DatabaseConnection::ClearStatementLog();
+    const alerts::AlertResult fast = alerts::ComputeAlerts(db(), n);
+    const QStringList fastUpdates = updatesIn(store::DatabaseConnection::StatementLog());
+    store::DatabaseConnection::ClearStatementLog();
+    const alerts::AlertResult perQuery = alerts::ComputeAlerts(db(), n, alerts::ReadMode::PerQuery);
+    const QStringList perQueryUpdates = updatesIn(store::DatabaseConnection::StatementLog());
+
+    // The fleet must exercise what is compared.
+    ASSERT_GT(walked.flagUpdates, 3);
+    ASSERT_FALSE(walked.messages.isEmpty());
+    int members = 0;
+    for (const QStringList& s : walked.sets)
+        members += int(s.size());
+    ASSERT_GT(members, 40);
+
+    for (int k = 0; k < alerts::kNodeCount; ++k) {
+        EXPECT_EQ(fast.sets[k], walked.sets[k]) << "node " << k;
+        EXPECT_EQ(perQuery.sets[k], walked.sets[k]) << "node " << k;
+    }
+    EXPECT_EQ(fast.messages, walked.messages);
+    EXPECT_EQ(perQuery.messages, walked.messages);
+    EXPECT_EQ(fastUpdates, walkedUpdates);
+    EXPECT_EQ(perQueryUpdates, walkedUpdates);
+    EXPECT_EQ(fast.flagUpdates, walked.flagUpdates);
+}
+
+TEST_F(WalkEquivalenceTest, OtherFleetsAndMonthsAgreeToo)
+{
+    for (quint32 seed : {1u, 2u, 3u, 4u}) {
+        const QDate n = QDate(2026, 1 + int(seed) * 3 % 12, 1);
+        buildRandomFleet(seed * 7919, n, 25, QStringLiteral("沪%1").arg(QChar(u'A' + int(seed))));
+        const alerts::AlertResult walked = designWalk(db(), n);
+        const alerts::AlertResult fast = alerts::ComputeAlerts(db(), n);
+        for (int k = 0; k < alerts::kNodeCount; ++k)
+            EXPECT_EQ(fast.sets[k], walked.sets[k]) << "seed " << seed << " node " << k;
+        EXPECT_EQ(fast.messages, walked.messages) << "seed " << seed;
+        // Next fleet in a clean database.
+        Fleet(db()).run(u("delete * from 总表"));
+    }
+}

@@ -1,0 +1,530 @@
+#include "app/mainwindow.h"
+#include "archive/formfields.h"
+#include "archive/questionwindow.h"
+#include "archive/recordcommands.h"
+#include "archive/recordform.h"
+#include "store/session.h"
+#include "store/sqltext.h"
+#include "support/testsupport.h"
+#include "ui/controls.h"
+#include "ui/widgets.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QDir>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTreeWidget>
+
+using testing_support::DataDirTest;
+using testing_support::WhenModal;
+
+namespace {
+
+QString u(const char* s) { return QString::fromUtf8(s); }
+
+const QString kPlate = QStringLiteral("京A12345");
+
+struct Rights {
+    bool modify = true;
+    bool add = true;
+};
+
+class RecordCommandsTest : public DataDirTest {
+protected:
+    void SetUp() override
+    {
+        DataDirTest::SetUp();
+        store::SetToday(QDate(2026, 3, 10));
+    }
+
+    std::unique_ptr<app::MainWindow> start(Rights rights = {})
+    {
+        auto w = std::make_unique<app::MainWindow>();
+        const bool ok = w->initialise([rights](QWidget*) {
+            store::Permissions p;
+            p.增删车辆 = p.费用可见 = p.统计查询 = p.权限设置 = true;
+            p.修改车辆信息 = rights.modify;
+            p.增加车辆信息 = rights.add;
+            store::session().OperatorPermissions = p;
+            return true;
+        });
+        EXPECT_TRUE(ok);
+        dialogs.shown.clear();
+        dialogs.titles.clear();
+        return w;
+    }
+
+    // A vehicle whose first row carries every group, inspection due on inspectionDue with 1000 due
+    // and 400 paid; the other obligations fall due far ahead.
+    void addVehicle(const QString& plate, const QString& archive, const QDate& inspectionDue)
+    {
+        ASSERT_TRUE(db().ExecuteStatement("select * into " + plate + " from yangbiao"));
+        ASSERT_TRUE(db().ExecuteStatement("Alter table " + plate + "  Add  Constraint  PrimaryKey  Primary  Key (编号)"));
+        ASSERT_TRUE(db().ExecuteStatement("insert into [总表]([档案编号],[车牌号]) values('" + archive + "','" + plate + "')"));
+        const QString far = store::SqlDate(QDate(2030, 1, 1));
+        ASSERT_TRUE(db().ExecuteStatement(
+            "insert into " + plate +
+            "([档案编号],[车主姓名],[车主电话],[车主身份证号],[主车牌号],[主车架号],[买入日期],[车辆状态],"
+            "[下次审车日期],[下次挂车审车日期],[审车应缴费用],[审车已缴费用],[审车缴费日期],[审车是否通知车主],[是否脱审],"
+            "[审车车号],[下次二维日期],[二维车号],[下次保险日期],[下次挂车保险日期],[保险车号],[投保险种],"
+            "[下次管理费用日期],[管理车号],[下次营运证日期],[营运车号],[是否驻内]) values('" +
+            archive + "','张三','13800000000','110101199001011234','" + plate + "','LZ123','2024年1月1日','1','" +
+            store::SqlDate(inspectionDue) + "','2000年1月1日','1000','400','2025年3月1日','已通知',false,'" + plate +
+            "','" + far + "','" + plate + "','" + far + "','2000年1月1日','" + plate + "','全险','" + far + "','" +
+            plate + "','" + far + "','" + plate + "','驻内')"));
+    }
+
+    void show(app::MainWindow& w, const QString& plate)
+    {
+        store::session().CurrentPlate = plate;
+        ASSERT_TRUE(bool(w.parts().loadVehicle));
+        w.parts().loadVehicle(plate);
+    }
+
+    static ui::SuperListBox* list(app::MainWindow& w, int page) { return archive::PageList(&w, page); }
+
+    // The operator clicks a row of a page's list.
+    static void click(app::MainWindow& w, int page, int row)
+    {
+        ui::SuperListBox* l = list(w, page);
+        ASSERT_TRUE(l);
+        ASSERT_LT(row, l->rowCount());
+        l->setCurrentItem(l->topLevelItem(row));
+        emit l->itemClicked(l->topLevelItem(row), 0);
+    }
+
+    static QPushButton* button(app::MainWindow& w, const char* name) { return w.findChild<QPushButton*>(u(name)); }
+    static QTabWidget* tabs(app::MainWindow& w) { return w.parts().tabs; }
+
+    int rows(const QString& plate, const QString& where = {})
+    {
+        const int rs = db().OpenRecordSet("select count(*) as[数量] from " + plate + where);
+        if (rs == 0)
+            return -1;
+        const int n = int(db().ReadField(rs, "数量").number());
+        db().CloseRecordSet(rs);
+        return n;
+    }
+
+    int masterRows(const QString& plate)
+    {
+        const int rs = db().OpenRecordSet("select count(*) as[数量] from [总表] where [车牌号]='" + plate + "'");
+        EXPECT_NE(rs, 0);
+        const int n = int(db().ReadField(rs, "数量").number());
+        db().CloseRecordSet(rs);
+        return n;
+    }
+
+    // Selects the newest inspection record and changes a tracked choice, as the operator would.
+    void editInspection(app::MainWindow& w)
+    {
+        tabs(w)->setCurrentIndex(1);
+        click(w, 1, 0);
+        ASSERT_EQ(archive::formState().RecordSelectedFlag, 1);
+        auto* lapsed = w.findChild<QCheckBox*>(u("选择框_是否脱审"));
+        ASSERT_TRUE(lapsed);
+        lapsed->setChecked(!lapsed->isChecked());
+        ASSERT_EQ(archive::formState().PageModifiedFlag, 1);
+    }
+
+    static QStringList plateUnderNode(QTreeWidget* tree, const QString& node)
+    {
+        QStringList plates;
+        for (QTreeWidgetItemIterator it(tree); *it; ++it)
+            if ((*it)->text(0) == node)
+                for (int i = 0; i < (*it)->childCount(); ++i)
+                    plates << (*it)->child(i)->text(0);
+        return plates;
+    }
+};
+
+}  // namespace
+
+// ---- Switching pages -----------------------------------------------------------------------------
+
+TEST_F(RecordCommandsTest, WithoutAVehicleSwitchingLoadsNothingAndClickingDoesNothing)
+{
+    auto w = start();
+    tabs(*w)->setCurrentIndex(2);
+    EXPECT_EQ(archive::CurrentPageIndex(), 2);
+    for (const char* name : {"超级按钮_加记录", "超级按钮_修改记录", "超级按钮_删除记录"})
+        EXPECT_FALSE(button(*w, name)->isEnabled()) << name;
+    for (QPushButton* b : w->findChildren<QPushButton*>())
+        if (b->objectName().startsWith(u("超级按钮_扫描")) || b->objectName().startsWith(u("超级按钮_导入"))) {
+            EXPECT_TRUE(b->isEnabled()) << b->objectName().toStdString();
+        }
+    EXPECT_EQ(list(*w, 2)->rowCount(), 0);
+    archive::SelectRecord(w->parts(), 2, 0);
+    EXPECT_EQ(archive::formState().RecordSelectedFlag, 0);
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+}
+
+TEST_F(RecordCommandsTest, SwitchingCopiesTheHeaderAndReloadsThePage)
+{
+    addVehicle(kPlate, "001", QDate(2026, 8, 1));
+    auto w = start();
+    show(*w, kPlate);
+    tabs(*w)->setCurrentIndex(1);
+    EXPECT_EQ(archive::CurrentPageIndex(), 1);
+    EXPECT_EQ(ui::ControlText(w.get(), u("带标签编辑框_审车车牌号")), kPlate);
+    EXPECT_EQ(ui::ControlText(w.get(), u("带标签编辑框_营运车主姓名")), u("张三"));
+    EXPECT_EQ(list(*w, 1)->rowCount(), 1);
+    EXPECT_FALSE(button(*w, "超级按钮_加记录")->isEnabled());
+
+    tabs(*w)->setCurrentIndex(6);
+    EXPECT_EQ(ui::ControlText(w.get(), u("带标签编辑框_查询身份证号")), u("110101199001011234"));
+    EXPECT_EQ(ui::ControlText(w.get(), u("带标签编辑框_查询车架号")), u("LZ123"));
+    EXPECT_EQ(archive::formState().RecordSelectedFlag, 0);
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.shown.join("|").toStdString();
+}
+
+TEST_F(RecordCommandsTest, ViolationPageOpensTheQueryAddressInTheBrowser)
+{
+    auto w = start();
+    auto* open = button(*w, "按钮_打开违章查询");
+    ASSERT_TRUE(open);
+    EXPECT_TRUE(w->findChild<QLabel*>(u("标签_违章查询网址"))->text().contains("https://gab.122.gov.cn"));
+    open->click();
+    EXPECT_EQ(dialogs.opened, QStringList({"https://gab.122.gov.cn"}));
+}
+
+// ---- Selecting a record ---------------------------------------------------------------------------
+
+TEST_F(RecordCommandsTest, SelectingShowsTheRecordAndTheOwedAmount)
+{
+    addVehicle(kPlate, "001", QDate(2026, 8, 1));
+    auto w = start(Rights{false, true});
+    show(*w, kPlate);
+    tabs(*w)->setCurrentIndex(1);
+    // Clear the boxes so that what follows is what the selection wrote.
+    ui::SetControlText(w.get(), u("带标签编辑框_审车还欠费用"), "");
+    ui::SetControlDate(w.get(), u("日期框_下次主车审车"), QDate(2000, 1, 1));
+    click(*w, 1, 0);
+    EXPECT_EQ(ui::ControlText(w.get(), u("带标签编辑框_审车应缴费用")), "1000");
+    EXPECT_EQ(ui::ControlText(w.get(), u("带标签编辑框_审车已缴费用")), "400");
+    EXPECT_EQ(ui::ControlText(w.get(), u("带标签编辑框_审车还欠费用")), "600");
+    EXPECT_EQ(ui::ControlDate(w.get(), u("日期框_下次主车审车")), QDate(2026, 8, 1));
+    EXPECT_EQ(ui::ControlText(w.get(), u("组合框_审车")), u("已通知"));
+    EXPECT_EQ(archive::formState().RecordSelectedFlag, 1);
+    // Only the add right: add and backup, no modify or delete.
+    EXPECT_TRUE(button(*w, "超级按钮_加记录")->isEnabled());
+    EXPECT_FALSE(button(*w, "超级按钮_修改记录")->isEnabled());
+    EXPECT_FALSE(button(*w, "超级按钮_删除记录")->isEnabled());
+    EXPECT_TRUE(button(*w, "超级按钮_数据备份")->isEnabled());
+    EXPECT_TRUE(w->parts().action(u("备份"))->isEnabled());
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.shown.join("|").toStdString();
+}
+
+TEST_F(RecordCommandsTest, ABasicRecordSelectsTheVehicleState)
+{
+    addVehicle(kPlate, "001", QDate(2026, 8, 1));
+    ASSERT_TRUE(db().ExecuteStatement("update " + kPlate + " set [车辆状态]='3'"));
+    auto w = start();
+    show(*w, kPlate);
+    ui::SetControlText(w.get(), u("带标签编辑框_车主姓名"), "");
+    click(*w, 0, 0);
+    EXPECT_EQ(ui::ControlText(w.get(), u("组合框_车辆状态")), u("注销"));
+    EXPECT_EQ(ui::ControlText(w.get(), u("带标签编辑框_车主姓名")), u("张三"));
+    EXPECT_TRUE(button(*w, "超级按钮_修改记录")->isEnabled());
+    EXPECT_TRUE(button(*w, "超级按钮_删除记录")->isEnabled());
+}
+
+TEST_F(RecordCommandsTest, AFailedSelectShowsThePageMessage)
+{
+    addVehicle(kPlate, "001", QDate(2026, 8, 1));
+    auto w = start();
+    show(*w, kPlate);
+    tabs(*w)->setCurrentIndex(1);
+    ASSERT_TRUE(db().ExecuteStatement("DROP TABLE " + kPlate));
+    click(*w, 1, 0);
+    EXPECT_EQ(dialogs.shown, QStringList({u("登陆失败!")}));
+    EXPECT_EQ(archive::formState().RecordSelectedFlag, 0);
+    EXPECT_FALSE(button(*w, "超级按钮_修改记录")->isEnabled());
+}
+
+// ---- Adding a record: the renewal of an inspection, end to end ---------------------------------------
+
+TEST_F(RecordCommandsTest, RenewingAnInspectionTakesTheVehicleOutOfThisMonthsNode)
+{
+    addVehicle(kPlate, "001", QDate(2026, 3, 20));
+    addVehicle(u("京B54321"), "002", QDate(2026, 3, 25));
+    auto w = start();
+    QTreeWidget* tree = w->parts().tree;
+    ASSERT_TRUE(tree);
+    const QString node = u("本月需审车辆");
+    ASSERT_TRUE(plateUnderNode(tree, node).contains(kPlate)) << plateUnderNode(tree, node).join(",").toStdString();
+
+    // 1. The vehicle is chosen under the node.
+    QTreeWidgetItem* item = nullptr;
+    for (QTreeWidgetItemIterator it(tree); *it; ++it)
+        if ((*it)->text(0) == kPlate && (*it)->parent() && (*it)->parent()->text(0) == node)
+            item = *it;
+    ASSERT_TRUE(item);
+    tree->setCurrentItem(item);
+    EXPECT_EQ(store::session().CurrentPlate, kPlate);
+
+    // 2. The inspection tab, its newest row.
+    tabs(*w)->setCurrentIndex(1);
+    click(*w, 1, 0);
+    ASSERT_TRUE(button(*w, "超级按钮_加记录")->isEnabled());
+
+    // 3. Next due date, fees and payment date; the lapse box was checked, yet no row stays lapsed.
+    ui::SetControlDate(w.get(), u("日期框_下次主车审车"), QDate(2027, 3, 20));
+    ui::SetControlText(w.get(), u("带标签编辑框_审车应缴费用"), "1200");
+    ui::SetControlText(w.get(), u("带标签编辑框_审车已缴费用"), "1200");
+    ui::SetControlDate(w.get(), u("日期框_审车缴费时间"), QDate(2026, 3, 10));
+    ui::SetControlChecked(w.get(), u("选择框_是否脱审"), true);
+    dialogs.shown.clear();
+    button(*w, "超级按钮_加记录")->click();
+    EXPECT_EQ(dialogs.shown, QStringList({u("添加车辆历史记录成功！")}));
+    EXPECT_EQ(store::session().DataModifiedFlag, 1);
+    EXPECT_EQ(rows(kPlate, u(" where 下次审车日期 is not null")), 2);
+    EXPECT_EQ(rows(kPlate, u(" where [是否脱审]=true")), 0);
+    EXPECT_EQ(list(*w, 1)->rowCount(), 2);
+    EXPECT_EQ(list(*w, 1)->cell(0, 0).left(10), "2027-03-20");
+    EXPECT_EQ(ui::ControlDate(w.get(), u("日期框_下次主车审车")), QDate(2027, 3, 20));
+    EXPECT_EQ(archive::formState().RecordSelectedFlag, 0);
+
+    // 4. The tree was refreshed: the vehicle has left the node, the other one stays.
+    const QStringList due = plateUnderNode(tree, node);
+    EXPECT_FALSE(due.contains(kPlate));
+    EXPECT_TRUE(due.contains(u("京B54321")));
+}
+
+TEST_F(RecordCommandsTest, AddingABasicRecordNeedsThePlate)
+{
+    addVehicle(kPlate, "001", QDate(2026, 8, 1));
+    auto w = start();
+    show(*w, kPlate);
+    click(*w, 0, 0);
+    ui::SetControlText(w.get(), u("带标签编辑框_主车牌号"), "");
+    button(*w, "超级按钮_加记录")->click();
+    EXPECT_EQ(dialogs.shown, QStringList({u("请输入主车车牌号！")}));
+    EXPECT_EQ(rows(kPlate), 1);
+    EXPECT_EQ(store::session().DataModifiedFlag, 1);
+}
+
+// ---- Modifying a record -------------------------------------------------------------------------------
+
+TEST_F(RecordCommandsTest, ModifyingAnObligationEndsOnTheFirstPage)
+{
+    addVehicle(kPlate, "001", QDate(2026, 8, 1));
+    auto w = start();
+    show(*w, kPlate);
+    tabs(*w)->setCurrentIndex(1);
+    click(*w, 1, 0);
+    ui::SetControlText(w.get(), u("带标签编辑框_审车备注"), u("  补缴  "));
+    ui::SetControlText(w.get(), u("带标签编辑框_审车已缴费用"), "1000");
+    button(*w, "超级按钮_修改记录")->click();
+    EXPECT_EQ(dialogs.shown, QStringList({u("车号为京A12345的审车信息修改成功！")}));
+    EXPECT_EQ(tabs(*w)->currentIndex(), 0);
+    EXPECT_EQ(archive::CurrentPageIndex(), 0);
+    EXPECT_EQ(rows(kPlate, u(" where [审车备注]='补缴' and [审车已缴费用]='1000'")), 1);
+    EXPECT_EQ(rows(kPlate), 1);
+    EXPECT_EQ(store::session().DataModifiedFlag, 1);
+}
+
+TEST_F(RecordCommandsTest, ModifyingABasicRecordStaysOnTheFirstPage)
+{
+    addVehicle(kPlate, "001", QDate(2026, 8, 1));
+    auto w = start();
+    show(*w, kPlate);
+    click(*w, 0, 0);
+    ui::SetControlText(w.get(), u("带标签编辑框_车主电话"), "13900000000");
+    ui::SetControlImage(w.get(), u("图片框_行车证2"), QByteArray("licence"));
+    button(*w, "超级按钮_修改记录")->click();
+    EXPECT_EQ(dialogs.shown, QStringList({u("车号为京A12345的车辆基本信息修改成功！")}));
+    EXPECT_EQ(tabs(*w)->currentIndex(), 0);
+    const int rs = db().OpenRecordSet("select [车主电话],[行车证信息2],[下次审车日期] from " + kPlate);
+    ASSERT_NE(rs, 0);
+    EXPECT_EQ(db().ReadField(rs, "车主电话").text(), "13900000000");
+    EXPECT_EQ(db().ReadField(rs, "行车证信息2").bytes(), QByteArray("licence"));
+    EXPECT_EQ(db().ReadField(rs, "下次审车日期").date(), QDate(2026, 8, 1));  // other groups untouched
+    db().CloseRecordSet(rs);
+}
+
+// ---- Deleting a record ---------------------------------------------------------------------------------
+
+TEST_F(RecordCommandsTest, TheOnlyRowNumberedOneRemovesTheVehicleAfterYes)
+{
+    addVehicle(kPlate, "001", QDate(2026, 8, 1));
+    auto w = start();
+    show(*w, kPlate);
+    tabs(*w)->setCurrentIndex(1);
+    click(*w, 1, 0);
+    ASSERT_EQ(list(*w, 1)->rowCount(), 1);
+
+    dialogs.answers = {ui::Answer::No};
+    button(*w, "超级按钮_删除记录")->click();
+    EXPECT_EQ(dialogs.shown, QStringList({u("已经是最后一条关于此车辆的信息了！如果删除将彻底删除此车辆信息!")}));
+    EXPECT_EQ(masterRows(kPlate), 1);
+    EXPECT_EQ(rows(kPlate), 1);
+
+    dialogs.shown.clear();
+    dialogs.answers = {ui::Answer::Yes};
+    button(*w, "超级按钮_删除记录")->click();
+    EXPECT_EQ(dialogs.shown, QStringList({u("已经是最后一条关于此车辆的信息了！如果删除将彻底删除此车辆信息!")}));
+    EXPECT_EQ(masterRows(kPlate), 0);
+    EXPECT_EQ(rows(kPlate), -1);  // the table is gone
+    EXPECT_EQ(store::session().DataModifiedFlag, 1);
+}
+
+TEST_F(RecordCommandsTest, TheOnlyRowNumberedOtherThanOneAsksOnlyWhetherToDelete)
+{
+    addVehicle(kPlate, "001", QDate(2026, 8, 1));
+    // Move the inspection into a second row: the page's list then holds one row, numbered 2.
+    ASSERT_TRUE(db().ExecuteStatement("insert into " + kPlate +
+                                      "([下次审车日期],[审车应缴费用],[审车车号]) values('2027年1月1日','10','京A12345')"));
+    ASSERT_TRUE(db().ExecuteStatement("update " + kPlate + " set [下次审车日期]=null where [编号]=1"));
+    auto w = start();
+    show(*w, kPlate);
+    tabs(*w)->setCurrentIndex(1);
+    ASSERT_EQ(list(*w, 1)->rowCount(), 1);
+    click(*w, 1, 0);
+
+    dialogs.answers = {ui::Answer::No};
+    button(*w, "超级按钮_删除记录")->click();
+    EXPECT_EQ(dialogs.shown, QStringList({u("确定要删除吗")}));
+    EXPECT_EQ(dialogs.titles, QStringList({u("提示!")}));
+    EXPECT_EQ(rows(kPlate), 2);
+
+    dialogs.shown.clear();
+    button(*w, "超级按钮_删除记录")->click();  // Yes
+    EXPECT_EQ(dialogs.shown, QStringList({u("确定要删除吗"), u("删除成功!")}));
+    EXPECT_EQ(rows(kPlate), 1);
+    EXPECT_EQ(masterRows(kPlate), 1);
+    EXPECT_EQ(list(*w, 1)->rowCount(), 0);
+}
+
+// ---- The save question on leaving a page -------------------------------------------------------------
+
+TEST_F(RecordCommandsTest, QuestionForAnOperatorWhoMayOnlyAdd)
+{
+    addVehicle(kPlate, "001", QDate(2026, 8, 1));
+    auto w = start(Rights{false, true});
+    show(*w, kPlate);
+    editInspection(*w);
+
+    QString title, text;
+    bool addShown = false, modifyShown = true, cancelShown = false;
+    int tabDuringQuestion = -1;
+    WhenModal([&](QWidget* dialog) {
+        title = dialog->windowTitle();
+        text = dialog->findChild<QLabel*>(u("标签_询问提醒"))->text();
+        addShown = !dialog->findChild<QPushButton*>(u("按钮_加记录"))->isHidden();
+        modifyShown = !dialog->findChild<QPushButton*>(u("按钮_改记录"))->isHidden();
+        cancelShown = !dialog->findChild<QPushButton*>(u("按钮_取消"))->isHidden();
+        tabDuringQuestion = tabs(*w)->currentIndex();
+        dialog->findChild<QPushButton*>(u("按钮_取消"))->click();
+    });
+    tabs(*w)->setCurrentIndex(2);
+    EXPECT_EQ(title, u("询问！"));
+    EXPECT_EQ(text, u("车号为京A12345的审车信息已经被修改。请问是否保存？"));
+    EXPECT_TRUE(addShown);
+    EXPECT_FALSE(modifyShown);
+    EXPECT_TRUE(cancelShown);
+    EXPECT_EQ(tabDuringQuestion, 1);
+    // The change went on; 取消 leaves the page marked as changed.
+    EXPECT_EQ(tabs(*w)->currentIndex(), 2);
+    EXPECT_EQ(archive::CurrentPageIndex(), 2);
+    EXPECT_EQ(archive::formState().PageModifiedFlag, 1);
+    EXPECT_EQ(rows(kPlate), 1);
+}
+
+TEST_F(RecordCommandsTest, AddChosenInTheQuestionSavesThePageBeingLeft)
+{
+    addVehicle(kPlate, "001", QDate(2026, 8, 1));
+    auto w = start();
+    show(*w, kPlate);
+    editInspection(*w);
+    ui::SetControlDate(w.get(), u("日期框_下次主车审车"), QDate(2027, 8, 1));
+    WhenModal([](QWidget* dialog) { dialog->findChild<QPushButton*>(u("按钮_加记录"))->click(); });
+    tabs(*w)->setCurrentIndex(3);
+    EXPECT_EQ(dialogs.shown, QStringList({u("添加车辆历史记录成功！")}));
+    EXPECT_EQ(rows(kPlate, u(" where 下次审车日期 is not null")), 2);
+    EXPECT_EQ(tabs(*w)->currentIndex(), 3);
+    EXPECT_EQ(archive::formState().PageModifiedFlag, 0);
+}
+
+TEST_F(RecordCommandsTest, ModifyChosenInTheQuestionWritesOverTheSelectedRecord)
+{
+    addVehicle(kPlate, "001", QDate(2026, 8, 1));
+    auto w = start();
+    show(*w, kPlate);
+    editInspection(*w);
+    ui::SetControlText(w.get(), u("带标签编辑框_审车备注"), u("改过"));
+    WhenModal([](QWidget* dialog) { dialog->findChild<QPushButton*>(u("按钮_改记录"))->click(); });
+    tabs(*w)->setCurrentIndex(4);
+    EXPECT_EQ(dialogs.shown, QStringList({u("车号为京A12345的审车信息修改成功！")}));
+    EXPECT_EQ(rows(kPlate, u(" where [审车备注]='改过'")), 1);
+    EXPECT_EQ(rows(kPlate), 1);
+    // The page the operator asked for is shown.
+    EXPECT_EQ(tabs(*w)->currentIndex(), 4);
+    EXPECT_EQ(archive::CurrentPageIndex(), 4);
+}
+
+TEST_F(RecordCommandsTest, NoModifyIsOfferedWithoutTheModifyRight)
+{
+    addVehicle(kPlate, "001", QDate(2026, 8, 1));
+    auto w = start(Rights{false, false});
+    show(*w, kPlate);
+    tabs(*w)->setCurrentIndex(1);
+    click(*w, 1, 0);
+    EXPECT_FALSE(button(*w, "超级按钮_修改记录")->isEnabled());
+    EXPECT_FALSE(button(*w, "超级按钮_加记录")->isEnabled());
+    // Neither right: leaving a changed page asks nothing.
+    archive::formState().PageModifiedFlag = 1;
+    QString firstModal;
+    WhenModal([&](QWidget* dialog) {
+        firstModal = dialog->objectName();
+        dialog->close();
+    });
+    tabs(*w)->setCurrentIndex(2);
+    // A dialog of the test's own takes the hook when no question came.
+    QDialog drain;
+    drain.setObjectName("drain");
+    drain.exec();
+    EXPECT_EQ(firstModal, "drain");
+    EXPECT_EQ(tabs(*w)->currentIndex(), 2);
+}
+
+TEST_F(RecordCommandsTest, ScreenshotOfTheQuestionOverTheMainWindow)
+{
+    addVehicle(kPlate, "001", QDate(2026, 8, 1));
+    auto w = start(Rights{false, true});
+    w->resize(1280, 800);
+    w->show();
+    show(*w, kPlate);
+    editInspection(*w);
+    QImage shot;
+    WhenModal([&](QWidget* dialog) {
+        QApplication::processEvents();
+        QPixmap base = w->grab();
+        const QPixmap box = dialog->grab();
+        QPainter painter(&base);
+        const QPoint at((base.width() - box.width()) / 2, (base.height() - box.height()) / 2);
+        painter.fillRect(QRect(at - QPoint(1, 26), box.size() + QSize(2, 27)), QColor(60, 90, 150));
+        painter.setPen(Qt::white);
+        painter.drawText(QRect(at - QPoint(-8, 26), QSize(box.width(), 26)), Qt::AlignVCenter, dialog->windowTitle());
+        painter.drawPixmap(at, box);
+        painter.end();
+        shot = base.toImage();
+        dialog->findChild<QPushButton*>(u("按钮_取消"))->click();
+    });
+    tabs(*w)->setCurrentIndex(2);
+    ASSERT_FALSE(shot.isNull());
+    // Saved only when a folder is named, so an ordinary run writes nothing outside its data dir.
+    const QString dir = qEnvironmentVariable("VELMORA_SHOTS_DIR");
+    if (!dir.isEmpty()) {
+        ASSERT_TRUE(QDir().mkpath(dir));
+        EXPECT_TRUE(shot.save(dir + "/question.png"));
+        tabs(*w)->setCurrentIndex(6);
+        QApplication::processEvents();
+        EXPECT_TRUE(w->grab().save(dir + "/violation-page.png"));
+    }
+}
