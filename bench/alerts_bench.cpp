@@ -25,20 +25,26 @@ namespace {
 constexpr int kRowsPerVehicle = 20;
 constexpr int kImageBytes = 50 * 1024;
 
-QString u(const char* s) { return QString::fromUtf8(s); }
-QString plateOf(int i) { return QStringLiteral("京B%1").arg(10000 + i); }
+QString u(const char* s) {
+    return QString::fromUtf8(s);
+}
+QString plateOf(int i) {
+    return QStringLiteral("京B%1").arg(10000 + i);
+}
 
-QString benchDir()
-{
+QString benchDir() {
     const QByteArray env = qgetenv("VELMORA_BENCH_DIR");
     return env.isEmpty() ? QStringLiteral("/tmp/velmora-bench") : QString::fromLocal8Bit(env);
 }
 
-QString quoted(const QString& s) { return QLatin1Char('\'') + store::SqlText(s) + QLatin1Char('\''); }
-QString date(const QDate& d) { return quoted(store::SqlDate(d)); }
+QString quoted(const QString& s) {
+    return QLatin1Char('\'') + store::SqlText(s) + QLatin1Char('\'');
+}
+QString date(const QDate& d) {
+    return quoted(store::SqlDate(d));
+}
 
-bool buildFleet(const QString& path, int vehicles)
-{
+bool buildFleet(const QString& path, int vehicles) {
     const QString temp = path + QStringLiteral(".building");
     QFile::remove(temp);
     QString error;
@@ -60,7 +66,8 @@ bool buildFleet(const QString& path, int vehicles)
     const QDate today = store::Today();
     auto around = [&] { return today.addDays(rng.bounded(-365, 366)); };
     const char* const kindPlate[5] = {"审车车号", "二维车号", "保险车号", "管理车号", "营运车号"};
-    const char* const kindDate[5] = {"下次审车日期", "下次二维日期", "下次保险日期", "下次管理费用日期", "下次营运证日期"};
+    const char* const kindDate[5] = {"下次审车日期", "下次二维日期", "下次保险日期", "下次管理费用日期",
+                                     "下次营运证日期"};
     db.BeginTransaction();
     for (int v = 0; v < vehicles; ++v) {
         const QString p = plateOf(v);
@@ -68,14 +75,14 @@ bool buildFleet(const QString& path, int vehicles)
                                       u(",") + quoted(p) + u(")"));
         ok = ok && db.ExecuteStatement(u("select * into ") + p + u(" from yangbiao"));
         // The first row: the archive with its five images and every obligation.
-        QString first = u("insert into ") + p +
-                        u(" ([主车牌号],[车辆状态],[车主姓名],[档案编号],[车主身份证信息],[车辆照片信息],[车辆照片信息2],"
-                          "[行车证信息1],[行车证信息2],[审车车号],[下次审车日期],[下次挂车审车日期],[二维车号],"
-                          "[下次二维日期],[保险车号],[下次保险日期],[下次挂车保险日期],[管理车号],[下次管理费用日期],"
-                          "[营运车号],[下次营运证日期]) values (") +
-                        quoted(p) + u(",") + quoted(v % 10 == 9 ? u("2") : u("1")) + u(",") +
-                        quoted(QStringLiteral("车主%1").arg(v % 300)) + u(",") + quoted(QString::number(v)) +
-                        u(",?,?,?,?,?,");
+        QString first =
+            u("insert into ") + p +
+            u(" ([主车牌号],[车辆状态],[车主姓名],[档案编号],[车主身份证信息],[车辆照片信息],[车辆照片信息2],"
+              "[行车证信息1],[行车证信息2],[审车车号],[下次审车日期],[下次挂车审车日期],[二维车号],"
+              "[下次二维日期],[保险车号],[下次保险日期],[下次挂车保险日期],[管理车号],[下次管理费用日期],"
+              "[营运车号],[下次营运证日期]) values (") +
+            quoted(p) + u(",") + quoted(v % 10 == 9 ? u("2") : u("1")) + u(",") +
+            quoted(QStringLiteral("车主%1").arg(v % 300)) + u(",") + quoted(QString::number(v)) + u(",?,?,?,?,?,");
         first += quoted(p) + u(",") + date(around()) + u(",") + date(around()) + u(",") + quoted(p) + u(",") +
                  date(around()) + u(",") + quoted(p) + u(",") + date(around()) + u(",") + date(around()) + u(",") +
                  quoted(p) + u(",") + date(around()) + u(",") + quoted(p) + u(",") + date(around()) + u(")");
@@ -99,8 +106,7 @@ bool buildFleet(const QString& path, int vehicles)
 }
 
 // One open connection per fleet size, built on first use and kept for the process.
-store::DatabaseConnection& fleet(int vehicles)
-{
+store::DatabaseConnection& fleet(int vehicles) {
     static std::map<int, std::unique_ptr<store::DatabaseConnection>> open;
     auto& slot = open[vehicles];
     if (!slot) {
@@ -115,8 +121,7 @@ store::DatabaseConnection& fleet(int vehicles)
     return *slot;
 }
 
-QStringList plates(store::DatabaseConnection& db)
-{
+QStringList plates(store::DatabaseConnection& db) {
     QStringList out;
     const int h = db.OpenRecordSet(alerts::kMasterSelect);
     for (db.MoveFirst(h); !db.AtEnd(h); db.MoveNext(h))
@@ -125,8 +130,7 @@ QStringList plates(store::DatabaseConnection& db)
     return out;
 }
 
-void BM_Refresh(benchmark::State& state)
-{
+void BM_Refresh(benchmark::State& state) {
     auto& db = fleet(int(state.range(0)));
     const QDate month = alerts::MonthStart(store::Today());
     int members = 0;
@@ -141,8 +145,7 @@ void BM_Refresh(benchmark::State& state)
     state.SetComplexityN(state.range(0));
 }
 
-void BM_RefreshPerQuery(benchmark::State& state)
-{
+void BM_RefreshPerQuery(benchmark::State& state) {
     auto& db = fleet(int(state.range(0)));
     const QDate month = alerts::MonthStart(store::Today());
     for (auto _ : state)
@@ -150,8 +153,7 @@ void BM_RefreshPerQuery(benchmark::State& state)
 }
 
 // The floor: every row of every vehicle table, once.
-void BM_FloorSelectAll(benchmark::State& state)
-{
+void BM_FloorSelectAll(benchmark::State& state) {
     auto& db = fleet(int(state.range(0)));
     for (auto _ : state) {
         qint64 rows = 0;
@@ -165,8 +167,7 @@ void BM_FloorSelectAll(benchmark::State& state)
     state.SetComplexityN(state.range(0));
 }
 
-void BM_LoadVehicle(benchmark::State& state)
-{
+void BM_LoadVehicle(benchmark::State& state) {
     auto& db = fleet(1000);
     const QString p = plateOf(500);
     for (auto _ : state) {
@@ -178,14 +179,14 @@ void BM_LoadVehicle(benchmark::State& state)
     }
 }
 
-void BM_OwnerPrefixSearch(benchmark::State& state)
-{
+void BM_OwnerPrefixSearch(benchmark::State& state) {
     auto& db = fleet(int(state.range(0)));
     for (auto _ : state)
-        benchmark::DoNotOptimize(archive::SearchVehicles(db, int(archive::SearchBy::OwnerName), u("车主1")).hits.size());
+        benchmark::DoNotOptimize(
+            archive::SearchVehicles(db, int(archive::SearchBy::OwnerName), u("车主1")).hits.size());
 }
 
-}  // namespace
+} // namespace
 
 BENCHMARK(BM_FloorSelectAll)->Arg(200)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond)->Complexity();
 BENCHMARK(BM_Refresh)->Arg(200)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond)->Complexity();
@@ -193,8 +194,7 @@ BENCHMARK(BM_RefreshPerQuery)->Arg(200)->Arg(1000)->Unit(benchmark::kMillisecond
 BENCHMARK(BM_LoadVehicle)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OwnerPrefixSearch)->Arg(1000)->Unit(benchmark::kMillisecond);
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

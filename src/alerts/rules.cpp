@@ -11,21 +11,38 @@ namespace alerts {
 
 namespace {
 
-QString u(const char* s) { return QString::fromUtf8(s); }
+QString u(const char* s) {
+    return QString::fromUtf8(s);
+}
 
 const char* const kNodeTexts[kNodeCount] = {
-    "公司车辆",         "预警年审车辆",   "预警二级维护车辆", "预警保险车辆", "预警管理费用车辆",
-    "预警营运证车辆",   "本月需审车辆",   "本月需维车辆",     "本月需保车辆", "本月需管车辆",
-    "本月需营车辆",     "脱审车辆",       "脱维车辆",         "脱保车辆",     "脱管车辆",
-    "脱营运车辆",       "拉黑车辆",       "转出车辆",         "注销车辆",
+    "公司车辆",       "预警年审车辆", "预警二级维护车辆", "预警保险车辆", "预警管理费用车辆",
+    "预警营运证车辆", "本月需审车辆", "本月需维车辆",     "本月需保车辆", "本月需管车辆",
+    "本月需营车辆",   "脱审车辆",     "脱维车辆",         "脱保车辆",     "脱管车辆",
+    "脱营运车辆",     "拉黑车辆",     "转出车辆",         "注销车辆",
 };
 
 // Per node 1..15: the list item under 车辆清单 and the item under 车辆预警 that opens the node.
 const char* const kListItems[kNodeCount] = {
-    nullptr,          "预警年审车辆清单", "预警二维车辆清单", "预警保险车辆清单", "预警管理车辆清单",
-    "预警营运车辆清单", "本月需审车辆清单", "本月需维车辆清单", "本月需保车辆清单", "本月需管车辆清单",
-    "本月需营车辆清单", "脱审车辆清单",     "脱维车辆清单",     "脱保车辆清单",     "脱管车辆清单",
-    "脱营车辆清单",     "拉黑车辆清单",     nullptr,            nullptr,
+    nullptr,
+    "预警年审车辆清单",
+    "预警二维车辆清单",
+    "预警保险车辆清单",
+    "预警管理车辆清单",
+    "预警营运车辆清单",
+    "本月需审车辆清单",
+    "本月需维车辆清单",
+    "本月需保车辆清单",
+    "本月需管车辆清单",
+    "本月需营车辆清单",
+    "脱审车辆清单",
+    "脱维车辆清单",
+    "脱保车辆清单",
+    "脱管车辆清单",
+    "脱营车辆清单",
+    "拉黑车辆清单",
+    nullptr,
+    nullptr,
 };
 const char* const kOpenItems[kNodeCount] = {
     nullptr,        "预警年审车辆", "预警二维车辆", "预警保险车辆", "预警管理车辆", "预警营运车辆", "本月需审车辆",
@@ -36,7 +53,7 @@ const char* const kOpenItems[kNodeCount] = {
 struct KindSpec {
     const char* plateColumn;
     const char* mainColumn;
-    const char* trailerColumn;  // nullptr for the kinds without a trailer date
+    const char* trailerColumn; // nullptr for the kinds without a trailer date
     const char* selects[kClassCount];
     const char* where;
     const char* flagText;
@@ -46,9 +63,12 @@ const KindSpec kKinds[kKindCount] = {
     {"审车车号",
      "下次审车日期",
      "下次挂车审车日期",
-     {"select [审车车号],[下次审车日期],[下次挂车审车日期],[是否提醒主车审车],[是否提醒挂车审车],[是否脱审],[审车是否通知车主] from ",
+     {"select "
+      "[审车车号],[下次审车日期],[下次挂车审车日期],[是否提醒主车审车],[是否提醒挂车审车],[是否脱审],[审车是否通知车主]"
+      " from ",
       "select [审车车号],[下次审车日期],[是否脱审],[是否提醒主车审车],[是否提醒挂车审车],[下次挂车审车日期] from ",
-      "select [编号],[审车车号],[下次审车日期],[是否脱审],[下次挂车审车日期],[是否提醒主车审车],[是否提醒挂车审车] from "},
+      "select [编号],[审车车号],[下次审车日期],[是否脱审],[下次挂车审车日期],[是否提醒主车审车],[是否提醒挂车审车] "
+      "from "},
      " where 下次审车日期 is not null",
      " set [是否脱审]=true where [编号]="},
     {"二维车号",
@@ -85,8 +105,8 @@ const KindSpec kKinds[kKindCount] = {
      " set [是否脱营]=true where [编号]="},
 };
 
-const char* const kBlacklistColumns[6] = {"下次审车日期",   "下次挂车审车日期", "下次二维日期",
-                                          "下次保险日期",   "下次管理费用日期", "下次营运证日期"};
+const char* const kBlacklistColumns[6] = {"下次审车日期", "下次挂车审车日期", "下次二维日期",
+                                          "下次保险日期", "下次管理费用日期", "下次营运证日期"};
 
 const char* const kClassMessages[kNodeCount] = {
     nullptr,
@@ -145,8 +165,7 @@ struct Names {
     QString main[kKindCount];
     QString trailer[kKindCount];
     QString blacklist[6];
-    Names()
-    {
+    Names() {
         for (int k = 0; k < kKindCount; ++k) {
             plate[k] = u(kKinds[k].plateColumn);
             main[k] = u(kKinds[k].mainColumn);
@@ -157,17 +176,17 @@ struct Names {
     }
 };
 
-const Names& names()
-{
+const Names& names() {
     static const Names n;
     return n;
 }
 
-qint64 wholeNumber(double value) { return qint64(std::trunc(value)); }
+qint64 wholeNumber(double value) {
+    return qint64(std::trunc(value));
+}
 
 // Reads the current row of a kind at the record set's current position.
-KindRow readKindRow(store::DatabaseConnection& db, int handle, int kind, bool withNumber)
-{
+KindRow readKindRow(store::DatabaseConnection& db, int handle, int kind, bool withNumber) {
     const Names& n = names();
     KindRow row;
     row.found = true;
@@ -180,8 +199,7 @@ KindRow readKindRow(store::DatabaseConnection& db, int handle, int kind, bool wi
     return row;
 }
 
-void markAllFailed(VehicleFacts& f)
-{
+void markAllFailed(VehicleFacts& f) {
     f.statusFailed = true;
     for (auto& kind : f.classFailed)
         for (bool& failed : kind)
@@ -192,8 +210,7 @@ void markAllFailed(VehicleFacts& f)
 
 // The vehicle's queries one by one, as the refresh was designed: used when the table cannot be
 // read in one query, so that exactly the queries that fail are reported.
-VehicleFacts readByQueries(store::DatabaseConnection& db, const QString& plate)
-{
+VehicleFacts readByQueries(store::DatabaseConnection& db, const QString& plate) {
     VehicleFacts f;
     if (!IsPlainTableName(plate)) {
         markAllFailed(f);
@@ -243,15 +260,14 @@ VehicleFacts readByQueries(store::DatabaseConnection& db, const QString& plate)
 
 // One query over the whole table; the current row of each query is then the last row of the
 // table whose where column is present, as a scan in table order returns them.
-bool readWholeTable(store::DatabaseConnection& db, const QString& plate, VehicleFacts& f)
-{
+bool readWholeTable(store::DatabaseConnection& db, const QString& plate, VehicleFacts& f) {
     const int h = db.OpenRecordSet(QString::fromUtf8(kWholeSelect) + plate);
     if (!h)
         return false;
     const Names& n = names();
     // Markers: status, the five main dates, the trailer inspection date (a blacklist column).
     enum { kStatus = 0, kFirstMain = 1, kTrailerInspection = 6, kMarkers = 7 };
-    const QString* markers[kMarkers] = {&n.status,  &n.main[0], &n.main[1],  &n.main[2],
+    const QString* markers[kMarkers] = {&n.status,  &n.main[0], &n.main[1],   &n.main[2],
                                         &n.main[3], &n.main[4], &n.trailer[0]};
     int last[kMarkers];
     std::fill(std::begin(last), std::end(last), -1);
@@ -290,8 +306,7 @@ bool readWholeTable(store::DatabaseConnection& db, const QString& plate, Vehicle
     return true;
 }
 
-VehicleFacts readVehicle(store::DatabaseConnection& db, const QString& plate, ReadMode mode)
-{
+VehicleFacts readVehicle(store::DatabaseConnection& db, const QString& plate, ReadMode mode) {
     if (mode == ReadMode::OneQueryPerTable && IsPlainTableName(plate)) {
         VehicleFacts f;
         if (readWholeTable(db, plate, f))
@@ -300,12 +315,13 @@ VehicleFacts readVehicle(store::DatabaseConnection& db, const QString& plate, Re
     return readByQueries(db, plate);
 }
 
-}  // namespace
+} // namespace
 
-QString NodeText(int node) { return node >= 0 && node < kNodeCount ? u(kNodeTexts[node]) : QString(); }
+QString NodeText(int node) {
+    return node >= 0 && node < kNodeCount ? u(kNodeTexts[node]) : QString();
+}
 
-QStringList NodeMenuItems(int node)
-{
+QStringList NodeMenuItems(int node) {
     QStringList items;
     if (node < 0 || node >= kNodeCount)
         return items;
@@ -316,33 +332,28 @@ QStringList NodeMenuItems(int node)
     return items;
 }
 
-QStringList AlertMenuItems()
-{
+QStringList AlertMenuItems() {
     QStringList items;
     for (int k = 0; k < kNodeCount; ++k)
         items << NodeMenuItems(k);
     return items;
 }
 
-QString NodeOpenItem(int node)
-{
+QString NodeOpenItem(int node) {
     return node >= 0 && node < kNodeCount && kOpenItems[node] ? u(kOpenItems[node]) : QString();
 }
 
-bool DueSoon(const QDate& main, const QDate& trailer, const QDate& referenceMonth)
-{
+bool DueSoon(const QDate& main, const QDate& trailer, const QDate& referenceMonth) {
     const QDate n = MonthStart(referenceMonth);
     return (IsSetDate(main) && MonthsBetween(main, n) == 1) || (IsSetDate(trailer) && MonthsBetween(trailer, n) == 1);
 }
 
-bool DueThisMonth(const QDate& main, const QDate& trailer, const QDate& referenceMonth)
-{
+bool DueThisMonth(const QDate& main, const QDate& trailer, const QDate& referenceMonth) {
     const QDate n = MonthStart(referenceMonth);
     return (IsSetDate(main) && MonthsBetween(main, n) == 0) || (IsSetDate(trailer) && MonthsBetween(trailer, n) == 0);
 }
 
-LapseOutcome Lapsed(const QDate& main, const QDate& trailer, const QDate& referenceMonth)
-{
+LapseOutcome Lapsed(const QDate& main, const QDate& trailer, const QDate& referenceMonth) {
     const bool mainSet = IsSetDate(main);
     const bool trailerSet = IsSetDate(trailer);
     if (!mainSet && !trailerSet)
@@ -360,13 +371,11 @@ LapseOutcome Lapsed(const QDate& main, const QDate& trailer, const QDate& refere
     return LapseOutcome::None;
 }
 
-bool BlacklistDate(const QDate& date, const QDate& referenceMonth)
-{
+bool BlacklistDate(const QDate& date, const QDate& referenceMonth) {
     return date.isValid() && date != kUnsetDate && MonthsBetween(date, MonthStart(referenceMonth)) < -2;
 }
 
-int VehicleStatus(const QString& text)
-{
+int VehicleStatus(const QString& text) {
     bool ok = false;
     const double value = text.trimmed().toDouble(&ok);
     if (!ok)
@@ -377,22 +386,19 @@ int VehicleStatus(const QString& text)
     return 0;
 }
 
-bool IsTransferredOrCancelled(const AlertSetList& sets, const QString& plate)
-{
+bool IsTransferredOrCancelled(const AlertSetList& sets, const QString& plate) {
     return sets[kTransferredNode].contains(plate, Qt::CaseSensitive) ||
            sets[kCancelledNode].contains(plate, Qt::CaseSensitive);
 }
 
-int NodeFlatIndex(const AlertSetList& sets, int node)
-{
+int NodeFlatIndex(const AlertSetList& sets, int node) {
     int index = node;
     for (int k = 0; k < node && k < kNodeCount; ++k)
         index += int(sets[k].size());
     return index;
 }
 
-bool IsPlainTableName(const QString& plate)
-{
+bool IsPlainTableName(const QString& plate) {
     if (plate.isEmpty())
         return false;
     for (const QChar c : plate)
@@ -402,38 +408,34 @@ bool IsPlainTableName(const QString& plate)
     return true;
 }
 
-QString StatusSelect(const QString& plate)
-{
+QString StatusSelect(const QString& plate) {
     return QStringLiteral("select 车辆状态 from ") + plate + QStringLiteral(" where 车辆状态 is not null");
 }
 
-QString ClassSelect(Kind kind, AlertClass cls, const QString& plate)
-{
+QString ClassSelect(Kind kind, AlertClass cls, const QString& plate) {
     const KindSpec& spec = kKinds[int(kind)];
     return u(spec.selects[int(cls)]) + plate + u(spec.where);
 }
 
-QString BlacklistSelect(int column, const QString& plate)
-{
+QString BlacklistSelect(int column, const QString& plate) {
     const QString name = u(kBlacklistColumns[column]);
     return QStringLiteral("select [") + name + QStringLiteral("] from ") + plate + QStringLiteral(" where ") + name +
            QStringLiteral(" is not null");
 }
 
-QString LapseFlagUpdate(Kind kind, const QString& plate, qint64 number)
-{
+QString LapseFlagUpdate(Kind kind, const QString& plate, qint64 number) {
     return QStringLiteral("update ") + plate + u(kKinds[int(kind)].flagText) + QString::number(number);
 }
 
-QString ClassFailureMessage(int node)
-{
+QString ClassFailureMessage(int node) {
     return node > 0 && node < kNodeCount && kClassMessages[node] ? u(kClassMessages[node]) : QString();
 }
 
-QString BlacklistFailureMessage(int column) { return QStringLiteral("拉黑查询失败车辆%1！?").arg(column + 1); }
+QString BlacklistFailureMessage(int column) {
+    return QStringLiteral("拉黑查询失败车辆%1！?").arg(column + 1);
+}
 
-AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceMonth, ReadMode mode)
-{
+AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceMonth, ReadMode mode) {
     AlertResult result;
     const QDate n = MonthStart(referenceMonth);
     const QString masterFailed = QStringLiteral("查询失败！");
@@ -555,4 +557,4 @@ AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceM
     return result;
 }
 
-}  // namespace alerts
+} // namespace alerts

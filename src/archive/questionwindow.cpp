@@ -9,8 +9,7 @@ namespace archive {
 
 QuestionWindow::QuestionWindow(const QString& plate, const QString& pageCaption, bool mayModify, bool mayAdd,
                                QWidget* owner)
-    : QDialog(owner)
-{
+    : QDialog(owner) {
     setObjectName(QStringLiteral("QuestionWindow"));
     setWindowTitle(QStringLiteral("询问！"));
     setModal(true);
@@ -45,17 +44,15 @@ QuestionWindow::QuestionWindow(const QString& plate, const QString& pageCaption,
     connect(cancel_, &QPushButton::clicked, this, [this] { choose(Choice::Cancel); });
 }
 
-QString QuestionWindow::QuestionText(const QString& plate, const QString& pageCaption)
-{
+QString QuestionWindow::QuestionText(const QString& plate, const QString& pageCaption) {
     return QStringLiteral("车号为") + plate + QStringLiteral("的") + pageCaption +
            QStringLiteral("已经被修改。请问是否保存？");
 }
 
-void QuestionWindow::choose(Choice choice)
-{
+void QuestionWindow::choose(Choice choice) {
     choice_ = choice;
     // Closing the window (Esc, the title bar) leaves the choice at 取消.
     done(choice == Choice::Cancel ? QDialog::Rejected : QDialog::Accepted);
 }
 
-}  // namespace archive
+} // namespace archive

@@ -34,4 +34,4 @@ private:
     QPushButton* cancel_ = nullptr;
 };
 
-}  // namespace archive
+} // namespace archive

@@ -34,19 +34,17 @@ const QString kModifyButton = QStringLiteral("超级按钮_修改记录");
 const QString kDeleteButton = QStringLiteral("超级按钮_删除记录");
 const QString kBackupButton = QStringLiteral("超级按钮_数据备份");
 
-const QStringList& documentButtons()
-{
-    static const QStringList names = {
-        QStringLiteral("超级按钮_扫描身份证"), QStringLiteral("超级按钮_扫描车辆1"), QStringLiteral("超级按钮_扫描车辆2"),
-        QStringLiteral("超级按钮_扫描行车证1"), QStringLiteral("超级按钮_扫描行车证2"), QStringLiteral("超级按钮_导入身份证"),
-        QStringLiteral("超级按钮_导入车辆"), QStringLiteral("超级按钮_导入车辆1"), QStringLiteral("超级按钮_导入行车证"),
-        QStringLiteral("超级按钮_导入行车证1")};
+const QStringList& documentButtons() {
+    static const QStringList names = {QStringLiteral("超级按钮_扫描身份证"),  QStringLiteral("超级按钮_扫描车辆1"),
+                                      QStringLiteral("超级按钮_扫描车辆2"),   QStringLiteral("超级按钮_扫描行车证1"),
+                                      QStringLiteral("超级按钮_扫描行车证2"), QStringLiteral("超级按钮_导入身份证"),
+                                      QStringLiteral("超级按钮_导入车辆"),    QStringLiteral("超级按钮_导入车辆1"),
+                                      QStringLiteral("超级按钮_导入行车证"),  QStringLiteral("超级按钮_导入行车证1")};
     return names;
 }
 
 // Page 0's four header boxes and their copies on pages 1 to 5, page by page.
-const QList<QStringList>& headerCopies()
-{
+const QList<QStringList>& headerCopies() {
     static const QList<QStringList> copies = {
         {QStringLiteral("带标签编辑框_审车档案编号"), QStringLiteral("带标签编辑框_审车车主姓名"),
          QStringLiteral("带标签编辑框_审车车牌号"), QStringLiteral("带标签编辑框_审车车主电话")},
@@ -61,54 +59,51 @@ const QList<QStringList>& headerCopies()
     return copies;
 }
 
-QWidget* control(ui::MainParts& parts, const QString& name)
-{
+QWidget* control(ui::MainParts& parts, const QString& name) {
     if (QPushButton* b = parts.button(name))
         return b;
     return ui::Control(parts.window, name);
 }
 
-void setEnabled(ui::MainParts& parts, const QString& name, bool enabled)
-{
+void setEnabled(ui::MainParts& parts, const QString& name, bool enabled) {
     if (QWidget* w = control(parts, name))
         w->setEnabled(enabled);
 }
 
-QString plate() { return store::session().CurrentPlate; }
+QString plate() {
+    return store::session().CurrentPlate;
+}
 
 // ---- The vehicle form's loaders, by page ---------------------------------------------------
 
-void runPageLoader(ui::MainParts& parts, int page)
-{
+void runPageLoader(ui::MainParts& parts, int page) {
     FormFill fill;
     LoadPage(parts, page);
 }
 
-void runListLoader(ui::MainParts& parts, int page)
-{
+void runListLoader(ui::MainParts& parts, int page) {
     FormFill fill;
     LoadPageList(parts, page);
 }
 
-void refreshAlertTree(ui::MainParts& parts)
-{
+void refreshAlertTree(ui::MainParts& parts) {
     if (parts.refreshAlertTree)
         parts.refreshAlertTree();
 }
 
-int currentTab(ui::MainParts& parts) { return parts.tabs ? parts.tabs->currentIndex() : 0; }
+int currentTab(ui::MainParts& parts) {
+    return parts.tabs ? parts.tabs->currentIndex() : 0;
+}
 
 // The record number of the list's current row; 0 when no row is current.
-qint64 currentRecordNumber(QWidget* window, int page)
-{
+qint64 currentRecordNumber(QWidget* window, int page) {
     ui::SuperListBox* list = PageList(window, page);
     if (!list || list->currentRow() < 0)
         return 0;
     return list->rowNumber(list->currentRow());
 }
 
-void buildViolationView(ui::MainParts& parts)
-{
+void buildViolationView(ui::MainParts& parts) {
     QWidget* area = ui::Control(parts.window, QStringLiteral("违章查询视图区"));
     if (!area)
         area = parts.pages[kViolationPage];
@@ -140,12 +135,13 @@ void buildViolationView(ui::MainParts& parts)
     });
 }
 
-}  // namespace
+} // namespace
 
-int CurrentPageIndex() { return g_currentPageIndex; }
+int CurrentPageIndex() {
+    return g_currentPageIndex;
+}
 
-RecordValues ReadPageValues(QWidget* window, int page)
-{
+RecordValues ReadPageValues(QWidget* window, int page) {
     RecordValues values;
     for (const RecordField& f : RecordFields(page)) {
         if (f.control.isEmpty())
@@ -175,8 +171,7 @@ RecordValues ReadPageValues(QWidget* window, int page)
     return values;
 }
 
-void ShowRecordValues(QWidget* window, int page, const RecordValues& values)
-{
+void ShowRecordValues(QWidget* window, int page, const RecordValues& values) {
     FormFill fill;
     for (const QString& column : SelectedColumns(page)) {
         const RecordField* f = FindRecordField(page, column);
@@ -210,13 +205,12 @@ void ShowRecordValues(QWidget* window, int page, const RecordValues& values)
     }
     const RecordPage& info = RecordPageInfo(page);
     if (!info.owedFeeControl.isEmpty())
-        ui::SetControlText(window, info.owedFeeControl,
-                           OwedText(ui::ControlText(window, info.dueFeeControl),
-                                    ui::ControlText(window, info.paidFeeControl)));
+        ui::SetControlText(
+            window, info.owedFeeControl,
+            OwedText(ui::ControlText(window, info.dueFeeControl), ui::ControlText(window, info.paidFeeControl)));
 }
 
-void SwitchPage(ui::MainParts& parts, int page)
-{
+void SwitchPage(ui::MainParts& parts, int page) {
     for (const QString& name : {kModifyButton, kAddButton, kDeleteButton})
         setEnabled(parts, name, false);
 
@@ -253,8 +247,7 @@ void SwitchPage(ui::MainParts& parts, int page)
     formState().RecordSelectedFlag = 0;
 }
 
-void OfferSavePage(ui::MainParts& parts)
-{
+void OfferSavePage(ui::MainParts& parts) {
     const store::Permissions& may = store::session().OperatorPermissions;
     const FormState& form = formState();
     if (plate().isEmpty() || form.RecordSelectedFlag != 1 || form.PageModifiedFlag != 1 ||
@@ -276,8 +269,7 @@ void OfferSavePage(ui::MainParts& parts)
     g_offering = wasOffering;
 }
 
-void SelectRecord(ui::MainParts& parts, int page, int row)
-{
+void SelectRecord(ui::MainParts& parts, int page, int row) {
     if (plate().isEmpty() || page < 0 || page >= kRecordPageCount)
         return;
     ui::SuperListBox* list = PageList(parts.window, page);
@@ -306,8 +298,7 @@ void SelectRecord(ui::MainParts& parts, int page, int row)
     formState().RecordSelectedFlag = 1;
 }
 
-void AddRecord(ui::MainParts& parts)
-{
+void AddRecord(ui::MainParts& parts) {
     FormState& form = formState();
     form.RecordSelectedFlag = 0;
     form.PageModifiedFlag = 0;
@@ -329,8 +320,7 @@ void AddRecord(ui::MainParts& parts)
     refreshAlertTree(parts);
 }
 
-void ModifyRecord(ui::MainParts& parts)
-{
+void ModifyRecord(ui::MainParts& parts) {
     store::session().DataModifiedFlag = 1;
     FormState& form = formState();
     form.RecordSelectedFlag = 0;
@@ -341,9 +331,9 @@ void ModifyRecord(ui::MainParts& parts)
         const RecordPage& info = RecordPageInfo(page);
         const qint64 number = currentRecordNumber(parts.window, page);
         // Without a selected row the update would match nothing and still read as done.
-        const RecordOutcome out = number != 0
-                                      ? ModifyRecordRow(*parts.db, page, plate(), ReadPageValues(parts.window, page), number)
-                                      : RecordOutcome{false, info.updateFailure};
+        const RecordOutcome out =
+            number != 0 ? ModifyRecordRow(*parts.db, page, plate(), ReadPageValues(parts.window, page), number)
+                        : RecordOutcome{false, info.updateFailure};
         ui::MessageBox(out.message, ui::Buttons::Ok, {}, parts.window);
         if (out.ok)
             runListLoader(parts, page);
@@ -354,8 +344,7 @@ void ModifyRecord(ui::MainParts& parts)
     refreshAlertTree(parts);
 }
 
-void DeleteRecord(ui::MainParts& parts)
-{
+void DeleteRecord(ui::MainParts& parts) {
     store::session().DataModifiedFlag = 1;
     const int page = g_currentPageIndex;
     ui::SuperListBox* list = PageList(parts.window, page);
@@ -388,8 +377,7 @@ void DeleteRecord(ui::MainParts& parts)
     refreshAlertTree(parts);
 }
 
-void AttachRecordCommands(ui::MainParts& parts)
-{
+void AttachRecordCommands(ui::MainParts& parts) {
     g_currentPageIndex = 0;
     buildViolationView(parts);
 
@@ -428,4 +416,4 @@ void AttachRecordCommands(ui::MainParts& parts)
     });
 }
 
-}  // namespace archive
+} // namespace archive

@@ -39,4 +39,4 @@ RecordValues ReadPageValues(QWidget* window, int page);
 // Writes a record's values into page's controls (and the owed amount of an obligation page).
 void ShowRecordValues(QWidget* window, int page, const RecordValues& values);
 
-}  // namespace archive
+} // namespace archive

@@ -13,58 +13,71 @@ namespace {
 
 using K = ValueKind;
 
-RecordField Edit(const QString& column, const QString& control) { return {column, control, K::Text, true}; }
-RecordField Choice(const QString& column, const QString& control) { return {column, control, K::Choice, false}; }
-RecordField Date(const QString& column, const QString& control) { return {column, control, K::Date, false}; }
-RecordField Check(const QString& column, const QString& control) { return {column, control, K::YesNo, false}; }
-RecordField Image(const QString& column, const QString& control) { return {column, control, K::Image, false}; }
+RecordField Edit(const QString& column, const QString& control) {
+    return {column, control, K::Text, true};
+}
+RecordField Choice(const QString& column, const QString& control) {
+    return {column, control, K::Choice, false};
+}
+RecordField Date(const QString& column, const QString& control) {
+    return {column, control, K::Date, false};
+}
+RecordField Check(const QString& column, const QString& control) {
+    return {column, control, K::YesNo, false};
+}
+RecordField Image(const QString& column, const QString& control) {
+    return {column, control, K::Image, false};
+}
 
 const QString kMainPlateBox = QStringLiteral("带标签编辑框_主车牌号");
 
-QList<RecordPage> makePages()
-{
+QList<RecordPage> makePages() {
     QList<RecordPage> pages(kRecordPageCount);
-    pages[0] = {0,
-                QStringLiteral("车辆具体信息"),
-                QStringLiteral("超级列表框_基本信息"),
-                QStringLiteral("select [编号],[档案编号],[车主姓名],[车主电话],[从业资格证号],[车主身份证号],[车主详细住址],"
-                               "[主车牌号],[挂车牌号],[发动机号],[买入日期],[主车架号],[挂车架号],[主车吨位],[挂车吨位],"
-                               "[主车品牌],[挂车品牌],[驾驶员A身份证号],[A姓名],[驾驶员B身份证号],[B姓名],[车辆颜色],"
-                               "[购车方式],[车主身份证信息],[车辆照片信息],[车辆照片信息2],[行车证信息1],[行车证信息2],"
-                               "[基本信息备注],[车辆状态] from "),
-                QStringLiteral("登陆失败超级列表框基本信息"),
-                QStringLiteral("([档案编号],[车主姓名],[车主电话],[从业资格证号],[车主身份证号],[车主详细住址],[主车牌号],"
-                               "[挂车牌号],[买入日期],[主车架号],[挂车架号],[主车吨位],[挂车吨位],[主车品牌],[挂车品牌],"
-                               "[驾驶员A身份证号],[A姓名],[驾驶员B身份证号],[B姓名],[车辆颜色],[购车方式],[车主身份证信息],"
-                               "[车辆照片信息],[车辆照片信息2],[行车证信息1],[行车证信息2],[基本信息备注],[发动机号],"
-                               "[车辆状态]) values('"),
-                QStringLiteral("在新表录入记录失败！"),
-                QStringLiteral("修改不成功!"),
-                QStringLiteral("的车辆基本信息修改成功！"),
-                {},
-                {},
-                {},
-                {}};
-    pages[1] = {1,
-                QStringLiteral("审车信息"),
-                QStringLiteral("超级列表框_审车"),
-                QStringLiteral("select [编号],[下次审车日期],[下次挂车审车日期],[审车是否通知车主],[审车应缴费用],"
-                               "[审车已缴费用],[审车缴费日期],[审车备注],[是否脱审],[是否提醒主车审车],[是否提醒挂车审车] from "),
-                QStringLiteral("登陆失败!"),
-                QStringLiteral("([下次审车日期],[下次挂车审车日期],[审车是否通知车主],[审车应缴费用],[审车已缴费用],[是否脱审],"
-                               "[是否提醒主车审车],[是否提醒挂车审车],[审车备注],[审车缴费日期],[审车车号]) values('"),
-                QStringLiteral("在新表录入记录失败！1"),
-                QStringLiteral("修改不成功"),
-                QStringLiteral("的审车信息修改成功！"),
-                QStringLiteral("是否脱审"),
-                QStringLiteral("带标签编辑框_审车应缴费用"),
-                QStringLiteral("带标签编辑框_审车已缴费用"),
-                QStringLiteral("带标签编辑框_审车还欠费用")};
+    pages[0] = {
+        0,
+        QStringLiteral("车辆具体信息"),
+        QStringLiteral("超级列表框_基本信息"),
+        QStringLiteral("select [编号],[档案编号],[车主姓名],[车主电话],[从业资格证号],[车主身份证号],[车主详细住址],"
+                       "[主车牌号],[挂车牌号],[发动机号],[买入日期],[主车架号],[挂车架号],[主车吨位],[挂车吨位],"
+                       "[主车品牌],[挂车品牌],[驾驶员A身份证号],[A姓名],[驾驶员B身份证号],[B姓名],[车辆颜色],"
+                       "[购车方式],[车主身份证信息],[车辆照片信息],[车辆照片信息2],[行车证信息1],[行车证信息2],"
+                       "[基本信息备注],[车辆状态] from "),
+        QStringLiteral("登陆失败超级列表框基本信息"),
+        QStringLiteral("([档案编号],[车主姓名],[车主电话],[从业资格证号],[车主身份证号],[车主详细住址],[主车牌号],"
+                       "[挂车牌号],[买入日期],[主车架号],[挂车架号],[主车吨位],[挂车吨位],[主车品牌],[挂车品牌],"
+                       "[驾驶员A身份证号],[A姓名],[驾驶员B身份证号],[B姓名],[车辆颜色],[购车方式],[车主身份证信息],"
+                       "[车辆照片信息],[车辆照片信息2],[行车证信息1],[行车证信息2],[基本信息备注],[发动机号],"
+                       "[车辆状态]) values('"),
+        QStringLiteral("在新表录入记录失败！"),
+        QStringLiteral("修改不成功!"),
+        QStringLiteral("的车辆基本信息修改成功！"),
+        {},
+        {},
+        {},
+        {}};
+    pages[1] = {
+        1,
+        QStringLiteral("审车信息"),
+        QStringLiteral("超级列表框_审车"),
+        QStringLiteral(
+            "select [编号],[下次审车日期],[下次挂车审车日期],[审车是否通知车主],[审车应缴费用],"
+            "[审车已缴费用],[审车缴费日期],[审车备注],[是否脱审],[是否提醒主车审车],[是否提醒挂车审车] from "),
+        QStringLiteral("登陆失败!"),
+        QStringLiteral("([下次审车日期],[下次挂车审车日期],[审车是否通知车主],[审车应缴费用],[审车已缴费用],[是否脱审],"
+                       "[是否提醒主车审车],[是否提醒挂车审车],[审车备注],[审车缴费日期],[审车车号]) values('"),
+        QStringLiteral("在新表录入记录失败！1"),
+        QStringLiteral("修改不成功"),
+        QStringLiteral("的审车信息修改成功！"),
+        QStringLiteral("是否脱审"),
+        QStringLiteral("带标签编辑框_审车应缴费用"),
+        QStringLiteral("带标签编辑框_审车已缴费用"),
+        QStringLiteral("带标签编辑框_审车还欠费用")};
     pages[2] = {2,
                 QStringLiteral("二级维护信息"),
                 QStringLiteral("超级列表框_二维"),
-                QStringLiteral("select [编号],[二维卡号],[二维应缴费用],[二维已缴费用],[二维备注],[下次二维日期],[二维缴费日期],"
-                               "[二维是否通知车主],[二维驻外],[是否脱维],[是否提醒二维] from "),
+                QStringLiteral(
+                    "select [编号],[二维卡号],[二维应缴费用],[二维已缴费用],[二维备注],[下次二维日期],[二维缴费日期],"
+                    "[二维是否通知车主],[二维驻外],[是否脱维],[是否提醒二维] from "),
                 QStringLiteral("超级列表框_二维_左键单击表项!"),
                 QStringLiteral("([下次二维日期],[二维是否通知车主],[二维应缴费用],[二维已缴费用],[二维驻外],[是否脱维],"
                                "[是否提醒二维],[二维卡号],[二维备注],[二维缴费日期],[二维车号]) values('"),
@@ -75,32 +88,35 @@ QList<RecordPage> makePages()
                 QStringLiteral("带标签编辑框_二维应缴费用"),
                 QStringLiteral("带标签编辑框_二维已缴费用"),
                 QStringLiteral("带标签编辑框_二维还欠费用")};
-    pages[3] = {3,
-                QStringLiteral("保险信息"),
-                QStringLiteral("超级列表框_保险"),
-                QStringLiteral("select [编号],[保险公司名称],[保单号],[投保险种],[强险单号],[挂车商险单号],[挂车强险单号],"
-                               "[下次挂车保险日期],[保险应缴费用],[保险已缴费用],[不计免赔],[其他],[保险备注],[三责],[车损],"
-                               "[交强险],[人员],[下次保险日期],[保险缴费日期],[保险是否通知车主],[是否脱保],[是否提醒保险],"
-                               "[是否提醒挂车保险] from "),
-                QStringLiteral("超级列表框_保险_左键单击表项!"),
-                QStringLiteral(" ([下次保险日期],[下次挂车保险日期],[是否提醒保险],[是否提醒挂车保险],[保险公司名称],[投保险种],"
-                               "[保单号],[强险单号],[挂车商险单号],[挂车强险单号],[保险应缴费用],[保险已缴费用],[保险缴费日期],"
-                               "[保险备注],[是否脱保],[交强险],[车损],[三责],[人员],[不计免赔],[其他],[保险车号]) values('"),
-                QStringLiteral("在新表录入记录失败！"),
-                QStringLiteral("修改不成功"),
-                QStringLiteral("的保险信息修改成功！"),
-                QStringLiteral("是否脱保"),
-                QStringLiteral("带标签编辑框_保险应缴费用"),
-                QStringLiteral("带标签编辑框_保险已缴费用"),
-                QStringLiteral("带标签编辑框_保险还欠费用")};
+    pages[3] = {
+        3,
+        QStringLiteral("保险信息"),
+        QStringLiteral("超级列表框_保险"),
+        QStringLiteral("select [编号],[保险公司名称],[保单号],[投保险种],[强险单号],[挂车商险单号],[挂车强险单号],"
+                       "[下次挂车保险日期],[保险应缴费用],[保险已缴费用],[不计免赔],[其他],[保险备注],[三责],[车损],"
+                       "[交强险],[人员],[下次保险日期],[保险缴费日期],[保险是否通知车主],[是否脱保],[是否提醒保险],"
+                       "[是否提醒挂车保险] from "),
+        QStringLiteral("超级列表框_保险_左键单击表项!"),
+        QStringLiteral(
+            " ([下次保险日期],[下次挂车保险日期],[是否提醒保险],[是否提醒挂车保险],[保险公司名称],[投保险种],"
+            "[保单号],[强险单号],[挂车商险单号],[挂车强险单号],[保险应缴费用],[保险已缴费用],[保险缴费日期],"
+            "[保险备注],[是否脱保],[交强险],[车损],[三责],[人员],[不计免赔],[其他],[保险车号]) values('"),
+        QStringLiteral("在新表录入记录失败！"),
+        QStringLiteral("修改不成功"),
+        QStringLiteral("的保险信息修改成功！"),
+        QStringLiteral("是否脱保"),
+        QStringLiteral("带标签编辑框_保险应缴费用"),
+        QStringLiteral("带标签编辑框_保险已缴费用"),
+        QStringLiteral("带标签编辑框_保险还欠费用")};
     pages[4] = {4,
                 QStringLiteral("管理费用信息"),
                 QStringLiteral("超级列表框_管理"),
                 QStringLiteral("select [编号],[下次管理费用日期],[管理费是否通知车主],[管理应缴费用],[管理已缴费用],"
                                "[管理缴费日期],[管理备注],[是否脱管],[是否提醒管理] from "),
                 QStringLiteral("超级列表框_管理_左键单击表项!"),
-                QStringLiteral(" ([下次管理费用日期],[管理费是否通知车主],[管理应缴费用],[管理已缴费用],[是否脱管],[是否提醒管理],"
-                               "[管理备注],[管理缴费日期],[管理车号]) values('"),
+                QStringLiteral(
+                    " ([下次管理费用日期],[管理费是否通知车主],[管理应缴费用],[管理已缴费用],[是否脱管],[是否提醒管理],"
+                    "[管理备注],[管理缴费日期],[管理车号]) values('"),
                 QStringLiteral("在新表录入记录失败！"),
                 QStringLiteral("修改不成功"),
                 QStringLiteral("的管理费信息修改成功！"),
@@ -108,26 +124,28 @@ QList<RecordPage> makePages()
                 QStringLiteral("带标签编辑框_管理应缴费用"),
                 QStringLiteral("带标签编辑框_管理已缴费用"),
                 QStringLiteral("带标签编辑框_管理还欠费用")};
-    pages[5] = {5,
-                QStringLiteral("营运证信息"),
-                QStringLiteral("超级列表框_营运"),
-                QStringLiteral("select [编号],[下次营运证日期],[营运证是否通知车主],[营运证应缴费用],[营运证已缴费用],"
-                               "[营运缴费日期],[营运证备注],[是否脱营],[是否提醒营运],[营运证办理日期],[营运证号],[是否驻内] from "),
-                QStringLiteral("超级列表框_营运_左键单击表项!"),
-                QStringLiteral("([下次营运证日期],[营运证是否通知车主],[营运证应缴费用],[营运证已缴费用],[是否脱营],[是否提醒营运],"
-                               "[营运证备注],[营运缴费日期],[营运证办理日期],[营运证号],[是否驻内],[营运车号]) values('"),
-                QStringLiteral("在新表录入记录失败！"),
-                QStringLiteral("修改不成功"),
-                QStringLiteral("的营运信息修改成功！"),
-                QStringLiteral("是否脱营"),
-                QStringLiteral("带标签编辑框_营运应缴费用"),
-                QStringLiteral("带标签编辑框_营运已缴费用"),
-                QStringLiteral("带标签编辑框_营运还欠费用")};
+    pages[5] = {
+        5,
+        QStringLiteral("营运证信息"),
+        QStringLiteral("超级列表框_营运"),
+        QStringLiteral(
+            "select [编号],[下次营运证日期],[营运证是否通知车主],[营运证应缴费用],[营运证已缴费用],"
+            "[营运缴费日期],[营运证备注],[是否脱营],[是否提醒营运],[营运证办理日期],[营运证号],[是否驻内] from "),
+        QStringLiteral("超级列表框_营运_左键单击表项!"),
+        QStringLiteral(
+            "([下次营运证日期],[营运证是否通知车主],[营运证应缴费用],[营运证已缴费用],[是否脱营],[是否提醒营运],"
+            "[营运证备注],[营运缴费日期],[营运证办理日期],[营运证号],[是否驻内],[营运车号]) values('"),
+        QStringLiteral("在新表录入记录失败！"),
+        QStringLiteral("修改不成功"),
+        QStringLiteral("的营运信息修改成功！"),
+        QStringLiteral("是否脱营"),
+        QStringLiteral("带标签编辑框_营运应缴费用"),
+        QStringLiteral("带标签编辑框_营运已缴费用"),
+        QStringLiteral("带标签编辑框_营运还欠费用")};
     return pages;
 }
 
-QList<QList<RecordField>> makeFields()
-{
+QList<QList<RecordField>> makeFields() {
     QList<QList<RecordField>> f(kRecordPageCount);
     f[0] = {Edit("档案编号", "带标签编辑框_档案编号"),
             Edit("车主姓名", "带标签编辑框_车主姓名"),
@@ -228,45 +246,45 @@ QList<QList<RecordField>> makeFields()
     return f;
 }
 
-QList<QStringList> makeUpdateOrders()
-{
+QList<QStringList> makeUpdateOrders() {
     QList<QStringList> u(kRecordPageCount);
-    u[0] = {"档案编号", "车主姓名", "车主电话", "从业资格证号", "车主身份证号", "车主详细住址", "主车牌号",
-            "挂车牌号", "买入日期", "主车架号", "挂车架号", "主车吨位", "挂车吨位", "主车品牌",
-            "挂车品牌", "车辆颜色", "购车方式", "发动机号", "基本信息备注", "车辆状态", "驾驶员A身份证号",
-            "A姓名", "B姓名", "驾驶员B身份证号", "车主身份证信息", "车辆照片信息", "车辆照片信息2", "行车证信息1",
-            "行车证信息2"};
-    u[1] = {"下次审车日期", "审车是否通知车主", "审车应缴费用", "审车已缴费用", "是否脱审",
-            "是否提醒主车审车", "是否提醒挂车审车", "审车备注", "审车缴费日期", "下次挂车审车日期"};
+    u[0] = {"档案编号",       "车主姓名",     "车主电话",        "从业资格证号", "车主身份证号", "车主详细住址",
+            "主车牌号",       "挂车牌号",     "买入日期",        "主车架号",     "挂车架号",     "主车吨位",
+            "挂车吨位",       "主车品牌",     "挂车品牌",        "车辆颜色",     "购车方式",     "发动机号",
+            "基本信息备注",   "车辆状态",     "驾驶员A身份证号", "A姓名",        "B姓名",        "驾驶员B身份证号",
+            "车主身份证信息", "车辆照片信息", "车辆照片信息2",   "行车证信息1",  "行车证信息2"};
+    u[1] = {"下次审车日期",     "审车是否通知车主", "审车应缴费用", "审车已缴费用", "是否脱审",
+            "是否提醒主车审车", "是否提醒挂车审车", "审车备注",     "审车缴费日期", "下次挂车审车日期"};
     u[2] = {"下次二维日期", "二维是否通知车主", "二维应缴费用", "二维已缴费用", "二维驻外",
-            "是否脱维", "是否提醒二维", "二维备注", "二维缴费日期", "二维卡号"};
+            "是否脱维",     "是否提醒二维",     "二维备注",     "二维缴费日期", "二维卡号"};
     // The notification column is left as stored: the page has no box that could supply it.
-    u[3] = {"下次保险日期", "下次挂车保险日期", "保险应缴费用", "保险已缴费用", "是否脱保", "是否提醒保险",
-            "是否提醒挂车保险", "保险备注", "保险缴费日期", "保险公司名称", "保单号", "交强险", "车损",
-            "挂车强险单号", "挂车商险单号", "强险单号", "投保险种", "人员", "三责", "不计免赔", "其他"};
-    u[4] = {"下次管理费用日期", "管理费是否通知车主", "管理应缴费用", "管理已缴费用", "是否脱管", "是否提醒管理",
-            "管理备注", "管理缴费日期"};
-    u[5] = {"下次营运证日期", "营运证是否通知车主", "营运证应缴费用", "营运证已缴费用", "是否脱营", "是否提醒营运",
-            "营运证备注", "营运缴费日期", "营运证号", "是否驻内", "营运证办理日期"};
+    u[3] = {"下次保险日期", "下次挂车保险日期", "保险应缴费用", "保险已缴费用", "是否脱保",
+            "是否提醒保险", "是否提醒挂车保险", "保险备注",     "保险缴费日期", "保险公司名称",
+            "保单号",       "交强险",           "车损",         "挂车强险单号", "挂车商险单号",
+            "强险单号",     "投保险种",         "人员",         "三责",         "不计免赔",
+            "其他"};
+    u[4] = {"下次管理费用日期", "管理费是否通知车主", "管理应缴费用", "管理已缴费用",
+            "是否脱管",         "是否提醒管理",       "管理备注",     "管理缴费日期"};
+    u[5] = {"下次营运证日期", "营运证是否通知车主", "营运证应缴费用", "营运证已缴费用", "是否脱营",      "是否提醒营运",
+            "营运证备注",     "营运缴费日期",       "营运证号",       "是否驻内",       "营运证办理日期"};
     return u;
 }
 
-const QList<RecordPage>& pages()
-{
+const QList<RecordPage>& pages() {
     static const QList<RecordPage> p = makePages();
     return p;
 }
 
-const QList<QList<RecordField>>& fields()
-{
+const QList<QList<RecordField>>& fields() {
     static const QList<QList<RecordField>> f = makeFields();
     return f;
 }
 
-int checkedPage(int page) { return page >= 0 && page < kRecordPageCount ? page : 0; }
+int checkedPage(int page) {
+    return page >= 0 && page < kRecordPageCount ? page : 0;
+}
 
-QStringList bracketedNames(const QString& text)
-{
+QStringList bracketedNames(const QString& text) {
     static const QRegularExpression re(QStringLiteral("\\[([^\\]]+)\\]"));
     QStringList names;
     for (auto it = re.globalMatch(text); it.hasNext();)
@@ -281,8 +299,7 @@ struct Literal {
     bool usable = true;
 };
 
-Literal literalFor(const RecordField& field, const QVariant& value, bool modifying, QList<QByteArray>* binaries)
-{
+Literal literalFor(const RecordField& field, const QVariant& value, bool modifying, QList<QByteArray>* binaries) {
     switch (field.kind) {
     case K::Text:
     case K::Choice: {
@@ -314,41 +331,47 @@ Literal literalFor(const RecordField& field, const QVariant& value, bool modifyi
     return {{}, true, false};
 }
 
-QString quotedOrBare(const Literal& l) { return l.quoted ? QLatin1Char('\'') + l.text + QLatin1Char('\'') : l.text; }
+QString quotedOrBare(const Literal& l) {
+    return l.quoted ? QLatin1Char('\'') + l.text + QLatin1Char('\'') : l.text;
+}
 
-}  // namespace
+} // namespace
 
-const RecordPage& RecordPageInfo(int page) { return pages()[checkedPage(page)]; }
+const RecordPage& RecordPageInfo(int page) {
+    return pages()[checkedPage(page)];
+}
 
-const QList<RecordField>& RecordFields(int page) { return fields()[checkedPage(page)]; }
+const QList<RecordField>& RecordFields(int page) {
+    return fields()[checkedPage(page)];
+}
 
-const RecordField* FindRecordField(int page, const QString& column)
-{
+const RecordField* FindRecordField(int page, const QString& column) {
     for (const RecordField& f : RecordFields(page))
         if (f.column == column)
             return &f;
     return nullptr;
 }
 
-QStringList SelectedColumns(int page)
-{
+QStringList SelectedColumns(int page) {
     QStringList names = bracketedNames(RecordPageInfo(page).selectText);
     names.removeAll(QStringLiteral("编号"));
     return names;
 }
 
-QStringList InsertedColumns(int page) { return bracketedNames(RecordPageInfo(page).insertColumns); }
+QStringList InsertedColumns(int page) {
+    return bracketedNames(RecordPageInfo(page).insertColumns);
+}
 
-QStringList UpdatedColumns(int page)
-{
+QStringList UpdatedColumns(int page) {
     static const QList<QStringList> u = makeUpdateOrders();
     return u[checkedPage(page)];
 }
 
-bool PlateUsableAsTableName(const QString& plate) { return IsSafePlate(plate); }
+bool PlateUsableAsTableName(const QString& plate) {
+    return IsSafePlate(plate);
+}
 
-BuiltStatement BuildInsert(int page, const QString& plate, const RecordValues& values)
-{
+BuiltStatement BuildInsert(int page, const QString& plate, const RecordValues& values) {
     const RecordPage& info = RecordPageInfo(page);
     BuiltStatement out;
     if (info.index == 0) {
@@ -368,7 +391,8 @@ BuiltStatement BuildInsert(int page, const QString& plate, const RecordValues& v
     QStringList parts;
     for (const QString& column : InsertedColumns(page)) {
         const RecordField* field = FindRecordField(page, column);
-        const Literal l = field ? literalFor(*field, values.value(column), false, &out.binaries) : Literal{{}, true, false};
+        const Literal l =
+            field ? literalFor(*field, values.value(column), false, &out.binaries) : Literal{{}, true, false};
         if (!l.usable) {
             out = {};
             out.error = info.insertFailure;
@@ -383,8 +407,7 @@ BuiltStatement BuildInsert(int page, const QString& plate, const RecordValues& v
     return out;
 }
 
-BuiltStatement BuildUpdate(int page, const QString& plate, const RecordValues& values, qint64 number)
-{
+BuiltStatement BuildUpdate(int page, const QString& plate, const RecordValues& values, qint64 number) {
     const RecordPage& info = RecordPageInfo(page);
     BuiltStatement out;
     if (!PlateUsableAsTableName(plate)) {
@@ -394,7 +417,8 @@ BuiltStatement BuildUpdate(int page, const QString& plate, const RecordValues& v
     QStringList assignments;
     for (const QString& column : UpdatedColumns(page)) {
         const RecordField* field = FindRecordField(page, column);
-        const Literal l = field ? literalFor(*field, values.value(column), true, &out.binaries) : Literal{{}, true, false};
+        const Literal l =
+            field ? literalFor(*field, values.value(column), true, &out.binaries) : Literal{{}, true, false};
         if (!l.usable) {
             out = {};
             out.error = info.updateFailure;
@@ -407,35 +431,34 @@ BuiltStatement BuildUpdate(int page, const QString& plate, const RecordValues& v
     return out;
 }
 
-QString BuildSelectOne(int page, const QString& plate, qint64 number)
-{
+QString BuildSelectOne(int page, const QString& plate, qint64 number) {
     return RecordPageInfo(page).selectText + plate + QStringLiteral(" where [编号]=") + QString::number(number);
 }
 
-QString BuildDeleteOne(const QString& plate, qint64 number)
-{
+QString BuildDeleteOne(const QString& plate, qint64 number) {
     return QStringLiteral("delete * from ") + plate + QStringLiteral(" where [编号]=") + QString::number(number);
 }
 
-QString BuildLapseReset(int page, const QString& plate)
-{
+QString BuildLapseReset(int page, const QString& plate) {
     const RecordPage& info = RecordPageInfo(page);
     if (info.lapseColumn.isEmpty())
         return {};
     return QStringLiteral("update ") + plate + QStringLiteral(" set [") + info.lapseColumn + QStringLiteral("]=false");
 }
 
-QString BuildMasterRowDelete(const QString& plate)
-{
+QString BuildMasterRowDelete(const QString& plate) {
     return QStringLiteral("delete * from [总表] where [车牌号]='") + store::SqlText(plate) + QStringLiteral("'");
 }
 
-QString BuildDropTable(const QString& plate) { return QStringLiteral("DROP TABLE ") + plate; }
+QString BuildDropTable(const QString& plate) {
+    return QStringLiteral("DROP TABLE ") + plate;
+}
 
-bool IsLastRecordOfVehicle(int listRowCount, qint64 number) { return listRowCount == 1 && number == 1; }
+bool IsLastRecordOfVehicle(int listRowCount, qint64 number) {
+    return listRowCount == 1 && number == 1;
+}
 
-RecordOutcome AddRecordRow(store::DatabaseConnection& db, int page, const QString& plate, const RecordValues& values)
-{
+RecordOutcome AddRecordRow(store::DatabaseConnection& db, int page, const QString& plate, const RecordValues& values) {
     const BuiltStatement insert = BuildInsert(page, plate, values);
     if (!insert.ok())
         return {false, insert.error};
@@ -449,9 +472,8 @@ RecordOutcome AddRecordRow(store::DatabaseConnection& db, int page, const QStrin
     return {true, QStringLiteral("添加车辆历史记录成功！")};
 }
 
-RecordOutcome ModifyRecordRow(store::DatabaseConnection& db, int page, const QString& plate,
-                              const RecordValues& values, qint64 number)
-{
+RecordOutcome ModifyRecordRow(store::DatabaseConnection& db, int page, const QString& plate, const RecordValues& values,
+                              qint64 number) {
     const RecordPage& info = RecordPageInfo(page);
     const BuiltStatement update = BuildUpdate(page, plate, values, number);
     if (!update.ok())
@@ -463,15 +485,13 @@ RecordOutcome ModifyRecordRow(store::DatabaseConnection& db, int page, const QSt
     return {true, QStringLiteral("车号为") + plate + info.updateSuccessEnding};
 }
 
-RecordOutcome DeleteRecordRow(store::DatabaseConnection& db, const QString& plate, qint64 number)
-{
+RecordOutcome DeleteRecordRow(store::DatabaseConnection& db, const QString& plate, qint64 number) {
     if (!PlateUsableAsTableName(plate) || !db.ExecuteStatement(BuildDeleteOne(plate, number)))
         return {false, QStringLiteral("删除不成功")};
     return {true, QStringLiteral("删除成功!")};
 }
 
-bool RemoveVehicleWithLastRecord(store::DatabaseConnection& db, const QString& plate)
-{
+bool RemoveVehicleWithLastRecord(store::DatabaseConnection& db, const QString& plate) {
     if (!PlateUsableAsTableName(plate) || !db.BeginTransaction())
         return false;
     if (db.ExecuteStatement(BuildMasterRowDelete(plate)) && db.ExecuteStatement(BuildDropTable(plate)) &&
@@ -481,8 +501,7 @@ bool RemoveVehicleWithLastRecord(store::DatabaseConnection& db, const QString& p
     return false;
 }
 
-bool ReadRecord(store::DatabaseConnection& db, int page, const QString& plate, qint64 number, RecordValues* values)
-{
+bool ReadRecord(store::DatabaseConnection& db, int page, const QString& plate, qint64 number, RecordValues* values) {
     if (!PlateUsableAsTableName(plate))
         return false;
     const int rs = db.OpenRecordSet(BuildSelectOne(page, plate, number));
@@ -521,4 +540,4 @@ bool ReadRecord(store::DatabaseConnection& db, int page, const QString& plate, q
     return true;
 }
 
-}  // namespace archive
+} // namespace archive

@@ -24,17 +24,17 @@ inline const QString kViolationQueryAddress = QStringLiteral("https://gab.122.go
 
 // How a column's value travels between the form and a statement.
 enum class ValueKind {
-    Text,    // edit box: quoted text, trimmed on modify
-    Choice,  // combo box text: quoted, stored unchanged
-    Date,    // date box: quoted long date text
-    YesNo,   // check box: bare true/false
-    Image,   // picture box: bound byte array
-    State,   // vehicle state item value 1..3: bare on insert, quoted on modify
+    Text,   // edit box: quoted text, trimmed on modify
+    Choice, // combo box text: quoted, stored unchanged
+    Date,   // date box: quoted long date text
+    YesNo,  // check box: bare true/false
+    Image,  // picture box: bound byte array
+    State,  // vehicle state item value 1..3: bare on insert, quoted on modify
 };
 
 struct RecordField {
     QString column;
-    QString control;  // objectName of the form control; empty when the column is shown nowhere
+    QString control; // objectName of the form control; empty when the column is shown nowhere
     ValueKind kind = ValueKind::Text;
     bool trimOnModify = false;
 };
@@ -47,19 +47,19 @@ struct RecordPage {
     int index = 0;
     QString tabCaption;
     QString listName;
-    QString selectText;       // followed by the plate and " where [编号]=" + number
+    QString selectText; // followed by the plate and " where [编号]=" + number
     QString selectFailure;
-    QString insertColumns;    // the text after the table name, up to and including "values('"
+    QString insertColumns; // the text after the table name, up to and including "values('"
     QString insertFailure;
     QString updateFailure;
     QString updateSuccessEnding;
-    QString lapseColumn;      // empty on page 0
-    QString dueFeeControl;    // fee boxes of the obligation pages; empty on page 0
+    QString lapseColumn;   // empty on page 0
+    QString dueFeeControl; // fee boxes of the obligation pages; empty on page 0
     QString paidFeeControl;
     QString owedFeeControl;
 };
 
-const RecordPage& RecordPageInfo(int page);  // page 0..5
+const RecordPage& RecordPageInfo(int page); // page 0..5
 
 // Every column the page's statements read or write, with the control it comes from.
 const QList<RecordField>& RecordFields(int page);
@@ -72,7 +72,7 @@ QStringList UpdatedColumns(int page);
 // A statement ready to run, or the message to show instead when it cannot be built.
 struct BuiltStatement {
     QString text;
-    QList<QByteArray> binaries;  // bound in order to the "?" placeholders
+    QList<QByteArray> binaries; // bound in order to the "?" placeholders
     QString error;
     bool ok() const { return error.isEmpty(); }
 };
@@ -97,15 +97,15 @@ bool IsLastRecordOfVehicle(int listRowCount, qint64 number);
 
 struct RecordOutcome {
     bool ok = false;
-    QString message;  // the text to show: the success text, or the failure message
+    QString message; // the text to show: the success text, or the failure message
 };
 
 // Appends a record of the page; for an obligation the kind's lapse flag is then cleared on every
 // row (its result does not change the outcome).
 RecordOutcome AddRecordRow(store::DatabaseConnection& db, int page, const QString& plate, const RecordValues& values);
 // Writes the values over record number; edit-box texts are trimmed first.
-RecordOutcome ModifyRecordRow(store::DatabaseConnection& db, int page, const QString& plate,
-                              const RecordValues& values, qint64 number);
+RecordOutcome ModifyRecordRow(store::DatabaseConnection& db, int page, const QString& plate, const RecordValues& values,
+                              qint64 number);
 // "删除成功!" or "删除不成功".
 RecordOutcome DeleteRecordRow(store::DatabaseConnection& db, const QString& plate, qint64 number);
 // Removes the vehicle's master row and drops its table together: true only when both happened;
@@ -115,4 +115,4 @@ bool RemoveVehicleWithLastRecord(store::DatabaseConnection& db, const QString& p
 // returns false and leaves values untouched.
 bool ReadRecord(store::DatabaseConnection& db, int page, const QString& plate, qint64 number, RecordValues* values);
 
-}  // namespace archive
+} // namespace archive

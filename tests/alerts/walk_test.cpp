@@ -15,16 +15,18 @@ using alerts_test::Fleet;
 
 namespace {
 
-QString u(const char* s) { return QString::fromUtf8(s); }
+QString u(const char* s) {
+    return QString::fromUtf8(s);
+}
 
 const char* const kPlateColumns[5] = {"审车车号", "二维车号", "保险车号", "管理车号", "营运车号"};
-const char* const kMainColumns[5] = {"下次审车日期", "下次二维日期", "下次保险日期", "下次管理费用日期", "下次营运证日期"};
+const char* const kMainColumns[5] = {"下次审车日期", "下次二维日期", "下次保险日期", "下次管理费用日期",
+                                     "下次营运证日期"};
 const char* const kTrailerColumns[5] = {"下次挂车审车日期", nullptr, "下次挂车保险日期", nullptr, nullptr};
 const char* const kBlacklistColumns[6] = {"下次审车日期", "下次挂车审车日期", "下次二维日期",
                                           "下次保险日期", "下次管理费用日期", "下次营运证日期"};
 
-alerts::AlertResult designWalk(store::DatabaseConnection& db, const QDate& n)
-{
+alerts::AlertResult designWalk(store::DatabaseConnection& db, const QDate& n) {
     alerts::AlertResult r;
     auto& sets = r.sets;
     auto masterPlates = [&](bool* ok) {
@@ -117,8 +119,7 @@ alerts::AlertResult designWalk(store::DatabaseConnection& db, const QDate& n)
     return r;
 }
 
-QStringList updatesIn(const QStringList& log)
-{
+QStringList updatesIn(const QStringList& log) {
     QStringList out;
     for (const QString& s : log)
         if (s.startsWith(QLatin1String("update ")))
@@ -130,13 +131,12 @@ class WalkEquivalenceTest : public testing_support::DataDirTest {
 protected:
     // A fleet with every kind of row, missing tables, tables lacking a column, odd statuses,
     // January-2000 dates, rows without a main date and plates listed twice.
-    void buildRandomFleet(quint32 seed, const QDate& n, int vehicles, const QString& prefix = QStringLiteral("京R"))
-    {
+    void buildRandomFleet(quint32 seed, const QDate& n, int vehicles, const QString& prefix = QStringLiteral("京R")) {
         QRandomGenerator rng(seed);
         Fleet fleet(db());
         const QStringList statuses = {u("1"), u("1"), u("1"), u("2"), u("3"), u(""), QString(), u("x")};
         const QStringList droppable = {u("审车是否通知车主"), u("是否提醒二维"), u("下次挂车保险日期"),
-                                       u("是否提醒管理"), u("车辆状态"), u("营运车号")};
+                                       u("是否提醒管理"),     u("车辆状态"),     u("营运车号")};
         auto randomDate = [&]() -> QVariant {
             const int pick = rng.bounded(12);
             if (pick == 0)
@@ -158,7 +158,7 @@ protected:
             else
                 fleet.vehicle(plate, statuses[rng.bounded(statuses.size())]);
             if (shape == 2)
-                fleet.listOnly(plate);  // listed twice
+                fleet.listOnly(plate); // listed twice
             const int rows = rng.bounded(8);
             for (int i = 0; i < rows; ++i) {
                 const int k = rng.bounded(6);
@@ -185,10 +185,9 @@ protected:
     }
 };
 
-}  // namespace
+} // namespace
 
-TEST_F(WalkEquivalenceTest, OneReadPerTableGivesTheWalksSetsMessagesAndFlagStatements)
-{
+TEST_F(WalkEquivalenceTest, OneReadPerTableGivesTheWalksSetsMessagesAndFlagStatements) {
     const QDate n(2026, 5, 1);
     buildRandomFleet(20260501, n, 80);
     store::DatabaseConnection::SetStatementLogging(true);
@@ -220,8 +219,7 @@ TEST_F(WalkEquivalenceTest, OneReadPerTableGivesTheWalksSetsMessagesAndFlagState
     EXPECT_EQ(fast.flagUpdates, walked.flagUpdates);
 }
 
-TEST_F(WalkEquivalenceTest, OtherFleetsAndMonthsAgreeToo)
-{
+TEST_F(WalkEquivalenceTest, OtherFleetsAndMonthsAgreeToo) {
     for (quint32 seed : {1u, 2u, 3u, 4u}) {
         const QDate n = QDate(2026, 1 + int(seed) * 3 % 12, 1);
         buildRandomFleet(seed * 7919, n, 25, QStringLiteral("沪%1").arg(QChar(u'A' + int(seed))));

@@ -25,7 +25,9 @@ using testing_support::WhenModal;
 
 namespace {
 
-QString u(const char* s) { return QString::fromUtf8(s); }
+QString u(const char* s) {
+    return QString::fromUtf8(s);
+}
 
 const QString kPlate = QStringLiteral("京A12345");
 
@@ -36,14 +38,12 @@ struct Rights {
 
 class RecordCommandsTest : public DataDirTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         DataDirTest::SetUp();
         store::SetToday(QDate(2026, 3, 10));
     }
 
-    std::unique_ptr<app::MainWindow> start(Rights rights = {})
-    {
+    std::unique_ptr<app::MainWindow> start(Rights rights = {}) {
         auto w = std::make_unique<app::MainWindow>();
         const bool ok = w->initialise([rights](QWidget*) {
             store::Permissions p;
@@ -61,16 +61,18 @@ protected:
 
     // A vehicle whose first row carries every group, inspection due on inspectionDue with 1000 due
     // and 400 paid; the other obligations fall due far ahead.
-    void addVehicle(const QString& plate, const QString& archive, const QDate& inspectionDue)
-    {
+    void addVehicle(const QString& plate, const QString& archive, const QDate& inspectionDue) {
         ASSERT_TRUE(db().ExecuteStatement("select * into " + plate + " from yangbiao"));
-        ASSERT_TRUE(db().ExecuteStatement("Alter table " + plate + "  Add  Constraint  PrimaryKey  Primary  Key (编号)"));
-        ASSERT_TRUE(db().ExecuteStatement("insert into [总表]([档案编号],[车牌号]) values('" + archive + "','" + plate + "')"));
+        ASSERT_TRUE(
+            db().ExecuteStatement("Alter table " + plate + "  Add  Constraint  PrimaryKey  Primary  Key (编号)"));
+        ASSERT_TRUE(
+            db().ExecuteStatement("insert into [总表]([档案编号],[车牌号]) values('" + archive + "','" + plate + "')"));
         const QString far = store::SqlDate(QDate(2030, 1, 1));
         ASSERT_TRUE(db().ExecuteStatement(
             "insert into " + plate +
             "([档案编号],[车主姓名],[车主电话],[车主身份证号],[主车牌号],[主车架号],[买入日期],[车辆状态],"
-            "[下次审车日期],[下次挂车审车日期],[审车应缴费用],[审车已缴费用],[审车缴费日期],[审车是否通知车主],[是否脱审],"
+            "[下次审车日期],[下次挂车审车日期],[审车应缴费用],[审车已缴费用],[审车缴费日期],[审车是否通知车主],["
+            "是否脱审],"
             "[审车车号],[下次二维日期],[二维车号],[下次保险日期],[下次挂车保险日期],[保险车号],[投保险种],"
             "[下次管理费用日期],[管理车号],[下次营运证日期],[营运车号],[是否驻内]) values('" +
             archive + "','张三','13800000000','110101199001011234','" + plate + "','LZ123','2024年1月1日','1','" +
@@ -79,8 +81,7 @@ protected:
             plate + "','" + far + "','" + plate + "','驻内')"));
     }
 
-    void show(app::MainWindow& w, const QString& plate)
-    {
+    void show(app::MainWindow& w, const QString& plate) {
         store::session().CurrentPlate = plate;
         ASSERT_TRUE(bool(w.parts().loadVehicle));
         w.parts().loadVehicle(plate);
@@ -89,8 +90,7 @@ protected:
     static ui::SuperListBox* list(app::MainWindow& w, int page) { return archive::PageList(&w, page); }
 
     // The operator clicks a row of a page's list.
-    static void click(app::MainWindow& w, int page, int row)
-    {
+    static void click(app::MainWindow& w, int page, int row) {
         ui::SuperListBox* l = list(w, page);
         ASSERT_TRUE(l);
         ASSERT_LT(row, l->rowCount());
@@ -101,8 +101,7 @@ protected:
     static QPushButton* button(app::MainWindow& w, const char* name) { return w.findChild<QPushButton*>(u(name)); }
     static QTabWidget* tabs(app::MainWindow& w) { return w.parts().tabs; }
 
-    int rows(const QString& plate, const QString& where = {})
-    {
+    int rows(const QString& plate, const QString& where = {}) {
         const int rs = db().OpenRecordSet("select count(*) as[数量] from " + plate + where);
         if (rs == 0)
             return -1;
@@ -111,8 +110,7 @@ protected:
         return n;
     }
 
-    int masterRows(const QString& plate)
-    {
+    int masterRows(const QString& plate) {
         const int rs = db().OpenRecordSet("select count(*) as[数量] from [总表] where [车牌号]='" + plate + "'");
         EXPECT_NE(rs, 0);
         const int n = int(db().ReadField(rs, "数量").number());
@@ -121,8 +119,7 @@ protected:
     }
 
     // Selects the newest inspection record and changes a tracked choice, as the operator would.
-    void editInspection(app::MainWindow& w)
-    {
+    void editInspection(app::MainWindow& w) {
         tabs(w)->setCurrentIndex(1);
         click(w, 1, 0);
         ASSERT_EQ(archive::formState().RecordSelectedFlag, 1);
@@ -132,8 +129,7 @@ protected:
         ASSERT_EQ(archive::formState().PageModifiedFlag, 1);
     }
 
-    static QStringList plateUnderNode(QTreeWidget* tree, const QString& node)
-    {
+    static QStringList plateUnderNode(QTreeWidget* tree, const QString& node) {
         QStringList plates;
         for (QTreeWidgetItemIterator it(tree); *it; ++it)
             if ((*it)->text(0) == node)
@@ -143,12 +139,11 @@ protected:
     }
 };
 
-}  // namespace
+} // namespace
 
 // ---- Switching pages -----------------------------------------------------------------------------
 
-TEST_F(RecordCommandsTest, WithoutAVehicleSwitchingLoadsNothingAndClickingDoesNothing)
-{
+TEST_F(RecordCommandsTest, WithoutAVehicleSwitchingLoadsNothingAndClickingDoesNothing) {
     auto w = start();
     tabs(*w)->setCurrentIndex(2);
     EXPECT_EQ(archive::CurrentPageIndex(), 2);
@@ -164,8 +159,7 @@ TEST_F(RecordCommandsTest, WithoutAVehicleSwitchingLoadsNothingAndClickingDoesNo
     EXPECT_TRUE(dialogs.shown.isEmpty());
 }
 
-TEST_F(RecordCommandsTest, SwitchingCopiesTheHeaderAndReloadsThePage)
-{
+TEST_F(RecordCommandsTest, SwitchingCopiesTheHeaderAndReloadsThePage) {
     addVehicle(kPlate, "001", QDate(2026, 8, 1));
     auto w = start();
     show(*w, kPlate);
@@ -183,8 +177,7 @@ TEST_F(RecordCommandsTest, SwitchingCopiesTheHeaderAndReloadsThePage)
     EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.shown.join("|").toStdString();
 }
 
-TEST_F(RecordCommandsTest, ViolationPageOpensTheQueryAddressInTheBrowser)
-{
+TEST_F(RecordCommandsTest, ViolationPageOpensTheQueryAddressInTheBrowser) {
     auto w = start();
     auto* open = button(*w, "按钮_打开违章查询");
     ASSERT_TRUE(open);
@@ -195,8 +188,7 @@ TEST_F(RecordCommandsTest, ViolationPageOpensTheQueryAddressInTheBrowser)
 
 // ---- Selecting a record ---------------------------------------------------------------------------
 
-TEST_F(RecordCommandsTest, SelectingShowsTheRecordAndTheOwedAmount)
-{
+TEST_F(RecordCommandsTest, SelectingShowsTheRecordAndTheOwedAmount) {
     addVehicle(kPlate, "001", QDate(2026, 8, 1));
     auto w = start(Rights{false, true});
     show(*w, kPlate);
@@ -220,8 +212,7 @@ TEST_F(RecordCommandsTest, SelectingShowsTheRecordAndTheOwedAmount)
     EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.shown.join("|").toStdString();
 }
 
-TEST_F(RecordCommandsTest, ABasicRecordSelectsTheVehicleState)
-{
+TEST_F(RecordCommandsTest, ABasicRecordSelectsTheVehicleState) {
     addVehicle(kPlate, "001", QDate(2026, 8, 1));
     ASSERT_TRUE(db().ExecuteStatement("update " + kPlate + " set [车辆状态]='3'"));
     auto w = start();
@@ -234,8 +225,7 @@ TEST_F(RecordCommandsTest, ABasicRecordSelectsTheVehicleState)
     EXPECT_TRUE(button(*w, "超级按钮_删除记录")->isEnabled());
 }
 
-TEST_F(RecordCommandsTest, AFailedSelectShowsThePageMessage)
-{
+TEST_F(RecordCommandsTest, AFailedSelectShowsThePageMessage) {
     addVehicle(kPlate, "001", QDate(2026, 8, 1));
     auto w = start();
     show(*w, kPlate);
@@ -249,8 +239,7 @@ TEST_F(RecordCommandsTest, AFailedSelectShowsThePageMessage)
 
 // ---- Adding a record: the renewal of an inspection, end to end ---------------------------------------
 
-TEST_F(RecordCommandsTest, RenewingAnInspectionTakesTheVehicleOutOfThisMonthsNode)
-{
+TEST_F(RecordCommandsTest, RenewingAnInspectionTakesTheVehicleOutOfThisMonthsNode) {
     addVehicle(kPlate, "001", QDate(2026, 3, 20));
     addVehicle(u("京B54321"), "002", QDate(2026, 3, 25));
     auto w = start();
@@ -296,8 +285,7 @@ TEST_F(RecordCommandsTest, RenewingAnInspectionTakesTheVehicleOutOfThisMonthsNod
     EXPECT_TRUE(due.contains(u("京B54321")));
 }
 
-TEST_F(RecordCommandsTest, AddingABasicRecordNeedsThePlate)
-{
+TEST_F(RecordCommandsTest, AddingABasicRecordNeedsThePlate) {
     addVehicle(kPlate, "001", QDate(2026, 8, 1));
     auto w = start();
     show(*w, kPlate);
@@ -311,8 +299,7 @@ TEST_F(RecordCommandsTest, AddingABasicRecordNeedsThePlate)
 
 // ---- Modifying a record -------------------------------------------------------------------------------
 
-TEST_F(RecordCommandsTest, ModifyingAnObligationEndsOnTheFirstPage)
-{
+TEST_F(RecordCommandsTest, ModifyingAnObligationEndsOnTheFirstPage) {
     addVehicle(kPlate, "001", QDate(2026, 8, 1));
     auto w = start();
     show(*w, kPlate);
@@ -329,8 +316,7 @@ TEST_F(RecordCommandsTest, ModifyingAnObligationEndsOnTheFirstPage)
     EXPECT_EQ(store::session().DataModifiedFlag, 1);
 }
 
-TEST_F(RecordCommandsTest, ModifyingABasicRecordStaysOnTheFirstPage)
-{
+TEST_F(RecordCommandsTest, ModifyingABasicRecordStaysOnTheFirstPage) {
     addVehicle(kPlate, "001", QDate(2026, 8, 1));
     auto w = start();
     show(*w, kPlate);
@@ -344,14 +330,13 @@ TEST_F(RecordCommandsTest, ModifyingABasicRecordStaysOnTheFirstPage)
     ASSERT_NE(rs, 0);
     EXPECT_EQ(db().ReadField(rs, "车主电话").text(), "13900000000");
     EXPECT_EQ(db().ReadField(rs, "行车证信息2").bytes(), QByteArray("licence"));
-    EXPECT_EQ(db().ReadField(rs, "下次审车日期").date(), QDate(2026, 8, 1));  // other groups untouched
+    EXPECT_EQ(db().ReadField(rs, "下次审车日期").date(), QDate(2026, 8, 1)); // other groups untouched
     db().CloseRecordSet(rs);
 }
 
 // ---- Deleting a record ---------------------------------------------------------------------------------
 
-TEST_F(RecordCommandsTest, TheOnlyRowNumberedOneRemovesTheVehicleAfterYes)
-{
+TEST_F(RecordCommandsTest, TheOnlyRowNumberedOneRemovesTheVehicleAfterYes) {
     addVehicle(kPlate, "001", QDate(2026, 8, 1));
     auto w = start();
     show(*w, kPlate);
@@ -370,16 +355,15 @@ TEST_F(RecordCommandsTest, TheOnlyRowNumberedOneRemovesTheVehicleAfterYes)
     button(*w, "超级按钮_删除记录")->click();
     EXPECT_EQ(dialogs.shown, QStringList({u("已经是最后一条关于此车辆的信息了！如果删除将彻底删除此车辆信息!")}));
     EXPECT_EQ(masterRows(kPlate), 0);
-    EXPECT_EQ(rows(kPlate), -1);  // the table is gone
+    EXPECT_EQ(rows(kPlate), -1); // the table is gone
     EXPECT_EQ(store::session().DataModifiedFlag, 1);
 }
 
-TEST_F(RecordCommandsTest, TheOnlyRowNumberedOtherThanOneAsksOnlyWhetherToDelete)
-{
+TEST_F(RecordCommandsTest, TheOnlyRowNumberedOtherThanOneAsksOnlyWhetherToDelete) {
     addVehicle(kPlate, "001", QDate(2026, 8, 1));
     // Move the inspection into a second row: the page's list then holds one row, numbered 2.
-    ASSERT_TRUE(db().ExecuteStatement("insert into " + kPlate +
-                                      "([下次审车日期],[审车应缴费用],[审车车号]) values('2027年1月1日','10','京A12345')"));
+    ASSERT_TRUE(db().ExecuteStatement(
+        "insert into " + kPlate + "([下次审车日期],[审车应缴费用],[审车车号]) values('2027年1月1日','10','京A12345')"));
     ASSERT_TRUE(db().ExecuteStatement("update " + kPlate + " set [下次审车日期]=null where [编号]=1"));
     auto w = start();
     show(*w, kPlate);
@@ -394,7 +378,7 @@ TEST_F(RecordCommandsTest, TheOnlyRowNumberedOtherThanOneAsksOnlyWhetherToDelete
     EXPECT_EQ(rows(kPlate), 2);
 
     dialogs.shown.clear();
-    button(*w, "超级按钮_删除记录")->click();  // Yes
+    button(*w, "超级按钮_删除记录")->click(); // Yes
     EXPECT_EQ(dialogs.shown, QStringList({u("确定要删除吗"), u("删除成功!")}));
     EXPECT_EQ(rows(kPlate), 1);
     EXPECT_EQ(masterRows(kPlate), 1);
@@ -403,8 +387,7 @@ TEST_F(RecordCommandsTest, TheOnlyRowNumberedOtherThanOneAsksOnlyWhetherToDelete
 
 // ---- The save question on leaving a page -------------------------------------------------------------
 
-TEST_F(RecordCommandsTest, QuestionForAnOperatorWhoMayOnlyAdd)
-{
+TEST_F(RecordCommandsTest, QuestionForAnOperatorWhoMayOnlyAdd) {
     addVehicle(kPlate, "001", QDate(2026, 8, 1));
     auto w = start(Rights{false, true});
     show(*w, kPlate);
@@ -436,8 +419,7 @@ TEST_F(RecordCommandsTest, QuestionForAnOperatorWhoMayOnlyAdd)
     EXPECT_EQ(rows(kPlate), 1);
 }
 
-TEST_F(RecordCommandsTest, AddChosenInTheQuestionSavesThePageBeingLeft)
-{
+TEST_F(RecordCommandsTest, AddChosenInTheQuestionSavesThePageBeingLeft) {
     addVehicle(kPlate, "001", QDate(2026, 8, 1));
     auto w = start();
     show(*w, kPlate);
@@ -451,8 +433,7 @@ TEST_F(RecordCommandsTest, AddChosenInTheQuestionSavesThePageBeingLeft)
     EXPECT_EQ(archive::formState().PageModifiedFlag, 0);
 }
 
-TEST_F(RecordCommandsTest, ModifyChosenInTheQuestionWritesOverTheSelectedRecord)
-{
+TEST_F(RecordCommandsTest, ModifyChosenInTheQuestionWritesOverTheSelectedRecord) {
     addVehicle(kPlate, "001", QDate(2026, 8, 1));
     auto w = start();
     show(*w, kPlate);
@@ -468,8 +449,7 @@ TEST_F(RecordCommandsTest, ModifyChosenInTheQuestionWritesOverTheSelectedRecord)
     EXPECT_EQ(archive::CurrentPageIndex(), 4);
 }
 
-TEST_F(RecordCommandsTest, NoModifyIsOfferedWithoutTheModifyRight)
-{
+TEST_F(RecordCommandsTest, NoModifyIsOfferedWithoutTheModifyRight) {
     addVehicle(kPlate, "001", QDate(2026, 8, 1));
     auto w = start(Rights{false, false});
     show(*w, kPlate);
@@ -493,8 +473,7 @@ TEST_F(RecordCommandsTest, NoModifyIsOfferedWithoutTheModifyRight)
     EXPECT_EQ(tabs(*w)->currentIndex(), 2);
 }
 
-TEST_F(RecordCommandsTest, ScreenshotOfTheQuestionOverTheMainWindow)
-{
+TEST_F(RecordCommandsTest, ScreenshotOfTheQuestionOverTheMainWindow) {
     addVehicle(kPlate, "001", QDate(2026, 8, 1));
     auto w = start(Rights{false, true});
     w->resize(1280, 800);
