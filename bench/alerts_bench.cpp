@@ -25,26 +25,32 @@ namespace {
 constexpr int kRowsPerVehicle = 20;
 constexpr int kImageBytes = 50 * 1024;
 
-QString u(const char* s) {
+QString u(const char* s)
+{
     return QString::fromUtf8(s);
 }
-QString plateOf(int i) {
+QString plateOf(int i)
+{
     return QStringLiteral("京B%1").arg(10000 + i);
 }
 
-QString benchDir() {
+QString benchDir()
+{
     const QByteArray env = qgetenv("VELMORA_BENCH_DIR");
     return env.isEmpty() ? QStringLiteral("/tmp/velmora-bench") : QString::fromLocal8Bit(env);
 }
 
-QString quoted(const QString& s) {
+QString quoted(const QString& s)
+{
     return QLatin1Char('\'') + store::SqlText(s) + QLatin1Char('\'');
 }
-QString date(const QDate& d) {
+QString date(const QDate& d)
+{
     return quoted(store::SqlDate(d));
 }
 
-bool buildFleet(const QString& path, int vehicles) {
+bool buildFleet(const QString& path, int vehicles)
+{
     const QString temp = path + QStringLiteral(".building");
     QFile::remove(temp);
     QString error;
@@ -106,7 +112,8 @@ bool buildFleet(const QString& path, int vehicles) {
 }
 
 // One open connection per fleet size, built on first use and kept for the process.
-store::DatabaseConnection& fleet(int vehicles) {
+store::DatabaseConnection& fleet(int vehicles)
+{
     static std::map<int, std::unique_ptr<store::DatabaseConnection>> open;
     auto& slot = open[vehicles];
     if (!slot) {
@@ -121,7 +128,8 @@ store::DatabaseConnection& fleet(int vehicles) {
     return *slot;
 }
 
-QStringList plates(store::DatabaseConnection& db) {
+QStringList plates(store::DatabaseConnection& db)
+{
     QStringList out;
     const int h = db.OpenRecordSet(alerts::kMasterSelect);
     for (db.MoveFirst(h); !db.AtEnd(h); db.MoveNext(h))
@@ -130,7 +138,8 @@ QStringList plates(store::DatabaseConnection& db) {
     return out;
 }
 
-void BM_Refresh(benchmark::State& state) {
+void BM_Refresh(benchmark::State& state)
+{
     auto& db = fleet(int(state.range(0)));
     const QDate month = alerts::MonthStart(store::Today());
     int members = 0;
@@ -145,7 +154,8 @@ void BM_Refresh(benchmark::State& state) {
     state.SetComplexityN(state.range(0));
 }
 
-void BM_RefreshPerQuery(benchmark::State& state) {
+void BM_RefreshPerQuery(benchmark::State& state)
+{
     auto& db = fleet(int(state.range(0)));
     const QDate month = alerts::MonthStart(store::Today());
     for (auto _ : state)
@@ -153,7 +163,8 @@ void BM_RefreshPerQuery(benchmark::State& state) {
 }
 
 // The floor: every row of every vehicle table, once.
-void BM_FloorSelectAll(benchmark::State& state) {
+void BM_FloorSelectAll(benchmark::State& state)
+{
     auto& db = fleet(int(state.range(0)));
     for (auto _ : state) {
         qint64 rows = 0;
@@ -167,7 +178,8 @@ void BM_FloorSelectAll(benchmark::State& state) {
     state.SetComplexityN(state.range(0));
 }
 
-void BM_LoadVehicle(benchmark::State& state) {
+void BM_LoadVehicle(benchmark::State& state)
+{
     auto& db = fleet(1000);
     const QString p = plateOf(500);
     for (auto _ : state) {
@@ -179,14 +191,15 @@ void BM_LoadVehicle(benchmark::State& state) {
     }
 }
 
-void BM_OwnerPrefixSearch(benchmark::State& state) {
+void BM_OwnerPrefixSearch(benchmark::State& state)
+{
     auto& db = fleet(int(state.range(0)));
     for (auto _ : state)
         benchmark::DoNotOptimize(
             archive::SearchVehicles(db, int(archive::SearchBy::OwnerName), u("车主1")).hits.size());
 }
 
-} // namespace
+}  // namespace
 
 BENCHMARK(BM_FloorSelectAll)->Arg(200)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond)->Complexity();
 BENCHMARK(BM_Refresh)->Arg(200)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond)->Complexity();
@@ -194,7 +207,8 @@ BENCHMARK(BM_RefreshPerQuery)->Arg(200)->Arg(1000)->Unit(benchmark::kMillisecond
 BENCHMARK(BM_LoadVehicle)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OwnerPrefixSearch)->Arg(1000)->Unit(benchmark::kMillisecond);
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

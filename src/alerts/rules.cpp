@@ -11,7 +11,8 @@ namespace alerts {
 
 namespace {
 
-QString u(const char* s) {
+QString u(const char* s)
+{
     return QString::fromUtf8(s);
 }
 
@@ -53,7 +54,7 @@ const char* const kOpenItems[kNodeCount] = {
 struct KindSpec {
     const char* plateColumn;
     const char* mainColumn;
-    const char* trailerColumn; // nullptr for the kinds without a trailer date
+    const char* trailerColumn;  // nullptr for the kinds without a trailer date
     const char* selects[kClassCount];
     const char* where;
     const char* flagText;
@@ -165,7 +166,8 @@ struct Names {
     QString main[kKindCount];
     QString trailer[kKindCount];
     QString blacklist[6];
-    Names() {
+    Names()
+    {
         for (int k = 0; k < kKindCount; ++k) {
             plate[k] = u(kKinds[k].plateColumn);
             main[k] = u(kKinds[k].mainColumn);
@@ -176,17 +178,20 @@ struct Names {
     }
 };
 
-const Names& names() {
+const Names& names()
+{
     static const Names n;
     return n;
 }
 
-qint64 wholeNumber(double value) {
+qint64 wholeNumber(double value)
+{
     return qint64(std::trunc(value));
 }
 
 // Reads the current row of a kind at the record set's current position.
-KindRow readKindRow(store::DatabaseConnection& db, int handle, int kind, bool withNumber) {
+KindRow readKindRow(store::DatabaseConnection& db, int handle, int kind, bool withNumber)
+{
     const Names& n = names();
     KindRow row;
     row.found = true;
@@ -199,7 +204,8 @@ KindRow readKindRow(store::DatabaseConnection& db, int handle, int kind, bool wi
     return row;
 }
 
-void markAllFailed(VehicleFacts& f) {
+void markAllFailed(VehicleFacts& f)
+{
     f.statusFailed = true;
     for (auto& kind : f.classFailed)
         for (bool& failed : kind)
@@ -210,7 +216,8 @@ void markAllFailed(VehicleFacts& f) {
 
 // The vehicle's queries one by one, as the refresh was designed: used when the table cannot be
 // read in one query, so that exactly the queries that fail are reported.
-VehicleFacts readByQueries(store::DatabaseConnection& db, const QString& plate) {
+VehicleFacts readByQueries(store::DatabaseConnection& db, const QString& plate)
+{
     VehicleFacts f;
     if (!IsPlainTableName(plate)) {
         markAllFailed(f);
@@ -260,7 +267,8 @@ VehicleFacts readByQueries(store::DatabaseConnection& db, const QString& plate) 
 
 // One query over the whole table; the current row of each query is then the last row of the
 // table whose where column is present, as a scan in table order returns them.
-bool readWholeTable(store::DatabaseConnection& db, const QString& plate, VehicleFacts& f) {
+bool readWholeTable(store::DatabaseConnection& db, const QString& plate, VehicleFacts& f)
+{
     const int h = db.OpenRecordSet(QString::fromUtf8(kWholeSelect) + plate);
     if (!h)
         return false;
@@ -306,7 +314,8 @@ bool readWholeTable(store::DatabaseConnection& db, const QString& plate, Vehicle
     return true;
 }
 
-VehicleFacts readVehicle(store::DatabaseConnection& db, const QString& plate, ReadMode mode) {
+VehicleFacts readVehicle(store::DatabaseConnection& db, const QString& plate, ReadMode mode)
+{
     if (mode == ReadMode::OneQueryPerTable && IsPlainTableName(plate)) {
         VehicleFacts f;
         if (readWholeTable(db, plate, f))
@@ -315,13 +324,15 @@ VehicleFacts readVehicle(store::DatabaseConnection& db, const QString& plate, Re
     return readByQueries(db, plate);
 }
 
-} // namespace
+}  // namespace
 
-QString NodeText(int node) {
+QString NodeText(int node)
+{
     return node >= 0 && node < kNodeCount ? u(kNodeTexts[node]) : QString();
 }
 
-QStringList NodeMenuItems(int node) {
+QStringList NodeMenuItems(int node)
+{
     QStringList items;
     if (node < 0 || node >= kNodeCount)
         return items;
@@ -332,28 +343,33 @@ QStringList NodeMenuItems(int node) {
     return items;
 }
 
-QStringList AlertMenuItems() {
+QStringList AlertMenuItems()
+{
     QStringList items;
     for (int k = 0; k < kNodeCount; ++k)
         items << NodeMenuItems(k);
     return items;
 }
 
-QString NodeOpenItem(int node) {
+QString NodeOpenItem(int node)
+{
     return node >= 0 && node < kNodeCount && kOpenItems[node] ? u(kOpenItems[node]) : QString();
 }
 
-bool DueSoon(const QDate& main, const QDate& trailer, const QDate& referenceMonth) {
+bool DueSoon(const QDate& main, const QDate& trailer, const QDate& referenceMonth)
+{
     const QDate n = MonthStart(referenceMonth);
     return (IsSetDate(main) && MonthsBetween(main, n) == 1) || (IsSetDate(trailer) && MonthsBetween(trailer, n) == 1);
 }
 
-bool DueThisMonth(const QDate& main, const QDate& trailer, const QDate& referenceMonth) {
+bool DueThisMonth(const QDate& main, const QDate& trailer, const QDate& referenceMonth)
+{
     const QDate n = MonthStart(referenceMonth);
     return (IsSetDate(main) && MonthsBetween(main, n) == 0) || (IsSetDate(trailer) && MonthsBetween(trailer, n) == 0);
 }
 
-LapseOutcome Lapsed(const QDate& main, const QDate& trailer, const QDate& referenceMonth) {
+LapseOutcome Lapsed(const QDate& main, const QDate& trailer, const QDate& referenceMonth)
+{
     const bool mainSet = IsSetDate(main);
     const bool trailerSet = IsSetDate(trailer);
     if (!mainSet && !trailerSet)
@@ -371,11 +387,13 @@ LapseOutcome Lapsed(const QDate& main, const QDate& trailer, const QDate& refere
     return LapseOutcome::None;
 }
 
-bool BlacklistDate(const QDate& date, const QDate& referenceMonth) {
+bool BlacklistDate(const QDate& date, const QDate& referenceMonth)
+{
     return date.isValid() && date != kUnsetDate && MonthsBetween(date, MonthStart(referenceMonth)) < -2;
 }
 
-int VehicleStatus(const QString& text) {
+int VehicleStatus(const QString& text)
+{
     bool ok = false;
     const double value = text.trimmed().toDouble(&ok);
     if (!ok)
@@ -386,19 +404,22 @@ int VehicleStatus(const QString& text) {
     return 0;
 }
 
-bool IsTransferredOrCancelled(const AlertSetList& sets, const QString& plate) {
+bool IsTransferredOrCancelled(const AlertSetList& sets, const QString& plate)
+{
     return sets[kTransferredNode].contains(plate, Qt::CaseSensitive) ||
            sets[kCancelledNode].contains(plate, Qt::CaseSensitive);
 }
 
-int NodeFlatIndex(const AlertSetList& sets, int node) {
+int NodeFlatIndex(const AlertSetList& sets, int node)
+{
     int index = node;
     for (int k = 0; k < node && k < kNodeCount; ++k)
         index += int(sets[k].size());
     return index;
 }
 
-bool IsPlainTableName(const QString& plate) {
+bool IsPlainTableName(const QString& plate)
+{
     if (plate.isEmpty())
         return false;
     for (const QChar c : plate)
@@ -408,34 +429,41 @@ bool IsPlainTableName(const QString& plate) {
     return true;
 }
 
-QString StatusSelect(const QString& plate) {
+QString StatusSelect(const QString& plate)
+{
     return QStringLiteral("select 车辆状态 from ") + plate + QStringLiteral(" where 车辆状态 is not null");
 }
 
-QString ClassSelect(Kind kind, AlertClass cls, const QString& plate) {
-    const KindSpec& spec = kKinds[int(kind)];
-    return u(spec.selects[int(cls)]) + plate + u(spec.where);
+QString ClassSelect(Kind kind, AlertClass cls, const QString& plate)
+{
+    const KindSpec& kindDef = kKinds[int(kind)];
+    return u(kindDef.selects[int(cls)]) + plate + u(kindDef.where);
 }
 
-QString BlacklistSelect(int column, const QString& plate) {
+QString BlacklistSelect(int column, const QString& plate)
+{
     const QString name = u(kBlacklistColumns[column]);
     return QStringLiteral("select [") + name + QStringLiteral("] from ") + plate + QStringLiteral(" where ") + name +
            QStringLiteral(" is not null");
 }
 
-QString LapseFlagUpdate(Kind kind, const QString& plate, qint64 number) {
+QString LapseFlagUpdate(Kind kind, const QString& plate, qint64 number)
+{
     return QStringLiteral("update ") + plate + u(kKinds[int(kind)].flagText) + QString::number(number);
 }
 
-QString ClassFailureMessage(int node) {
+QString ClassFailureMessage(int node)
+{
     return node > 0 && node < kNodeCount && kClassMessages[node] ? u(kClassMessages[node]) : QString();
 }
 
-QString BlacklistFailureMessage(int column) {
+QString BlacklistFailureMessage(int column)
+{
     return QStringLiteral("拉黑查询失败车辆%1！?").arg(column + 1);
 }
 
-AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceMonth, ReadMode mode) {
+AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceMonth, ReadMode mode)
+{
     AlertResult result;
     const QDate n = MonthStart(referenceMonth);
     const QString masterFailed = QStringLiteral("查询失败！");
@@ -557,4 +585,4 @@ AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceM
     return result;
 }
 
-} // namespace alerts
+}  // namespace alerts

@@ -31,7 +31,8 @@ inline constexpr int kCancelledNode = 18;
 using AlertSetList = std::array<QStringList, kNodeCount>;
 
 // Node k of a class and kind: 1 + class * 5 + kind.
-inline int ClassNode(AlertClass c, Kind k) {
+inline int ClassNode(AlertClass c, Kind k)
+{
     return 1 + int(c) * kKindCount + int(k);
 }
 
@@ -50,9 +51,9 @@ bool DueSoon(const QDate& main, const QDate& trailer, const QDate& referenceMont
 bool DueThisMonth(const QDate& main, const QDate& trailer, const QDate& referenceMonth);
 
 enum class LapseOutcome {
-    None,     // not overdue, or no date set
-    Lapsed,   // one or two months overdue: the vehicle joins the Lapsed node
-    FlagOnly, // three or more months overdue: the lapse flag is written, no node
+    None,      // not overdue, or no date set
+    Lapsed,    // one or two months overdue: the vehicle joins the Lapsed node
+    FlagOnly,  // three or more months overdue: the lapse flag is written, no node
 };
 // Decides on the earlier of the two set dates (the month decides, the day plays no part).
 LapseOutcome Lapsed(const QDate& main, const QDate& trailer, const QDate& referenceMonth);
@@ -78,21 +79,21 @@ bool IsPlainTableName(const QString& plate);
 inline const QString kMasterSelect = QStringLiteral("select 车牌号 from [总表] ");
 QString StatusSelect(const QString& plate);
 QString ClassSelect(Kind kind, AlertClass cls, const QString& plate);
-QString BlacklistSelect(int column, const QString& plate); // column 0..5
+QString BlacklistSelect(int column, const QString& plate);  // column 0..5
 QString LapseFlagUpdate(Kind kind, const QString& plate, qint64 number);
 QString ClassFailureMessage(int node);
-QString BlacklistFailureMessage(int column); // column 0..5
+QString BlacklistFailureMessage(int column);  // column 0..5
 
 // ---- the refresh's computation ----------------------------------------------------------
 enum class ReadMode {
-    OneQueryPerTable, // each vehicle table read once; per-query reads only for a table that fails
-    PerQuery,         // the status, fifteen class and six blacklist queries of every vehicle
+    OneQueryPerTable,  // each vehicle table read once; per-query reads only for a table that fails
+    PerQuery,          // the status, fifteen class and six blacklist queries of every vehicle
 };
 
 struct AlertResult {
-    AlertSetList sets;    // members of each node, in the order they were added
-    QStringList messages; // failure messages to show, in order
-    int flagUpdates = 0;  // lapse-flag statements executed
+    AlertSetList sets;     // members of each node, in the order they were added
+    QStringList messages;  // failure messages to show, in order
+    int flagUpdates = 0;   // lapse-flag statements executed
 };
 
 // Classifies the fleet against the reference month and writes the lapse flags. The passes run in
@@ -100,4 +101,4 @@ struct AlertResult {
 AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceMonth,
                           ReadMode mode = ReadMode::OneQueryPerTable);
 
-} // namespace alerts
+}  // namespace alerts

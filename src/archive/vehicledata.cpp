@@ -311,7 +311,7 @@ SearchResultLists& SearchResults() {
 // ---------------------------------------------------------------------------------------------
 // Groups
 
-const GroupSpec& Spec(VehicleGroup group) {
+const GroupSpec& GroupDef(VehicleGroup group) {
     return specs().at(int(group));
 }
 
@@ -321,12 +321,12 @@ QList<VehicleGroup> AllGroups() {
 }
 
 QString PageQuery(VehicleGroup group, const QString& plate) {
-    const GroupSpec& s = Spec(group);
+    const GroupSpec& s = GroupDef(group);
     return s.pageSelect + u(" from ") + plate + s.condition;
 }
 
 QString ListQuery(VehicleGroup group, const QString& plate) {
-    const GroupSpec& s = Spec(group);
+    const GroupSpec& s = GroupDef(group);
     return s.listSelect + u(" from ") + plate + s.listCondition;
 }
 
@@ -343,7 +343,7 @@ std::optional<GroupRow> ReadCurrentGroup(store::DatabaseConnection& db, VehicleG
         return std::nullopt;
     RecordSetGuard guard(db, rs);
     GroupRow row;
-    row.columns = selectedColumns(Spec(group).pageSelect);
+    row.columns = selectedColumns(GroupDef(group).pageSelect);
     if (db.RowCount(rs) == 0)
         return row;
     db.MoveLast(rs);
@@ -357,7 +357,7 @@ std::optional<QList<ListRow>> ReadGroupList(store::DatabaseConnection& db, Vehic
                                             bool feesVisible) {
     if (!IsSafePlate(plate))
         return std::nullopt;
-    const GroupSpec& s = Spec(group);
+    const GroupSpec& s = GroupDef(group);
     const int rs = db.OpenRecordSet(ListQuery(group, plate));
     if (!rs)
         return std::nullopt;
@@ -472,7 +472,7 @@ QString TabColourName(TabColour colour) {
 }
 
 TabColour GroupTabColour(VehicleGroup group, const GroupRow& row, const QDate& referenceMonth) {
-    const GroupSpec& s = Spec(group);
+    const GroupSpec& s = GroupDef(group);
     if (!row.present || s.mainDue.isEmpty())
         return TabColour::Green;
     const QDate main = row.value(s.mainDue).date();

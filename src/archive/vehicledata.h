@@ -104,7 +104,7 @@ struct GroupSpec {
     QStringList listFeeColumns; // after listColumns, only with 费用可见
 };
 
-const GroupSpec& Spec(VehicleGroup group);
+const GroupSpec& GroupDef(VehicleGroup group);
 QList<VehicleGroup> AllGroups();
 
 // The page loader's query for a plate (the plate must be safe; see PlateRefusal).

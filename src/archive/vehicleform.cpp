@@ -100,11 +100,11 @@ void fillDerived(QWidget* window, int page) {
         else if (f.kind == FieldKind::Edit && f.column.isEmpty())
             owedBox = f.name;
     }
-    const GroupSpec& spec = Spec(groupOfPage(page));
+    const GroupSpec& groupDef = GroupDef(groupOfPage(page));
     for (const FieldSpec& f : PageFields(page)) {
-        if (f.column == spec.dueFee)
+        if (f.column == groupDef.dueFee)
             due = ui::ControlText(window, f.name);
-        else if (f.column == spec.paidFee)
+        else if (f.column == groupDef.paidFee)
             paid = ui::ControlText(window, f.name);
     }
     if (!owedBox.isEmpty())
@@ -116,7 +116,7 @@ void loadPage(ui::MainParts& parts, int page) {
         return;
     FormFill fill;
     const VehicleGroup group = groupOfPage(page);
-    const GroupSpec& spec = Spec(group);
+    const GroupSpec& groupDef = GroupDef(group);
     QWidget* window = parts.window;
 
     if (group == VehicleGroup::Insurance) {
@@ -134,12 +134,12 @@ void loadPage(ui::MainParts& parts, int page) {
 
     const std::optional<GroupRow> row = ReadCurrentGroup(*parts.db, group, currentPlate());
     if (!row) {
-        ui::MessageBox(spec.pageFailure);
+        ui::MessageBox(groupDef.pageFailure);
         return;
     }
     if (group != VehicleGroup::Basic && group != VehicleGroup::Inspection)
-        ui::SetTabColours(parts.tabs, spec.tab, TabColourValue(TabColour::Green), 0xFFFF00, 0xFFFFFF);
-    fillPage(window, page, *row, spec.trimmed);
+        ui::SetTabColours(parts.tabs, groupDef.tab, TabColourValue(TabColour::Green), 0xFFFF00, 0xFFFFFF);
+    fillPage(window, page, *row, groupDef.trimmed);
     if (group == VehicleGroup::Basic) {
         QList<QByteArray> copies;
         for (const QString& column : ImageColumns())
@@ -150,7 +150,7 @@ void loadPage(ui::MainParts& parts, int page) {
     fillDerived(window, page);
     const TabColour colour = GroupTabColour(
         group, *row, state().ReferenceMonth.isValid() ? state().ReferenceMonth : alerts::MonthStart(store::Today()));
-    ui::SetTabColours(parts.tabs, spec.tab, TabColourValue(colour), 0xFFFF00, 0xFFFFFF);
+    ui::SetTabColours(parts.tabs, groupDef.tab, TabColourValue(colour), 0xFFFF00, 0xFFFFFF);
 }
 
 void loadList(ui::MainParts& parts, int page) {
@@ -162,14 +162,14 @@ void loadList(ui::MainParts& parts, int page) {
         return;
     list->clearRows();
     const VehicleGroup group = groupOfPage(page);
-    const GroupSpec& spec = Spec(group);
+    const GroupSpec& groupDef = GroupDef(group);
     const bool fees = state().OperatorPermissions.费用可见;
     const std::optional<QList<ListRow>> rows = ReadGroupList(*parts.db, group, currentPlate(), fees);
     if (!rows) {
         ui::MessageBox(ListFailureMessage(currentPlate()));
         return;
     }
-    const int plain = int(spec.listColumns.size());
+    const int plain = int(groupDef.listColumns.size());
     for (const ListRow& r : *rows) {
         list->insertRow(0, r.caption, r.number);
         for (int i = 0; i < r.cells.size(); ++i)

@@ -15,7 +15,8 @@ namespace cli {
 
 namespace {
 
-QString takeValue(QStringList& args, const QString& name, bool* missing) {
+QString takeValue(QStringList& args, const QString& name, bool* missing)
+{
     const int i = args.indexOf(name);
     if (i < 0)
         return {};
@@ -29,7 +30,8 @@ QString takeValue(QStringList& args, const QString& name, bool* missing) {
     return value;
 }
 
-QString jsonText(const QDate& month, const alerts::AlertSetList& sets) {
+QString jsonText(const QDate& month, const alerts::AlertSetList& sets)
+{
     QJsonArray nodes;
     for (int k = 0; k < alerts::kNodeCount; ++k) {
         QJsonObject node;
@@ -44,7 +46,8 @@ QString jsonText(const QDate& month, const alerts::AlertSetList& sets) {
     return QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Indented));
 }
 
-QString treeText(const QDate& month, const alerts::AlertSetList& sets) {
+QString treeText(const QDate& month, const alerts::AlertSetList& sets)
+{
     QString text = QStringLiteral("预警月份：%1\n").arg(month.toString(Qt::ISODate));
     for (int k = 0; k < alerts::kNodeCount; ++k) {
         text += QStringLiteral("%1（%2辆）\n").arg(alerts::NodeText(k)).arg(sets[k].size());
@@ -54,9 +57,10 @@ QString treeText(const QDate& month, const alerts::AlertSetList& sets) {
     return text;
 }
 
-} // namespace
+}  // namespace
 
-int AlertsCommand(QStringList args, QTextStream& out, QTextStream& err) {
+int AlertsCommand(QStringList args, QTextStream& out, QTextStream& err)
+{
     bool missing = false;
     const QString dir = takeValue(args, QStringLiteral("--data-dir"), &missing);
     const QString todayText = takeValue(args, QStringLiteral("--today"), &missing);
@@ -100,4 +104,4 @@ int AlertsCommand(QStringList args, QTextStream& out, QTextStream& err) {
     return result.messages.isEmpty() ? 0 : 1;
 }
 
-} // namespace cli
+}  // namespace cli

@@ -155,25 +155,25 @@ int ShowCommand(QStringList args, QTextStream& out, QTextStream& err) {
     QJsonObject result;
     QJsonObject colours;
     for (archive::VehicleGroup group : archive::AllGroups()) {
-        const archive::GroupSpec& spec = archive::Spec(group);
+        const archive::GroupSpec& groupDef = archive::GroupDef(group);
         const std::optional<archive::GroupRow> row = archive::ReadCurrentGroup(db, group, plate);
         if (!row) {
-            err << spec.pageFailure << "\n";
+            err << groupDef.pageFailure << "\n";
             return 1;
         }
         if (group != archive::VehicleGroup::Basic)
-            colours.insert(spec.key, archive::TabColourName(archive::GroupTabColour(group, *row, referenceMonth)));
+            colours.insert(groupDef.key, archive::TabColourName(archive::GroupTabColour(group, *row, referenceMonth)));
         if (!row->present) {
-            result.insert(spec.key, QJsonValue::Null);
+            result.insert(groupDef.key, QJsonValue::Null);
             continue;
         }
         QJsonObject o;
         for (const QString& column : row->columns)
-            o.insert(column, fieldJson(row->value(column), spec.trimmed));
-        if (!spec.dueFee.isEmpty())
+            o.insert(column, fieldJson(row->value(column), groupDef.trimmed));
+        if (!groupDef.dueFee.isEmpty())
             o.insert(QStringLiteral("owed"),
-                     archive::OwedAmount(row->value(spec.dueFee).text(), row->value(spec.paidFee).text()));
-        result.insert(spec.key, o);
+                     archive::OwedAmount(row->value(groupDef.dueFee).text(), row->value(groupDef.paidFee).text()));
+        result.insert(groupDef.key, o);
     }
     result.insert(QStringLiteral("tab_colours"), colours);
     out << json(QJsonDocument(result));

@@ -90,8 +90,12 @@ bool tokenize(const QString& s, std::vector<Token>& out, QString& error)
     return true;
 }
 
+// Names go between brackets: SQLite never reads a bracketed name as a text literal, whereas a
+// double-quoted name that matches no column would silently become a string.
 QString quoteIdent(const QString& name)
 {
+    if (!name.contains(QLatin1Char(']')))
+        return QLatin1Char('[') + name + QLatin1Char(']');
     QString escaped = name;
     escaped.replace(QLatin1Char('"'), QLatin1String("\"\""));
     return QLatin1Char('"') + escaped + QLatin1Char('"');

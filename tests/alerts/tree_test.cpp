@@ -22,7 +22,8 @@ using alerts_test::Fleet;
 
 namespace {
 
-QString u(const char* s) {
+QString u(const char* s)
+{
     return QString::fromUtf8(s);
 }
 
@@ -31,12 +32,14 @@ protected:
     std::unique_ptr<Fleet> fleet;
     QStringList loaded;
 
-    void SetUp() override {
+    void SetUp() override
+    {
         DataDirTest::SetUp();
         store::SetToday(QDate(2026, 5, 12));
         fleet = std::make_unique<Fleet>(db());
     }
-    std::unique_ptr<app::MainWindow> start() {
+    std::unique_ptr<app::MainWindow> start()
+    {
         auto w = std::make_unique<app::MainWindow>();
         EXPECT_TRUE(w->initialise([](QWidget*) {
             store::Permissions p;
@@ -48,7 +51,8 @@ protected:
         return w;
     }
     static QTreeWidget* tree(app::MainWindow& w) { return w.parts().tree; }
-    static QStringList children(QTreeWidgetItem* node) {
+    static QStringList children(QTreeWidgetItem* node)
+    {
         QStringList texts;
         for (int i = 0; i < node->childCount(); ++i)
             texts << node->child(i)->text(0);
@@ -58,11 +62,12 @@ protected:
     static QString tip(app::MainWindow& w) { return w.parts().statusTip->text(); }
 };
 
-} // namespace
+}  // namespace
 
 // ---- the rebuilt tree ----------------------------------------------------------------------
 
-TEST_F(AlertTreeTest, AnEmptyFleetShowsTheNineteenNodesAndDisablesTheThirtyOneItems) {
+TEST_F(AlertTreeTest, AnEmptyFleetShowsTheNineteenNodesAndDisablesTheThirtyOneItems)
+{
     auto w = start();
     ASSERT_EQ(tree(*w)->topLevelItemCount(), alerts::kNodeCount);
     for (int k = 0; k < alerts::kNodeCount; ++k) {
@@ -80,7 +85,8 @@ TEST_F(AlertTreeTest, AnEmptyFleetShowsTheNineteenNodesAndDisablesTheThirtyOneIt
     EXPECT_TRUE(dialogs.shown.isEmpty());
 }
 
-TEST_F(AlertTreeTest, VehicleItemsMatchAlertSetsAndEnableTheirNodesItems) {
+TEST_F(AlertTreeTest, VehicleItemsMatchAlertSetsAndEnableTheirNodesItems)
+{
     fleet->vehicle(u("京A00001"));
     fleet->inspection(u("京A00001"), QDate(2026, 6, 1));
     fleet->vehicle(u("京A00002"), u("2"));
@@ -113,7 +119,8 @@ TEST_F(AlertTreeTest, VehicleItemsMatchAlertSetsAndEnableTheirNodesItems) {
     EXPECT_FALSE(action(*w, "预警年审车辆")->isEnabled());
 }
 
-TEST_F(AlertTreeTest, FailureMessagesAreShownWithoutTitleAfterTheTreeIsBuilt) {
+TEST_F(AlertTreeTest, FailureMessagesAreShownWithoutTitleAfterTheTreeIsBuilt)
+{
     fleet->vehicle(u("京B00001"));
     fleet->listOnly(u("京B00009"));
     auto w = start();
@@ -127,7 +134,8 @@ TEST_F(AlertTreeTest, FailureMessagesAreShownWithoutTitleAfterTheTreeIsBuilt) {
 
 // ---- flat index and opening nodes ----------------------------------------------------------
 
-TEST_F(AlertTreeTest, TheMenuOpensTheNodeAtItsFlatIndexAndTheTipCountsIt) {
+TEST_F(AlertTreeTest, TheMenuOpensTheNodeAtItsFlatIndexAndTheTipCountsIt)
+{
     fleet->vehicle(u("京C00001"));
     fleet->inspection(u("京C00001"), QDate(2026, 6, 1));
     fleet->vehicle(u("京C00002"));
@@ -157,7 +165,8 @@ TEST_F(AlertTreeTest, TheMenuOpensTheNodeAtItsFlatIndexAndTheTipCountsIt) {
     EXPECT_EQ(tip(*w), u("       提示：预警年审车辆共3辆"));
 }
 
-TEST_F(AlertTreeTest, TheLapsedItemsOpenNodesElevenToFifteen) {
+TEST_F(AlertTreeTest, TheLapsedItemsOpenNodesElevenToFifteen)
+{
     fleet->vehicle(u("京D00001"));
     fleet->insurance(u("京D00001"), QDate(2026, 4, 1));
     fleet->operatingPermit(u("京D00001"), QDate(2026, 3, 1));
@@ -170,7 +179,8 @@ TEST_F(AlertTreeTest, TheLapsedItemsOpenNodesElevenToFifteen) {
     EXPECT_EQ(tip(*w), u("       提示：脱营运车辆共1辆"));
 }
 
-TEST_F(AlertTreeTest, OpeningTheNodesOfVehiclesThatLeftChangesNoTip) {
+TEST_F(AlertTreeTest, OpeningTheNodesOfVehiclesThatLeftChangesNoTip)
+{
     fleet->vehicle(u("京E00001"), u("2"));
     fleet->vehicle(u("京E00002"), u("3"));
     auto w = start();
@@ -182,28 +192,30 @@ TEST_F(AlertTreeTest, OpeningTheNodesOfVehiclesThatLeftChangesNoTip) {
 
 // ---- choosing and the context menu ---------------------------------------------------------
 
-TEST_F(AlertTreeTest, ChoosingAVehicleItemLoadsItAndShowsTheFirstPage) {
+TEST_F(AlertTreeTest, ChoosingAVehicleItemLoadsItAndShowsTheFirstPage)
+{
     fleet->vehicle(u("京F00001"));
     fleet->inspection(u("京F00001"), QDate(2025, 1, 1));
     fleet->vehicle(u("京F00002"), u("3"));
     auto w = start();
     w->parts().tabs->setCurrentIndex(3);
-    tree(*w)->setCurrentItem(tree(*w)->topLevelItem(1)); // a node: nothing
+    tree(*w)->setCurrentItem(tree(*w)->topLevelItem(1));  // a node: nothing
     EXPECT_TRUE(loaded.isEmpty());
     EXPECT_TRUE(store::session().CurrentPlate.isEmpty());
     EXPECT_EQ(w->parts().tabs->currentIndex(), 3);
 
-    tree(*w)->setCurrentItem(tree(*w)->topLevelItem(16)->child(0)); // under 拉黑车辆
+    tree(*w)->setCurrentItem(tree(*w)->topLevelItem(16)->child(0));  // under 拉黑车辆
     EXPECT_EQ(loaded, QStringList({u("京F00001")}));
     EXPECT_EQ(store::session().CurrentPlate, u("京F00001"));
     EXPECT_EQ(w->parts().tabs->currentIndex(), 0);
 
-    tree(*w)->setCurrentItem(tree(*w)->topLevelItem(0)->child(0)); // the same vehicle elsewhere
+    tree(*w)->setCurrentItem(tree(*w)->topLevelItem(0)->child(0));  // the same vehicle elsewhere
     tree(*w)->setCurrentItem(tree(*w)->topLevelItem(18)->child(0));
     EXPECT_EQ(loaded, QStringList({u("京F00001"), u("京F00001"), u("京F00002")}));
 }
 
-TEST_F(AlertTreeTest, TheContextClickOffersVehicleManagementOnlyOnAVehicleItem) {
+TEST_F(AlertTreeTest, TheContextClickOffersVehicleManagementOnlyOnAVehicleItem)
+{
     fleet->vehicle(u("京G00001"));
     auto w = start();
     w->show();
@@ -219,7 +231,8 @@ TEST_F(AlertTreeTest, TheContextClickOffersVehicleManagementOnlyOnAVehicleItem) 
 
 // ---- the command-line tool agrees with the tree ----------------------------------------------
 
-TEST_F(AlertTreeTest, CliJsonMatchesTheTreeOfAFleetEnteredThroughTheProgram) {
+TEST_F(AlertTreeTest, CliJsonMatchesTheTreeOfAFleetEnteredThroughTheProgram)
+{
     auto add = [&](const QString& plate, int status) {
         archive::NewVehicle v;
         v.values.insert(u("主车牌号"), plate);
@@ -285,7 +298,7 @@ TEST_F(AlertTreeTest, CliJsonMatchesTheTreeOfAFleetEnteredThroughTheProgram) {
         EXPECT_EQ(plates, children(item)) << k;
         members += int(plates.size());
     }
-    EXPECT_EQ(members, 7); // 公司车辆 2; 预警年审, 本月需保, 脱维, 拉黑 and 转出 1 each
+    EXPECT_EQ(members, 7);  // 公司车辆 2; 预警年审, 本月需保, 脱维, 拉黑 and 转出 1 each
     EXPECT_EQ(children(tree(*w)->topLevelItem(12)), QStringList({u("京H00002")}));
     EXPECT_EQ(children(tree(*w)->topLevelItem(16)), QStringList({u("京H00002")}));
 

@@ -15,7 +15,8 @@ using alerts_test::Fleet;
 
 namespace {
 
-QString u(const char* s) {
+QString u(const char* s)
+{
     return QString::fromUtf8(s);
 }
 
@@ -26,7 +27,8 @@ const char* const kTrailerColumns[5] = {"下次挂车审车日期", nullptr, "�
 const char* const kBlacklistColumns[6] = {"下次审车日期", "下次挂车审车日期", "下次二维日期",
                                           "下次保险日期", "下次管理费用日期", "下次营运证日期"};
 
-alerts::AlertResult designWalk(store::DatabaseConnection& db, const QDate& n) {
+alerts::AlertResult designWalk(store::DatabaseConnection& db, const QDate& n)
+{
     alerts::AlertResult r;
     auto& sets = r.sets;
     auto masterPlates = [&](bool* ok) {
@@ -119,7 +121,8 @@ alerts::AlertResult designWalk(store::DatabaseConnection& db, const QDate& n) {
     return r;
 }
 
-QStringList updatesIn(const QStringList& log) {
+QStringList updatesIn(const QStringList& log)
+{
     QStringList out;
     for (const QString& s : log)
         if (s.startsWith(QLatin1String("update ")))
@@ -131,7 +134,8 @@ class WalkEquivalenceTest : public testing_support::DataDirTest {
 protected:
     // A fleet with every kind of row, missing tables, tables lacking a column, odd statuses,
     // January-2000 dates, rows without a main date and plates listed twice.
-    void buildRandomFleet(quint32 seed, const QDate& n, int vehicles, const QString& prefix = QStringLiteral("京R")) {
+    void buildRandomFleet(quint32 seed, const QDate& n, int vehicles, const QString& prefix = QStringLiteral("京R"))
+    {
         QRandomGenerator rng(seed);
         Fleet fleet(db());
         const QStringList statuses = {u("1"), u("1"), u("1"), u("2"), u("3"), u(""), QString(), u("x")};
@@ -158,7 +162,7 @@ protected:
             else
                 fleet.vehicle(plate, statuses[rng.bounded(statuses.size())]);
             if (shape == 2)
-                fleet.listOnly(plate); // listed twice
+                fleet.listOnly(plate);  // listed twice
             const int rows = rng.bounded(8);
             for (int i = 0; i < rows; ++i) {
                 const int k = rng.bounded(6);
@@ -185,9 +189,10 @@ protected:
     }
 };
 
-} // namespace
+}  // namespace
 
-TEST_F(WalkEquivalenceTest, OneReadPerTableGivesTheWalksSetsMessagesAndFlagStatements) {
+TEST_F(WalkEquivalenceTest, OneReadPerTableGivesTheWalksSetsMessagesAndFlagStatements)
+{
     const QDate n(2026, 5, 1);
     buildRandomFleet(20260501, n, 80);
     store::DatabaseConnection::SetStatementLogging(true);
@@ -219,7 +224,8 @@ TEST_F(WalkEquivalenceTest, OneReadPerTableGivesTheWalksSetsMessagesAndFlagState
     EXPECT_EQ(fast.flagUpdates, walked.flagUpdates);
 }
 
-TEST_F(WalkEquivalenceTest, OtherFleetsAndMonthsAgreeToo) {
+TEST_F(WalkEquivalenceTest, OtherFleetsAndMonthsAgreeToo)
+{
     for (quint32 seed : {1u, 2u, 3u, 4u}) {
         const QDate n = QDate(2026, 1 + int(seed) * 3 % 12, 1);
         buildRandomFleet(seed * 7919, n, 25, QStringLiteral("沪%1").arg(QChar(u'A' + int(seed))));

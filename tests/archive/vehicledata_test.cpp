@@ -353,13 +353,13 @@ TEST_F(VehicleDataTest, LoadingPicksEachGroupsLastRowWithItsMarker) {
     const auto inspection = ReadCurrentGroup(db(), VehicleGroup::Inspection, u("鲁A12345"));
     ASSERT_TRUE(inspection && inspection->present);
     EXPECT_EQ(inspection->value(u("下次审车日期")).date(), QDate(2027, 3, 1));
-    EXPECT_EQ(inspection->text(u("审车备注"), Spec(VehicleGroup::Inspection).trimmed), u(" second "));
+    EXPECT_EQ(inspection->text(u("审车备注"), GroupDef(VehicleGroup::Inspection).trimmed), u(" second "));
     EXPECT_EQ(OwedText(inspection->text(u("审车应缴费用"), false), inspection->text(u("审车已缴费用"), false)),
               u("600"));
 
     const auto maintenance = ReadCurrentGroup(db(), VehicleGroup::Maintenance, u("鲁A12345"));
     ASSERT_TRUE(maintenance && maintenance->present);
-    EXPECT_EQ(maintenance->text(u("二维卡号"), Spec(VehicleGroup::Maintenance).trimmed), u("K1"));
+    EXPECT_EQ(maintenance->text(u("二维卡号"), GroupDef(VehicleGroup::Maintenance).trimmed), u("K1"));
 
     exec(u("update 鲁A12345 set [下次保险日期]=null"));
     const auto insurance = ReadCurrentGroup(db(), VehicleGroup::Insurance, u("鲁A12345"));

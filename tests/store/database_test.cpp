@@ -123,6 +123,13 @@ TEST_F(DatabaseTest, VehicleTableRoundTripWithTypedReads)
     EXPECT_EQ(db().ReadField(raw, QStringLiteral("y")).number(), 1);
 }
 
+TEST_F(DatabaseTest, UnknownColumnFailsInsteadOfReadingAsText)
+{
+    makeVehicle(QStringLiteral("京F1"));
+    EXPECT_EQ(db().OpenRecordSet(QStringLiteral("select [无此列] from 京F1 where 无此列 is not null")), 0);
+    EXPECT_FALSE(db().ExecuteStatement(QStringLiteral("update 京F1 set [无此列]=true")));
+}
+
 TEST_F(DatabaseTest, EmptyResultIsAtEndAtOnce)
 {
     const int rs = db().OpenRecordSet(QStringLiteral("select * from [总表] where [车牌号]='none'"));
