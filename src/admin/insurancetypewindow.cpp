@@ -5,7 +5,6 @@
 #include "ui/dialogs.h"
 #include "ui/widgets.h"
 
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
@@ -76,11 +75,7 @@ InsuranceTypeWindow::InsuranceTypeWindow(QWidget* owner) : QDialog(owner)
     connect(clock_, &QTimer::timeout, this, &InsuranceTypeWindow::colourNumberColumn);
     clock_->start();
 
-    const QString path = store::DatabasePath();
-    if (!QFileInfo::exists(path))
-        ui::MessageBox(QStringLiteral("数据库丢失！"));
-    if (!db_.OpenDatabaseFile(path, store::kDatabasePassword))
-        ui::MessageBox(QStringLiteral("数据库打开失败！"));
+    ui::OpenWindowDatabase(db_);
 
     grid_->setItem(0, 0, fixedItem(QStringLiteral("编号")));
     grid_->setItem(0, 1, fixedItem(QStringLiteral("险种名称")));

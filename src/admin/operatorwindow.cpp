@@ -7,7 +7,6 @@
 
 #include <QCheckBox>
 #include <QEvent>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -123,11 +122,7 @@ OperatorWindow::OperatorWindow(QWidget* owner) : QDialog(owner)
     connect(exitButton_, &QPushButton::clicked, this, &QDialog::accept);
     name_->installEventFilter(this);
 
-    const QString path = store::DatabasePath();
-    if (!QFileInfo::exists(path))
-        ui::MessageBox(QStringLiteral("数据库丢失！"));
-    if (!db_.OpenDatabaseFile(path, store::kDatabasePassword))
-        ui::MessageBox(QStringLiteral("数据库打开失败！"));
+    ui::OpenWindowDatabase(db_);
     fillList();
     name_->setFocus();
 }
@@ -206,16 +201,23 @@ void OperatorWindow::nameBoxLeft()
     const QString name = name_->text();
     if (name.isEmpty())
         return;
+    refuseNameHeldByAnother(name);
+}
+
+bool OperatorWindow::refuseNameHeldByAnother(const QString& name)
+{
     // An account being edited may keep its own name; only another account's name is refused.
     const int holders = CountOperatorsNamed(db_, name, mode_ == Mode::Editing ? editedNumber_ : 0);
     if (holders < 0) {
         ui::MessageBox(QStringLiteral("失败"), ui::Buttons::Ok, {}, this);
-        return;
+        return true;
     }
     if (holders > 0) {
         ui::MessageBox(kNameTaken, ui::Buttons::Ok, {}, this);
         name_->clear();
+        return true;
     }
+    return false;
 }
 
 void OperatorWindow::save()
@@ -241,16 +243,8 @@ void OperatorWindow::save()
     }
     // The check on leaving the name box can be bypassed (the box never left, or the form saved
     // twice), so the save itself refuses a name that another account holds.
-    const int holders = CountOperatorsNamed(db_, account.name, mode_ == Mode::Editing ? editedNumber_ : 0);
-    if (holders < 0) {
-        ui::MessageBox(QStringLiteral("失败"), ui::Buttons::Ok, {}, this);
+    if (refuseNameHeldByAnother(account.name))
         return;
-    }
-    if (holders > 0) {
-        ui::MessageBox(kNameTaken, ui::Buttons::Ok, {}, this);
-        name_->clear();
-        return;
-    }
 
     if (mode_ == Mode::Adding) {
         if (!InsertOperator(db_, account)) {

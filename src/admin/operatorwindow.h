@@ -38,6 +38,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Shows why a name cannot be used and empties the box; false when the name is free.
+    bool refuseNameHeldByAnother(const QString& name);
     store::Permissions formRights() const;
     void setFormRights(const store::Permissions& rights);
     void selectEditedRow();

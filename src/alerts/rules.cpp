@@ -1,5 +1,7 @@
 #include "alerts/rules.h"
 
+#include "archive/vehicledata.h"
+
 #include "store/database.h"
 
 #include <QSet>
@@ -219,7 +221,7 @@ void markAllFailed(VehicleFacts& f)
 VehicleFacts readByQueries(store::DatabaseConnection& db, const QString& plate)
 {
     VehicleFacts f;
-    if (!IsPlainTableName(plate)) {
+    if (!archive::IsSafePlate(plate)) {
         markAllFailed(f);
         return f;
     }
@@ -316,7 +318,7 @@ bool readWholeTable(store::DatabaseConnection& db, const QString& plate, Vehicle
 
 VehicleFacts readVehicle(store::DatabaseConnection& db, const QString& plate, ReadMode mode)
 {
-    if (mode == ReadMode::OneQueryPerTable && IsPlainTableName(plate)) {
+    if (mode == ReadMode::OneQueryPerTable && archive::IsSafePlate(plate)) {
         VehicleFacts f;
         if (readWholeTable(db, plate, f))
             return f;
@@ -416,17 +418,6 @@ int NodeFlatIndex(const AlertSetList& sets, int node)
     for (int k = 0; k < node && k < kNodeCount; ++k)
         index += int(sets[k].size());
     return index;
-}
-
-bool IsPlainTableName(const QString& plate)
-{
-    if (plate.isEmpty())
-        return false;
-    for (const QChar c : plate)
-        if (!(c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('$') || c.unicode() >= 0x80) ||
-            c.isSpace() || c.category() == QChar::Other_Control)
-            return false;
-    return true;
 }
 
 QString StatusSelect(const QString& plate)

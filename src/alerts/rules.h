@@ -70,10 +70,6 @@ bool IsTransferredOrCancelled(const AlertSetList& sets, const QString& plate);
 // Position of node k in a pre-order walk of the tree: k plus the counts of the nodes before it.
 int NodeFlatIndex(const AlertSetList& sets, int node);
 
-// A plate names its vehicle table and is put into statements bare. Only a plate made of name
-// characters (letters, digits, "_", "$" and non-ASCII characters) reads as one table name; any
-// other plate could change the meaning of the statement and is never put into one.
-bool IsPlainTableName(const QString& plate);
 
 // ---- statement texts --------------------------------------------------------------------
 inline const QString kMasterSelect = QStringLiteral("select 车牌号 from [总表] ");

@@ -236,11 +236,7 @@ bool MainWindow::initialise(const SignInStep& signIn)
     if (!signedIn)
         return false;
 
-    const QString path = store::DatabasePath();
-    if (!QFileInfo::exists(path))
-        ui::MessageBox(QStringLiteral("数据库丢失！"));
-    if (!db_.OpenDatabaseFile(path, store::kDatabasePassword))
-        ui::MessageBox(QStringLiteral("数据库打开失败！"));
+    ui::OpenWindowDatabase(db_);
 
     for (const auto& step : parts_.startupSteps)
         step();

@@ -5,7 +5,6 @@
 #include "store/sqltext.h"
 #include "ui/dialogs.h"
 
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -66,11 +65,7 @@ SignInWindow::SignInWindow(QWidget* owner) : QDialog(owner)
     password_->installEventFilter(this);
     name_->installEventFilter(this);
 
-    const QString path = store::DatabasePath();
-    if (!QFileInfo::exists(path))
-        ui::MessageBox(QStringLiteral("数据库丢失！"));
-    if (!db_.OpenDatabaseFile(path, store::kDatabasePassword))
-        ui::MessageBox(QStringLiteral("数据库打开失败！"));
+    ui::OpenWindowDatabase(db_);
     name_->setFocus();
 }
 

@@ -382,44 +382,6 @@ bool PlateLengthPlausible(const QString& plate) {
     return n >= 8 && n <= 9;
 }
 
-int CountPlateMatches(store::DatabaseConnection& db, const QString& plate) {
-    const int rs = db.OpenRecordSet(QStringLiteral("select 车牌号 from [总表] "));
-    if (rs == 0)
-        return -1;
-    int matches = 0;
-    for (db.MoveFirst(rs); !db.AtEnd(rs); db.MoveNext(rs))
-        if (db.ReadField(rs, QStringLiteral("车牌号")).text() == plate)
-            ++matches;
-    db.CloseRecordSet(rs);
-    return matches;
-}
-
-int CountArchiveNumberMatches(store::DatabaseConnection& db, const QString& number) {
-    const int rs = db.OpenRecordSet(QStringLiteral("select 档案编号 from [总表] "));
-    if (rs == 0)
-        return -1;
-    const QString key = ArchiveKey(number);
-    int matches = 0;
-    for (db.MoveFirst(rs); !db.AtEnd(rs); db.MoveNext(rs))
-        if (ArchiveKey(db.ReadField(rs, QStringLiteral("档案编号")).text()) == key)
-            ++matches;
-    db.CloseRecordSet(rs);
-    return matches;
-}
-
-QStringList InsuranceKinds(store::DatabaseConnection& db, bool* ok) {
-    QStringList kinds;
-    const int rs = db.OpenRecordSet(QStringLiteral("select [险种名称] from 险种名称 where 险种名称 is not null"));
-    if (ok)
-        *ok = rs != 0;
-    if (rs == 0)
-        return kinds;
-    for (db.MoveFirst(rs); !db.AtEnd(rs); db.MoveNext(rs))
-        kinds << db.ReadField(rs, QStringLiteral("险种名称")).text();
-    db.CloseRecordSet(rs);
-    return kinds;
-}
-
 FormState& formState() {
     static FormState state;
     return state;

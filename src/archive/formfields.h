@@ -87,12 +87,6 @@ int GbkLength(const QString& text);
 // letters and digits).
 bool PlateLengthPlausible(const QString& plate);
 
-// How many rows of [总表] hold exactly this plate; -1 when the master table cannot be read.
-// The value is compared here, never put into a statement.
-int CountPlateMatches(store::DatabaseConnection& db, const QString& plate);
-// How many rows of [总表] hold an archive number equal to this one once leading zeros are
-// dropped from both (ArchiveKey of vehicledata.h); -1 when the master table cannot be read.
-int CountArchiveNumberMatches(store::DatabaseConnection& db, const QString& number);
 
 // The form's edit flags, process-wide like the rest of the session. All 0 at start.
 struct FormState {
@@ -113,8 +107,5 @@ public:
     FormFill(const FormFill&) = delete;
     FormFill& operator=(const FormFill&) = delete;
 };
-
-// The insurance kinds of table 险种名称 in table order; ok (when given) tells whether the query ran.
-QStringList InsuranceKinds(store::DatabaseConnection& db, bool* ok = nullptr);
 
 } // namespace archive

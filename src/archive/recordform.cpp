@@ -1,5 +1,7 @@
 #include "recordform.h"
 
+#include "archive/vehicledata.h"
+
 #include "store/database.h"
 #include "store/session.h"
 #include "ui/controls.h"
@@ -341,11 +343,9 @@ void PresetFormValues(QWidget* window, store::DatabaseConnection* db) {
     if (db && db->IsOpen()) {
         // A new vehicle can only be given a kind the list offers, so offer the kinds from the start.
         if (auto* kinds = window->findChild<QComboBox*>(u("组合框_投保险种"))) {
-            bool ok = false;
-            const QStringList names = InsuranceKinds(*db, &ok);
-            if (ok) {
+            if (const auto names = ReadInsuranceKinds(*db)) {
                 kinds->clear();
-                kinds->addItems(names);
+                kinds->addItems(*names);
             }
         }
     }
@@ -413,12 +413,12 @@ void CheckPlateUnique(QWidget* window, store::DatabaseConnection& db) {
         ui::MessageBox(u("请检查主车牌号是否正确"), ui::Buttons::OkExclamation);
         return;
     }
-    const int matches = CountPlateMatches(db, plate);
-    if (matches < 0) {
+    const std::optional<bool> listed = PlateListed(db, plate);
+    if (!listed) {
         ui::MessageBox(u("查询失败！"));
         return;
     }
-    for (int i = 0; i < matches; ++i)
+    if (*listed)
         ui::MessageBox(u("对不起！已经存在此车辆的信息了！"));
 }
 
@@ -426,12 +426,12 @@ void CheckArchiveNumberUnique(QWidget* window, store::DatabaseConnection& db) {
     auto* box = window ? window->findChild<ui::LabeledEdit*>(u("带标签编辑框_档案编号")) : nullptr;
     if (!box || box->isReadOnly() || box->text().isEmpty())
         return;
-    const int matches = CountArchiveNumberMatches(db, box->text());
-    if (matches < 0) {
+    const std::optional<bool> taken = ArchiveNumberTaken(db, box->text());
+    if (!taken) {
         ui::MessageBox(u("查询失败！"));
         return;
     }
-    for (int i = 0; i < matches; ++i) {
+    if (*taken) {
         box->setText(QString());
         ui::MessageBox(u("对不起！已经存在此档案编号的信息了！"));
     }

@@ -1,10 +1,14 @@
 #include "dialogs.h"
 
+#include "store/database.h"
+#include "store/schema.h"
+
 #include <QAbstractButton>
 #include <QPushButton>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QUrl>
 
@@ -81,6 +85,17 @@ DialogProvider& dialogs() { return g_provider ? *g_provider : g_qtDialogs; }
 Answer MessageBox(const QString& text, Buttons buttons, const QString& title, QWidget* parent)
 {
     return dialogs().message(parent, text, buttons, title);
+}
+
+bool OpenWindowDatabase(store::DatabaseConnection& db)
+{
+    const QString path = store::DatabasePath();
+    if (!QFileInfo::exists(path))
+        MessageBox(QStringLiteral("数据库丢失！"));
+    if (db.OpenDatabaseFile(path, store::kDatabasePassword))
+        return true;
+    MessageBox(QStringLiteral("数据库打开失败！"));
+    return false;
 }
 
 }  // namespace ui

@@ -6,6 +6,10 @@
 
 class QWidget;
 
+namespace store {
+class DatabaseConnection;
+}
+
 namespace ui {
 
 enum class Buttons { Ok, OkExclamation, OkCancel, YesNo, YesNoCancel };
@@ -33,5 +37,10 @@ DialogProvider& dialogs();
 // Shorthands: no title unless one is given, as most of the program's messages have none.
 Answer MessageBox(const QString& text, Buttons buttons = Buttons::Ok, const QString& title = {},
                   QWidget* parent = nullptr);
+
+// Opens a window's own connection to the program's database file, reporting a missing file
+// ("数据库丢失！") and a failed open ("数据库打开失败！") the way every data window does. The window
+// stays usable with a closed connection; its queries then fail with their own messages.
+bool OpenWindowDatabase(store::DatabaseConnection& db);
 
 }  // namespace ui

@@ -1,4 +1,5 @@
 #include "alerts/rules.h"
+#include "archive/vehicledata.h"
 #include "fleet.h"
 #include "store/session.h"
 #include "support/testsupport.h"
@@ -366,10 +367,10 @@ TEST_F(AlertFleetTest, APlateThatIsNoPlainNameNeverReachesAStatement)
         EXPECT_FALSE(s.contains(u("drop table"))) << s.toStdString();
     EXPECT_EQ(r.messages.value(0), u("查询小表失败！"));
     EXPECT_NE(db().OpenRecordSet(u("select * from 权限")), 0);
-    EXPECT_FALSE(alerts::IsPlainTableName(u("A B")));
-    EXPECT_FALSE(alerts::IsPlainTableName(u("A]")));
-    EXPECT_FALSE(alerts::IsPlainTableName(u("")));
-    EXPECT_TRUE(alerts::IsPlainTableName(u("京A12345")));
+    EXPECT_FALSE(archive::IsSafePlate(u("A B")));
+    EXPECT_FALSE(archive::IsSafePlate(u("A]")));
+    EXPECT_FALSE(archive::IsSafePlate(u("")));
+    EXPECT_TRUE(archive::IsSafePlate(u("京A12345")));
 }
 
 // ---- the texts the refresh sends -------------------------------------------------------------
