@@ -63,9 +63,14 @@ void vehicleChosen(ui::MainParts& parts, QTreeWidgetItem* item)
 {
     if (itemKind(item) != kVehicleItem)
         return;
-    store::session().CurrentPlate = item->text(0);
+    // The question about unsaved edits concerns the vehicle still shown, and its answer may
+    // rebuild the tree (deleting item): take the plate first.
+    const QString plate = item->text(0);
+    if (parts.leavingVehicle)
+        parts.leavingVehicle();
+    store::session().CurrentPlate = plate;
     if (parts.loadVehicle)
-        parts.loadVehicle(item->text(0));
+        parts.loadVehicle(plate);
     if (parts.tabs)
         parts.tabs->setCurrentIndex(0);
 }
@@ -192,7 +197,9 @@ void AttachAlertTree(ui::MainParts& parts)
             // The current item decides, not the item under the mouse.
             if (itemKind(tree->currentItem()) != kVehicleItem)
                 return;
-            if (QMenu* menu = p->menus.value(QStringLiteral("车辆管理")))
+            // A menu the permissions switched off is not offered here either.
+            QMenu* menu = p->menus.value(QStringLiteral("车辆管理"));
+            if (menu && menu->menuAction()->isEnabled())
                 menu->popup(tree->viewport()->mapToGlobal(pos));
         });
     }

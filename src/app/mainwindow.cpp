@@ -256,7 +256,10 @@ void MainWindow::applyPermissions()
     parts_.menus.value(u("设置"))->menuAction()->setVisible(p.权限设置);
     parts_.menus.value(u("统计查询"))->menuAction()->setVisible(p.统计查询);
     if (!p.增删车辆) {
+        // The items themselves, not only their menu: the same menu also pops up over the tree.
         parts_.menus.value(u("车辆管理"))->menuAction()->setEnabled(false);
+        for (const char* item : {"删除车辆", "增加车辆", "保存增加车辆"})
+            parts_.action(u(item))->setEnabled(false);
         parts_.action(u("备份"))->setEnabled(false);
         for (const char* name : {"超级按钮_数据备份", "超级按钮_增加车辆", "超级按钮_删除车辆", "超级按钮_保存增加"})
             parts_.button(u(name))->setEnabled(false);

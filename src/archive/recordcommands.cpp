@@ -86,6 +86,16 @@ void runListLoader(ui::MainParts& parts, int page) {
     LoadPageList(parts, page);
 }
 
+// The shown vehicle's plate names the table of every record statement: it must be a vehicle of
+// [总表], never a fixed table or an SQL word. Says why when it is not.
+bool plateUsable(ui::MainParts& parts) {
+    QString refusal;
+    if (parts.db && PlateUsableAsTableName(*parts.db, plate(), &refusal))
+        return true;
+    ui::MessageBox(refusal, ui::Buttons::OkExclamation, {}, parts.window);
+    return false;
+}
+
 void refreshAlertTree(ui::MainParts& parts) {
     if (parts.refreshAlertTree)
         parts.refreshAlertTree();
@@ -135,6 +145,21 @@ void buildViolationView(ui::MainParts& parts) {
     });
 }
 
+// A combo box shows the stored text itself: the matching item, the text typed into an editable
+// box, or no item at all when a fixed list does not hold it (an empty text included).
+void showChoice(QComboBox* combo, const QString& text) {
+    const int index = combo->findText(text);
+    if (index >= 0) {
+        combo->setCurrentIndex(index);
+        if (combo->isEditable())
+            combo->setEditText(text);
+        return;
+    }
+    combo->setCurrentIndex(-1);
+    if (combo->isEditable())
+        combo->setEditText(text);
+}
+
 } // namespace
 
 int CurrentPageIndex() {
@@ -162,8 +187,12 @@ RecordValues ReadPageValues(QWidget* window, int page) {
             break;
         case ValueKind::State:
             if (auto* combo = qobject_cast<QComboBox*>(ui::Control(window, f.control))) {
+                // No item shown stores no state.
                 const QVariant data = combo->currentData();
-                values.insert(f.column, data.isValid() ? data.toInt() : combo->currentIndex() + 1);
+                if (combo->currentIndex() < 0)
+                    values.insert(f.column, QVariant());
+                else
+                    values.insert(f.column, data.isValid() ? data.toInt() : combo->currentIndex() + 1);
             }
             break;
         }
@@ -180,8 +209,13 @@ void ShowRecordValues(QWidget* window, int page, const RecordValues& values) {
         const QVariant v = values.value(column);
         switch (f->kind) {
         case ValueKind::Text:
-        case ValueKind::Choice:
             ui::SetControlText(window, f->control, v.toString());
+            break;
+        case ValueKind::Choice:
+            if (auto* combo = qobject_cast<QComboBox*>(ui::Control(window, f->control)))
+                showChoice(combo, v.toString());
+            else
+                ui::SetControlText(window, f->control, v.toString());
             break;
         case ValueKind::Date:
             ui::SetControlDate(window, f->control, v.toDate());
@@ -194,11 +228,11 @@ void ShowRecordValues(QWidget* window, int page, const RecordValues& values) {
             break;
         case ValueKind::State:
             if (auto* combo = qobject_cast<QComboBox*>(ui::Control(window, f->control))) {
-                int index = combo->findData(v.toInt());
-                if (index < 0 && v.toInt() >= 1 && v.toInt() <= combo->count())
+                // An empty or unknown state shows no item rather than the previous record's.
+                int index = v.isNull() ? -1 : combo->findData(v.toInt());
+                if (index < 0 && !v.isNull() && v.toInt() >= 1 && v.toInt() <= combo->count())
                     index = v.toInt() - 1;
-                if (index >= 0)
-                    combo->setCurrentIndex(index);
+                combo->setCurrentIndex(index);
             }
             break;
         }
@@ -269,6 +303,13 @@ void OfferSavePage(ui::MainParts& parts) {
     g_offering = wasOffering;
 }
 
+void LeaveVehicle(ui::MainParts& parts) {
+    OfferSavePage(parts);
+    FormState& form = formState();
+    form.RecordSelectedFlag = 0;
+    form.PageModifiedFlag = 0;
+}
+
 void SelectRecord(ui::MainParts& parts, int page, int row) {
     if (plate().isEmpty() || page < 0 || page >= kRecordPageCount)
         return;
@@ -305,7 +346,7 @@ void AddRecord(ui::MainParts& parts) {
     store::session().DataModifiedFlag = 1;
 
     const int page = currentTab(parts);
-    if (page >= 0 && page < kRecordPageCount && parts.db) {
+    if (page >= 0 && page < kRecordPageCount && parts.db && plateUsable(parts)) {
         const RecordOutcome out = AddRecordRow(*parts.db, page, plate(), ReadPageValues(parts.window, page));
         if (out.ok) {
             ui::SetControlReadOnly(parts.window, QStringLiteral("带标签编辑框_档案编号"), true);
@@ -327,7 +368,7 @@ void ModifyRecord(ui::MainParts& parts) {
     form.PageModifiedFlag = 0;
 
     const int page = currentTab(parts);
-    if (page >= 0 && page < kRecordPageCount && parts.db) {
+    if (page >= 0 && page < kRecordPageCount && parts.db && plateUsable(parts)) {
         const RecordPage& info = RecordPageInfo(page);
         const qint64 number = currentRecordNumber(parts.window, page);
         // Without a selected row the update would match nothing and still read as done.
@@ -352,7 +393,7 @@ void DeleteRecord(ui::MainParts& parts) {
         return;
     const qint64 number = currentRecordNumber(parts.window, page);
     // Nothing selected: a delete would match no row and still report success.
-    if (number == 0)
+    if (number == 0 || !plateUsable(parts))
         return;
 
     if (IsLastRecordOfVehicle(list->rowCount(), number)) {
@@ -368,7 +409,7 @@ void DeleteRecord(ui::MainParts& parts) {
     if (ui::MessageBox(QStringLiteral("确定要删除吗"), ui::Buttons::YesNo, QStringLiteral("提示!"), parts.window) !=
         ui::Answer::Yes)
         return;
-    const RecordOutcome out = DeleteRecordRow(*parts.db, plate(), number);
+    const RecordOutcome out = DeleteRecordRow(*parts.db, page, plate(), number);
     ui::MessageBox(out.message, ui::Buttons::Ok, {}, parts.window);
     if (!out.ok)
         return;
@@ -392,6 +433,8 @@ void AttachRecordCommands(ui::MainParts& parts) {
         if (ui::SuperListBox* list = PageList(parts.window, page))
             QObject::connect(list, &ui::SuperListBox::rowClicked, parts.window,
                              [&parts, page](int row) { SelectRecord(parts, page, row); });
+
+    parts.leavingVehicle = [&parts] { LeaveVehicle(parts); };
 
     if (!parts.tabs)
         return;

@@ -24,6 +24,9 @@ void SwitchPage(ui::MainParts& parts, int page);
 // The tab selection is about to leave the current page: asks QuestionWindow when the selected
 // record was changed, and runs the chosen command on that page.
 void OfferSavePage(ui::MainParts& parts);
+// Another vehicle is about to be shown: the save question for the page being left, naming and
+// acting on the vehicle still shown; then that vehicle's edits are forgotten.
+void LeaveVehicle(ui::MainParts& parts);
 
 // A row of page's list was clicked: the record is read into the page and the record buttons are
 // enabled by permission.

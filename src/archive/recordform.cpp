@@ -28,6 +28,11 @@ namespace archive {
 
 namespace {
 
+// The plate the uniqueness check last looked at, kept on the plate box: a save right after the
+// box was left does not warn a second time about the same text.
+const char* const kCheckedPlateProperty = "velmoraCheckedPlate";
+
+
 constexpr int kFieldColumns = 3;
 
 QString u(const char* s) {
@@ -248,6 +253,8 @@ void buildPage(PageBuild& build, int page) {
 
     if (header->count() > 0)
         outer->addLayout(header);
+    else
+        delete header; // page 0 has no header row, and a layout nobody holds is never freed
     outer->addLayout(grid);
 
     if (page == 6) {
@@ -386,6 +393,8 @@ void ResetVehicleForm(QWidget* window) {
     FormFill fill;
     ui::SetControlReadOnly(window, u("带标签编辑框_档案编号"), false);
     ui::SetControlReadOnly(window, u("带标签编辑框_主车牌号"), false);
+    if (auto* plate = window->findChild<ui::LabeledEdit*>(u("带标签编辑框_主车牌号")))
+        plate->setProperty(kCheckedPlateProperty, QVariant());
     for (ui::LabeledEdit* e : formChildren<ui::LabeledEdit>(window, u("带标签编辑框")))
         e->setText(QString());
     for (QComboBox* c : formChildren<QComboBox>(window, u("组合框")))
@@ -409,6 +418,7 @@ void CheckPlateUnique(QWidget* window, store::DatabaseConnection& db) {
     if (!box || box->isReadOnly() || box->text().isEmpty())
         return;
     const QString plate = box->text();
+    box->setProperty(kCheckedPlateProperty, plate);
     if (!PlateLengthPlausible(plate)) {
         ui::MessageBox(u("请检查主车牌号是否正确"), ui::Buttons::OkExclamation);
         return;
@@ -420,6 +430,11 @@ void CheckPlateUnique(QWidget* window, store::DatabaseConnection& db) {
     }
     if (*listed)
         ui::MessageBox(u("对不起！已经存在此车辆的信息了！"));
+}
+
+bool PlateCheckedAsTyped(QWidget* window) {
+    auto* box = window ? window->findChild<ui::LabeledEdit*>(u("带标签编辑框_主车牌号")) : nullptr;
+    return box && !box->text().isEmpty() && box->property(kCheckedPlateProperty).toString() == box->text();
 }
 
 void CheckArchiveNumberUnique(QWidget* window, store::DatabaseConnection& db) {

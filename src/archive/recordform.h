@@ -32,6 +32,8 @@ void ResetVehicleForm(QWidget* window);
 // Run when the operator leaves the plate box (and by the save): does nothing while the box is
 // read-only or empty; warns about an implausible length or a plate already in [总表].
 void CheckPlateUnique(QWidget* window, store::DatabaseConnection& db);
+// True when CheckPlateUnique has already looked at the text now in the plate box.
+bool PlateCheckedAsTyped(QWidget* window);
 // Run when the operator leaves the archive-number box (and by the save): does nothing while the
 // box is read-only or empty; empties the box when the number (leading zeros aside) is taken.
 void CheckArchiveNumberUnique(QWidget* window, store::DatabaseConnection& db);

@@ -320,6 +320,9 @@ Literal literalFor(const RecordField& field, const QVariant& value, bool modifyi
         binaries->append(value.toByteArray());
         return {QStringLiteral("?"), false, true};
     case K::State: {
+        // No item shown: the record keeps no state.
+        if (value.isNull())
+            return {QStringLiteral("NULL"), false, true};
         // Only a known item value; anything else would be text the statement carries bare.
         bool ok = false;
         const int state = value.toString().trimmed().toInt(&ok);
@@ -369,6 +372,13 @@ QStringList UpdatedColumns(int page) {
 
 bool PlateUsableAsTableName(const QString& plate) {
     return IsSafePlate(plate);
+}
+
+bool PlateUsableAsTableName(store::DatabaseConnection& db, const QString& plate, QString* refusal) {
+    const QString why = PlateTableRefusal(db, plate);
+    if (refusal)
+        *refusal = why;
+    return why.isEmpty();
 }
 
 BuiltStatement BuildInsert(int page, const QString& plate, const RecordValues& values) {
@@ -462,13 +472,24 @@ RecordOutcome AddRecordRow(store::DatabaseConnection& db, int page, const QStrin
     const BuiltStatement insert = BuildInsert(page, plate, values);
     if (!insert.ok())
         return {false, insert.error};
-    const bool written = RecordPageInfo(page).index == 0 ? db.ExecuteWithBinaries(insert.text, insert.binaries)
-                                                         : db.ExecuteStatement(insert.text);
-    if (!written)
-        return {false, RecordPageInfo(page).insertFailure};
+    const RecordPage& info = RecordPageInfo(page);
+    if (!db.BeginTransaction())
+        return {false, info.insertFailure};
+    const bool written = info.index == 0 ? db.ExecuteWithBinaries(insert.text, insert.binaries)
+                                         : db.ExecuteStatement(insert.text);
+    if (!written) {
+        db.RollbackTransaction();
+        return {false, info.insertFailure};
+    }
     const QString reset = BuildLapseReset(page, plate);
-    if (!reset.isEmpty())
-        db.ExecuteStatement(reset);
+    if (!reset.isEmpty() && !db.ExecuteStatement(reset)) {
+        db.RollbackTransaction();
+        return {false, QStringLiteral("清除") + info.lapseColumn + QStringLiteral("标记失败，历史记录没有添加！")};
+    }
+    if (!db.CommitTransaction()) {
+        db.RollbackTransaction();
+        return {false, info.insertFailure};
+    }
     return {true, QStringLiteral("添加车辆历史记录成功！")};
 }
 
@@ -485,10 +506,66 @@ RecordOutcome ModifyRecordRow(store::DatabaseConnection& db, int page, const QSt
     return {true, QStringLiteral("车号为") + plate + info.updateSuccessEnding};
 }
 
-RecordOutcome DeleteRecordRow(store::DatabaseConnection& db, const QString& plate, qint64 number) {
-    if (!PlateUsableAsTableName(plate) || !db.ExecuteStatement(BuildDeleteOne(plate, number)))
-        return {false, QStringLiteral("删除不成功")};
-    return {true, QStringLiteral("删除成功!")};
+// The group's marker: the column its loader's condition " where <marker> is not null" names.
+static QString groupMarker(const GroupSpec& group) {
+    QString c = group.condition.trimmed();
+    c.remove(0, c.indexOf(QLatin1Char(' ')) + 1);
+    return c.left(c.indexOf(QLatin1Char(' '))).remove(QLatin1Char('[')).remove(QLatin1Char(']'));
+}
+
+QStringList GroupColumns(int page) {
+    QStringList columns;
+    for (const RecordField& f : RecordFields(page))
+        if (f.column != QStringLiteral("编号") && !columns.contains(f.column))
+            columns << f.column;
+    // The marker and the plate copy belong to the group even where the page shows neither.
+    const GroupSpec& group = GroupDef(AllGroups().value(checkedPage(page)));
+    const QString marker = groupMarker(group);
+    if (!marker.isEmpty() && !columns.contains(marker))
+        columns << marker;
+    return columns;
+}
+
+RecordOutcome DeleteRecordRow(store::DatabaseConnection& db, int page, const QString& plate, qint64 number) {
+    const RecordOutcome failed{false, QStringLiteral("删除不成功")};
+    if (!PlateUsableAsTableName(plate))
+        return failed;
+    page = checkedPage(page);
+    // Which other groups the row carries: each group's marker column.
+    QStringList others;
+    for (int p = 0; p < kRecordPageCount; ++p)
+        if (p != page)
+            others << groupMarker(GroupDef(AllGroups().value(p)));
+    QStringList selected;
+    for (const QString& m : others)
+        selected << QLatin1Char('[') + m + QLatin1Char(']');
+    const int rs = db.OpenRecordSet(QStringLiteral("select ") + selected.join(QLatin1Char(',')) +
+                                    QStringLiteral(" from ") + plate + QStringLiteral(" where [编号]=") +
+                                    QString::number(number));
+    if (rs == 0)
+        return failed;
+    bool exists = false;
+    bool carriesOthers = false;
+    db.MoveFirst(rs);
+    if (!db.AtEnd(rs)) {
+        exists = true;
+        for (const QString& m : others)
+            if (!db.ReadField(rs, m).isNull)
+                carriesOthers = true;
+    }
+    db.CloseRecordSet(rs);
+    if (!exists)
+        return failed;
+    if (!carriesOthers)
+        return db.ExecuteStatement(BuildDeleteOne(plate, number)) ? RecordOutcome{true, QStringLiteral("删除成功!")}
+                                                                  : failed;
+    QStringList assignments;
+    for (const QString& column : GroupColumns(page))
+        assignments << QLatin1Char('[') + column + QStringLiteral("]=NULL");
+    const QString update = QStringLiteral("update ") + plate + QStringLiteral(" set ") +
+                           assignments.join(QLatin1Char(',')) + QStringLiteral(" where [编号]=") +
+                           QString::number(number);
+    return db.ExecuteStatement(update) ? RecordOutcome{true, QStringLiteral("删除成功!")} : failed;
 }
 
 bool RemoveVehicleWithLastRecord(store::DatabaseConnection& db, const QString& plate) {
@@ -530,7 +607,7 @@ bool ReadRecord(store::DatabaseConnection& db, int page, const QString& plate, q
                 read.insert(column, v.bytes());
                 break;
             case K::State:
-                read.insert(column, int(v.number()));
+                read.insert(column, v.isNull ? QVariant() : QVariant(int(v.number())));
                 break;
             }
         }

@@ -79,7 +79,11 @@ struct BuiltStatement {
 
 // A table name is the plate inserted bare, so a plate that could end or extend a statement
 // is never used as one.
+// Never a fixed table (总表, 权限, 险种名称, 报险表, yangbiao, sqlite_*) nor an SQL word either.
 bool PlateUsableAsTableName(const QString& plate);
+// The same, and the plate must be a vehicle listed in [总表]: for statements on an existing
+// vehicle table. On false, *refusal (when given) holds the message to show.
+bool PlateUsableAsTableName(store::DatabaseConnection& db, const QString& plate, QString* refusal = nullptr);
 
 BuiltStatement BuildInsert(int page, const QString& plate, const RecordValues& values);
 BuiltStatement BuildUpdate(int page, const QString& plate, const RecordValues& values, qint64 number);
@@ -101,13 +105,18 @@ struct RecordOutcome {
 };
 
 // Appends a record of the page; for an obligation the kind's lapse flag is then cleared on every
-// row (its result does not change the outcome).
+// row, in the same transaction: when the reset fails, neither is written and the failure is
+// reported.
 RecordOutcome AddRecordRow(store::DatabaseConnection& db, int page, const QString& plate, const RecordValues& values);
 // Writes the values over record number; edit-box texts are trimmed first.
 RecordOutcome ModifyRecordRow(store::DatabaseConnection& db, int page, const QString& plate, const RecordValues& values,
                               qint64 number);
-// "删除成功!" or "删除不成功".
-RecordOutcome DeleteRecordRow(store::DatabaseConnection& db, const QString& plate, qint64 number);
+// Deletes the page's record number: "删除成功!" or "删除不成功". A row that also carries another
+// group (its marker set: the first row carries every group) keeps that group: only the page's
+// columns are set to NULL, its marker included.
+RecordOutcome DeleteRecordRow(store::DatabaseConnection& db, int page, const QString& plate, qint64 number);
+// The columns of page's group that a delete empties (编号 never among them).
+QStringList GroupColumns(int page);
 // Removes the vehicle's master row and drops its table together: true only when both happened;
 // on false neither did.
 bool RemoveVehicleWithLastRecord(store::DatabaseConnection& db, const QString& plate);

@@ -1,5 +1,7 @@
 #include "vehicledata.h"
 
+#include <QSet>
+
 #include "alerts/monthmath.h"
 #include "store/schema.h"
 #include "store/sqltext.h"
@@ -193,6 +195,60 @@ QString PlateRefusal(const QString& plate) {
     // A name that starts with a digit reads as a number where the plate stands bare.
     if (plate.at(0).isDigit())
         return u("主车牌号不能以数字开头！");
+    // The program's own tables and the database's internal ones are never a vehicle table: a
+    // delete or drop under such a name would destroy them.
+    if (IsFixedTableName(plate))
+        return u("主车牌号“") + plate + u("”是数据库的固定表名，不能作为车牌号使用！");
+    // An SQL word standing bare would be read as that word, not as a table name.
+    if (IsSqlKeyword(plate))
+        return u("主车牌号“") + plate + u("”是数据库的保留字，不能作为车牌号使用！");
+    return {};
+}
+
+bool IsFixedTableName(const QString& name) {
+    static const QStringList fixed = {u("总表"), u("权限"), u("险种名称"), u("报险表"), u("yangbiao")};
+    for (const QString& f : fixed)
+        if (name.compare(f, Qt::CaseInsensitive) == 0)
+            return true;
+    return name.startsWith(u("sqlite_"), Qt::CaseInsensitive);
+}
+
+bool IsSqlKeyword(const QString& word) {
+    // The words SQLite reserves, and the Jet words the statements of this program use.
+    static const QSet<QString> keywords = [] {
+        const char* const list[] = {
+            "ABORT", "ACTION", "ADD", "AFTER", "ALL", "ALTER", "ALWAYS", "ANALYZE", "AND", "AS", "ASC", "ATTACH",
+            "AUTOINCREMENT", "BEFORE", "BEGIN", "BETWEEN", "BY", "CASCADE", "CASE", "CAST", "CHECK", "COLLATE",
+            "COLUMN", "COMMIT", "CONFLICT", "CONSTRAINT", "CREATE", "CROSS", "CURRENT", "CURRENT_DATE",
+            "CURRENT_TIME", "CURRENT_TIMESTAMP", "DATABASE", "DEFAULT", "DEFERRABLE", "DEFERRED", "DELETE", "DESC",
+            "DETACH", "DISTINCT", "DO", "DROP", "EACH", "ELSE", "END", "ESCAPE", "EXCEPT", "EXCLUDE", "EXCLUSIVE",
+            "EXISTS", "EXPLAIN", "FAIL", "FALSE", "FILTER", "FIRST", "FOLLOWING", "FOR", "FOREIGN", "FROM", "FULL",
+            "GENERATED", "GLOB", "GROUP", "GROUPS", "HAVING", "IF", "IGNORE", "IMMEDIATE", "IN", "INDEX", "INDEXED",
+            "INITIALLY", "INNER", "INSERT", "INSTEAD", "INTERSECT", "INTO", "IS", "ISNULL", "JOIN", "KEY", "LAST",
+            "LEFT", "LIKE", "LIMIT", "MATCH", "MATERIALIZED", "NATURAL", "NO", "NOT", "NOTHING", "NOTNULL", "NULL",
+            "NULLS", "OF", "OFFSET", "ON", "OR", "ORDER", "OTHERS", "OUTER", "OVER", "PARTITION", "PLAN", "PRAGMA",
+            "PRECEDING", "PRIMARY", "PRIMARYKEY", "QUERY", "RAISE", "RANGE", "RECURSIVE", "REFERENCES", "REGEXP",
+            "REINDEX", "RELEASE", "RENAME", "REPLACE", "RESTRICT", "RETURNING", "RIGHT", "ROLLBACK", "ROW", "ROWID",
+            "ROWS", "SAVEPOINT", "SELECT", "SET", "TABLE", "TEMP", "TEMPORARY", "THEN", "TIES", "TO", "TOP",
+            "TRANSACTION", "TRIGGER", "TRUE", "UNBOUNDED", "UNION", "UNIQUE", "UPDATE", "USING", "VACUUM", "VALUES",
+            "VIEW", "VIRTUAL", "WHEN", "WHERE", "WINDOW", "WITH", "WITHOUT", "YES"};
+        QSet<QString> set;
+        for (const char* k : list)
+            set.insert(QString::fromLatin1(k));
+        return set;
+    }();
+    return keywords.contains(word.toUpper());
+}
+
+QString PlateTableRefusal(store::DatabaseConnection& db, const QString& plate) {
+    const QString refusal = PlateRefusal(plate);
+    if (!refusal.isEmpty())
+        return refusal;
+    const std::optional<bool> listed = PlateListed(db, plate);
+    if (!listed)
+        return u("查询总表失败，无法确认车牌号") + plate + u("！");
+    if (!*listed)
+        return u("总表中没有车牌号为") + plate + u("的车辆！");
     return {};
 }
 
@@ -231,17 +287,31 @@ std::optional<bool> ArchiveNumberTaken(store::DatabaseConnection& db, const QStr
 // ---------------------------------------------------------------------------------------------
 // Search
 
+QString LikePatternText(const QString& text) {
+    QString escaped;
+    escaped.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\\') || c == QLatin1Char('%') || c == QLatin1Char('_'))
+            escaped += QLatin1Char('\\');
+        escaped += c;
+    }
+    return store::SqlText(escaped);
+}
+
 QString SearchFilter(int condition, const QString& text) {
-    const QString x = store::SqlText(text);
+    // What the operator types matches itself: % and _ are escaped, and the pattern says which
+    // character escapes them.
+    const QString x = LikePatternText(text);
+    const QString escape = u(" escape '\\'");
     switch (condition) {
     case 0:
-        return u(" where 主车牌号 like'%") + x + u("%'");
+        return u(" where 主车牌号 like'%") + x + u("%'") + escape;
     case 1:
-        return u(" where 挂车牌号 like'%") + x + u("%'");
+        return u(" where 挂车牌号 like'%") + x + u("%'") + escape;
     case 2:
-        return u(" where 车主姓名 like'") + x + u("%'");
+        return u(" where 车主姓名 like'") + x + u("%'") + escape;
     case 3:
-        return u(" where 档案编号 like'%") + x + u("%'");
+        return u(" where 档案编号 like'%") + x + u("%'") + escape;
     default:
         return {};
     }
@@ -681,8 +751,9 @@ SaveResult SaveNewVehicleRows(store::DatabaseConnection& db, const NewVehicle& v
 
 DeleteResult DeleteVehicleRows(store::DatabaseConnection& db, const QString& plate) {
     DeleteResult result;
-    if (!IsSafePlate(plate)) {
-        result.message = u("没有删除");
+    const QString refusal = PlateTableRefusal(db, plate);
+    if (!refusal.isEmpty()) {
+        result.message = refusal;
         return result;
     }
     if (!db.BeginTransaction()) {
@@ -690,11 +761,18 @@ DeleteResult DeleteVehicleRows(store::DatabaseConnection& db, const QString& pla
         return result;
     }
     if (!db.ExecuteStatement(u("drop table ") + plate)) {
-        db.RollbackTransaction();
-        result.message = u("没有删除");
-        return result;
+        const int rs = db.OpenRecordSet(u("select * from ") + plate);
+        if (rs != 0) {
+            // The table is there and could not be dropped: keep the vehicle whole.
+            db.CloseRecordSet(rs);
+            db.RollbackTransaction();
+            result.message = u("没有删除");
+            return result;
+        }
+        result.dropFailure = u("没有删除");
     }
-    if (!db.ExecuteStatement(u("delete from [总表] where 车牌号='") + plate + u("'")) || !db.CommitTransaction()) {
+    if (!db.ExecuteStatement(u("delete from [总表] where 车牌号='") + store::SqlText(plate) + u("'")) ||
+        !db.CommitTransaction()) {
         db.RollbackTransaction();
         result.message = u("没有删除主表");
         return result;

@@ -28,6 +28,14 @@ QString PlateRefusal(const QString& plate);
 inline bool IsSafePlate(const QString& plate) {
     return PlateRefusal(plate).isEmpty();
 }
+// The fixed tables (总表, 权限, 险种名称, 报险表, yangbiao) and SQLite's own sqlite_* tables,
+// letter case aside.
+bool IsFixedTableName(const QString& name);
+// A word the database reads as part of the language where it stands bare (TRUE, NULL, ORDER, ...).
+bool IsSqlKeyword(const QString& word);
+// PlateRefusal, and also refused when [总表] does not list the plate as a vehicle: a plate about
+// to name an existing vehicle table in a delete, drop or record command.
+QString PlateTableRefusal(store::DatabaseConnection& db, const QString& plate);
 
 // True when [总表] lists exactly this plate. nullopt when [总表] cannot be read.
 std::optional<bool> PlateListed(store::DatabaseConnection& db, const QString& plate);
@@ -44,6 +52,8 @@ std::optional<bool> ArchiveNumberTaken(store::DatabaseConnection& db, const QStr
 enum class SearchBy { Plate = 0, TrailerPlate = 1, OwnerName = 2, ArchiveNumber = 3 };
 
 // The filter added to each vehicle's query for condition index 0..3; empty for any other index.
+// Text for a LIKE pattern that matches itself: %, _ and the escape \\ escaped, then quoted.
+QString LikePatternText(const QString& text);
 QString SearchFilter(int condition, const QString& text);
 
 struct SearchHit {
@@ -192,10 +202,14 @@ SaveResult SaveNewVehicleRows(store::DatabaseConnection& db, const NewVehicle& v
 
 struct DeleteResult {
     bool ok = false;
-    QString message; // the failure message, or the success message naming the plate
+    QString dropFailure; // "没有删除" when the vehicle table was already gone (shown first)
+    QString message;     // the failure message, or the success message naming the plate
 };
 
-// Drops the vehicle table and removes the master row together, or changes nothing.
+// Drops the vehicle table and removes the master row together, or changes nothing. A plate that
+// [总表] does not list, a fixed table's name or an SQL word is refused before any statement.
+// When the vehicle table no longer exists the master row alone is removed (dropFailure set), so
+// that an orphan row of [总表] can be cleared; a drop that fails otherwise keeps both.
 DeleteResult DeleteVehicleRows(store::DatabaseConnection& db, const QString& plate);
 
 } // namespace archive

@@ -184,7 +184,13 @@ QAction* action(ui::MainParts& parts, const char* caption) {
     return parts.action(u(caption));
 }
 
+// The vehicle commands are only ever enabled for an operator who may add and delete vehicles.
+bool mayManageVehicles() {
+    return state().OperatorPermissions.增删车辆;
+}
+
 void setCommand(ui::MainParts& parts, const char* button, const char* menuItem, bool enabled) {
+    enabled = enabled && mayManageVehicles();
     if (QPushButton* b = parts.button(u(button)))
         b->setEnabled(enabled);
     if (QAction* a = action(parts, menuItem))
@@ -329,6 +335,9 @@ void SearchVehicle(ui::MainParts& parts) {
         ui::MessageBox(u("对不起！没有类似于") + text + u("的车辆信息"));
         return;
     }
+    // Before any result replaces the vehicle shown, its unsaved page is offered for saving.
+    if (parts.leavingVehicle)
+        parts.leavingVehicle();
     if (results.plates.size() == 1) {
         state().CurrentPlate = results.plates.first();
     } else {
@@ -419,19 +428,22 @@ bool SaveNewVehicle(ui::MainParts& parts) {
     }
     if (!parts.db)
         return false;
-    CheckPlateUnique(window, *parts.db);
+    // Leaving the plate box for the save button has just run the check on this very text.
+    if (!PlateCheckedAsTyped(window))
+        CheckPlateUnique(window, *parts.db);
     const QString archiveNumber = ui::ControlText(window, u("带标签编辑框_档案编号"));
     if (archiveNumber.isEmpty()) {
         ui::MessageBox(u("请输入档案编号！"));
         return false;
     }
-    // Checked here without emptying the box, so that the operator corrects the number typed.
+    // A taken number empties the box, so that the next save stops at "请输入档案编号！".
     const std::optional<bool> taken = ArchiveNumberTaken(*parts.db, archiveNumber);
     if (!taken) {
         ui::MessageBox(u("查询失败！"));
         return false;
     }
     if (*taken) {
+        ui::SetControlText(window, u("带标签编辑框_档案编号"), QString());
         ui::MessageBox(u("对不起！已经存在此档案编号的信息了！"));
         return false;
     }
@@ -443,27 +455,51 @@ bool SaveNewVehicle(ui::MainParts& parts) {
     return true;
 }
 
+// The 增加车辆 menu item: saving becomes possible on an empty form; the shown vehicle, the tab
+// colours, the selected tab, the tree, the lists and the add commands stay as they are.
+void AddVehicleFromMenu(ui::MainParts& parts) {
+    if (!mayManageVehicles())
+        return;
+    setCommand(parts, "超级按钮_保存增加", "保存增加车辆", true);
+    state().DataModifiedFlag = 1;
+    ResetVehicleForm(parts.window);
+}
+
 void SaveAddedVehicle(ui::MainParts& parts) {
+    if (!mayManageVehicles())
+        return;
     state().DataModifiedFlag = 1;
     if (!SaveNewVehicle(parts))
         return;
+    // Whichever command started the adding and whichever saves it, a saved vehicle leaves the
+    // tree, the lists and the add commands usable again.
     g_addMode = false;
     setAddModeControls(parts, false);
 }
 
 void DeleteVehicle(ui::MainParts& parts) {
+    if (!mayManageVehicles())
+        return;
     state().DataModifiedFlag = 1;
     const QString plate = currentPlate();
     if (plate.isEmpty()) {
         ui::MessageBox(u("没有选中车辆，请先选择要删除的车辆！"));
         return;
     }
+    if (!parts.db)
+        return;
+    // The plate comes from row data: it must name a listed vehicle, never a fixed table.
+    const QString refusal = PlateTableRefusal(*parts.db, plate);
+    if (!refusal.isEmpty()) {
+        ui::MessageBox(refusal, ui::Buttons::OkExclamation);
+        return;
+    }
     if (ui::MessageBox(u("确实要删除车号为") + plate + u("的车辆吗？"), ui::Buttons::OkCancel, u("警告！")) !=
         ui::Answer::Ok)
         return;
-    if (!parts.db)
-        return;
     const DeleteResult result = DeleteVehicleRows(*parts.db, plate);
+    if (!result.dropFailure.isEmpty())
+        ui::MessageBox(result.dropFailure);
     ui::MessageBox(result.message);
     if (!result.ok)
         return;
@@ -493,7 +529,13 @@ void AttachVehicleCommands(ui::MainParts& parts) {
         if (QAction* a = action(parts, menuItem))
             QObject::connect(a, &QAction::triggered, a, [&parts, command] { command(parts); });
     };
-    connectCommand("超级按钮_增加车辆", "增加车辆", &EnterAddMode);
+    if (QPushButton* b = parts.button(u("超级按钮_增加车辆")))
+        QObject::connect(b, &QPushButton::clicked, b, [&parts] {
+            if (mayManageVehicles())
+                EnterAddMode(parts);
+        });
+    if (QAction* a = action(parts, "增加车辆"))
+        QObject::connect(a, &QAction::triggered, a, [&parts] { AddVehicleFromMenu(parts); });
     connectCommand("超级按钮_保存增加", "保存增加车辆", &SaveAddedVehicle);
     connectCommand("超级按钮_删除车辆", "删除车辆", &DeleteVehicle);
 

@@ -39,11 +39,13 @@ void LoadPageList(ui::MainParts& parts, int page);
 // 搜索: finds vehicles by the chosen condition, opens the only match or offers several.
 void SearchVehicle(ui::MainParts& parts);
 
-// 增加车辆 (button and menu item): enters AddMode with an empty form.
+// 增加车辆 (button): enters AddMode with an empty form.
 void EnterAddMode(ui::MainParts& parts);
 // 保存增加车辆 (button and menu item): saves; leaves AddMode only when the vehicle was saved, so a
 // validation message or a failed write keeps every typed value for another try.
 void SaveAddedVehicle(ui::MainParts& parts);
+// The 增加车辆 menu item: enables saving and empties the form, nothing else.
+void AddVehicleFromMenu(ui::MainParts& parts);
 // Validates the form and writes the new vehicle; true when it was saved.
 bool SaveNewVehicle(ui::MainParts& parts);
 // 删除车辆 (button and menu item).

@@ -42,6 +42,9 @@ struct MainParts {
     std::function<void()> refreshAlertTree;
     std::function<void(const QString& plate)> loadVehicle;
     std::function<void()> backup;
+    // Run before another vehicle is shown: offers to save the modified page of the vehicle still
+    // shown, then forgets the edits, which belong to that vehicle alone.
+    std::function<void()> leavingVehicle;
 
     // Start-up work run after the database is open and the permissions are known, in the
     // order the modules were attached (presets, list columns, fee controls).

@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QDir>
 #include <QLabel>
@@ -506,4 +507,186 @@ TEST_F(RecordCommandsTest, ScreenshotOfTheQuestionOverTheMainWindow) {
         QApplication::processEvents();
         EXPECT_TRUE(w->grab().save(dir + "/violation-page.png"));
     }
+}
+
+// ---- Choosing another vehicle while a page is modified ------------------------------------------
+
+namespace {
+
+QTreeWidgetItem* vehicleItem(QTreeWidget* tree, const QString& plate) {
+    for (QTreeWidgetItemIterator it(tree); *it; ++it)
+        if ((*it)->parent() && (*it)->text(0) == plate)
+            return *it;
+    return nullptr;
+}
+
+} // namespace
+
+TEST_F(RecordCommandsTest, ChoosingAnotherVehicleAsksAboutAndSavesIntoTheVehicleBeingLeft) {
+    const QString other = QStringLiteral("京B54321");
+    addVehicle(kPlate, "001", QDate(2026, 8, 1));
+    addVehicle(other, "002", QDate(2026, 9, 1));
+    for (const bool bySearch : {false, true}) {
+        SCOPED_TRACE(bySearch ? "search result" : "tree");
+        auto w = start();
+        show(*w, kPlate);
+        editInspection(*w);
+        ui::SetControlText(w.get(), u("带标签编辑框_审车备注"), bySearch ? u("甲车搜索前") : u("甲车树前"));
+        QString question;
+        QString shownDuringQuestion;
+        WhenModal([&](QWidget* dialog) {
+            question = dialog->findChild<QLabel*>(u("标签_询问提醒"))->text();
+            // Nothing of the other vehicle may be loaded yet.
+            shownDuringQuestion = ui::ControlText(w.get(), u("带标签编辑框_审车备注"));
+            dialog->findChild<QPushButton*>(u("按钮_加记录"))->click();
+        });
+        if (bySearch) {
+            ui::SetControlText(w.get(), u("带标签编辑框_搜索内容"), other);
+            w->findChild<QPushButton*>(u("超级按钮_确认搜索"))->click();
+        } else {
+            QTreeWidgetItem* item = vehicleItem(w->parts().tree, other);
+            ASSERT_TRUE(item);
+            w->parts().tree->setCurrentItem(item);
+        }
+        EXPECT_EQ(question, u("车号为京A12345的审车信息已经被修改。请问是否保存？"));
+        EXPECT_EQ(shownDuringQuestion, bySearch ? u("甲车搜索前") : u("甲车树前"));
+        EXPECT_EQ(store::session().CurrentPlate, other);
+        if (!bySearch) {
+            EXPECT_EQ(tabs(*w)->currentIndex(), 0);
+        }
+        // A's edit went to A; B kept its one record and its lapse flag.
+        EXPECT_EQ(rows(kPlate, u(" where 下次审车日期 is not null")), bySearch ? 3 : 2);
+        EXPECT_EQ(rows(kPlate, bySearch ? u(" where [审车备注]='甲车搜索前'") : u(" where [审车备注]='甲车树前'")), 1);
+        EXPECT_EQ(rows(other), 1);
+        EXPECT_EQ(rows(other, u(" where [审车备注] is not null")), 0);
+        EXPECT_EQ(archive::formState().PageModifiedFlag, 0);
+        EXPECT_EQ(ui::ControlText(w.get(), u("带标签编辑框_主车牌号")), other);
+    }
+}
+
+// ---- The selected record's own values -----------------------------------------------------------
+
+TEST_F(RecordCommandsTest, EveryComboShowsTheSelectedRecordsValueEmptyOrUnknownIncluded) {
+    addVehicle(kPlate, "001", QDate(2026, 8, 1));
+    // Record 2: inspection with an empty notification and a permit with an unknown category;
+    // record 3: a basic record whose state is empty.
+    ASSERT_TRUE(db().ExecuteStatement("insert into " + kPlate +
+                                      "([下次审车日期],[审车是否通知车主],[审车车号],[下次营运证日期],[是否驻内],"
+                                      "[营运证是否通知车主],[营运车号]) values('2027年8月1日','','" +
+                                      kPlate + "','2028年1月1日','外地','其他','" + kPlate + "')"));
+    ASSERT_TRUE(db().ExecuteStatement("insert into " + kPlate +
+                                      "([档案编号],[车主姓名],[主车牌号]) values('001','李四','" + kPlate + "')"));
+    ASSERT_TRUE(db().ExecuteStatement("update " + kPlate + " set [营运证是否通知车主]='已通知' where [编号]=1"));
+    auto w = start();
+    show(*w, kPlate);
+    auto combo = [&](const char* name) { return w->findChild<QComboBox*>(u(name)); };
+
+    tabs(*w)->setCurrentIndex(1);
+    ASSERT_EQ(list(*w, 1)->rowCount(), 2);
+    click(*w, 1, 1); // record 1, 已通知
+    EXPECT_EQ(combo("组合框_审车")->currentText(), u("已通知"));
+    click(*w, 1, 0); // record 2, empty
+    EXPECT_EQ(combo("组合框_审车")->currentText(), QString());
+    ui::SetControlText(w.get(), u("带标签编辑框_审车备注"), u("改"));
+    w->findChild<QPushButton*>(u("超级按钮_修改记录"))->click();
+    EXPECT_EQ(rows(kPlate, u(" where [编号]=2 and [审车是否通知车主]=''")), 1);
+    EXPECT_EQ(rows(kPlate, u(" where [编号]=1 and [审车是否通知车主]='已通知'")), 1);
+
+    tabs(*w)->setCurrentIndex(5);
+    click(*w, 5, 1); // record 1: 驻内, 已通知
+    EXPECT_EQ(combo("组合框_类别")->currentText(), u("驻内"));
+    EXPECT_EQ(combo("组合框_营运")->currentText(), u("已通知"));
+    click(*w, 5, 0); // record 2: unknown texts
+    const QString category = combo("组合框_类别")->currentText();
+    const QString notified = combo("组合框_营运")->currentText();
+    EXPECT_NE(category, u("驻内"));
+    EXPECT_NE(notified, u("已通知"));
+    w->findChild<QPushButton*>(u("超级按钮_修改记录"))->click();
+    const int rs = db().OpenRecordSet("select [是否驻内],[营运证是否通知车主] from " + kPlate + " where [编号]=2");
+    ASSERT_NE(rs, 0);
+    EXPECT_EQ(db().ReadField(rs, "是否驻内").text(), category);
+    EXPECT_EQ(db().ReadField(rs, "营运证是否通知车主").text(), notified);
+    db().CloseRecordSet(rs);
+
+    tabs(*w)->setCurrentIndex(0);
+    ASSERT_EQ(list(*w, 0)->rowCount(), 2);
+    click(*w, 0, 1); // record 1: state 1
+    EXPECT_EQ(combo("组合框_车辆状态")->currentIndex(), 0);
+    click(*w, 0, 0); // record 3: no state
+    EXPECT_EQ(combo("组合框_车辆状态")->currentIndex(), -1);
+    w->findChild<QPushButton*>(u("超级按钮_修改记录"))->click();
+    EXPECT_EQ(dialogs.shown.last(), u("车号为京A12345的车辆基本信息修改成功！"));
+    EXPECT_EQ(rows(kPlate, u(" where [编号]=3 and [车辆状态] is null")), 1);
+}
+
+// ---- Adding a record and its lapse reset --------------------------------------------------------
+
+TEST_F(RecordCommandsTest, AFailedLapseResetIsReportedAndTheRecordIsNotAdded) {
+    addVehicle(kPlate, "001", QDate(2026, 8, 1));
+    ASSERT_TRUE(db().ExecuteStatement("create trigger 拒绝清除 before update of 是否脱审 on " + kPlate +
+                                      " begin select raise(abort, 'refused'); end"))
+        << db().LastError().toStdString();
+    auto w = start();
+    show(*w, kPlate);
+    tabs(*w)->setCurrentIndex(1);
+    click(*w, 1, 0);
+    w->findChild<QPushButton*>(u("超级按钮_加记录"))->click();
+    EXPECT_FALSE(dialogs.shown.contains(u("添加车辆历史记录成功！")));
+    ASSERT_FALSE(dialogs.shown.isEmpty());
+    EXPECT_EQ(dialogs.shown.first(), u("清除是否脱审标记失败，历史记录没有添加！"));
+    EXPECT_EQ(rows(kPlate), 1);
+}
+
+// ---- Deleting a record of a row that carries other groups ---------------------------------------
+
+TEST_F(RecordCommandsTest, DeletingRowOnesInspectionKeepsTheBasicRecordAndTheOtherGroups) {
+    addVehicle(kPlate, "001", QDate(2026, 8, 1));
+    ASSERT_TRUE(db().ExecuteStatement("insert into " + kPlate + "([下次审车日期],[审车车号]) values('2027年8月1日','" +
+                                      kPlate + "')"));
+    auto w = start();
+    show(*w, kPlate);
+    tabs(*w)->setCurrentIndex(1);
+    ASSERT_EQ(list(*w, 1)->rowCount(), 2);
+    click(*w, 1, 1); // record 1, the first row
+    ASSERT_EQ(list(*w, 1)->rowNumber(1), 1);
+    w->findChild<QPushButton*>(u("超级按钮_删除记录"))->click();
+    EXPECT_EQ(dialogs.shown.last(), u("删除成功!"));
+    EXPECT_EQ(rows(kPlate), 2);
+    // Row 1 lost its inspection group only.
+    EXPECT_EQ(rows(kPlate, u(" where [编号]=1 and [下次审车日期] is null and [审车应缴费用] is null and "
+                             "[审车是否通知车主] is null and [审车车号] is null")),
+              1);
+    EXPECT_EQ(rows(kPlate, u(" where [编号]=1 and [档案编号]='001' and [车主姓名]='张三' and [下次保险日期] is not null "
+                             "and [下次二维日期] is not null and [下次管理费用日期] is not null and "
+                             "[下次营运证日期] is not null and [投保险种]='全险'")),
+              1);
+    EXPECT_EQ(masterRows(kPlate), 1);
+    EXPECT_EQ(list(*w, 1)->rowCount(), 1);
+    EXPECT_TRUE(plateUnderNode(w->parts().tree, u("公司车辆")).contains(kPlate));
+
+    // A row with nothing else in it goes.
+    click(*w, 1, 0);
+    dialogs.answers = {ui::Answer::Yes, ui::Answer::Yes};
+    w->findChild<QPushButton*>(u("超级按钮_删除记录"))->click();
+    EXPECT_EQ(rows(kPlate), 1);
+}
+
+TEST_F(RecordCommandsTest, RecordCommandsRefuseAPlateThatIsNoListedVehicle) {
+    addVehicle(kPlate, "001", QDate(2026, 8, 1));
+    auto w = start();
+    show(*w, kPlate);
+    tabs(*w)->setCurrentIndex(1);
+    click(*w, 1, 0);
+    store::session().CurrentPlate = u("权限");
+    store::DatabaseConnection::ClearStatementLog();
+    store::DatabaseConnection::SetStatementLogging(true);
+    w->findChild<QPushButton*>(u("超级按钮_删除记录"))->click();
+    store::DatabaseConnection::SetStatementLogging(false);
+    for (const QString& s : store::DatabaseConnection::StatementLog())
+        EXPECT_FALSE(s.contains(u("权限")) && !s.startsWith(u("select"))) << s.toStdString();
+    ASSERT_FALSE(dialogs.shown.isEmpty());
+    EXPECT_EQ(dialogs.shown.first(), u("主车牌号“权限”是数据库的固定表名，不能作为车牌号使用！"));
+    const int rs = db().OpenRecordSet(u("select count(*) as[数量] from [权限]"));
+    EXPECT_NE(rs, 0);
+    db().CloseRecordSet(rs);
 }

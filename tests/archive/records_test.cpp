@@ -405,7 +405,7 @@ TEST_F(RecordsTest, APlateThatCouldExtendAStatementIsNeverUsedAsATableName) {
         EXPECT_FALSE(archive::PlateUsableAsTableName(plate)) << plate.toStdString();
         const QStringList log = sent([&] {
             EXPECT_FALSE(archive::AddRecordRow(db(), 1, plate, inspection(QDate(2026, 1, 1), false)).ok);
-            EXPECT_FALSE(archive::DeleteRecordRow(db(), plate, 1).ok);
+            EXPECT_FALSE(archive::DeleteRecordRow(db(), 1, plate, 1).ok);
             EXPECT_FALSE(archive::RemoveVehicleWithLastRecord(db(), plate));
         });
         EXPECT_TRUE(log.isEmpty());
@@ -466,13 +466,15 @@ TEST_F(RecordsTest, DeleteOneRecord) {
     ASSERT_TRUE(archive::AddRecordRow(db(), 1, kPlate, inspection(QDate(2026, 1, 1), false)).ok);
     ASSERT_TRUE(archive::AddRecordRow(db(), 1, kPlate, inspection(QDate(2027, 1, 1), false)).ok);
     const QStringList log = sent([&] {
-        const auto out = archive::DeleteRecordRow(db(), kPlate, 2);
+        const auto out = archive::DeleteRecordRow(db(), 1, kPlate, 2);
         EXPECT_TRUE(out.ok);
         EXPECT_EQ(out.message, "删除成功!");
     });
-    EXPECT_EQ(log, QStringList({"delete * from 京A12345 where [编号]=2"}));
+    // Row 2 carries nothing but its inspection record: the row itself goes.
+    ASSERT_EQ(log.size(), 2);
+    EXPECT_EQ(log.last(), "delete * from 京A12345 where [编号]=2");
     EXPECT_EQ(count(""), 1);
-    EXPECT_EQ(archive::DeleteRecordRow(db(), "京C99999", 1).message, "删除不成功");
+    EXPECT_EQ(archive::DeleteRecordRow(db(), 1, "京C99999", 1).message, "删除不成功");
 }
 
 TEST_F(RecordsTest, LastRecordRuleNeedsOneRowNumberedOne) {

@@ -271,10 +271,11 @@ TEST_F(VehicleDataTest, ValuesWithQuotesAreSavedFoundAndLoadedAsTyped) {
 // Search
 
 TEST_F(VehicleDataTest, SearchFiltersAreTheFourConditions) {
-    EXPECT_EQ(SearchFilter(0, u("123")), u(" where 主车牌号 like'%123%'"));
-    EXPECT_EQ(SearchFilter(1, u("挂")), u(" where 挂车牌号 like'%挂%'"));
-    EXPECT_EQ(SearchFilter(2, u("张")), u(" where 车主姓名 like'张%'"));
-    EXPECT_EQ(SearchFilter(3, u("0'7")), u(" where 档案编号 like'%0''7%'"));
+    EXPECT_EQ(SearchFilter(0, u("123")), u(" where 主车牌号 like'%123%' escape '\\'"));
+    EXPECT_EQ(SearchFilter(1, u("挂")), u(" where 挂车牌号 like'%挂%' escape '\\'"));
+    EXPECT_EQ(SearchFilter(2, u("张")), u(" where 车主姓名 like'张%' escape '\\'"));
+    EXPECT_EQ(SearchFilter(3, u("0'7")), u(" where 档案编号 like'%0''7%' escape '\\'"));
+    EXPECT_EQ(SearchFilter(3, u("5%_\\")), u(" where 档案编号 like'%5\\%\\_\\\\%' escape '\\'"));
     EXPECT_TRUE(SearchFilter(4, u("x")).isEmpty());
     EXPECT_TRUE(SearchFilter(-1, u("x")).isEmpty());
 }
@@ -294,7 +295,7 @@ TEST_F(VehicleDataTest, OwnerNamesMatchFromTheirStartAndPlatesAnywhere) {
     const QStringList log = store::DatabaseConnection::StatementLog();
     EXPECT_EQ(log.first(), u("select [车牌号] from 总表 "));
     EXPECT_TRUE(
-        log.contains(u("select [主车牌号],[挂车牌号],[车主姓名],[档案编号] from 鲁C99123 where 车主姓名 like'张%'")));
+        log.contains(u("select [主车牌号],[挂车牌号],[车主姓名],[档案编号] from 鲁C99123 where 车主姓名 like'张%' escape '\\'")));
 
     SearchOutcome plates = SearchVehicles(db(), 0, u("123"));
     ASSERT_EQ(plates.hits.size(), 2);
@@ -510,7 +511,7 @@ TEST_F(VehicleDataTest, FailedDeleteChangesNothing) {
 
     r = DeleteVehicleRows(db(), u("鲁Q00000"));
     EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.message, u("没有删除"));
+    EXPECT_EQ(r.message, u("总表中没有车牌号为鲁Q00000的车辆！"));
     store::DatabaseConnection::SetStatementLogging(true);
     EXPECT_FALSE(DeleteVehicleRows(db(), QString()).ok);
     EXPECT_FALSE(DeleteVehicleRows(db(), u("鲁A1;x")).ok);
