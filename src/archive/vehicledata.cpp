@@ -188,6 +188,10 @@ const QList<GroupSpec>& specs() {
 QString PlateRefusal(const QString& plate) {
     if (plate.isEmpty())
         return u("请输入主车车牌号！");
+    // The program's own tables and the database's internal ones are never a vehicle table: a
+    // delete or drop under such a name would destroy them.
+    if (IsFixedTableName(plate))
+        return u("主车牌号“") + plate + u("”是数据库的固定表名，不能作为车牌号使用！");
     for (const QChar c : plate) {
         if (!c.isLetterOrNumber())
             return u("主车牌号只能由汉字、字母和数字组成，不能含有空格、引号、括号、分号等符号！");
@@ -195,10 +199,6 @@ QString PlateRefusal(const QString& plate) {
     // A name that starts with a digit reads as a number where the plate stands bare.
     if (plate.at(0).isDigit())
         return u("主车牌号不能以数字开头！");
-    // The program's own tables and the database's internal ones are never a vehicle table: a
-    // delete or drop under such a name would destroy them.
-    if (IsFixedTableName(plate))
-        return u("主车牌号“") + plate + u("”是数据库的固定表名，不能作为车牌号使用！");
     // An SQL word standing bare would be read as that word, not as a table name.
     if (IsSqlKeyword(plate))
         return u("主车牌号“") + plate + u("”是数据库的保留字，不能作为车牌号使用！");

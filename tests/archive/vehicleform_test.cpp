@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFocusEvent>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
@@ -107,7 +108,7 @@ protected:
 // ---------------------------------------------------------------------------------------------
 // Adding and saving
 
-TEST_F(VehicleFormTest, AddButtonAndMenuItemEnterTheSameAddMode) {
+TEST_F(VehicleFormTest, AddButtonEntersAddModeAndTheMenuItemOnlyEnablesSaving) {
     start();
     EXPECT_EQ(addModeStates(), kShowing);
     store::session().CurrentPlate = u("鲁X00001");
@@ -119,19 +120,56 @@ TEST_F(VehicleFormTest, AddButtonAndMenuItemEnterTheSameAddMode) {
     EXPECT_EQ(ui::ControlDate(win(), u("日期框_审车缴费时间")), QDate(2026, 3, 9));
     EXPECT_TRUE(ui::ControlChecked(win(), u("选择框_是否提醒主车审车")));
 
-    // The save menu item leaves AddMode just as the button does.
+    // Saved through the menu item after the add button: the tree, the lists and the add
+    // commands are usable again.
     set("带标签编辑框_主车牌号", u("鲁A12345"));
     set("带标签编辑框_档案编号", u("1"));
     menuItem("保存增加车辆")->trigger();
     EXPECT_EQ(dialogs.shown.last(), u("新车辆添加成功！"));
     EXPECT_EQ(addModeStates(), kShowing);
 
+    // The menu item keeps the vehicle shown, the tab colours, the selected tab, the tree, the
+    // lists and the add commands; it only empties the form and offers saving.
+    store::session().CurrentPlate = u("鲁A12345");
+    parts().tabs->setCurrentIndex(2);
+    const QColor colour = tabColour(2);
     menuItem("增加车辆")->trigger();
-    EXPECT_EQ(addModeStates(), kAdding);
+    EXPECT_EQ(store::session().CurrentPlate, u("鲁A12345"));
+    EXPECT_EQ(parts().tabs->currentIndex(), 2);
+    EXPECT_EQ(tabColour(2), colour);
+    EXPECT_FALSE(readOnly("带标签编辑框_主车牌号"));
     EXPECT_TRUE(text("带标签编辑框_主车牌号").isEmpty());
+    EXPECT_TRUE(button("超级按钮_保存增加")->isEnabled());
+    EXPECT_TRUE(menuItem("保存增加车辆")->isEnabled());
+    EXPECT_TRUE(button("超级按钮_增加车辆")->isEnabled());
+    EXPECT_TRUE(menuItem("增加车辆")->isEnabled());
+    EXPECT_TRUE(parts().tree->isEnabled());
+    EXPECT_TRUE(list("超级列表框_审车")->isEnabled());
     button("超级按钮_保存增加")->click();
     EXPECT_EQ(dialogs.shown.last(), u("请输入主车车牌号！"));
-    EXPECT_EQ(addModeStates(), kAdding);
+}
+
+TEST_F(VehicleFormTest, ASaveFromTheButtonChecksThePlateOnce) {
+    start();
+    w->show();
+    QApplication::setActiveWindow(w.get());
+    button("超级按钮_增加车辆")->click();
+    auto* plate = w->findChild<ui::LabeledEdit*>(u("带标签编辑框_主车牌号"));
+    set("带标签编辑框_主车牌号", u("鲁A1"));
+    set("带标签编辑框_档案编号", u("1"));
+    // The operator leaves the plate box by pressing the save button.
+    QFocusEvent out(QEvent::FocusOut, Qt::MouseFocusReason);
+    QApplication::sendEvent(plate->lineEdit(), &out);
+    button("超级按钮_保存增加")->click();
+    EXPECT_EQ(dialogs.shown, QStringList({u("请检查主车牌号是否正确"), u("新车辆添加成功！")}));
+
+    // Through the menu item, with the plate box never left, the save runs the check itself.
+    menuItem("增加车辆")->trigger();
+    set("带标签编辑框_主车牌号", u("鲁B2"));
+    set("带标签编辑框_档案编号", u("2"));
+    dialogs.shown.clear();
+    menuItem("保存增加车辆")->trigger();
+    EXPECT_EQ(dialogs.shown, QStringList({u("请检查主车牌号是否正确"), u("新车辆添加成功！")}));
 }
 
 TEST_F(VehicleFormTest, ValidationMessagesKeepAddModeAndEveryTypedValue) {
@@ -153,13 +191,16 @@ TEST_F(VehicleFormTest, ValidationMessagesKeepAddModeAndEveryTypedValue) {
     EXPECT_EQ(dialogs.shown.last(), u("请输入档案编号！"));
     EXPECT_EQ(addModeStates(), kAdding);
 
-    // 003 is the archive number 3 already taken: refused, the box keeps what was typed.
+    // 003 is the archive number 3 already taken: refused and the box emptied, so that the next
+    // save stops at the missing number.
     set("带标签编辑框_档案编号", u("003"));
     button("超级按钮_保存增加")->click();
     EXPECT_EQ(dialogs.shown.last(), u("对不起！已经存在此档案编号的信息了！"));
-    EXPECT_EQ(text("带标签编辑框_档案编号"), u("003"));
+    EXPECT_EQ(text("带标签编辑框_档案编号"), QString());
     EXPECT_EQ(text("带标签编辑框_审车备注"), u("备注一"));
     EXPECT_EQ(addModeStates(), kAdding);
+    button("超级按钮_保存增加")->click();
+    EXPECT_EQ(dialogs.shown.last(), u("请输入档案编号！"));
     EXPECT_EQ(refreshes, 1); // only the first vehicle's save
 
     set("带标签编辑框_档案编号", u("4"));
@@ -391,6 +432,62 @@ TEST_F(VehicleFormTest, DeleteAsksThenRemovesTheVehicleAndEmptiesTheForm) {
     const int rs = db().OpenRecordSet(u("select count(*) as[数量] from [总表] where [车牌号]='鲁A12345'"));
     ASSERT_NE(rs, 0);
     EXPECT_EQ(db().ReadField(rs, u("数量")).number(), 0);
+}
+
+TEST_F(VehicleFormTest, DeleteRefusesAPlateThatNamesAFixedTableOrAnSqlWord) {
+    start();
+    addVehicle(u("鲁A12345"), u("1"), u("张三"));
+    // A plate read from row data that names a fixed table, even one listed in [总表].
+    ASSERT_TRUE(db().ExecuteStatement(u("insert into [总表]([档案编号],[车牌号]) values('9','yangbiao')")));
+    for (const QString& plate : {u("权限"), u("yangbiao"), u("总表"), u("险种名称"), u("报险表"), u("sqlite_master"),
+                                 u("TRUE"), u("null"), u("ORDER"), u("鲁Q00000")}) {
+        SCOPED_TRACE(plate.toStdString());
+        dialogs.shown.clear();
+        store::session().CurrentPlate = plate;
+        store::DatabaseConnection::ClearStatementLog();
+        store::DatabaseConnection::SetStatementLogging(true);
+        button("超级按钮_删除车辆")->click();
+        store::DatabaseConnection::SetStatementLogging(false);
+        for (const QString& statement : store::DatabaseConnection::StatementLog())
+            EXPECT_TRUE(statement.startsWith(u("select"))) << statement.toStdString();
+        ASSERT_EQ(dialogs.shown.size(), 1);
+        EXPECT_NE(dialogs.shown.first(), u("确实要删除车号为") + plate + u("的车辆吗？"));
+        EXPECT_TRUE(dialogs.shown.first().contains(plate));
+    }
+    for (const char* table : {"权限", "yangbiao", "总表", "险种名称", "报险表", "鲁A12345"}) {
+        const int rs = db().OpenRecordSet(u("select * from [") + u(table) + u("]"));
+        EXPECT_NE(rs, 0) << table;
+        db().CloseRecordSet(rs);
+    }
+}
+
+TEST_F(VehicleFormTest, DeletingAVehicleWhoseTableIsGoneClearsItsMasterRow) {
+    start();
+    addVehicle(u("鲁A12345"), u("1"), u("张三"));
+    ASSERT_TRUE(db().ExecuteStatement(u("drop table 鲁A12345")));
+    store::session().CurrentPlate = u("鲁A12345");
+    button("超级按钮_删除车辆")->click();
+    EXPECT_EQ(dialogs.shown, QStringList({u("确实要删除车号为鲁A12345的车辆吗？"), u("没有删除"),
+                                          u("已经成功删除主表主车号为鲁A12345的车辆档案信息")}));
+    const int rs = db().OpenRecordSet(u("select count(*) as[数量] from [总表] where [车牌号]='鲁A12345'"));
+    ASSERT_NE(rs, 0);
+    EXPECT_EQ(db().ReadField(rs, u("数量")).number(), 0);
+    db().CloseRecordSet(rs);
+}
+
+TEST_F(VehicleFormTest, PercentAndUnderscoreTypedIntoASearchMatchThemselves) {
+    start();
+    addVehicle(u("鲁A12345"), u("10"), u("张三"));
+    addVehicle(u("鲁B12345"), u("5_1"), u("李四"));
+    addVehicle(u("鲁C12345"), u("7%"), u("王五"));
+    search(3, u("_"));
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.shown.join(u("|")).toStdString();
+    EXPECT_EQ(store::session().CurrentPlate, u("鲁B12345"));
+    search(3, u("%"));
+    EXPECT_EQ(store::session().CurrentPlate, u("鲁C12345"));
+    dialogs.shown.clear();
+    search(2, u("%"));
+    EXPECT_EQ(dialogs.shown, QStringList({u("对不起！没有类似于%的车辆信息")}));
 }
 
 // Pictures of the seven pages with a vehicle loaded, for looking at the layout. Runs only when
