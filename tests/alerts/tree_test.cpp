@@ -38,12 +38,13 @@ protected:
         store::SetToday(QDate(2026, 5, 12));
         fleet = std::make_unique<Fleet>(db());
     }
-    std::unique_ptr<app::MainWindow> start()
+    std::unique_ptr<app::MainWindow> start(bool mayManageVehicles = true)
     {
         auto w = std::make_unique<app::MainWindow>();
-        EXPECT_TRUE(w->initialise([](QWidget*) {
+        EXPECT_TRUE(w->initialise([mayManageVehicles](QWidget*) {
             store::Permissions p;
-            p.增删车辆 = p.修改车辆信息 = p.增加车辆信息 = p.费用可见 = p.统计查询 = p.权限设置 = true;
+            p.修改车辆信息 = p.增加车辆信息 = p.费用可见 = p.统计查询 = p.权限设置 = true;
+            p.增删车辆 = mayManageVehicles;
             store::session().OperatorPermissions = p;
             return true;
         }));
@@ -227,6 +228,32 @@ TEST_F(AlertTreeTest, TheContextClickOffersVehicleManagementOnlyOnAVehicleItem)
     emit tree(*w)->customContextMenuRequested(QPoint(5, 5));
     EXPECT_TRUE(menu->isVisible());
     menu->close();
+}
+
+TEST_F(AlertTreeTest, WithoutTheVehicleRightTheContextMenuOffersNoVehicleCommand)
+{
+    fleet->vehicle(u("京G00001"));
+    auto w = start(false);
+    w->show();
+    dialogs.shown.clear();
+    QMenu* menu = w->parts().menus.value(u("车辆管理"));
+    tree(*w)->setCurrentItem(tree(*w)->topLevelItem(0)->child(0));
+    ASSERT_EQ(store::session().CurrentPlate, u("京G00001"));
+    emit tree(*w)->customContextMenuRequested(QPoint(5, 5));
+    EXPECT_FALSE(menu->isVisible());
+    menu->close();
+    // Each command is off at the action itself, wherever the menu would be shown.
+    for (QAction* item : menu->actions()) {
+        EXPECT_FALSE(item->isEnabled()) << item->text().toStdString();
+        item->trigger();
+    }
+    for (const char* name : {"超级按钮_增加车辆", "超级按钮_删除车辆", "超级按钮_保存增加"})
+        EXPECT_FALSE(w->parts().button(u(name))->isEnabled()) << name;
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.shown.join(u("|")).toStdString();
+    EXPECT_EQ(archive::PlateListed(db(), u("京G00001")), std::optional<bool>(true));
+    const int rs = db().OpenRecordSet(u("select * from 京G00001"));
+    EXPECT_NE(rs, 0);
+    db().CloseRecordSet(rs);
 }
 
 // ---- the command-line tool agrees with the tree ----------------------------------------------
