@@ -478,16 +478,22 @@ TEST_F(VehicleFormTest, DeletingAVehicleWhoseTableIsGoneClearsItsMasterRow) {
 TEST_F(VehicleFormTest, PercentAndUnderscoreTypedIntoASearchMatchThemselves) {
     start();
     addVehicle(u("鲁A12345"), u("10"), u("张三"));
+    // As wildcards, each of these would match the one vehicle there is.
+    for (const auto& [condition, what] :
+         {std::pair{3, u("_")}, std::pair{3, u("%")}, std::pair{2, u("%")}, std::pair{0, u("鲁_1")}}) {
+        dialogs.shown.clear();
+        store::session().CurrentPlate.clear();
+        search(condition, what);
+        EXPECT_EQ(dialogs.shown, QStringList({u("对不起！没有类似于") + what + u("的车辆信息")})) << what.toStdString();
+        EXPECT_TRUE(store::session().CurrentPlate.isEmpty());
+    }
     addVehicle(u("鲁B12345"), u("5_1"), u("李四"));
     addVehicle(u("鲁C12345"), u("7%"), u("王五"));
-    search(3, u("_"));
+    search(3, u("5_"));
     EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.shown.join(u("|")).toStdString();
     EXPECT_EQ(store::session().CurrentPlate, u("鲁B12345"));
-    search(3, u("%"));
+    search(3, u("7%"));
     EXPECT_EQ(store::session().CurrentPlate, u("鲁C12345"));
-    dialogs.shown.clear();
-    search(2, u("%"));
-    EXPECT_EQ(dialogs.shown, QStringList({u("对不起！没有类似于%的车辆信息")}));
 }
 
 // Pictures of the seven pages with a vehicle loaded, for looking at the layout. Runs only when
