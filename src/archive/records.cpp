@@ -7,6 +7,8 @@
 #include <QDate>
 #include <QRegularExpression>
 
+using namespace Qt::StringLiterals;
+
 namespace archive {
 
 namespace {
@@ -484,13 +486,13 @@ RecordOutcome AddRecordRow(store::DatabaseConnection& db, int page, const QStrin
     const QString reset = BuildLapseReset(page, plate);
     if (!reset.isEmpty() && !db.ExecuteStatement(reset)) {
         db.RollbackTransaction();
-        return {false, QStringLiteral("清除") + info.lapseColumn + QStringLiteral("标记失败，历史记录没有添加！")};
+        return {false, u"清除"_s + info.lapseColumn + u"标记失败，历史记录没有添加！"_s};
     }
     if (!db.CommitTransaction()) {
         db.RollbackTransaction();
         return {false, info.insertFailure};
     }
-    return {true, QStringLiteral("添加车辆历史记录成功！")};
+    return {true, u"添加车辆历史记录成功！"_s};
 }
 
 RecordOutcome ModifyRecordRow(store::DatabaseConnection& db, int page, const QString& plate, const RecordValues& values,
@@ -516,7 +518,7 @@ static QString groupMarker(const GroupSpec& group) {
 QStringList GroupColumns(int page) {
     QStringList columns;
     for (const RecordField& f : RecordFields(page))
-        if (f.column != QStringLiteral("编号") && !columns.contains(f.column))
+        if (f.column != u"编号"_s && !columns.contains(f.column))
             columns << f.column;
     // The marker and the plate copy belong to the group even where the page shows neither.
     const GroupSpec& group = GroupDef(AllGroups().value(checkedPage(page)));
@@ -527,7 +529,7 @@ QStringList GroupColumns(int page) {
 }
 
 RecordOutcome DeleteRecordRow(store::DatabaseConnection& db, int page, const QString& plate, qint64 number) {
-    const RecordOutcome failed{false, QStringLiteral("删除不成功")};
+    const RecordOutcome failed{false, u"删除不成功"_s};
     if (!PlateUsableAsTableName(plate))
         return failed;
     page = checkedPage(page);
@@ -539,8 +541,8 @@ RecordOutcome DeleteRecordRow(store::DatabaseConnection& db, int page, const QSt
     QStringList selected;
     for (const QString& m : others)
         selected << QLatin1Char('[') + m + QLatin1Char(']');
-    const int rs = db.OpenRecordSet(QStringLiteral("select ") + selected.join(QLatin1Char(',')) +
-                                    QStringLiteral(" from ") + plate + QStringLiteral(" where [编号]=") +
+    const int rs = db.OpenRecordSet(u"select "_s + selected.join(QLatin1Char(',')) +
+                                    u" from "_s + plate + u" where [编号]="_s +
                                     QString::number(number));
     if (rs == 0)
         return failed;
@@ -557,15 +559,15 @@ RecordOutcome DeleteRecordRow(store::DatabaseConnection& db, int page, const QSt
     if (!exists)
         return failed;
     if (!carriesOthers)
-        return db.ExecuteStatement(BuildDeleteOne(plate, number)) ? RecordOutcome{true, QStringLiteral("删除成功!")}
+        return db.ExecuteStatement(BuildDeleteOne(plate, number)) ? RecordOutcome{true, u"删除成功!"_s}
                                                                   : failed;
     QStringList assignments;
     for (const QString& column : GroupColumns(page))
-        assignments << QLatin1Char('[') + column + QStringLiteral("]=NULL");
-    const QString update = QStringLiteral("update ") + plate + QStringLiteral(" set ") +
-                           assignments.join(QLatin1Char(',')) + QStringLiteral(" where [编号]=") +
+        assignments << QLatin1Char('[') + column + u"]=NULL"_s;
+    const QString update = u"update "_s + plate + u" set "_s +
+                           assignments.join(QLatin1Char(',')) + u" where [编号]="_s +
                            QString::number(number);
-    return db.ExecuteStatement(update) ? RecordOutcome{true, QStringLiteral("删除成功!")} : failed;
+    return db.ExecuteStatement(update) ? RecordOutcome{true, u"删除成功!"_s} : failed;
 }
 
 bool RemoveVehicleWithLastRecord(store::DatabaseConnection& db, const QString& plate) {

@@ -6,6 +6,8 @@
 #include "store/schema.h"
 #include "store/sqltext.h"
 
+using namespace Qt::StringLiterals;
+
 namespace archive {
 
 namespace {
@@ -191,7 +193,7 @@ QString PlateRefusal(const QString& plate) {
     // The program's own tables and the database's internal ones are never a vehicle table: a
     // delete or drop under such a name would destroy them.
     if (IsFixedTableName(plate))
-        return u("主车牌号“") + plate + u("”是数据库的固定表名，不能作为车牌号使用！");
+        return u"主车牌号“"_s + plate + u"”是数据库的固定表名，不能作为车牌号使用！"_s;
     for (const QChar c : plate) {
         if (!c.isLetterOrNumber())
             return u("主车牌号只能由汉字、字母和数字组成，不能含有空格、引号、括号、分号等符号！");
@@ -201,16 +203,16 @@ QString PlateRefusal(const QString& plate) {
         return u("主车牌号不能以数字开头！");
     // An SQL word standing bare would be read as that word, not as a table name.
     if (IsSqlKeyword(plate))
-        return u("主车牌号“") + plate + u("”是数据库的保留字，不能作为车牌号使用！");
+        return u"主车牌号“"_s + plate + u"”是数据库的保留字，不能作为车牌号使用！"_s;
     return {};
 }
 
 bool IsFixedTableName(const QString& name) {
-    static const QStringList fixed = {u("总表"), u("权限"), u("险种名称"), u("报险表"), u("yangbiao")};
+    static const QStringList fixed = {u"总表"_s, u"权限"_s, u"险种名称"_s, u"报险表"_s, u"yangbiao"_s};
     for (const QString& f : fixed)
         if (name.compare(f, Qt::CaseInsensitive) == 0)
             return true;
-    return name.startsWith(u("sqlite_"), Qt::CaseInsensitive);
+    return name.startsWith(u"sqlite_"_s, Qt::CaseInsensitive);
 }
 
 bool IsSqlKeyword(const QString& word) {
@@ -246,9 +248,9 @@ QString PlateTableRefusal(store::DatabaseConnection& db, const QString& plate) {
         return refusal;
     const std::optional<bool> listed = PlateListed(db, plate);
     if (!listed)
-        return u("查询总表失败，无法确认车牌号") + plate + u("！");
+        return u"查询总表失败，无法确认车牌号"_s + plate + u"！"_s;
     if (!*listed)
-        return u("总表中没有车牌号为") + plate + u("的车辆！");
+        return u"总表中没有车牌号为"_s + plate + u"的车辆！"_s;
     return {};
 }
 
@@ -302,16 +304,16 @@ QString SearchFilter(int condition, const QString& text) {
     // What the operator types matches itself: % and _ are escaped, and the pattern says which
     // character escapes them.
     const QString x = LikePatternText(text);
-    const QString escape = u(" escape '\\'");
+    const QString escape = u" escape '\\'"_s;
     switch (condition) {
     case 0:
-        return u(" where 主车牌号 like'%") + x + u("%'") + escape;
+        return u" where 主车牌号 like'%"_s + x + u"%'"_s + escape;
     case 1:
-        return u(" where 挂车牌号 like'%") + x + u("%'") + escape;
+        return u" where 挂车牌号 like'%"_s + x + u"%'"_s + escape;
     case 2:
-        return u(" where 车主姓名 like'") + x + u("%'") + escape;
+        return u" where 车主姓名 like'"_s + x + u"%'"_s + escape;
     case 3:
-        return u(" where 档案编号 like'%") + x + u("%'") + escape;
+        return u" where 档案编号 like'%"_s + x + u"%'"_s + escape;
     default:
         return {};
     }
@@ -757,28 +759,28 @@ DeleteResult DeleteVehicleRows(store::DatabaseConnection& db, const QString& pla
         return result;
     }
     if (!db.BeginTransaction()) {
-        result.message = u("没有删除");
+        result.message = u"没有删除"_s;
         return result;
     }
-    if (!db.ExecuteStatement(u("drop table ") + plate)) {
-        const int rs = db.OpenRecordSet(u("select * from ") + plate);
+    if (!db.ExecuteStatement(u"drop table "_s + plate)) {
+        const int rs = db.OpenRecordSet(u"select * from "_s + plate);
         if (rs != 0) {
             // The table is there and could not be dropped: keep the vehicle whole.
             db.CloseRecordSet(rs);
             db.RollbackTransaction();
-            result.message = u("没有删除");
+            result.message = u"没有删除"_s;
             return result;
         }
-        result.dropFailure = u("没有删除");
+        result.dropFailure = u"没有删除"_s;
     }
-    if (!db.ExecuteStatement(u("delete from [总表] where 车牌号='") + store::SqlText(plate) + u("'")) ||
+    if (!db.ExecuteStatement(u"delete from [总表] where 车牌号='"_s + store::SqlText(plate) + u"'"_s) ||
         !db.CommitTransaction()) {
         db.RollbackTransaction();
-        result.message = u("没有删除主表");
+        result.message = u"没有删除主表"_s;
         return result;
     }
     result.ok = true;
-    result.message = u("已经成功删除主表主车号为") + plate + u("的车辆档案信息");
+    result.message = u"已经成功删除主表主车号为"_s + plate + u"的车辆档案信息"_s;
     return result;
 }
 

@@ -20,6 +20,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+using namespace Qt::StringLiterals;
+
 namespace archive {
 
 namespace {
@@ -431,20 +433,20 @@ bool SaveNewVehicle(ui::MainParts& parts) {
     // Leaving the plate box for the save button has just run the check on this very text.
     if (!PlateCheckedAsTyped(window))
         CheckPlateUnique(window, *parts.db);
-    const QString archiveNumber = ui::ControlText(window, u("带标签编辑框_档案编号"));
+    const QString archiveNumber = ui::ControlText(window, u"带标签编辑框_档案编号"_s);
     if (archiveNumber.isEmpty()) {
-        ui::MessageBox(u("请输入档案编号！"));
+        ui::MessageBox(u"请输入档案编号！"_s);
         return false;
     }
     // A taken number empties the box, so that the next save stops at "请输入档案编号！".
     const std::optional<bool> taken = ArchiveNumberTaken(*parts.db, archiveNumber);
     if (!taken) {
-        ui::MessageBox(u("查询失败！"));
+        ui::MessageBox(u"查询失败！"_s);
         return false;
     }
     if (*taken) {
-        ui::SetControlText(window, u("带标签编辑框_档案编号"), QString());
-        ui::MessageBox(u("对不起！已经存在此档案编号的信息了！"));
+        ui::SetControlText(window, u"带标签编辑框_档案编号"_s, QString());
+        ui::MessageBox(u"对不起！已经存在此档案编号的信息了！"_s);
         return false;
     }
     const SaveResult result = SaveNewVehicleRows(*parts.db, ReadNewVehicle(window));
@@ -483,7 +485,7 @@ void DeleteVehicle(ui::MainParts& parts) {
     state().DataModifiedFlag = 1;
     const QString plate = currentPlate();
     if (plate.isEmpty()) {
-        ui::MessageBox(u("没有选中车辆，请先选择要删除的车辆！"));
+        ui::MessageBox(u"没有选中车辆，请先选择要删除的车辆！"_s);
         return;
     }
     if (!parts.db)
@@ -494,7 +496,7 @@ void DeleteVehicle(ui::MainParts& parts) {
         ui::MessageBox(refusal, ui::Buttons::OkExclamation);
         return;
     }
-    if (ui::MessageBox(u("确实要删除车号为") + plate + u("的车辆吗？"), ui::Buttons::OkCancel, u("警告！")) !=
+    if (ui::MessageBox(u"确实要删除车号为"_s + plate + u"的车辆吗？"_s, ui::Buttons::OkCancel, u"警告！"_s) !=
         ui::Answer::Ok)
         return;
     const DeleteResult result = DeleteVehicleRows(*parts.db, plate);

@@ -75,6 +75,9 @@ TEST_F(MainWindowTest, OperatorWithoutPermissionsSeesCommandsHiddenAndDisabled)
     EXPECT_TRUE(vehicleMenu->isVisible());
     EXPECT_FALSE(vehicleMenu->isEnabled());
     EXPECT_FALSE(action(*w, "备份")->isEnabled());
+    // The items themselves too: the same menu is also offered elsewhere (the tree's pop-up).
+    for (const char* item : {"删除车辆", "增加车辆", "保存增加车辆"})
+        EXPECT_FALSE(action(*w, item)->isEnabled()) << item;
     for (const char* name : {"超级按钮_数据备份", "超级按钮_增加车辆", "超级按钮_删除车辆", "超级按钮_保存增加"}) {
         auto* b = w->findChild<QPushButton*>(QString::fromUtf8(name));
         ASSERT_TRUE(b) << name;
