@@ -6,6 +6,8 @@
 
 using testing_support::DataDirTest;
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const QString kPlate = QStringLiteral("京A12345");
@@ -411,6 +413,69 @@ TEST_F(RecordsTest, APlateThatCouldExtendAStatementIsNeverUsedAsATableName) {
         EXPECT_TRUE(log.isEmpty());
     }
     EXPECT_TRUE(archive::PlateUsableAsTableName(kPlate));
+}
+
+TEST_F(RecordsTest, FixedTablesAndSqlWordsNeverNameAVehicleTable) {
+    for (const QString& plate : {u"总表"_s, u"权限"_s, u"险种名称"_s, u"报险表"_s, u"yangbiao"_s, u"YangBiao"_s,
+                                 u"sqlite_master"_s, u"SQLITE_sequence"_s, u"TRUE"_s, u"null"_s, u"Order"_s,
+                                 u"select"_s, u"PrimaryKey"_s}) {
+        SCOPED_TRACE(plate.toStdString());
+        EXPECT_FALSE(archive::PlateUsableAsTableName(plate));
+        QString why;
+        EXPECT_FALSE(archive::PlateUsableAsTableName(db(), plate, &why));
+        EXPECT_TRUE(why.contains(plate));
+        const QStringList log = sent([&] {
+            EXPECT_FALSE(archive::AddRecordRow(db(), 1, plate, inspection(QDate(2026, 1, 1), false)).ok);
+            EXPECT_FALSE(archive::DeleteRecordRow(db(), 1, plate, 1).ok);
+            EXPECT_FALSE(archive::RemoveVehicleWithLastRecord(db(), plate));
+        });
+        EXPECT_TRUE(log.isEmpty());
+    }
+    // Letters that merely contain such a word are an ordinary plate; a listed one names a table.
+    EXPECT_TRUE(archive::PlateUsableAsTableName(u"京ORDER1"_s));
+    QString why;
+    EXPECT_FALSE(archive::PlateUsableAsTableName(db(), u"京B00000"_s, &why));
+    EXPECT_EQ(why, u"总表中没有车牌号为京B00000的车辆！"_s);
+    EXPECT_TRUE(archive::PlateUsableAsTableName(db(), kPlate, &why));
+    EXPECT_TRUE(why.isEmpty());
+}
+
+TEST_F(RecordsTest, TheInsertAndItsLapseResetStandOrFallTogether) {
+    ASSERT_TRUE(archive::AddRecordRow(db(), 1, kPlate, inspection(QDate(2026, 1, 1), true)).ok);
+    ASSERT_TRUE(db().ExecuteStatement(u"create trigger 拒绝清除 before update of 是否脱审 on "_s + kPlate +
+                                      u" begin select raise(abort, 'refused'); end"_s))
+        << db().LastError().toStdString();
+    const archive::RecordOutcome out = archive::AddRecordRow(db(), 1, kPlate, inspection(QDate(2027, 1, 1), false));
+    EXPECT_FALSE(out.ok);
+    EXPECT_EQ(out.message, u"清除是否脱审标记失败，历史记录没有添加！"_s);
+    EXPECT_EQ(count(u" where 下次审车日期 is not null"_s), 1);
+    // Page 0 has no lapse flag: the trigger does not concern it.
+    EXPECT_TRUE(archive::AddRecordRow(db(), 0, kPlate, basic()).ok);
+}
+
+TEST_F(RecordsTest, DeletingARecordOfASharedRowEmptiesOnlyItsGroup) {
+    archive::RecordValues first = basic();
+    ASSERT_TRUE(archive::AddRecordRow(db(), 0, kPlate, first).ok);
+    // Row 1 also gets the inspection and the insurance group.
+    ASSERT_TRUE(db().ExecuteStatement(u"update "_s + kPlate +
+                                      u" set [下次审车日期]='2026年5月1日',[审车备注]='一',[审车车号]='京A12345',"
+                                      "[下次保险日期]='2026年6月1日',[保险公司名称]='人保' where [编号]=1"_s));
+    ASSERT_TRUE(archive::DeleteRecordRow(db(), 1, kPlate, 1).ok);
+    EXPECT_EQ(count(u""_s), 1);
+    EXPECT_TRUE(field(1, u"下次审车日期"_s).isNull);
+    EXPECT_TRUE(field(1, u"审车备注"_s).isNull);
+    EXPECT_TRUE(field(1, u"审车车号"_s).isNull);
+    EXPECT_EQ(field(1, u"档案编号"_s).text(), u"001"_s);
+    EXPECT_EQ(field(1, u"车主身份证信息"_s).bytes(), QByteArray("id"));
+    EXPECT_EQ(field(1, u"保险公司名称"_s).text(), u"人保"_s);
+    // Then the insurance group; the basic record still holds the row.
+    ASSERT_TRUE(archive::DeleteRecordRow(db(), 3, kPlate, 1).ok);
+    EXPECT_TRUE(field(1, u"下次保险日期"_s).isNull);
+    EXPECT_EQ(count(u""_s), 1);
+    // Finally the basic record: nothing else is in the row, so the row goes.
+    ASSERT_TRUE(archive::DeleteRecordRow(db(), 0, kPlate, 1).ok);
+    EXPECT_EQ(count(u""_s), 0);
+    EXPECT_EQ(archive::DeleteRecordRow(db(), 0, kPlate, 1).message, u"删除不成功"_s);
 }
 
 // ---- Reading one record ----------------------------------------------------------------------
