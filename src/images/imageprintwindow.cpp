@@ -6,14 +6,12 @@
 #include "ui/controls.h"
 #include "ui/widgets.h"
 
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
 
@@ -53,27 +51,21 @@ ImagePrintWindow::ImagePrintWindow(QWidget* form) : QDialog(nullptr) {
     setFixedSize(400, 640);
 
     picture_ = new ui::PictureBox(u"图片框放大"_s, this);
-    picture_->setFixedSize(400, 580);
     scaleLabel_ = new QLabel(u"打印比例     倍"_s, this);
     scaleLabel_->setObjectName(u"标签_打印比例"_s);
     scale_ = new QLineEdit(this);
     scale_->setObjectName(u"编辑框_打印比例"_s);
-    scale_->setFixedWidth(70);
     printButton_ = new QPushButton(u"打印"_s, this);
     printButton_->setObjectName(u"按钮_打印"_s);
 
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 8);
-    layout->setSpacing(8);
-    layout->addWidget(picture_);
-    auto* row = new QHBoxLayout;
-    row->setContentsMargins(16, 0, 16, 0);
-    row->addWidget(scaleLabel_);
-    row->addWidget(scale_);
-    row->addStretch(1);
-    row->addWidget(printButton_);
-    layout->addLayout(row);
-    layout->addStretch(1);
+    // The window has the fixed size of its design: the picture fills the top 400 × 580, the scale
+    // and the print button share the strip below it.
+    picture_->setGeometry(0, 0, 400, 580);
+    const int rowTop = 580 + (640 - 580 - 28) / 2;
+    const QSize label = scaleLabel_->sizeHint();
+    scaleLabel_->setGeometry(16, rowTop + (28 - label.height()) / 2, label.width(), label.height());
+    scale_->setGeometry(16 + label.width() + 6, rowTop + 2, 70, 24);
+    printButton_->setGeometry(400 - 16 - 90, rowTop, 90, 28);
 
     connect(printButton_, &QPushButton::clicked, this, &ImagePrintWindow::print);
 

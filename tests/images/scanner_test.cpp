@@ -224,13 +224,11 @@ TEST_F(ScannerTest, AnErrorStatusIsReportedWithTheDevicesText) {
 }
 
 namespace {
-// Many small, slow reads: an acquisition that takes many seconds.
+// An acquisition that takes seconds.
 QList<ScanOption> slow() {
+    // The test device pauses after each 64 KiB it passes on: at 200 dpi about 23 pauses of 0.2 s.
     return opts(u"Color"_s, 8, u"Solid white"_s,
-                {{u"read-limit"_s, true},
-                 {u"read-limit-size"_s, 512},
-                 {u"read-delay"_s, true},
-                 {u"read-delay-duration"_s, 20000}});
+                {{u"resolution"_s, 200.0}, {u"read-delay"_s, true}, {u"read-delay-duration"_s, 200000}});
 }
 } // namespace
 
@@ -243,12 +241,10 @@ TEST_F(ScannerTest, CancelStopsTheAcquisitionAndTheDeviceScansAgain) {
     EXPECT_TRUE(out.image.isNull());
     EXPECT_TRUE(out.failure.isEmpty()) << out.failure.toStdString();
     EXPECT_FALSE(scanner.scanning());
-    // The whole image at 512 bytes per 20 ms read would take about 3.6 s.
+    // The whole image would take about 4.6 s.
     EXPECT_LT(clock.elapsed(), 3000);
 
-    EXPECT_TRUE(uniform(
-        scanImage(scanner, opts(u"Color"_s, 8, u"Solid white"_s, {{u"read-delay"_s, false}, {u"read-limit"_s, false}})),
-        kWhite));
+    EXPECT_TRUE(uniform(scanImage(scanner, opts(u"Color"_s, 8, u"Solid white"_s, {{u"read-delay"_s, false}})), kWhite));
 }
 
 TEST_F(ScannerTest, DestroyingTheScannerDuringAnAcquisitionEndsIt) {
