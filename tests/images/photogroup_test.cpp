@@ -513,6 +513,11 @@ TEST_F(PhotoGroupTest, EachScanButtonFillsItsOwnBoxWithJpegBytes) {
         Document target;
         EXPECT_FALSE(images::ScanTarget(&target));
     }
+    w->resize(1366, 768 - 40);
+    w->show();
+    QTest::mouseClick(box(Document::Licence1), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    screenshot(w->parts().photoGroup, u"photogroup-scanned.png"_s);
 }
 
 TEST_F(PhotoGroupTest, TheSecondOfTwoAcquisitionsIsStoredAsJpegNeverTheBitmap) {
