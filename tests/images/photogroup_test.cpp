@@ -570,6 +570,8 @@ TEST_F(PhotoGroupTest, CancelAndClosingDuringAScanLeaveTheBoxUnchanged) {
         EXPECT_TRUE(window->scanning());
         EXPECT_FALSE(window->findChild<QPushButton*>(u"获取图象按钮"_s)->isEnabled());
         EXPECT_TRUE(QTest::qWaitFor([window] { return window->findChild<QProgressBar*>()->value() > 0; }, 10000));
+        EXPECT_TRUE(window->findChild<QPushButton*>(u"按钮_取消扫描"_s)->isEnabled());
+        screenshot(window, u"scannerwindow-scanning.png"_s);
         window->findChild<QPushButton*>(u"按钮_取消扫描"_s)->click();
         EXPECT_TRUE(ended.wait(10000));
         EXPECT_TRUE(window->acquiredImage().isNull());
