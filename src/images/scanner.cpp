@@ -302,12 +302,16 @@ Scanner::~Scanner() {
             QThread::currentThread()->quit();
         },
         Qt::QueuedConnection);
-    if (thread_->wait(10000)) {
+    // A cancelled acquisition ends within moments; only a device search that is still asking the
+    // backends (sane_get_devices cannot be interrupted) outlasts this, and is then left to end
+    // alone rather than freezing the closing window.
+    if (thread_->wait(2000)) {
         delete thread_;
         return;
     }
-    // A device that does not answer its cancel keeps the thread busy: let it finish alone.
     QObject::connect(thread_, &QThread::finished, thread_, &QObject::deleteLater);
+    if (thread_->isFinished())  // ended between the wait and the connection
+        thread_->deleteLater();
 }
 
 void Scanner::findDevices() {
