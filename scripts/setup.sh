@@ -3,7 +3,7 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 packages=(cmake g++ make pkg-config qt6-base-dev libgl-dev libsqlcipher-dev sqlcipher
-          libgtest-dev libgmock-dev libbenchmark-dev libsane-dev libsane1
+          libgtest-dev libgmock-dev libbenchmark-dev libsane-dev libsane1 libsane-common poppler-utils
           fonts-wqy-zenhei xvfb xauth)
 missing=()
 for p in "${packages[@]}"; do

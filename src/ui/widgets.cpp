@@ -59,7 +59,10 @@ void PictureBox::refresh()
 {
     QPixmap pixmap;
     if (bytes_.isEmpty() || !pixmap.loadFromData(bytes_)) {
+        // Bytes the toolkit cannot decode are kept as they are; the box says so instead of
+        // looking empty.
         setPixmap(QPixmap());
+        setText(bytes_.isEmpty() ? QString() : QStringLiteral("无法显示的图片"));
         return;
     }
     setPixmap(pixmap.scaled(contentsRect().size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
