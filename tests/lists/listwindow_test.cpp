@@ -127,9 +127,43 @@ TEST_F(ListWindowTest, BuildsTheSelectedListOnceWithCaptionAndTitleLabel) {
     QCoreApplication::processEvents();
     EXPECT_GT(grid->height(), screen.height() / 2);
     keep(u"listwindow-blacklist.png"_s, [&](const QString& path) { w->grab().save(path); });
+    // On paper the two header rows keep their merged captions.
+    const QString pdf = dataDir() + u"/blacklist.pdf"_s;
+    ui::SetPrintDialogHook([&](QPrinter& printer, QWidget*) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        return true;
+    });
+    button(w.get(), u"超级按钮_打印"_s)->click();
+    const QStringList pages = report_test::pdfPages(pdf);
+    ASSERT_EQ(pages.size(), 1);
+    const QString page = report_test::squeezed(pages[0]);
+    EXPECT_EQ(page.count(u"客户信息"_s), 1);
+    EXPECT_EQ(page.count(u"拉黑具体原因"_s), 1);
+    // Every reason is printed: the title and the merged caption hold the word once more each.
+    int reasons = 0;
+    for (int r = 2; r < w->grid()->table().rowCount(); ++r)
+        for (int c = 5; c <= 9; ++c)
+            reasons += w->grid()->table().cell(r, c).text == u"拉黑"_s;
+    EXPECT_GT(reasons, 0);
+    EXPECT_EQ(page.count(u"拉黑"_s), reasons + 2);
+    EXPECT_TRUE(page.contains(u"营运证过期"_s));
     // Closing clears every flag.
     w->close();
     EXPECT_FALSE(lists::SelectedList(lists::ListSelector()).has_value());
+}
+
+TEST_F(ListWindowTest, AnEmptyNodeShowsCaptionTitleLabelAndTheCommonHeader) {
+    refreshSession();
+    auto w = open(u"公司车辆台账清单"_s);
+    EXPECT_EQ(w->windowTitle(), u"公司车辆台账清单"_s);
+    EXPECT_EQ(w->findChild<QLabel*>(u"透明标签_打印窗口的标题"_s)->text(), u"公司车辆台账清单"_s);
+    const report::ReportTable t = w->grid()->currentTable();
+    ASSERT_EQ(t.rowCount(), 1);
+    EXPECT_EQ(t.cell(0, 1).text, u"档案编号"_s);
+    EXPECT_EQ(t.cell(0, 4).text, u"车主电话"_s);
+    EXPECT_TRUE(t.printTitle.text.isEmpty());
+    EXPECT_TRUE(dialogs.shown.isEmpty());
 }
 
 TEST_F(ListWindowTest, FailuresAreShownInOrderAndTheFilledRowsStay) {
