@@ -6,6 +6,7 @@
 #include "archive/recordcommands.h"
 #include "alerts/alerttree.h"
 #include "images/photocommands.h"
+#include "lists/listwindow.h"
 
 namespace app {
 
@@ -18,6 +19,7 @@ void AttachModules(ui::MainParts& parts)
     admin::AttachAdminCommands(parts);
     alerts::AttachAlertTree(parts);
     images::AttachPhotoCommands(parts);
+    lists::AttachListCommands(parts);
 }
 
 }  // namespace app

@@ -1,13 +1,17 @@
 #include "cli/commands.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QTextStream>
 
 #include <cstdio>
 
 int main(int argc, char* argv[])
 {
-    QCoreApplication application(argc, argv);
+    // Reports render PDF pages, which needs fonts and so a GUI application: headless unless a
+    // platform is asked for.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication application(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
     QStringList args = application.arguments();
