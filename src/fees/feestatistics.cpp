@@ -57,24 +57,26 @@ QString rangeCondition(int k, const QDate& from, const QDate& to) {
            PeriodText(to) + u"#)"_s;
 }
 
-QString inPeriodAlias(int k) {
-    return u"期内"_s + QString::number(k + 1);
-}
+// The column of the one read that tells in which kinds' periods a row lies: bit k for kind k.
+const QString kInPeriodColumn = u"期内"_s;
 
-// One query for all reported kinds of a vehicle: their columns and, per kind, whether the row
-// lies in the period by the kind's own condition; only rows in the period of some kind.
+// One query for all reported kinds of a vehicle: their columns and, per row, the kinds whose own
+// range condition it meets; only rows in the period of some kind.
 QString wholeTableQuery(const QString& plate, const QDate& from, const QDate& to, int item) {
     QStringList columns;
+    QStringList flags;
     QStringList conditions;
     for (int k = 0; k < kKindCount; ++k) {
         if (!KindReported(item, k))
             continue;
         const KindSpec& spec = kinds()[std::size_t(k)];
         columns << u"["_s + spec.dueColumn + u"]"_s << u"["_s + spec.paidColumn + u"]"_s
-                << u"["_s + spec.dateColumn + u"]"_s
-                << rangeCondition(k, from, to) + u" as ["_s + inPeriodAlias(k) + u"]"_s;
+                << u"["_s + spec.dateColumn + u"]"_s;
+        flags << u"(case when "_s + rangeCondition(k, from, to) + u" then "_s + QString::number(1 << k) +
+                     u" else 0 end)"_s;
         conditions << rangeCondition(k, from, to);
     }
+    columns << flags.join(u"+"_s) + u" as ["_s + kInPeriodColumn + u"]"_s;
     return u"select "_s + columns.join(u","_s) + u" from "_s + plate + u" where "_s + conditions.join(u" or "_s);
 }
 
@@ -115,9 +117,10 @@ bool readWholeTable(store::DatabaseConnection& db, const QString& plate, const Q
         return false;
     RecordSetGuard guard(db, handle);
     for (db.MoveFirst(handle); !db.AtEnd(handle); db.MoveNext(handle)) {
+        const int inPeriod = int(db.ReadField(handle, kInPeriodColumn).number());
         for (int k = 0; k < kKindCount; ++k) {
             KindFees& fees = vehicle.kinds[std::size_t(k)];
-            if (fees.reported && db.ReadField(handle, inPeriodAlias(k)).number() != 0)
+            if (fees.reported && (inPeriod & (1 << k)))
                 addRecord(fees, readRecord(db, handle, kinds()[std::size_t(k)]));
         }
     }

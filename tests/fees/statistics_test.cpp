@@ -402,6 +402,11 @@ TEST_F(FeeStatisticsTest, OneReadPerTableMatchesThePerKindQueries) {
         }
     }
     EXPECT_GT(listed, 200); // the fleet does produce records in the periods
+    // And it is one query per vehicle table, not a fallback to the five.
+    const QStringList log = sent([&] { read(plates, 0); });
+    ASSERT_EQ(log.size(), plates.size());
+    for (int v = 0; v < plates.size(); ++v)
+        EXPECT_TRUE(log[v].contains(u" from "_s + plates[v] + u" where "_s)) << s(log[v]);
 }
 
 } // namespace
