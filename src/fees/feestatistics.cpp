@@ -348,4 +348,17 @@ QList<FeeRow> ReportRows(const FeeStatistics& statistics) {
     return rows;
 }
 
+FeeReport BuildFeeReport(store::DatabaseConnection& db, const FeeRequest& request, ReadMode mode) {
+    FeeReport report;
+    report.choice = ChoosePlates(db, request.vehicleText);
+    if (!report.choice.ok)
+        return report;
+    report.vehicle = TitleVehicle(request.vehicleText, request.typed);
+    report.printTitle = PrintTitle(report.vehicle, request.from, request.to, request.item);
+    report.labelText = TitleLabelText(report.vehicle, request.from, request.to, request.item);
+    report.statistics = ReadFeeStatistics(db, report.choice.plates, request.from, request.to, request.item, mode);
+    report.rows = ReportRows(report.statistics);
+    return report;
+}
+
 } // namespace fees

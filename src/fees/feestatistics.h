@@ -181,4 +181,27 @@ int ColumnWidth(int column);
 // own grid index.
 QList<FeeRow> ReportRows(const FeeStatistics& statistics);
 
+// ---- one whole request ------------------------------------------------------------------
+
+struct FeeRequest {
+    QString vehicleText; // the text of 组合框_车号
+    bool typed = false;  // the text was typed rather than chosen from the list
+    QDate from;
+    QDate to;
+    int item = kAllFeesItem;
+};
+
+struct FeeReport {
+    PlateChoice choice; // !choice.ok: refused before any vehicle table was read
+    QString vehicle;    // W of the titles
+    QString printTitle;
+    QString labelText;
+    FeeStatistics statistics;
+    QList<FeeRow> rows; // data rows after the two header rows
+};
+
+// Checks the vehicle text and, when it passes, reads the statistics and lays out the rows.
+FeeReport BuildFeeReport(store::DatabaseConnection& db, const FeeRequest& request,
+                         ReadMode mode = ReadMode::OneQueryPerTable);
+
 } // namespace fees
