@@ -4,6 +4,8 @@
 #include "store/session.h"
 #include "ui/dialogs.h"
 #include "ui/mainparts.h"
+#include "ui/reportgrid.h"
+#include "ui/reportprint.h"
 #include "ui/widgets.h"
 
 #include <QAction>
@@ -23,6 +25,8 @@ using namespace Qt::StringLiterals;
 namespace fees {
 
 namespace {
+
+constexpr int kGridWidth = 895; // the report grid's width, centred on the screen
 
 QLabel* label(const QString& name, const QString& text, QWidget* parent) {
     auto* l = new QLabel(text, parent);
@@ -95,6 +99,25 @@ FeeQueryWindow::FeeQueryWindow(QWidget* owner) : QDialog(owner) {
     printButton_ = button(u"超级按钮_打印"_s, u"打印"_s, reportPart_);
     previewButton_ = button(u"超级按钮_打印预览"_s, u"打印预览"_s, reportPart_);
     exportButton_ = button(u"超级按钮_导出"_s, u"导出"_s, reportPart_);
+    grid_ = new ui::ReportGrid(reportPart_);
+    grid_->setFixedWidth(kGridWidth);
+    ui::ConnectReportButtons(grid_, printButton_, previewButton_, exportButton_);
+    auto* reportButtons = new QHBoxLayout;
+    reportButtons->addWidget(printButton_);
+    reportButtons->addWidget(previewButton_);
+    reportButtons->addWidget(exportButton_);
+    reportButtons->addStretch(1);
+    auto* gridColumn = new QVBoxLayout;
+    gridColumn->addLayout(reportButtons);
+    gridColumn->addWidget(grid_, 1);
+    auto* centred = new QHBoxLayout;
+    centred->addStretch(1);
+    centred->addLayout(gridColumn);
+    centred->addStretch(1);
+    auto* reportLayout = new QVBoxLayout(reportPart_);
+    reportLayout->setContentsMargins(0, 0, 0, 0);
+    reportLayout->addWidget(titleLabel_);
+    reportLayout->addLayout(centred, 1);
     reportPart_->hide();
 
     auto* outer = new QVBoxLayout(this);
@@ -153,7 +176,7 @@ bool FeeQueryWindow::buildReport() {
     setWindowTitle(u"费用明细"_s);
     for (const QString& message : report.statistics.messages)
         ui::MessageBox(message, ui::Buttons::Ok, {}, this);
-    // GRID: hand the report table to 高级表格
+    grid_->setTable(report.table);
     reportShown_ = true;
     return true;
 }

@@ -12,6 +12,7 @@ class QPushButton;
 
 namespace ui {
 class DateBox;
+class ReportGrid;
 struct MainParts;
 } // namespace ui
 
@@ -29,6 +30,7 @@ public:
     // (its message was shown and the form stays).
     bool buildReport();
     bool reportShown() const { return reportShown_; }
+    ui::ReportGrid* grid() const { return grid_; }
 
 private:
     void fillVehicleList();
@@ -45,6 +47,7 @@ private:
     QPushButton* okButton_;        // 超级按钮_参数确定
     QPushButton* cancelButton_;    // 超级按钮_参数取消
     QWidget* reportPart_;          // the grid with its title label and buttons
+    ui::ReportGrid* grid_;         // 高级表格
     QLabel* titleLabel_;           // 透明标签_打印窗口的标题
     QPushButton* printButton_;     // 超级按钮_打印
     QPushButton* previewButton_;   // 超级按钮_打印预览

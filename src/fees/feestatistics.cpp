@@ -348,6 +348,36 @@ QList<FeeRow> ReportRows(const FeeStatistics& statistics) {
     return rows;
 }
 
+report::ReportTable FeeReportTable(const QString& printTitle, const QList<FeeRow>& rows) {
+    report::ReportTable table;
+    table.title = printTitle;
+    table.printTitle = {printTitle, PrintTitleFont(), kPrintTitleSize, true};
+    table.headerRows = kHeaderRowCount;
+    table.setColumnCount(kColumnCount);
+    for (int c = 0; c < kColumnCount; ++c) {
+        if (ColumnWidth(c) > 0)
+            table.setColumnWidth(c, ColumnWidth(c));
+    }
+    auto put = [&table](const FeeRow& row) {
+        const int r = table.appendRow();
+        for (int c = 0; c < kColumnCount; ++c) {
+            const FeeCell& cell = row[std::size_t(c)];
+            table.setText(r, c, cell.text);
+            if (cell.mark == CellMark::Subtotal)
+                table.setColours(r, c, QColor(QRgb(kSubtotalRgb)));
+            else if (cell.mark == CellMark::InvalidAmount)
+                table.setColours(r, c, QColor(), QColor(QRgb(kInvalidAmountRgb)));
+        }
+    };
+    for (const FeeRow& row : HeaderRows())
+        put(row);
+    for (int k = 0; k < kKindCount; ++k)
+        table.merge(0, CaptionColumn(k), 1, 3);
+    for (const FeeRow& row : rows)
+        put(row);
+    return table;
+}
+
 FeeReport BuildFeeReport(store::DatabaseConnection& db, const FeeRequest& request, ReadMode mode) {
     FeeReport report;
     report.choice = ChoosePlates(db, request.vehicleText);
@@ -358,6 +388,7 @@ FeeReport BuildFeeReport(store::DatabaseConnection& db, const FeeRequest& reques
     report.labelText = TitleLabelText(report.vehicle, request.from, request.to, request.item);
     report.statistics = ReadFeeStatistics(db, report.choice.plates, request.from, request.to, request.item, mode);
     report.rows = ReportRows(report.statistics);
+    report.table = FeeReportTable(report.printTitle, report.rows);
     return report;
 }
 

@@ -5,6 +5,7 @@
 // and a grand total. FeeQueryWindow and velmora-cli fees both build their report here.
 
 #include "fees/decimal.h"
+#include "report/reporttable.h"
 
 #include <QDate>
 #include <QList>
@@ -83,8 +84,9 @@ QString PrintTitleFont(); // 黑体
 
 // Windows colour value (0x00BBGGRR) of the subtotal and grand-total cells.
 inline constexpr unsigned kSubtotalColour = 0xFF8800;
-// The same colour as red, green and blue.
-inline constexpr unsigned kSubtotalRgb = 0x0088FF;
+// The same colour as red, green and blue (0x00RRGGBB).
+inline constexpr unsigned kSubtotalRgb =
+    ((kSubtotalColour & 0xFF) << 16) | (kSubtotalColour & 0xFF00) | ((kSubtotalColour >> 16) & 0xFF);
 inline constexpr unsigned kInvalidAmountRgb = 0xFF0000; // text colour of an amount that is no number
 
 QString TotalRowText(); // 合计
@@ -181,6 +183,11 @@ int ColumnWidth(int column);
 // own grid index.
 QList<FeeRow> ReportRows(const FeeStatistics& statistics);
 
+// The shared report table: the two header rows with their five merges, the data rows, column
+// widths, subtotal colours, red text for amounts that are no number, and the print title in
+// 黑体 15 bold. Its title is the print title, which also names an exported file.
+report::ReportTable FeeReportTable(const QString& printTitle, const QList<FeeRow>& rows);
+
 // ---- one whole request ------------------------------------------------------------------
 
 struct FeeRequest {
@@ -197,7 +204,8 @@ struct FeeReport {
     QString printTitle;
     QString labelText;
     FeeStatistics statistics;
-    QList<FeeRow> rows; // data rows after the two header rows
+    QList<FeeRow> rows;        // data rows after the two header rows
+    report::ReportTable table; // what the grid shows, prints and exports
 };
 
 // Checks the vehicle text and, when it passes, reads the statistics and lays out the rows.
