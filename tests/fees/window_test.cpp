@@ -1,16 +1,23 @@
 #include "feefleet.h"
 
 #include "fees/feequerywindow.h"
+#include "report/readback.h"
 #include "store/database.h"
+#include "store/schema.h"
 #include "store/session.h"
 #include "support/testsupport.h"
+#include "ui/reportgrid.h"
+#include "ui/reportprint.h"
 #include "ui/widgets.h"
 
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QTemporaryDir>
 
@@ -149,6 +156,121 @@ TEST_F(FeeQueryWindowTest, ChosenPlateNamesTheTitles) {
         EXPECT_TRUE(child<QPushButton>(w, QString::fromUtf16(name))->isVisibleTo(&w));
     for (const char16_t* name : {u"超级按钮_参数确定", u"超级按钮_参数取消"})
         EXPECT_FALSE(child<QPushButton>(w, QString::fromUtf16(name))->isVisibleTo(&w));
+}
+
+class FeeReportOutputTest : public FeeQueryWindowTest {
+protected:
+    void SetUp() override {
+        FeeQueryWindowTest::SetUp();
+        fleet->pay(kA, 0, u"100.5"_s, u"50"_s, QDate(2026, 4, 1));
+        fleet->pay(kA, 0, u"200.7"_s, u"五十"_s, QDate(2026, 5, 1));
+        fleet->pay(kB, 2, u"3000"_s, u"3000"_s, QDate(2026, 6, 1));
+    }
+    void TearDown() override {
+        ui::SetPrintDialogHook(nullptr);
+        ui::SetPreviewHook(nullptr);
+        FeeQueryWindowTest::TearDown();
+    }
+    static void build(fees::FeeQueryWindow& w) {
+        setPeriod(w, QDate(2026, 1, 1), QDate(2026, 12, 31));
+        confirm(w);
+        ASSERT_TRUE(w.reportShown());
+    }
+    // Row of the grid whose column 1 holds text, -1 when none does.
+    static int rowOf(const ui::ReportGrid& g, const QString& text) {
+        for (int r = 0; r < g.model()->rowCount(); ++r)
+            if (g.model()->index(r, 1).data().toString() == text)
+                return r;
+        return -1;
+    }
+};
+
+TEST_F(FeeReportOutputTest, GridShowsMergedCaptionsSubtotalColoursAndMarkedAmounts) {
+    fees::FeeQueryWindow w;
+    build(w);
+    ui::ReportGrid* g = w.grid();
+    ASSERT_TRUE(g);
+    EXPECT_EQ(s(g->objectName()), "高级表格");
+    EXPECT_EQ(g->width(), 895);
+    EXPECT_EQ(g->model()->columnCount(), 17);
+    for (int k = 0; k < 5; ++k)
+        EXPECT_EQ(g->columnSpan(0, 2 + 3 * k), 3);
+    EXPECT_EQ(g->columnWidth(1), 60);
+    EXPECT_EQ(g->columnWidth(16), 90);
+    const QAbstractItemModel* m = g->model();
+    // kB (first in 总表): one record and its subtotal row; kA: two records and its subtotal row.
+    EXPECT_EQ(rowOf(*g, kB), 2);
+    EXPECT_EQ(rowOf(*g, kA), 4);
+    const int total = rowOf(*g, u"合计"_s);
+    ASSERT_EQ(total, 7);
+    EXPECT_EQ(m->rowCount(), 8);
+    EXPECT_EQ(s(m->index(6, 2).data().toString()), "301.2");
+    EXPECT_EQ(s(m->index(6, 3).data().toString()), "50");
+    EXPECT_EQ(s(m->index(total, 2).data().toString()), "301.2");
+    EXPECT_EQ(s(m->index(total, 8).data().toString()), "3000");
+    const QColor subtotal(0x00, 0x88, 0xFF);
+    for (int row : {3, 6, total})
+        for (int k = 0; k < 5; ++k) {
+            EXPECT_EQ(m->index(row, 2 + 3 * k).data(Qt::BackgroundRole).value<QColor>(), subtotal) << row;
+            EXPECT_EQ(m->index(row, 3 + 3 * k).data(Qt::BackgroundRole).value<QColor>(), subtotal) << row;
+        }
+    EXPECT_EQ(s(m->index(5, 3).data().toString()), "五十");
+    EXPECT_EQ(m->index(5, 3).data(Qt::ForegroundRole).value<QColor>(), QColor(Qt::red));
+    EXPECT_NE(m->index(4, 3).data(Qt::ForegroundRole).value<QColor>(), QColor(Qt::red));
+}
+
+TEST_F(FeeReportOutputTest, PrintPreviewAndExportTakeTheGridWithItsGrandTotal) {
+    fees::FeeQueryWindow w;
+    build(w);
+    const QString pdf = dataDir() + u"/printed.pdf"_s;
+    ui::SetPrintDialogHook([&](QPrinter& printer, QWidget*) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        return true;
+    });
+    child<QPushButton>(w, u"超级按钮_打印"_s)->click();
+    const QStringList pages = report_test::pdfPages(pdf);
+    ASSERT_EQ(pages.size(), 1);
+    const QString page = report_test::squeezed(pages[0]);
+    EXPECT_TRUE(page.contains(u"车号为全部车辆从2026-1-1到2026-12-31的全部费用的内容。"_s)) << s(page);
+    EXPECT_TRUE(page.contains(u"合计"_s));
+    EXPECT_TRUE(page.contains(u"301.2"_s));
+
+    int previews = 0;
+    ui::SetPreviewHook([&](QPrintPreviewDialog&) { ++previews; });
+    child<QPushButton>(w, u"超级按钮_打印预览"_s)->click();
+    EXPECT_EQ(previews, 1);
+
+    const QString csv = dataDir() + u"/导出.csv"_s;
+    shown.files.push_back(csv);
+    child<QPushButton>(w, u"超级按钮_导出"_s)->click();
+    EXPECT_EQ(shown.shown.last(), u"导出成功！"_s);
+    QFile file(csv);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    EXPECT_TRUE(text.contains(u",合计,301.2,50,,0,0,,3000,3000,"_s)) << s(text);
+}
+
+TEST_F(FeeReportOutputTest, FailingKindQueryIsReportedAndOnlyThatKindIsSkipped) {
+    // A table made without the insurance payment date: only the insurance query fails.
+    QStringList columns;
+    for (const store::ColumnDef& c : store::VehicleColumns()) {
+        if (c.name == u"保险缴费日期"_s)
+            continue;
+        static const char* const types[] = {"integer primary key autoincrement", "text", "date", "yesno default 0",
+                                            "blob"};
+        columns << u"["_s + c.name + u"] "_s + QString::fromLatin1(types[int(c.type)]);
+    }
+    const QString plate = u"京D45678"_s;
+    ASSERT_TRUE(db().ExecuteStatement(u"create table "_s + plate + u" ("_s + columns.join(u", "_s) + u")"_s));
+    ASSERT_TRUE(db().ExecuteStatement(u"insert into [总表]([档案编号],[车牌号]) values('9','"_s + plate + u"')"_s));
+    fleet->pay(plate, 0, u"7"_s, u"7"_s, QDate(2026, 3, 3));
+    fees::FeeQueryWindow w;
+    build(w);
+    EXPECT_EQ(shown.shown, QStringList({u"查询失败！"_s}));
+    const int row = rowOf(*w.grid(), plate);
+    ASSERT_GT(row, 0);
+    EXPECT_EQ(s(w.grid()->model()->index(row, 2).data().toString()), "7");
 }
 
 } // namespace
