@@ -18,7 +18,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -177,8 +180,25 @@ bool FeeQueryWindow::buildReport() {
     for (const QString& message : report.statistics.messages)
         ui::MessageBox(message, ui::Buttons::Ok, {}, this);
     grid_->setTable(report.table);
+    fitGridToReport(report);
     reportShown_ = true;
     return true;
+}
+
+void FeeQueryWindow::fitGridToReport(const FeeReport& report) {
+    // The plate column keeps its designed 60 pixels unless a plate would be cut off in this font;
+    // printing and export take the widths the grid shows.
+    int plateWidth = ColumnWidth(1);
+    for (const VehicleFees& vehicle : report.statistics.vehicles)
+        plateWidth = std::max(plateWidth, grid_->fontMetrics().horizontalAdvance(vehicle.plate) + 16);
+    plateWidth = std::max(plateWidth, grid_->fontMetrics().horizontalAdvance(TotalRowText()) + 16);
+    grid_->setColumnWidth(1, plateWidth);
+    // At least the designed width; wider, up to the window, when the seventeen columns need it.
+    int width = 2 * grid_->frameWidth() + grid_->verticalScrollBar()->sizeHint().width();
+    for (int c = 0; c < grid_->model()->columnCount(); ++c)
+        width += grid_->columnWidth(c);
+    const int room = this->width() - 2 * layout()->contentsMargins().left();
+    grid_->setFixedWidth(std::max(kGridWidth, std::min(width, room)));
 }
 
 void FeeQueryWindow::showReportPart() {

@@ -37,6 +37,7 @@ private:
     bool vehicleTyped() const;
     void showReportPart();
     void layOutForScreen();
+    void fitGridToReport(const FeeReport& report);
 
     store::DatabaseConnection db_; // 外部数据库1
     QGroupBox* form_;              // 分组框_查询参数设置
