@@ -120,9 +120,8 @@ void feeReport(benchmark::State& state, fees::ReadMode mode) {
     const QDate from = to.addYears(-1);
     qsizetype rows = 0;
     for (auto _ : state) {
-        const fees::PlateChoice choice = fees::ChoosePlates(db, fees::AllVehiclesText());
-        const fees::FeeStatistics statistics = fees::ReadFeeStatistics(db, choice.plates, from, to, 0, mode);
-        rows = fees::ReportRows(statistics).size();
+        const fees::FeeReport report = fees::BuildFeeReport(db, {fees::AllVehiclesText(), false, from, to, 0}, mode);
+        rows = report.table.rowCount();
         benchmark::DoNotOptimize(rows);
     }
     state.counters["rows"] = double(rows);
