@@ -1,5 +1,6 @@
 #include "feefleet.h"
 
+#include "app/mainwindow.h"
 #include "fees/feequerywindow.h"
 #include "report/readback.h"
 #include "store/database.h"
@@ -10,6 +11,7 @@
 #include "ui/reportprint.h"
 #include "ui/widgets.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -93,6 +95,31 @@ TEST_F(FeeQueryWindowTest, OpensWithTheParameterFormAndEveryPlate) {
     EXPECT_TRUE(formShown(w));
     EXPECT_FALSE(child<QLabel>(w, u"透明标签_打印窗口的标题"_s)->isVisibleTo(&w));
     EXPECT_TRUE(shown.shown.isEmpty());
+}
+
+TEST_F(FeeQueryWindowTest, MenuItemOpensTheWindowModallyOverTheMainWindow) {
+    auto main = std::make_unique<app::MainWindow>();
+    ASSERT_TRUE(main->initialise([](QWidget*) {
+        store::session().OperatorPermissions.统计查询 = true;
+        return true;
+    }));
+    QAction* item = main->parts().action(u"缴费查询"_s);
+    ASSERT_NE(item, nullptr);
+    QString caption;
+    QWidget* owner = nullptr;
+    bool modal = false;
+    testing_support::WhenModal([&](QWidget* w) {
+        auto* window = qobject_cast<fees::FeeQueryWindow*>(w);
+        ASSERT_NE(window, nullptr);
+        caption = window->windowTitle();
+        owner = window->parentWidget();
+        modal = window->isModal();
+        window->findChild<QPushButton*>(u"超级按钮_参数取消"_s)->click();
+    });
+    item->trigger();
+    EXPECT_EQ(s(caption), "查询参数设置窗口");
+    EXPECT_EQ(owner, main.get());
+    EXPECT_TRUE(modal);
 }
 
 TEST_F(FeeQueryWindowTest, MissingDatabaseShowsOnlyItsOneMessage) {
