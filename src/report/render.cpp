@@ -153,7 +153,8 @@ void paintCell(QPainter& p, const Layout& l, const Cell& cell, const QRectF& rec
     p.drawRect(rect);
     const QColor ink = cell.foreground.isValid() ? cell.foreground : QColor(Qt::black);
     if (cell.kind == CellKind::YesNo) {
-        const double side = std::min(rect.height(), rect.width()) * 0.5;
+        const double line = QFontMetricsF(l.body, p.device()).height();
+        const double side = std::min({rect.height() * 0.6, rect.width() * 0.6, line * 0.8});
         const QRectF box(rect.center().x() - side / 2, rect.center().y() - side / 2, side, side);
         p.setPen(QPen(ink, std::max(1.0, side / 10)));
         p.drawRect(box);

@@ -127,9 +127,43 @@ TEST_F(ListWindowTest, BuildsTheSelectedListOnceWithCaptionAndTitleLabel) {
     QCoreApplication::processEvents();
     EXPECT_GT(grid->height(), screen.height() / 2);
     keep(u"listwindow-blacklist.png"_s, [&](const QString& path) { w->grab().save(path); });
+    // On paper the two header rows keep their merged captions.
+    const QString pdf = dataDir() + u"/blacklist.pdf"_s;
+    ui::SetPrintDialogHook([&](QPrinter& printer, QWidget*) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        return true;
+    });
+    button(w.get(), u"超级按钮_打印"_s)->click();
+    const QStringList pages = report_test::pdfPages(pdf);
+    ASSERT_EQ(pages.size(), 1);
+    const QString page = report_test::squeezed(pages[0]);
+    EXPECT_EQ(page.count(u"客户信息"_s), 1);
+    EXPECT_EQ(page.count(u"拉黑具体原因"_s), 1);
+    // Every reason is printed: the title and the merged caption hold the word once more each.
+    int reasons = 0;
+    for (int r = 2; r < w->grid()->table().rowCount(); ++r)
+        for (int c = 5; c <= 9; ++c)
+            reasons += w->grid()->table().cell(r, c).text == u"拉黑"_s;
+    EXPECT_GT(reasons, 0);
+    EXPECT_EQ(page.count(u"拉黑"_s), reasons + 2);
+    EXPECT_TRUE(page.contains(u"营运证过期"_s));
     // Closing clears every flag.
     w->close();
     EXPECT_FALSE(lists::SelectedList(lists::ListSelector()).has_value());
+}
+
+TEST_F(ListWindowTest, AnEmptyNodeShowsCaptionTitleLabelAndTheCommonHeader) {
+    refreshSession();
+    auto w = open(u"公司车辆台账清单"_s);
+    EXPECT_EQ(w->windowTitle(), u"公司车辆台账清单"_s);
+    EXPECT_EQ(w->findChild<QLabel*>(u"透明标签_打印窗口的标题"_s)->text(), u"公司车辆台账清单"_s);
+    const report::ReportTable t = w->grid()->currentTable();
+    ASSERT_EQ(t.rowCount(), 1);
+    EXPECT_EQ(t.cell(0, 1).text, u"档案编号"_s);
+    EXPECT_EQ(t.cell(0, 4).text, u"车主电话"_s);
+    EXPECT_TRUE(t.printTitle.text.isEmpty());
+    EXPECT_TRUE(dialogs.shown.isEmpty());
 }
 
 TEST_F(ListWindowTest, FailuresAreShownInOrderAndTheFilledRowsStay) {
@@ -369,6 +403,7 @@ TEST_F(ListWindowTest, CommandLineListMatchesTheWindowForEveryTitle) {
     ASSERT_EQ(cli({u"list"_s, u"--titles"_s}, &titles), 0);
     EXPECT_EQ(titles.split(u'\n', Qt::SkipEmptyParts), lists::ListTitles());
 
+    int filled = 0;  // lists with at least one vehicle
     for (const lists::ListInfo& info : lists::Lists()) {
         QString json, errors;
         const int status =
@@ -378,9 +413,11 @@ TEST_F(ListWindowTest, CommandLineListMatchesTheWindowForEveryTitle) {
         refreshSession();
         auto w = open(info.title);
         const QJsonObject shown = report::ToJson(w->grid()->currentTable());
+        filled += w->grid()->table().dataRowCount() > 0;
         EXPECT_EQ(QJsonDocument::fromJson(json.toUtf8()).object(), shown) << info.title.toStdString();
         w.reset();
     }
+    EXPECT_GE(filled, 15);
     // The menu item's text names the list too; csv to standard output; xlsx and pdf to files.
     QString byMenu, csv;
     ASSERT_EQ(cli({u"list"_s, u"脱营车辆清单"_s, u"--data-dir"_s, dataDir()}, &byMenu), 0);
