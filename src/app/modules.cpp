@@ -7,6 +7,7 @@
 #include "alerts/alerttree.h"
 #include "images/photocommands.h"
 #include "lists/listwindow.h"
+#include "fees/feequerywindow.h"
 
 namespace app {
 
@@ -20,6 +21,7 @@ void AttachModules(ui::MainParts& parts)
     alerts::AttachAlertTree(parts);
     images::AttachPhotoCommands(parts);
     lists::AttachListCommands(parts);
+    fees::AttachFeeQuery(parts);
 }
 
 }  // namespace app

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QStringList>
+#include <QTextStream>
+
+namespace cli {
+
+// velmora-cli fees --from YYYY-MM-DD --to YYYY-MM-DD [--plate PLATE] [--item ITEM]
+//                  [--format json|csv|xlsx|pdf] [--output FILE] [--data-dir DIR]
+int FeesCommand(QStringList args, QTextStream& out, QTextStream& err);
+
+} // namespace cli
