@@ -190,9 +190,17 @@ TEST(CliInitName, LeavesAnUnrelatedFileBesideTheDatabaseAlone) {
 // ---- backups ---------------------------------------------------------------------------------
 
 // A second connection commits in a loop while backups are taken: every backup is one snapshot
-// (it opens, passes integrity_check, and the writer's two tables agree in it).
+// (it opens, passes integrity_check, and what the writer changes together agrees in it).
 TEST_F(StoreHardeningTest, BackupUnderAConcurrentWriterIsWholeEveryTime) {
+    // Every commit k rewrites all 300 rows of 京W1 (a large remark, so that a commit writes pages
+    // all over a file of a few megabytes) to carry k, and adds the k-th claim.
+    const QString pad = QString(3000, QLatin1Char('x'));
     ASSERT_TRUE(db().ExecuteStatement(u"select * into 京W1 from yangbiao"_s));
+    ASSERT_TRUE(db().BeginTransaction());
+    for (int r = 0; r < 300; ++r)
+        ASSERT_TRUE(db().ExecuteStatement(
+            u"insert into 京W1([主车牌号],[车主姓名],[基本信息备注]) values('京W1','0','%1')"_s.arg(pad)));
+    ASSERT_TRUE(db().CommitTransaction());
     const QString backupDir = QDir(dataDir()).filePath(u"backups"_s);
     ASSERT_TRUE(QDir().mkpath(backupDir));
 
@@ -202,54 +210,49 @@ TEST_F(StoreHardeningTest, BackupUnderAConcurrentWriterIsWholeEveryTime) {
         DatabaseConnection w;
         if (!w.OpenDatabaseFile(dbPath(), store::kDatabasePassword))
             return;
-        const QString image = QString(3000, QLatin1Char('x'));
-        int i = 0;
+        int k = 0;
         while (!stop) {
-            // Each transaction adds one claim and one vehicle row with a large text and removes
-            // older ones again, so that commits rewrite pages all over the file.
             if (!w.BeginTransaction())
                 continue;
-            bool ok = w.ExecuteStatement(u"insert into [报险表]([主车牌号],[备注]) values('京W1','%1')"_s.arg(image));
-            ok = ok &&
-                 w.ExecuteStatement(u"insert into 京W1([主车牌号],[基本信息备注]) values('京W1','%1')"_s.arg(image));
-            if (i % 3 == 2) {
-                ok = ok && w.ExecuteStatement(u"delete from [报险表] where [编号] % 5 = %1"_s.arg(i % 5));
-                ok = ok && w.ExecuteStatement(u"delete from 京W1 where [编号] % 5 = %1"_s.arg(i % 5));
-            }
-            if (ok && w.CommitTransaction())
+            const QString next = QString::number(k + 1);
+            const bool ok =
+                w.ExecuteStatement(u"update 京W1 set [车主姓名]='%1', [基本信息备注]='%1%2'"_s.arg(next, pad)) &&
+                w.ExecuteStatement(u"insert into [报险表]([主车牌号],[备注]) values('京W1','%1')"_s.arg(next));
+            if (ok && w.CommitTransaction()) {
+                ++k;
                 ++commits;
-            else if (!ok)
+            } else if (!ok) {
                 w.RollbackTransaction();
-            ++i;
+            }
         }
     });
 
-    int taken = 0;
+    QStringList names;
     for (int n = 0; n < 20; ++n) {
-        const QString target = QDir(backupDir).filePath(u"copy%1.mdb"_s.arg(n));
+        const QString name = u"copy%1.mdb"_s.arg(n);
+        names << name;
+        const QString target = QDir(backupDir).filePath(name);
         QString error;
         if (!store::BackupDatabase(dbPath(), target, &error)) {
             ADD_FAILURE() << "backup " << n << ": " << error.toStdString();
             continue;
         }
-        ++taken;
         EXPECT_EQ(integrity(target), u"ok"_s) << "backup " << n;
         DatabaseConnection copy;
-        ASSERT_TRUE(copy.OpenDatabaseFile(target, store::kDatabasePassword)) << copy.LastError().toStdString();
-        EXPECT_EQ(count(copy, u"[报险表]"_s), count(copy, u"京W1"_s)) << "backup " << n;
+        if (!copy.OpenDatabaseFile(target, store::kDatabasePassword)) {
+            ADD_FAILURE() << "backup " << n << " does not open: " << copy.LastError().toStdString();
+            continue;
+        }
+        const int h = copy.OpenRecordSet(u"select distinct [车主姓名] from 京W1"_s);
+        ASSERT_NE(h, 0) << "backup " << n << ": " << copy.LastError().toStdString();
+        EXPECT_EQ(copy.RowCount(h), 1) << "backup " << n << " holds parts of two commits";
+        EXPECT_EQ(int(copy.ReadField(h, u"车主姓名"_s).number()), count(copy, u"[报险表]"_s)) << "backup " << n;
+        copy.CloseRecordSet(h);
     }
     stop = true;
     writer.join();
-    EXPECT_EQ(taken, 20);
     EXPECT_GT(commits.load(), 20); // the writer did run alongside
-    EXPECT_EQ(strayFiles(backupDir,
-                         [] {
-                             QStringList names;
-                             for (int n = 0; n < 20; ++n)
-                                 names << u"copy%1.mdb"_s.arg(n);
-                             return names;
-                         }()),
-              QStringList());
+    EXPECT_EQ(strayFiles(backupDir, names), QStringList());
 }
 
 TEST_F(StoreHardeningTest, FailedBackupLeavesNothingAndKeepsAnEarlierFile) {
