@@ -91,12 +91,12 @@ enum class ReadMode {
 inline const QString kFlagWriteFailedMessage = QStringLiteral("预警标记写入失败：数据库正忙，请稍后刷新。");
 
 struct AlertResult {
-    AlertSetList sets;       // members of each node, in the order they were added
-    QStringList messages;    // failure messages to show, in order
-    int flagsDue = 0;        // lapse flags the passes found due
-    int flagUpdates = 0;     // lapse flags written (0 when the write failed as a whole)
-    bool flagsUnwritten = false;  // flags were due but none was written; messages ends with kFlagWriteFailedMessage
-    QString flagWriteError;  // the database's reason when flagsUnwritten
+    AlertSetList sets;            // members of each node, in the order they were added
+    QStringList messages;         // failure messages to show, in order
+    int flagsDue = 0;             // lapse flags the passes found due
+    int flagUpdates = 0;          // lapse flags written (0 when the write failed as a whole)
+    bool flagsUnwritten = false;  // flags were due and none was written; messages ends with the notice
+    QString flagWriteError;       // the database's reason when flagsUnwritten
 };
 
 // Classifies the fleet against the reference month and writes the lapse flags. The passes run in

@@ -16,59 +16,17 @@ namespace {
 bool g_logging = false;
 QStringList g_log;
 
-// Skips blanks and comments as SQLite reads them; returns the position after them.
-qsizetype skipBlanks(const QByteArray& sql, qsizetype i)
-{
-    const qsizetype n = sql.size();
-    while (i < n) {
-        const char c = sql[i];
-        if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v') {
-            ++i;
-        } else if (c == '-' && i + 1 < n && sql[i + 1] == '-') {
-            while (i < n && sql[i] != '\n')
-                ++i;
-        } else if (c == '/' && i + 1 < n && sql[i + 1] == '*') {
-            const qsizetype end = sql.indexOf("*/", i + 2);
-            i = end < 0 ? n : end + 2;
-        } else {
-            break;
-        }
-    }
-    return i;
-}
-
-// Position just past the first statement of sql as SQLite splits statements: at its first ";"
-// outside quotes, names and comments, or the end of the text.
+// Position just past the first statement of sql as SQLite splits statements: its first ";"
+// outside texts, names, comments and a trigger's body, or the end of the text. SQLite's own
+// completeness test decides, so the split is the one its parser makes.
 qsizetype firstStatementEnd(const QByteArray& sql)
 {
-    const qsizetype n = sql.size();
-    qsizetype i = 0;
-    while (i < n) {
-        const char c = sql[i];
-        if (c == '\'' || c == '"' || c == '`' || c == '[') {
-            const char close = c == '[' ? ']' : c;
-            ++i;
-            while (i < n) {
-                if (sql[i] == close) {
-                    // A doubled quote stands for itself; brackets have no escape.
-                    if (close != ']' && i + 1 < n && sql[i + 1] == close) {
-                        i += 2;
-                        continue;
-                    }
-                    break;
-                }
-                ++i;
-            }
-            ++i;
-        } else if ((c == '-' && i + 1 < n && sql[i + 1] == '-') || (c == '/' && i + 1 < n && sql[i + 1] == '*')) {
-            i = skipBlanks(sql, i);
-        } else if (c == ';') {
+    for (qsizetype i = sql.indexOf(';'); i >= 0; i = sql.indexOf(';', i + 1)) {
+        const QByteArray head = sql.left(i + 1);
+        if (sqlite3_complete(head.constData()))
             return i + 1;
-        } else {
-            ++i;
-        }
     }
-    return n;
+    return sql.size();
 }
 
 // True when sql holds exactly one statement: after it nothing but blanks (a comment counts as
@@ -386,8 +344,9 @@ int DatabaseConnection::OpenRecordSet(const QString& select)
         return 0;
     }
     sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db_, sql.constData(), int(sql.size()), &stmt, nullptr) != SQLITE_OK || !stmt) {
-        fail(stmt ? QString::fromUtf8(sqlite3_errmsg(db_)) : QStringLiteral("empty statement"));
+    const int prepared = sqlite3_prepare_v2(db_, sql.constData(), int(sql.size()), &stmt, nullptr);
+    if (prepared != SQLITE_OK || !stmt) {
+        fail(prepared != SQLITE_OK ? QString::fromUtf8(sqlite3_errmsg(db_)) : QStringLiteral("empty statement"));
         sqlite3_finalize(stmt);
         return 0;
     }

@@ -123,6 +123,13 @@ TEST_F(StoreHardeningTest, OneCallRunsOneStatement) {
     ASSERT_NE(h, 0);
     EXPECT_EQ(db().RowCount(h), 1);
     db().CloseRecordSet(h);
+    // A trigger is one statement, the semicolons of its body included.
+    EXPECT_TRUE(db().ExecuteStatement(u"create trigger 不删险种 before delete on 险种名称 "
+                                      "begin select raise(abort, 'refused'); end;"_s))
+        << db().LastError().toStdString();
+    EXPECT_FALSE(db().ExecuteStatement(u"delete from 险种名称"_s));
+    EXPECT_FALSE(db().ExecuteStatement(u"drop trigger 不删险种; drop table 报险表"_s));
+    EXPECT_TRUE(db().ExecuteStatement(u"drop trigger 不删险种"_s)) << db().LastError().toStdString();
     // The translator's own pair of statements for "select * into" still runs as one call.
     EXPECT_TRUE(db().ExecuteStatement(u"select * into 京Z9 from yangbiao"_s)) << db().LastError().toStdString();
     EXPECT_EQ(count(db(), u"京Z9"_s), 0);
