@@ -23,8 +23,11 @@ namespace store {
 
 namespace {
 
-// How long the copy waits in all for writers of other connections to let it read.
-constexpr int kLockWaitMs = 10000;
+// How long the copy keeps trying to read while other connections write, and the pause between
+// tries. A writer that commits in a loop leaves only short gaps between its locks; a reader
+// that asks often finds one, whereas SQLite's own busy wait backs off and can miss them all.
+constexpr int kLockWaitMs = 30000;
+constexpr int kRetryPauseUs = 200;
 
 // Closes the handle when the scope ends, however it ends.
 struct Handle {
@@ -58,7 +61,7 @@ bool copyPages(sqlite3* source, sqlite3* target, QString* error) {
     while ((rc = sqlite3_backup_step(backup, -1)) == SQLITE_BUSY || rc == SQLITE_LOCKED) {
         if (deadline.hasExpired())
             break;
-        QThread::msleep(20);
+        QThread::usleep(kRetryPauseUs);
     }
     sqlite3_backup_finish(backup);
     if (rc != SQLITE_DONE) {
@@ -145,6 +148,7 @@ bool BackupDatabase(const QString& source, const QString& destination, QString* 
         Handle from;
         if (!openKeyed(from, source, SQLITE_OPEN_READONLY, &failure))
             return failed(u"数据库打开失败：%1"_s.arg(failure));
+        sqlite3_busy_timeout(from.db, 0); // the copy's own loop retries, without backing off
         Handle to;
         if (!openKeyed(to, temp, SQLITE_OPEN_READWRITE, &failure))
             return failed(u"无法写入备份文件：%1"_s.arg(failure));

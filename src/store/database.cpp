@@ -163,7 +163,7 @@ bool DatabaseConnection::OpenDatabaseFile(const QString& path, const QString& pa
         sqlite3_close(db);
         return false;
     }
-    // A rollback journal, never WAL: a plain copy of the file is then a whole backup.
+    // A rollback journal, never WAL: the database stays one file, and a backup is one file too.
     sqlite3_exec(db, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
     db_ = db;
     lastError_.clear();
