@@ -472,8 +472,11 @@ AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceM
     db.CloseRecordSet(master);
 
     // One transaction for the whole walk: the reads share one lock and the lapse flags are
-    // written with one commit instead of one per statement.
+    // written with one commit instead of one per statement. Begun first, so that a write lock
+    // held elsewhere costs one wait of the busy timeout rather than one per flag.
     const bool inTransaction = db.BeginTransaction();
+    const QString beginError = inTransaction ? QString() : db.LastError();
+    QStringList flagStatements;
 
     std::vector<VehicleFacts> facts;
     facts.reserve(plates.size());
@@ -536,9 +539,8 @@ AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceM
                         sets[node] << row.plate;
                         break;
                     case LapseOutcome::FlagOnly:
-                        // Its outcome is not reported: the flag is only a mark for the lists.
-                        db.ExecuteStatement(LapseFlagUpdate(Kind(k), plates[i], row.number));
-                        ++result.flagUpdates;
+                        // Written with the others once the passes are done: all of them or none.
+                        flagStatements << LapseFlagUpdate(Kind(k), plates[i], row.number);
                         break;
                     case LapseOutcome::None:
                         break;
@@ -571,8 +573,32 @@ AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceM
             sets[kBlacklistNode] << plates[i];
     }
 
-    if (inTransaction)
-        db.CommitTransaction();
+    QString writeError = beginError;
+    bool written = inTransaction;
+    for (const QString& statement : std::as_const(flagStatements)) {
+        if (!written)
+            break;
+        if (!db.ExecuteStatement(statement)) {
+            written = false;
+            writeError = db.LastError();
+        }
+    }
+    if (inTransaction) {
+        if (!written) {
+            db.RollbackTransaction();
+        } else if (!db.CommitTransaction()) {
+            written = false;
+            writeError = db.LastError();
+        }
+    }
+    result.flagsDue = int(flagStatements.size());
+    if (written) {
+        result.flagUpdates = int(flagStatements.size());
+    } else if (!flagStatements.isEmpty()) {
+        result.flagsUnwritten = true;
+        result.flagWriteError = writeError;
+        result.messages << kFlagWriteFailedMessage;
+    }
     return result;
 }
 

@@ -86,14 +86,24 @@ enum class ReadMode {
     PerQuery,          // the status, fifteen class and six blacklist queries of every vehicle
 };
 
+// Shown once when the lapse flags could not be written (another connection holds the write lock,
+// or the file or its folder is read-only).
+inline const QString kFlagWriteFailedMessage = QStringLiteral("预警标记写入失败：数据库正忙，请稍后刷新。");
+
 struct AlertResult {
-    AlertSetList sets;     // members of each node, in the order they were added
-    QStringList messages;  // failure messages to show, in order
-    int flagUpdates = 0;   // lapse-flag statements executed
+    AlertSetList sets;            // members of each node, in the order they were added
+    QStringList messages;         // failure messages to show, in order
+    int flagsDue = 0;             // lapse flags the passes found due
+    int flagUpdates = 0;          // lapse flags written (0 when the write failed as a whole)
+    bool flagsUnwritten = false;  // flags were due and none was written; messages ends with the notice
+    QString flagWriteError;       // the database's reason when flagsUnwritten
 };
 
 // Classifies the fleet against the reference month and writes the lapse flags. The passes run in
 // node order with the failure rules of the refresh: a failing vehicle query ends that pass only.
+// The reads and the flag writes share one write transaction, begun first (waiting the busy
+// timeout once): when it cannot begin, or a flag write or the commit fails, no flag is written,
+// the tree is still computed from what was read and the failure is reported once.
 AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceMonth,
                           ReadMode mode = ReadMode::OneQueryPerTable);
 

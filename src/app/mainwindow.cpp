@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "signinwindow.h"
+#include "store/backup.h"
 #include "store/schema.h"
 #include "store/session.h"
 #include "ui/dialogs.h"
@@ -18,6 +19,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTimer>
@@ -282,8 +284,10 @@ void MainWindow::exitCommand()
 
 void MainWindow::backupCommand()
 {
+    // The design's default name and extension, in the user's desktop folder.
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
     const auto target = ui::dialogs().saveFile(this, QStringLiteral("数据备份"),
-                                               QDir(QDir::homePath()).filePath(QStringLiteral("clxx.mdb")),
+                                               QDir(desktop).filePath(QStringLiteral("clxx.mdb")),
                                                QStringLiteral("数据库文件 (*.mdb)"));
     if (!target)
         return;
@@ -295,17 +299,8 @@ void MainWindow::backupCommand()
         ui::MessageBox(QStringLiteral("数据备份失败：不能备份到数据库文件本身！"));
         return;
     }
-    // Copy beside the target first and replace it only when the copy is whole, so that a failed
-    // backup never destroys an earlier one.
-    const QString partial = destination + QStringLiteral(".part");
-    QFile::remove(partial);
-    bool ok = QFile::copy(source, partial);
-    if (ok) {
-        QFile::remove(destination);
-        ok = QFile::rename(partial, destination);
-    }
-    if (!ok) {
-        QFile::remove(partial);
+    // A consistent snapshot, checked before it replaces anything at the chosen name.
+    if (!store::BackupDatabase(source, destination)) {
         ui::MessageBox(QStringLiteral("数据备份失败！"));
         return;
     }

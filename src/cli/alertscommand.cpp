@@ -100,6 +100,8 @@ int AlertsCommand(QStringList args, QTextStream& out, QTextStream& err)
     const alerts::AlertResult result = alerts::ComputeAlerts(db, month);
     for (const QString& message : result.messages)
         err << message << "\n";
+    if (result.flagsUnwritten)
+        err << QStringLiteral("未写入的脱期标志：%1 个（%2）\n").arg(result.flagsDue).arg(result.flagWriteError);
     out << (format == QLatin1String("json") ? jsonText(month, result.sets) : treeText(month, result.sets));
     return result.messages.isEmpty() ? 0 : 1;
 }

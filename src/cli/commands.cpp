@@ -3,10 +3,12 @@
 #include "alertscommand.h"
 #include "feescommand.h"
 #include "listcommand.h"
+#include "store/backup.h"
 #include "store/schema.h"
 #include "vehiclecommands.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace cli {
 
@@ -20,7 +22,8 @@ const char* const kUsage =
     "  alerts [--today YYYY-MM-DD] [--format json|text] [--data-dir DIR]    刷新预警树（写入脱期标志）并输出各节点车辆\n"
     "  list 清单名称 [--today YYYY-MM-DD] [--format json|csv|xlsx|pdf] [--output 文件] [--data-dir DIR]    生成清单\n"
     "  list --titles    列出十七个清单名称\n"
-    "  fees --from YYYY-MM-DD --to YYYY-MM-DD [--plate 主车牌号] [--item 项目] [--format json|csv|xlsx|pdf] [--output 文件] [--data-dir DIR]    缴费查询\n";
+    "  fees --from YYYY-MM-DD --to YYYY-MM-DD [--plate 主车牌号] [--item 项目] [--format json|csv|xlsx|pdf] [--output 文件] [--data-dir DIR]    缴费查询\n"
+    "  backup 目标文件或目录 [--data-dir DIR]    把数据库备份为一致、校验过的副本（可用于定时备份）\n";
 
 // Takes "--name value" out of args; returns the value or an empty string.
 QString takeOption(QStringList& args, const QString& name)
@@ -49,6 +52,34 @@ int init(QStringList args, QTextStream& out, QTextStream& err)
     return 0;
 }
 
+// velmora-cli backup DEST [--data-dir DIR]: DEST is the copy's file name, or a folder that then
+// receives clxx.mdb. An earlier copy there is replaced only by a whole, checked one.
+int backup(QStringList args, QTextStream& out, QTextStream& err)
+{
+    const int at = args.indexOf(QStringLiteral("--data-dir"));
+    if (at >= 0 && at + 1 >= args.size()) {
+        err << QStringLiteral("--data-dir 需要一个目录\n");
+        return 2;
+    }
+    const QString dir = takeOption(args, QStringLiteral("--data-dir"));
+    if (args.size() != 1 || args.first().isEmpty()) {
+        err << QStringLiteral("用法：velmora-cli backup 目标文件或目录 [--data-dir DIR]\n");
+        return 2;
+    }
+    if (!dir.isEmpty())
+        qputenv("VELMORA_DATA_DIR", QDir(dir).absolutePath().toLocal8Bit());
+    QString destination = args.first();
+    if (QFileInfo(destination).isDir())
+        destination = QDir(destination).filePath(store::kDatabaseFileName);
+    QString error;
+    if (!store::BackupDatabase(store::DatabasePath(), destination, &error)) {
+        err << QStringLiteral("数据备份失败！%1\n").arg(error);
+        return 1;
+    }
+    out << QStringLiteral("数据备份成功！%1\n").arg(QDir::toNativeSeparators(QFileInfo(destination).absoluteFilePath()));
+    return 0;
+}
+
 }  // namespace
 
 int Run(const QStringList& arguments, QTextStream& out, QTextStream& err)
@@ -71,6 +102,8 @@ int Run(const QStringList& arguments, QTextStream& out, QTextStream& err)
         return ListCommand(args, out, err);
     if (command == QLatin1String("fees"))
         return FeesCommand(args, out, err);
+    if (command == QLatin1String("backup"))
+        return backup(args, out, err);
     err << QStringLiteral("未知命令：%1\n").arg(command) << QString::fromUtf8(kUsage);
     return 2;
 }

@@ -47,7 +47,7 @@ bool openDatabase(QStringList& args, store::DatabaseConnection& db, QTextStream&
         return false;
     }
     if (!db.OpenDatabaseFile(path, store::kDatabasePassword)) {
-        err << u("数据库打开失败：%1\n").arg(QDir::toNativeSeparators(path));
+        err << u("数据库打开失败：%1（%2）\n").arg(QDir::toNativeSeparators(path), db.LastError());
         return false;
     }
     return true;

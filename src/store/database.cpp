@@ -1,5 +1,6 @@
 #include "database.h"
 
+#include "schema.h"
 #include "translate.h"
 
 #include <QFileInfo>
@@ -15,8 +16,33 @@ namespace {
 bool g_logging = false;
 QStringList g_log;
 
-// How long a connection waits for another connection's write lock before a statement fails.
-constexpr int kBusyTimeoutMs = 5000;
+// Position just past the first statement of sql as SQLite splits statements: its first ";"
+// outside texts, names, comments and a trigger's body, or the end of the text. SQLite's own
+// completeness test decides, so the split is the one its parser makes.
+qsizetype firstStatementEnd(const QByteArray& sql)
+{
+    for (qsizetype i = sql.indexOf(';'); i >= 0; i = sql.indexOf(';', i + 1)) {
+        const QByteArray head = sql.left(i + 1);
+        if (sqlite3_complete(head.constData()))
+            return i + 1;
+    }
+    return sql.size();
+}
+
+// True when sql holds exactly one statement: after it nothing but blanks (a comment counts as
+// text, as it could hide a second statement from a reader of the log).
+bool isSingleStatement(const QByteArray& sql)
+{
+    const qsizetype end = firstStatementEnd(sql);
+    for (qsizetype i = end; i < sql.size(); ++i) {
+        const char c = sql[i];
+        if (c != ' ' && c != '\t' && c != '\n' && c != '\r' && c != '\f' && c != '\v')
+            return false;
+    }
+    return true;
+}
+
+const QString kMoreThanOneStatement = QStringLiteral("一次只能执行一条语句");
 }  // namespace
 
 struct DatabaseConnection::RecordSet {
@@ -112,20 +138,43 @@ bool DatabaseConnection::OpenDatabaseFile(const QString& path, const QString& pa
     }
     const QByteArray key = password.toUtf8();
     sqlite3_key(db, key.constData(), int(key.size()));
-    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    sqlite3_busy_timeout(db, busyTimeoutMs_);
     // A wrong key shows only when the first page is read: read it now, not at the first query.
-    char* err = nullptr;
-    if (sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, &err) != SQLITE_OK) {
-        fail(err ? QString::fromUtf8(err) : QStringLiteral("cannot read the database"));
-        sqlite3_free(err);
+    // An empty file reads as a database without tables, so the fixed tables are looked for too.
+    QStringList tables;
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type='table'", -1, &stmt, nullptr);
+    if (rc == SQLITE_OK) {
+        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
+            tables << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0))).toLower();
+    }
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_DONE) {
+        fail(QString::fromUtf8(sqlite3_errmsg(db)));
         sqlite3_close(db);
         return false;
     }
-    // A rollback journal, never WAL: a plain copy of the file is then a whole backup.
+    QStringList missing;
+    for (const QString& table : FixedTableNames())
+        if (!tables.contains(table.toLower()))
+            missing << table;
+    if (!missing.isEmpty()) {
+        fail(QStringLiteral("不是本程序的数据库文件（缺少表：%1）：%2").arg(missing.join(QStringLiteral("、")), path));
+        sqlite3_close(db);
+        return false;
+    }
+    // A rollback journal, never WAL: the database stays one file, and a backup is one file too.
     sqlite3_exec(db, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
     db_ = db;
     lastError_.clear();
     return true;
+}
+
+void DatabaseConnection::SetBusyTimeout(int milliseconds)
+{
+    busyTimeoutMs_ = milliseconds;
+    if (db_)
+        sqlite3_busy_timeout(db_, milliseconds);
 }
 
 void DatabaseConnection::CloseDatabase()
@@ -170,15 +219,22 @@ QHash<QString, QString> DatabaseConnection::columnTypes(const QString& table)
 bool DatabaseConnection::execTranslated(const QString& sql, const QList<QByteArray>* binaries, int* bindIndex)
 {
     const QByteArray utf8 = sql.toUtf8();
-    const char* tail = utf8.constData();
-    while (tail && *tail) {
+    {
         sqlite3_stmt* stmt = nullptr;
-        if (sqlite3_prepare_v2(db_, tail, -1, &stmt, &tail) != SQLITE_OK) {
+        const char* tail = nullptr;
+        if (sqlite3_prepare_v2(db_, utf8.constData(), int(utf8.size()), &stmt, &tail) != SQLITE_OK) {
             fail(QString::fromUtf8(sqlite3_errmsg(db_)));
             return false;
         }
-        if (!stmt)
-            continue;  // trailing blanks or a lone semicolon
+        if (!stmt) {
+            fail(QStringLiteral("empty statement"));
+            return false;
+        }
+        if (!isSingleStatement(QByteArray(tail))) {
+            sqlite3_finalize(stmt);
+            fail(kMoreThanOneStatement);
+            return false;
+        }
         const int params = sqlite3_bind_parameter_count(stmt);
         for (int p = 1; p <= params; ++p) {
             if (!binaries || *bindIndex >= binaries->size()) {
@@ -228,6 +284,13 @@ bool DatabaseConnection::run(const QString& statement, const QList<QByteArray>* 
         fail(tr.error);
         return false;
     }
+    // Checked on what SQLite will read, before the first of them runs.
+    for (const QString& sql : tr.statements) {
+        if (!isSingleStatement(sql.toUtf8())) {
+            fail(kMoreThanOneStatement);
+            return false;
+        }
+    }
     if (tr.changesSchema)
         typeCache_.clear();
     // Several SQLite statements stand for one program statement: all of them or none.
@@ -276,9 +339,14 @@ int DatabaseConnection::OpenRecordSet(const QString& select)
         return 0;
     }
     const QByteArray sql = tr.statements.first().toUtf8();
+    if (!isSingleStatement(sql)) {
+        fail(kMoreThanOneStatement);
+        return 0;
+    }
     sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db_, sql.constData(), -1, &stmt, nullptr) != SQLITE_OK || !stmt) {
-        fail(QString::fromUtf8(sqlite3_errmsg(db_)));
+    const int prepared = sqlite3_prepare_v2(db_, sql.constData(), int(sql.size()), &stmt, nullptr);
+    if (prepared != SQLITE_OK || !stmt) {
+        fail(prepared != SQLITE_OK ? QString::fromUtf8(sqlite3_errmsg(db_)) : QStringLiteral("empty statement"));
         sqlite3_finalize(stmt);
         return 0;
     }

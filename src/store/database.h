@@ -40,11 +40,18 @@ public:
     DatabaseConnection(const DatabaseConnection&) = delete;
     DatabaseConnection& operator=(const DatabaseConnection&) = delete;
 
-    // Opens an existing file only; a missing file or a wrong password fails here.
+    // Opens an existing file only; a missing file, a wrong password or a file without the
+    // program's fixed tables (an empty or foreign database) fails here and leaves the file as it is.
     bool OpenDatabaseFile(const QString& path, const QString& password);
     bool IsOpen() const { return db_ != nullptr; }
     void CloseDatabase();
 
+    // How long a statement waits for another connection's lock before it fails (5 s unless set).
+    void SetBusyTimeout(int milliseconds);
+    int BusyTimeout() const { return busyTimeoutMs_; }
+
+    // One call runs one statement: text after the first statement other than blanks and one
+    // ";" makes the call fail before anything runs.
     bool ExecuteStatement(const QString& statement);
     // Each "?" is bound in order to the next array; an empty array stores an empty value.
     bool ExecuteWithBinaries(const QString& statement, const QList<QByteArray>& binaries);
@@ -84,6 +91,7 @@ private:
     QString lastError_;
     int nextHandle_ = 1;
     int transactionDepth_ = 0;
+    int busyTimeoutMs_ = 5000;
     std::map<int, std::unique_ptr<RecordSet>> recordSets_;
     QHash<QString, QHash<QString, QString>> typeCache_;
 };

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryFile>
 
 #ifndef SQLITE_HAS_CODEC
 #define SQLITE_HAS_CODEC 1
@@ -13,6 +14,13 @@
 #include <sqlite3.h>
 
 namespace store {
+
+const QStringList& FixedTableNames()
+{
+    static const QStringList names = {QStringLiteral("总表"), QStringLiteral("权限"), QStringLiteral("险种名称"),
+                                      QStringLiteral("报险表"), QStringLiteral("yangbiao")};
+    return names;
+}
 
 const QList<ColumnDef>& VehicleColumns()
 {
@@ -142,8 +150,10 @@ QString columnSql(const ColumnDef& c)
     case ColumnType::Text:
         return name + QLatin1String(" TEXT");
     case ColumnType::Date:
-        // ISO text only: a value that is not a real calendar date is refused.
-        return QStringLiteral("%1 DATE CHECK (%1 IS NULL OR coalesce(date(%1) = %1, 0))").arg(name);
+        // ISO text only: a value that is not a real calendar date is refused. date() of the text
+        // alone echoes a day past the month's end (2026-02-30) on older SQLite; going through the
+        // day number carries it into the next month, so only a real date comes back unchanged.
+        return QStringLiteral("%1 DATE CHECK (%1 IS NULL OR coalesce(date(julianday(%1)) = %1, 0))").arg(name);
     case ColumnType::YesNo:
         return name + QLatin1String(" YESNO DEFAULT 0");
     case ColumnType::Bytes:
@@ -196,9 +206,13 @@ bool CreateDatabase(const QString& path, QString* error)
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         return setError(QStringLiteral("无法创建目录：%1").arg(QFileInfo(path).absolutePath()));
 
-    // Build under a temporary name, then rename: a half-made file never carries the real name.
-    const QString temp = path + QLatin1String(".new");
-    QFile::remove(temp);
+    // Build under a temporary name of its own, then rename: a half-made file never carries the
+    // real name, and no other file beside it is touched.
+    QTemporaryFile reserved(path + QLatin1String(".XXXXXX.new"));
+    if (!reserved.open())
+        return setError(QStringLiteral("无法创建数据库文件：%1").arg(reserved.fileTemplate()));
+    reserved.close();
+    const QString temp = reserved.fileName();
     sqlite3* db = nullptr;
     const QByteArray file = temp.toUtf8();
     if (sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {

@@ -25,6 +25,10 @@ struct ColumnDef {
     Group group;
 };
 
+// The tables every database of the program holds from its creation: 总表, 权限, 险种名称, 报险表
+// and the template yangbiao. A file without them is not a database of the program.
+const QStringList& FixedTableNames();
+
 // The 96 columns of the template table yangbiao (and so of every vehicle table), in order.
 const QList<ColumnDef>& VehicleColumns();
 

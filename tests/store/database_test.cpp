@@ -146,18 +146,23 @@ TEST_F(DatabaseTest, ImpossibleDatesAreRefusedByTheDatabase)
     EXPECT_FALSE(db().ExecuteStatement(QStringLiteral("insert into 京A1([下次审车日期]) values ('2026年2月30日')")));
     EXPECT_FALSE(db().ExecuteStatement(QStringLiteral("insert into 京A1([下次审车日期]) values ('下个月')")));
     // Also when a statement bypasses the conversion: the column itself holds only real dates.
-    EXPECT_FALSE(db().ExecuteStatement(QStringLiteral("insert into 京A1 select * from 京A1 union all select "
-                                                      "1,null,null,null,null,null,null,null,null,'2026-02-30',null,"
-                                                      "null,null,null,null,null,null,null,null,null,null,null,null,"
-                                                      "null,null,null,null,null,null,null,null,null,null,null,null,"
-                                                      "null,null,null,null,null,null,null,null,null,null,null,null,"
-                                                      "null,null,null,null,null,null,null,null,null,null,null,null,"
-                                                      "null,null,null,null,null,null,null,null,null,null,null,null,"
-                                                      "null,null,null,null,null,null,null,null,null,null,null,null,"
-                                                      "null,null,null,null,null,null,null,null,null,null,null")));
-    const int rs = db().OpenRecordSet(QStringLiteral("select count(*) as[数量] from 京A1"));
+    // The same statement with a real date goes in, so only the date can make it fail.
+    const QString bypass = QStringLiteral("insert into 京A1([审车车号],[下次审车日期]) select '京A1','%1'");
+    ASSERT_TRUE(db().ExecuteStatement(bypass.arg(QStringLiteral("2026-02-28")))) << db().LastError().toStdString();
+    for (const char* impossible : {"2026-02-30", "2026-02-29", "2026-04-31", "2026-13-01", "2026-00-10", "2026-2-3",
+                                   "2026-02-28 10:00", "下个月"})
+        EXPECT_FALSE(db().ExecuteStatement(bypass.arg(QString::fromUtf8(impossible)))) << impossible;
+    EXPECT_TRUE(db().ExecuteStatement(bypass.arg(QStringLiteral("2024-02-29")))) << db().LastError().toStdString();
+    // An update that the conversion does not look into is held to the same rule.
+    EXPECT_FALSE(db().ExecuteStatement(QStringLiteral("update 京A1 set [下次审车日期]=('2026-02-30')")));
+    EXPECT_FALSE(db().ExecuteStatement(QStringLiteral("update 京A1 set [下次审车日期]=('2026-02-30') where [编号]=1")));
+    const int rs = db().OpenRecordSet(QStringLiteral("select [下次审车日期] from 京A1"));
     ASSERT_NE(rs, 0);
-    EXPECT_EQ(db().ReadField(rs, QStringLiteral("数量")).number(), 0);
+    ASSERT_EQ(db().RowCount(rs), 2);
+    EXPECT_EQ(db().ReadField(rs, QStringLiteral("下次审车日期")).date(), QDate(2026, 2, 28));
+    db().MoveLast(rs);
+    EXPECT_EQ(db().ReadField(rs, QStringLiteral("下次审车日期")).date(), QDate(2024, 2, 29));
+    db().CloseRecordSet(rs);
 }
 
 TEST_F(DatabaseTest, JetStatementsRunUnchanged)

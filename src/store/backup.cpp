@@ -1,0 +1,171 @@
+#include "backup.h"
+
+#include "database.h"
+#include "schema.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryFile>
+#include <QThread>
+
+#ifndef SQLITE_HAS_CODEC
+#define SQLITE_HAS_CODEC 1
+#endif
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <system_error>
+
+using namespace Qt::StringLiterals;
+
+namespace store {
+
+namespace {
+
+// How long the copy keeps trying to read while other connections write, and the pause between
+// tries. A writer that commits in a loop leaves only short gaps between its locks; a reader
+// that asks often finds one, whereas SQLite's own busy wait backs off and can miss them all.
+constexpr int kLockWaitMs = 30000;
+constexpr int kRetryPauseUs = 200;
+
+// Closes the handle when the scope ends, however it ends.
+struct Handle {
+    sqlite3* db = nullptr;
+    ~Handle() { sqlite3_close(db); }
+};
+
+bool openKeyed(Handle& h, const QString& path, int flags, QString* error) {
+    const QByteArray file = QFile::encodeName(path);
+    if (sqlite3_open_v2(file.constData(), &h.db, flags, nullptr) != SQLITE_OK) {
+        *error = h.db ? QString::fromUtf8(sqlite3_errmsg(h.db)) : u"cannot open"_s;
+        return false;
+    }
+    const QByteArray key = kDatabasePassword.toUtf8();
+    sqlite3_key(h.db, key.constData(), int(key.size()));
+    sqlite3_busy_timeout(h.db, kLockWaitMs);
+    return true;
+}
+
+// Copies every page of source into target while holding source's read lock for the whole
+// copy: one step of all pages. A writer of another connection that holds the lock at the moment
+// makes the step report busy; it is then tried again until the wait is over.
+bool copyPages(sqlite3* source, sqlite3* target, QString* error) {
+    sqlite3_backup* backup = sqlite3_backup_init(target, "main", source, "main");
+    if (!backup) {
+        *error = QString::fromUtf8(sqlite3_errmsg(target));
+        return false;
+    }
+    QDeadlineTimer deadline(kLockWaitMs);
+    int rc;
+    while ((rc = sqlite3_backup_step(backup, -1)) == SQLITE_BUSY || rc == SQLITE_LOCKED) {
+        if (deadline.hasExpired())
+            break;
+        QThread::usleep(kRetryPauseUs);
+    }
+    sqlite3_backup_finish(backup);
+    if (rc != SQLITE_DONE) {
+        *error = rc == SQLITE_BUSY || rc == SQLITE_LOCKED ? u"数据库正忙"_s : QString::fromUtf8(sqlite3_errstr(rc));
+        return false;
+    }
+    const int finished = sqlite3_errcode(target);
+    if (finished != SQLITE_OK && finished != SQLITE_DONE) {
+        *error = QString::fromUtf8(sqlite3_errmsg(target));
+        return false;
+    }
+    return true;
+}
+
+// The copy opens with the password as a database of the program and is whole.
+bool checkCopy(const QString& path, QString* error) {
+    DatabaseConnection copy;
+    if (!copy.OpenDatabaseFile(path, kDatabasePassword)) {
+        *error = copy.LastError();
+        return false;
+    }
+    copy.CloseDatabase();
+    Handle h;
+    if (!openKeyed(h, path, SQLITE_OPEN_READONLY, error))
+        return false;
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(h.db, "PRAGMA integrity_check", -1, &stmt, nullptr) != SQLITE_OK) {
+        *error = QString::fromUtf8(sqlite3_errmsg(h.db));
+        return false;
+    }
+    QStringList problems;
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
+        problems << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_DONE) {
+        *error = QString::fromUtf8(sqlite3_errmsg(h.db));
+        return false;
+    }
+    if (problems != QStringList{u"ok"_s}) {
+        *error = u"备份文件校验失败：%1"_s.arg(problems.join(u"; "_s));
+        return false;
+    }
+    return true;
+}
+
+bool sameFile(const QString& a, const QString& b) {
+    std::error_code ec;
+    const bool same = std::filesystem::equivalent(std::filesystem::path(QFile::encodeName(a).toStdString()),
+                                                  std::filesystem::path(QFile::encodeName(b).toStdString()), ec);
+    return !ec && same;
+}
+
+} // namespace
+
+bool BackupDatabase(const QString& source, const QString& destination, QString* error) {
+    QString failure;
+    auto failed = [&](const QString& message) {
+        if (error)
+            *error = message;
+        return false;
+    };
+    if (!QFileInfo(source).isFile())
+        return failed(u"数据库丢失！%1"_s.arg(QDir::toNativeSeparators(source)));
+    const QFileInfo target(destination);
+    if (target.fileName().isEmpty())
+        return failed(u"备份文件名为空"_s);
+    if (target.absoluteFilePath() == QFileInfo(source).absoluteFilePath() || sameFile(source, destination))
+        return failed(u"不能备份到数据库文件本身：%1"_s.arg(QDir::toNativeSeparators(destination)));
+    if (target.isDir())
+        return failed(u"备份文件名是一个目录：%1"_s.arg(QDir::toNativeSeparators(destination)));
+    if (!target.absoluteDir().exists())
+        return failed(u"备份目录不存在：%1"_s.arg(QDir::toNativeSeparators(target.absolutePath())));
+
+    // Reserve a name of its own beside the target, so that the final rename stays on one file
+    // system and a second backup running at the same time never shares it.
+    QTemporaryFile partial(target.absoluteFilePath() + u".XXXXXX.part"_s);
+    if (!partial.open())
+        return failed(u"无法在备份目录中写入：%1"_s.arg(QDir::toNativeSeparators(target.absolutePath())));
+    partial.close();
+    const QString temp = partial.fileName();
+
+    {
+        Handle from;
+        if (!openKeyed(from, source, SQLITE_OPEN_READONLY, &failure))
+            return failed(u"数据库打开失败：%1"_s.arg(failure));
+        sqlite3_busy_timeout(from.db, 0); // the copy's own loop retries, without backing off
+        Handle to;
+        if (!openKeyed(to, temp, SQLITE_OPEN_READWRITE, &failure))
+            return failed(u"无法写入备份文件：%1"_s.arg(failure));
+        if (!copyPages(from.db, to.db, &failure))
+            return failed(u"复制数据库失败：%1"_s.arg(failure));
+    }
+    if (!checkCopy(temp, &failure))
+        return failed(failure);
+
+    std::error_code ec;
+    std::filesystem::rename(std::filesystem::path(QFile::encodeName(temp).toStdString()),
+                            std::filesystem::path(QFile::encodeName(target.absoluteFilePath()).toStdString()), ec);
+    if (ec)
+        return failed(u"无法写入备份文件：%1（%2）"_s.arg(QDir::toNativeSeparators(destination),
+                                                          QString::fromLocal8Bit(ec.message().c_str())));
+    partial.setAutoRemove(false); // the name now belongs to the backup
+    return true;
+}
+
+} // namespace store

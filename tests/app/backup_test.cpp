@@ -1,0 +1,115 @@
+#include "app/mainwindow.h"
+#include "store/schema.h"
+#include "store/session.h"
+#include "support/testsupport.h"
+
+#include <QAction>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <atomic>
+#include <thread>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Records where each save dialog starts, and answers as the script says.
+class RecordingDialogs : public testing_support::ScriptedDialogs {
+public:
+    QStringList defaults;
+    std::optional<QString> saveFile(QWidget* w, const QString& c, const QString& d, const QString& f) override {
+        defaults << d;
+        return ScriptedDialogs::saveFile(w, c, d, f);
+    }
+};
+
+class BackupCommandTest : public testing_support::DataDirTest {
+protected:
+    RecordingDialogs recording;
+    void SetUp() override {
+        DataDirTest::SetUp();
+        ui::SetDialogProvider(&recording);
+    }
+    std::unique_ptr<app::MainWindow> start() {
+        auto w = std::make_unique<app::MainWindow>();
+        EXPECT_TRUE(w->initialise([](QWidget*) {
+            store::Permissions p;
+            p.增删车辆 = p.修改车辆信息 = p.增加车辆信息 = p.费用可见 = p.统计查询 = p.权限设置 = true;
+            store::session().OperatorPermissions = p;
+            return true;
+        }));
+        recording.shown.clear();
+        return w;
+    }
+    static void backup(app::MainWindow& w) { w.findChild<QAction*>(u"菜单_备份"_s)->trigger(); }
+    static QByteArray digest(const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256)
+                                           : QByteArray();
+    }
+};
+
+} // namespace
+
+TEST_F(BackupCommandTest, DialogOffersClxxMdbOnTheDesktop) {
+    auto w = start();
+    recording.files = {std::nullopt};
+    backup(*w);
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    ASSERT_EQ(recording.defaults.size(), 1);
+    EXPECT_EQ(QFileInfo(recording.defaults.first()).fileName(), u"clxx.mdb"_s);
+    EXPECT_EQ(QFileInfo(recording.defaults.first()).absolutePath(), QDir(desktop).absolutePath());
+    EXPECT_TRUE(recording.shown.isEmpty());
+}
+
+// Backups through the menu while another connection commits: each one is whole.
+TEST_F(BackupCommandTest, MenuBackupUnderAWriterIsWholeAndChecked) {
+    auto w = start();
+    std::atomic<bool> stop{false};
+    std::thread writer([&] {
+        store::DatabaseConnection c;
+        if (!c.OpenDatabaseFile(dbPath(), store::kDatabasePassword))
+            return;
+        const QString pad(2000, QLatin1Char('y'));
+        while (!stop)
+            c.ExecuteStatement(u"insert into [报险表]([主车牌号],[备注]) values('京W2','%1')"_s.arg(pad));
+    });
+    for (int n = 0; n < 5; ++n) {
+        const QString target = QDir(dataDir()).filePath(u"menu%1.mdb"_s.arg(n));
+        recording.files = {target};
+        recording.shown.clear();
+        backup(*w);
+        EXPECT_EQ(recording.shown, QStringList({u"数据备份成功！"_s}));
+        store::DatabaseConnection copy;
+        EXPECT_TRUE(copy.OpenDatabaseFile(target, store::kDatabasePassword)) << copy.LastError().toStdString();
+    }
+    stop = true;
+    writer.join();
+}
+
+// A copy that fails its check is reported as a failure and replaces nothing.
+TEST_F(BackupCommandTest, FailedCheckShowsFailureAndKeepsTheEarlierFile) {
+    auto w = start();
+    const QString target = QDir(dataDir()).filePath(u"keep.mdb"_s);
+    recording.files = {target};
+    backup(*w);
+    ASSERT_EQ(recording.shown, QStringList({u"数据备份成功！"_s}));
+    const QByteArray earlier = digest(target);
+
+    // The database file now read is empty (the data folder points elsewhere).
+    QTemporaryDir other;
+    QFile empty(QDir(other.path()).filePath(store::kDatabaseFileName));
+    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    qputenv("VELMORA_DATA_DIR", other.path().toLocal8Bit());
+    recording.shown.clear();
+    recording.files = {target};
+    backup(*w);
+    EXPECT_EQ(recording.shown, QStringList({u"数据备份失败！"_s}));
+    EXPECT_EQ(digest(target), earlier);
+    EXPECT_EQ(QDir(dataDir()).entryList({u"keep.mdb*"_s}, QDir::Files | QDir::Hidden), QStringList({u"keep.mdb"_s}));
+}
