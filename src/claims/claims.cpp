@@ -1,0 +1,153 @@
+#include "claims.h"
+
+#include "store/sqltext.h"
+
+#include <QRegularExpression>
+
+using namespace Qt::StringLiterals;
+
+namespace claims {
+
+ClaimFilterSet ClaimFilters;
+int ClaimRowCount = 0;
+
+void ResetClaimState() {
+    ClaimFilters = {};
+    ClaimRowCount = 0;
+}
+
+QString LikeFragment(const QString& column, const QString& text) {
+    if (text.isEmpty())
+        return {};
+    // Without an escape clause % and _ are wildcards; only a text that holds one of them
+    // needs the clause, so every other filter keeps the plain form.
+    const bool wildcards = text.contains(u'%') || text.contains(u'_');
+    QString pattern = text;
+    if (wildcards) {
+        pattern.replace(u"\\"_s, u"\\\\"_s);
+        pattern.replace(u"%"_s, u"\\%"_s);
+        pattern.replace(u"_"_s, u"\\_"_s);
+    }
+    QString fragment = u" and "_s + column + u" like '%"_s + store::SqlText(pattern) + u"%'"_s;
+    if (wildcards)
+        fragment += u" escape '\\'"_s;
+    return fragment;
+}
+
+QString ClosedFragment(int choice, const QString& current) {
+    switch (choice) {
+    case kClosedAll:
+        return {};
+    case kClosedOpen:
+        return u" and 是否结案=false"_s;
+    case kClosedOnly:
+        return u" and 是否结案=true"_s;
+    default:
+        return current;
+    }
+}
+
+void SetClaimFilters(const QString& plate, const QString& owner, const QString& insurer, const QString& policy,
+                     int closedChoice) {
+    ClaimFilters.owner = LikeFragment(u"车主姓名"_s, owner);
+    ClaimFilters.plate = LikeFragment(u"主车牌号"_s, plate);
+    ClaimFilters.policy = LikeFragment(u"保单号"_s, policy);
+    ClaimFilters.insurer = LikeFragment(u"保险公司名称"_s, insurer);
+    ClaimFilters.closed = ClosedFragment(closedChoice, ClaimFilters.closed);
+}
+
+QString LoadClaimsStatement(const QDate& start, const QDate& end, const ClaimFilterSet& filters) {
+    return u"select * from [报险表] where 报险日期>="_s + store::SqlDateLiteral(start) + u" and 报险日期<="_s +
+           store::SqlDateLiteral(end) + filters.plate + filters.owner + filters.closed + filters.insurer +
+           filters.policy;
+}
+
+std::optional<QList<Claim>> LoadClaims(store::DatabaseConnection& db, const QDate& start, const QDate& end,
+                                       const ClaimFilterSet& filters) {
+    ClaimRowCount = 0;
+    const int rs = db.OpenRecordSet(LoadClaimsStatement(start, end, filters));
+    if (rs == 0)
+        return std::nullopt;
+    QList<Claim> list;
+    auto text = [&](const QString& column) { return db.ReadField(rs, column).text(); };
+    for (db.MoveFirst(rs); !db.AtEnd(rs); db.MoveNext(rs)) {
+        Claim c;
+        c.number = qint64(db.ReadField(rs, u"编号"_s).number());
+        c.date = text(u"报险日期"_s);
+        c.plate = text(u"主车牌号"_s);
+        c.owner = text(u"车主姓名"_s);
+        c.phone = text(u"车主电话"_s);
+        c.insurer = text(u"保险公司名称"_s);
+        c.policy = text(u"保单号"_s);
+        c.amount = text(u"理赔金额"_s);
+        c.closed = db.ReadField(rs, u"是否结案"_s).yesNo();
+        c.remarks = text(u"备注"_s);
+        list << c;
+    }
+    db.CloseRecordSet(rs);
+    ClaimRowCount = int(list.size());
+    return list;
+}
+
+QDate ClaimDate(const QString& text) {
+    static const QRegularExpression numeric(u"^(\\d{4})[-/.](\\d{1,2})[-/.](\\d{1,2})$"_s);
+    static const QRegularExpression longForm(u"^(\\d{4})年(\\d{1,2})月(\\d{1,2})日$"_s);
+    const QString t = text.trimmed();
+    QRegularExpressionMatch m = numeric.match(t);
+    if (!m.hasMatch())
+        m = longForm.match(t);
+    if (!m.hasMatch())
+        return {};
+    return QDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
+}
+
+QString InsertClaimStatement(const Claim& c) {
+    using store::SqlText;
+    return u"insert into 报险表 ([报险日期],[主车牌号],[车主姓名],[车主电话],[保险公司名称],[保单号],[理赔金额],[是否结案],[备注]) values('"_s +
+           store::SqlDate(ClaimDate(c.date)) + u"','"_s + SqlText(c.plate) + u"','"_s + SqlText(c.owner) + u"','"_s +
+           SqlText(c.phone) + u"','"_s + SqlText(c.insurer) + u"','"_s + SqlText(c.policy) + u"','"_s +
+           SqlText(c.amount) + u"',"_s + store::SqlBool(c.closed) + u",'"_s + SqlText(c.remarks) + u"')"_s;
+}
+
+QString UpdateClaimStatement(const Claim& c) {
+    using store::SqlText;
+    return u"update 报险表 set [报险日期]='"_s + store::SqlDate(ClaimDate(c.date)) + u"',[主车牌号]='"_s +
+           SqlText(c.plate) + u"',[车主姓名]='"_s + SqlText(c.owner) + u"',[车主电话]='"_s + SqlText(c.phone) +
+           u"',[保险公司名称]='"_s + SqlText(c.insurer) + u"',[保单号]='"_s + SqlText(c.policy) + u"',[理赔金额]='"_s +
+           SqlText(c.amount) + u"',[是否结案]="_s + store::SqlBool(c.closed) + u",[备注]='"_s + SqlText(c.remarks) +
+           u"' where [编号]="_s + QString::number(c.number);
+}
+
+bool InsertClaim(store::DatabaseConnection& db, const Claim& claim) {
+    // A claim without its date would never show in any date range again.
+    if (!ClaimDate(claim.date).isValid())
+        return false;
+    return db.ExecuteStatement(InsertClaimStatement(claim));
+}
+
+UpdateOutcome UpdateClaims(store::DatabaseConnection& db, const QList<Claim>& list) {
+    UpdateOutcome outcome;
+    if (!db.BeginTransaction()) {
+        outcome.failure = UpdateOutcome::NotCommitted;
+        return outcome;
+    }
+    for (int i = 0; i < list.size(); ++i) {
+        const Claim& c = list.at(i);
+        if (!ClaimDate(c.date).isValid())
+            outcome.failure = UpdateOutcome::InvalidDate;
+        else if (c.number <= 0)
+            outcome.failure = UpdateOutcome::InvalidNumber;
+        else if (!db.ExecuteStatement(UpdateClaimStatement(c)))
+            outcome.failure = UpdateOutcome::Refused;
+        if (!outcome.ok()) {
+            outcome.failedRow = i + 1;
+            db.RollbackTransaction();
+            return outcome;
+        }
+    }
+    if (!db.CommitTransaction())
+        outcome.failure = UpdateOutcome::NotCommitted;
+    return outcome;
+}
+
+} // namespace claims
