@@ -5,6 +5,7 @@
 #include "archive/vehicleform.h"
 #include "archive/recordcommands.h"
 #include "alerts/alerttree.h"
+#include "lists/listwindow.h"
 
 namespace app {
 
@@ -16,6 +17,7 @@ void AttachModules(ui::MainParts& parts)
     archive::AttachRecordCommands(parts);
     admin::AttachAdminCommands(parts);
     alerts::AttachAlertTree(parts);
+    lists::AttachListCommands(parts);
 }
 
 }  // namespace app

@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "alertscommand.h"
+#include "listcommand.h"
 #include "store/schema.h"
 #include "vehiclecommands.h"
 
@@ -15,7 +16,9 @@ const char* const kUsage =
     "  init [--data-dir DIR]    在数据目录中新建加密数据库 clxx.mdb（不覆盖已有文件）\n"
     "  search --by plate|trailer|owner|archive 内容 [--data-dir DIR]    按条件搜索车辆（JSON）\n"
     "  show 主车牌号 [--today YYYY-MM-DD] [--data-dir DIR]    显示车辆当前档案（JSON）\n"
-    "  alerts [--today YYYY-MM-DD] [--format json|text] [--data-dir DIR]    刷新预警树（写入脱期标志）并输出各节点车辆\n";
+    "  alerts [--today YYYY-MM-DD] [--format json|text] [--data-dir DIR]    刷新预警树（写入脱期标志）并输出各节点车辆\n"
+    "  list 清单名称 [--today YYYY-MM-DD] [--format json|csv|xlsx|pdf] [--output 文件] [--data-dir DIR]    生成清单\n"
+    "  list --titles    列出十七个清单名称\n";
 
 // Takes "--name value" out of args; returns the value or an empty string.
 QString takeOption(QStringList& args, const QString& name)
@@ -62,6 +65,8 @@ int Run(const QStringList& arguments, QTextStream& out, QTextStream& err)
         return ShowCommand(args, out, err);
     if (command == QLatin1String("alerts"))
         return AlertsCommand(args, out, err);
+    if (command == QLatin1String("list"))
+        return ListCommand(args, out, err);
     err << QStringLiteral("未知命令：%1\n").arg(command) << QString::fromUtf8(kUsage);
     return 2;
 }

@@ -1,0 +1,259 @@
+#include "report/render.h"
+
+#include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QPagedPaintDevice>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+namespace report {
+
+namespace {
+
+constexpr double kBodyPointSize = 10.0;
+constexpr double kMinBodyPointSize = 5.0;
+const QColor kHeaderBackground(0xE8, 0xE8, 0xE8);
+
+QString defaultBodyFamily() {
+    return ResolveFontFamily(u"宋体"_s);
+}
+
+// Everything the painting needs, measured once for one device.
+struct Layout {
+    double pageWidth = 0;
+    double pageHeight = 0;
+    double unit = 1;       // device pixels per table pixel (the column scale)
+    QList<double> columnX; // left edge of each column, plus the right edge at the end
+    QList<double> rowHeight;
+    QFont body;
+    QFont header;
+    QFont titleFont;
+    QFont footer;
+    double titleHeight = 0;
+    double footerHeight = 0;
+    double headerHeight = 0;
+    double padding = 0;
+    QList<int> pageStarts; // first data row (table index) of each page
+};
+
+int dpiOf(QPagedPaintDevice& device) {
+    const int dpi = device.logicalDpiY();
+    return dpi > 0 ? dpi : 96;
+}
+
+QRectF cellRect(const Layout& l, int column, int span, double top, double height) {
+    return QRectF(l.columnX.at(column), top, l.columnX.at(column + span) - l.columnX.at(column), height);
+}
+
+double textHeight(const QFont& font, QPaintDevice* device, const QString& text, double width) {
+    const QFontMetricsF fm(font, device);
+    if (text.isEmpty())
+        return fm.height();
+    const QRectF r = fm.boundingRect(QRectF(0, 0, std::max(width, 1.0), 1e6), Qt::TextWordWrap | Qt::AlignCenter, text);
+    return std::max(r.height(), fm.height());
+}
+
+Layout measure(const ReportTable& t, QPagedPaintDevice& device, const RenderOptions& options) {
+    Layout l;
+    const int dpi = dpiOf(device);
+    l.pageWidth = device.width();
+    l.pageHeight = device.height();
+    const double natural = dpi / 96.0;
+    const int total = std::max(t.totalWidth(), 1);
+    l.unit = l.pageWidth / total;
+    // Text shrinks with the columns when they are narrower than at screen size, never grows.
+    const double shrink = std::min(1.0, l.unit / natural);
+    const QString family = defaultBodyFamily();
+    l.body = QFont(family);
+    l.body.setPointSizeF(std::max(kBodyPointSize * shrink, kMinBodyPointSize));
+    l.header = l.body;
+    l.header.setBold(true);
+    l.footer = QFont(family);
+    l.footer.setPointSizeF(9);
+    l.padding = 3 * natural * shrink;
+
+    double x = 0;
+    for (int c = 0; c < t.columnCount(); ++c) {
+        l.columnX << x;
+        x += t.columnWidth(c) * l.unit;
+    }
+    l.columnX << x;
+
+    const bool titled = options.withTitle && !t.printTitle.text.isEmpty();
+    if (titled) {
+        l.titleFont = QFont(ResolveFontFamily(t.printTitle.fontName.isEmpty() ? u"黑体"_s : t.printTitle.fontName));
+        l.titleFont.setPointSizeF(t.printTitle.pointSize > 0 ? t.printTitle.pointSize : 20);
+        l.titleFont.setBold(t.printTitle.bold);
+        l.titleHeight = QFontMetricsF(l.titleFont, &device).height() * 1.6;
+    }
+    l.footerHeight = QFontMetricsF(l.footer, &device).height() * 2.0;
+
+    // Row heights: the tallest wrapped text of the row's cells; merged blocks spread over rows
+    // only add what their own rows do not already give.
+    for (int r = 0; r < t.rowCount(); ++r) {
+        const bool head = r < t.headerRows;
+        const QFont& f = head ? l.header : l.body;
+        double h = QFontMetricsF(f, &device).height();
+        for (int c = 0; c < t.columnCount(); ++c) {
+            const Merge* m = t.mergeAt(r, c);
+            if (m && (m->row != r || m->column != c || m->rowSpan > 1))
+                continue;
+            const int span = m ? m->columnSpan : 1;
+            const Cell& cell = t.cell(r, c);
+            if (cell.kind == CellKind::Text && !cell.text.isEmpty())
+                h = std::max(
+                    h, textHeight(f, &device, cell.text, l.columnX.at(c + span) - l.columnX.at(c) - 2 * l.padding));
+        }
+        l.rowHeight << h + 2 * l.padding;
+    }
+    for (int r = 0; r < std::min(t.headerRows, t.rowCount()); ++r)
+        l.headerHeight += l.rowHeight.at(r);
+
+    // Pages: whole rows only; a row taller than a page gets a page of its own.
+    const double room = l.pageHeight - l.titleHeight - l.headerHeight - l.footerHeight;
+    double used = 0;
+    l.pageStarts << t.headerRows;
+    for (int r = t.headerRows; r < t.rowCount(); ++r) {
+        const double h = l.rowHeight.at(r);
+        if (used > 0 && used + h > room) {
+            l.pageStarts << r;
+            used = 0;
+        }
+        used += h;
+    }
+    return l;
+}
+
+void paintCell(QPainter& p, const Layout& l, const Cell& cell, const QRectF& rect, bool header) {
+    QColor fill = cell.background.isValid() ? cell.background : header ? kHeaderBackground : QColor(Qt::white);
+    p.fillRect(rect, fill);
+    p.setPen(QPen(Qt::black, 0));
+    p.drawRect(rect);
+    const QColor ink = cell.foreground.isValid() ? cell.foreground : QColor(Qt::black);
+    if (cell.kind == CellKind::YesNo) {
+        const double side = std::min(rect.height(), rect.width()) * 0.5;
+        const QRectF box(rect.center().x() - side / 2, rect.center().y() - side / 2, side, side);
+        p.setPen(QPen(ink, std::max(1.0, side / 10)));
+        p.drawRect(box);
+        if (cell.yes) {
+            QPainterPath tick;
+            tick.moveTo(box.left() + side * 0.2, box.top() + side * 0.5);
+            tick.lineTo(box.left() + side * 0.42, box.top() + side * 0.75);
+            tick.lineTo(box.left() + side * 0.8, box.top() + side * 0.25);
+            p.drawPath(tick);
+        }
+        return;
+    }
+    const QString text = cell.displayText();
+    if (text.isEmpty())
+        return;
+    p.setPen(ink);
+    p.setFont(header ? l.header : l.body);
+    p.drawText(rect.adjusted(l.padding, l.padding, -l.padding, -l.padding), Qt::AlignCenter | Qt::TextWordWrap, text);
+}
+
+// Paints the rows [first, last) of the table from top; merged blocks are drawn once, from their
+// top-left cell, clipped to the rows on this page.
+double paintRows(QPainter& p, const Layout& l, const ReportTable& t, int first, int last, double top) {
+    QList<double> rowTop;
+    double y = top;
+    for (int r = first; r < last; ++r) {
+        rowTop << y;
+        y += l.rowHeight.at(r);
+    }
+    rowTop << y;
+    for (int r = first; r < last; ++r) {
+        const bool header = r < t.headerRows;
+        for (int c = 0; c < t.columnCount(); ++c) {
+            const Merge* m = t.mergeAt(r, c);
+            int span = 1;
+            int rows = 1;
+            if (m) {
+                const bool anchorHere = m->column == c && (m->row == r || (r == first && m->row < first));
+                if (!anchorHere)
+                    continue;
+                span = m->columnSpan;
+                rows = std::min(m->row + m->rowSpan, last) - r;
+            }
+            const double h = rowTop.at(r - first + rows) - rowTop.at(r - first);
+            const Cell& cell = m ? t.cell(m->row, m->column) : t.cell(r, c);
+            paintCell(p, l, cell, cellRect(l, c, span, rowTop.at(r - first), h), header);
+        }
+    }
+    return y;
+}
+
+} // namespace
+
+QString ResolveFontFamily(const QString& requested) {
+    const QStringList families = QFontDatabase::families();
+    if (!requested.isEmpty() && families.contains(requested, Qt::CaseInsensitive))
+        return requested;
+    static const char16_t* const kKnown[] = {u"WenQuanYi Zen Hei",   u"Noto Sans CJK SC",  u"Source Han Sans SC",
+                                             u"WenQuanYi Micro Hei", u"Noto Serif CJK SC", u"AR PL UMing CN"};
+    for (const char16_t* name : kKnown) {
+        const QString family = QString::fromUtf16(name);
+        if (families.contains(family, Qt::CaseInsensitive))
+            return family;
+    }
+    const QStringList chinese = QFontDatabase::families(QFontDatabase::SimplifiedChinese);
+    if (!chinese.isEmpty())
+        return chinese.first();
+    return requested;
+}
+
+QPageLayout::Orientation PreferredOrientation(const ReportTable& table) {
+    // A4 portrait, 10 mm margins, at screen size: 718 x 1047 pixels.
+    constexpr int kPortraitHeight = 1047;
+    constexpr int kRowHeight = 24;
+    constexpr int kTitleHeight = 48;
+    const int tall = std::min(kTitleHeight + table.rowCount() * kRowHeight, kPortraitHeight);
+    return table.totalWidth() > tall ? QPageLayout::Landscape : QPageLayout::Portrait;
+}
+
+void PreparePageLayout(const ReportTable& table, QPagedPaintDevice& device) {
+    const QPageLayout layout(QPageSize(QPageSize::A4), PreferredOrientation(table), QMarginsF(10, 10, 10, 10),
+                             QPageLayout::Millimeter);
+    device.setPageLayout(layout);
+}
+
+QList<int> PageBreaks(const ReportTable& table, QPagedPaintDevice& device, const RenderOptions& options) {
+    return measure(table, device, options).pageStarts;
+}
+
+int RenderReport(const ReportTable& table, QPagedPaintDevice& device, const RenderOptions& options) {
+    QPainter p;
+    if (!p.begin(&device))
+        return 0;
+    const Layout l = measure(table, device, options);
+    const int pages = int(l.pageStarts.size());
+    const double tableWidth = l.columnX.isEmpty() ? 0 : l.columnX.last();
+    for (int page = 0; page < pages; ++page) {
+        if (page > 0)
+            device.newPage();
+        double y = 0;
+        if (l.titleHeight > 0) {
+            p.setPen(Qt::black);
+            p.setFont(l.titleFont);
+            p.drawText(QRectF(0, 0, l.pageWidth, l.titleHeight), Qt::AlignCenter, table.printTitle.text);
+            y = l.titleHeight;
+        }
+        y = paintRows(p, l, table, 0, std::min(table.headerRows, table.rowCount()), y);
+        const int first = l.pageStarts.at(page);
+        const int last = page + 1 < pages ? l.pageStarts.at(page + 1) : table.rowCount();
+        paintRows(p, l, table, first, last, y);
+        p.setPen(Qt::black);
+        p.setFont(l.footer);
+        p.drawText(QRectF(0, l.pageHeight - l.footerHeight, std::max(tableWidth, l.pageWidth), l.footerHeight),
+                   Qt::AlignCenter, u"第 %1 页 / 共 %2 页"_s.arg(page + 1).arg(pages));
+    }
+    p.end();
+    return pages;
+}
+
+} // namespace report

@@ -1,0 +1,2 @@
+#include "lists/listwindow.h"
+#include <gtest/gtest.h>
