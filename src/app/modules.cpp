@@ -5,6 +5,7 @@
 #include "archive/vehicleform.h"
 #include "archive/recordcommands.h"
 #include "alerts/alerttree.h"
+#include "claims/claimswindow.h"
 #include "lists/listwindow.h"
 
 namespace app {
@@ -18,6 +19,7 @@ void AttachModules(ui::MainParts& parts)
     admin::AttachAdminCommands(parts);
     alerts::AttachAlertTree(parts);
     lists::AttachListCommands(parts);
+    claims::AttachClaimsCommands(parts);
 }
 
 }  // namespace app

@@ -150,4 +150,68 @@ UpdateOutcome UpdateClaims(store::DatabaseConnection& db, const QList<Claim>& li
     return outcome;
 }
 
+report::ReportTable ClaimsTable(const QList<Claim>& list) {
+    using report::CellKind;
+    report::ReportTable t;
+    t.title = u"报险情况"_s;
+    t.headerRows = 1;
+    t.setColumnCount(kClaimColumnCount);
+    const QStringList headers = {u"编号"_s,     u"报险日期"_s,     u"主车牌号"_s, u"车主姓名"_s,
+                                 u"车主电话"_s, u"保险公司名称"_s, u"保单号"_s,   u"理赔金额"_s,
+                                 u"是否结案"_s, u"备注"_s,         QString()};
+    const int widths[kClaimColumnCount] = {1, 86, 76, 64, 92, 96, 88, 64, 60, 110, 36};
+    t.appendRow();
+    for (int c = 0; c < kClaimColumnCount; ++c) {
+        t.setText(0, c, headers.at(c));
+        t.setColumnWidth(c, widths[c]);
+    }
+    t.setColumnKind(1, CellKind::Date);
+    t.setColumnKind(8, CellKind::YesNo);
+    int r = 0;
+    for (const Claim& c : list) {
+        const int row = t.appendRow();
+        const QList<report::Cell> cells = ClaimRowCells(c, ++r);
+        for (int col = 0; col < kClaimColumnCount; ++col)
+            t.setCell(row, col, cells.at(col));
+    }
+    return t;
+}
+
+QList<report::Cell> ClaimRowCells(const Claim& c, int runningNumber) {
+    using report::Cell;
+    return {Cell::Text(c.number > 0 ? QString::number(c.number) : QString()),
+            Cell::Date(ClaimDate(c.date)),
+            Cell::Text(c.plate),
+            Cell::Text(c.owner),
+            Cell::Text(c.phone),
+            Cell::Text(c.insurer),
+            Cell::Text(c.policy),
+            Cell::Text(c.amount),
+            Cell::YesNo(c.closed),
+            Cell::Text(c.remarks),
+            Cell::Text(QString::number(runningNumber))};
+}
+
+Claim ClaimFromRow(const QList<report::Cell>& cells) {
+    auto at = [&](int c) { return c < cells.size() ? cells.at(c) : report::Cell{}; };
+    Claim claim;
+    bool ok = false;
+    const qint64 number = at(0).text.trimmed().toLongLong(&ok);
+    claim.number = ok ? number : 0;
+    const report::Cell date = at(1);
+    if (date.kind == report::CellKind::Date)
+        claim.date = date.date.isValid() ? date.date.toString(Qt::ISODate) : QString();
+    else
+        claim.date = date.text;
+    claim.plate = at(2).text;
+    claim.owner = at(3).text;
+    claim.phone = at(4).text;
+    claim.insurer = at(5).text;
+    claim.policy = at(6).text;
+    claim.amount = at(7).text;
+    claim.closed = at(8).kind == report::CellKind::YesNo && at(8).yes;
+    claim.remarks = at(9).text;
+    return claim;
+}
+
 } // namespace claims

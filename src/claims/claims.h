@@ -1,5 +1,6 @@
 #pragma once
 
+#include "report/reporttable.h"
 #include "store/database.h"
 
 #include <QDate>
@@ -88,5 +89,15 @@ struct UpdateOutcome {
 // Writes every claim of the list back under its 编号, all of them or none: on the first row
 // that is refused the rows before it are rolled back as well.
 UpdateOutcome UpdateClaims(store::DatabaseConnection& db, const QList<Claim>& claims);
+
+// The register as a grid: header row 0 ("编号" … "备注", the running-number column without a
+// caption), then one row per claim with its running number 1, 2, 3 … in column 10. Column 0
+// is one pixel wide, column 1 holds date cells and column 8 yes/no cells; no print title.
+inline constexpr int kClaimColumnCount = 11;
+report::ReportTable ClaimsTable(const QList<Claim>& claims);
+QList<report::Cell> ClaimRowCells(const Claim& claim, int runningNumber);
+// A grid row read back as a claim: 编号 from column 0 (0 when it holds no number), the date
+// cell as YYYY-MM-DD (empty when it holds no date), columns 2 to 9 as they stand.
+Claim ClaimFromRow(const QList<report::Cell>& cells);
 
 } // namespace claims

@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "alertscommand.h"
+#include "claimscommand.h"
 #include "listcommand.h"
 #include "store/schema.h"
 #include "vehiclecommands.h"
@@ -18,7 +19,9 @@ const char* const kUsage =
     "  show 主车牌号 [--today YYYY-MM-DD] [--data-dir DIR]    显示车辆当前档案（JSON）\n"
     "  alerts [--today YYYY-MM-DD] [--format json|text] [--data-dir DIR]    刷新预警树（写入脱期标志）并输出各节点车辆\n"
     "  list 清单名称 [--today YYYY-MM-DD] [--format json|csv|xlsx|pdf] [--output 文件] [--data-dir DIR]    生成清单\n"
-    "  list --titles    列出十七个清单名称\n";
+    "  list --titles    列出十七个清单名称\n"
+    "  claims --from YYYY-MM-DD --to YYYY-MM-DD [--plate|--owner|--insurer|--policy 文字] [--closed all|open|closed]\n"
+    "         [--format json|csv|xlsx|pdf] [--output 文件] [--data-dir DIR]    报险清单\n";
 
 // Takes "--name value" out of args; returns the value or an empty string.
 QString takeOption(QStringList& args, const QString& name)
@@ -65,6 +68,8 @@ int Run(const QStringList& arguments, QTextStream& out, QTextStream& err)
         return ShowCommand(args, out, err);
     if (command == QLatin1String("alerts"))
         return AlertsCommand(args, out, err);
+    if (command == QLatin1String("claims"))
+        return ClaimsCommand(args, out, err);
     if (command == QLatin1String("list"))
         return ListCommand(args, out, err);
     err << QStringLiteral("未知命令：%1\n").arg(command) << QString::fromUtf8(kUsage);

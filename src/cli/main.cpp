@@ -10,7 +10,7 @@
 int main(int argc, char* argv[])
 {
     // The lists render PDF pages, which needs fonts and so a GUI application; headless by default.
-    const bool lists = argc > 1 && QByteArray(argv[1]) == "list";
+    const bool lists = argc > 1 && (QByteArray(argv[1]) == "list" || QByteArray(argv[1]) == "claims");
     std::unique_ptr<QCoreApplication> application;
     if (lists) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
