@@ -159,7 +159,7 @@ report::ReportTable ClaimsTable(const QList<Claim>& list) {
     const QStringList headers = {u"编号"_s,     u"报险日期"_s,     u"主车牌号"_s, u"车主姓名"_s,
                                  u"车主电话"_s, u"保险公司名称"_s, u"保单号"_s,   u"理赔金额"_s,
                                  u"是否结案"_s, u"备注"_s,         QString()};
-    const int widths[kClaimColumnCount] = {1, 86, 76, 64, 92, 96, 88, 64, 60, 110, 36};
+    const int widths[kClaimColumnCount] = {1, 100, 80, 64, 96, 96, 112, 64, 60, 110, 36};
     t.appendRow();
     for (int c = 0; c < kClaimColumnCount; ++c) {
         t.setText(0, c, headers.at(c));

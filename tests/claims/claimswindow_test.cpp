@@ -11,11 +11,13 @@
 #include "ui/widgets.h"
 
 #include <QApplication>
+#include <QCalendarWidget>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPushButton>
@@ -605,4 +607,46 @@ TEST_F(ClaimsWindowTest, CommandLineRefusesBadOptionsAndWritesFiles) {
     QString err;
     EXPECT_EQ(run(range, &err), 1);
     EXPECT_TRUE(err.startsWith(u"数据库丢失！"_s));
+}
+
+TEST_F(ClaimsWindowTest, RegisterScreenshots) {
+    const QString dir = qEnvironmentVariable("VELMORA_SHOTS_DIR");
+    if (dir.isEmpty())
+        GTEST_SKIP() << "VELMORA_SHOTS_DIR not set";
+    add(u"2026-11-12"_s, u"粤A12345"_s, u"张建国"_s, true, u"追尾，已赔付"_s);
+    add(u"2026-11-19"_s, u"粤B67890"_s, u"李华"_s, false, u"侧翻，待定损"_s);
+    add(u"2026-11-27"_s, u"湘C24680"_s, u"王'五"_s, false, u"玻璃破碎"_s);
+    add(u"2026-12-03"_s, u"粤A55555"_s, u"赵六"_s, false, u"三者人伤"_s);
+    add(u"2026-12-08"_s, u"桂D13579"_s, u"欧阳明"_s, true, u"刮擦"_s);
+    open();
+    window->resize(900, 560);
+    show();
+    ASSERT_EQ(claims::ClaimRowCount, 5);
+    ASSERT_TRUE(window->grab().save(dir + u"/claims_window.png"_s));
+
+    // The date editor of the second claim with its calendar open, drawn over the window.
+    grid()->setCurrentCell(2, 1);
+    grid()->edit(model()->index(2, 1));
+    auto* editor = grid()->findChild<QDateEdit*>(u"日期框_表格"_s);
+    ASSERT_NE(editor, nullptr);
+    QTest::mouseClick(editor, Qt::LeftButton, {}, QPoint(editor->width() - 6, editor->height() / 2));
+    QCoreApplication::processEvents();
+    QWidget* popup = editor->calendarWidget()->window();
+    ASSERT_TRUE(popup->isVisible());
+    QPixmap shot = window->grab();
+    QPainter painter(&shot);
+    painter.drawPixmap(window->mapFromGlobal(popup->mapToGlobal(QPoint(0, 0))), popup->grab());
+    painter.end();
+    ASSERT_TRUE(shot.save(dir + u"/claims_date_editor.png"_s));
+    popup->hide();
+    grid()->commitOpenEdit();
+
+    const QString pdf = dir + u"/claims_printed.pdf"_s;
+    ui::SetPrintDialogHook([&](QPrinter& printer, QWidget*) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        return true;
+    });
+    click("超级按钮_打印");
+    EXPECT_EQ(report_test::pdfPages(pdf).size(), 1);
 }
