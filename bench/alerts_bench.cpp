@@ -4,12 +4,14 @@
 
 #include "alerts/rules.h"
 #include "archive/vehicledata.h"
+#include "lists/listbuild.h"
+#include "report/exports.h"
 #include "store/database.h"
 #include "store/schema.h"
 #include "store/session.h"
 #include "store/sqltext.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -199,8 +201,68 @@ void BM_OwnerPrefixSearch(benchmark::State& state)
             archive::SearchVehicles(db, int(archive::SearchBy::OwnerName), u("车主1")).hits.size());
 }
 
+// Resident memory of the process in kB (VmRSS), 0 where /proc is missing.
+long residentKb()
+{
+    QFile status(u("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return 0;
+}
+
+const int kLedger = *lists::FindList(u("公司车辆台账清单"));
+
+// The company ledger built from the refresh's AlertSets, one read per vehicle table.
+void BM_LedgerBuild(benchmark::State& state)
+{
+    auto& db = fleet(int(state.range(0)));
+    const QDate month = alerts::MonthStart(store::Today());
+    const alerts::AlertSetList sets = alerts::ComputeAlerts(db, month).sets;
+    const long before = residentKb();
+    int rows = 0;
+    for (auto _ : state) {
+        const lists::ListBuild b = lists::BuildList(db, kLedger, sets, month);
+        rows = b.table.dataRowCount();
+        benchmark::DoNotOptimize(rows);
+    }
+    state.counters["rows"] = rows;
+    state.counters["rss_growth_kB"] = double(residentKb() - before);
+}
+
+// The same ledger with the four queries per vehicle of the design.
+void BM_LedgerBuildPerQuery(benchmark::State& state)
+{
+    auto& db = fleet(int(state.range(0)));
+    const QDate month = alerts::MonthStart(store::Today());
+    const alerts::AlertSetList sets = alerts::ComputeAlerts(db, month).sets;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(
+            lists::BuildList(db, kLedger, sets, month, lists::ReadMode::PerQuery).table.rowCount());
+}
+
+// The ledger's printed pages written as PDF.
+void BM_LedgerPdf(benchmark::State& state)
+{
+    auto& db = fleet(int(state.range(0)));
+    const QDate month = alerts::MonthStart(store::Today());
+    const lists::ListBuild b = lists::BuildList(db, kLedger, alerts::ComputeAlerts(db, month).sets, month);
+    const QString path = QDir(benchDir()).filePath(u("ledger-%1.pdf").arg(state.range(0)));
+    const long before = residentKb();
+    for (auto _ : state)
+        if (!report::WritePdf(b.table, path))
+            state.SkipWithError("PDF not written");
+    state.counters["bytes"] = double(QFileInfo(path).size());
+    state.counters["rss_growth_kB"] = double(residentKb() - before);
+}
+
 }  // namespace
 
+BENCHMARK(BM_LedgerBuild)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LedgerBuildPerQuery)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_LedgerPdf)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FloorSelectAll)->Arg(200)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond)->Complexity();
 BENCHMARK(BM_Refresh)->Arg(200)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond)->Complexity();
 BENCHMARK(BM_RefreshPerQuery)->Arg(200)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1);
@@ -209,7 +271,9 @@ BENCHMARK(BM_OwnerPrefixSearch)->Arg(1000)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);  // fonts for the PDF pages
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

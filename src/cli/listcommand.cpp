@@ -103,9 +103,10 @@ int ListCommand(QStringList args, QTextStream& out, QTextStream& err) {
         err << message << "\n";
 
     if (output.isEmpty()) {
-        const QByteArray bytes =
-            *format == report::ExportFormat::Csv ? report::CsvText(build.table) : report::JsonText(build.table);
-        out << QString::fromUtf8(bytes);
+        if (*format == report::ExportFormat::Csv) // the byte-order mark kept as a character
+            out << QChar(0xFEFF) << QString::fromUtf8(report::CsvText(build.table).mid(3));
+        else
+            out << QString::fromUtf8(report::JsonText(build.table));
     } else {
         QString error;
         if (!report::WriteReport(build.table, output, *format, &error)) {

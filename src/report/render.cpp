@@ -5,6 +5,8 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTextLayout>
+#include <QTextOption>
 
 #include <algorithm>
 #include <cmath>
@@ -50,12 +52,27 @@ QRectF cellRect(const Layout& l, int column, int span, double top, double height
     return QRectF(l.columnX.at(column), top, l.columnX.at(column + span) - l.columnX.at(column), height);
 }
 
+// Centred, wrapped at word boundaries and, for a long number that fits nowhere, anywhere.
+QTextOption cellOption() {
+    QTextOption option(Qt::AlignCenter);
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    return option;
+}
+
 double textHeight(const QFont& font, QPaintDevice* device, const QString& text, double width) {
     const QFontMetricsF fm(font, device);
     if (text.isEmpty())
         return fm.height();
-    const QRectF r = fm.boundingRect(QRectF(0, 0, std::max(width, 1.0), 1e6), Qt::TextWordWrap | Qt::AlignCenter, text);
-    return std::max(r.height(), fm.height());
+    QTextLayout layout(text, font, device);
+    layout.setTextOption(cellOption());
+    layout.beginLayout();
+    double height = 0;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(std::max(width, 1.0));
+        height += line.height();
+    }
+    layout.endLayout();
+    return std::max(height, fm.height());
 }
 
 Layout measure(const ReportTable& t, QPagedPaintDevice& device, const RenderOptions& options) {
@@ -136,7 +153,8 @@ void paintCell(QPainter& p, const Layout& l, const Cell& cell, const QRectF& rec
     p.drawRect(rect);
     const QColor ink = cell.foreground.isValid() ? cell.foreground : QColor(Qt::black);
     if (cell.kind == CellKind::YesNo) {
-        const double side = std::min(rect.height(), rect.width()) * 0.5;
+        const double line = QFontMetricsF(l.body, p.device()).height();
+        const double side = std::min({rect.height() * 0.6, rect.width() * 0.6, line * 0.8});
         const QRectF box(rect.center().x() - side / 2, rect.center().y() - side / 2, side, side);
         p.setPen(QPen(ink, std::max(1.0, side / 10)));
         p.drawRect(box);
@@ -154,7 +172,7 @@ void paintCell(QPainter& p, const Layout& l, const Cell& cell, const QRectF& rec
         return;
     p.setPen(ink);
     p.setFont(header ? l.header : l.body);
-    p.drawText(rect.adjusted(l.padding, l.padding, -l.padding, -l.padding), Qt::AlignCenter | Qt::TextWordWrap, text);
+    p.drawText(rect.adjusted(l.padding, l.padding, -l.padding, -l.padding), text, cellOption());
 }
 
 // Paints the rows [first, last) of the table from top; merged blocks are drawn once, from their

@@ -236,7 +236,8 @@ ReportGrid::ReportGrid(QWidget* parent) : QTableView(parent), model_(new ReportT
     setItemDelegate(new ReportGridDelegate(this));
     horizontalHeader()->setVisible(false);
     verticalHeader()->setVisible(false);
-    verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Data rows keep one line (a ledger has a thousand of them); header rows fit their captions.
+    verticalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
@@ -257,6 +258,8 @@ void ReportGrid::applyLayout() {
         setSpan(m.row, m.column, m.rowSpan, m.columnSpan);
     for (int c = 0; c < t.columnCount(); ++c)
         setColumnWidth(c, t.columnWidth(c));
+    for (int r = 0; r < std::min(t.headerRows, t.rowCount()); ++r)
+        resizeRowToContents(r);
 }
 
 void ReportGrid::setTable(const report::ReportTable& table) {
