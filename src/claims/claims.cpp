@@ -47,13 +47,20 @@ QString ClosedFragment(int choice, const QString& current) {
     }
 }
 
+ClaimFilterSet MakeClaimFilters(const QString& plate, const QString& owner, const QString& insurer,
+                                const QString& policy, int closedChoice, const ClaimFilterSet& previous) {
+    ClaimFilterSet f;
+    f.owner = LikeFragment(u"车主姓名"_s, owner);
+    f.plate = LikeFragment(u"主车牌号"_s, plate);
+    f.policy = LikeFragment(u"保单号"_s, policy);
+    f.insurer = LikeFragment(u"保险公司名称"_s, insurer);
+    f.closed = ClosedFragment(closedChoice, previous.closed);
+    return f;
+}
+
 void SetClaimFilters(const QString& plate, const QString& owner, const QString& insurer, const QString& policy,
                      int closedChoice) {
-    ClaimFilters.owner = LikeFragment(u"车主姓名"_s, owner);
-    ClaimFilters.plate = LikeFragment(u"主车牌号"_s, plate);
-    ClaimFilters.policy = LikeFragment(u"保单号"_s, policy);
-    ClaimFilters.insurer = LikeFragment(u"保险公司名称"_s, insurer);
-    ClaimFilters.closed = ClosedFragment(closedChoice, ClaimFilters.closed);
+    ClaimFilters = MakeClaimFilters(plate, owner, insurer, policy, closedChoice, ClaimFilters);
 }
 
 QString LoadClaimsStatement(const QDate& start, const QDate& end, const ClaimFilterSet& filters) {
@@ -62,9 +69,8 @@ QString LoadClaimsStatement(const QDate& start, const QDate& end, const ClaimFil
            filters.policy;
 }
 
-std::optional<QList<Claim>> LoadClaims(store::DatabaseConnection& db, const QDate& start, const QDate& end,
+std::optional<QList<Claim>> ReadClaims(store::DatabaseConnection& db, const QDate& start, const QDate& end,
                                        const ClaimFilterSet& filters) {
-    ClaimRowCount = 0;
     const int rs = db.OpenRecordSet(LoadClaimsStatement(start, end, filters));
     if (rs == 0)
         return std::nullopt;
@@ -85,7 +91,14 @@ std::optional<QList<Claim>> LoadClaims(store::DatabaseConnection& db, const QDat
         list << c;
     }
     db.CloseRecordSet(rs);
-    ClaimRowCount = int(list.size());
+    return list;
+}
+
+std::optional<QList<Claim>> LoadClaims(store::DatabaseConnection& db, const QDate& start, const QDate& end) {
+    ClaimRowCount = 0;
+    std::optional<QList<Claim>> list = ReadClaims(db, start, end, ClaimFilters);
+    if (list)
+        ClaimRowCount = int(list->size());
     return list;
 }
 

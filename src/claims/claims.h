@@ -36,6 +36,8 @@ struct ClaimFilterSet {
     QString closed;
     QString insurer;
     QString policy;
+
+    bool operator==(const ClaimFilterSet&) const = default;
 };
 
 // Process-wide register state, kept between uses of the window: the filters last applied by
@@ -56,6 +58,10 @@ QString LikeFragment(const QString& column, const QString& text);
 // The closed fragment for the combo item's value; an unknown value keeps the current fragment.
 QString ClosedFragment(int choice, const QString& current);
 
+// The fragments for the four filter texts and the closed choice; an unknown choice keeps the
+// closed fragment of previous.
+ClaimFilterSet MakeClaimFilters(const QString& plate, const QString& owner, const QString& insurer,
+                                const QString& policy, int closedChoice, const ClaimFilterSet& previous = {});
 // 查找: sets ClaimFilters from the four filter texts and the closed choice.
 void SetClaimFilters(const QString& plate, const QString& owner, const QString& insurer, const QString& policy,
                      int closedChoice);
@@ -63,10 +69,13 @@ void SetClaimFilters(const QString& plate, const QString& owner, const QString& 
 // The register's query for claims reported from start to end, both days included.
 QString LoadClaimsStatement(const QDate& start, const QDate& end, const ClaimFilterSet& filters);
 
-// Reads the claims of the range that pass the filters, in table order, and sets ClaimRowCount
-// to their number. Nothing (and ClaimRowCount 0) when the query fails.
-std::optional<QList<Claim>> LoadClaims(store::DatabaseConnection& db, const QDate& start, const QDate& end,
-                                       const ClaimFilterSet& filters = ClaimFilters);
+// The claims of the range that pass the filters, in table order; nothing when the query fails.
+// Touches no process-wide state.
+std::optional<QList<Claim>> ReadClaims(store::DatabaseConnection& db, const QDate& start, const QDate& end,
+                                       const ClaimFilterSet& filters);
+// The register's loader: ReadClaims with ClaimFilters, setting ClaimRowCount to the number of
+// claims read (0 when the query fails).
+std::optional<QList<Claim>> LoadClaims(store::DatabaseConnection& db, const QDate& start, const QDate& end);
 
 // The date a report-date cell holds: 2026-12-8, 2026/12/8 or 2026年12月8日, blanks around it
 // allowed. Invalid for an empty text, anything else, or a day the calendar lacks.

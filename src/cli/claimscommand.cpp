@@ -97,8 +97,8 @@ int ClaimsCommand(QStringList args, QTextStream& out, QTextStream& err) {
         err << u"数据库打开失败！%1\n"_s.arg(db.LastError());
         return 1;
     }
-    claims::SetClaimFilters(plate, owner, insurer, policy, closed);
-    const std::optional<QList<claims::Claim>> list = claims::LoadClaims(db, from, to);
+    const claims::ClaimFilterSet filters = claims::MakeClaimFilters(plate, owner, insurer, policy, closed);
+    const std::optional<QList<claims::Claim>> list = claims::ReadClaims(db, from, to, filters);
     if (!list) {
         err << u"查询失败?！%1\n"_s.arg(db.LastError());
         return 1;

@@ -78,6 +78,13 @@ TEST_F(ClaimsCoreTest, RangeIncludesBothEndsInTableOrderAndCountsTheRows) {
     EXPECT_FALSE(list.at(0).closed);
     EXPECT_EQ(last.remarks, u"追尾"_s);
 
+    // Reading without the register's state leaves the count alone.
+    EXPECT_EQ(claims::ReadClaims(db(), from, to, claims::MakeClaimFilters({}, u"丙"_s, {}, {}, claims::kClosedAll))
+                  .value_or(QList<Claim>{})
+                  .size(),
+              1);
+    EXPECT_EQ(claims::ClaimRowCount, 3);
+
     // A later, emptier range resets the count.
     EXPECT_TRUE(load(QDate(2025, 1, 1), QDate(2025, 1, 31)).isEmpty());
     EXPECT_EQ(claims::ClaimRowCount, 0);

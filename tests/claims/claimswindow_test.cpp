@@ -89,7 +89,7 @@ protected:
     }
     int entryRow() { return grid()->reportModel()->entryRowIndex(); }
     QList<Claim> stored() {
-        return claims::LoadClaims(db(), QDate(1990, 1, 1), QDate(2100, 1, 1), {}).value_or(QList<Claim>{});
+        return claims::ReadClaims(db(), QDate(1990, 1, 1), QDate(2100, 1, 1), {}).value_or(QList<Claim>{});
     }
     QWidget* focused() { return QApplication::focusWidget(); }
     void show() {
@@ -540,11 +540,16 @@ TEST_F(ClaimsWindowTest, CommandLineListsWhatTheWindowShows) {
     auto cli = [&](const QStringList& options) {
         QString outText, errText;
         QTextStream out(&outText), err(&errText);
+        const claims::ClaimFilterSet filters = claims::ClaimFilters;
+        const int rowCount = claims::ClaimRowCount;
         const int status = cli::Run(QStringList{u"claims"_s, u"--from"_s, u"2026-11-08"_s, u"--to"_s, u"2026-12-08"_s,
                                                 u"--data-dir"_s, dataDir()} +
                                         options,
                                     out, err);
         EXPECT_EQ(status, 0) << errText.toStdString();
+        // The window's own state is not the tool's to change.
+        EXPECT_EQ(claims::ClaimFilters, filters);
+        EXPECT_EQ(claims::ClaimRowCount, rowCount);
         out.flush();
         return outText;
     };
