@@ -6,6 +6,7 @@
 #include "archive/recordcommands.h"
 #include "alerts/alerttree.h"
 #include "images/photocommands.h"
+#include "claims/claimswindow.h"
 #include "lists/listwindow.h"
 #include "fees/feequerywindow.h"
 
@@ -22,6 +23,7 @@ void AttachModules(ui::MainParts& parts)
     images::AttachPhotoCommands(parts);
     lists::AttachListCommands(parts);
     fees::AttachFeeQuery(parts);
+    claims::AttachClaimsCommands(parts);
 }
 
 }  // namespace app

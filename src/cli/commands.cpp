@@ -2,6 +2,7 @@
 
 #include "alertscommand.h"
 #include "feescommand.h"
+#include "claimscommand.h"
 #include "listcommand.h"
 #include "store/backup.h"
 #include "store/schema.h"
@@ -23,7 +24,9 @@ const char* const kUsage =
     "  list 清单名称 [--today YYYY-MM-DD] [--format json|csv|xlsx|pdf] [--output 文件] [--data-dir DIR]    生成清单\n"
     "  list --titles    列出十七个清单名称\n"
     "  fees --from YYYY-MM-DD --to YYYY-MM-DD [--plate 主车牌号] [--item 项目] [--format json|csv|xlsx|pdf] [--output 文件] [--data-dir DIR]    缴费查询\n"
-    "  backup 目标文件或目录 [--data-dir DIR]    把数据库备份为一致、校验过的副本（可用于定时备份）\n";
+    "  backup 目标文件或目录 [--data-dir DIR]    把数据库备份为一致、校验过的副本（可用于定时备份）\n"
+    "  claims --from YYYY-MM-DD --to YYYY-MM-DD [--plate|--owner|--insurer|--policy 文字] [--closed all|open|closed]\n"
+    "         [--format json|csv|xlsx|pdf] [--output 文件] [--data-dir DIR]    报险清单\n";
 
 // Takes "--name value" out of args; returns the value or an empty string.
 QString takeOption(QStringList& args, const QString& name)
@@ -98,6 +101,8 @@ int Run(const QStringList& arguments, QTextStream& out, QTextStream& err)
         return ShowCommand(args, out, err);
     if (command == QLatin1String("alerts"))
         return AlertsCommand(args, out, err);
+    if (command == QLatin1String("claims"))
+        return ClaimsCommand(args, out, err);
     if (command == QLatin1String("list"))
         return ListCommand(args, out, err);
     if (command == QLatin1String("fees"))

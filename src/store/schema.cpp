@@ -183,7 +183,7 @@ QStringList schemaStatements()
     sql << QStringLiteral("CREATE TABLE \"报险表\" (\"编号\" INTEGER PRIMARY KEY AUTOINCREMENT, %1, "
                           "\"主车牌号\" TEXT, \"车主姓名\" TEXT, \"车主电话\" TEXT, \"保险公司名称\" TEXT, "
                           "\"保单号\" TEXT, \"理赔金额\" TEXT, \"是否结案\" YESNO DEFAULT 0, \"备注\" TEXT)")
-               .arg(dateColumn("报险日期"));
+               .arg(dateColumn("报险日期") + QLatin1String(" NOT NULL"));
     sql << QStringLiteral("INSERT INTO \"权限\" (\"用户名\", \"密码\", \"增删车辆\", \"修改车辆信息\", \"增加车辆信息\", "
                           "\"费用可见\", \"统计查询\", \"权限设置\") VALUES ('%1', '%2', 1, 1, 1, 1, 1, 1)")
                .arg(kInitialOperator, kInitialPassword);
