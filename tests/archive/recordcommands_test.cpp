@@ -348,6 +348,7 @@ TEST_F(RecordCommandsTest, TheOnlyRowNumberedOneRemovesTheVehicleAfterYes) {
     dialogs.answers = {ui::Answer::No};
     button(*w, "超级按钮_删除记录")->click();
     EXPECT_EQ(dialogs.shown, QStringList({u("已经是最后一条关于此车辆的信息了！如果删除将彻底删除此车辆信息!")}));
+    EXPECT_EQ(dialogs.defaults, std::vector<ui::Answer>({ui::Answer::No}));  // Enter does not delete
     EXPECT_EQ(masterRows(kPlate), 1);
     EXPECT_EQ(rows(kPlate), 1);
 
@@ -376,6 +377,7 @@ TEST_F(RecordCommandsTest, TheOnlyRowNumberedOtherThanOneAsksOnlyWhetherToDelete
     button(*w, "超级按钮_删除记录")->click();
     EXPECT_EQ(dialogs.shown, QStringList({u("确定要删除吗")}));
     EXPECT_EQ(dialogs.titles, QStringList({u("提示!")}));
+    EXPECT_EQ(dialogs.defaults, std::vector<ui::Answer>({ui::Answer::No}));
     EXPECT_EQ(rows(kPlate), 2);
 
     dialogs.shown.clear();
