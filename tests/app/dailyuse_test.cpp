@@ -2,6 +2,7 @@
 // the keyboard, safe answers to destructive questions, the closing question, help inside the
 // program.
 #include "admin/admincommands.h"
+#include "alerts/fleet.h"
 #include "admin/helpwindow.h"
 #include "app/mainwindow.h"
 #include "store/session.h"
@@ -19,7 +20,9 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
+#include <QTreeWidget>
 #include <QScreen>
 #include <QTabBar>
 #include <QTabWidget>
@@ -311,4 +314,70 @@ TEST_F(DailyUseTest, HelpShowsTheManualWithItsPicturesInAWindowOfTheProgram)
     w->parts().action(u"及时帮助"_s)->trigger();
     EXPECT_EQ(w->findChildren<admin::HelpWindow*>().size(), 1);
     help->close();
+}
+
+// ---- screenshots under a window manager --------------------------------------------------------
+
+// Run on a real display with a window manager (for example openbox in Xvfb) and
+// VELMORA_SHOTS_DIR set: saves the whole screen, title bars included, with the main window, the
+// calendar pop-up, Qt's own file dialog and the help window.
+TEST_F(DailyUseTest, ScreenshotsUnderAWindowManager)
+{
+    const QString dir = qEnvironmentVariable("VELMORA_SHOTS_DIR");
+    if (dir.isEmpty() || QGuiApplication::platformName() == u"offscreen"_s)
+        GTEST_SKIP() << "VELMORA_SHOTS_DIR not set or no real display";
+    ASSERT_TRUE(ui::InstallChineseTranslations(*qApp));
+    QDir().mkpath(dir);
+    const QSize screen = QGuiApplication::primaryScreen()->size();
+    const QString suffix = u"-%1x%2.png"_s.arg(screen.width()).arg(screen.height());
+    auto shoot = [&](const QString& name) {
+        QTest::qWait(700);  // let the window manager place and paint the windows
+        QApplication::processEvents();
+        const QString path = QDir(dir).filePath(name + suffix);
+        EXPECT_EQ(QProcess::execute(u"import"_s, {u"-window"_s, u"root"_s, path}), 0);
+        EXPECT_TRUE(QFileInfo::exists(path));
+    };
+
+    alerts_test::Fleet fleet(db());
+    const QDate today = QDate::currentDate();
+    const QDate thisMonth(today.year(), today.month(), 20);
+    fleet.vehicle(u"鲁A12345"_s);
+    fleet.inspection(u"鲁A12345"_s, thisMonth);
+    fleet.vehicle(u"鲁A23456"_s);
+    fleet.insurance(u"鲁A23456"_s, thisMonth.addMonths(1));
+    fleet.vehicle(u"鲁B34567"_s);
+    fleet.operatingPermit(u"鲁B34567"_s, thisMonth.addMonths(-4));
+    fleet.vehicle(u"鲁C45678"_s, u"2"_s);
+
+    auto w = start();
+    showActive(w.get());
+    QTreeWidget* tree = w->parts().tree;
+    tree->expandItem(tree->topLevelItem(0));
+    tree->expandItem(tree->topLevelItem(6));
+    tree->setCurrentItem(tree->topLevelItem(0)->child(0));
+    w->parts().tabs->setCurrentIndex(1);
+    shoot(u"main-window"_s);
+
+    // The calendar of a date box on the shown page.
+    ui::DateBox* date = nullptr;
+    for (ui::DateBox* d : w->findChildren<ui::DateBox*>())
+        if (d->isVisible() && !date)
+            date = d;
+    ASSERT_TRUE(date);
+    QTest::mouseClick(date, Qt::LeftButton, {}, QPoint(date->width() - 8, date->height() / 2));
+    shoot(u"calendar-popup"_s);
+    if (date->calendarWidget() && date->calendarWidget()->window()->isVisible())
+        date->calendarWidget()->window()->close();
+
+    QFileDialog files(w.get(), u"数据备份"_s, QDir::homePath());
+    files.setOption(QFileDialog::DontUseNativeDialog);
+    files.setAcceptMode(QFileDialog::AcceptSave);
+    files.setNameFilter(u"数据库文件 (*.mdb)"_s);
+    files.selectFile(u"clxx.mdb"_s);
+    files.show();
+    shoot(u"file-dialog"_s);
+    files.close();
+
+    w->parts().action(u"及时帮助"_s)->trigger();
+    shoot(u"help-window"_s);
 }
