@@ -86,6 +86,10 @@ void runPageLoader(ui::MainParts& parts, int page) {
 void runListLoader(ui::MainParts& parts, int page) {
     FormFill fill;
     LoadPageList(parts, page);
+    // A reloaded list has no chosen row: the commands that act on the chosen record wait for
+    // the operator to choose one again, instead of staying on and doing nothing.
+    setEnabled(parts, kModifyButton, false);
+    setEnabled(parts, kDeleteButton, false);
 }
 
 // The shown vehicle's plate names the table of every record statement: it must be a vehicle of

@@ -2,8 +2,8 @@
 // the keyboard, safe answers to destructive questions, the closing question, help inside the
 // program.
 #include "admin/admincommands.h"
-#include "alerts/fleet.h"
 #include "admin/helpwindow.h"
+#include "alerts/fleet.h"
 #include "app/mainwindow.h"
 #include "store/session.h"
 #include "support/testsupport.h"
@@ -22,13 +22,13 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
-#include <QTreeWidget>
 #include <QScreen>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTextBrowser>
 #include <QToolButton>
+#include <QTreeWidget>
 
 using namespace Qt::StringLiterals;
 using testing_support::DataDirTest;
@@ -38,8 +38,7 @@ namespace {
 
 class DailyUseTest : public DataDirTest {
 protected:
-    std::unique_ptr<app::MainWindow> start()
-    {
+    std::unique_ptr<app::MainWindow> start() {
         auto w = std::make_unique<app::MainWindow>();
         EXPECT_TRUE(w->initialise([](QWidget*) {
             store::Permissions p;
@@ -50,20 +49,18 @@ protected:
         return w;
     }
     // Shows the window as the program does and makes it the active one, so that its shortcuts work.
-    void showActive(QWidget* w)
-    {
+    void showActive(QWidget* w) {
         ui::ShowFillingScreen(w);
         w->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(w));
     }
 };
 
-}  // namespace
+} // namespace
 
 // ---- Qt's own texts ---------------------------------------------------------------------------
 
-TEST_F(DailyUseTest, QtsStandardTextsCalendarAndFileDialogSpeakChinese)
-{
+TEST_F(DailyUseTest, QtsStandardTextsCalendarAndFileDialogSpeakChinese) {
     ASSERT_TRUE(ui::InstallChineseTranslations(*qApp)) << "qtbase_zh_CN not found in the Qt translations directory";
     EXPECT_EQ(QLocale().name(), u"zh_CN"_s);
 
@@ -97,8 +94,7 @@ TEST_F(DailyUseTest, QtsStandardTextsCalendarAndFileDialogSpeakChinese)
 
 // ---- the window on screen ---------------------------------------------------------------------
 
-TEST_F(DailyUseTest, MainWindowOpensMaximisedWithItsFrameInsideTheAvailableArea)
-{
+TEST_F(DailyUseTest, MainWindowOpensMaximisedWithItsFrameInsideTheAvailableArea) {
     auto w = start();
     showActive(w.get());
     const QRect area = w->screen()->availableGeometry();
@@ -118,8 +114,7 @@ TEST_F(DailyUseTest, MainWindowOpensMaximisedWithItsFrameInsideTheAvailableArea)
 
 // ---- the keyboard -----------------------------------------------------------------------------
 
-TEST_F(DailyUseTest, MainWindowShortcutsRunTheirCommands)
-{
+TEST_F(DailyUseTest, MainWindowShortcutsRunTheirCommands) {
     auto w = start();
     int refreshes = 0;
     w->parts().refreshAlertTree = [&refreshes] { ++refreshes; };
@@ -136,13 +131,27 @@ TEST_F(DailyUseTest, MainWindowShortcutsRunTheirCommands)
     w->parts().tabs->setFocus();
     QTest::keyClick(w.get(), Qt::Key_F, Qt::ControlModifier);
     EXPECT_TRUE(search->lineEdit()->hasFocus());
-    EXPECT_EQ(search->lineEdit()->selectedText(), u"鲁A"_s);  // typing replaces the old text
+    EXPECT_EQ(search->lineEdit()->selectedText(), u"鲁A"_s); // typing replaces the old text
 
     // F10 opens the menu bar at its first menu; Esc leaves it.
     QTest::keyClick(w.get(), Qt::Key_F10);
     ASSERT_TRUE(w->menuBar()->activeAction());
     EXPECT_EQ(w->menuBar()->activeAction()->text(), u"文件"_s);
     QTest::keyClick(w->menuBar(), Qt::Key_Escape);
+    w->menuBar()->setActiveAction(nullptr);
+
+    // Alt pressed and released alone does the same; Alt as part of a combination does not.
+    search->lineEdit()->setFocus();
+    QTest::keyPress(search->lineEdit(), Qt::Key_Alt, Qt::AltModifier);
+    QTest::keyRelease(search->lineEdit(), Qt::Key_Alt, Qt::NoModifier);
+    ASSERT_TRUE(w->menuBar()->activeAction());
+    EXPECT_EQ(w->menuBar()->activeAction()->text(), u"文件"_s);
+    w->menuBar()->setActiveAction(nullptr);
+    search->lineEdit()->setFocus();
+    QTest::keyPress(search->lineEdit(), Qt::Key_Alt, Qt::AltModifier);
+    QTest::keyClick(search->lineEdit(), Qt::Key_X, Qt::AltModifier);
+    QTest::keyRelease(search->lineEdit(), Qt::Key_Alt, Qt::NoModifier);
+    EXPECT_FALSE(w->menuBar()->activeAction());
 
     // The menu items show their keys; 退出's key asks the exit question.
     EXPECT_EQ(w->parts().action(u"退出"_s)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -152,12 +161,11 @@ TEST_F(DailyUseTest, MainWindowShortcutsRunTheirCommands)
     EXPECT_TRUE(w->isVisible());
 }
 
-TEST_F(DailyUseTest, ReportWindowHelperGivesPrintExportEscapeAndFillsTheScreen)
-{
+TEST_F(DailyUseTest, ReportWindowHelperGivesPrintExportEscapeAndFillsTheScreen) {
     QDialog report;
     int prints = 0, exports = 0;
-    const ui::ReportShortcuts keys =
-        ui::PrepareReportWindow(&report, [&prints] { ++prints; }, [&exports] { ++exports; });
+    const ui::ReportShortcuts keys = ui::PrepareReportWindow(
+        &report, [&prints] { ++prints; }, [&exports] { ++exports; });
     ASSERT_TRUE(keys.print && keys.exportTable && keys.close);
     EXPECT_EQ(keys.print->text(), u"打印"_s);
     EXPECT_EQ(keys.exportTable->text(), u"导出"_s);
@@ -181,9 +189,8 @@ TEST_F(DailyUseTest, ReportWindowHelperGivesPrintExportEscapeAndFillsTheScreen)
 
 // ---- destructive questions --------------------------------------------------------------------
 
-TEST_F(DailyUseTest, RealMessageBoxPutsEnterOnTheNamedDefault)
-{
-    ui::SetDialogProvider(nullptr);  // the real message boxes
+TEST_F(DailyUseTest, RealMessageBoxPutsEnterOnTheNamedDefault) {
+    ui::SetDialogProvider(nullptr); // the real message boxes
     QString defaultText, escapeText;
     WhenModal([&](QWidget* dialog) {
         auto* box = qobject_cast<QMessageBox*>(dialog);
@@ -219,8 +226,7 @@ TEST_F(DailyUseTest, RealMessageBoxPutsEnterOnTheNamedDefault)
 
 // ---- the closing question ---------------------------------------------------------------------
 
-TEST_F(DailyUseTest, CancelOnTheClosingQuestionKeepsTheWindowOpen)
-{
+TEST_F(DailyUseTest, CancelOnTheClosingQuestionKeepsTheWindowOpen) {
     auto w = start();
     w->show();
     store::session().DataModifiedFlag = 1;
@@ -251,8 +257,7 @@ TEST_F(DailyUseTest, CancelOnTheClosingQuestionKeepsTheWindowOpen)
     EXPECT_FALSE(w->database().IsOpen());
 }
 
-TEST_F(DailyUseTest, YesOnTheClosingQuestionBacksUpThenCloses)
-{
+TEST_F(DailyUseTest, YesOnTheClosingQuestionBacksUpThenCloses) {
     auto w = start();
     w->show();
     store::session().DataModifiedFlag = 1;
@@ -267,8 +272,7 @@ TEST_F(DailyUseTest, YesOnTheClosingQuestionBacksUpThenCloses)
 
 // ---- what the form shows ----------------------------------------------------------------------
 
-TEST_F(DailyUseTest, TextBoxesShowTheStartOfALongValueAndTabMarkersSayWhatTheyMean)
-{
+TEST_F(DailyUseTest, TextBoxesShowTheStartOfALongValueAndTabMarkersSayWhatTheyMean) {
     ui::LabeledEdit address(u"带标签编辑框_车主地址"_s, u"车主详细住址："_s);
     address.resize(160, 24);
     address.show();
@@ -280,11 +284,11 @@ TEST_F(DailyUseTest, TextBoxesShowTheStartOfALongValueAndTabMarkersSayWhatTheyMe
     tabs.addTab(new QWidget, u"审车信息"_s);
     ui::SetTabColours(&tabs, 0, 0xffffff, 0xffff00, 0xffffff);
     ui::SetTabColours(&tabs, 1, 0x0000FF, 0xFFFF00, 0xFFFFFF);
-    EXPECT_TRUE(tabs.tabIcon(0).isNull());  // a page without a due date has no swatch
+    EXPECT_TRUE(tabs.tabIcon(0).isNull()); // a page without a due date has no swatch
     EXPECT_TRUE(tabs.tabToolTip(0).isEmpty());
     EXPECT_EQ(tabs.tabToolTip(1), u"本月到期"_s);
     const QImage swatch = tabs.tabIcon(1).pixmap(16, 16).toImage();
-    EXPECT_EQ(swatch.pixelColor(8, 8), ui::ColorFromBgr(0x0000FF));  // filled, not an empty box
+    EXPECT_EQ(swatch.pixelColor(8, 8), ui::ColorFromBgr(0x0000FF)); // filled, not an empty box
     ui::SetTabColours(&tabs, 1, 0x00FFFF, 0xFFFF00, 0xFFFFFF);
     EXPECT_EQ(tabs.tabToolTip(1), u"下月到期"_s);
     ui::SetTabColours(&tabs, 1, 0x000000, 0xFFFF00, 0xFFFFFF);
@@ -293,8 +297,7 @@ TEST_F(DailyUseTest, TextBoxesShowTheStartOfALongValueAndTabMarkersSayWhatTheyMe
 
 // ---- help inside the program ------------------------------------------------------------------
 
-TEST_F(DailyUseTest, HelpShowsTheManualWithItsPicturesInAWindowOfTheProgram)
-{
+TEST_F(DailyUseTest, HelpShowsTheManualWithItsPicturesInAWindowOfTheProgram) {
     auto w = start();
     showActive(w.get());
     QTest::keyClick(w.get(), Qt::Key_F1);
@@ -302,7 +305,7 @@ TEST_F(DailyUseTest, HelpShowsTheManualWithItsPicturesInAWindowOfTheProgram)
     ASSERT_TRUE(help);
     EXPECT_TRUE(help->isVisible());
     EXPECT_EQ(help->windowTitle(), u"帮助"_s);
-    EXPECT_TRUE(dialogs.opened.isEmpty());  // no outside viewer needed
+    EXPECT_TRUE(dialogs.opened.isEmpty()); // no outside viewer needed
     EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.shown.join(u' ').toStdString();
     QTextBrowser* browser = help->browser();
     EXPECT_TRUE(browser->source().toLocalFile().endsWith(u"帮助.html"_s));
@@ -321,8 +324,7 @@ TEST_F(DailyUseTest, HelpShowsTheManualWithItsPicturesInAWindowOfTheProgram)
 // Run on a real display with a window manager (for example openbox in Xvfb) and
 // VELMORA_SHOTS_DIR set: saves the whole screen, title bars included, with the main window, the
 // calendar pop-up, Qt's own file dialog and the help window.
-TEST_F(DailyUseTest, ScreenshotsUnderAWindowManager)
-{
+TEST_F(DailyUseTest, ScreenshotsUnderAWindowManager) {
     const QString dir = qEnvironmentVariable("VELMORA_SHOTS_DIR");
     if (dir.isEmpty() || QGuiApplication::platformName() == u"offscreen"_s)
         GTEST_SKIP() << "VELMORA_SHOTS_DIR not set or no real display";
@@ -331,7 +333,7 @@ TEST_F(DailyUseTest, ScreenshotsUnderAWindowManager)
     const QSize screen = QGuiApplication::primaryScreen()->size();
     const QString suffix = u"-%1x%2.png"_s.arg(screen.width()).arg(screen.height());
     auto shoot = [&](const QString& name) {
-        QTest::qWait(700);  // let the window manager place and paint the windows
+        QTest::qWait(700); // let the window manager place and paint the windows
         QApplication::processEvents();
         const QString path = QDir(dir).filePath(name + suffix);
         EXPECT_EQ(QProcess::execute(u"import"_s, {u"-window"_s, u"root"_s, path}), 0);
