@@ -1,6 +1,7 @@
 #include "admincommands.h"
 
 #include "accounts.h"
+#include "helpwindow.h"
 #include "insurancetypewindow.h"
 #include "operatorwindow.h"
 #include "ui/dialogs.h"
@@ -17,6 +18,7 @@
 #include <QLineEdit>
 #include <QMetaObject>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QTextEdit>
 
 namespace admin {
@@ -64,6 +66,17 @@ QString OpenHelp(QWidget* parent)
     const QString path = HelpDocumentPath(QCoreApplication::applicationDirPath());
     if (!QFileInfo::exists(path)) {
         ui::MessageBox(QStringLiteral("找不到帮助文件：") + path, ui::Buttons::Ok, {}, parent);
+        return path;
+    }
+    // The manual page is shown in a window of the program, which needs no web browser; only a
+    // compiled help file goes to the system's viewer.
+    if (QFileInfo(path).suffix().compare(QStringLiteral("html"), Qt::CaseInsensitive) == 0) {
+        static QPointer<HelpWindow> shown;
+        if (!shown)
+            shown = new HelpWindow(path, parent);
+        shown->show();
+        shown->raise();
+        shown->activateWindow();
         return path;
     }
     if (!ui::dialogs().openExternal(path))

@@ -19,7 +19,8 @@ void AttachAdminCommands(ui::MainParts& parts);
 bool CopyFromFocusedBox(QWidget* window);
 void PasteIntoFocusedBox(QWidget* window);
 
-// Opens the help document beside the program; returns the path handed to the viewer.
+// Opens the help document beside the program: the manual page in the program's help window
+// (HelpWindow), a compiled help file in the system's viewer. Returns the document's path.
 QString OpenHelp(QWidget* parent);
 void ShowContact(QWidget* parent);
 

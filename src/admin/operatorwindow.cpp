@@ -280,7 +280,7 @@ void OperatorWindow::deleteAccount()
         ui::MessageBox(lockOut, ui::Buttons::Ok, {}, this);
         return;
     }
-    if (ui::MessageBox(QStringLiteral("确定删除此管理员吗？"), ui::Buttons::YesNo, {}, this) != ui::Answer::Yes)
+    if (ui::AskWithDefault(QStringLiteral("确定删除此管理员吗？"), ui::Buttons::YesNo, ui::Answer::No, {}, this) != ui::Answer::Yes)
         return;
     if (DeleteOperator(db_, number)) {
         ui::MessageBox(QStringLiteral("删除成功!"), ui::Buttons::Ok, {}, this);

@@ -6,6 +6,7 @@
 #include "ui/mainparts.h"
 
 #include <QAction>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QSignalBlocker>
@@ -142,13 +143,36 @@ void RefreshAlertTree(ui::MainParts& parts)
     else
         result.messages = QStringList(17, QStringLiteral("查询失败！"));
 
-    if (parts.tree) {
-        // Rebuilding replaces every item; the selection this drops is no choice of the operator.
-        const QSignalBlocker blocker(parts.tree);
-        parts.tree->clear();
+    if (QTreeWidget* tree = parts.tree) {
+        // What the operator had open and chosen survives the rebuild: the open nodes and the
+        // chosen vehicle under its node (or, when it left that node, under the first node that
+        // still holds it).
+        QList<bool> wasOpen(kNodeCount, false);
+        for (int k = 0; k < kNodeCount && k < tree->topLevelItemCount(); ++k)
+            wasOpen[k] = tree->topLevelItem(k)->isExpanded();
+        QString chosenPlate;
+        int chosenNode = -1;
+        if (QTreeWidgetItem* current = tree->currentItem(); itemKind(current) == kVehicleItem) {
+            chosenPlate = current->text(0);
+            chosenNode = current->parent() ? tree->indexOfTopLevelItem(current->parent()) : -1;
+        }
+
+        // Rebuilding replaces every item; the selection this drops is no choice of the operator,
+        // and restoring it loads nothing (the vehicle is still the one shown).
+        const QSignalBlocker blocker(tree);
+        tree->clear();
+        // The second column shows each node's vehicle count beside the node's own text.
+        if (tree->columnCount() < 2) {
+            tree->setColumnCount(2);
+            tree->header()->setStretchLastSection(false);
+            tree->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+            tree->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+        }
         QList<QTreeWidgetItem*> nodes;
         for (int k = 0; k < kNodeCount; ++k) {
             QTreeWidgetItem* node = newItem(NodeText(k), kNodeItem);
+            node->setText(1, QString::number(result.sets[k].size()));
+            node->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
             QList<QTreeWidgetItem*> vehicles;
             vehicles.reserve(result.sets[k].size());
             for (const QString& plate : result.sets[k])
@@ -156,7 +180,26 @@ void RefreshAlertTree(ui::MainParts& parts)
             node->addChildren(vehicles);
             nodes << node;
         }
-        parts.tree->addTopLevelItems(nodes);
+        tree->addTopLevelItems(nodes);
+        for (int k = 0; k < kNodeCount; ++k)
+            if (wasOpen[k])
+                nodes[k]->setExpanded(true);
+        if (!chosenPlate.isEmpty()) {
+            auto vehicleUnder = [&](int k) -> QTreeWidgetItem* {
+                if (k < 0 || k >= kNodeCount)
+                    return nullptr;
+                const int i = result.sets[k].indexOf(chosenPlate);
+                return i < 0 ? nullptr : nodes[k]->child(i);
+            };
+            QTreeWidgetItem* again = vehicleUnder(chosenNode);
+            for (int k = 0; !again && k < kNodeCount; ++k)
+                again = vehicleUnder(k);
+            if (again) {
+                again->parent()->setExpanded(true);
+                tree->setCurrentItem(again);
+                tree->scrollToItem(again);
+            }
+        }
     }
     sets = result.sets;
     for (int k = 0; k < kNodeCount; ++k) {

@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "ui/windowsetup.h"
 
 #include <QApplication>
 
@@ -6,9 +7,10 @@ int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
     application.setApplicationName(QStringLiteral("Velmora"));
+    ui::InstallChineseTranslations(application);
     app::MainWindow window;
     if (!window.initialise())
         return 0;
-    window.show();
+    ui::ShowFillingScreen(&window);
     return application.exec();
 }

@@ -6,6 +6,7 @@
 #include "store/session.h"
 #include "ui/dialogs.h"
 #include "ui/widgets.h"
+#include "ui/windowsetup.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -18,6 +19,8 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QShortcut>
+#include <QStyle>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QSplitter>
@@ -25,6 +28,8 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
 
 namespace app {
 
@@ -103,6 +108,73 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     });
 
     AttachModules(parts_);
+    buildKeyboard();
+}
+
+void MainWindow::buildKeyboard()
+{
+    // Everyday commands. Menu items show their keys beside the caption; the tool buttons show
+    // theirs in the tooltip.
+    parts_.action(u("退出"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    parts_.action(u("及时帮助"))->setShortcut(QKeySequence(Qt::Key_F1));
+    if (QPushButton* refresh = parts_.button(u("超级按钮_刷新"))) {
+        refresh->setShortcut(QKeySequence(Qt::Key_F5));
+        refresh->setToolTip(u"刷新预警 (F5)"_s);
+    }
+    auto* find = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this);
+    find->setObjectName(u"快捷键_搜索"_s);
+    connect(find, &QShortcut::activated, this, [this] {
+        auto* box = findChild<ui::LabeledEdit*>(u"带标签编辑框_搜索内容"_s);
+        if (!box || !box->isEnabled())
+            return;
+        box->lineEdit()->setFocus(Qt::ShortcutFocusReason);
+        box->lineEdit()->selectAll();
+    });
+    if (auto* box = findChild<ui::LabeledEdit*>(u"带标签编辑框_搜索内容"_s))
+        box->lineEdit()->setPlaceholderText(u"Ctrl+F"_s);
+
+    // F10, and Alt pressed and released alone, open the menu bar as on the operator's other
+    // programs; the arrow keys and Enter then work the menus.
+    auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    menuKey->setObjectName(u"快捷键_菜单"_s);
+    connect(menuKey, &QShortcut::activated, this, &MainWindow::activateMenuBar);
+    if (!style()->styleHint(QStyle::SH_MenuBar_AltKeyNavigation, nullptr, menuBar()))
+        qApp->installEventFilter(this);
+}
+
+void MainWindow::activateMenuBar()
+{
+    for (QAction* action : menuBar()->actions()) {
+        if (action->isVisible() && !action->isSeparator()) {
+            menuBar()->setFocus(Qt::MenuBarFocusReason);
+            menuBar()->setActiveAction(action);
+            return;
+        }
+    }
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        auto* widget = qobject_cast<QWidget*>(watched);
+        // Only keys meant for this window (not for a dialog over it), each seen once: the
+        // filter sees an event at every object it passes.
+        if (widget && widget->window() == this && !key->isAutoRepeat() && watched == QApplication::focusWidget()) {
+            if (event->type() == QEvent::KeyPress)
+                altAlone_ = key->key() == Qt::Key_Alt && key->modifiers() == Qt::AltModifier;
+            else if (key->key() == Qt::Key_Alt && altAlone_) {
+                altAlone_ = false;
+                if (menuBar()->activeAction())
+                    menuBar()->setActiveAction(nullptr);
+                else
+                    activateMenuBar();
+            }
+        }
+    } else if (event->type() == QEvent::MouseButtonPress) {
+        altAlone_ = false;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 MainWindow::~MainWindow() = default;
@@ -225,10 +297,13 @@ void MainWindow::buildFrame()
 
 bool MainWindow::initialise(const SignInStep& signIn)
 {
-    // Fill the screen (less a strip for the task bar), as the layouts size everything inside.
+    // Fill the screen's available area (less the task bars), as the layouts size everything
+    // inside. move() places the frame, so the title bar stays on screen; the window is shown
+    // maximised by ui::ShowFillingScreen.
     if (QScreen* screen = QApplication::primaryScreen()) {
         const QRect r = screen->availableGeometry();
-        setGeometry(r.x(), r.y(), r.width(), qMax(600, r.height() - 30));
+        move(r.topLeft());
+        resize(r.width(), qMax(600, r.height() - 30));
     }
 
     const bool signedIn = signIn ? signIn(this) : [this] {
@@ -278,11 +353,15 @@ void MainWindow::exitCommand()
 {
     if (ui::MessageBox(QStringLiteral("真的要退出吗？"), ui::Buttons::YesNo) != ui::Answer::Yes)
         return;
-    db_.CloseDatabase();
-    close();
+    // The closing question may still keep the window open (取消): the connection is closed
+    // only once the window really closes.
+    if (close())
+        db_.CloseDatabase();
 }
 
-void MainWindow::backupCommand()
+void MainWindow::backupCommand() { (void)runBackup(); }
+
+bool MainWindow::runBackup()
 {
     // The design's default name and extension, in the user's desktop folder.
     const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
@@ -290,35 +369,42 @@ void MainWindow::backupCommand()
                                                QDir(desktop).filePath(QStringLiteral("clxx.mdb")),
                                                QStringLiteral("数据库文件 (*.mdb)"));
     if (!target)
-        return;
+        return false;
     QString destination = *target;
     if (QFileInfo(destination).suffix().isEmpty())
         destination += QStringLiteral(".mdb");
     const QString source = store::DatabasePath();
     if (QFileInfo(source).absoluteFilePath() == QFileInfo(destination).absoluteFilePath()) {
         ui::MessageBox(QStringLiteral("数据备份失败：不能备份到数据库文件本身！"));
-        return;
+        return false;
     }
     // A consistent snapshot, checked before it replaces anything at the chosen name.
     if (!store::BackupDatabase(source, destination)) {
         ui::MessageBox(QStringLiteral("数据备份失败！"));
-        return;
+        return false;
     }
     ui::MessageBox(QStringLiteral("数据备份成功！"));
+    return true;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    // The closing question cannot keep the program open: the window closes whatever the answer.
-    if (!closingAsked_ && store::session().DataModifiedFlag == 1) {
-        closingAsked_ = true;
-        const ui::Answer answer = ui::MessageBox(QStringLiteral("当前数据已经被修改，请问是否备份？"),
-                                                 ui::Buttons::YesNoCancel, QStringLiteral("询问:"), this);
-        if (answer == ui::Answer::Yes)
-            backupCommand();
-        else if (answer == ui::Answer::No)
-            db_.CloseDatabase();
+    // With changed data the operator is offered a backup. 取消 goes back to work: the operator
+    // pressed it to stay, not to quit without a backup. 是 followed by a cancelled (or failed)
+    // backup asks again, so the program never ends without the backup the operator asked for.
+    if (store::session().DataModifiedFlag == 1) {
+        for (;;) {
+            const ui::Answer answer = ui::MessageBox(QStringLiteral("当前数据已经被修改，请问是否备份？"),
+                                                     ui::Buttons::YesNoCancel, QStringLiteral("询问:"), this);
+            if (answer == ui::Answer::Cancel) {
+                event->ignore();
+                return;
+            }
+            if (answer == ui::Answer::No || runBackup())
+                break;
+        }
     }
+    db_.CloseDatabase();
     event->accept();
 }
 

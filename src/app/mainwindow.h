@@ -33,13 +33,19 @@ public:
     void exitCommand();
     // 备份: copies the database file to a place the operator chooses.
     void backupCommand();
+    // The backup itself; true when a copy was written.
+    bool runBackup();
+    // Opens the menu bar at its first menu, as F10 and a lone Alt do.
+    void activateMenuBar();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildMenus();
     void buildFrame();
+    void buildKeyboard();
     void applyPermissions();
     void updateReferenceMonth();
 
@@ -47,7 +53,7 @@ private:
     ui::MainParts parts_;
     QTimer* clock1_ = nullptr;  // 时钟1
     QTimer* clock2_ = nullptr;  // 时钟2
-    bool closingAsked_ = false;
+    bool altAlone_ = false;  // Alt is down and no other key came with it
 };
 
 // Every module's attach function, in the order the start-up relies on.

@@ -86,6 +86,10 @@ void runPageLoader(ui::MainParts& parts, int page) {
 void runListLoader(ui::MainParts& parts, int page) {
     FormFill fill;
     LoadPageList(parts, page);
+    // A reloaded list has no chosen row: the commands that act on the chosen record wait for
+    // the operator to choose one again, instead of staying on and doing nothing.
+    setEnabled(parts, kModifyButton, false);
+    setEnabled(parts, kDeleteButton, false);
 }
 
 // The shown vehicle's plate names the table of every record statement: it must be a vehicle of
@@ -399,8 +403,8 @@ void DeleteRecord(ui::MainParts& parts) {
         return;
 
     if (IsLastRecordOfVehicle(list->rowCount(), number)) {
-        if (ui::MessageBox(QStringLiteral("已经是最后一条关于此车辆的信息了！如果删除将彻底删除此车辆信息!"),
-                           ui::Buttons::YesNo, {}, parts.window) != ui::Answer::Yes)
+        if (ui::AskWithDefault(QStringLiteral("已经是最后一条关于此车辆的信息了！如果删除将彻底删除此车辆信息!"),
+                               ui::Buttons::YesNo, ui::Answer::No, {}, parts.window) != ui::Answer::Yes)
             return;
         if (RemoveVehicleWithLastRecord(*parts.db, plate())) {
             refreshAlertTree(parts);
@@ -408,8 +412,8 @@ void DeleteRecord(ui::MainParts& parts) {
         }
     }
 
-    if (ui::MessageBox(QStringLiteral("确定要删除吗"), ui::Buttons::YesNo, QStringLiteral("提示!"), parts.window) !=
-        ui::Answer::Yes)
+    if (ui::AskWithDefault(QStringLiteral("确定要删除吗"), ui::Buttons::YesNo, ui::Answer::No, QStringLiteral("提示!"),
+                           parts.window) != ui::Answer::Yes)
         return;
     const RecordOutcome out = DeleteRecordRow(*parts.db, page, plate(), number);
     ui::MessageBox(out.message, ui::Buttons::Ok, {}, parts.window);

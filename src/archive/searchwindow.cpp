@@ -37,6 +37,8 @@ SearchResultWindow::SearchResultWindow(QWidget* parent) : QDialog(parent) {
     grid_->horizontalHeader()->setVisible(false);
     grid_->verticalHeader()->setVisible(false);
     grid_->setSelectionMode(QAbstractItemView::SingleSelection);
+    // A result is a whole vehicle: the row is chosen, not one of its cells.
+    grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
     grid_->setMinimumSize(360, 204);
 
     open_ = new QPushButton(u("打开"), this);
@@ -74,6 +76,16 @@ SearchResultWindow::SearchResultWindow(QWidget* parent) : QDialog(parent) {
     connect(grid_, &QTableWidget::currentCellChanged, this,
             [this](int row, int column, int, int) { currentCellChanged(row, column); });
     connect(open_, &QPushButton::clicked, this, &SearchResultWindow::openChosen);
+    // Double-click or Enter on a result opens it, whichever of its cells was hit: every row names
+    // one vehicle. The header row opens nothing.
+    auto openRow = [this](const QModelIndex& index) {
+        if (!isVisible() || !index.isValid() || index.row() <= 0)
+            return;
+        grid_->setCurrentCell(index.row(), index.column());
+        openChosen();
+    };
+    connect(grid_, &QTableWidget::activated, this, openRow);
+    connect(grid_, &QTableWidget::doubleClicked, this, openRow);
 }
 
 void SearchResultWindow::currentCellChanged(int row, int column) {

@@ -178,8 +178,9 @@ void loadList(ui::MainParts& parts, int page) {
             if (i < plain || fees)
                 list->setCell(0, i + 1, r.cells.at(i));
     }
-    if (group != VehicleGroup::Basic && list->rowCount() > 0)
-        list->setCurrentItem(list->topLevelItem(0));
+    // No row looks chosen until the operator chooses one: a highlighted row whose record is not
+    // loaded into the page, with the record buttons still off, would be taken for a selection.
+    list->clearCurrentRow();
 }
 
 QAction* action(ui::MainParts& parts, const char* caption) {
@@ -496,7 +497,8 @@ void DeleteVehicle(ui::MainParts& parts) {
         ui::MessageBox(refusal, ui::Buttons::OkExclamation);
         return;
     }
-    if (ui::MessageBox(u"确实要删除车号为"_s + plate + u"的车辆吗？"_s, ui::Buttons::OkCancel, u"警告！"_s) !=
+    if (ui::AskWithDefault(u"确实要删除车号为"_s + plate + u"的车辆吗？"_s, ui::Buttons::OkCancel,
+                           ui::Answer::Cancel, u"警告！"_s) !=
         ui::Answer::Ok)
         return;
     const DeleteResult result = DeleteVehicleRows(*parts.db, plate);

@@ -6,6 +6,7 @@
 #include "ui/dialogs.h"
 #include "ui/mainparts.h"
 #include "ui/reportprint.h"
+#include "ui/windowsetup.h"
 #include "ui/widgets.h"
 
 #include <QAction>
@@ -112,6 +113,7 @@ ClaimsWindow::ClaimsWindow(QWidget* owner) : QDialog(owner) {
     connect(saveChanges, &QPushButton::clicked, this, &ClaimsWindow::saveChangesCommand);
     // The register prints and exports without a title.
     ui::ConnectReportButtons(grid_, print, preview, exporting, report::RenderOptions{.withTitle = false});
+    ui::AddReportShortcuts(this, [print] { print->click(); }, [exporting] { exporting->click(); });
 
     ui::OpenWindowDatabase(db_);
     start_->setDate(store::Today().addMonths(-1));

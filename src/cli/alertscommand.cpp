@@ -65,8 +65,10 @@ int AlertsCommand(QStringList args, QTextStream& out, QTextStream& err)
     const QString dir = takeValue(args, QStringLiteral("--data-dir"), &missing);
     const QString todayText = takeValue(args, QStringLiteral("--today"), &missing);
     QString format = takeValue(args, QStringLiteral("--format"), &missing);
+    const bool dryRun = args.removeAll(QStringLiteral("--dry-run")) > 0;
     if (missing || !args.isEmpty()) {
-        err << QStringLiteral("用法：velmora-cli alerts [--today YYYY-MM-DD] [--format json|text] [--data-dir DIR]\n");
+        err << QStringLiteral(
+            "用法：velmora-cli alerts [--today YYYY-MM-DD] [--format json|text] [--dry-run] [--data-dir DIR]\n");
         return 2;
     }
     if (format.isEmpty())
@@ -97,7 +99,16 @@ int AlertsCommand(QStringList args, QTextStream& out, QTextStream& err)
         return 1;
     }
     const QDate month = alerts::MonthStart(store::Today());
+    // A dry run computes inside a transaction that is rolled back: the lapse flags the rules
+    // write are undone, and the file is left as it was. When the transaction cannot be begun the
+    // dry run refuses to compute rather than write.
+    if (dryRun && !db.BeginTransaction()) {
+        err << QStringLiteral("无法开始事务，未计算：%1\n").arg(db.LastError());
+        return 1;
+    }
     const alerts::AlertResult result = alerts::ComputeAlerts(db, month);
+    if (dryRun)
+        db.RollbackTransaction();
     for (const QString& message : result.messages)
         err << message << "\n";
     if (result.flagsUnwritten)

@@ -5,7 +5,8 @@
 
 namespace cli {
 
-// velmora-cli alerts [--today YYYY-MM-DD] [--format json|text] [--data-dir DIR]
+// velmora-cli alerts [--today YYYY-MM-DD] [--format json|text] [--dry-run] [--data-dir DIR]
+// With --dry-run nothing is written: the lapse flags the rules set are rolled back.
 int AlertsCommand(QStringList args, QTextStream& out, QTextStream& err);
 
 }  // namespace cli

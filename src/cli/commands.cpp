@@ -20,13 +20,87 @@ const char* const kUsage =
     "  init [--data-dir DIR]    在数据目录中新建加密数据库 clxx.mdb（不覆盖已有文件）\n"
     "  search --by plate|trailer|owner|archive 内容 [--data-dir DIR]    按条件搜索车辆（JSON）\n"
     "  show 主车牌号 [--today YYYY-MM-DD] [--data-dir DIR]    显示车辆当前档案（JSON）\n"
-    "  alerts [--today YYYY-MM-DD] [--format json|text] [--data-dir DIR]    刷新预警树（写入脱期标志）并输出各节点车辆\n"
+    "  alerts [--today YYYY-MM-DD] [--format json|text] [--dry-run] [--data-dir DIR]    刷新预警树（写入脱期标志）并输出各节点车辆\n"
     "  list 清单名称 [--today YYYY-MM-DD] [--format json|csv|xlsx|pdf] [--output 文件] [--data-dir DIR]    生成清单\n"
     "  list --titles    列出十七个清单名称\n"
     "  fees --from YYYY-MM-DD --to YYYY-MM-DD [--plate 主车牌号] [--item 项目] [--format json|csv|xlsx|pdf] [--output 文件] [--data-dir DIR]    缴费查询\n"
     "  backup 目标文件或目录 [--data-dir DIR]    把数据库备份为一致、校验过的副本（可用于定时备份）\n"
     "  claims --from YYYY-MM-DD --to YYYY-MM-DD [--plate|--owner|--insurer|--policy 文字] [--closed all|open|closed]\n"
-    "         [--format json|csv|xlsx|pdf] [--output 文件] [--data-dir DIR]    报险清单\n";
+    "         [--format json|csv|xlsx|pdf] [--output 文件] [--data-dir DIR]    报险清单\n"
+    "每个命令都可加 --help 查看说明。\n";
+
+// velmora-cli <command> --help: what the command does, its options, and whether it writes.
+QString commandHelp(const QString& command)
+{
+    if (command == QLatin1String("init"))
+        return QStringLiteral(
+            "用法：velmora-cli init [--data-dir DIR]\n"
+            "在数据目录中新建加密数据库 clxx.mdb，并建立初始管理员。已有文件时不覆盖，报错退出。\n"
+            "  --data-dir DIR   数据目录（默认为环境变量 VELMORA_DATA_DIR 或程序目录）\n"
+            "写入：新建数据库文件。\n");
+    if (command == QLatin1String("search"))
+        return QStringLiteral(
+            "用法：velmora-cli search --by plate|trailer|owner|archive 内容 [--data-dir DIR]\n"
+            "按主车牌号、挂车牌号、车主姓名（从开头匹配）或档案编号搜索车辆，输出 JSON 数组。\n"
+            "  --by 条件        plate 主车牌号，trailer 挂车牌号，owner 车主姓名，archive 档案编号\n"
+            "  --data-dir DIR   数据目录\n"
+            "只读：不修改数据库。\n");
+    if (command == QLatin1String("show"))
+        return QStringLiteral(
+            "用法：velmora-cli show 主车牌号 [--today YYYY-MM-DD] [--data-dir DIR]\n"
+            "输出车辆的当前档案和各项义务的最新记录（JSON）。\n"
+            "  --today 日期     按此日期计算到期状态（默认今天）\n"
+            "  --data-dir DIR   数据目录\n"
+            "只读：不修改数据库。\n");
+    if (command == QLatin1String("alerts"))
+        return QStringLiteral(
+            "用法：velmora-cli alerts [--today YYYY-MM-DD] [--format json|text] [--dry-run] [--data-dir DIR]\n"
+            "与主窗口的“刷新”相同：计算预警树的各节点车辆并输出。\n"
+            "  --today 日期     按此日期所在月份计算（默认今天）\n"
+            "  --format 格式    text（默认）或 json\n"
+            "  --dry-run        只计算和输出，不写入任何脱期标志，数据库文件保持不变\n"
+            "  --data-dir DIR   数据目录\n"
+            "写入：逾期三个月以上的义务记录被置为脱审、脱维、脱保、脱管或脱营（与主窗口相同），\n"
+            "除非加 --dry-run。用 --today 预览将来的日期时请加 --dry-run。\n");
+    if (command == QLatin1String("list"))
+        return QStringLiteral(
+            "用法：velmora-cli list 清单名称 [--today YYYY-MM-DD] [--format json|csv|xlsx|pdf] [--output 文件] [--data-dir DIR]\n"
+            "       velmora-cli list --titles\n"
+            "先刷新预警树（与 alerts 相同），再生成与“车辆清单”窗口相同的清单。清单名称可用标题或菜单项文字。\n"
+            "  --titles         列出十七个清单名称\n"
+            "  --today 日期     按此日期所在月份计算（默认今天）\n"
+            "  --format 格式    json（默认）、csv、xlsx 或 pdf（xlsx 和 pdf 须给 --output）\n"
+            "  --output 文件    写入文件；json 和 csv 默认输出到标准输出\n"
+            "  --data-dir DIR   数据目录\n"
+            "写入：与 alerts 相同，刷新时写入逾期三个月以上的脱期标志。\n");
+    if (command == QLatin1String("fees"))
+        return QStringLiteral(
+            "用法：velmora-cli fees --from YYYY-MM-DD --to YYYY-MM-DD [--plate 主车牌号] [--item 项目]\n"
+            "       [--format json|csv|xlsx|pdf] [--output 文件] [--data-dir DIR]\n"
+            "与“缴费查询”相同：统计期间内（含两端）各车各项费用的应缴、已缴和缴费日期，附小计和合计。\n"
+            "  --plate 主车牌号 只统计这一辆车（默认全部车辆）\n"
+            "  --item 项目      全部费用（默认）、审车类、二维类、保险类、管理费用类或营运证类\n"
+            "  --format 格式    json（默认）、csv、xlsx 或 pdf（xlsx 和 pdf 须给 --output）\n"
+            "  --data-dir DIR   数据目录\n"
+            "只读：不修改数据库。\n");
+    if (command == QLatin1String("claims"))
+        return QStringLiteral(
+            "用法：velmora-cli claims --from YYYY-MM-DD --to YYYY-MM-DD [--plate 文字] [--owner 文字] [--insurer 文字]\n"
+            "       [--policy 文字] [--closed all|open|closed] [--format json|csv|xlsx|pdf] [--output 文件] [--data-dir DIR]\n"
+            "与“报险清单”相同：列出报险日期在期间内（含两端）的理赔记录；文字条件匹配任意部分。\n"
+            "  --closed 状态    all 全部（默认）、open 未结案、closed 已结案\n"
+            "  --format 格式    json（默认）、csv、xlsx 或 pdf（xlsx 和 pdf 须给 --output）\n"
+            "  --data-dir DIR   数据目录\n"
+            "只读：不修改数据库。\n");
+    if (command == QLatin1String("backup"))
+        return QStringLiteral(
+            "用法：velmora-cli backup 目标文件或目录 [--data-dir DIR]\n"
+            "把数据库备份为一致、校验过的副本（可在定时任务中使用）。目标是目录时写入其中的 clxx.mdb。\n"
+            "副本完整并通过校验后才替换同名的旧副本；不会覆盖数据库文件本身。\n"
+            "  --data-dir DIR   数据目录\n"
+            "写入：只写备份副本，不修改数据库。\n");
+    return {};
+}
 
 // Takes "--name value" out of args; returns the value or an empty string.
 QString takeOption(QStringList& args, const QString& name)
@@ -93,6 +167,17 @@ int Run(const QStringList& arguments, QTextStream& out, QTextStream& err)
         return 2;
     }
     const QString command = args.takeFirst();
+    if (command == QLatin1String("--help") || command == QLatin1String("-h") || command == QLatin1String("help")) {
+        out << QString::fromUtf8(kUsage);
+        return 0;
+    }
+    if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
+        const QString help = commandHelp(command);
+        if (!help.isEmpty()) {
+            out << help;
+            return 0;
+        }
+    }
     if (command == QLatin1String("init"))
         return init(args, out, err);
     if (command == QLatin1String("search"))

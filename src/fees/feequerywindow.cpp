@@ -6,6 +6,7 @@
 #include "ui/mainparts.h"
 #include "ui/reportgrid.h"
 #include "ui/reportprint.h"
+#include "ui/windowsetup.h"
 #include "ui/widgets.h"
 
 #include <QAction>
@@ -105,6 +106,10 @@ FeeQueryWindow::FeeQueryWindow(QWidget* owner) : QDialog(owner) {
     grid_ = new ui::ReportGrid(reportPart_);
     grid_->setFixedWidth(kGridWidth);
     ui::ConnectReportButtons(grid_, printButton_, previewButton_, exportButton_);
+    // The shortcuts act only once the report is shown (the buttons are hidden before).
+    ui::AddReportShortcuts(
+        this, [this] { if (printButton_->isVisible()) printButton_->click(); },
+        [this] { if (exportButton_->isVisible()) exportButton_->click(); });
     auto* reportButtons = new QHBoxLayout;
     reportButtons->addWidget(printButton_);
     reportButtons->addWidget(previewButton_);
@@ -158,6 +163,8 @@ bool FeeQueryWindow::vehicleTyped() const {
 void FeeQueryWindow::layOutForScreen() {
     if (QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen())
         setGeometry(screen->availableGeometry());
+    if (isVisible())
+        ui::ShowFillingScreen(this);
 }
 
 bool FeeQueryWindow::buildReport() {

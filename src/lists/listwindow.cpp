@@ -5,6 +5,7 @@
 #include "ui/mainparts.h"
 #include "ui/reportgrid.h"
 #include "ui/reportprint.h"
+#include "ui/windowsetup.h"
 
 #include <QAction>
 #include <QGuiApplication>
@@ -86,6 +87,7 @@ ListWindow::ListWindow(QWidget* parent) : QDialog(parent) {
         GridCurrentCell() = GridCell{row, column};
     });
     ui::ConnectReportButtons(grid_, print, preview, exporting);
+    ui::AddReportShortcuts(this, [print] { print->click(); }, [exporting] { exporting->click(); });
 
     // The whole screen, laid out by the layouts above.
     if (QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
@@ -129,6 +131,7 @@ void OpenList(QWidget* parent, int list) {
         return;
     ListSelector()[list] = true;
     ListWindow window(parent);
+    ui::ShowFillingScreen(&window);
     window.exec();
 }
 

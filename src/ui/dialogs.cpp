@@ -20,6 +20,13 @@ class QtDialogs final : public DialogProvider {
 public:
     Answer message(QWidget* parent, const QString& text, Buttons buttons, const QString& title) override
     {
+        const bool question = buttons == Buttons::YesNo || buttons == Buttons::YesNoCancel;
+        return messageWithDefault(parent, text, buttons, title, question ? Answer::Yes : Answer::Ok);
+    }
+
+    Answer messageWithDefault(QWidget* parent, const QString& text, Buttons buttons, const QString& title,
+                              Answer defaultButton) override
+    {
         if (!parent)
             parent = QApplication::activeWindow();
         QMessageBox box(parent);
@@ -31,14 +38,23 @@ public:
         QAbstractButton* yes = nullptr;
         QAbstractButton* no = nullptr;
         QAbstractButton* cancel = nullptr;
+        QAbstractButton* ok = nullptr;
         if (buttons == Buttons::YesNo || buttons == Buttons::YesNoCancel) {
             yes = box.addButton(QStringLiteral("是"), QMessageBox::YesRole);
             no = box.addButton(QStringLiteral("否"), QMessageBox::NoRole);
         } else {
-            box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
+            ok = box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
         }
         if (buttons == Buttons::OkCancel || buttons == Buttons::YesNoCancel)
             cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+        QAbstractButton* chosenDefault = defaultButton == Answer::Yes      ? yes
+                                         : defaultButton == Answer::No     ? no
+                                         : defaultButton == Answer::Cancel ? cancel
+                                                                           : ok;
+        if (auto* push = qobject_cast<QPushButton*>(chosenDefault))
+            box.setDefaultButton(push);
+        if (!cancel && no)
+            box.setEscapeButton(no);
         box.exec();
         QAbstractButton* clicked = box.clickedButton();
         if (clicked && clicked == yes)
@@ -85,6 +101,12 @@ DialogProvider& dialogs() { return g_provider ? *g_provider : g_qtDialogs; }
 Answer MessageBox(const QString& text, Buttons buttons, const QString& title, QWidget* parent)
 {
     return dialogs().message(parent, text, buttons, title);
+}
+
+Answer AskWithDefault(const QString& text, Buttons buttons, Answer defaultButton, const QString& title,
+                      QWidget* parent)
+{
+    return dialogs().messageWithDefault(parent, text, buttons, title, defaultButton);
 }
 
 bool OpenWindowDatabase(store::DatabaseConnection& db)

@@ -21,6 +21,14 @@ class DialogProvider {
 public:
     virtual ~DialogProvider() = default;
     virtual Answer message(QWidget* parent, const QString& text, Buttons buttons, const QString& title) = 0;
+    // The same with the button that Enter presses named. Questions that destroy data name No or
+    // Cancel, so that Enter never deletes. The plain form defaults to the first button (Yes / OK).
+    virtual Answer messageWithDefault(QWidget* parent, const QString& text, Buttons buttons, const QString& title,
+                                      Answer defaultButton)
+    {
+        (void)defaultButton;
+        return message(parent, text, buttons, title);
+    }
     // Returns the chosen path, or nothing when the operator cancels.
     virtual std::optional<QString> openFile(QWidget* parent, const QString& caption, const QString& directory,
                                             const QString& filter) = 0;
@@ -37,6 +45,9 @@ DialogProvider& dialogs();
 // Shorthands: no title unless one is given, as most of the program's messages have none.
 Answer MessageBox(const QString& text, Buttons buttons = Buttons::Ok, const QString& title = {},
                   QWidget* parent = nullptr);
+// A question whose Enter key gives defaultButton (No or Cancel for destructive questions).
+Answer AskWithDefault(const QString& text, Buttons buttons, Answer defaultButton, const QString& title = {},
+                      QWidget* parent = nullptr);
 
 // Opens a window's own connection to the program's database file, reporting a missing file
 // ("数据库丢失！") and a failed open ("数据库打开失败！") the way every data window does. The window

@@ -1,5 +1,7 @@
 #include "widgets.h"
 
+#include "windowsetup.h"
+
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPainter>
@@ -75,6 +77,7 @@ SuperListBox::SuperListBox(const QString& objectName, QWidget* parent) : QTreeWi
     setUniformRowHeights(true);
     setAllColumnsShowFocus(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
     setColumnCount(0);
     header()->setStretchLastSection(false);
     connect(this, &QTreeWidget::itemClicked, this,
@@ -109,7 +112,17 @@ qint64 SuperListBox::rowNumber(int row) const
     return item ? item->data(0, Qt::UserRole).toLongLong() : 0;
 }
 
-int SuperListBox::currentRow() const { return currentItem() ? indexOfTopLevelItem(currentItem()) : -1; }
+int SuperListBox::currentRow() const
+{
+    QTreeWidgetItem* item = currentItem();
+    return item && item->isSelected() ? indexOfTopLevelItem(item) : -1;
+}
+
+void SuperListBox::clearCurrentRow()
+{
+    clearSelection();
+    setCurrentItem(nullptr);
+}
 
 void SuperListBox::addColumn(const QString& caption, int width)
 {
@@ -139,16 +152,22 @@ QColor ColorFromBgr(quint32 bgr) { return QColor(bgr & 0xff, (bgr >> 8) & 0xff, 
 void SetTabColours(QTabWidget* tabs, int index, quint32 first, quint32 second, quint32 third)
 {
     const QColor colours[3] = {ColorFromBgr(first), ColorFromBgr(second), ColorFromBgr(third)};
-    QPixmap marker(14, 14);
-    marker.fill(Qt::transparent);
-    {
+    // A filled swatch edged in a darker shade of its own colour: a grey outline around a light
+    // colour reads as an empty check box. White marks the pages without a due date: no swatch.
+    if (colours[0] == QColor(Qt::white)) {
+        tabs->setTabIcon(index, QIcon());
+    } else {
+        QPixmap marker(16, 16);
+        marker.fill(Qt::transparent);
         QPainter p(&marker);
         p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(QPen(QColor(90, 90, 90), 1));
+        p.setPen(QPen(colours[0].darker(160), 1));
         p.setBrush(colours[0]);
-        p.drawRoundedRect(QRectF(1, 1, 12, 12), 3, 3);
+        p.drawRoundedRect(QRectF(1.5, 1.5, 13, 13), 3.5, 3.5);
+        p.end();
+        tabs->setTabIcon(index, QIcon(marker));
     }
-    tabs->setTabIcon(index, QIcon(marker));
+    tabs->setTabToolTip(index, TabColourMeaning(first));
     tabs->tabBar()->setTabData(index, QVariantList{colours[0], colours[1], colours[2]});
 }
 

@@ -19,7 +19,13 @@ class LabeledEdit : public QWidget {
 public:
     LabeledEdit(const QString& objectName, const QString& caption, QWidget* parent = nullptr);
     QString text() const { return edit_->text(); }
-    void setText(const QString& text) { edit_->setText(text); }
+    // A long value shows from its start, as the operator reads it, not from the end where
+    // QLineEdit leaves the cursor after setText.
+    void setText(const QString& text)
+    {
+        edit_->setText(text);
+        edit_->setCursorPosition(0);
+    }
     void setReadOnly(bool readOnly) { edit_->setReadOnly(readOnly); }
     bool isReadOnly() const { return edit_->isReadOnly(); }
     QString caption() const { return label_->text(); }
@@ -73,7 +79,11 @@ public:
     QString cell(int row, int column) const;
     qint64 rowNumber(int row) const;
     int rowCount() const { return topLevelItemCount(); }
+    // The row the operator chose: the current row when it is also selected. A row that only has
+    // the keyboard focus (a view that gets the focus makes its first row current) is no choice.
     int currentRow() const;
+    // Forgets the chosen row, so that no row looks chosen.
+    void clearCurrentRow();
     void addColumn(const QString& caption, int width);
     void deleteColumn(int column);
 

@@ -143,6 +143,10 @@ TEST_F(FlagWriteTest, ReadOnlyFileAndFolderKeepNoFlagAndTheCliFails) {
     QString outText, errText;
     if (geteuid() == 0) {
         QProcess p;
+        // The other user cannot read this process's private screen configuration: plain offscreen.
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        p.setProcessEnvironment(environment);
         p.start(u"setpriv"_s,
                 {u"--reuid"_s, u"65534"_s, u"--regid"_s, u"65534"_s, u"--clear-groups"_s, QStringLiteral(VELMORA_CLI),
                  u"alerts"_s, u"--today"_s, u"2026-05-20"_s, u"--data-dir"_s, dataDir()});

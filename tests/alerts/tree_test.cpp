@@ -9,6 +9,10 @@
 #include "support/testsupport.h"
 
 #include <QAction>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -334,4 +338,116 @@ TEST_F(AlertTreeTest, CliJsonMatchesTheTreeOfAFleetEnteredThroughTheProgram)
     outStream.flush();
     EXPECT_TRUE(out.contains(u("预警年审车辆（1辆）\n    京H00001\n")));
     EXPECT_EQ(cli::Run({u("alerts"), u("--format"), u("xml")}, outStream, errStream), 2);
+}
+
+// ---- across refreshes ----------------------------------------------------------------------
+
+TEST_F(AlertTreeTest, ARefreshKeepsTheOpenNodesTheChosenVehicleAndShowsTheCounts)
+{
+    fleet->vehicle(u("京A00001"));
+    fleet->inspection(u("京A00001"), QDate(2026, 6, 1));
+    fleet->vehicle(u("京A00002"));
+    fleet->inspection(u("京A00002"), QDate(2026, 6, 1));
+    fleet->vehicle(u("京A00003"));
+    auto w = start();
+    QTreeWidget* t = tree(*w);
+    EXPECT_EQ(t->topLevelItem(0)->text(0), u("公司车辆"));  // the node text stays the design's
+    EXPECT_EQ(t->topLevelItem(0)->text(1), u("3"));
+    EXPECT_EQ(t->topLevelItem(1)->text(1), u("2"));
+    EXPECT_EQ(t->topLevelItem(6)->text(1), u("0"));
+
+    t->expandItem(t->topLevelItem(1));
+    t->setCurrentItem(t->topLevelItem(1)->child(1));
+    ASSERT_EQ(loaded, QStringList({u("京A00002")}));
+    const QString tipBefore = tip(*w);
+
+    // 京A00001 leaves 预警年审车辆; 京A00003 joins 本月需审车辆.
+    fleet->inspection(u("京A00001"), QDate(2026, 9, 1));
+    fleet->inspection(u("京A00003"), QDate(2026, 5, 20));
+    w->parts().button(u("超级按钮_刷新"))->click();
+
+    EXPECT_TRUE(t->topLevelItem(1)->isExpanded());
+    EXPECT_FALSE(t->topLevelItem(0)->isExpanded());
+    EXPECT_FALSE(t->topLevelItem(6)->isExpanded());
+    ASSERT_TRUE(t->currentItem());
+    EXPECT_EQ(t->currentItem()->text(0), u("京A00002"));
+    EXPECT_EQ(t->currentItem()->parent(), t->topLevelItem(1));
+    EXPECT_TRUE(t->currentItem()->isSelected());
+    EXPECT_EQ(loaded.size(), 1);       // restoring the choice loads nothing again
+    EXPECT_EQ(tip(*w), tipBefore);     // nor does re-opening a node rewrite the status line
+    EXPECT_EQ(t->topLevelItem(1)->text(1), u("1"));
+    EXPECT_EQ(t->topLevelItem(6)->text(1), u("1"));
+    EXPECT_EQ(children(t->topLevelItem(6)), QStringList({u("京A00003")}));
+
+    // A chosen vehicle that left its node is found under the first node that still holds it.
+    fleet->inspection(u("京A00002"), QDate(2026, 9, 1));
+    w->parts().button(u("超级按钮_刷新"))->click();
+    ASSERT_TRUE(t->currentItem());
+    EXPECT_EQ(t->currentItem()->text(0), u("京A00002"));
+    EXPECT_EQ(t->currentItem()->parent(), t->topLevelItem(0));
+    EXPECT_EQ(t->topLevelItem(1)->text(1), u("0"));
+}
+
+// ---- the command-line tool -----------------------------------------------------------------
+
+namespace {
+
+QByteArray fileChecksum(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+}  // namespace
+
+TEST_F(AlertTreeTest, CliDryRunPrintsTheAlertsAndLeavesTheFileUnchanged)
+{
+    fleet->vehicle(u("京B00001"));
+    fleet->inspection(u("京B00001"), QDate(2026, 6, 1));
+    fleet->vehicle(u("京B00002"));
+    fleet->maintenance(u("京B00002"), QDate(2026, 7, 1));
+    db().CloseDatabase();
+    const QByteArray before = fileChecksum(dbPath());
+    ASSERT_FALSE(before.isEmpty());
+
+    // Years ahead, the whole fleet is three months overdue: a real run would flag it.
+    QString out, err;
+    QTextStream outStream(&out), errStream(&err);
+    ASSERT_EQ(cli::Run({u("alerts"), u("--today"), u("2030-01-01"), u("--dry-run"), u("--data-dir"), dataDir()},
+                       outStream, errStream),
+              0)
+        << err.toStdString();
+    outStream.flush();
+    EXPECT_TRUE(out.contains(u("拉黑车辆（2辆）"))) << out.toStdString();
+    EXPECT_EQ(fileChecksum(dbPath()), before);
+
+    // Without --dry-run the same call writes the lapse flags: the file changes.
+    out.clear();
+    ASSERT_EQ(cli::Run({u("alerts"), u("--today"), u("2030-01-01"), u("--data-dir"), dataDir()}, outStream, errStream),
+              0);
+    EXPECT_NE(fileChecksum(dbPath()), before);
+}
+
+TEST_F(AlertTreeTest, CliHelpOnEveryCommandWritesNothing)
+{
+    QTemporaryDir empty;
+    ASSERT_TRUE(empty.isValid());
+    for (const char* command : {"init", "search", "show", "alerts"}) {
+        QString out, err;
+        QTextStream outStream(&out), errStream(&err);
+        EXPECT_EQ(cli::Run({u(command), u("--help"), u("--data-dir"), empty.path()}, outStream, errStream), 0)
+            << command;
+        outStream.flush();
+        EXPECT_TRUE(out.startsWith(u("用法：velmora-cli ") + u(command))) << out.toStdString();
+        // Each says whether it writes.
+        EXPECT_TRUE(out.contains(u("写入")) || out.contains(u("只读"))) << command;
+    }
+    EXPECT_TRUE(QDir(empty.path()).isEmpty());  // init --help created no database
+    QString out, err;
+    QTextStream outStream(&out), errStream(&err);
+    EXPECT_EQ(cli::Run({u("--help")}, outStream, errStream), 0);
+    outStream.flush();
+    EXPECT_TRUE(out.contains(u("--dry-run")));
 }

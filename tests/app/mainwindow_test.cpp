@@ -130,7 +130,10 @@ TEST_F(MainWindowTest, ExitAsksAndClosingAsksOnlyAfterAChange)
     changed->close();
     EXPECT_EQ(dialogs.shown, QStringList({"当前数据已经被修改，请问是否备份？"}));
     EXPECT_EQ(dialogs.titles.last(), QStringLiteral("询问:"));
-    EXPECT_FALSE(changed->isVisible());  // the question cannot keep the program open
+    EXPECT_TRUE(changed->isVisible());  // 取消 goes back to work
+    dialogs.answers = {ui::Answer::No};
+    changed->close();
+    EXPECT_FALSE(changed->isVisible());
 }
 
 TEST_F(MainWindowTest, BackupCopiesTheFileOrNothingOnCancel)

@@ -279,6 +279,13 @@ TEST_F(RecordCommandsTest, RenewingAnInspectionTakesTheVehicleOutOfThisMonthsNod
     EXPECT_EQ(list(*w, 1)->cell(0, 0).left(10), "2027-03-20");
     EXPECT_EQ(ui::ControlDate(w.get(), u("日期框_下次主车审车")), QDate(2027, 3, 20));
     EXPECT_EQ(archive::formState().RecordSelectedFlag, 0);
+    // The reloaded list shows no chosen row, and the commands on a chosen record wait for one.
+    EXPECT_EQ(list(*w, 1)->currentRow(), -1);
+    EXPECT_FALSE(button(*w, "超级按钮_删除记录")->isEnabled());
+    EXPECT_FALSE(button(*w, "超级按钮_修改记录")->isEnabled());
+    click(*w, 1, 1);
+    EXPECT_TRUE(button(*w, "超级按钮_删除记录")->isEnabled());
+    EXPECT_EQ(list(*w, 1)->currentRow(), 1);
 
     // 4. The tree was refreshed: the vehicle has left the node, the other one stays.
     const QStringList due = plateUnderNode(tree, node);
@@ -348,6 +355,7 @@ TEST_F(RecordCommandsTest, TheOnlyRowNumberedOneRemovesTheVehicleAfterYes) {
     dialogs.answers = {ui::Answer::No};
     button(*w, "超级按钮_删除记录")->click();
     EXPECT_EQ(dialogs.shown, QStringList({u("已经是最后一条关于此车辆的信息了！如果删除将彻底删除此车辆信息!")}));
+    EXPECT_EQ(dialogs.defaults, std::vector<ui::Answer>({ui::Answer::No}));  // Enter does not delete
     EXPECT_EQ(masterRows(kPlate), 1);
     EXPECT_EQ(rows(kPlate), 1);
 
@@ -376,6 +384,7 @@ TEST_F(RecordCommandsTest, TheOnlyRowNumberedOtherThanOneAsksOnlyWhetherToDelete
     button(*w, "超级按钮_删除记录")->click();
     EXPECT_EQ(dialogs.shown, QStringList({u("确定要删除吗")}));
     EXPECT_EQ(dialogs.titles, QStringList({u("提示!")}));
+    EXPECT_EQ(dialogs.defaults, std::vector<ui::Answer>({ui::Answer::No}));
     EXPECT_EQ(rows(kPlate), 2);
 
     dialogs.shown.clear();

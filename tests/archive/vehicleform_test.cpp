@@ -16,6 +16,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTest>
 #include <QTreeWidget>
 
 using testing_support::DataDirTest;
@@ -296,7 +297,10 @@ TEST_F(VehicleFormTest, OneMatchLoadsTheVehicleIntoEveryPage) {
     EXPECT_EQ(inspection->rowNumber(0), 2);
     EXPECT_EQ(inspection->rowNumber(1), 1);
     EXPECT_EQ(inspection->cell(1, 1), u("1000"));
-    EXPECT_EQ(inspection->currentRow(), 0);
+    // No row looks chosen until the operator chooses one, and the record buttons stay off.
+    EXPECT_EQ(inspection->currentRow(), -1);
+    EXPECT_TRUE(inspection->selectedItems().isEmpty());
+    EXPECT_FALSE(button("超级按钮_删除记录")->isEnabled());
     EXPECT_EQ(list("超级列表框_基本信息")->rowCount(), 1);
     EXPECT_EQ(list("超级列表框_基本信息")->currentRow(), -1);
 
@@ -366,6 +370,40 @@ TEST_F(VehicleFormTest, SeveralMatchesAreOfferedAndOnlyAColumnAboveZeroOpens) {
     search(2, u("张"));
     EXPECT_TRUE(opened);
     EXPECT_EQ(store::session().CurrentPlate, u("鲁B12345"));
+
+    // Enter on a row, column 0 included, opens that row's vehicle; the whole row is selected.
+    opened = false;
+    WhenModal([&](QWidget* dialog) {
+        auto* window = qobject_cast<archive::SearchResultWindow*>(dialog);
+        ASSERT_TRUE(window);
+        QTableWidget* grid = window->grid();
+        grid->setFocus();
+        grid->setCurrentCell(2, 0);
+        EXPECT_EQ(grid->selectedItems().size(), 4);
+        QTest::keyClick(grid, Qt::Key_Return);
+        opened = !window->isVisible();
+        if (!opened)
+            window->close();
+    });
+    search(2, u("张"));
+    EXPECT_TRUE(opened);
+    EXPECT_EQ(store::session().CurrentPlate, u("鲁B12345"));
+    // A double-click on a row opens it too; on the header row it opens nothing.
+    opened = false;
+    WhenModal([&](QWidget* dialog) {
+        auto* window = qobject_cast<archive::SearchResultWindow*>(dialog);
+        ASSERT_TRUE(window);
+        QTableWidget* grid = window->grid();
+        emit grid->doubleClicked(grid->model()->index(0, 1));
+        EXPECT_TRUE(window->isVisible());
+        emit grid->doubleClicked(grid->model()->index(2, 3));
+        opened = !window->isVisible();
+        if (!opened)
+            window->close();
+    });
+    search(2, u("张"));
+    EXPECT_TRUE(opened);
+    EXPECT_EQ(store::session().CurrentPlate, u("鲁B12345"));
     EXPECT_EQ(text("带标签编辑框_车主姓名"), u("张四"));
     EXPECT_TRUE(archive::SearchResults().plates.isEmpty());
 
@@ -416,6 +454,7 @@ TEST_F(VehicleFormTest, DeleteAsksThenRemovesTheVehicleAndEmptiesTheForm) {
     menuItem("删除车辆")->trigger();
     EXPECT_EQ(dialogs.shown.last(), u("确实要删除车号为鲁A12345的车辆吗？"));
     EXPECT_EQ(dialogs.titles.last(), u("警告！"));
+    EXPECT_EQ(dialogs.defaults.back(), ui::Answer::Cancel);  // Enter does not delete
     EXPECT_EQ(store::session().CurrentPlate, u("鲁A12345"));
     EXPECT_EQ(refreshes, before);
 

@@ -1,12 +1,29 @@
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-// One QApplication for every test of the binary, headless unless a display is asked for.
+// One QApplication for every test of the binary, headless unless a display is asked for. The
+// headless screen is a common office screen (1366 × 768) rather than the platform's default
+// 800 × 800, so that window placement is tested on a screen the main window is made for; window
+// frames are on, so a frame above the screen's top edge shows.
 int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir configDir;
+    if (qgetenv("QT_QPA_PLATFORM") == "offscreen" && configDir.isValid()) {
+        const QString path = QDir(configDir.path()).filePath(QStringLiteral("screen.json"));
+        QFile config(path);
+        if (config.open(QIODevice::WriteOnly)) {
+            config.write(R"({"windowFrameMargins": true, "screens": [{"name": "office", "x": 0, "y": 0,
+                "width": 1366, "height": 768, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+            config.close();
+            qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(path));
+        }
+    }
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -9,8 +9,17 @@
 
 namespace testing_support {
 
-ui::Answer ScriptedDialogs::message(QWidget*, const QString& text, ui::Buttons buttons, const QString& title)
+ui::Answer ScriptedDialogs::message(QWidget* parent, const QString& text, ui::Buttons buttons,
+                                   const QString& title)
 {
+    const bool question = buttons == ui::Buttons::YesNo || buttons == ui::Buttons::YesNoCancel;
+    return messageWithDefault(parent, text, buttons, title, question ? ui::Answer::Yes : ui::Answer::Ok);
+}
+
+ui::Answer ScriptedDialogs::messageWithDefault(QWidget*, const QString& text, ui::Buttons buttons,
+                                              const QString& title, ui::Answer defaultButton)
+{
+    defaults.push_back(defaultButton);
     shown << text;
     titles << title;
     if (!answers.empty()) {

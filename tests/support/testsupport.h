@@ -11,6 +11,7 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <vector>
 
 class QWidget;
 
@@ -22,11 +23,14 @@ class ScriptedDialogs : public ui::DialogProvider {
 public:
     QStringList shown;                       // every message text, in order
     QStringList titles;                      // the title of each message, in the same order
+    std::vector<ui::Answer> defaults;        // the button Enter would press, for each message
     std::deque<ui::Answer> answers;          // next answers; when empty: Yes / OK
     std::deque<std::optional<QString>> files;  // next file dialog results; when empty: cancel
     QStringList opened;                      // documents and addresses handed to the system
 
     ui::Answer message(QWidget*, const QString& text, ui::Buttons buttons, const QString& title) override;
+    ui::Answer messageWithDefault(QWidget*, const QString& text, ui::Buttons buttons, const QString& title,
+                                  ui::Answer defaultButton) override;
     std::optional<QString> openFile(QWidget*, const QString&, const QString&, const QString&) override;
     std::optional<QString> saveFile(QWidget*, const QString&, const QString&, const QString&) override;
     bool openExternal(const QString& pathOrUrl) override;
