@@ -57,6 +57,7 @@ struct KindSpec {
     const char* plateColumn;
     const char* mainColumn;
     const char* trailerColumn;  // nullptr for the kinds without a trailer date
+    const char* flagColumn;     // the lapse flag the Lapsed pass sets
     const char* selects[kClassCount];
     const char* where;
     const char* flagText;
@@ -66,6 +67,7 @@ const KindSpec kKinds[kKindCount] = {
     {"审车车号",
      "下次审车日期",
      "下次挂车审车日期",
+     "是否脱审",
      {"select "
       "[审车车号],[下次审车日期],[下次挂车审车日期],[是否提醒主车审车],[是否提醒挂车审车],[是否脱审],[审车是否通知车主]"
       " from ",
@@ -77,6 +79,7 @@ const KindSpec kKinds[kKindCount] = {
     {"二维车号",
      "下次二维日期",
      nullptr,
+     "是否脱维",
      {"select [二维车号],[下次二维日期],[是否脱维],[是否提醒二维] from ",
       "select [二维车号],[下次二维日期],[是否脱维],[是否提醒二维] from ",
       "select [编号],[二维车号],[下次二维日期],[是否脱维],[是否提醒二维] from "},
@@ -85,6 +88,7 @@ const KindSpec kKinds[kKindCount] = {
     {"保险车号",
      "下次保险日期",
      "下次挂车保险日期",
+     "是否脱保",
      {"select [保险车号],[下次保险日期],[下次挂车保险日期],[是否脱保],[是否提醒保险],[是否提醒挂车保险] from ",
       "select [保险车号],[下次保险日期],[下次挂车保险日期],[是否脱保],[是否提醒保险],[是否提醒挂车保险] from ",
       "select [编号],[保险车号],[下次保险日期],[下次挂车保险日期],[是否脱保],[是否提醒保险],[是否提醒挂车保险] from "},
@@ -93,6 +97,7 @@ const KindSpec kKinds[kKindCount] = {
     {"管理车号",
      "下次管理费用日期",
      nullptr,
+     "是否脱管",
      {"select [管理车号],[下次管理费用日期],[是否脱管],[是否提醒管理] from ",
       "select [管理车号],[下次管理费用日期],[是否脱管],[是否提醒管理] from ",
       "select [编号],[管理车号],[下次管理费用日期],[是否脱管],[是否提醒管理] from "},
@@ -101,6 +106,7 @@ const KindSpec kKinds[kKindCount] = {
     {"营运车号",
      "下次营运证日期",
      nullptr,
+     "是否脱营",
      {"select [营运车号],[下次营运证日期],[是否脱营],[是否提醒营运] from ",
       "select [营运车号],[下次营运证日期],[是否脱营],[是否提醒营运] from ",
       "select [编号],[营运车号],[下次营运证日期],[是否脱营],[是否提醒营运] from "},
@@ -148,6 +154,7 @@ struct KindRow {
     QDate trailer;
     QString plate;
     qint64 number = 0;
+    bool flagSet = false;  // the row's lapse flag already reads true
 };
 
 // What the twenty-two queries of one vehicle table would have read.
@@ -167,6 +174,7 @@ struct Names {
     QString plate[kKindCount];
     QString main[kKindCount];
     QString trailer[kKindCount];
+    QString flag[kKindCount];
     QString blacklist[6];
     Names()
     {
@@ -174,6 +182,7 @@ struct Names {
             plate[k] = u(kKinds[k].plateColumn);
             main[k] = u(kKinds[k].mainColumn);
             trailer[k] = kKinds[k].trailerColumn ? u(kKinds[k].trailerColumn) : QString();
+            flag[k] = u(kKinds[k].flagColumn);
         }
         for (int c = 0; c < 6; ++c)
             blacklist[c] = u(kBlacklistColumns[c]);
@@ -201,8 +210,11 @@ KindRow readKindRow(store::DatabaseConnection& db, int handle, int kind, bool wi
     if (!n.trailer[kind].isEmpty())
         row.trailer = db.ReadField(handle, n.trailer[kind]).date();
     row.plate = db.ReadField(handle, n.plate[kind]).text();
-    if (withNumber)
+    if (withNumber) {
+        // The Lapsed query names both the row number and the flag it would set.
         row.number = wholeNumber(db.ReadField(handle, n.number).number());
+        row.flagSet = db.ReadField(handle, n.flag[kind]).yesNo();
+    }
     return row;
 }
 
@@ -540,7 +552,10 @@ AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceM
                         break;
                     case LapseOutcome::FlagOnly:
                         // Written with the others once the passes are done: all of them or none.
-                        flagStatements << LapseFlagUpdate(Kind(k), plates[i], row.number);
+                        // A flag that already reads true is left alone: the update would change
+                        // no value but would still rewrite the whole record, images included.
+                        if (!row.flagSet)
+                            flagStatements << LapseFlagUpdate(Kind(k), plates[i], row.number);
                         break;
                     case LapseOutcome::None:
                         break;

@@ -188,6 +188,22 @@ void DatabaseConnection::CloseDatabase()
     }
 }
 
+QStringList DatabaseConnection::StoredColumns(const QString& table)
+{
+    QStringList names;
+    if (!db_)
+        return names;
+    sqlite3_stmt* stmt = nullptr;
+    QString escaped = table;
+    escaped.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    const QByteArray sql = QStringLiteral("PRAGMA table_info(\"%1\")").arg(escaped).toUtf8();
+    if (sqlite3_prepare_v2(db_, sql.constData(), -1, &stmt, nullptr) == SQLITE_OK)
+        while (sqlite3_step(stmt) == SQLITE_ROW)
+            names << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1)));
+    sqlite3_finalize(stmt);
+    return names;
+}
+
 QHash<QString, QString> DatabaseConnection::columnTypes(const QString& table)
 {
     const QString key = table.toLower();

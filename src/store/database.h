@@ -65,6 +65,9 @@ public:
     int RowCount(int handle) const;
     FieldValue ReadField(int handle, const QString& column) const;
     QStringList Columns(int handle) const;
+    // A table's columns in the order the file stores them (empty when there is no such table).
+    // A look at the schema, not a statement: it is not in the statement log.
+    QStringList StoredColumns(const QString& table);
     void CloseRecordSet(int handle);
 
     // All-or-nothing groups of statements. Nested calls use savepoints.

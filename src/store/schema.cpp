@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QTemporaryFile>
 
 #ifndef SQLITE_HAS_CODEC
@@ -127,6 +128,34 @@ const QList<ColumnDef>& VehicleColumns()
     return columns;
 }
 
+const QList<ColumnDef>& StorageColumns()
+{
+    static const QList<ColumnDef> columns = [] {
+        QList<ColumnDef> others;
+        QList<ColumnDef> images;
+        for (const ColumnDef& c : VehicleColumns())
+            (c.type == ColumnType::Bytes ? images : others) << c;
+        return others + images;
+    }();
+    return columns;
+}
+
+bool ImagesBeforeOtherColumns(const QStringList& storedColumns)
+{
+    QSet<QString> images;
+    for (const ColumnDef& c : VehicleColumns())
+        if (c.type == ColumnType::Bytes)
+            images.insert(c.name);
+    bool imageSeen = false;
+    for (const QString& name : storedColumns) {
+        if (images.contains(name))
+            imageSeen = true;
+        else if (imageSeen)
+            return true;
+    }
+    return false;
+}
+
 QString DataDirectory()
 {
     const QByteArray env = qgetenv("VELMORA_DATA_DIR");
@@ -167,10 +196,10 @@ QString dateColumn(const char* name)
     return columnSql({QString::fromUtf8(name), ColumnType::Date, Group::Basic});
 }
 
-QStringList schemaStatements()
+QStringList schemaStatements(TableLayout layout)
 {
     QStringList cols;
-    for (const ColumnDef& c : VehicleColumns())
+    for (const ColumnDef& c : layout == TableLayout::ImagesLast ? StorageColumns() : VehicleColumns())
         cols << columnSql(c);
     QStringList sql;
     sql << QStringLiteral("CREATE TABLE \"yangbiao\" (%1)").arg(cols.join(QLatin1String(", ")));
@@ -194,7 +223,7 @@ QStringList schemaStatements()
 
 }  // namespace
 
-bool CreateDatabase(const QString& path, QString* error)
+bool CreateDatabase(const QString& path, QString* error, TableLayout layout)
 {
     auto setError = [&](const QString& e) {
         if (error)
@@ -222,7 +251,7 @@ bool CreateDatabase(const QString& path, QString* error)
     const QByteArray key = kDatabasePassword.toUtf8();
     sqlite3_key(db, key.constData(), int(key.size()));
     QString failure;
-    QStringList statements = schemaStatements();
+    QStringList statements = schemaStatements(layout);
     statements.prepend(QStringLiteral("BEGIN"));
     statements << QStringLiteral("COMMIT");
     for (const QString& s : statements) {

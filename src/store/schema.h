@@ -32,12 +32,25 @@ const QStringList& FixedTableNames();
 // The 96 columns of the template table yangbiao (and so of every vehicle table), in order.
 const QList<ColumnDef>& VehicleColumns();
 
+// The same columns in the order a new yangbiao stores them: the five image columns last. A row's
+// images spill onto overflow pages; with them at the end, a read of any other column stops
+// before them instead of walking every image. Statements name their columns, so the stored
+// order is free.
+const QList<ColumnDef>& StorageColumns();
+
+// True when a table's columns, in stored order, put an image column before another column: the
+// layout of files made before the images were moved last.
+bool ImagesBeforeOtherColumns(const QStringList& storedColumns);
+
 // Folder holding clxx.mdb: $VELMORA_DATA_DIR when set, else the program's own folder.
 QString DataDirectory();
 QString DatabasePath();
 
 // Creates a new encrypted database with the fixed tables, the initial operator and a few
 // insurance kinds. Refuses to touch an existing file. On failure nothing is left behind.
-bool CreateDatabase(const QString& path, QString* error = nullptr);
+// ImagesAmongColumns makes the layout of older files (yangbiao in VehicleColumns() order); the
+// program itself always creates ImagesLast, the other is kept for upgrade tests and benchmarks.
+enum class TableLayout { ImagesLast, ImagesAmongColumns };
+bool CreateDatabase(const QString& path, QString* error = nullptr, TableLayout layout = TableLayout::ImagesLast);
 
 }  // namespace store

@@ -2,6 +2,7 @@
 
 #include "store/database.h"
 #include "store/schema.h"
+#include "store/upgrade.h"
 
 #include <QAbstractButton>
 #include <QPushButton>
@@ -10,6 +11,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QSet>
 #include <QUrl>
 
 namespace ui {
@@ -82,6 +84,18 @@ public:
         return path.isEmpty() ? std::nullopt : std::optional<QString>(path);
     }
 
+    void notice(QWidget* parent, const QString& text, const QString& title) override
+    {
+        if (!parent)
+            parent = QApplication::activeWindow();
+        auto* box = new QMessageBox(QMessageBox::Information, title.isEmpty() ? QStringLiteral(" ") : title, text,
+                                    QMessageBox::NoButton, parent);
+        box->addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setModal(false);
+        box->show();
+    }
+
     bool openExternal(const QString& pathOrUrl) override
     {
         const QUrl url = pathOrUrl.contains(QLatin1String("://")) ? QUrl(pathOrUrl) : QUrl::fromLocalFile(pathOrUrl);
@@ -114,10 +128,23 @@ bool OpenWindowDatabase(store::DatabaseConnection& db)
     const QString path = store::DatabasePath();
     if (!QFileInfo::exists(path))
         MessageBox(QStringLiteral("数据库丢失！"));
-    if (db.OpenDatabaseFile(path, store::kDatabasePassword))
+    if (db.OpenDatabaseFile(path, store::kDatabasePassword)) {
+        static QSet<QString> announced;
+        const QString file = QFileInfo(path).absoluteFilePath();
+        if (!announced.contains(file) && store::HasOldTableLayout(db)) {
+            announced.insert(file);
+            dialogs().notice(nullptr, OldLayoutNotice(), {});
+        }
         return true;
+    }
     MessageBox(QStringLiteral("数据库打开失败！"));
     return false;
+}
+
+QString OldLayoutNotice()
+{
+    return QStringLiteral("数据库文件仍是旧的存储布局。关闭程序后运行 velmora-cli upgrade 可使预警刷新和启动明显加快"
+                          "（升级前会自动备份）。");
 }
 
 }  // namespace ui

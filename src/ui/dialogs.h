@@ -36,6 +36,8 @@ public:
                                             const QString& filter) = 0;
     // Opens a document or address with the system's viewer; false when nothing could open it.
     virtual bool openExternal(const QString& pathOrUrl) = 0;
+    // A message that does not wait for the operator: shown, and the caller goes on at once.
+    virtual void notice(QWidget* parent, const QString& text, const QString& title) = 0;
 };
 
 // Replaces the provider (nullptr restores the real dialogs). The caller keeps ownership.
@@ -52,6 +54,11 @@ Answer AskWithDefault(const QString& text, Buttons buttons, Answer defaultButton
 // Opens a window's own connection to the program's database file, reporting a missing file
 // ("数据库丢失！") and a failed open ("数据库打开失败！") the way every data window does. The window
 // stays usable with a closed connection; its queries then fail with their own messages.
+// The first time in the process that it opens a file still in the old table layout, it says
+// (without waiting) that velmora-cli upgrade makes the program faster.
 bool OpenWindowDatabase(store::DatabaseConnection& db);
+
+// The text of that notice.
+QString OldLayoutNotice();
 
 }  // namespace ui

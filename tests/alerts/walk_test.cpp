@@ -5,6 +5,7 @@
 #include "fleet.h"
 #include "support/testsupport.h"
 
+#include <QMap>
 #include <QRandomGenerator>
 
 #include <cmath>
@@ -187,6 +188,31 @@ protected:
             }
         }
     }
+
+    // Every lapse flag of every listed table, by plate, row number and column; a table without
+    // the column contributes nothing for it.
+    QMap<QString, bool> flagState()
+    {
+        QMap<QString, bool> flags;
+        QStringList plates;
+        const int m = db().OpenRecordSet(alerts::kMasterSelect);
+        EXPECT_NE(m, 0);
+        for (db().MoveFirst(m); !db().AtEnd(m); db().MoveNext(m))
+            plates << db().ReadField(m, u("车牌号")).text();
+        db().CloseRecordSet(m);
+        for (const QString& p : plates) {
+            for (const char* flag : {"是否脱审", "是否脱维", "是否脱保", "是否脱管", "是否脱营"}) {
+                const int h = db().OpenRecordSet(u("select [编号],[") + u(flag) + u("] from ") + p);
+                if (!h)
+                    continue;
+                for (db().MoveFirst(h); !db().AtEnd(h); db().MoveNext(h))
+                    flags.insert(p + u("/") + db().ReadField(h, u("编号")).text() + u("/") + u(flag),
+                                 db().ReadField(h, u(flag)).yesNo());
+                db().CloseRecordSet(h);
+            }
+        }
+        return flags;
+    }
 };
 
 }  // namespace
@@ -196,14 +222,18 @@ TEST_F(WalkEquivalenceTest, OneReadPerTableGivesTheWalksSetsMessagesAndFlagState
     const QDate n(2026, 5, 1);
     buildRandomFleet(20260501, n, 80);
     store::DatabaseConnection::SetStatementLogging(true);
+
+    // The walk and the per-query read each run on the fleet as built, then are undone.
+    ASSERT_TRUE(db().BeginTransaction());
     const alerts::AlertResult walked = designWalk(db(), n);
     const QStringList walkedUpdates = updatesIn(store::DatabaseConnection::StatementLog());
-    store::DatabaseConnection::ClearStatementLog();
-    const alerts::AlertResult fast = alerts::ComputeAlerts(db(), n);
-    const QStringList fastUpdates = updatesIn(store::DatabaseConnection::StatementLog());
+    const QMap<QString, bool> flagsWalked = flagState();
+    db().RollbackTransaction();
+    ASSERT_TRUE(db().BeginTransaction());
     store::DatabaseConnection::ClearStatementLog();
     const alerts::AlertResult perQuery = alerts::ComputeAlerts(db(), n, alerts::ReadMode::PerQuery);
     const QStringList perQueryUpdates = updatesIn(store::DatabaseConnection::StatementLog());
+    db().RollbackTransaction();
 
     // The fleet must exercise what is compared.
     ASSERT_GT(walked.flagUpdates, 3);
@@ -212,6 +242,24 @@ TEST_F(WalkEquivalenceTest, OneReadPerTableGivesTheWalksSetsMessagesAndFlagState
     for (const QStringList& s : walked.sets)
         members += int(s.size());
     ASSERT_GT(members, 40);
+    ASSERT_NE(flagState(), flagsWalked);
+    EXPECT_EQ(perQueryUpdates, walkedUpdates);
+
+    // Half of the due flags are already set: the refresh writes the other half only and ends
+    // with the walk's flags.
+    QStringList expectedUpdates;
+    for (qsizetype i = 0; i < walkedUpdates.size(); ++i) {
+        if (i % 2)
+            expectedUpdates << walkedUpdates[i];
+        else
+            ASSERT_TRUE(db().ExecuteStatement(walkedUpdates[i])) << db().LastError().toStdString();
+    }
+    store::DatabaseConnection::ClearStatementLog();
+    const alerts::AlertResult fast = alerts::ComputeAlerts(db(), n);
+    const QStringList fastUpdates = updatesIn(store::DatabaseConnection::StatementLog());
+    EXPECT_EQ(fastUpdates, expectedUpdates);
+    EXPECT_EQ(fast.flagUpdates, int(expectedUpdates.size()));
+    EXPECT_EQ(flagState(), flagsWalked);
 
     for (int k = 0; k < alerts::kNodeCount; ++k) {
         EXPECT_EQ(fast.sets[k], walked.sets[k]) << "node " << k;
@@ -219,9 +267,19 @@ TEST_F(WalkEquivalenceTest, OneReadPerTableGivesTheWalksSetsMessagesAndFlagState
     }
     EXPECT_EQ(fast.messages, walked.messages);
     EXPECT_EQ(perQuery.messages, walked.messages);
-    EXPECT_EQ(fastUpdates, walkedUpdates);
-    EXPECT_EQ(perQueryUpdates, walkedUpdates);
-    EXPECT_EQ(fast.flagUpdates, walked.flagUpdates);
+
+    // A refresh of the fleet unchanged since executes no update, whichever way it reads.
+    for (alerts::ReadMode mode : {alerts::ReadMode::OneQueryPerTable, alerts::ReadMode::PerQuery}) {
+        store::DatabaseConnection::ClearStatementLog();
+        const alerts::AlertResult again = alerts::ComputeAlerts(db(), n, mode);
+        EXPECT_EQ(updatesIn(store::DatabaseConnection::StatementLog()), QStringList());
+        EXPECT_EQ(again.flagUpdates, 0);
+        EXPECT_FALSE(again.flagsUnwritten);
+        for (int k = 0; k < alerts::kNodeCount; ++k)
+            EXPECT_EQ(again.sets[k], walked.sets[k]) << "node " << k;
+        EXPECT_EQ(flagState(), flagsWalked);
+    }
+    store::DatabaseConnection::SetStatementLogging(false);
 }
 
 TEST_F(WalkEquivalenceTest, OtherFleetsAndMonthsAgreeToo)

@@ -16,7 +16,7 @@ TEST_F(DataDirTest, NewDatabaseHasTheFixedTablesAndTheInitialOperator)
     int rs = db().OpenRecordSet(QStringLiteral("select * from yangbiao"));
     ASSERT_NE(rs, 0);
     QStringList expected;
-    for (const auto& c : store::VehicleColumns())
+    for (const auto& c : store::StorageColumns())
         expected << c.name;
     EXPECT_EQ(expected.size(), 96);
     EXPECT_EQ(db().Columns(rs), expected);

@@ -27,6 +27,7 @@ public:
     std::deque<ui::Answer> answers;          // next answers; when empty: Yes / OK
     std::deque<std::optional<QString>> files;  // next file dialog results; when empty: cancel
     QStringList opened;                      // documents and addresses handed to the system
+    QStringList notices;                     // texts shown without waiting, in order
 
     ui::Answer message(QWidget*, const QString& text, ui::Buttons buttons, const QString& title) override;
     ui::Answer messageWithDefault(QWidget*, const QString& text, ui::Buttons buttons, const QString& title,
@@ -34,6 +35,7 @@ public:
     std::optional<QString> openFile(QWidget*, const QString&, const QString&, const QString&) override;
     std::optional<QString> saveFile(QWidget*, const QString&, const QString&, const QString&) override;
     bool openExternal(const QString& pathOrUrl) override;
+    void notice(QWidget*, const QString& text, const QString&) override { notices << text; }
 };
 
 // Gives each test a fresh data directory with a new encrypted database, the dialog layer
