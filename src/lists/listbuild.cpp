@@ -1,6 +1,7 @@
 #include "lists/listbuild.h"
 
-#include "alerts/monthmath.h"
+#include "domain/dates.h"
+#include "domain/obligations.h"
 #include "archive/records.h"
 #include "store/database.h"
 
@@ -21,9 +22,14 @@ const QString kStatusFailed = u"查询失败车辆！！"_s;
 const QString kPermitFailed = u"查询营运失败车辆！"_s;
 
 const QString kBasicColumns[4] = {u"档案编号"_s, u"主车牌号"_s, u"车主姓名"_s, u"车主电话"_s};
-const QString kDateColumns[5] = {u"下次审车日期"_s, u"下次二维日期"_s, u"下次保险日期"_s, u"下次管理费用日期"_s,
-                                 u"下次营运证日期"_s};
-const QString kFlagColumns[5] = {u"是否脱审"_s, u"是否脱维"_s, u"是否脱保"_s, u"是否脱管"_s, u"是否脱营"_s};
+// The due-date and lapse-flag columns of the five kinds, in alerts::Kind order.
+const domain::ObligationColumns& obligationOf(int k) {
+    return domain::Obligation(domain::ObligationKind(k));
+}
+const QString kDateColumns[5] = {obligationOf(0).dueDate, obligationOf(1).dueDate, obligationOf(2).dueDate,
+                                 obligationOf(3).dueDate, obligationOf(4).dueDate};
+const QString kFlagColumns[5] = {obligationOf(0).lapsed, obligationOf(1).lapsed, obligationOf(2).lapsed,
+                                 obligationOf(3).lapsed, obligationOf(4).lapsed};
 
 struct KindTexts {
     const char16_t* thisMonth;
@@ -506,7 +512,7 @@ QStringList ListTitles() {
 
 QString StatusText(Kind kind, const QDate& due, const QDate& referenceMonth) {
     const KindTexts& texts = kTexts[int(kind)];
-    const int x = alerts::MonthsBetween(alerts::MonthStart(due), alerts::MonthStart(referenceMonth));
+    const int x = domain::MonthsBetween(domain::MonthStart(due), domain::MonthStart(referenceMonth));
     if (x == 0)
         return QString::fromUtf16(texts.thisMonth);
     if (x == 1)

@@ -39,8 +39,8 @@ void SetControlText(QWidget* root, const QString& name, const QString& text)
         e->setText(text);
     else if (auto* c = qobject_cast<QComboBox*>(w))
         c->setCurrentText(text);
-    else if (auto* l = qobject_cast<QLineEdit*>(w))
-        l->setText(text);
+    else if (auto* line = qobject_cast<QLineEdit*>(w))
+        line->setText(text);
     else if (auto* b = qobject_cast<QAbstractButton*>(w))
         b->setText(text);
     else if (auto* l = qobject_cast<QLabel*>(w))
