@@ -2,6 +2,7 @@
 
 #include "archive/vehicledata.h"
 #include "store/database.h"
+#include "store/recordset.h"
 #include "store/sqltext.h"
 
 #include <QDate>
@@ -555,6 +556,7 @@ RecordOutcome DeleteRecordRow(store::DatabaseConnection& db, int page, const QSt
                                     QString::number(number));
     if (rs == 0)
         return failed;
+    store::RecordSetGuard rsGuard(db, rs);
     bool exists = false;
     bool carriesOthers = false;
     db.MoveFirst(rs);
@@ -564,7 +566,7 @@ RecordOutcome DeleteRecordRow(store::DatabaseConnection& db, int page, const QSt
             if (!db.ReadField(rs, m).isNull)
                 carriesOthers = true;
     }
-    db.CloseRecordSet(rs);
+    rsGuard.close();
     if (!exists)
         return failed;
     if (!carriesOthers)
@@ -595,6 +597,7 @@ bool ReadRecord(store::DatabaseConnection& db, int page, const QString& plate, q
     const int rs = db.OpenRecordSet(BuildSelectOne(page, plate, number));
     if (rs == 0)
         return false;
+    store::RecordSetGuard rsGuard(db, rs);
     db.MoveFirst(rs);
     RecordValues read;
     if (!db.AtEnd(rs)) {
@@ -623,7 +626,7 @@ bool ReadRecord(store::DatabaseConnection& db, int page, const QString& plate, q
             }
         }
     }
-    db.CloseRecordSet(rs);
+    rsGuard.close();
     *values = read;
     return true;
 }

@@ -4,6 +4,7 @@
 
 #include "domain/dates.h"
 #include "domain/obligations.h"
+#include "store/recordset.h"
 #include "store/schema.h"
 #include "store/sqltext.h"
 
@@ -38,21 +39,7 @@ QStringList selectedColumns(const QString& select) {
     return out;
 }
 
-// Closes a record set however the reader leaves its scope.
-class RecordSetGuard {
-public:
-    RecordSetGuard(store::DatabaseConnection& db, int handle) : db_(db), handle_(handle) {}
-    ~RecordSetGuard() {
-        if (handle_)
-            db_.CloseRecordSet(handle_);
-    }
-    RecordSetGuard(const RecordSetGuard&) = delete;
-    RecordSetGuard& operator=(const RecordSetGuard&) = delete;
-
-private:
-    store::DatabaseConnection& db_;
-    int handle_;
-};
+using store::RecordSetGuard;
 
 QList<GroupSpec> buildSpecs() {
     QList<GroupSpec> specs;
@@ -709,10 +696,10 @@ DeleteResult DeleteVehicleRows(store::DatabaseConnection& db, const QString& pla
         return result;
     }
     if (!db.ExecuteStatement(u"drop table "_s + plate)) {
-        const int rs = db.OpenRecordSet(u"select * from "_s + plate);
-        if (rs != 0) {
+        RecordSetGuard probe(db, u"select * from "_s + plate);
+        if (probe.ok()) {
             // The table is there and could not be dropped: keep the vehicle whole.
-            db.CloseRecordSet(rs);
+            probe.close();
             db.RollbackTransaction();
             result.message = u"没有删除"_s;
             return result;

@@ -4,6 +4,7 @@
 #include "domain/obligations.h"
 #include "archive/records.h"
 #include "store/database.h"
+#include "store/recordset.h"
 
 #include <QSet>
 
@@ -135,9 +136,10 @@ QSet<QString> listedPlates(store::DatabaseConnection& db) {
     const int h = db.OpenRecordSet(u"select 车牌号 from [总表] "_s);
     if (!h)
         return plates;
+    store::RecordSetGuard guard(db, h);
     for (db.MoveFirst(h); !db.AtEnd(h); db.MoveNext(h))
         plates.insert(db.ReadField(h, u"车牌号"_s).text());
-    db.CloseRecordSet(h);
+    guard.close();
     return plates;
 }
 
@@ -145,13 +147,14 @@ bool readLast(store::DatabaseConnection& db, const QString& select, const QStrin
     const int h = db.OpenRecordSet(select);
     if (!h)
         return false;
+    store::RecordSetGuard guard(db, h);
     db.MoveLast(h);
     if (!db.AtEnd(h)) {
         out.found = true;
         for (const QString& c : columns)
             out.values << db.ReadField(h, c);
     }
-    db.CloseRecordSet(h);
+    guard.close();
     return true;
 }
 
@@ -220,13 +223,14 @@ bool readAlertFactsByQueries(store::DatabaseConnection& db, const QString& plate
                 f.failedFlag = k;
                 break;
             }
+            store::RecordSetGuard guard(db, h);
             for (db.MoveFirst(h); !db.AtEnd(h); db.MoveNext(h)) {
                 if (db.ReadField(h, kFlagColumns[k]).yesNo()) {
                     f.flags[k] = true;
                     break;
                 }
             }
-            db.CloseRecordSet(h);
+            guard.close();
         } else if (!readLast(db, statusSelect(Kind(k), plate), {kDateColumns[k]}, f.status[k])) {
             f.statusFailed[k] = true;
         }
