@@ -1,6 +1,7 @@
 #include "accounts.h"
 
 #include "store/sqltext.h"
+#include "store/recordset.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -30,8 +31,9 @@ int countWhere(store::DatabaseConnection& db, const QString& condition)
     const int rs = db.OpenRecordSet(QStringLiteral("select count(*) as[数量] from [权限]") + condition);
     if (rs == 0)
         return -1;
+    store::RecordSetGuard rsGuard(db, rs);
     const int n = static_cast<int>(db.ReadField(rs, QStringLiteral("数量")).number());
-    db.CloseRecordSet(rs);
+    rsGuard.close();
     return n;
 }
 
@@ -42,10 +44,11 @@ std::optional<QList<OperatorAccount>> ListOperators(store::DatabaseConnection& d
     const int rs = db.OpenRecordSet(QStringLiteral("select * from  权限"));
     if (rs == 0)
         return std::nullopt;
+    store::RecordSetGuard rsGuard(db, rs);
     QList<OperatorAccount> accounts;
     for (db.MoveFirst(rs); !db.AtEnd(rs); db.MoveNext(rs))
         accounts << readAccount(db, rs);
-    db.CloseRecordSet(rs);
+    rsGuard.close();
     return accounts;
 }
 
@@ -54,11 +57,12 @@ std::optional<OperatorAccount> ReadOperator(store::DatabaseConnection& db, qint6
     const int rs = db.OpenRecordSet(QStringLiteral("select * from 权限 where [编号]=") + QString::number(number));
     if (rs == 0)
         return std::nullopt;
+    store::RecordSetGuard rsGuard(db, rs);
     db.MoveFirst(rs);
     std::optional<OperatorAccount> account;
     if (!db.AtEnd(rs))
         account = readAccount(db, rs);
-    db.CloseRecordSet(rs);
+    rsGuard.close();
     return account;
 }
 
@@ -139,13 +143,14 @@ std::optional<QStringList> ReadInsuranceKinds(store::DatabaseConnection& db)
     const int rs = db.OpenRecordSet(QStringLiteral("select 险种名称 from 险种名称 "));
     if (rs == 0)
         return std::nullopt;
+    store::RecordSetGuard rsGuard(db, rs);
     QStringList names;
     for (db.MoveFirst(rs); !db.AtEnd(rs); db.MoveNext(rs)) {
         const QString name = db.ReadField(rs, QStringLiteral("险种名称")).text();
         if (!name.trimmed().isEmpty())
             names << name;
     }
-    db.CloseRecordSet(rs);
+    rsGuard.close();
     return names;
 }
 

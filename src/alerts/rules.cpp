@@ -1,6 +1,6 @@
 #include "alerts/rules.h"
 
-#include "archive/vehicledata.h"
+#include "domain/plates.h"
 
 #include "store/database.h"
 
@@ -233,7 +233,7 @@ void markAllFailed(VehicleFacts& f)
 VehicleFacts readByQueries(store::DatabaseConnection& db, const QString& plate)
 {
     VehicleFacts f;
-    if (!archive::IsSafePlate(plate)) {
+    if (!domain::IsSafePlate(plate)) {
         markAllFailed(f);
         return f;
     }
@@ -330,7 +330,7 @@ bool readWholeTable(store::DatabaseConnection& db, const QString& plate, Vehicle
 
 VehicleFacts readVehicle(store::DatabaseConnection& db, const QString& plate, ReadMode mode)
 {
-    if (mode == ReadMode::OneQueryPerTable && archive::IsSafePlate(plate)) {
+    if (mode == ReadMode::OneQueryPerTable && domain::IsSafePlate(plate)) {
         VehicleFacts f;
         if (readWholeTable(db, plate, f))
             return f;

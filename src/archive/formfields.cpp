@@ -370,18 +370,6 @@ QList<ListColumn> ListColumns(int page, bool feesVisible) {
     }
 }
 
-int GbkLength(const QString& text) {
-    int bytes = 0;
-    for (const uint c : text.toUcs4())
-        bytes += c < 0x80 ? 1 : 2;
-    return bytes;
-}
-
-bool PlateLengthPlausible(const QString& plate) {
-    const int n = GbkLength(plate);
-    return n >= 8 && n <= 9;
-}
-
 FormState& formState() {
     static FormState state;
     return state;

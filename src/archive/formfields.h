@@ -1,5 +1,7 @@
 #pragma once
 
+#include "domain/plates.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -80,12 +82,9 @@ QList<ListColumn> ListColumns(int page, bool feesVisible);
 // The columns of the basic and insurance lists as designed (before the fee columns go).
 QList<ListColumn> DesignedListColumns(int page);
 
-// Length of text as stored in the GBK code page: one byte for each ASCII character, two for any
-// other character.
-int GbkLength(const QString& text);
-// A plate is plausible when its GBK length is 8 or 9 (one Chinese character and six or seven
-// letters and digits).
-bool PlateLengthPlausible(const QString& plate);
+// GBK length and plate plausibility live in the domain layer.
+using domain::GbkLength;
+using domain::PlateLengthPlausible;
 
 
 // The form's edit flags, process-wide like the rest of the session. All 0 at start.

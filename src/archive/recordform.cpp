@@ -94,8 +94,8 @@ void connectTracking(QWidget* control, const FieldSpec& f) {
         QObject::connect(e, &ui::LabeledEdit::textChanged, e, [rule] { rule(); });
     else if (auto* d = qobject_cast<QDateEdit*>(control))
         QObject::connect(d, &QDateEdit::dateChanged, d, [rule] { rule(); });
-    else if (auto* c = qobject_cast<QCheckBox*>(control))
-        QObject::connect(c, &QCheckBox::toggled, c, [rule] { rule(); });
+    else if (auto* check = qobject_cast<QCheckBox*>(control))
+        QObject::connect(check, &QCheckBox::toggled, check, [rule] { rule(); });
     else if (auto* c = qobject_cast<QComboBox*>(control)) {
         if (c->isEditable())
             QObject::connect(c, &QComboBox::currentTextChanged, c, [rule] { rule(); });

@@ -2,6 +2,7 @@
 
 #include "archive/vehicledata.h"
 #include "store/database.h"
+#include "store/recordset.h"
 #include "store/sqltext.h"
 
 #include <QDate>
@@ -15,20 +16,33 @@ namespace {
 
 using K = ValueKind;
 
-RecordField Edit(const QString& column, const QString& control) {
-    return {column, control, K::Text, true};
+// The tables below are written with UTF-8 char literals; these take them and QStrings alike.
+struct Utf8 {
+    QString text;
+    Utf8(const char* s) : text(QString::fromUtf8(s)) {}
+    Utf8(const QString& s) : text(s) {}
+};
+QStringList names(std::initializer_list<const char*> list) {
+    QStringList out;
+    for (const char* s : list)
+        out << QString::fromUtf8(s);
+    return out;
 }
-RecordField Choice(const QString& column, const QString& control) {
-    return {column, control, K::Choice, false};
+
+RecordField Edit(const Utf8& column, const Utf8& control) {
+    return {column.text, control.text, K::Text, true};
 }
-RecordField Date(const QString& column, const QString& control) {
-    return {column, control, K::Date, false};
+RecordField Choice(const Utf8& column, const Utf8& control) {
+    return {column.text, control.text, K::Choice, false};
 }
-RecordField Check(const QString& column, const QString& control) {
-    return {column, control, K::YesNo, false};
+RecordField Date(const Utf8& column, const Utf8& control) {
+    return {column.text, control.text, K::Date, false};
 }
-RecordField Image(const QString& column, const QString& control) {
-    return {column, control, K::Image, false};
+RecordField Check(const Utf8& column, const Utf8& control) {
+    return {column.text, control.text, K::YesNo, false};
+}
+RecordField Image(const Utf8& column, const Utf8& control) {
+    return {column.text, control.text, K::Image, false};
 }
 
 const QString kMainPlateBox = QStringLiteral("带标签编辑框_主车牌号");
@@ -177,7 +191,7 @@ QList<QList<RecordField>> makeFields() {
             Image("行车证信息1", "图片框_行车证1"),
             Image("行车证信息2", "图片框_行车证2"),
             Edit("基本信息备注", "带标签编辑框_车辆信息备注"),
-            {"车辆状态", "组合框_车辆状态", K::State, false}};
+            RecordField{u"车辆状态"_s, u"组合框_车辆状态"_s, K::State, false}};
     f[1] = {Date("下次审车日期", "日期框_下次主车审车"),
             Date("下次挂车审车日期", "日期框_下次挂车审车"),
             Choice("审车是否通知车主", "组合框_审车"),
@@ -202,7 +216,7 @@ QList<QList<RecordField>> makeFields() {
             Edit("二维车号", kMainPlateBox)};
     f[3] = {Edit("保险公司名称", "带标签编辑框_保险公司名称"),
             Edit("保单号", "带标签编辑框_保险编号"),
-            {"投保险种", "组合框_投保险种", K::Choice, true},
+            RecordField{u"投保险种"_s, u"组合框_投保险种"_s, K::Choice, true},
             Edit("强险单号", "带标签编辑框_强险编号"),
             Edit("挂车商险单号", "带标签编辑框_挂车保险编号"),
             Edit("挂车强险单号", "带标签编辑框_挂车强险编号"),
@@ -250,25 +264,25 @@ QList<QList<RecordField>> makeFields() {
 
 QList<QStringList> makeUpdateOrders() {
     QList<QStringList> u(kRecordPageCount);
-    u[0] = {"档案编号",       "车主姓名",     "车主电话",        "从业资格证号", "车主身份证号", "车主详细住址",
+    u[0] = names({"档案编号",       "车主姓名",     "车主电话",        "从业资格证号", "车主身份证号", "车主详细住址",
             "主车牌号",       "挂车牌号",     "买入日期",        "主车架号",     "挂车架号",     "主车吨位",
             "挂车吨位",       "主车品牌",     "挂车品牌",        "车辆颜色",     "购车方式",     "发动机号",
             "基本信息备注",   "车辆状态",     "驾驶员A身份证号", "A姓名",        "B姓名",        "驾驶员B身份证号",
-            "车主身份证信息", "车辆照片信息", "车辆照片信息2",   "行车证信息1",  "行车证信息2"};
-    u[1] = {"下次审车日期",     "审车是否通知车主", "审车应缴费用", "审车已缴费用", "是否脱审",
-            "是否提醒主车审车", "是否提醒挂车审车", "审车备注",     "审车缴费日期", "下次挂车审车日期"};
-    u[2] = {"下次二维日期", "二维是否通知车主", "二维应缴费用", "二维已缴费用", "二维驻外",
-            "是否脱维",     "是否提醒二维",     "二维备注",     "二维缴费日期", "二维卡号"};
+            "车主身份证信息", "车辆照片信息", "车辆照片信息2",   "行车证信息1",  "行车证信息2"});
+    u[1] = names({"下次审车日期",     "审车是否通知车主", "审车应缴费用", "审车已缴费用", "是否脱审",
+            "是否提醒主车审车", "是否提醒挂车审车", "审车备注",     "审车缴费日期", "下次挂车审车日期"});
+    u[2] = names({"下次二维日期", "二维是否通知车主", "二维应缴费用", "二维已缴费用", "二维驻外",
+            "是否脱维",     "是否提醒二维",     "二维备注",     "二维缴费日期", "二维卡号"});
     // The notification column is left as stored: the page has no box that could supply it.
-    u[3] = {"下次保险日期", "下次挂车保险日期", "保险应缴费用", "保险已缴费用", "是否脱保",
+    u[3] = names({"下次保险日期", "下次挂车保险日期", "保险应缴费用", "保险已缴费用", "是否脱保",
             "是否提醒保险", "是否提醒挂车保险", "保险备注",     "保险缴费日期", "保险公司名称",
             "保单号",       "交强险",           "车损",         "挂车强险单号", "挂车商险单号",
             "强险单号",     "投保险种",         "人员",         "三责",         "不计免赔",
-            "其他"};
-    u[4] = {"下次管理费用日期", "管理费是否通知车主", "管理应缴费用", "管理已缴费用",
-            "是否脱管",         "是否提醒管理",       "管理备注",     "管理缴费日期"};
-    u[5] = {"下次营运证日期", "营运证是否通知车主", "营运证应缴费用", "营运证已缴费用", "是否脱营",      "是否提醒营运",
-            "营运证备注",     "营运缴费日期",       "营运证号",       "是否驻内",       "营运证办理日期"};
+            "其他"});
+    u[4] = names({"下次管理费用日期", "管理费是否通知车主", "管理应缴费用", "管理已缴费用",
+            "是否脱管",         "是否提醒管理",       "管理备注",     "管理缴费日期"});
+    u[5] = names({"下次营运证日期", "营运证是否通知车主", "营运证应缴费用", "营运证已缴费用", "是否脱营",      "是否提醒营运",
+            "营运证备注",     "营运缴费日期",       "营运证号",       "是否驻内",       "营运证办理日期"});
     return u;
 }
 
@@ -370,10 +384,6 @@ QStringList InsertedColumns(int page) {
 QStringList UpdatedColumns(int page) {
     static const QList<QStringList> u = makeUpdateOrders();
     return u[checkedPage(page)];
-}
-
-bool PlateUsableAsTableName(const QString& plate) {
-    return IsSafePlate(plate);
 }
 
 bool PlateUsableAsTableName(store::DatabaseConnection& db, const QString& plate, QString* refusal) {
@@ -546,6 +556,7 @@ RecordOutcome DeleteRecordRow(store::DatabaseConnection& db, int page, const QSt
                                     QString::number(number));
     if (rs == 0)
         return failed;
+    store::RecordSetGuard rsGuard(db, rs);
     bool exists = false;
     bool carriesOthers = false;
     db.MoveFirst(rs);
@@ -555,7 +566,7 @@ RecordOutcome DeleteRecordRow(store::DatabaseConnection& db, int page, const QSt
             if (!db.ReadField(rs, m).isNull)
                 carriesOthers = true;
     }
-    db.CloseRecordSet(rs);
+    rsGuard.close();
     if (!exists)
         return failed;
     if (!carriesOthers)
@@ -586,6 +597,7 @@ bool ReadRecord(store::DatabaseConnection& db, int page, const QString& plate, q
     const int rs = db.OpenRecordSet(BuildSelectOne(page, plate, number));
     if (rs == 0)
         return false;
+    store::RecordSetGuard rsGuard(db, rs);
     db.MoveFirst(rs);
     RecordValues read;
     if (!db.AtEnd(rs)) {
@@ -614,7 +626,7 @@ bool ReadRecord(store::DatabaseConnection& db, int page, const QString& plate, q
             }
         }
     }
-    db.CloseRecordSet(rs);
+    rsGuard.close();
     *values = read;
     return true;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "domain/plates.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QList>
@@ -80,7 +82,7 @@ struct BuiltStatement {
 // A table name is the plate inserted bare, so a plate that could end or extend a statement
 // is never used as one.
 // Never a fixed table (总表, 权限, 险种名称, 报险表, yangbiao, sqlite_*) nor an SQL word either.
-bool PlateUsableAsTableName(const QString& plate);
+using domain::PlateUsableAsTableName;
 // The same, and the plate must be a vehicle listed in [总表]: for statements on an existing
 // vehicle table. On false, *refusal (when given) holds the message to show.
 bool PlateUsableAsTableName(store::DatabaseConnection& db, const QString& plate, QString* refusal = nullptr);

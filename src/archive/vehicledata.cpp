@@ -2,7 +2,9 @@
 
 #include <QSet>
 
-#include "alerts/monthmath.h"
+#include "domain/dates.h"
+#include "domain/obligations.h"
+#include "store/recordset.h"
 #include "store/schema.h"
 #include "store/sqltext.h"
 
@@ -37,21 +39,7 @@ QStringList selectedColumns(const QString& select) {
     return out;
 }
 
-// Closes a record set however the reader leaves its scope.
-class RecordSetGuard {
-public:
-    RecordSetGuard(store::DatabaseConnection& db, int handle) : db_(db), handle_(handle) {}
-    ~RecordSetGuard() {
-        if (handle_)
-            db_.CloseRecordSet(handle_);
-    }
-    RecordSetGuard(const RecordSetGuard&) = delete;
-    RecordSetGuard& operator=(const RecordSetGuard&) = delete;
-
-private:
-    store::DatabaseConnection& db_;
-    int handle_;
-};
+using store::RecordSetGuard;
 
 QList<GroupSpec> buildSpecs() {
     QList<GroupSpec> specs;
@@ -86,15 +74,15 @@ QList<GroupSpec> buildSpecs() {
           "[审车应缴费用],[审车已缴费用],[审车缴费日期],[审车备注],[是否脱审]"),
         u(" where 下次审车日期 is not null"),
         u("刷新显示车辆审车信息!1"),
-        u("下次审车日期"),
-        u("下次挂车审车日期"),
-        u("审车应缴费用"),
-        u("审车已缴费用"),
+        domain::Obligation(domain::ObligationKind::Inspection).dueDate,
+        domain::Obligation(domain::ObligationKind::Inspection).trailerDue,
+        domain::Obligation(domain::ObligationKind::Inspection).dueFee,
+        domain::Obligation(domain::ObligationKind::Inspection).paidFee,
         false,
         u("超级列表框_审车"),
         u("select [编号],[下次审车日期],[审车应缴费用],[审车已缴费用],[审车缴费日期]"),
         u(" where 下次审车日期 is not null"),
-        u("下次审车日期"),
+        domain::Obligation(domain::ObligationKind::Inspection).dueDate,
         {},
         words({"审车应缴费用", "审车已缴费用", "审车缴费日期"})};
     specs << GroupSpec{
@@ -105,15 +93,15 @@ QList<GroupSpec> buildSpecs() {
           "[二维驻外],[是否脱维],[是否提醒二维],[二维卡号]"),
         u(" where 下次二维日期 is not null"),
         u("登陆失败刷新显示二维"),
-        u("下次二维日期"),
-        {},
-        u("二维应缴费用"),
-        u("二维已缴费用"),
+        domain::Obligation(domain::ObligationKind::Maintenance).dueDate,
+        domain::Obligation(domain::ObligationKind::Maintenance).trailerDue,
+        domain::Obligation(domain::ObligationKind::Maintenance).dueFee,
+        domain::Obligation(domain::ObligationKind::Maintenance).paidFee,
         true,
         u("超级列表框_二维"),
         u("select [编号],[下次二维日期],[二维应缴费用],[二维已缴费用],[二维缴费日期]"),
         u(" where 下次二维日期 is not null"),
-        u("下次二维日期"),
+        domain::Obligation(domain::ObligationKind::Maintenance).dueDate,
         {},
         words({"二维应缴费用", "二维已缴费用", "二维缴费日期"})};
     specs << GroupSpec{
@@ -126,16 +114,16 @@ QList<GroupSpec> buildSpecs() {
           "[保险备注],[是否脱保],[交强险],[车损],[三责],[人员],[不计免赔],[其他]"),
         u(" where 下次保险日期 is not null"),
         u("刷新显示车辆保险信息"),
-        u("下次保险日期"),
-        u("下次挂车保险日期"),
-        u("保险应缴费用"),
-        u("保险已缴费用"),
+        domain::Obligation(domain::ObligationKind::Insurance).dueDate,
+        domain::Obligation(domain::ObligationKind::Insurance).trailerDue,
+        domain::Obligation(domain::ObligationKind::Insurance).dueFee,
+        domain::Obligation(domain::ObligationKind::Insurance).paidFee,
         false,
         u("超级列表框_保险"),
         u("select [编号],[下次保险日期],[保险是否通知车主],[保险应缴费用],[保险已缴费用],[保险缴费日期],[保险备注],"
           "[是否脱保],[保险公司名称],[保单号],[交强险],[车损],[三责],[人员],[不计免赔],[其他]"),
         u(" where 下次保险日期 is not null"),
-        u("下次保险日期"),
+        domain::Obligation(domain::ObligationKind::Insurance).dueDate,
         words({"保险公司名称", "保单号", "交强险", "车损", "人员", "三责", "不计免赔", "其他"}),
         words({"保险应缴费用", "保险已缴费用", "保险缴费日期"})};
     specs << GroupSpec{VehicleGroup::ManagementFee,
@@ -145,15 +133,15 @@ QList<GroupSpec> buildSpecs() {
                          "[管理费是否通知车主],[是否脱管],[是否提醒管理]"),
                        u("  where 下次管理费用日期 is not null"),
                        u("刷新显示车辆管理信息!"),
-                       u("下次管理费用日期"),
-                       {},
-                       u("管理应缴费用"),
-                       u("管理已缴费用"),
+                       domain::Obligation(domain::ObligationKind::ManagementFee).dueDate,
+                       domain::Obligation(domain::ObligationKind::ManagementFee).trailerDue,
+                       domain::Obligation(domain::ObligationKind::ManagementFee).dueFee,
+                       domain::Obligation(domain::ObligationKind::ManagementFee).paidFee,
                        false,
                        u("超级列表框_管理"),
                        u("select [编号],[下次管理费用日期],[管理应缴费用],[管理已缴费用],[管理缴费日期]"),
                        u(" where 下次管理费用日期 is not null"),
-                       u("下次管理费用日期"),
+                       domain::Obligation(domain::ObligationKind::ManagementFee).dueDate,
                        {},
                        words({"管理应缴费用", "管理已缴费用", "管理缴费日期"})};
     specs << GroupSpec{VehicleGroup::OperatingPermit,
@@ -163,15 +151,15 @@ QList<GroupSpec> buildSpecs() {
                          "[营运证是否通知车主],[是否脱营],[是否提醒营运],[营运证办理日期],[是否驻内],[营运证号]"),
                        u(" where 下次营运证日期 is not null"),
                        u("刷新显示车辆营运信息!?/"),
-                       u("下次营运证日期"),
-                       {},
-                       u("营运证应缴费用"),
-                       u("营运证已缴费用"),
+                       domain::Obligation(domain::ObligationKind::OperatingPermit).dueDate,
+                       domain::Obligation(domain::ObligationKind::OperatingPermit).trailerDue,
+                       domain::Obligation(domain::ObligationKind::OperatingPermit).dueFee,
+                       domain::Obligation(domain::ObligationKind::OperatingPermit).paidFee,
                        false,
                        u("超级列表框_营运"),
                        u("select [编号],[下次营运证日期],[营运证应缴费用],[营运证已缴费用],[营运缴费日期]"),
                        u(" where 下次营运证日期 is not null"),
-                       u("下次营运证日期"),
+                       domain::Obligation(domain::ObligationKind::OperatingPermit).dueDate,
                        {},
                        words({"营运证应缴费用", "营运证已缴费用", "营运缴费日期"})};
     return specs;
@@ -186,61 +174,6 @@ const QList<GroupSpec>& specs() {
 
 // ---------------------------------------------------------------------------------------------
 // Plates and archive numbers
-
-QString PlateRefusal(const QString& plate) {
-    if (plate.isEmpty())
-        return u("请输入主车车牌号！");
-    // The program's own tables and the database's internal ones are never a vehicle table: a
-    // delete or drop under such a name would destroy them.
-    if (IsFixedTableName(plate))
-        return u"主车牌号“"_s + plate + u"”是数据库的固定表名，不能作为车牌号使用！"_s;
-    for (const QChar c : plate) {
-        if (!c.isLetterOrNumber())
-            return u("主车牌号只能由汉字、字母和数字组成，不能含有空格、引号、括号、分号等符号！");
-    }
-    // A name that starts with a digit reads as a number where the plate stands bare.
-    if (plate.at(0).isDigit())
-        return u("主车牌号不能以数字开头！");
-    // An SQL word standing bare would be read as that word, not as a table name.
-    if (IsSqlKeyword(plate))
-        return u"主车牌号“"_s + plate + u"”是数据库的保留字，不能作为车牌号使用！"_s;
-    return {};
-}
-
-bool IsFixedTableName(const QString& name) {
-    static const QStringList fixed = {u"总表"_s, u"权限"_s, u"险种名称"_s, u"报险表"_s, u"yangbiao"_s};
-    for (const QString& f : fixed)
-        if (name.compare(f, Qt::CaseInsensitive) == 0)
-            return true;
-    return name.startsWith(u"sqlite_"_s, Qt::CaseInsensitive);
-}
-
-bool IsSqlKeyword(const QString& word) {
-    // The words SQLite reserves, and the Jet words the statements of this program use.
-    static const QSet<QString> keywords = [] {
-        const char* const list[] = {
-            "ABORT", "ACTION", "ADD", "AFTER", "ALL", "ALTER", "ALWAYS", "ANALYZE", "AND", "AS", "ASC", "ATTACH",
-            "AUTOINCREMENT", "BEFORE", "BEGIN", "BETWEEN", "BY", "CASCADE", "CASE", "CAST", "CHECK", "COLLATE",
-            "COLUMN", "COMMIT", "CONFLICT", "CONSTRAINT", "CREATE", "CROSS", "CURRENT", "CURRENT_DATE",
-            "CURRENT_TIME", "CURRENT_TIMESTAMP", "DATABASE", "DEFAULT", "DEFERRABLE", "DEFERRED", "DELETE", "DESC",
-            "DETACH", "DISTINCT", "DO", "DROP", "EACH", "ELSE", "END", "ESCAPE", "EXCEPT", "EXCLUDE", "EXCLUSIVE",
-            "EXISTS", "EXPLAIN", "FAIL", "FALSE", "FILTER", "FIRST", "FOLLOWING", "FOR", "FOREIGN", "FROM", "FULL",
-            "GENERATED", "GLOB", "GROUP", "GROUPS", "HAVING", "IF", "IGNORE", "IMMEDIATE", "IN", "INDEX", "INDEXED",
-            "INITIALLY", "INNER", "INSERT", "INSTEAD", "INTERSECT", "INTO", "IS", "ISNULL", "JOIN", "KEY", "LAST",
-            "LEFT", "LIKE", "LIMIT", "MATCH", "MATERIALIZED", "NATURAL", "NO", "NOT", "NOTHING", "NOTNULL", "NULL",
-            "NULLS", "OF", "OFFSET", "ON", "OR", "ORDER", "OTHERS", "OUTER", "OVER", "PARTITION", "PLAN", "PRAGMA",
-            "PRECEDING", "PRIMARY", "PRIMARYKEY", "QUERY", "RAISE", "RANGE", "RECURSIVE", "REFERENCES", "REGEXP",
-            "REINDEX", "RELEASE", "RENAME", "REPLACE", "RESTRICT", "RETURNING", "RIGHT", "ROLLBACK", "ROW", "ROWID",
-            "ROWS", "SAVEPOINT", "SELECT", "SET", "TABLE", "TEMP", "TEMPORARY", "THEN", "TIES", "TO", "TOP",
-            "TRANSACTION", "TRIGGER", "TRUE", "UNBOUNDED", "UNION", "UNIQUE", "UPDATE", "USING", "VACUUM", "VALUES",
-            "VIEW", "VIRTUAL", "WHEN", "WHERE", "WINDOW", "WITH", "WITHOUT", "YES"};
-        QSet<QString> set;
-        for (const char* k : list)
-            set.insert(QString::fromLatin1(k));
-        return set;
-    }();
-    return keywords.contains(word.toUpper());
-}
 
 QString PlateTableRefusal(store::DatabaseConnection& db, const QString& plate) {
     const QString refusal = PlateRefusal(plate);
@@ -482,18 +415,18 @@ QString OwedText(const QString& due, const QString& paid) {
 // Tab colours
 
 std::optional<int> DueMonthOffset(const QDate& mainDue, const QDate& trailerDue, const QDate& referenceMonth) {
-    const bool mainSet = alerts::IsSetDate(mainDue);
-    const bool trailerSet = alerts::IsSetDate(trailerDue);
+    const bool mainSet = domain::IsSetDate(mainDue);
+    const bool trailerSet = domain::IsSetDate(trailerDue);
     QDate chosen;
     if (mainSet && trailerSet)
-        chosen = alerts::MonthsBetween(mainDue, trailerDue) > 0 ? trailerDue : mainDue;
+        chosen = domain::MonthsBetween(mainDue, trailerDue) > 0 ? trailerDue : mainDue;
     else if (mainSet)
         chosen = mainDue;
     else if (trailerSet)
         chosen = trailerDue;
     else
         return std::nullopt;
-    return alerts::MonthsBetween(alerts::MonthStart(chosen), alerts::MonthStart(referenceMonth));
+    return domain::MonthsBetween(domain::MonthStart(chosen), domain::MonthStart(referenceMonth));
 }
 
 TabColour DueColour(std::optional<int> monthOffset) {
@@ -690,7 +623,7 @@ QString FirstRowInsert(const NewVehicle& vehicle) {
             break;
         case store::ColumnType::Date: {
             const QDate d = v.toDate();
-            values << u("'") + store::SqlDate(d.isValid() ? d : alerts::kUnsetDate) + u("'");
+            values << u("'") + store::SqlDate(d.isValid() ? d : domain::kUnsetDate) + u("'");
             break;
         }
         case store::ColumnType::YesNo:
@@ -763,10 +696,10 @@ DeleteResult DeleteVehicleRows(store::DatabaseConnection& db, const QString& pla
         return result;
     }
     if (!db.ExecuteStatement(u"drop table "_s + plate)) {
-        const int rs = db.OpenRecordSet(u"select * from "_s + plate);
-        if (rs != 0) {
+        RecordSetGuard probe(db, u"select * from "_s + plate);
+        if (probe.ok()) {
             // The table is there and could not be dropped: keep the vehicle whole.
-            db.CloseRecordSet(rs);
+            probe.close();
             db.RollbackTransaction();
             result.message = u"没有删除"_s;
             return result;

@@ -4,6 +4,7 @@
 // current records and histories, the owed amount, the due colour of a tab, and creating and
 // deleting a vehicle. The main window and velmora-cli both call these.
 
+#include "domain/plates.h"
 #include "store/database.h"
 
 #include <QByteArray>
@@ -21,18 +22,11 @@ namespace archive {
 // ---------------------------------------------------------------------------------------------
 // Plates
 
-// Empty when the plate may name a vehicle table; otherwise the message that refuses it. Only
-// letters (Chinese characters included) and digits are allowed: a blank, quote, bracket,
-// semicolon or other punctuation would change the statements the plate is put into.
-QString PlateRefusal(const QString& plate);
-inline bool IsSafePlate(const QString& plate) {
-    return PlateRefusal(plate).isEmpty();
-}
-// The fixed tables (总表, 权限, 险种名称, 报险表, yangbiao) and SQLite's own sqlite_* tables,
-// letter case aside.
-bool IsFixedTableName(const QString& name);
-// A word the database reads as part of the language where it stands bare (TRUE, NULL, ORDER, ...).
-bool IsSqlKeyword(const QString& word);
+// The plate rules live in the domain layer; these names keep the archive's callers as they are.
+using domain::IsFixedTableName;
+using domain::IsSafePlate;
+using domain::IsSqlKeyword;
+using domain::PlateRefusal;
 // PlateRefusal, and also refused when [总表] does not list the plate as a vehicle: a plate about
 // to name an existing vehicle table in a delete, drop or record command.
 QString PlateTableRefusal(store::DatabaseConnection& db, const QString& plate);

@@ -1,6 +1,6 @@
 #include "vehicleform.h"
 
-#include "alerts/monthmath.h"
+#include "domain/dates.h"
 #include "archive/formfields.h"
 #include "archive/recordform.h"
 #include "archive/searchwindow.h"
@@ -151,7 +151,7 @@ void loadPage(ui::MainParts& parts, int page) {
     }
     fillDerived(window, page);
     const TabColour colour = GroupTabColour(
-        group, *row, state().ReferenceMonth.isValid() ? state().ReferenceMonth : alerts::MonthStart(store::Today()));
+        group, *row, state().ReferenceMonth.isValid() ? state().ReferenceMonth : domain::MonthStart(store::Today()));
     ui::SetTabColours(parts.tabs, groupDef.tab, TabColourValue(colour), 0xFFFF00, 0xFFFFFF);
 }
 

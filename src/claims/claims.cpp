@@ -1,6 +1,7 @@
 #include "claims.h"
 
 #include "store/sqltext.h"
+#include "store/recordset.h"
 
 #include <QRegularExpression>
 
@@ -74,6 +75,7 @@ std::optional<QList<Claim>> ReadClaims(store::DatabaseConnection& db, const QDat
     const int rs = db.OpenRecordSet(LoadClaimsStatement(start, end, filters));
     if (rs == 0)
         return std::nullopt;
+    store::RecordSetGuard rsGuard(db, rs);
     QList<Claim> list;
     auto text = [&](const QString& column) { return db.ReadField(rs, column).text(); };
     for (db.MoveFirst(rs); !db.AtEnd(rs); db.MoveNext(rs)) {
@@ -90,7 +92,7 @@ std::optional<QList<Claim>> ReadClaims(store::DatabaseConnection& db, const QDat
         c.remarks = text(u"备注"_s);
         list << c;
     }
-    db.CloseRecordSet(rs);
+    rsGuard.close();
     return list;
 }
 

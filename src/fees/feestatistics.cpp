@@ -3,6 +3,7 @@
 #include "archive/formfields.h"
 #include "archive/records.h"
 #include "store/database.h"
+#include "store/recordset.h"
 #include "store/sqltext.h"
 
 #include <algorithm>
@@ -13,21 +14,7 @@ namespace fees {
 
 namespace {
 
-// Closes a record set when the reading of it ends, whichever way it ends.
-class RecordSetGuard {
-public:
-    RecordSetGuard(store::DatabaseConnection& db, int handle) : db_(db), handle_(handle) {}
-    ~RecordSetGuard() {
-        if (handle_)
-            db_.CloseRecordSet(handle_);
-    }
-    RecordSetGuard(const RecordSetGuard&) = delete;
-    RecordSetGuard& operator=(const RecordSetGuard&) = delete;
-
-private:
-    store::DatabaseConnection& db_;
-    int handle_;
-};
+using store::RecordSetGuard;
 
 const std::array<KindSpec, kKindCount>& kinds() {
     static const std::array<KindSpec, kKindCount> table = {{

@@ -1,8 +1,10 @@
 #include "lists/listbuild.h"
 
-#include "alerts/monthmath.h"
+#include "domain/dates.h"
+#include "domain/obligations.h"
 #include "archive/records.h"
 #include "store/database.h"
+#include "store/recordset.h"
 
 #include <QSet>
 
@@ -21,9 +23,14 @@ const QString kStatusFailed = u"查询失败车辆！！"_s;
 const QString kPermitFailed = u"查询营运失败车辆！"_s;
 
 const QString kBasicColumns[4] = {u"档案编号"_s, u"主车牌号"_s, u"车主姓名"_s, u"车主电话"_s};
-const QString kDateColumns[5] = {u"下次审车日期"_s, u"下次二维日期"_s, u"下次保险日期"_s, u"下次管理费用日期"_s,
-                                 u"下次营运证日期"_s};
-const QString kFlagColumns[5] = {u"是否脱审"_s, u"是否脱维"_s, u"是否脱保"_s, u"是否脱管"_s, u"是否脱营"_s};
+// The due-date and lapse-flag columns of the five kinds, in alerts::Kind order.
+const domain::ObligationColumns& obligationOf(int k) {
+    return domain::Obligation(domain::ObligationKind(k));
+}
+const QString kDateColumns[5] = {obligationOf(0).dueDate, obligationOf(1).dueDate, obligationOf(2).dueDate,
+                                 obligationOf(3).dueDate, obligationOf(4).dueDate};
+const QString kFlagColumns[5] = {obligationOf(0).lapsed, obligationOf(1).lapsed, obligationOf(2).lapsed,
+                                 obligationOf(3).lapsed, obligationOf(4).lapsed};
 
 struct KindTexts {
     const char16_t* thisMonth;
@@ -129,9 +136,10 @@ QSet<QString> listedPlates(store::DatabaseConnection& db) {
     const int h = db.OpenRecordSet(u"select 车牌号 from [总表] "_s);
     if (!h)
         return plates;
+    store::RecordSetGuard guard(db, h);
     for (db.MoveFirst(h); !db.AtEnd(h); db.MoveNext(h))
         plates.insert(db.ReadField(h, u"车牌号"_s).text());
-    db.CloseRecordSet(h);
+    guard.close();
     return plates;
 }
 
@@ -139,13 +147,14 @@ bool readLast(store::DatabaseConnection& db, const QString& select, const QStrin
     const int h = db.OpenRecordSet(select);
     if (!h)
         return false;
+    store::RecordSetGuard guard(db, h);
     db.MoveLast(h);
     if (!db.AtEnd(h)) {
         out.found = true;
         for (const QString& c : columns)
             out.values << db.ReadField(h, c);
     }
-    db.CloseRecordSet(h);
+    guard.close();
     return true;
 }
 
@@ -214,13 +223,14 @@ bool readAlertFactsByQueries(store::DatabaseConnection& db, const QString& plate
                 f.failedFlag = k;
                 break;
             }
+            store::RecordSetGuard guard(db, h);
             for (db.MoveFirst(h); !db.AtEnd(h); db.MoveNext(h)) {
                 if (db.ReadField(h, kFlagColumns[k]).yesNo()) {
                     f.flags[k] = true;
                     break;
                 }
             }
-            db.CloseRecordSet(h);
+            guard.close();
         } else if (!readLast(db, statusSelect(Kind(k), plate), {kDateColumns[k]}, f.status[k])) {
             f.statusFailed[k] = true;
         }
@@ -506,7 +516,7 @@ QStringList ListTitles() {
 
 QString StatusText(Kind kind, const QDate& due, const QDate& referenceMonth) {
     const KindTexts& texts = kTexts[int(kind)];
-    const int x = alerts::MonthsBetween(alerts::MonthStart(due), alerts::MonthStart(referenceMonth));
+    const int x = domain::MonthsBetween(domain::MonthStart(due), domain::MonthStart(referenceMonth));
     if (x == 0)
         return QString::fromUtf16(texts.thisMonth);
     if (x == 1)

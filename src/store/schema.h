@@ -21,8 +21,14 @@ enum class Group { Key, Basic, Inspection, Maintenance, Insurance, ManagementFee
 
 struct ColumnDef {
     QString name;
-    ColumnType type;
-    Group group;
+    ColumnType type = ColumnType::Text;
+    Group group = Group::Key;
+    ColumnDef() = default;
+    ColumnDef(QString columnName, ColumnType columnType, Group columnGroup)
+        : name(std::move(columnName)), type(columnType), group(columnGroup) {}
+    // The column table is written with UTF-8 char literals.
+    ColumnDef(const char* columnName, ColumnType columnType, Group columnGroup)
+        : ColumnDef(QString::fromUtf8(columnName), columnType, columnGroup) {}
 };
 
 // The tables every database of the program holds from its creation: 总表, 权限, 险种名称, 报险表

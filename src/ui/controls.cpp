@@ -9,9 +9,24 @@
 
 namespace ui {
 
+QStringList& UnresolvedControlNames()
+{
+    static QStringList names;
+    return names;
+}
+
 QWidget* Control(QWidget* root, const QString& name)
 {
-    return root ? root->findChild<QWidget*>(name) : nullptr;
+    if (!root)
+        return nullptr;
+    QWidget* w = root->findChild<QWidget*>(name);
+    if (!w) {
+        UnresolvedControlNames() << name;
+        qWarning("no control named %s under %s", qUtf8Printable(name), qUtf8Printable(root->objectName()));
+        if (qEnvironmentVariableIsSet("VELMORA_STRICT_NAMES"))
+            qFatal("unknown control name %s", qUtf8Printable(name));
+    }
+    return w;
 }
 
 QString ControlText(QWidget* root, const QString& name)
@@ -39,8 +54,8 @@ void SetControlText(QWidget* root, const QString& name, const QString& text)
         e->setText(text);
     else if (auto* c = qobject_cast<QComboBox*>(w))
         c->setCurrentText(text);
-    else if (auto* l = qobject_cast<QLineEdit*>(w))
-        l->setText(text);
+    else if (auto* line = qobject_cast<QLineEdit*>(w))
+        line->setText(text);
     else if (auto* b = qobject_cast<QAbstractButton*>(w))
         b->setText(text);
     else if (auto* l = qobject_cast<QLabel*>(w))

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "domain/dates.h"
+
 #include <QByteArray>
 #include <QDate>
 #include <QDateEdit>
@@ -48,7 +50,7 @@ public:
     explicit DateBox(const QString& objectName, QWidget* parent = nullptr);
 };
 
-inline const QDate kUnsetDate{2000, 1, 1};
+using domain::kUnsetDate; // 2000-01-01: no date
 
 // A picture box (图片框) that keeps the stored JPEG bytes as they are and shows them scaled.
 class PictureBox : public QLabel {

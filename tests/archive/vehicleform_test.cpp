@@ -19,6 +19,9 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include <map>
+#include <string>
+
 using testing_support::DataDirTest;
 using testing_support::WhenModal;
 
@@ -82,23 +85,34 @@ protected:
         set("带标签编辑框_搜索内容", what);
         button("超级按钮_确认搜索")->click();
     }
-    // The states AddMode switches, as one comparable list.
-    std::vector<bool> addModeStates() {
-        std::vector<bool> s = {readOnly("带标签编辑框_主车牌号"),
-                               readOnly("带标签编辑框_档案编号"),
-                               button("超级按钮_保存增加")->isEnabled(),
-                               menuItem("保存增加车辆")->isEnabled(),
-                               button("超级按钮_增加车辆")->isEnabled(),
-                               menuItem("增加车辆")->isEnabled(),
-                               parts().tree->isEnabled()};
-        for (const char* l : {"超级列表框_基本信息", "超级列表框_审车", "超级列表框_二维", "超级列表框_保险",
-                              "超级列表框_管理", "超级列表框_营运"})
-            s.push_back(list(l)->isEnabled());
+    // The states AddMode switches, by name, so that a failure says which one differs.
+    using States = std::map<std::string, bool>;
+    static States named(std::initializer_list<bool> values) {
+        static const char* const names[] = {"plate read-only",  "archive number read-only",
+                                            "save-add button",  "save-add menu item",
+                                            "add button",       "add menu item",
+                                            "alert tree",       "list basic",
+                                            "list inspection",  "list maintenance",
+                                            "list insurance",   "list management fee",
+                                            "list operating permit"};
+        States s;
+        int i = 0;
+        for (const bool v : values)
+            s[names[i++]] = v;
         return s;
     }
-    const std::vector<bool> kAdding = {false, false, true,  true,  false, false, false,
-                                       false, false, false, false, false, false};
-    const std::vector<bool> kShowing = {true, true, false, false, true, true, true, true, true, true, true, true, true};
+    States addModeStates() {
+        return named({readOnly("带标签编辑框_主车牌号"), readOnly("带标签编辑框_档案编号"),
+                      button("超级按钮_保存增加")->isEnabled(), menuItem("保存增加车辆")->isEnabled(),
+                      button("超级按钮_增加车辆")->isEnabled(), menuItem("增加车辆")->isEnabled(),
+                      parts().tree->isEnabled(), list("超级列表框_基本信息")->isEnabled(),
+                      list("超级列表框_审车")->isEnabled(), list("超级列表框_二维")->isEnabled(),
+                      list("超级列表框_保险")->isEnabled(), list("超级列表框_管理")->isEnabled(),
+                      list("超级列表框_营运")->isEnabled()});
+    }
+    const States kAdding = named({false, false, true, true, false, false, false, false, false, false, false, false,
+                                  false});
+    const States kShowing = named({true, true, false, false, true, true, true, true, true, true, true, true, true});
 
     std::unique_ptr<app::MainWindow> w;
     int refreshes = 0;

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QTimer>
 
 namespace testing_support {
@@ -93,13 +94,24 @@ store::DatabaseConnection& DataDirTest::db()
 
 void WhenModal(std::function<void(QWidget*)> action)
 {
+    // A dialog the test waits for that never opens fails the test instead of leaving the timer
+    // to act on some later test's dialog.
+    constexpr int kTimeoutMs = 10000;
     auto* timer = new QTimer;
     timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, action] {
+    auto* waited = new QElapsedTimer;
+    waited->start();
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, waited, action] {
         if (QWidget* modal = QApplication::activeModalWidget()) {
             timer->stop();
             timer->deleteLater();
+            delete waited;
             action(modal);
+        } else if (waited->elapsed() > kTimeoutMs) {
+            timer->stop();
+            timer->deleteLater();
+            delete waited;
+            ADD_FAILURE() << "no modal dialog appeared within " << kTimeoutMs / 1000 << " s";
         }
     });
     timer->start();

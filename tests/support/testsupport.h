@@ -57,7 +57,8 @@ private:
     std::unique_ptr<store::DatabaseConnection> db_;
 };
 
-// Runs action on the next modal widget that appears (a dialog opened with exec()).
+// Runs action on the next modal widget that appears (a dialog opened with exec()); fails the
+// running test when none appears within 10 s.
 void WhenModal(std::function<void(QWidget*)> action);
 
 }  // namespace testing_support

@@ -1,1 +1,0 @@
-// Translation unit that keeps the library non-empty while its parts are added.

@@ -1,0 +1,44 @@
+#include "cli/commands.h"
+#include "support/testsupport.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+TEST(CliInit, CreatesOnceInTheNamedDirectory) {
+    QTemporaryDir dir;
+    const QString target = QDir(dir.path()).filePath(QStringLiteral("sub"));
+    QString outText, errText;
+    QTextStream out(&outText), err(&errText);
+    EXPECT_EQ(cli::Run({QStringLiteral("init"), QStringLiteral("--data-dir"), target}, out, err), 0);
+    const QString file = QDir(target).filePath(QStringLiteral("clxx.mdb"));
+    EXPECT_TRUE(QFileInfo::exists(file));
+    EXPECT_FALSE(QFileInfo::exists(file + QStringLiteral(".new")));
+    EXPECT_NE(cli::Run({QStringLiteral("init"), QStringLiteral("--data-dir"), target}, out, err), 0);
+    EXPECT_TRUE(errText.contains(QStringLiteral("已存在")));
+    EXPECT_NE(cli::Run({QStringLiteral("nonsense")}, out, err), 0);
+    qunsetenv("VELMORA_DATA_DIR");
+
+    // Standard SQLCipher tools open the file with the key, and not without it.
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("sqlcipher"));
+    if (tool.isEmpty())
+        GTEST_SKIP() << "sqlcipher command-line tool not installed";
+    QProcess p;
+    p.start(tool, {file});
+    p.waitForStarted();
+    p.write("PRAGMA key='4062719';\nselect count(*) from yangbiao;\nselect 用户名 from 权限;\n");
+    p.closeWriteChannel();
+    p.waitForFinished();
+    const QString withKey = QString::fromUtf8(p.readAllStandardOutput());
+    EXPECT_TRUE(withKey.contains(QStringLiteral("管理员"))) << withKey.toStdString();
+    QProcess q;
+    q.start(tool, {file});
+    q.waitForStarted();
+    q.write("select count(*) from 权限;\n");
+    q.closeWriteChannel();
+    q.waitForFinished();
+    EXPECT_FALSE(QString::fromUtf8(q.readAllStandardOutput()).contains(QStringLiteral("1")));
+}
