@@ -22,24 +22,22 @@
 #include <map>
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 constexpr int kRowsPerVehicle = 20;
 constexpr int kImageBytes = 50 * 1024;
 
-QString u(const char* s)
-{
-    return QString::fromUtf8(s);
-}
 QString plateOf(int i)
 {
-    return QStringLiteral("京B%1").arg(10000 + i);
+    return u"京B%1"_s.arg(10000 + i);
 }
 
 QString benchDir()
 {
     const QByteArray env = qgetenv("VELMORA_BENCH_DIR");
-    return env.isEmpty() ? QStringLiteral("/tmp/velmora-bench") : QString::fromLocal8Bit(env);
+    return env.isEmpty() ? u"/tmp/velmora-bench"_s : QString::fromLocal8Bit(env);
 }
 
 QString quoted(const QString& s)
@@ -53,7 +51,7 @@ QString date(const QDate& d)
 
 bool buildFleet(const QString& path, int vehicles, store::TableLayout layout)
 {
-    const QString temp = path + QStringLiteral(".building");
+    const QString temp = path + u".building"_s;
     QFile::remove(temp);
     QString error;
     if (!store::CreateDatabase(temp, &error, layout)) {
@@ -79,26 +77,26 @@ bool buildFleet(const QString& path, int vehicles, store::TableLayout layout)
     db.BeginTransaction();
     for (int v = 0; v < vehicles; ++v) {
         const QString p = plateOf(v);
-        bool ok = db.ExecuteStatement(u("insert into 总表 (档案编号,车牌号) values (") + quoted(QString::number(v)) +
-                                      u(",") + quoted(p) + u(")"));
-        ok = ok && db.ExecuteStatement(u("select * into ") + p + u(" from yangbiao"));
+        bool ok = db.ExecuteStatement(u"insert into 总表 (档案编号,车牌号) values ("_s + quoted(QString::number(v)) +
+                                      u","_s + quoted(p) + u")"_s);
+        ok = ok && db.ExecuteStatement(u"select * into "_s + p + u" from yangbiao"_s);
         // The first row: the archive with its five images and every obligation.
         QString first =
-            u("insert into ") + p +
-            u(" ([主车牌号],[车辆状态],[车主姓名],[档案编号],[车主身份证信息],[车辆照片信息],[车辆照片信息2],"
-              "[行车证信息1],[行车证信息2],[审车车号],[下次审车日期],[下次挂车审车日期],[二维车号],"
-              "[下次二维日期],[保险车号],[下次保险日期],[下次挂车保险日期],[管理车号],[下次管理费用日期],"
-              "[营运车号],[下次营运证日期]) values (") +
-            quoted(p) + u(",") + quoted(v % 10 == 9 ? u("2") : u("1")) + u(",") +
-            quoted(QStringLiteral("车主%1").arg(v % 300)) + u(",") + quoted(QString::number(v)) + u(",?,?,?,?,?,");
-        first += quoted(p) + u(",") + date(around()) + u(",") + date(around()) + u(",") + quoted(p) + u(",") +
-                 date(around()) + u(",") + quoted(p) + u(",") + date(around()) + u(",") + date(around()) + u(",") +
-                 quoted(p) + u(",") + date(around()) + u(",") + quoted(p) + u(",") + date(around()) + u(")");
+            u"insert into "_s + p +
+            u" ([主车牌号],[车辆状态],[车主姓名],[档案编号],[车主身份证信息],[车辆照片信息],[车辆照片信息2],"
+              u"[行车证信息1],[行车证信息2],[审车车号],[下次审车日期],[下次挂车审车日期],[二维车号],"
+              u"[下次二维日期],[保险车号],[下次保险日期],[下次挂车保险日期],[管理车号],[下次管理费用日期],"
+              u"[营运车号],[下次营运证日期]) values ("_s +
+            quoted(p) + u","_s + quoted(v % 10 == 9 ? u"2"_s : u"1"_s) + u","_s +
+            quoted(u"车主%1"_s.arg(v % 300)) + u","_s + quoted(QString::number(v)) + u",?,?,?,?,?,"_s;
+        first += quoted(p) + u","_s + date(around()) + u","_s + date(around()) + u","_s + quoted(p) + u","_s +
+                 date(around()) + u","_s + quoted(p) + u","_s + date(around()) + u","_s + date(around()) + u","_s +
+                 quoted(p) + u","_s + date(around()) + u","_s + quoted(p) + u","_s + date(around()) + u")"_s;
         ok = ok && db.ExecuteWithBinaries(first, images);
         for (int r = 1; r < kRowsPerVehicle && ok; ++r) {
             const int k = (r - 1) % 5;
-            ok = db.ExecuteStatement(u("insert into ") + p + u(" ([") + u(kindPlate[k]) + u("],[") + u(kindDate[k]) +
-                                     u("]) values (") + quoted(p) + u(",") + date(around()) + u(")"));
+            ok = db.ExecuteStatement(u"insert into "_s + p + u" (["_s + QString::fromUtf8(kindPlate[k]) + u"],["_s + QString::fromUtf8(kindDate[k]) +
+                                     u"]) values ("_s + quoted(p) + u","_s + date(around()) + u")"_s);
         }
         if (!ok) {
             std::fprintf(stderr, "building the fleet failed: %s\n", db.LastError().toLocal8Bit().constData());
@@ -123,7 +121,7 @@ store::DatabaseConnection& fleet(int vehicles, int layout = 1)
     if (!slot) {
         QDir().mkpath(benchDir());
         const QString path = QDir(benchDir()).filePath(
-            layout ? QStringLiteral("fleet-last-%1.mdb").arg(vehicles) : QStringLiteral("fleet-%1.mdb").arg(vehicles));
+            layout ? u"fleet-last-%1.mdb"_s.arg(vehicles) : u"fleet-%1.mdb"_s.arg(vehicles));
         if (!QFileInfo::exists(path) &&
             !buildFleet(path, vehicles, layout ? store::TableLayout::ImagesLast : store::TableLayout::ImagesAmongColumns))
             std::abort();
@@ -139,7 +137,7 @@ QStringList plates(store::DatabaseConnection& db)
     QStringList out;
     const int h = db.OpenRecordSet(alerts::kMasterSelect);
     for (db.MoveFirst(h); !db.AtEnd(h); db.MoveNext(h))
-        out << db.ReadField(h, u("车牌号")).text();
+        out << db.ReadField(h, u"车牌号"_s).text();
     db.CloseRecordSet(h);
     return out;
 }
@@ -178,7 +176,7 @@ const char* const kRefreshColumns =
 void BM_FloorRefreshColumns(benchmark::State& state)
 {
     auto& db = fleet(int(state.range(0)), int(state.range(1)));
-    const QString select = u(kRefreshColumns);
+    const QString select = QString::fromUtf8(kRefreshColumns);
     for (auto _ : state) {
         qint64 rows = 0;
         for (const QString& p : plates(db)) {
@@ -209,13 +207,13 @@ void BM_OwnerPrefixSearch(benchmark::State& state)
     auto& db = fleet(int(state.range(0)));
     for (auto _ : state)
         benchmark::DoNotOptimize(
-            archive::SearchVehicles(db, int(archive::SearchBy::OwnerName), u("车主1")).hits.size());
+            archive::SearchVehicles(db, int(archive::SearchBy::OwnerName), u"车主1"_s).hits.size());
 }
 
 // Resident memory of the process in kB (VmRSS), 0 where /proc is missing.
 long residentKb()
 {
-    QFile status(u("/proc/self/status"));
+    QFile status(u"/proc/self/status"_s);
     if (!status.open(QIODevice::ReadOnly))
         return 0;
     for (const QByteArray& line : status.readAll().split('\n'))
@@ -224,7 +222,7 @@ long residentKb()
     return 0;
 }
 
-const int kLedger = *lists::FindList(u("公司车辆台账清单"));
+const int kLedger = *lists::FindList(u"公司车辆台账清单"_s);
 
 // The company ledger built from the refresh's AlertSets, one read per vehicle table.
 void BM_LedgerBuild(benchmark::State& state)
@@ -260,7 +258,7 @@ void BM_LedgerPdf(benchmark::State& state)
     auto& db = fleet(int(state.range(0)));
     const QDate month = alerts::MonthStart(store::Today());
     const lists::ListBuild b = lists::BuildList(db, kLedger, alerts::ComputeAlerts(db, month).sets, month);
-    const QString path = QDir(benchDir()).filePath(u("ledger-%1.pdf").arg(state.range(0)));
+    const QString path = QDir(benchDir()).filePath(u"ledger-%1.pdf"_s.arg(state.range(0)));
     const long before = residentKb();
     for (auto _ : state)
         if (!report::WritePdf(b.table, path))

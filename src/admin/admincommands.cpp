@@ -21,6 +21,8 @@
 #include <QPointer>
 #include <QTextEdit>
 
+using namespace Qt::StringLiterals;
+
 namespace admin {
 
 namespace {
@@ -65,12 +67,12 @@ QString OpenHelp(QWidget* parent)
 {
     const QString path = HelpDocumentPath(QCoreApplication::applicationDirPath());
     if (!QFileInfo::exists(path)) {
-        ui::MessageBox(QStringLiteral("找不到帮助文件：") + path, ui::Buttons::Ok, {}, parent);
+        ui::MessageBox(u"找不到帮助文件："_s + path, ui::Buttons::Ok, {}, parent);
         return path;
     }
     // The manual page is shown in a window of the program, which needs no web browser; only a
     // compiled help file goes to the system's viewer.
-    if (QFileInfo(path).suffix().compare(QStringLiteral("html"), Qt::CaseInsensitive) == 0) {
+    if (QFileInfo(path).suffix().compare(u"html"_s, Qt::CaseInsensitive) == 0) {
         static QPointer<HelpWindow> shown;
         if (!shown)
             shown = new HelpWindow(path, parent);
@@ -80,43 +82,43 @@ QString OpenHelp(QWidget* parent)
         return path;
     }
     if (!ui::dialogs().openExternal(path))
-        ui::MessageBox(QStringLiteral("无法打开帮助文件：") + path, ui::Buttons::Ok, {}, parent);
+        ui::MessageBox(u"无法打开帮助文件："_s + path, ui::Buttons::Ok, {}, parent);
     return path;
 }
 
 void ShowContact(QWidget* parent)
 {
-    ui::MessageBox(QStringLiteral("使用中遇到问题，请与本单位信息管理员联系：\n"
-                                  "服务时间：工作日 8:30—17:30\n"
-                                  "联系时请说明所用电脑、操作步骤和屏幕上的提示文字。\n"
-                                  "数据库出错时请先用“文件→备份”保存一份数据库副本。"),
-                   ui::Buttons::Ok, QStringLiteral("联系我们！"), parent);
+    ui::MessageBox(u"使用中遇到问题，请与本单位信息管理员联系：\n"
+                                  u"服务时间：工作日 8:30—17:30\n"
+                                  u"联系时请说明所用电脑、操作步骤和屏幕上的提示文字。\n"
+                                  u"数据库出错时请先用“文件→备份”保存一份数据库副本。"_s,
+                   ui::Buttons::Ok, u"联系我们！"_s, parent);
 }
 
 void AttachAdminCommands(ui::MainParts& parts)
 {
     QWidget* window = parts.window;
-    if (QAction* a = parts.action(QStringLiteral("权限设置")))
+    if (QAction* a = parts.action(u"权限设置"_s))
         QObject::connect(a, &QAction::triggered, window, [window] {
             OperatorWindow w(window);
             w.exec();
         });
-    if (QAction* a = parts.action(QStringLiteral("投保险种设置")))
+    if (QAction* a = parts.action(u"投保险种设置"_s))
         QObject::connect(a, &QAction::triggered, window, [window] {
             InsuranceTypeWindow w(window);
             w.exec();
         });
-    QAction* paste = parts.action(QStringLiteral("粘贴"));
-    if (QAction* a = parts.action(QStringLiteral("复制")))
+    QAction* paste = parts.action(u"粘贴"_s);
+    if (QAction* a = parts.action(u"复制"_s))
         QObject::connect(a, &QAction::triggered, window, [window, paste] {
             if (CopyFromFocusedBox(window) && paste)
                 paste->setEnabled(true);
         });
     if (paste)
         QObject::connect(paste, &QAction::triggered, window, [window] { PasteIntoFocusedBox(window); });
-    if (QAction* a = parts.action(QStringLiteral("及时帮助")))
+    if (QAction* a = parts.action(u"及时帮助"_s))
         QObject::connect(a, &QAction::triggered, window, [window] { OpenHelp(window); });
-    if (QAction* a = parts.action(QStringLiteral("联系我们")))
+    if (QAction* a = parts.action(u"联系我们"_s))
         QObject::connect(a, &QAction::triggered, window, [window] { ShowContact(window); });
 }
 

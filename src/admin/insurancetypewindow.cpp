@@ -12,6 +12,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+using namespace Qt::StringLiterals;
+
 namespace admin {
 
 namespace {
@@ -29,13 +31,13 @@ QTableWidgetItem* fixedItem(const QString& text)
 
 InsuranceTypeWindow::InsuranceTypeWindow(QWidget* owner) : QDialog(owner)
 {
-    setObjectName(QStringLiteral("InsuranceTypeWindow"));
-    setWindowTitle(QStringLiteral("投保险种设置"));
+    setObjectName(u"InsuranceTypeWindow"_s);
+    setWindowTitle(u"投保险种设置"_s);
     setModal(true);
     resize(483, 377);
 
     grid_ = new QTableWidget(1, 2, this);
-    grid_->setObjectName(QStringLiteral("高级表格1"));
+    grid_->setObjectName(u"高级表格1"_s);
     // Row 0 of the grid is its header, as the grid is numbered 1 … count below it.
     grid_->horizontalHeader()->setVisible(false);
     grid_->verticalHeader()->setVisible(false);
@@ -45,12 +47,12 @@ InsuranceTypeWindow::InsuranceTypeWindow(QWidget* owner) : QDialog(owner)
     grid_->setColumnWidth(1, 375);
     grid_->horizontalHeader()->setStretchLastSection(true);
 
-    addButton_ = new QPushButton(QStringLiteral("增加"), this);
-    addButton_->setObjectName(QStringLiteral("按钮_增加"));
-    saveButton_ = new QPushButton(QStringLiteral("保存"), this);
-    saveButton_->setObjectName(QStringLiteral("按钮_保存"));
-    deleteButton_ = new QPushButton(QStringLiteral("删除"), this);
-    deleteButton_->setObjectName(QStringLiteral("按钮_删除"));
+    addButton_ = new QPushButton(u"增加"_s, this);
+    addButton_->setObjectName(u"按钮_增加"_s);
+    saveButton_ = new QPushButton(u"保存"_s, this);
+    saveButton_->setObjectName(u"按钮_保存"_s);
+    deleteButton_ = new QPushButton(u"删除"_s, this);
+    deleteButton_->setObjectName(u"按钮_删除"_s);
     for (QPushButton* b : {addButton_, saveButton_, deleteButton_}) {
         b->setAutoDefault(false);
         b->setMinimumHeight(28);
@@ -70,15 +72,15 @@ InsuranceTypeWindow::InsuranceTypeWindow(QWidget* owner) : QDialog(owner)
     connect(saveButton_, &QPushButton::clicked, this, &InsuranceTypeWindow::save);
 
     clock_ = new QTimer(this);
-    clock_->setObjectName(QStringLiteral("时钟1"));
+    clock_->setObjectName(u"时钟1"_s);
     clock_->setInterval(100);
     connect(clock_, &QTimer::timeout, this, &InsuranceTypeWindow::colourNumberColumn);
     clock_->start();
 
     ui::OpenWindowDatabase(db_);
 
-    grid_->setItem(0, 0, fixedItem(QStringLiteral("编号")));
-    grid_->setItem(0, 1, fixedItem(QStringLiteral("险种名称")));
+    grid_->setItem(0, 0, fixedItem(u"编号"_s));
+    grid_->setItem(0, 1, fixedItem(u"险种名称"_s));
     grid_->item(0, 1)->setBackground(ui::ColorFromBgr(kMarkColour));
     QFont bold = grid_->font();
     bold.setBold(true);
@@ -91,7 +93,7 @@ void InsuranceTypeWindow::fillGrid()
 {
     const auto names = ReadInsuranceKinds(db_);
     if (!names) {
-        ui::MessageBox(QStringLiteral("读取数据失败!?/"), ui::Buttons::Ok, {}, this);
+        ui::MessageBox(u"读取数据失败!?/"_s, ui::Buttons::Ok, {}, this);
         return;
     }
     for (const QString& name : *names) {
@@ -153,13 +155,13 @@ void InsuranceTypeWindow::save()
 {
     switch (SaveInsuranceKinds(db_, gridNames())) {
     case SaveKindsResult::Saved:
-        ui::MessageBox(QStringLiteral("险种名称保存成功！"), ui::Buttons::Ok, {}, this);
+        ui::MessageBox(u"险种名称保存成功！"_s, ui::Buttons::Ok, {}, this);
         break;
     case SaveKindsResult::DeleteFailed:
-        ui::MessageBox(QStringLiteral("没有删除原始数据语句"), ui::Buttons::Ok, {}, this);
+        ui::MessageBox(u"没有删除原始数据语句"_s, ui::Buttons::Ok, {}, this);
         break;
     case SaveKindsResult::InsertFailed:
-        ui::MessageBox(QStringLiteral("在新表录入记录失败！"), ui::Buttons::Ok, {}, this);
+        ui::MessageBox(u"在新表录入记录失败！"_s, ui::Buttons::Ok, {}, this);
         break;
     }
 }

@@ -15,6 +15,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+using namespace Qt::StringLiterals;
+
 namespace admin {
 
 namespace {
@@ -42,52 +44,52 @@ QLineEdit* makeEdit(const QString& name, bool password, QWidget* parent)
     e->setObjectName(name);
     if (password) {
         e->setEchoMode(QLineEdit::Password);
-        e->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));  // shown as *
+        e->setStyleSheet(u"lineedit-password-character: 42;"_s);  // shown as *
     }
     return e;
 }
 
-const QString kNameTaken = QStringLiteral("此管理员的用户名已经被使用了！请更换其他用户名。");
+const QString kNameTaken = u"此管理员的用户名已经被使用了！请更换其他用户名。"_s;
 
 }  // namespace
 
 OperatorWindow::OperatorWindow(QWidget* owner) : QDialog(owner)
 {
-    setObjectName(QStringLiteral("OperatorWindow"));
-    setWindowTitle(QStringLiteral("修改管理员用户名密码权限"));
+    setObjectName(u"OperatorWindow"_s);
+    setWindowTitle(u"修改管理员用户名密码权限"_s);
     setModal(true);
     resize(450, 391);
 
-    list_ = new ui::SuperListBox(QStringLiteral("超级列表框_管理员"), this);
-    list_->addColumn(QStringLiteral("管理员用户名"), 150);
+    list_ = new ui::SuperListBox(u"超级列表框_管理员"_s, this);
+    list_->addColumn(u"管理员用户名"_s, 150);
     list_->header()->setStretchLastSection(true);
     list_->setMinimumWidth(150);
 
-    addButton_ = makeButton(QStringLiteral("超级按钮权限员工增加"), QStringLiteral("增加管理员"), this);
-    deleteButton_ = makeButton(QStringLiteral("超级按钮权限员工删除"), QStringLiteral("删除管理员"), this);
-    saveButton_ = makeButton(QStringLiteral("超级按钮权限员工保存"), QStringLiteral("保存"), this);
-    exitButton_ = makeButton(QStringLiteral("超级按钮权限管理员退出"), QStringLiteral("退出"), this);
+    addButton_ = makeButton(u"超级按钮权限员工增加"_s, u"增加管理员"_s, this);
+    deleteButton_ = makeButton(u"超级按钮权限员工删除"_s, u"删除管理员"_s, this);
+    saveButton_ = makeButton(u"超级按钮权限员工保存"_s, u"保存"_s, this);
+    exitButton_ = makeButton(u"超级按钮权限管理员退出"_s, u"退出"_s, this);
     deleteButton_->setVisible(false);
     saveButton_->setVisible(false);
 
-    name_ = makeEdit(QStringLiteral("编辑框权限用户名"), false, this);
-    password_ = makeEdit(QStringLiteral("编辑框权限密码"), true, this);
-    passwordAgain_ = makeEdit(QStringLiteral("编辑框权限再次密码"), true, this);
+    name_ = makeEdit(u"编辑框权限用户名"_s, false, this);
+    password_ = makeEdit(u"编辑框权限密码"_s, true, this);
+    passwordAgain_ = makeEdit(u"编辑框权限再次密码"_s, true, this);
 
-    addDelete_ = makeCheck(QStringLiteral("选择框权限_允许增删车辆"), QStringLiteral("允许增删车辆"), this);
-    feesVisible_ = makeCheck(QStringLiteral("选择框权限_费用可见"), QStringLiteral("允许费用可见"), this);
-    statistics_ = makeCheck(QStringLiteral("选择框权限_统计查询"), QStringLiteral("统计查询可见"), this);
-    settings_ = makeCheck(QStringLiteral("选择框权限_权限设置可见"), QStringLiteral("权限设置可见"), this);
-    addRecords_ = makeCheck(QStringLiteral("选择框权限_允许增加车辆信息"), QStringLiteral("允许增加车辆信息"), this);
-    changeRecords_ = makeCheck(QStringLiteral("选择框权限_允许修改车辆信息"), QStringLiteral("允许修改车辆信息"), this);
+    addDelete_ = makeCheck(u"选择框权限_允许增删车辆"_s, u"允许增删车辆"_s, this);
+    feesVisible_ = makeCheck(u"选择框权限_费用可见"_s, u"允许费用可见"_s, this);
+    statistics_ = makeCheck(u"选择框权限_统计查询"_s, u"统计查询可见"_s, this);
+    settings_ = makeCheck(u"选择框权限_权限设置可见"_s, u"权限设置可见"_s, this);
+    addRecords_ = makeCheck(u"选择框权限_允许增加车辆信息"_s, u"允许增加车辆信息"_s, this);
+    changeRecords_ = makeCheck(u"选择框权限_允许修改车辆信息"_s, u"允许修改车辆信息"_s, this);
 
     auto* form = new QGridLayout;
     form->setVerticalSpacing(8);
-    form->addWidget(new QLabel(QStringLiteral("管理员用户名:"), this), 0, 0);
+    form->addWidget(new QLabel(u"管理员用户名:"_s, this), 0, 0);
     form->addWidget(name_, 0, 1);
-    form->addWidget(new QLabel(QStringLiteral("管理员密码:"), this), 1, 0);
+    form->addWidget(new QLabel(u"管理员密码:"_s, this), 1, 0);
     form->addWidget(password_, 1, 1);
-    form->addWidget(new QLabel(QStringLiteral("再次输入密码:"), this), 2, 0);
+    form->addWidget(new QLabel(u"再次输入密码:"_s, this), 2, 0);
     form->addWidget(passwordAgain_, 2, 1);
 
     auto* rights = new QGridLayout;
@@ -139,7 +141,7 @@ void OperatorWindow::fillList()
     list_->clearRows();
     const auto accounts = ListOperators(db_);
     if (!accounts) {
-        ui::MessageBox(QStringLiteral("打开管理员名单失败"), ui::Buttons::Ok, {}, this);
+        ui::MessageBox(u"打开管理员名单失败"_s, ui::Buttons::Ok, {}, this);
         return;
     }
     // Each account goes on top, so the newest stands first.
@@ -168,7 +170,7 @@ void OperatorWindow::rowClicked(int row)
     const qint64 number = list_->rowNumber(row);
     const auto account = ReadOperator(db_, number);
     if (!account) {
-        ui::MessageBox(QStringLiteral("登陆失败!"), ui::Buttons::Ok, {}, this);
+        ui::MessageBox(u"登陆失败!"_s, ui::Buttons::Ok, {}, this);
         return;
     }
     name_->setText(account->name);
@@ -209,7 +211,7 @@ bool OperatorWindow::refuseNameHeldByAnother(const QString& name)
     // An account being edited may keep its own name; only another account's name is refused.
     const int holders = CountOperatorsNamed(db_, name, mode_ == Mode::Editing ? editedNumber_ : 0);
     if (holders < 0) {
-        ui::MessageBox(QStringLiteral("失败"), ui::Buttons::Ok, {}, this);
+        ui::MessageBox(u"失败"_s, ui::Buttons::Ok, {}, this);
         return true;
     }
     if (holders > 0) {
@@ -223,7 +225,7 @@ bool OperatorWindow::refuseNameHeldByAnother(const QString& name)
 void OperatorWindow::save()
 {
     if (password_->text() != passwordAgain_->text()) {
-        ui::MessageBox(QStringLiteral("对不起！你两次输入的密码不同，请重新输入。"), ui::Buttons::Ok, {}, this);
+        ui::MessageBox(u"对不起！你两次输入的密码不同，请重新输入。"_s, ui::Buttons::Ok, {}, this);
         password_->clear();
         passwordAgain_->clear();
         return;
@@ -238,7 +240,7 @@ void OperatorWindow::save()
     account.password = passwordAgain_->text();
     account.rights = formRights();
     if (account.name.trimmed().isEmpty()) {
-        ui::MessageBox(QStringLiteral("请输入管理员用户名！"), ui::Buttons::Ok, {}, this);
+        ui::MessageBox(u"请输入管理员用户名！"_s, ui::Buttons::Ok, {}, this);
         return;
     }
     // The check on leaving the name box can be bypassed (the box never left, or the form saved
@@ -248,10 +250,10 @@ void OperatorWindow::save()
 
     if (mode_ == Mode::Adding) {
         if (!InsertOperator(db_, account)) {
-            ui::MessageBox(QStringLiteral("失败"), ui::Buttons::Ok, {}, this);
+            ui::MessageBox(u"失败"_s, ui::Buttons::Ok, {}, this);
             return;
         }
-        ui::MessageBox(QStringLiteral("新管理员添加成功！"), ui::Buttons::Ok, {}, this);
+        ui::MessageBox(u"新管理员添加成功！"_s, ui::Buttons::Ok, {}, this);
         fillList();
         return;
     }
@@ -262,10 +264,10 @@ void OperatorWindow::save()
         return;
     }
     if (UpdateOperator(db_, editedNumber_, account)) {
-        ui::MessageBox(QStringLiteral("修改权限成功！"), ui::Buttons::Ok, {}, this);
+        ui::MessageBox(u"修改权限成功！"_s, ui::Buttons::Ok, {}, this);
         fillList();
     } else {
-        ui::MessageBox(QStringLiteral("失败"), ui::Buttons::Ok, {}, this);
+        ui::MessageBox(u"失败"_s, ui::Buttons::Ok, {}, this);
     }
 }
 
@@ -280,10 +282,10 @@ void OperatorWindow::deleteAccount()
         ui::MessageBox(lockOut, ui::Buttons::Ok, {}, this);
         return;
     }
-    if (ui::AskWithDefault(QStringLiteral("确定删除此管理员吗？"), ui::Buttons::YesNo, ui::Answer::No, {}, this) != ui::Answer::Yes)
+    if (ui::AskWithDefault(u"确定删除此管理员吗？"_s, ui::Buttons::YesNo, ui::Answer::No, {}, this) != ui::Answer::Yes)
         return;
     if (DeleteOperator(db_, number)) {
-        ui::MessageBox(QStringLiteral("删除成功!"), ui::Buttons::Ok, {}, this);
+        ui::MessageBox(u"删除成功!"_s, ui::Buttons::Ok, {}, this);
         // The form showed the deleted account; a later save must not write to a row that is gone.
         mode_ = Mode::None;
         editedNumber_ = 0;

@@ -13,6 +13,8 @@
 #include <QTabWidget>
 #include <QTreeWidget>
 
+using namespace Qt::StringLiterals;
+
 namespace alerts {
 
 namespace {
@@ -53,8 +55,8 @@ void nodeOpened(ui::MainParts& parts, QTreeWidgetItem* item)
     const AlertSetList& sets = store::session().AlertSets;
     for (int k = 0; k <= kBlacklistNode; ++k) {
         if (index == NodeFlatIndex(sets, k)) {
-            parts.statusTip->setText(QStringLiteral("       提示：") + item->text(0) + QStringLiteral("共") +
-                                     QString::number(sets[k].size()) + QStringLiteral("辆"));
+            parts.statusTip->setText(u"       提示："_s + item->text(0) + u"共"_s +
+                                     QString::number(sets[k].size()) + u"辆"_s);
             return;
         }
     }
@@ -141,7 +143,7 @@ void RefreshAlertTree(ui::MainParts& parts)
     if (parts.db)
         result = ComputeAlerts(*parts.db, referenceMonth());
     else
-        result.messages = QStringList(17, QStringLiteral("查询失败！"));
+        result.messages = QStringList(17, u"查询失败！"_s);
 
     if (QTreeWidget* tree = parts.tree) {
         // What the operator had open and chosen survives the rebuild: the open nodes and the
@@ -241,7 +243,7 @@ void AttachAlertTree(ui::MainParts& parts)
             if (itemKind(tree->currentItem()) != kVehicleItem)
                 return;
             // A menu the permissions switched off is not offered here either.
-            QMenu* menu = p->menus.value(QStringLiteral("车辆管理"));
+            QMenu* menu = p->menus.value(u"车辆管理"_s);
             if (menu && menu->menuAction()->isEnabled())
                 menu->popup(tree->viewport()->mapToGlobal(pos));
         });

@@ -9,14 +9,12 @@
 #include <cmath>
 #include <vector>
 
+using namespace Qt::StringLiterals;
+
 namespace alerts {
 
 namespace {
 
-QString u(const char* s)
-{
-    return QString::fromUtf8(s);
-}
 
 const char* const kNodeTexts[kNodeCount] = {
     "公司车辆",       "预警年审车辆", "预警二级维护车辆", "预警保险车辆", "预警管理费用车辆",
@@ -169,8 +167,8 @@ struct VehicleFacts {
 
 // Column names as QStrings, built once: the reads below run for every row of the fleet.
 struct Names {
-    QString number = u("编号");
-    QString status = u("车辆状态");
+    QString number = u"编号"_s;
+    QString status = u"车辆状态"_s;
     QString plate[kKindCount];
     QString main[kKindCount];
     QString trailer[kKindCount];
@@ -179,13 +177,13 @@ struct Names {
     Names()
     {
         for (int k = 0; k < kKindCount; ++k) {
-            plate[k] = u(kKinds[k].plateColumn);
-            main[k] = u(kKinds[k].mainColumn);
-            trailer[k] = kKinds[k].trailerColumn ? u(kKinds[k].trailerColumn) : QString();
-            flag[k] = u(kKinds[k].flagColumn);
+            plate[k] = QString::fromUtf8(kKinds[k].plateColumn);
+            main[k] = QString::fromUtf8(kKinds[k].mainColumn);
+            trailer[k] = kKinds[k].trailerColumn ? QString::fromUtf8(kKinds[k].trailerColumn) : QString();
+            flag[k] = QString::fromUtf8(kKinds[k].flagColumn);
         }
         for (int c = 0; c < 6; ++c)
-            blacklist[c] = u(kBlacklistColumns[c]);
+            blacklist[c] = QString::fromUtf8(kBlacklistColumns[c]);
     }
 };
 
@@ -342,7 +340,7 @@ VehicleFacts readVehicle(store::DatabaseConnection& db, const QString& plate, Re
 
 QString NodeText(int node)
 {
-    return node >= 0 && node < kNodeCount ? u(kNodeTexts[node]) : QString();
+    return node >= 0 && node < kNodeCount ? QString::fromUtf8(kNodeTexts[node]) : QString();
 }
 
 QStringList NodeMenuItems(int node)
@@ -351,9 +349,9 @@ QStringList NodeMenuItems(int node)
     if (node < 0 || node >= kNodeCount)
         return items;
     if (kListItems[node])
-        items << u(kListItems[node]);
+        items << QString::fromUtf8(kListItems[node]);
     if (kOpenItems[node])
-        items << u(kOpenItems[node]);
+        items << QString::fromUtf8(kOpenItems[node]);
     return items;
 }
 
@@ -367,7 +365,7 @@ QStringList AlertMenuItems()
 
 QString NodeOpenItem(int node)
 {
-    return node >= 0 && node < kNodeCount && kOpenItems[node] ? u(kOpenItems[node]) : QString();
+    return node >= 0 && node < kNodeCount && kOpenItems[node] ? QString::fromUtf8(kOpenItems[node]) : QString();
 }
 
 bool DueSoon(const QDate& main, const QDate& trailer, const QDate& referenceMonth)
@@ -434,42 +432,42 @@ int NodeFlatIndex(const AlertSetList& sets, int node)
 
 QString StatusSelect(const QString& plate)
 {
-    return QStringLiteral("select 车辆状态 from ") + plate + QStringLiteral(" where 车辆状态 is not null");
+    return u"select 车辆状态 from "_s + plate + u" where 车辆状态 is not null"_s;
 }
 
 QString ClassSelect(Kind kind, AlertClass cls, const QString& plate)
 {
     const KindSpec& kindDef = kKinds[int(kind)];
-    return u(kindDef.selects[int(cls)]) + plate + u(kindDef.where);
+    return QString::fromUtf8(kindDef.selects[int(cls)]) + plate + QString::fromUtf8(kindDef.where);
 }
 
 QString BlacklistSelect(int column, const QString& plate)
 {
-    const QString name = u(kBlacklistColumns[column]);
-    return QStringLiteral("select [") + name + QStringLiteral("] from ") + plate + QStringLiteral(" where ") + name +
-           QStringLiteral(" is not null");
+    const QString name = QString::fromUtf8(kBlacklistColumns[column]);
+    return u"select ["_s + name + u"] from "_s + plate + u" where "_s + name +
+           u" is not null"_s;
 }
 
 QString LapseFlagUpdate(Kind kind, const QString& plate, qint64 number)
 {
-    return QStringLiteral("update ") + plate + u(kKinds[int(kind)].flagText) + QString::number(number);
+    return u"update "_s + plate + QString::fromUtf8(kKinds[int(kind)].flagText) + QString::number(number);
 }
 
 QString ClassFailureMessage(int node)
 {
-    return node > 0 && node < kNodeCount && kClassMessages[node] ? u(kClassMessages[node]) : QString();
+    return node > 0 && node < kNodeCount && kClassMessages[node] ? QString::fromUtf8(kClassMessages[node]) : QString();
 }
 
 QString BlacklistFailureMessage(int column)
 {
-    return QStringLiteral("拉黑查询失败车辆%1！?").arg(column + 1);
+    return u"拉黑查询失败车辆%1！?"_s.arg(column + 1);
 }
 
 AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceMonth, ReadMode mode)
 {
     AlertResult result;
     const QDate n = MonthStart(referenceMonth);
-    const QString masterFailed = QStringLiteral("查询失败！");
+    const QString masterFailed = u"查询失败！"_s;
     // Every pass walks 总表; when it cannot be read, each of the seventeen passes ends at once.
     const int master = db.OpenRecordSet(kMasterSelect);
     if (!master) {
@@ -478,7 +476,7 @@ AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceM
         return result;
     }
     QStringList plates;
-    const QString plateColumn = QStringLiteral("车牌号");
+    const QString plateColumn = u"车牌号"_s;
     for (db.MoveFirst(master); !db.AtEnd(master); db.MoveNext(master))
         plates << db.ReadField(master, plateColumn).text();
     db.CloseRecordSet(master);
@@ -498,7 +496,7 @@ AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceM
     AlertSetList& sets = result.sets;
     for (qsizetype i = 0; i < plates.size(); ++i) {
         if (facts[i].statusFailed) {
-            result.messages << QStringLiteral("查询小表失败！");
+            result.messages << u"查询小表失败！"_s;
             continue;
         }
         switch (facts[i].status) {

@@ -8,6 +8,8 @@
 
 #include <array>
 
+using namespace Qt::StringLiterals;
+
 namespace store {
 class DatabaseConnection;
 }
@@ -72,7 +74,7 @@ int NodeFlatIndex(const AlertSetList& sets, int node);
 
 
 // ---- statement texts --------------------------------------------------------------------
-inline const QString kMasterSelect = QStringLiteral("select 车牌号 from [总表] ");
+inline const QString kMasterSelect = u"select 车牌号 from [总表] "_s;
 QString StatusSelect(const QString& plate);
 QString ClassSelect(Kind kind, AlertClass cls, const QString& plate);
 QString BlacklistSelect(int column, const QString& plate);  // column 0..5
@@ -88,7 +90,7 @@ enum class ReadMode {
 
 // Shown once when the lapse flags could not be written (another connection holds the write lock,
 // or the file or its folder is read-only).
-inline const QString kFlagWriteFailedMessage = QStringLiteral("预警标记写入失败：数据库正忙，请稍后刷新。");
+inline const QString kFlagWriteFailedMessage = u"预警标记写入失败：数据库正忙，请稍后刷新。"_s;
 
 struct AlertResult {
     AlertSetList sets;            // members of each node, in the order they were added

@@ -3,10 +3,12 @@
 
 #include <QApplication>
 
+using namespace Qt::StringLiterals;
+
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
-    application.setApplicationName(QStringLiteral("Velmora"));
+    application.setApplicationName(u"Velmora"_s);
     ui::InstallChineseTranslations(application);
     app::MainWindow window;
     if (!window.initialise())

@@ -75,14 +75,13 @@ const char* const kTabCaptions[7] = {"车辆具体信息", "审车信息", "二�
 const char* const kPageGroups[7] = {"分组框_基本信息", "分组框_审车",   "分组框_二级维护", "分组框_保险",
                                     "分组框_管理费用", "分组框_营运证", "分组框_查询"};
 
-QString u(const char* s) { return QString::fromUtf8(s); }
 
 }  // namespace
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
 {
-    setObjectName(QStringLiteral("MainWindow"));
-    setWindowTitle(QStringLiteral("Velmora"));
+    setObjectName(u"MainWindow"_s);
+    setWindowTitle(u"Velmora"_s);
     setAttribute(Qt::WA_DeleteOnClose, false);
     parts_.window = this;
     parts_.db = &db_;
@@ -91,18 +90,18 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     buildFrame();
 
     clock1_ = new QTimer(this);  // period 0, no handler: kept only because the form has it
-    clock1_->setObjectName(QStringLiteral("时钟1"));
+    clock1_->setObjectName(u"时钟1"_s);
     clock2_ = new QTimer(this);
-    clock2_->setObjectName(QStringLiteral("时钟2"));
+    clock2_->setObjectName(u"时钟2"_s);
     clock2_->setInterval(100);
     connect(clock2_, &QTimer::timeout, this, &MainWindow::updateReferenceMonth);
     updateReferenceMonth();
     clock2_->start();
 
-    connect(parts_.action(u("退出")), &QAction::triggered, this, &MainWindow::exitCommand);
-    connect(parts_.action(u("备份")), &QAction::triggered, this, &MainWindow::backupCommand);
-    connect(parts_.button(u("超级按钮_数据备份")), &QPushButton::clicked, this, &MainWindow::backupCommand);
-    connect(parts_.button(u("超级按钮_刷新")), &QPushButton::clicked, this, [this] {
+    connect(parts_.action(u"退出"_s), &QAction::triggered, this, &MainWindow::exitCommand);
+    connect(parts_.action(u"备份"_s), &QAction::triggered, this, &MainWindow::backupCommand);
+    connect(parts_.button(u"超级按钮_数据备份"_s), &QPushButton::clicked, this, &MainWindow::backupCommand);
+    connect(parts_.button(u"超级按钮_刷新"_s), &QPushButton::clicked, this, [this] {
         if (parts_.refreshAlertTree)
             parts_.refreshAlertTree();
     });
@@ -115,9 +114,9 @@ void MainWindow::buildKeyboard()
 {
     // Everyday commands. Menu items show their keys beside the caption; the tool buttons show
     // theirs in the tooltip.
-    parts_.action(u("退出"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    parts_.action(u("及时帮助"))->setShortcut(QKeySequence(Qt::Key_F1));
-    if (QPushButton* refresh = parts_.button(u("超级按钮_刷新"))) {
+    parts_.action(u"退出"_s)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    parts_.action(u"及时帮助"_s)->setShortcut(QKeySequence(Qt::Key_F1));
+    if (QPushButton* refresh = parts_.button(u"超级按钮_刷新"_s)) {
         refresh->setShortcut(QKeySequence(Qt::Key_F5));
         refresh->setToolTip(u"刷新预警 (F5)"_s);
     }
@@ -182,24 +181,24 @@ MainWindow::~MainWindow() = default;
 void MainWindow::buildMenus()
 {
     for (const MenuSpec& m : kMenus) {
-        QMenu* menu = menuBar()->addMenu(u(m.caption));
-        menu->setObjectName(QStringLiteral("菜单_") + u(m.caption));
-        menu->menuAction()->setObjectName(QStringLiteral("菜单_") + u(m.caption));
-        parts_.menus.insert(u(m.caption), menu);
+        QMenu* menu = menuBar()->addMenu(QString::fromUtf8(m.caption));
+        menu->setObjectName(u"菜单_"_s + QString::fromUtf8(m.caption));
+        menu->menuAction()->setObjectName(u"菜单_"_s + QString::fromUtf8(m.caption));
+        parts_.menus.insert(QString::fromUtf8(m.caption), menu);
         for (const char* item : m.items) {
-            QAction* action = menu->addAction(u(item));
-            action->setObjectName(QStringLiteral("菜单_") + u(item));
-            parts_.actions.insert(u(item), action);
+            QAction* action = menu->addAction(QString::fromUtf8(item));
+            action->setObjectName(u"菜单_"_s + QString::fromUtf8(item));
+            parts_.actions.insert(QString::fromUtf8(item), action);
         }
     }
     // 粘贴 stays off until a copy has put text on the clipboard.
-    parts_.action(u("粘贴"))->setEnabled(false);
+    parts_.action(u"粘贴"_s)->setEnabled(false);
 }
 
 void MainWindow::buildFrame()
 {
     auto* central = new QWidget(this);
-    central->setObjectName(QStringLiteral("中央区域"));
+    central->setObjectName(u"中央区域"_s);
     auto* outer = new QVBoxLayout(central);
     outer->setContentsMargins(4, 4, 4, 2);
     outer->setSpacing(4);
@@ -207,11 +206,11 @@ void MainWindow::buildFrame()
     auto* toolbar = new QHBoxLayout;
     toolbar->setSpacing(4);
     for (const ButtonSpec& b : kButtons) {
-        auto* button = new QPushButton(u(b.caption), central);
-        button->setObjectName(u(b.name));
+        auto* button = new QPushButton(QString::fromUtf8(b.caption), central);
+        button->setObjectName(QString::fromUtf8(b.name));
         button->setMinimumHeight(30);
         toolbar->addWidget(button);
-        parts_.buttons.insert(u(b.name), button);
+        parts_.buttons.insert(QString::fromUtf8(b.name), button);
     }
     toolbar->addStretch(1);
     outer->addLayout(toolbar);
@@ -220,12 +219,12 @@ void MainWindow::buildFrame()
     middle->setSpacing(4);
 
     auto* left = new QVBoxLayout;
-    parts_.searchGroup = new QGroupBox(QStringLiteral("搜索"), central);
-    parts_.searchGroup->setObjectName(QStringLiteral("分组框_搜索"));
+    parts_.searchGroup = new QGroupBox(u"搜索"_s, central);
+    parts_.searchGroup->setObjectName(u"分组框_搜索"_s);
     parts_.searchGroup->setFixedWidth(220);
     left->addWidget(parts_.searchGroup);
     parts_.tree = new QTreeWidget(central);
-    parts_.tree->setObjectName(QStringLiteral("树型框"));
+    parts_.tree->setObjectName(u"树型框"_s);
     parts_.tree->setHeaderHidden(true);
     parts_.tree->setFixedWidth(220);
     // The two display options of the tree: connecting lines and expand buttons.
@@ -235,32 +234,32 @@ void MainWindow::buildFrame()
     middle->addLayout(left);
 
     parts_.tabs = new QTabWidget(central);
-    parts_.tabs->setObjectName(QStringLiteral("高级选择夹1"));
+    parts_.tabs->setObjectName(u"高级选择夹1"_s);
     for (int i = 0; i < 7; ++i) {
         auto* page = new QWidget;
-        page->setObjectName(QStringLiteral("页面_%1").arg(i));
+        page->setObjectName(u"页面_%1"_s.arg(i));
         auto* pageLayout = new QVBoxLayout(page);
         pageLayout->setContentsMargins(4, 4, 4, 4);
         auto* group = new QGroupBox(page);
-        group->setObjectName(u(kPageGroups[i]));
+        group->setObjectName(QString::fromUtf8(kPageGroups[i]));
         pageLayout->addWidget(group);
         parts_.pages[i] = group;
-        parts_.tabs->addTab(page, u(kTabCaptions[i]));
+        parts_.tabs->addTab(page, QString::fromUtf8(kTabCaptions[i]));
     }
     middle->addWidget(parts_.tabs, 1);
 
-    parts_.photoGroup = new QGroupBox(QStringLiteral("证件照片"), central);
-    parts_.photoGroup->setObjectName(QStringLiteral("分组框_照片"));
+    parts_.photoGroup = new QGroupBox(u"证件照片"_s, central);
+    parts_.photoGroup->setObjectName(u"分组框_照片"_s);
     parts_.photoGroup->setFixedWidth(210);
     auto* photos = new QVBoxLayout(parts_.photoGroup);
     photos->setSpacing(2);
     auto addCaption = [&](const char* text, const char* name) {
-        auto* label = new QLabel(u(text), parts_.photoGroup);
-        label->setObjectName(u(name));
+        auto* label = new QLabel(QString::fromUtf8(text), parts_.photoGroup);
+        label->setObjectName(QString::fromUtf8(name));
         photos->addWidget(label);
     };
     auto addPicture = [&](const char* name, QBoxLayout* into) {
-        auto* box = new ui::PictureBox(u(name), parts_.photoGroup);
+        auto* box = new ui::PictureBox(QString::fromUtf8(name), parts_.photoGroup);
         into->addWidget(box, 1);
     };
     addCaption("车主身份证信息", "透明标签_车主身份证信息");
@@ -279,14 +278,14 @@ void MainWindow::buildFrame()
     outer->addLayout(middle, 1);
 
     auto* bar = new QGroupBox(central);
-    bar->setObjectName(QStringLiteral("分组框_下标"));
+    bar->setObjectName(u"分组框_下标"_s);
     auto* barLayout = new QHBoxLayout(bar);
     barLayout->setContentsMargins(6, 2, 6, 2);
     parts_.statusTip = new QLabel(bar);
-    parts_.statusTip->setObjectName(QStringLiteral("标签_状态提示"));
+    parts_.statusTip->setObjectName(u"标签_状态提示"_s);
     parts_.statusTip->setMinimumWidth(400);
-    auto* company = new QLabel(QStringLiteral("Velmora 车辆档案管理系统"), bar);
-    company->setObjectName(QStringLiteral("标签_软件公司"));
+    auto* company = new QLabel(u"Velmora 车辆档案管理系统"_s, bar);
+    company->setObjectName(u"标签_软件公司"_s);
     company->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     barLayout->addWidget(parts_.statusTip, 1);
     barLayout->addWidget(company, 1);
@@ -330,16 +329,16 @@ bool MainWindow::initialise(const SignInStep& signIn)
 void MainWindow::applyPermissions()
 {
     const store::Permissions& p = store::session().OperatorPermissions;
-    parts_.menus.value(u("设置"))->menuAction()->setVisible(p.权限设置);
-    parts_.menus.value(u("统计查询"))->menuAction()->setVisible(p.统计查询);
+    parts_.menus.value(u"设置"_s)->menuAction()->setVisible(p.权限设置);
+    parts_.menus.value(u"统计查询"_s)->menuAction()->setVisible(p.统计查询);
     if (!p.增删车辆) {
         // The items themselves, not only their menu: the same menu also pops up over the tree.
-        parts_.menus.value(u("车辆管理"))->menuAction()->setEnabled(false);
+        parts_.menus.value(u"车辆管理"_s)->menuAction()->setEnabled(false);
         for (const char* item : {"删除车辆", "增加车辆", "保存增加车辆"})
-            parts_.action(u(item))->setEnabled(false);
-        parts_.action(u("备份"))->setEnabled(false);
+            parts_.action(QString::fromUtf8(item))->setEnabled(false);
+        parts_.action(u"备份"_s)->setEnabled(false);
         for (const char* name : {"超级按钮_数据备份", "超级按钮_增加车辆", "超级按钮_删除车辆", "超级按钮_保存增加"})
-            parts_.button(u(name))->setEnabled(false);
+            parts_.button(QString::fromUtf8(name))->setEnabled(false);
     }
 }
 
@@ -351,7 +350,7 @@ void MainWindow::updateReferenceMonth()
 
 void MainWindow::exitCommand()
 {
-    if (ui::MessageBox(QStringLiteral("真的要退出吗？"), ui::Buttons::YesNo) != ui::Answer::Yes)
+    if (ui::MessageBox(u"真的要退出吗？"_s, ui::Buttons::YesNo) != ui::Answer::Yes)
         return;
     // The closing question may still keep the window open (取消): the connection is closed
     // only once the window really closes.
@@ -365,25 +364,25 @@ bool MainWindow::runBackup()
 {
     // The design's default name and extension, in the user's desktop folder.
     const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    const auto target = ui::dialogs().saveFile(this, QStringLiteral("数据备份"),
-                                               QDir(desktop).filePath(QStringLiteral("clxx.mdb")),
-                                               QStringLiteral("数据库文件 (*.mdb)"));
+    const auto target = ui::dialogs().saveFile(this, u"数据备份"_s,
+                                               QDir(desktop).filePath(u"clxx.mdb"_s),
+                                               u"数据库文件 (*.mdb)"_s);
     if (!target)
         return false;
     QString destination = *target;
     if (QFileInfo(destination).suffix().isEmpty())
-        destination += QStringLiteral(".mdb");
+        destination += u".mdb"_s;
     const QString source = store::DatabasePath();
     if (QFileInfo(source).absoluteFilePath() == QFileInfo(destination).absoluteFilePath()) {
-        ui::MessageBox(QStringLiteral("数据备份失败：不能备份到数据库文件本身！"));
+        ui::MessageBox(u"数据备份失败：不能备份到数据库文件本身！"_s);
         return false;
     }
     // A consistent snapshot, checked before it replaces anything at the chosen name.
     if (!store::BackupDatabase(source, destination)) {
-        ui::MessageBox(QStringLiteral("数据备份失败！"));
+        ui::MessageBox(u"数据备份失败！"_s);
         return false;
     }
-    ui::MessageBox(QStringLiteral("数据备份成功！"));
+    ui::MessageBox(u"数据备份成功！"_s);
     return true;
 }
 
@@ -394,8 +393,8 @@ void MainWindow::closeEvent(QCloseEvent* event)
     // backup asks again, so the program never ends without the backup the operator asked for.
     if (store::session().DataModifiedFlag == 1) {
         for (;;) {
-            const ui::Answer answer = ui::MessageBox(QStringLiteral("当前数据已经被修改，请问是否备份？"),
-                                                     ui::Buttons::YesNoCancel, QStringLiteral("询问:"), this);
+            const ui::Answer answer = ui::MessageBox(u"当前数据已经被修改，请问是否备份？"_s,
+                                                     ui::Buttons::YesNoCancel, u"询问:"_s, this);
             if (answer == ui::Answer::Cancel) {
                 event->ignore();
                 return;

@@ -11,34 +11,36 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+using namespace Qt::StringLiterals;
+
 namespace app {
 
 SignInWindow::SignInWindow(QWidget* owner) : QDialog(owner)
 {
-    setObjectName(QStringLiteral("SignInWindow"));
+    setObjectName(u"SignInWindow"_s);
     // No title-bar buttons: the window is left only through its two buttons.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-    setWindowTitle(QStringLiteral("Velmora 登录"));
+    setWindowTitle(u"Velmora 登录"_s);
     setModal(true);
     setFixedSize(380, 250);
 
-    auto* nameLabel = new QLabel(QStringLiteral("管理员："), this);
-    nameLabel->setObjectName(QStringLiteral("标签_管理员"));
+    auto* nameLabel = new QLabel(u"管理员："_s, this);
+    nameLabel->setObjectName(u"标签_管理员"_s);
     name_ = new QLineEdit(store::kInitialOperator, this);
-    name_->setObjectName(QStringLiteral("编辑框_管理员"));
-    auto* passwordLabel = new QLabel(QStringLiteral("口  令："), this);
-    passwordLabel->setObjectName(QStringLiteral("标签_密码"));
+    name_->setObjectName(u"编辑框_管理员"_s);
+    auto* passwordLabel = new QLabel(u"口  令："_s, this);
+    passwordLabel->setObjectName(u"标签_密码"_s);
     password_ = new QLineEdit(this);
-    password_->setObjectName(QStringLiteral("编辑框_密码"));
+    password_->setObjectName(u"编辑框_密码"_s);
     password_->setEchoMode(QLineEdit::Password);
-    auto* ok = new QPushButton(QStringLiteral("确定登录"), this);
-    ok->setObjectName(QStringLiteral("超级按钮_登录确定"));
+    auto* ok = new QPushButton(u"确定登录"_s, this);
+    ok->setObjectName(u"超级按钮_登录确定"_s);
     ok->setAutoDefault(false);
-    auto* cancel = new QPushButton(QStringLiteral("取消登录"), this);
-    cancel->setObjectName(QStringLiteral("超级按钮_取消登录"));
+    auto* cancel = new QPushButton(u"取消登录"_s, this);
+    cancel->setObjectName(u"超级按钮_取消登录"_s);
     cancel->setAutoDefault(false);
 
-    auto* title = new QLabel(QStringLiteral("Velmora 车辆档案管理"), this);
+    auto* title = new QLabel(u"Velmora 车辆档案管理"_s, this);
     QFont f = title->font();
     f.setPointSize(f.pointSize() + 6);
     f.setBold(true);
@@ -54,8 +56,8 @@ SignInWindow::SignInWindow(QWidget* owner) : QDialog(owner)
     grid->addWidget(password_, 2, 1, 1, 2);
     grid->addWidget(ok, 3, 1);
     grid->addWidget(cancel, 3, 2);
-    setStyleSheet(QStringLiteral("#SignInWindow { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, "
-                                 "stop:0 #dbe9f7, stop:1 #9fc3e7); }"));
+    setStyleSheet(u"#SignInWindow { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, "
+                                 u"stop:0 #dbe9f7, stop:1 #9fc3e7); }"_s);
 
     connect(ok, &QPushButton::clicked, this, [this] { signIn(); });
     connect(cancel, &QPushButton::clicked, this, [this] {
@@ -102,32 +104,32 @@ bool SignInWindow::signIn()
 {
     const QString name = store::SqlText(name_->text());
     const QString password = store::SqlText(password_->text());
-    int rs = db_.OpenRecordSet(QStringLiteral("select count(*) as[数量] from [权限] where [用户名]='") + name +
-                               QStringLiteral("'and [密码]='") + password + QStringLiteral("'"));
+    int rs = db_.OpenRecordSet(u"select count(*) as[数量] from [权限] where [用户名]='"_s + name +
+                               u"'and [密码]='"_s + password + u"'"_s);
     if (rs == 0) {
-        ui::MessageBox(QStringLiteral("失败"));
+        ui::MessageBox(u"失败"_s);
         return false;
     }
-    const double count = db_.ReadField(rs, QStringLiteral("数量")).number();
+    const double count = db_.ReadField(rs, u"数量"_s).number();
     if (count == 0) {
         db_.CloseRecordSet(rs);
-        ui::MessageBox(QStringLiteral("请核对用户名和密码！"));
+        ui::MessageBox(u"请核对用户名和密码！"_s);
         return false;
     }
     db_.CloseRecordSet(rs);
-    rs = db_.OpenRecordSet(QStringLiteral("select * from 权限 where [用户名]='") + name + QStringLiteral("'"));
+    rs = db_.OpenRecordSet(u"select * from 权限 where [用户名]='"_s + name + u"'"_s);
     if (rs == 0) {
-        ui::MessageBox(QStringLiteral("查询失败？!"));
+        ui::MessageBox(u"查询失败？!"_s);
         return false;
     }
     db_.MoveFirst(rs);
     store::Permissions& p = store::session().OperatorPermissions;
-    p.增删车辆 = db_.ReadField(rs, QStringLiteral("增删车辆")).yesNo();
-    p.费用可见 = db_.ReadField(rs, QStringLiteral("费用可见")).yesNo();
-    p.统计查询 = db_.ReadField(rs, QStringLiteral("统计查询")).yesNo();
-    p.权限设置 = db_.ReadField(rs, QStringLiteral("权限设置")).yesNo();
-    p.增加车辆信息 = db_.ReadField(rs, QStringLiteral("增加车辆信息")).yesNo();
-    p.修改车辆信息 = db_.ReadField(rs, QStringLiteral("修改车辆信息")).yesNo();
+    p.增删车辆 = db_.ReadField(rs, u"增删车辆"_s).yesNo();
+    p.费用可见 = db_.ReadField(rs, u"费用可见"_s).yesNo();
+    p.统计查询 = db_.ReadField(rs, u"统计查询"_s).yesNo();
+    p.权限设置 = db_.ReadField(rs, u"权限设置"_s).yesNo();
+    p.增加车辆信息 = db_.ReadField(rs, u"增加车辆信息"_s).yesNo();
+    p.修改车辆信息 = db_.ReadField(rs, u"修改车辆信息"_s).yesNo();
     db_.CloseRecordSet(rs);
     accept();
     return true;

@@ -5,29 +5,28 @@
 
 #include <QHash>
 
+using namespace Qt::StringLiterals;
+
 namespace archive {
 
 namespace {
 
-QString u(const char* s) {
-    return QString::fromUtf8(s);
-}
 
 // Small builders so that each table line reads like the form it describes.
 FieldSpec edit(const char* name, const char* caption, const char* column, Tracking tracking = Tracking::Edit) {
     FieldSpec f;
-    f.name = u(name);
-    f.caption = u(caption);
+    f.name = QString::fromUtf8(name);
+    f.caption = QString::fromUtf8(caption);
     f.kind = FieldKind::Edit;
-    f.column = u(column);
+    f.column = QString::fromUtf8(column);
     f.tracking = tracking;
     return f;
 }
 
 FieldSpec display(const char* name, const char* caption) {
     FieldSpec f;
-    f.name = u(name);
-    f.caption = u(caption);
+    f.name = QString::fromUtf8(name);
+    f.caption = QString::fromUtf8(caption);
     f.kind = FieldKind::Display;
     f.readOnly = true;
     return f;
@@ -36,11 +35,11 @@ FieldSpec display(const char* name, const char* caption) {
 FieldSpec date(const char* name, const char* labelName, const char* caption, const char* column, Tracking tracking,
                bool arms) {
     FieldSpec f;
-    f.name = u(name);
-    f.labelName = u(labelName);
-    f.caption = u(caption);
+    f.name = QString::fromUtf8(name);
+    f.labelName = QString::fromUtf8(labelName);
+    f.caption = QString::fromUtf8(caption);
     f.kind = FieldKind::Date;
-    f.column = u(column);
+    f.column = QString::fromUtf8(column);
     f.tracking = tracking;
     f.armsEdit = arms;
     return f;
@@ -48,10 +47,10 @@ FieldSpec date(const char* name, const char* labelName, const char* caption, con
 
 FieldSpec check(const char* name, const char* caption, const char* column, Tracking tracking) {
     FieldSpec f;
-    f.name = u(name);
-    f.caption = u(caption);
+    f.name = QString::fromUtf8(name);
+    f.caption = QString::fromUtf8(caption);
     f.kind = FieldKind::Check;
-    f.column = u(column);
+    f.column = QString::fromUtf8(column);
     f.tracking = tracking;
     return f;
 }
@@ -59,11 +58,11 @@ FieldSpec check(const char* name, const char* caption, const char* column, Track
 FieldSpec combo(const char* name, const char* labelName, const char* caption, const char* column, Tracking tracking,
                 const QStringList& items) {
     FieldSpec f;
-    f.name = u(name);
-    f.labelName = u(labelName);
-    f.caption = u(caption);
+    f.name = QString::fromUtf8(name);
+    f.labelName = QString::fromUtf8(labelName);
+    f.caption = QString::fromUtf8(caption);
     f.kind = FieldKind::Combo;
-    f.column = u(column);
+    f.column = QString::fromUtf8(column);
     f.tracking = tracking;
     f.items = items;
     return f;
@@ -71,10 +70,10 @@ FieldSpec combo(const char* name, const char* labelName, const char* caption, co
 
 FieldSpec picture(const char* name, const char* caption, const char* column) {
     FieldSpec f;
-    f.name = u(name);
-    f.caption = u(caption);
+    f.name = QString::fromUtf8(name);
+    f.caption = QString::fromUtf8(caption);
     f.kind = FieldKind::Picture;
-    f.column = u(column);
+    f.column = QString::fromUtf8(column);
     return f;
 }
 
@@ -106,7 +105,7 @@ QList<FieldSpec> headerCopies(const char* archive, const char* plate, const char
 
 QList<FieldSpec> basicPage() {
     FieldSpec status = combo("组合框_车辆状态", "透明标签_车辆状态", "车辆状态", "车辆状态", Tracking::None,
-                             {u("正常"), u("转出"), u("注销")});
+                             {u"正常"_s, u"转出"_s, u"注销"_s});
     status.itemValues = {1, 2, 3};
     return {
         readOnly(edit("带标签编辑框_档案编号", "档案编号：", "档案编号")),
@@ -225,7 +224,7 @@ QList<FieldSpec> operatingPermitPage() {
     QList<FieldSpec> f = headerCopies("带标签编辑框_营运档案编号", "带标签编辑框_营运主车牌号",
                                       "带标签编辑框_营运车主姓名", "带标签编辑框_营运车主电话");
     FieldSpec category =
-        combo("组合框_类别", "透明标签_是否驻内", "是否驻内", "是否驻内", Tracking::Edit, {u("驻内"), u("驻外")});
+        combo("组合框_类别", "透明标签_是否驻内", "是否驻内", "是否驻内", Tracking::Edit, {u"驻内"_s, u"驻外"_s});
     category.armsEdit = true;
     f << date("日期框_下次营运证日期", "透明标签_下次营运证日期", "下次营运证日期", "下次营运证日期", Tracking::Edit,
               true)
@@ -250,7 +249,7 @@ QList<FieldSpec> lookupPage() {
 }
 
 QList<ListColumn> feeColumns() {
-    return {{u("应缴费用"), 90}, {u("已缴费用"), 90}, {u("缴费时间"), 120}};
+    return {{u"应缴费用"_s, 90}, {u"已缴费用"_s, 90}, {u"缴费时间"_s, 120}};
 }
 
 } // namespace
@@ -277,31 +276,31 @@ const FieldSpec* FindField(const QString& name) {
 QString PageGroupName(int page) {
     static const char* const names[kPageCount] = {"分组框_基本信息", "分组框_审车",   "分组框_二级维护", "分组框_保险",
                                                   "分组框_管理费用", "分组框_营运证", "分组框_查询"};
-    return page >= 0 && page < kPageCount ? u(names[page]) : QString();
+    return page >= 0 && page < kPageCount ? QString::fromUtf8(names[page]) : QString();
 }
 
 QString PageListName(int page) {
     static const char* const names[6] = {"超级列表框_基本信息", "超级列表框_审车", "超级列表框_二维",
                                          "超级列表框_保险",     "超级列表框_管理", "超级列表框_营运"};
-    return page >= 0 && page < 6 ? u(names[page]) : QString();
+    return page >= 0 && page < 6 ? QString::fromUtf8(names[page]) : QString();
 }
 
 const QStringList& NotificationItems() {
-    static const QStringList items = {u("未到通知时间"), u("已通知"), u("未通知"), u("通知未达")};
+    static const QStringList items = {u"未到通知时间"_s, u"已通知"_s, u"未通知"_s, u"通知未达"_s};
     return items;
 }
 
 const QStringList& PaymentDateBoxes() {
-    static const QStringList names = {u("日期框_审车缴费时间"), u("日期框_二维缴费时间"), u("日期框_保险缴费时间"),
-                                      u("日期框_管理缴费时间"), u("日期框_营运缴费时间")};
+    static const QStringList names = {u"日期框_审车缴费时间"_s, u"日期框_二维缴费时间"_s, u"日期框_保险缴费时间"_s,
+                                      u"日期框_管理缴费时间"_s, u"日期框_营运缴费时间"_s};
     return names;
 }
 
 const QStringList& ReminderBoxes() {
-    static const QStringList names = {u("选择框_是否提醒主车审车"), u("选择框_是否提醒挂车审车"),
-                                      u("选择框_是否提醒保险"),     u("选择框_是否提醒二维"),
-                                      u("选择框_是否提醒管理"),     u("选择框_是否提醒营运"),
-                                      u("选择框_是否提醒挂车保险")};
+    static const QStringList names = {u"选择框_是否提醒主车审车"_s, u"选择框_是否提醒挂车审车"_s,
+                                      u"选择框_是否提醒保险"_s,     u"选择框_是否提醒二维"_s,
+                                      u"选择框_是否提醒管理"_s,     u"选择框_是否提醒营运"_s,
+                                      u"选择框_是否提醒挂车保险"_s};
     return names;
 }
 
@@ -309,10 +308,10 @@ const QStringList& FeeControls() {
     static const QStringList names = [] {
         QStringList n;
         for (const char* kind : {"审车", "二维", "保险", "管理", "营运"}) {
-            const QString k = u(kind);
-            n << QStringLiteral("带标签编辑框_%1应缴费用").arg(k) << QStringLiteral("带标签编辑框_%1已缴费用").arg(k)
-              << QStringLiteral("带标签编辑框_%1还欠费用").arg(k) << QStringLiteral("透明标签_%1缴费时间").arg(k)
-              << QStringLiteral("日期框_%1缴费时间").arg(k);
+            const QString k = QString::fromUtf8(kind);
+            n << u"带标签编辑框_%1应缴费用"_s.arg(k) << u"带标签编辑框_%1已缴费用"_s.arg(k)
+              << u"带标签编辑框_%1还欠费用"_s.arg(k) << u"透明标签_%1缴费时间"_s.arg(k)
+              << u"日期框_%1缴费时间"_s.arg(k);
         }
         return n;
     }();
@@ -320,28 +319,28 @@ const QStringList& FeeControls() {
 }
 
 const QStringList& StartupComboBoxes() {
-    static const QStringList names = {u("组合框_审车"),    u("组合框_类别"),     u("组合框_营运"),
-                                      u("组合框_管理费"),  u("组合框_投保险种"), u("组合框_二级维护"),
-                                      u("组合框_搜索条件")};
+    static const QStringList names = {u"组合框_审车"_s,    u"组合框_类别"_s,     u"组合框_营运"_s,
+                                      u"组合框_管理费"_s,  u"组合框_投保险种"_s, u"组合框_二级维护"_s,
+                                      u"组合框_搜索条件"_s};
     return names;
 }
 
 const QStringList& EditBoxesWithoutContextMenu() {
-    static const QStringList names = {u("带标签编辑框_A姓名"),        u("带标签编辑框_B姓名"),
-                                      u("带标签编辑框_强险编号"),     u("带标签编辑框_挂车保险编号"),
-                                      u("带标签编辑框_挂车强险编号"), u("带标签编辑框_搜索内容")};
+    static const QStringList names = {u"带标签编辑框_A姓名"_s,        u"带标签编辑框_B姓名"_s,
+                                      u"带标签编辑框_强险编号"_s,     u"带标签编辑框_挂车保险编号"_s,
+                                      u"带标签编辑框_挂车强险编号"_s, u"带标签编辑框_搜索内容"_s};
     return names;
 }
 
 QList<ListColumn> DesignedListColumns(int page) {
     switch (page) {
     case 0:
-        return {{u("车主姓名"), 90},      {u("过入户时间"), 100}, {u("车主电话"), 110},
-                {u("车主身份证号"), 160}, {u("车主住址"), 200},   {u("驾驶员A身份证号"), 160}};
+        return {{u"车主姓名"_s, 90},      {u"过入户时间"_s, 100}, {u"车主电话"_s, 110},
+                {u"车主身份证号"_s, 160}, {u"车主住址"_s, 200},   {u"驾驶员A身份证号"_s, 160}};
     case 3:
-        return QList<ListColumn>{{u("保险到期时间"), 100}, {u("保险公司名称"), 120}, {u("保单号"), 120},
-                                 {u("交强险"), 70},        {u("车损险"), 70},        {u("人员险"), 70},
-                                 {u("三责"), 70},          {u("不计免赔"), 80},      {u("其他"), 70}} +
+        return QList<ListColumn>{{u"保险到期时间"_s, 100}, {u"保险公司名称"_s, 120}, {u"保单号"_s, 120},
+                                 {u"交强险"_s, 70},        {u"车损险"_s, 70},        {u"人员险"_s, 70},
+                                 {u"三责"_s, 70},          {u"不计免赔"_s, 80},      {u"其他"_s, 70}} +
                feeColumns();
     default:
         return {};
@@ -360,7 +359,7 @@ QList<ListColumn> ListColumns(int page, bool feesVisible) {
     case 2:
     case 4:
     case 5: {
-        QList<ListColumn> columns = {{u(dateCaptions[page]), 150}};
+        QList<ListColumn> columns = {{QString::fromUtf8(dateCaptions[page]), 150}};
         if (feesVisible)
             columns += feeColumns();
         return columns;

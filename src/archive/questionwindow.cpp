@@ -5,26 +5,28 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+using namespace Qt::StringLiterals;
+
 namespace archive {
 
 QuestionWindow::QuestionWindow(const QString& plate, const QString& pageCaption, bool mayModify, bool mayAdd,
                                QWidget* owner)
     : QDialog(owner) {
-    setObjectName(QStringLiteral("QuestionWindow"));
-    setWindowTitle(QStringLiteral("询问！"));
+    setObjectName(u"QuestionWindow"_s);
+    setWindowTitle(u"询问！"_s);
     setModal(true);
 
     question_ = new QLabel(QuestionText(plate, pageCaption), this);
-    question_->setObjectName(QStringLiteral("标签_询问提醒"));
+    question_->setObjectName(u"标签_询问提醒"_s);
     question_->setWordWrap(true);
     question_->setMinimumWidth(328);
 
-    add_ = new QPushButton(QStringLiteral("加记录"), this);
-    add_->setObjectName(QStringLiteral("按钮_加记录"));
-    modify_ = new QPushButton(QStringLiteral("改记录"), this);
-    modify_->setObjectName(QStringLiteral("按钮_改记录"));
-    cancel_ = new QPushButton(QStringLiteral("取消"), this);
-    cancel_->setObjectName(QStringLiteral("按钮_取消"));
+    add_ = new QPushButton(u"加记录"_s, this);
+    add_->setObjectName(u"按钮_加记录"_s);
+    modify_ = new QPushButton(u"改记录"_s, this);
+    modify_->setObjectName(u"按钮_改记录"_s);
+    cancel_ = new QPushButton(u"取消"_s, this);
+    cancel_->setObjectName(u"按钮_取消"_s);
     cancel_->setDefault(true);
     add_->setVisible(mayAdd);
     modify_->setVisible(mayModify);
@@ -45,8 +47,8 @@ QuestionWindow::QuestionWindow(const QString& plate, const QString& pageCaption,
 }
 
 QString QuestionWindow::QuestionText(const QString& plate, const QString& pageCaption) {
-    return QStringLiteral("车号为") + plate + QStringLiteral("的") + pageCaption +
-           QStringLiteral("已经被修改。请问是否保存？");
+    return u"车号为"_s + plate + u"的"_s + pageCaption +
+           u"已经被修改。请问是否保存？"_s;
 }
 
 void QuestionWindow::choose(Choice choice) {

@@ -31,33 +31,33 @@ int g_currentPageIndex = 0;
 // which page is shown, so a modify does not turn to page 0 under it.
 bool g_offering = false;
 
-const QString kAddButton = QStringLiteral("超级按钮_加记录");
-const QString kModifyButton = QStringLiteral("超级按钮_修改记录");
-const QString kDeleteButton = QStringLiteral("超级按钮_删除记录");
-const QString kBackupButton = QStringLiteral("超级按钮_数据备份");
+const QString kAddButton = u"超级按钮_加记录"_s;
+const QString kModifyButton = u"超级按钮_修改记录"_s;
+const QString kDeleteButton = u"超级按钮_删除记录"_s;
+const QString kBackupButton = u"超级按钮_数据备份"_s;
 
 const QStringList& documentButtons() {
-    static const QStringList names = {QStringLiteral("超级按钮_扫描身份证"),  QStringLiteral("超级按钮_扫描车辆1"),
-                                      QStringLiteral("超级按钮_扫描车辆2"),   QStringLiteral("超级按钮_扫描行车证1"),
-                                      QStringLiteral("超级按钮_扫描行车证2"), QStringLiteral("超级按钮_导入身份证"),
-                                      QStringLiteral("超级按钮_导入车辆"),    QStringLiteral("超级按钮_导入车辆1"),
-                                      QStringLiteral("超级按钮_导入行车证"),  QStringLiteral("超级按钮_导入行车证1")};
+    static const QStringList names = {u"超级按钮_扫描身份证"_s,  u"超级按钮_扫描车辆1"_s,
+                                      u"超级按钮_扫描车辆2"_s,   u"超级按钮_扫描行车证1"_s,
+                                      u"超级按钮_扫描行车证2"_s, u"超级按钮_导入身份证"_s,
+                                      u"超级按钮_导入车辆"_s,    u"超级按钮_导入车辆1"_s,
+                                      u"超级按钮_导入行车证"_s,  u"超级按钮_导入行车证1"_s};
     return names;
 }
 
 // Page 0's four header boxes and their copies on pages 1 to 5, page by page.
 const QList<QStringList>& headerCopies() {
     static const QList<QStringList> copies = {
-        {QStringLiteral("带标签编辑框_审车档案编号"), QStringLiteral("带标签编辑框_审车车主姓名"),
-         QStringLiteral("带标签编辑框_审车车牌号"), QStringLiteral("带标签编辑框_审车车主电话")},
-        {QStringLiteral("带标签编辑框_二维档案编号"), QStringLiteral("带标签编辑框_二维车主姓名"),
-         QStringLiteral("带标签编辑框_二维主车牌号"), QStringLiteral("带标签编辑框_二维车主电话")},
-        {QStringLiteral("带标签编辑框_保险档案编号"), QStringLiteral("带标签编辑框_保险车主姓名"),
-         QStringLiteral("带标签编辑框_保险主车牌号"), QStringLiteral("带标签编辑框_保险车主电话")},
-        {QStringLiteral("带标签编辑框_管理档案编号"), QStringLiteral("带标签编辑框_管理车主姓名"),
-         QStringLiteral("带标签编辑框_管理主车牌号"), QStringLiteral("带标签编辑框_管理车主电话")},
-        {QStringLiteral("带标签编辑框_营运档案编号"), QStringLiteral("带标签编辑框_营运车主姓名"),
-         QStringLiteral("带标签编辑框_营运主车牌号"), QStringLiteral("带标签编辑框_营运车主电话")}};
+        {u"带标签编辑框_审车档案编号"_s, u"带标签编辑框_审车车主姓名"_s,
+         u"带标签编辑框_审车车牌号"_s, u"带标签编辑框_审车车主电话"_s},
+        {u"带标签编辑框_二维档案编号"_s, u"带标签编辑框_二维车主姓名"_s,
+         u"带标签编辑框_二维主车牌号"_s, u"带标签编辑框_二维车主电话"_s},
+        {u"带标签编辑框_保险档案编号"_s, u"带标签编辑框_保险车主姓名"_s,
+         u"带标签编辑框_保险主车牌号"_s, u"带标签编辑框_保险车主电话"_s},
+        {u"带标签编辑框_管理档案编号"_s, u"带标签编辑框_管理车主姓名"_s,
+         u"带标签编辑框_管理主车牌号"_s, u"带标签编辑框_管理车主电话"_s},
+        {u"带标签编辑框_营运档案编号"_s, u"带标签编辑框_营运车主姓名"_s,
+         u"带标签编辑框_营运主车牌号"_s, u"带标签编辑框_营运车主电话"_s}};
     return copies;
 }
 
@@ -120,19 +120,19 @@ qint64 currentRecordNumber(QWidget* window, int page) {
 }
 
 void buildViolationView(ui::MainParts& parts) {
-    QWidget* area = ui::Control(parts.window, QStringLiteral("违章查询视图区"));
+    QWidget* area = ui::Control(parts.window, u"违章查询视图区"_s);
     if (!area)
         area = parts.pages[kViolationPage];
     if (!area)
         return;
     auto* view = new QWidget(area);
-    view->setObjectName(QStringLiteral("超文本浏览框"));
-    auto* address = new QLabel(QStringLiteral("违章查询网址：") + kViolationQueryAddress, view);
-    address->setObjectName(QStringLiteral("标签_违章查询网址"));
+    view->setObjectName(u"超文本浏览框"_s);
+    auto* address = new QLabel(u"违章查询网址："_s + kViolationQueryAddress, view);
+    address->setObjectName(u"标签_违章查询网址"_s);
     address->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    auto* open = new QPushButton(QStringLiteral("在浏览器中打开违章查询网页"), view);
-    open->setObjectName(QStringLiteral("按钮_打开违章查询"));
-    auto* hint = new QLabel(QStringLiteral("在网页中输入上方的姓名、身份证号、车牌号或车架号即可查询违章记录。"), view);
+    auto* open = new QPushButton(u"在浏览器中打开违章查询网页"_s, view);
+    open->setObjectName(u"按钮_打开违章查询"_s);
+    auto* hint = new QLabel(u"在网页中输入上方的姓名、身份证号、车牌号或车架号即可查询违章记录。"_s, view);
     hint->setWordWrap(true);
     auto* row = new QHBoxLayout;
     row->addWidget(address);
@@ -147,7 +147,7 @@ void buildViolationView(ui::MainParts& parts) {
     area->layout()->addWidget(view);
     QObject::connect(open, &QPushButton::clicked, view, [] {
         if (!ui::dialogs().openExternal(kViolationQueryAddress))
-            ui::MessageBox(QStringLiteral("无法打开违章查询网页，请在浏览器中输入") + kViolationQueryAddress);
+            ui::MessageBox(u"无法打开违章查询网页，请在浏览器中输入"_s + kViolationQueryAddress);
     });
 }
 
@@ -257,16 +257,16 @@ void SwitchPage(ui::MainParts& parts, int page) {
     {
         FormFill fill;
         static const QStringList basicHeader = {
-            QStringLiteral("带标签编辑框_档案编号"), QStringLiteral("带标签编辑框_车主姓名"),
-            QStringLiteral("带标签编辑框_主车牌号"), QStringLiteral("带标签编辑框_车主电话")};
+            u"带标签编辑框_档案编号"_s, u"带标签编辑框_车主姓名"_s,
+            u"带标签编辑框_主车牌号"_s, u"带标签编辑框_车主电话"_s};
         for (const QStringList& copies : headerCopies())
             for (int i = 0; i < basicHeader.size(); ++i)
                 ui::SetControlText(parts.window, copies.at(i), ui::ControlText(parts.window, basicHeader.at(i)));
         static const QList<QPair<QString, QString>> lookups = {
-            {QStringLiteral("带标签编辑框_车主姓名"), QStringLiteral("带标签编辑框_查询姓名")},
-            {QStringLiteral("带标签编辑框_车主身份证号"), QStringLiteral("带标签编辑框_查询身份证号")},
-            {QStringLiteral("带标签编辑框_主车牌号"), QStringLiteral("带标签编辑框_查询车牌号")},
-            {QStringLiteral("带标签编辑框_主车架号"), QStringLiteral("带标签编辑框_查询车架号")}};
+            {u"带标签编辑框_车主姓名"_s, u"带标签编辑框_查询姓名"_s},
+            {u"带标签编辑框_车主身份证号"_s, u"带标签编辑框_查询身份证号"_s},
+            {u"带标签编辑框_主车牌号"_s, u"带标签编辑框_查询车牌号"_s},
+            {u"带标签编辑框_主车架号"_s, u"带标签编辑框_查询车架号"_s}};
         for (const auto& [from, to] : lookups)
             ui::SetControlText(parts.window, to, ui::ControlText(parts.window, from));
     }
@@ -339,7 +339,7 @@ void SelectRecord(ui::MainParts& parts, int page, int row) {
         setEnabled(parts, kAddButton, true);
     if (may.修改车辆信息 || may.增加车辆信息) {
         setEnabled(parts, kBackupButton, true);
-        if (QAction* backup = parts.action(QStringLiteral("备份")))
+        if (QAction* backup = parts.action(u"备份"_s))
             backup->setEnabled(true);
     }
     formState().RecordSelectedFlag = 1;
@@ -355,8 +355,8 @@ void AddRecord(ui::MainParts& parts) {
     if (page >= 0 && page < kRecordPageCount && parts.db && plateUsable(parts)) {
         const RecordOutcome out = AddRecordRow(*parts.db, page, plate(), ReadPageValues(parts.window, page));
         if (out.ok) {
-            ui::SetControlReadOnly(parts.window, QStringLiteral("带标签编辑框_档案编号"), true);
-            ui::SetControlReadOnly(parts.window, QStringLiteral("带标签编辑框_主车牌号"), true);
+            ui::SetControlReadOnly(parts.window, u"带标签编辑框_档案编号"_s, true);
+            ui::SetControlReadOnly(parts.window, u"带标签编辑框_主车牌号"_s, true);
             ui::MessageBox(out.message, ui::Buttons::Ok, {}, parts.window);
             runPageLoader(parts, page);
         } else {
@@ -403,7 +403,7 @@ void DeleteRecord(ui::MainParts& parts) {
         return;
 
     if (IsLastRecordOfVehicle(list->rowCount(), number)) {
-        if (ui::AskWithDefault(QStringLiteral("已经是最后一条关于此车辆的信息了！如果删除将彻底删除此车辆信息!"),
+        if (ui::AskWithDefault(u"已经是最后一条关于此车辆的信息了！如果删除将彻底删除此车辆信息!"_s,
                                ui::Buttons::YesNo, ui::Answer::No, {}, parts.window) != ui::Answer::Yes)
             return;
         if (RemoveVehicleWithLastRecord(*parts.db, plate())) {
@@ -412,7 +412,7 @@ void DeleteRecord(ui::MainParts& parts) {
         }
     }
 
-    if (ui::AskWithDefault(QStringLiteral("确定要删除吗"), ui::Buttons::YesNo, ui::Answer::No, QStringLiteral("提示!"),
+    if (ui::AskWithDefault(u"确定要删除吗"_s, ui::Buttons::YesNo, ui::Answer::No, u"提示!"_s,
                            parts.window) != ui::Answer::Yes)
         return;
     const RecordOutcome out = DeleteRecordRow(*parts.db, page, plate(), number);

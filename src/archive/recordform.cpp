@@ -24,6 +24,8 @@
 #include <functional>
 #include <map>
 
+using namespace Qt::StringLiterals;
+
 namespace archive {
 
 namespace {
@@ -35,9 +37,6 @@ const char* const kCheckedPlateProperty = "velmoraCheckedPlate";
 
 constexpr int kFieldColumns = 3;
 
-QString u(const char* s) {
-    return QString::fromUtf8(s);
-}
 
 // Calls a function on selected events of the watched widget, without a class per use.
 class EventHook : public QObject {
@@ -260,7 +259,7 @@ void buildPage(PageBuild& build, int page) {
     if (page == 6) {
         // The traffic-violation look-up is placed here by its own module.
         auto* area = new QWidget(group);
-        area->setObjectName(QStringLiteral("违章查询视图区"));
+        area->setObjectName(u"违章查询视图区"_s);
         auto* areaLayout = new QVBoxLayout(area);
         areaLayout->setContentsMargins(0, 0, 0, 0);
         outer->addWidget(area, 1);
@@ -299,7 +298,7 @@ ui::SuperListBox* PageList(QWidget* window, int page) {
 
 void AttachRecordForm(ui::MainParts& parts) {
     ResetFormState();
-    PageBuild build{parts, parts.menus.value(u("编辑")), {}};
+    PageBuild build{parts, parts.menus.value(u"编辑"_s), {}};
     for (int page = 0; page < kPageCount; ++page)
         buildPage(build, page);
 
@@ -316,21 +315,21 @@ void AttachRecordForm(ui::MainParts& parts) {
         {"超级按钮_数据备份", "备份"},
     };
     for (const auto& [name, caption] : captions)
-        if (QPushButton* b = parts.button(u(name)))
-            b->setText(u(caption));
+        if (QPushButton* b = parts.button(QString::fromUtf8(name)))
+            b->setText(QString::fromUtf8(caption));
     for (const char* name : {"超级按钮_加记录", "超级按钮_修改记录", "超级按钮_删除记录"})
-        if (QPushButton* b = parts.button(u(name)))
+        if (QPushButton* b = parts.button(QString::fromUtf8(name)))
             b->setEnabled(false);
 
     QWidget* window = parts.window;
     store::DatabaseConnection* db = parts.db;
-    if (auto* plate = window->findChild<ui::LabeledEdit*>(u("带标签编辑框_主车牌号"))) {
+    if (auto* plate = window->findChild<ui::LabeledEdit*>(u"带标签编辑框_主车牌号"_s)) {
         new EventHook(plate->lineEdit(), QEvent::FocusOut, [window, db](QEvent* e) {
             if (db && OperatorLeftBox(e))
                 CheckPlateUnique(window, *db);
         });
     }
-    if (auto* archive = window->findChild<ui::LabeledEdit*>(u("带标签编辑框_档案编号"))) {
+    if (auto* archive = window->findChild<ui::LabeledEdit*>(u"带标签编辑框_档案编号"_s)) {
         new EventHook(archive->lineEdit(), QEvent::FocusOut, [window, db](QEvent* e) {
             if (db && OperatorLeftBox(e))
                 CheckArchiveNumberUnique(window, *db);
@@ -349,7 +348,7 @@ void PresetFormValues(QWidget* window, store::DatabaseConnection* db) {
     FormFill fill;
     if (db && db->IsOpen()) {
         // A new vehicle can only be given a kind the list offers, so offer the kinds from the start.
-        if (auto* kinds = window->findChild<QComboBox*>(u("组合框_投保险种"))) {
+        if (auto* kinds = window->findChild<QComboBox*>(u"组合框_投保险种"_s)) {
             if (const auto names = ReadInsuranceKinds(*db)) {
                 kinds->clear();
                 kinds->addItems(*names);
@@ -359,7 +358,7 @@ void PresetFormValues(QWidget* window, store::DatabaseConnection* db) {
     for (const QString& name : StartupComboBoxes())
         if (auto* c = window->findChild<QComboBox*>(name); c && c->count() > 0)
             c->setCurrentIndex(0);
-    for (QDateEdit* d : formChildren<QDateEdit>(window, u("日期框")))
+    for (QDateEdit* d : formChildren<QDateEdit>(window, u"日期框"_s))
         d->setDate(ui::kUnsetDate);
     for (const QString& name : PaymentDateBoxes())
         ui::SetControlDate(window, name, store::Today());
@@ -391,18 +390,18 @@ void ResetVehicleForm(QWidget* window) {
     if (!window)
         return;
     FormFill fill;
-    ui::SetControlReadOnly(window, u("带标签编辑框_档案编号"), false);
-    ui::SetControlReadOnly(window, u("带标签编辑框_主车牌号"), false);
-    if (auto* plate = window->findChild<ui::LabeledEdit*>(u("带标签编辑框_主车牌号")))
+    ui::SetControlReadOnly(window, u"带标签编辑框_档案编号"_s, false);
+    ui::SetControlReadOnly(window, u"带标签编辑框_主车牌号"_s, false);
+    if (auto* plate = window->findChild<ui::LabeledEdit*>(u"带标签编辑框_主车牌号"_s))
         plate->setProperty(kCheckedPlateProperty, QVariant());
-    for (ui::LabeledEdit* e : formChildren<ui::LabeledEdit>(window, u("带标签编辑框")))
+    for (ui::LabeledEdit* e : formChildren<ui::LabeledEdit>(window, u"带标签编辑框"_s))
         e->setText(QString());
-    for (QComboBox* c : formChildren<QComboBox>(window, u("组合框")))
+    for (QComboBox* c : formChildren<QComboBox>(window, u"组合框"_s))
         if (c->count() > 0)
             c->setCurrentIndex(0);
-    for (QDateEdit* d : formChildren<QDateEdit>(window, u("日期框")))
+    for (QDateEdit* d : formChildren<QDateEdit>(window, u"日期框"_s))
         d->setDate(ui::kUnsetDate);
-    for (QCheckBox* c : formChildren<QCheckBox>(window, u("选择框")))
+    for (QCheckBox* c : formChildren<QCheckBox>(window, u"选择框"_s))
         c->setChecked(false);
     for (const QString& name : PaymentDateBoxes())
         ui::SetControlDate(window, name, store::Today());
@@ -414,41 +413,41 @@ void ResetVehicleForm(QWidget* window) {
 }
 
 void CheckPlateUnique(QWidget* window, store::DatabaseConnection& db) {
-    auto* box = window ? window->findChild<ui::LabeledEdit*>(u("带标签编辑框_主车牌号")) : nullptr;
+    auto* box = window ? window->findChild<ui::LabeledEdit*>(u"带标签编辑框_主车牌号"_s) : nullptr;
     if (!box || box->isReadOnly() || box->text().isEmpty())
         return;
     const QString plate = box->text();
     box->setProperty(kCheckedPlateProperty, plate);
     if (!PlateLengthPlausible(plate)) {
-        ui::MessageBox(u("请检查主车牌号是否正确"), ui::Buttons::OkExclamation);
+        ui::MessageBox(u"请检查主车牌号是否正确"_s, ui::Buttons::OkExclamation);
         return;
     }
     const std::optional<bool> listed = PlateListed(db, plate);
     if (!listed) {
-        ui::MessageBox(u("查询失败！"));
+        ui::MessageBox(u"查询失败！"_s);
         return;
     }
     if (*listed)
-        ui::MessageBox(u("对不起！已经存在此车辆的信息了！"));
+        ui::MessageBox(u"对不起！已经存在此车辆的信息了！"_s);
 }
 
 bool PlateCheckedAsTyped(QWidget* window) {
-    auto* box = window ? window->findChild<ui::LabeledEdit*>(u("带标签编辑框_主车牌号")) : nullptr;
+    auto* box = window ? window->findChild<ui::LabeledEdit*>(u"带标签编辑框_主车牌号"_s) : nullptr;
     return box && !box->text().isEmpty() && box->property(kCheckedPlateProperty).toString() == box->text();
 }
 
 void CheckArchiveNumberUnique(QWidget* window, store::DatabaseConnection& db) {
-    auto* box = window ? window->findChild<ui::LabeledEdit*>(u("带标签编辑框_档案编号")) : nullptr;
+    auto* box = window ? window->findChild<ui::LabeledEdit*>(u"带标签编辑框_档案编号"_s) : nullptr;
     if (!box || box->isReadOnly() || box->text().isEmpty())
         return;
     const std::optional<bool> taken = ArchiveNumberTaken(db, box->text());
     if (!taken) {
-        ui::MessageBox(u("查询失败！"));
+        ui::MessageBox(u"查询失败！"_s);
         return;
     }
     if (*taken) {
         box->setText(QString());
-        ui::MessageBox(u("对不起！已经存在此档案编号的信息了！"));
+        ui::MessageBox(u"对不起！已经存在此档案编号的信息了！"_s);
     }
 }
 

@@ -45,119 +45,113 @@ RecordField Image(const Utf8& column, const Utf8& control) {
     return {column.text, control.text, K::Image, false};
 }
 
-const QString kMainPlateBox = QStringLiteral("带标签编辑框_主车牌号");
+const QString kMainPlateBox = u"带标签编辑框_主车牌号"_s;
 
 QList<RecordPage> makePages() {
     QList<RecordPage> pages(kRecordPageCount);
     pages[0] = {
         0,
-        QStringLiteral("车辆具体信息"),
-        QStringLiteral("超级列表框_基本信息"),
-        QStringLiteral("select [编号],[档案编号],[车主姓名],[车主电话],[从业资格证号],[车主身份证号],[车主详细住址],"
-                       "[主车牌号],[挂车牌号],[发动机号],[买入日期],[主车架号],[挂车架号],[主车吨位],[挂车吨位],"
-                       "[主车品牌],[挂车品牌],[驾驶员A身份证号],[A姓名],[驾驶员B身份证号],[B姓名],[车辆颜色],"
-                       "[购车方式],[车主身份证信息],[车辆照片信息],[车辆照片信息2],[行车证信息1],[行车证信息2],"
-                       "[基本信息备注],[车辆状态] from "),
-        QStringLiteral("登陆失败超级列表框基本信息"),
-        QStringLiteral("([档案编号],[车主姓名],[车主电话],[从业资格证号],[车主身份证号],[车主详细住址],[主车牌号],"
-                       "[挂车牌号],[买入日期],[主车架号],[挂车架号],[主车吨位],[挂车吨位],[主车品牌],[挂车品牌],"
-                       "[驾驶员A身份证号],[A姓名],[驾驶员B身份证号],[B姓名],[车辆颜色],[购车方式],[车主身份证信息],"
-                       "[车辆照片信息],[车辆照片信息2],[行车证信息1],[行车证信息2],[基本信息备注],[发动机号],"
-                       "[车辆状态]) values('"),
-        QStringLiteral("在新表录入记录失败！"),
-        QStringLiteral("修改不成功!"),
-        QStringLiteral("的车辆基本信息修改成功！"),
+        u"车辆具体信息"_s,
+        u"超级列表框_基本信息"_s,
+        u"select [编号],[档案编号],[车主姓名],[车主电话],[从业资格证号],[车主身份证号],[车主详细住址],"
+                       u"[主车牌号],[挂车牌号],[发动机号],[买入日期],[主车架号],[挂车架号],[主车吨位],[挂车吨位],"
+                       u"[主车品牌],[挂车品牌],[驾驶员A身份证号],[A姓名],[驾驶员B身份证号],[B姓名],[车辆颜色],"
+                       u"[购车方式],[车主身份证信息],[车辆照片信息],[车辆照片信息2],[行车证信息1],[行车证信息2],"
+                       u"[基本信息备注],[车辆状态] from "_s,
+        u"登陆失败超级列表框基本信息"_s,
+        u"([档案编号],[车主姓名],[车主电话],[从业资格证号],[车主身份证号],[车主详细住址],[主车牌号],"
+                       u"[挂车牌号],[买入日期],[主车架号],[挂车架号],[主车吨位],[挂车吨位],[主车品牌],[挂车品牌],"
+                       u"[驾驶员A身份证号],[A姓名],[驾驶员B身份证号],[B姓名],[车辆颜色],[购车方式],[车主身份证信息],"
+                       u"[车辆照片信息],[车辆照片信息2],[行车证信息1],[行车证信息2],[基本信息备注],[发动机号],"
+                       u"[车辆状态]) values('"_s,
+        u"在新表录入记录失败！"_s,
+        u"修改不成功!"_s,
+        u"的车辆基本信息修改成功！"_s,
         {},
         {},
         {},
         {}};
     pages[1] = {
         1,
-        QStringLiteral("审车信息"),
-        QStringLiteral("超级列表框_审车"),
-        QStringLiteral(
-            "select [编号],[下次审车日期],[下次挂车审车日期],[审车是否通知车主],[审车应缴费用],"
-            "[审车已缴费用],[审车缴费日期],[审车备注],[是否脱审],[是否提醒主车审车],[是否提醒挂车审车] from "),
-        QStringLiteral("登陆失败!"),
-        QStringLiteral("([下次审车日期],[下次挂车审车日期],[审车是否通知车主],[审车应缴费用],[审车已缴费用],[是否脱审],"
-                       "[是否提醒主车审车],[是否提醒挂车审车],[审车备注],[审车缴费日期],[审车车号]) values('"),
-        QStringLiteral("在新表录入记录失败！1"),
-        QStringLiteral("修改不成功"),
-        QStringLiteral("的审车信息修改成功！"),
-        QStringLiteral("是否脱审"),
-        QStringLiteral("带标签编辑框_审车应缴费用"),
-        QStringLiteral("带标签编辑框_审车已缴费用"),
-        QStringLiteral("带标签编辑框_审车还欠费用")};
+        u"审车信息"_s,
+        u"超级列表框_审车"_s,
+        u"select [编号],[下次审车日期],[下次挂车审车日期],[审车是否通知车主],[审车应缴费用],"
+            u"[审车已缴费用],[审车缴费日期],[审车备注],[是否脱审],[是否提醒主车审车],[是否提醒挂车审车] from "_s,
+        u"登陆失败!"_s,
+        u"([下次审车日期],[下次挂车审车日期],[审车是否通知车主],[审车应缴费用],[审车已缴费用],[是否脱审],"
+                       u"[是否提醒主车审车],[是否提醒挂车审车],[审车备注],[审车缴费日期],[审车车号]) values('"_s,
+        u"在新表录入记录失败！1"_s,
+        u"修改不成功"_s,
+        u"的审车信息修改成功！"_s,
+        u"是否脱审"_s,
+        u"带标签编辑框_审车应缴费用"_s,
+        u"带标签编辑框_审车已缴费用"_s,
+        u"带标签编辑框_审车还欠费用"_s};
     pages[2] = {2,
-                QStringLiteral("二级维护信息"),
-                QStringLiteral("超级列表框_二维"),
-                QStringLiteral(
-                    "select [编号],[二维卡号],[二维应缴费用],[二维已缴费用],[二维备注],[下次二维日期],[二维缴费日期],"
-                    "[二维是否通知车主],[二维驻外],[是否脱维],[是否提醒二维] from "),
-                QStringLiteral("超级列表框_二维_左键单击表项!"),
-                QStringLiteral("([下次二维日期],[二维是否通知车主],[二维应缴费用],[二维已缴费用],[二维驻外],[是否脱维],"
-                               "[是否提醒二维],[二维卡号],[二维备注],[二维缴费日期],[二维车号]) values('"),
-                QStringLiteral("在新表录入记录失败！"),
-                QStringLiteral("修改不成功"),
-                QStringLiteral("的二维信息修改成功！"),
-                QStringLiteral("是否脱维"),
-                QStringLiteral("带标签编辑框_二维应缴费用"),
-                QStringLiteral("带标签编辑框_二维已缴费用"),
-                QStringLiteral("带标签编辑框_二维还欠费用")};
+                u"二级维护信息"_s,
+                u"超级列表框_二维"_s,
+                u"select [编号],[二维卡号],[二维应缴费用],[二维已缴费用],[二维备注],[下次二维日期],[二维缴费日期],"
+                    u"[二维是否通知车主],[二维驻外],[是否脱维],[是否提醒二维] from "_s,
+                u"超级列表框_二维_左键单击表项!"_s,
+                u"([下次二维日期],[二维是否通知车主],[二维应缴费用],[二维已缴费用],[二维驻外],[是否脱维],"
+                               u"[是否提醒二维],[二维卡号],[二维备注],[二维缴费日期],[二维车号]) values('"_s,
+                u"在新表录入记录失败！"_s,
+                u"修改不成功"_s,
+                u"的二维信息修改成功！"_s,
+                u"是否脱维"_s,
+                u"带标签编辑框_二维应缴费用"_s,
+                u"带标签编辑框_二维已缴费用"_s,
+                u"带标签编辑框_二维还欠费用"_s};
     pages[3] = {
         3,
-        QStringLiteral("保险信息"),
-        QStringLiteral("超级列表框_保险"),
-        QStringLiteral("select [编号],[保险公司名称],[保单号],[投保险种],[强险单号],[挂车商险单号],[挂车强险单号],"
-                       "[下次挂车保险日期],[保险应缴费用],[保险已缴费用],[不计免赔],[其他],[保险备注],[三责],[车损],"
-                       "[交强险],[人员],[下次保险日期],[保险缴费日期],[保险是否通知车主],[是否脱保],[是否提醒保险],"
-                       "[是否提醒挂车保险] from "),
-        QStringLiteral("超级列表框_保险_左键单击表项!"),
-        QStringLiteral(
-            " ([下次保险日期],[下次挂车保险日期],[是否提醒保险],[是否提醒挂车保险],[保险公司名称],[投保险种],"
-            "[保单号],[强险单号],[挂车商险单号],[挂车强险单号],[保险应缴费用],[保险已缴费用],[保险缴费日期],"
-            "[保险备注],[是否脱保],[交强险],[车损],[三责],[人员],[不计免赔],[其他],[保险车号]) values('"),
-        QStringLiteral("在新表录入记录失败！"),
-        QStringLiteral("修改不成功"),
-        QStringLiteral("的保险信息修改成功！"),
-        QStringLiteral("是否脱保"),
-        QStringLiteral("带标签编辑框_保险应缴费用"),
-        QStringLiteral("带标签编辑框_保险已缴费用"),
-        QStringLiteral("带标签编辑框_保险还欠费用")};
+        u"保险信息"_s,
+        u"超级列表框_保险"_s,
+        u"select [编号],[保险公司名称],[保单号],[投保险种],[强险单号],[挂车商险单号],[挂车强险单号],"
+                       u"[下次挂车保险日期],[保险应缴费用],[保险已缴费用],[不计免赔],[其他],[保险备注],[三责],[车损],"
+                       u"[交强险],[人员],[下次保险日期],[保险缴费日期],[保险是否通知车主],[是否脱保],[是否提醒保险],"
+                       u"[是否提醒挂车保险] from "_s,
+        u"超级列表框_保险_左键单击表项!"_s,
+        u" ([下次保险日期],[下次挂车保险日期],[是否提醒保险],[是否提醒挂车保险],[保险公司名称],[投保险种],"
+            u"[保单号],[强险单号],[挂车商险单号],[挂车强险单号],[保险应缴费用],[保险已缴费用],[保险缴费日期],"
+            u"[保险备注],[是否脱保],[交强险],[车损],[三责],[人员],[不计免赔],[其他],[保险车号]) values('"_s,
+        u"在新表录入记录失败！"_s,
+        u"修改不成功"_s,
+        u"的保险信息修改成功！"_s,
+        u"是否脱保"_s,
+        u"带标签编辑框_保险应缴费用"_s,
+        u"带标签编辑框_保险已缴费用"_s,
+        u"带标签编辑框_保险还欠费用"_s};
     pages[4] = {4,
-                QStringLiteral("管理费用信息"),
-                QStringLiteral("超级列表框_管理"),
-                QStringLiteral("select [编号],[下次管理费用日期],[管理费是否通知车主],[管理应缴费用],[管理已缴费用],"
-                               "[管理缴费日期],[管理备注],[是否脱管],[是否提醒管理] from "),
-                QStringLiteral("超级列表框_管理_左键单击表项!"),
-                QStringLiteral(
-                    " ([下次管理费用日期],[管理费是否通知车主],[管理应缴费用],[管理已缴费用],[是否脱管],[是否提醒管理],"
-                    "[管理备注],[管理缴费日期],[管理车号]) values('"),
-                QStringLiteral("在新表录入记录失败！"),
-                QStringLiteral("修改不成功"),
-                QStringLiteral("的管理费信息修改成功！"),
-                QStringLiteral("是否脱管"),
-                QStringLiteral("带标签编辑框_管理应缴费用"),
-                QStringLiteral("带标签编辑框_管理已缴费用"),
-                QStringLiteral("带标签编辑框_管理还欠费用")};
+                u"管理费用信息"_s,
+                u"超级列表框_管理"_s,
+                u"select [编号],[下次管理费用日期],[管理费是否通知车主],[管理应缴费用],[管理已缴费用],"
+                               u"[管理缴费日期],[管理备注],[是否脱管],[是否提醒管理] from "_s,
+                u"超级列表框_管理_左键单击表项!"_s,
+                u" ([下次管理费用日期],[管理费是否通知车主],[管理应缴费用],[管理已缴费用],[是否脱管],[是否提醒管理],"
+                    u"[管理备注],[管理缴费日期],[管理车号]) values('"_s,
+                u"在新表录入记录失败！"_s,
+                u"修改不成功"_s,
+                u"的管理费信息修改成功！"_s,
+                u"是否脱管"_s,
+                u"带标签编辑框_管理应缴费用"_s,
+                u"带标签编辑框_管理已缴费用"_s,
+                u"带标签编辑框_管理还欠费用"_s};
     pages[5] = {
         5,
-        QStringLiteral("营运证信息"),
-        QStringLiteral("超级列表框_营运"),
-        QStringLiteral(
-            "select [编号],[下次营运证日期],[营运证是否通知车主],[营运证应缴费用],[营运证已缴费用],"
-            "[营运缴费日期],[营运证备注],[是否脱营],[是否提醒营运],[营运证办理日期],[营运证号],[是否驻内] from "),
-        QStringLiteral("超级列表框_营运_左键单击表项!"),
-        QStringLiteral(
-            "([下次营运证日期],[营运证是否通知车主],[营运证应缴费用],[营运证已缴费用],[是否脱营],[是否提醒营运],"
-            "[营运证备注],[营运缴费日期],[营运证办理日期],[营运证号],[是否驻内],[营运车号]) values('"),
-        QStringLiteral("在新表录入记录失败！"),
-        QStringLiteral("修改不成功"),
-        QStringLiteral("的营运信息修改成功！"),
-        QStringLiteral("是否脱营"),
-        QStringLiteral("带标签编辑框_营运应缴费用"),
-        QStringLiteral("带标签编辑框_营运已缴费用"),
-        QStringLiteral("带标签编辑框_营运还欠费用")};
+        u"营运证信息"_s,
+        u"超级列表框_营运"_s,
+        u"select [编号],[下次营运证日期],[营运证是否通知车主],[营运证应缴费用],[营运证已缴费用],"
+            u"[营运缴费日期],[营运证备注],[是否脱营],[是否提醒营运],[营运证办理日期],[营运证号],[是否驻内] from "_s,
+        u"超级列表框_营运_左键单击表项!"_s,
+        u"([下次营运证日期],[营运证是否通知车主],[营运证应缴费用],[营运证已缴费用],[是否脱营],[是否提醒营运],"
+            u"[营运证备注],[营运缴费日期],[营运证办理日期],[营运证号],[是否驻内],[营运车号]) values('"_s,
+        u"在新表录入记录失败！"_s,
+        u"修改不成功"_s,
+        u"的营运信息修改成功！"_s,
+        u"是否脱营"_s,
+        u"带标签编辑框_营运应缴费用"_s,
+        u"带标签编辑框_营运已缴费用"_s,
+        u"带标签编辑框_营运还欠费用"_s};
     return pages;
 }
 
@@ -301,7 +295,7 @@ int checkedPage(int page) {
 }
 
 QStringList bracketedNames(const QString& text) {
-    static const QRegularExpression re(QStringLiteral("\\[([^\\]]+)\\]"));
+    static const QRegularExpression re(u"\\[([^\\]]+)\\]"_s);
     QStringList names;
     for (auto it = re.globalMatch(text); it.hasNext();)
         names << it.next().captured(1);
@@ -334,11 +328,11 @@ Literal literalFor(const RecordField& field, const QVariant& value, bool modifyi
         return {store::SqlBool(value.toBool()), false, true};
     case K::Image:
         binaries->append(value.toByteArray());
-        return {QStringLiteral("?"), false, true};
+        return {u"?"_s, false, true};
     case K::State: {
         // No item shown: the record keeps no state.
         if (value.isNull())
-            return {QStringLiteral("NULL"), false, true};
+            return {u"NULL"_s, false, true};
         // Only a known item value; anything else would be text the statement carries bare.
         bool ok = false;
         const int state = value.toString().trimmed().toInt(&ok);
@@ -373,7 +367,7 @@ const RecordField* FindRecordField(int page, const QString& column) {
 
 QStringList SelectedColumns(int page) {
     QStringList names = bracketedNames(RecordPageInfo(page).selectText);
-    names.removeAll(QStringLiteral("编号"));
+    names.removeAll(u"编号"_s);
     return names;
 }
 
@@ -397,12 +391,12 @@ BuiltStatement BuildInsert(int page, const QString& plate, const RecordValues& v
     const RecordPage& info = RecordPageInfo(page);
     BuiltStatement out;
     if (info.index == 0) {
-        if (values.value(QStringLiteral("主车牌号")).toString().isEmpty()) {
-            out.error = QStringLiteral("请输入主车车牌号！");
+        if (values.value(u"主车牌号"_s).toString().isEmpty()) {
+            out.error = u"请输入主车车牌号！"_s;
             return out;
         }
-        if (values.value(QStringLiteral("档案编号")).toString().isEmpty()) {
-            out.error = QStringLiteral("请输入档案编号！");
+        if (values.value(u"档案编号"_s).toString().isEmpty()) {
+            out.error = u"请输入档案编号！"_s;
             return out;
         }
     }
@@ -425,7 +419,7 @@ BuiltStatement BuildInsert(int page, const QString& plate, const RecordValues& v
     // The column list already opens the first quote of the values.
     QString columns = info.insertColumns;
     columns.chop(1);
-    out.text = QStringLiteral("insert into ") + plate + columns + parts.join(QLatin1Char(',')) + QStringLiteral(")");
+    out.text = u"insert into "_s + plate + columns + parts.join(QLatin1Char(',')) + u")"_s;
     return out;
 }
 
@@ -446,34 +440,34 @@ BuiltStatement BuildUpdate(int page, const QString& plate, const RecordValues& v
             out.error = info.updateFailure;
             return out;
         }
-        assignments << QLatin1Char('[') + column + QStringLiteral("]=") + quotedOrBare(l);
+        assignments << QLatin1Char('[') + column + u"]="_s + quotedOrBare(l);
     }
-    out.text = QStringLiteral("update ") + plate + QStringLiteral(" set ") + assignments.join(QLatin1Char(',')) +
-               QStringLiteral(" where [编号]=") + QString::number(number);
+    out.text = u"update "_s + plate + u" set "_s + assignments.join(QLatin1Char(',')) +
+               u" where [编号]="_s + QString::number(number);
     return out;
 }
 
 QString BuildSelectOne(int page, const QString& plate, qint64 number) {
-    return RecordPageInfo(page).selectText + plate + QStringLiteral(" where [编号]=") + QString::number(number);
+    return RecordPageInfo(page).selectText + plate + u" where [编号]="_s + QString::number(number);
 }
 
 QString BuildDeleteOne(const QString& plate, qint64 number) {
-    return QStringLiteral("delete * from ") + plate + QStringLiteral(" where [编号]=") + QString::number(number);
+    return u"delete * from "_s + plate + u" where [编号]="_s + QString::number(number);
 }
 
 QString BuildLapseReset(int page, const QString& plate) {
     const RecordPage& info = RecordPageInfo(page);
     if (info.lapseColumn.isEmpty())
         return {};
-    return QStringLiteral("update ") + plate + QStringLiteral(" set [") + info.lapseColumn + QStringLiteral("]=false");
+    return u"update "_s + plate + u" set ["_s + info.lapseColumn + u"]=false"_s;
 }
 
 QString BuildMasterRowDelete(const QString& plate) {
-    return QStringLiteral("delete * from [总表] where [车牌号]='") + store::SqlText(plate) + QStringLiteral("'");
+    return u"delete * from [总表] where [车牌号]='"_s + store::SqlText(plate) + u"'"_s;
 }
 
 QString BuildDropTable(const QString& plate) {
-    return QStringLiteral("DROP TABLE ") + plate;
+    return u"DROP TABLE "_s + plate;
 }
 
 bool IsLastRecordOfVehicle(int listRowCount, qint64 number) {
@@ -515,7 +509,7 @@ RecordOutcome ModifyRecordRow(store::DatabaseConnection& db, int page, const QSt
         info.index == 0 ? db.ExecuteWithBinaries(update.text, update.binaries) : db.ExecuteStatement(update.text);
     if (!written)
         return {false, info.updateFailure};
-    return {true, QStringLiteral("车号为") + plate + info.updateSuccessEnding};
+    return {true, u"车号为"_s + plate + info.updateSuccessEnding};
 }
 
 // The group's marker: the column its loader's condition " where <marker> is not null" names.

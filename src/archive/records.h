@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <QVariant>
 
+using namespace Qt::StringLiterals;
+
 namespace store {
 class DatabaseConnection;
 }
@@ -22,7 +24,7 @@ constexpr int kRecordPageCount = 6;
 constexpr int kViolationPage = 6;
 
 // The traffic-violation query service shown on the look-up page.
-inline const QString kViolationQueryAddress = QStringLiteral("https://gab.122.gov.cn");
+inline const QString kViolationQueryAddress = u"https://gab.122.gov.cn"_s;
 
 // How a column's value travels between the form and a statement.
 enum class ValueKind {

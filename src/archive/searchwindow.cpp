@@ -10,13 +10,12 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+using namespace Qt::StringLiterals;
+
 namespace archive {
 
 namespace {
 
-QString u(const char* s) {
-    return QString::fromUtf8(s);
-}
 
 QTableWidgetItem* cell(const QString& text) {
     auto* item = new QTableWidgetItem(text);
@@ -27,12 +26,12 @@ QTableWidgetItem* cell(const QString& text) {
 } // namespace
 
 SearchResultWindow::SearchResultWindow(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("SearchResultWindow"));
-    setWindowTitle(u("搜索结果"));
+    setObjectName(u"SearchResultWindow"_s);
+    setWindowTitle(u"搜索结果"_s);
     setModal(true);
 
     grid_ = new QTableWidget(this);
-    grid_->setObjectName(u("高级表格1"));
+    grid_->setObjectName(u"高级表格1"_s);
     grid_->setColumnCount(4);
     grid_->horizontalHeader()->setVisible(false);
     grid_->verticalHeader()->setVisible(false);
@@ -41,8 +40,8 @@ SearchResultWindow::SearchResultWindow(QWidget* parent) : QDialog(parent) {
     grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
     grid_->setMinimumSize(360, 204);
 
-    open_ = new QPushButton(u("打开"), this);
-    open_->setObjectName(u("按钮_打开"));
+    open_ = new QPushButton(u"打开"_s, this);
+    open_->setObjectName(u"按钮_打开"_s);
     open_->setMinimumSize(172, 32);
     open_->setEnabled(false);
 
@@ -60,7 +59,7 @@ SearchResultWindow::SearchResultWindow(QWidget* parent) : QDialog(parent) {
     grid_->setRowCount(1);
     const char* const headers[] = {"档案编号", "主车牌号", "挂车牌号", "车主姓名"};
     for (int c = 0; c < 4; ++c)
-        grid_->setItem(0, c, cell(u(headers[c])));
+        grid_->setItem(0, c, cell(QString::fromUtf8(headers[c])));
     for (int i = 0; i < results.plates.size(); ++i) {
         grid_->insertRow(i + 1);
         grid_->setItem(i + 1, 1, cell(results.plates.at(i)));

@@ -14,14 +14,11 @@ namespace archive {
 
 namespace {
 
-QString u(const char* s) {
-    return QString::fromUtf8(s);
-}
 
 QStringList words(std::initializer_list<const char*> list) {
     QStringList out;
     for (const char* s : list)
-        out << u(s);
+        out << QString::fromUtf8(s);
     return out;
 }
 
@@ -45,120 +42,120 @@ QList<GroupSpec> buildSpecs() {
     QList<GroupSpec> specs;
     specs << GroupSpec{
         VehicleGroup::Basic,
-        u("basic"),
+        u"basic"_s,
         0,
-        u("select [档案编号],[车主姓名],[车主电话],[从业资格证号],[车主身份证号],[车主详细住址],[主车牌号],"
-          "[驾驶员A身份证号],[A姓名],[驾驶员B身份证号],[B姓名],[挂车牌号],[发动机号],[买入日期],[主车架号],"
-          "[挂车架号],[主车吨位],[挂车吨位],[主车品牌],[挂车品牌],[车辆颜色],[购车方式],[车主身份证信息],"
-          "[车辆照片信息],[车辆照片信息2],[行车证信息1],[行车证信息2],[基本信息备注],[车辆状态]"),
-        u(" where 档案编号 is not null"),
-        u("刷新显示车辆基本信息!?/"),
+        u"select [档案编号],[车主姓名],[车主电话],[从业资格证号],[车主身份证号],[车主详细住址],[主车牌号],"
+          u"[驾驶员A身份证号],[A姓名],[驾驶员B身份证号],[B姓名],[挂车牌号],[发动机号],[买入日期],[主车架号],"
+          u"[挂车架号],[主车吨位],[挂车吨位],[主车品牌],[挂车品牌],[车辆颜色],[购车方式],[车主身份证信息],"
+          u"[车辆照片信息],[车辆照片信息2],[行车证信息1],[行车证信息2],[基本信息备注],[车辆状态]"_s,
+        u" where 档案编号 is not null"_s,
+        u"刷新显示车辆基本信息!?/"_s,
         {},
         {},
         {},
         {},
         true,
-        u("超级列表框_基本信息"),
-        u("select [编号],[档案编号],[车主姓名],[车主电话],[从业资格证号],[车主身份证号],[车主详细住址],[主车牌号],"
-          "[挂车牌号],[发动机号],[买入日期],[主车架号],[挂车架号],[主车吨位],[挂车吨位],[主车品牌],[挂车品牌],"
-          "[驾驶员A身份证号],[驾驶员B身份证号],[车辆颜色],[购车方式],[车主身份证信息],[车辆照片信息],[基本信息备注]"),
+        u"超级列表框_基本信息"_s,
+        u"select [编号],[档案编号],[车主姓名],[车主电话],[从业资格证号],[车主身份证号],[车主详细住址],[主车牌号],"
+          u"[挂车牌号],[发动机号],[买入日期],[主车架号],[挂车架号],[主车吨位],[挂车吨位],[主车品牌],[挂车品牌],"
+          u"[驾驶员A身份证号],[驾驶员B身份证号],[车辆颜色],[购车方式],[车主身份证信息],[车辆照片信息],[基本信息备注]"_s,
         {},
-        u("车主姓名"),
+        u"车主姓名"_s,
         words({"买入日期", "车主电话", "车主身份证号", "车主详细住址", "驾驶员A身份证号"}),
         {}};
     specs << GroupSpec{
         VehicleGroup::Inspection,
-        u("Inspection"),
+        u"Inspection"_s,
         1,
-        u("select [下次审车日期],[下次挂车审车日期],[是否提醒主车审车],[是否提醒挂车审车],[审车是否通知车主],"
-          "[审车应缴费用],[审车已缴费用],[审车缴费日期],[审车备注],[是否脱审]"),
-        u(" where 下次审车日期 is not null"),
-        u("刷新显示车辆审车信息!1"),
+        u"select [下次审车日期],[下次挂车审车日期],[是否提醒主车审车],[是否提醒挂车审车],[审车是否通知车主],"
+          u"[审车应缴费用],[审车已缴费用],[审车缴费日期],[审车备注],[是否脱审]"_s,
+        u" where 下次审车日期 is not null"_s,
+        u"刷新显示车辆审车信息!1"_s,
         domain::Obligation(domain::ObligationKind::Inspection).dueDate,
         domain::Obligation(domain::ObligationKind::Inspection).trailerDue,
         domain::Obligation(domain::ObligationKind::Inspection).dueFee,
         domain::Obligation(domain::ObligationKind::Inspection).paidFee,
         false,
-        u("超级列表框_审车"),
-        u("select [编号],[下次审车日期],[审车应缴费用],[审车已缴费用],[审车缴费日期]"),
-        u(" where 下次审车日期 is not null"),
+        u"超级列表框_审车"_s,
+        u"select [编号],[下次审车日期],[审车应缴费用],[审车已缴费用],[审车缴费日期]"_s,
+        u" where 下次审车日期 is not null"_s,
         domain::Obligation(domain::ObligationKind::Inspection).dueDate,
         {},
         words({"审车应缴费用", "审车已缴费用", "审车缴费日期"})};
     specs << GroupSpec{
         VehicleGroup::Maintenance,
-        u("Maintenance"),
+        u"Maintenance"_s,
         2,
-        u("select [下次二维日期],[二维是否通知车主],[二维应缴费用],[二维已缴费用],[二维缴费日期],[二维备注],"
-          "[二维驻外],[是否脱维],[是否提醒二维],[二维卡号]"),
-        u(" where 下次二维日期 is not null"),
-        u("登陆失败刷新显示二维"),
+        u"select [下次二维日期],[二维是否通知车主],[二维应缴费用],[二维已缴费用],[二维缴费日期],[二维备注],"
+          u"[二维驻外],[是否脱维],[是否提醒二维],[二维卡号]"_s,
+        u" where 下次二维日期 is not null"_s,
+        u"登陆失败刷新显示二维"_s,
         domain::Obligation(domain::ObligationKind::Maintenance).dueDate,
         domain::Obligation(domain::ObligationKind::Maintenance).trailerDue,
         domain::Obligation(domain::ObligationKind::Maintenance).dueFee,
         domain::Obligation(domain::ObligationKind::Maintenance).paidFee,
         true,
-        u("超级列表框_二维"),
-        u("select [编号],[下次二维日期],[二维应缴费用],[二维已缴费用],[二维缴费日期]"),
-        u(" where 下次二维日期 is not null"),
+        u"超级列表框_二维"_s,
+        u"select [编号],[下次二维日期],[二维应缴费用],[二维已缴费用],[二维缴费日期]"_s,
+        u" where 下次二维日期 is not null"_s,
         domain::Obligation(domain::ObligationKind::Maintenance).dueDate,
         {},
         words({"二维应缴费用", "二维已缴费用", "二维缴费日期"})};
     specs << GroupSpec{
         VehicleGroup::Insurance,
-        u("Insurance"),
+        u"Insurance"_s,
         3,
-        u("select "
-          "[下次保险日期],[下次挂车保险日期],[是否提醒保险],[是否提醒挂车保险],[保险公司名称],[投保险种],[保单号],"
-          "[强险单号],[挂车商险单号],[挂车强险单号],[保险是否通知车主],[保险应缴费用],[保险已缴费用],[保险缴费日期],"
-          "[保险备注],[是否脱保],[交强险],[车损],[三责],[人员],[不计免赔],[其他]"),
-        u(" where 下次保险日期 is not null"),
-        u("刷新显示车辆保险信息"),
+        u"select "
+          u"[下次保险日期],[下次挂车保险日期],[是否提醒保险],[是否提醒挂车保险],[保险公司名称],[投保险种],[保单号],"
+          u"[强险单号],[挂车商险单号],[挂车强险单号],[保险是否通知车主],[保险应缴费用],[保险已缴费用],[保险缴费日期],"
+          u"[保险备注],[是否脱保],[交强险],[车损],[三责],[人员],[不计免赔],[其他]"_s,
+        u" where 下次保险日期 is not null"_s,
+        u"刷新显示车辆保险信息"_s,
         domain::Obligation(domain::ObligationKind::Insurance).dueDate,
         domain::Obligation(domain::ObligationKind::Insurance).trailerDue,
         domain::Obligation(domain::ObligationKind::Insurance).dueFee,
         domain::Obligation(domain::ObligationKind::Insurance).paidFee,
         false,
-        u("超级列表框_保险"),
-        u("select [编号],[下次保险日期],[保险是否通知车主],[保险应缴费用],[保险已缴费用],[保险缴费日期],[保险备注],"
-          "[是否脱保],[保险公司名称],[保单号],[交强险],[车损],[三责],[人员],[不计免赔],[其他]"),
-        u(" where 下次保险日期 is not null"),
+        u"超级列表框_保险"_s,
+        u"select [编号],[下次保险日期],[保险是否通知车主],[保险应缴费用],[保险已缴费用],[保险缴费日期],[保险备注],"
+          u"[是否脱保],[保险公司名称],[保单号],[交强险],[车损],[三责],[人员],[不计免赔],[其他]"_s,
+        u" where 下次保险日期 is not null"_s,
         domain::Obligation(domain::ObligationKind::Insurance).dueDate,
         words({"保险公司名称", "保单号", "交强险", "车损", "人员", "三责", "不计免赔", "其他"}),
         words({"保险应缴费用", "保险已缴费用", "保险缴费日期"})};
     specs << GroupSpec{VehicleGroup::ManagementFee,
-                       u("ManagementFee"),
+                       u"ManagementFee"_s,
                        4,
-                       u("select [管理应缴费用],[管理已缴费用],[管理备注],[下次管理费用日期],[管理缴费日期],"
-                         "[管理费是否通知车主],[是否脱管],[是否提醒管理]"),
-                       u("  where 下次管理费用日期 is not null"),
-                       u("刷新显示车辆管理信息!"),
+                       u"select [管理应缴费用],[管理已缴费用],[管理备注],[下次管理费用日期],[管理缴费日期],"
+                         u"[管理费是否通知车主],[是否脱管],[是否提醒管理]"_s,
+                       u"  where 下次管理费用日期 is not null"_s,
+                       u"刷新显示车辆管理信息!"_s,
                        domain::Obligation(domain::ObligationKind::ManagementFee).dueDate,
                        domain::Obligation(domain::ObligationKind::ManagementFee).trailerDue,
                        domain::Obligation(domain::ObligationKind::ManagementFee).dueFee,
                        domain::Obligation(domain::ObligationKind::ManagementFee).paidFee,
                        false,
-                       u("超级列表框_管理"),
-                       u("select [编号],[下次管理费用日期],[管理应缴费用],[管理已缴费用],[管理缴费日期]"),
-                       u(" where 下次管理费用日期 is not null"),
+                       u"超级列表框_管理"_s,
+                       u"select [编号],[下次管理费用日期],[管理应缴费用],[管理已缴费用],[管理缴费日期]"_s,
+                       u" where 下次管理费用日期 is not null"_s,
                        domain::Obligation(domain::ObligationKind::ManagementFee).dueDate,
                        {},
                        words({"管理应缴费用", "管理已缴费用", "管理缴费日期"})};
     specs << GroupSpec{VehicleGroup::OperatingPermit,
-                       u("OperatingPermit"),
+                       u"OperatingPermit"_s,
                        5,
-                       u("select [营运证应缴费用],[营运证已缴费用],[营运证备注],[下次营运证日期],[营运缴费日期],"
-                         "[营运证是否通知车主],[是否脱营],[是否提醒营运],[营运证办理日期],[是否驻内],[营运证号]"),
-                       u(" where 下次营运证日期 is not null"),
-                       u("刷新显示车辆营运信息!?/"),
+                       u"select [营运证应缴费用],[营运证已缴费用],[营运证备注],[下次营运证日期],[营运缴费日期],"
+                         u"[营运证是否通知车主],[是否脱营],[是否提醒营运],[营运证办理日期],[是否驻内],[营运证号]"_s,
+                       u" where 下次营运证日期 is not null"_s,
+                       u"刷新显示车辆营运信息!?/"_s,
                        domain::Obligation(domain::ObligationKind::OperatingPermit).dueDate,
                        domain::Obligation(domain::ObligationKind::OperatingPermit).trailerDue,
                        domain::Obligation(domain::ObligationKind::OperatingPermit).dueFee,
                        domain::Obligation(domain::ObligationKind::OperatingPermit).paidFee,
                        false,
-                       u("超级列表框_营运"),
-                       u("select [编号],[下次营运证日期],[营运证应缴费用],[营运证已缴费用],[营运缴费日期]"),
-                       u(" where 下次营运证日期 is not null"),
+                       u"超级列表框_营运"_s,
+                       u"select [编号],[下次营运证日期],[营运证应缴费用],[营运证已缴费用],[营运缴费日期]"_s,
+                       u" where 下次营运证日期 is not null"_s,
                        domain::Obligation(domain::ObligationKind::OperatingPermit).dueDate,
                        {},
                        words({"营运证应缴费用", "营运证已缴费用", "营运缴费日期"})};
@@ -188,12 +185,12 @@ QString PlateTableRefusal(store::DatabaseConnection& db, const QString& plate) {
 }
 
 std::optional<bool> PlateListed(store::DatabaseConnection& db, const QString& plate) {
-    const int rs = db.OpenRecordSet(u("select 车牌号 from [总表] "));
+    const int rs = db.OpenRecordSet(u"select 车牌号 from [总表] "_s);
     if (!rs)
         return std::nullopt;
     RecordSetGuard guard(db, rs);
     for (db.MoveFirst(rs); !db.AtEnd(rs); db.MoveNext(rs)) {
-        if (db.ReadField(rs, u("车牌号")).text() == plate)
+        if (db.ReadField(rs, u"车牌号"_s).text() == plate)
             return true;
     }
     return false;
@@ -207,13 +204,13 @@ QString ArchiveKey(const QString& archiveNumber) {
 }
 
 std::optional<bool> ArchiveNumberTaken(store::DatabaseConnection& db, const QString& archiveNumber) {
-    const int rs = db.OpenRecordSet(u("select 档案编号 from [总表] "));
+    const int rs = db.OpenRecordSet(u"select 档案编号 from [总表] "_s);
     if (!rs)
         return std::nullopt;
     RecordSetGuard guard(db, rs);
     const QString key = ArchiveKey(archiveNumber);
     for (db.MoveFirst(rs); !db.AtEnd(rs); db.MoveNext(rs)) {
-        if (ArchiveKey(db.ReadField(rs, u("档案编号")).text()) == key)
+        if (ArchiveKey(db.ReadField(rs, u"档案编号"_s).text()) == key)
             return true;
     }
     return false;
@@ -257,19 +254,19 @@ SearchOutcome SearchVehicles(store::DatabaseConnection& db, int condition, const
     const QString filter = SearchFilter(condition, text);
     if (filter.isEmpty() || text.isEmpty())
         return outcome;
-    const int master = db.OpenRecordSet(u("select [车牌号] from 总表 "));
+    const int master = db.OpenRecordSet(u"select [车牌号] from 总表 "_s);
     if (!master) {
         outcome.masterUnreadable = true;
         return outcome;
     }
     RecordSetGuard masterGuard(db, master);
     for (db.MoveFirst(master); !db.AtEnd(master); db.MoveNext(master)) {
-        const QString plate = db.ReadField(master, u("车牌号")).text();
+        const QString plate = db.ReadField(master, u"车牌号"_s).text();
         if (!IsSafePlate(plate)) {
             ++outcome.unreadableTables;
             continue;
         }
-        const int rs = db.OpenRecordSet(u("select [主车牌号],[挂车牌号],[车主姓名],[档案编号] from ") + plate + filter);
+        const int rs = db.OpenRecordSet(u"select [主车牌号],[挂车牌号],[车主姓名],[档案编号] from "_s + plate + filter);
         if (!rs) {
             ++outcome.unreadableTables;
             continue;
@@ -279,12 +276,12 @@ SearchOutcome SearchVehicles(store::DatabaseConnection& db, int condition, const
             continue;
         db.MoveLast(rs);
         SearchHit hit;
-        hit.plate = db.ReadField(rs, u("主车牌号")).text();
+        hit.plate = db.ReadField(rs, u"主车牌号"_s).text();
         if (hit.plate.isEmpty())
             continue;
-        hit.trailerPlate = db.ReadField(rs, u("挂车牌号")).text();
-        hit.ownerName = db.ReadField(rs, u("车主姓名")).text();
-        hit.archiveNumber = db.ReadField(rs, u("档案编号")).text();
+        hit.trailerPlate = db.ReadField(rs, u"挂车牌号"_s).text();
+        hit.ownerName = db.ReadField(rs, u"车主姓名"_s).text();
+        hit.archiveNumber = db.ReadField(rs, u"档案编号"_s).text();
         outcome.hits << hit;
     }
     return outcome;
@@ -327,12 +324,12 @@ QList<VehicleGroup> AllGroups() {
 
 QString PageQuery(VehicleGroup group, const QString& plate) {
     const GroupSpec& s = GroupDef(group);
-    return s.pageSelect + u(" from ") + plate + s.condition;
+    return s.pageSelect + u" from "_s + plate + s.condition;
 }
 
 QString ListQuery(VehicleGroup group, const QString& plate) {
     const GroupSpec& s = GroupDef(group);
-    return s.listSelect + u(" from ") + plate + s.listCondition;
+    return s.listSelect + u" from "_s + plate + s.listCondition;
 }
 
 QString GroupRow::text(const QString& column, bool trim) const {
@@ -373,7 +370,7 @@ std::optional<QList<ListRow>> ReadGroupList(store::DatabaseConnection& db, Vehic
         row.caption = db.ReadField(rs, s.listCaption).text();
         if (group == VehicleGroup::Basic && row.caption.isEmpty())
             continue;
-        row.number = qint64(db.ReadField(rs, u("编号")).number());
+        row.number = qint64(db.ReadField(rs, u"编号"_s).number());
         for (const QString& c : s.listColumns)
             row.cells << db.ReadField(rs, c).text();
         for (const QString& c : s.listFeeColumns)
@@ -384,18 +381,18 @@ std::optional<QList<ListRow>> ReadGroupList(store::DatabaseConnection& db, Vehic
 }
 
 std::optional<QStringList> ReadInsuranceKinds(store::DatabaseConnection& db) {
-    const int rs = db.OpenRecordSet(u("select [险种名称] from 险种名称 where 险种名称 is not null"));
+    const int rs = db.OpenRecordSet(u"select [险种名称] from 险种名称 where 险种名称 is not null"_s);
     if (!rs)
         return std::nullopt;
     RecordSetGuard guard(db, rs);
     QStringList kinds;
     for (db.MoveFirst(rs); !db.AtEnd(rs); db.MoveNext(rs))
-        kinds << db.ReadField(rs, u("险种名称")).text();
+        kinds << db.ReadField(rs, u"险种名称"_s).text();
     return kinds;
 }
 
 QString ListFailureMessage(const QString& plate) {
-    return u("没有打开车号为") + plate + u("的车辆信息！");
+    return u"没有打开车号为"_s + plate + u"的车辆信息！"_s;
 }
 
 double OwedAmount(const QString& due, const QString& paid) {
@@ -463,17 +460,17 @@ quint32 TabColourValue(TabColour colour) {
 QString TabColourName(TabColour colour) {
     switch (colour) {
     case TabColour::Green:
-        return QStringLiteral("green");
+        return u"green"_s;
     case TabColour::Yellow:
-        return QStringLiteral("yellow");
+        return u"yellow"_s;
     case TabColour::Red:
-        return QStringLiteral("red");
+        return u"red"_s;
     case TabColour::DarkRed:
-        return QStringLiteral("darkred");
+        return u"darkred"_s;
     case TabColour::Black:
-        return QStringLiteral("black");
+        return u"black"_s;
     }
-    return QStringLiteral("green");
+    return u"green"_s;
 }
 
 TabColour GroupTabColour(VehicleGroup group, const GroupRow& row, const QDate& referenceMonth) {
@@ -611,31 +608,31 @@ QString FirstRowInsert(const NewVehicle& vehicle) {
     QStringList names;
     QStringList values;
     for (const QString& column : FirstRowColumns()) {
-        names << u("[") + column + u("]");
+        names << u"["_s + column + u"]"_s;
         const QVariant v = vehicle.values.value(column);
-        if (column == u("车辆状态")) {
+        if (column == u"车辆状态"_s) {
             values << QString::number(v.isValid() ? v.toInt() : 1);
             continue;
         }
         switch (columnType(column)) {
         case store::ColumnType::Bytes:
-            values << u("?");
+            values << u"?"_s;
             break;
         case store::ColumnType::Date: {
             const QDate d = v.toDate();
-            values << u("'") + store::SqlDate(d.isValid() ? d : domain::kUnsetDate) + u("'");
+            values << u"'"_s + store::SqlDate(d.isValid() ? d : domain::kUnsetDate) + u"'"_s;
             break;
         }
         case store::ColumnType::YesNo:
             values << store::SqlBool(v.toBool());
             break;
         default:
-            values << u("'") + store::SqlText(v.toString()) + u("'");
+            values << u"'"_s + store::SqlText(v.toString()) + u"'"_s;
             break;
         }
     }
-    return u("insert into ") + plate + u("(") + names.join(QLatin1Char(',')) + u(") values (") +
-           values.join(QLatin1Char(',')) + u(")");
+    return u"insert into "_s + plate + u"("_s + names.join(QLatin1Char(',')) + u") values ("_s +
+           values.join(QLatin1Char(',')) + u")"_s;
 }
 
 SaveResult SaveNewVehicleRows(store::DatabaseConnection& db, const NewVehicle& vehicle) {
@@ -645,7 +642,7 @@ SaveResult SaveNewVehicleRows(store::DatabaseConnection& db, const NewVehicle& v
     auto fail = [&](SaveStep step, const char* message) {
         db.RollbackTransaction();
         result.failedStep = step;
-        result.message = u(message);
+        result.message = QString::fromUtf8(message);
         return result;
     };
     if (!IsSafePlate(plate)) {
@@ -655,21 +652,21 @@ SaveResult SaveNewVehicleRows(store::DatabaseConnection& db, const NewVehicle& v
     }
     if (!db.BeginTransaction()) {
         result.failedStep = SaveStep::CopyTable;
-        result.message = u("创建新车表格失败！");
+        result.message = u"创建新车表格失败！"_s;
         return result;
     }
     // A plate already listed must not get a second master row, even if its table has gone.
     const std::optional<bool> listed = PlateListed(db, plate);
     if (!listed || *listed)
         return fail(SaveStep::CopyTable, "创建新车表格失败！");
-    if (!db.ExecuteStatement(u("select * into ") + plate + u(" from yangbiao")))
+    if (!db.ExecuteStatement(u"select * into "_s + plate + u" from yangbiao"_s))
         return fail(SaveStep::CopyTable, "创建新车表格失败！");
     // Without the key the rows of the new table would carry no numbers, and every record
     // command addresses rows by number: a vehicle without it is not created at all.
-    if (!db.ExecuteStatement(u("Alter table ") + plate + u("  Add  Constraint  PrimaryKey  Primary  Key (编号)")))
+    if (!db.ExecuteStatement(u"Alter table "_s + plate + u"  Add  Constraint  PrimaryKey  Primary  Key (编号)"_s))
         return fail(SaveStep::PrimaryKey, "设置主键失败！");
-    if (!db.ExecuteStatement(u("insert into [总表]([档案编号],[车牌号]) values('") + store::SqlText(archiveNumber) +
-                             u("','") + plate + u("')")))
+    if (!db.ExecuteStatement(u"insert into [总表]([档案编号],[车牌号]) values('"_s + store::SqlText(archiveNumber) +
+                             u"','"_s + plate + u"')"_s))
         return fail(SaveStep::MasterRow, "在总表创建新车记录失败！");
     QList<QByteArray> images = vehicle.images;
     while (images.size() < ImageColumns().size())
@@ -680,7 +677,7 @@ SaveResult SaveNewVehicleRows(store::DatabaseConnection& db, const NewVehicle& v
     if (!db.CommitTransaction())
         return fail(SaveStep::FirstRow, "在新表录入记录失败!！");
     result.ok = true;
-    result.message = u("新车辆添加成功！");
+    result.message = u"新车辆添加成功！"_s;
     return result;
 }
 

@@ -17,6 +17,8 @@
 
 #include <optional>
 
+using namespace Qt::StringLiterals;
+
 namespace archive {
 
 // ---------------------------------------------------------------------------------------------
@@ -176,8 +178,8 @@ const QStringList& ImageColumns();
 struct NewVehicle {
     QHash<QString, QVariant> values;
     QList<QByteArray> images; // five, in ImageColumns order; missing ones bind empty
-    QString plate() const { return values.value(QStringLiteral("主车牌号")).toString(); }
-    QString archiveNumber() const { return values.value(QStringLiteral("档案编号")).toString(); }
+    QString plate() const { return values.value(u"主车牌号"_s).toString(); }
+    QString archiveNumber() const { return values.value(u"档案编号"_s).toString(); }
 };
 
 QString FirstRowInsert(const NewVehicle& vehicle);

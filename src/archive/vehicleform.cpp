@@ -26,9 +26,6 @@ namespace archive {
 
 namespace {
 
-QString u(const char* s) {
-    return QString::fromUtf8(s);
-}
 
 bool g_addMode = false;
 
@@ -98,7 +95,7 @@ void fillDerived(QWidget* window, int page) {
     QString due, paid, owedBox;
     for (const FieldSpec& f : PageFields(page)) {
         if (f.kind == FieldKind::Display && copy < 4)
-            ui::SetControlText(window, f.name, ui::ControlText(window, u(kHeaderSources[copy++])));
+            ui::SetControlText(window, f.name, ui::ControlText(window, QString::fromUtf8(kHeaderSources[copy++])));
         else if (f.kind == FieldKind::Edit && f.column.isEmpty())
             owedBox = f.name;
     }
@@ -122,12 +119,12 @@ void loadPage(ui::MainParts& parts, int page) {
     QWidget* window = parts.window;
 
     if (group == VehicleGroup::Insurance) {
-        auto* kinds = window->findChild<QComboBox*>(u("组合框_投保险种"));
+        auto* kinds = window->findChild<QComboBox*>(u"组合框_投保险种"_s);
         if (kinds)
             kinds->clear();
         const std::optional<QStringList> names = ReadInsuranceKinds(*parts.db);
         if (!names) {
-            ui::MessageBox(u("险种记录集句柄失败"));
+            ui::MessageBox(u"险种记录集句柄失败"_s);
             return;
         }
         if (kinds)
@@ -184,7 +181,7 @@ void loadList(ui::MainParts& parts, int page) {
 }
 
 QAction* action(ui::MainParts& parts, const char* caption) {
-    return parts.action(u(caption));
+    return parts.action(QString::fromUtf8(caption));
 }
 
 // The vehicle commands are only ever enabled for an operator who may add and delete vehicles.
@@ -194,7 +191,7 @@ bool mayManageVehicles() {
 
 void setCommand(ui::MainParts& parts, const char* button, const char* menuItem, bool enabled) {
     enabled = enabled && mayManageVehicles();
-    if (QPushButton* b = parts.button(u(button)))
+    if (QPushButton* b = parts.button(QString::fromUtf8(button)))
         b->setEnabled(enabled);
     if (QAction* a = action(parts, menuItem))
         a->setEnabled(enabled);
@@ -209,8 +206,8 @@ void setAddModeControls(ui::MainParts& parts, bool adding) {
             list->setEnabled(!adding);
     setCommand(parts, "超级按钮_增加车辆", "增加车辆", !adding);
     setCommand(parts, "超级按钮_保存增加", "保存增加车辆", adding);
-    ui::SetControlReadOnly(parts.window, u("带标签编辑框_主车牌号"), !adding);
-    ui::SetControlReadOnly(parts.window, u("带标签编辑框_档案编号"), !adding);
+    ui::SetControlReadOnly(parts.window, u"带标签编辑框_主车牌号"_s, !adding);
+    ui::SetControlReadOnly(parts.window, u"带标签编辑框_档案编号"_s, !adding);
 }
 
 void refreshAlerts(ui::MainParts& parts) {
@@ -225,15 +222,15 @@ void buildSearchGroup(ui::MainParts& parts) {
     auto* layout = new QVBoxLayout(group);
     layout->setContentsMargins(6, 6, 6, 6);
     layout->setSpacing(4);
-    auto* label = new QLabel(u("选择搜索条件"), group);
-    label->setObjectName(u("标签_选择搜索条件"));
+    auto* label = new QLabel(u"选择搜索条件"_s, group);
+    label->setObjectName(u"标签_选择搜索条件"_s);
     auto* condition = new QComboBox(group);
-    condition->setObjectName(u("组合框_搜索条件"));
-    condition->addItems({u("主车牌号"), u("挂车牌号"), u("车主姓名"), u("档案编号")});
+    condition->setObjectName(u"组合框_搜索条件"_s);
+    condition->addItems({u"主车牌号"_s, u"挂车牌号"_s, u"车主姓名"_s, u"档案编号"_s});
     label->setBuddy(condition);
-    auto* text = new ui::LabeledEdit(u("带标签编辑框_搜索内容"), u("输入搜索内容："), group);
-    auto* button = new QPushButton(u("搜索"), group);
-    button->setObjectName(u("超级按钮_确认搜索"));
+    auto* text = new ui::LabeledEdit(u"带标签编辑框_搜索内容"_s, u"输入搜索内容："_s, group);
+    auto* button = new QPushButton(u"搜索"_s, group);
+    button->setObjectName(u"超级按钮_确认搜索"_s);
     layout->addWidget(label);
     layout->addWidget(condition);
     layout->addWidget(text);
@@ -316,26 +313,26 @@ void SearchVehicle(ui::MainParts& parts) {
     SearchResultLists& results = SearchResults();
     results.clear();
     state().SearchResults.clear();
-    const QString text = ui::ControlText(parts.window, u("带标签编辑框_搜索内容"));
+    const QString text = ui::ControlText(parts.window, u"带标签编辑框_搜索内容"_s);
     if (text.isEmpty()) {
-        ui::MessageBox(u("请输入搜索条件后后再次搜索！"));
+        ui::MessageBox(u"请输入搜索条件后后再次搜索！"_s);
         return;
     }
     if (!parts.db)
         return;
-    auto* condition = parts.window->findChild<QComboBox*>(u("组合框_搜索条件"));
+    auto* condition = parts.window->findChild<QComboBox*>(u"组合框_搜索条件"_s);
     const SearchOutcome outcome = SearchVehicles(*parts.db, condition ? condition->currentIndex() : -1, text);
     if (outcome.masterUnreadable) {
-        ui::MessageBox(u("没有找到！"));
+        ui::MessageBox(u"没有找到！"_s);
         return;
     }
     for (int i = 0; i < outcome.unreadableTables; ++i)
-        ui::MessageBox(u("没有找到小表！"));
+        ui::MessageBox(u"没有找到小表！"_s);
     for (const SearchHit& hit : outcome.hits)
         results.append(hit);
     state().SearchResults = results.plates;
     if (results.anyEmpty()) {
-        ui::MessageBox(u("对不起！没有类似于") + text + u("的车辆信息"));
+        ui::MessageBox(u"对不起！没有类似于"_s + text + u"的车辆信息"_s);
         return;
     }
     // Before any result replaces the vehicle shown, its unsaved page is offered for saving.
@@ -408,9 +405,9 @@ NewVehicle ReadNewVehicle(QWidget* window) {
             }
         }
     }
-    const QString plate = ui::ControlText(window, u("带标签编辑框_主车牌号"));
+    const QString plate = ui::ControlText(window, u"带标签编辑框_主车牌号"_s);
     for (const char* copy : {"审车车号", "二维车号", "保险车号", "管理车号", "营运车号"})
-        v.values.insert(u(copy), plate);
+        v.values.insert(QString::fromUtf8(copy), plate);
     for (const FieldSpec& f : PageFields(0))
         if (f.kind == FieldKind::Picture)
             v.images << ui::ControlImage(window, f.name);
@@ -419,9 +416,9 @@ NewVehicle ReadNewVehicle(QWidget* window) {
 
 bool SaveNewVehicle(ui::MainParts& parts) {
     QWidget* window = parts.window;
-    const QString plate = ui::ControlText(window, u("带标签编辑框_主车牌号"));
+    const QString plate = ui::ControlText(window, u"带标签编辑框_主车牌号"_s);
     if (plate.isEmpty()) {
-        ui::MessageBox(u("请输入主车车牌号！"));
+        ui::MessageBox(u"请输入主车车牌号！"_s);
         return false;
     }
     const QString refusal = PlateRefusal(plate);
@@ -528,12 +525,12 @@ void AttachVehicleCommands(ui::MainParts& parts) {
     setCommand(parts, "超级按钮_保存增加", "保存增加车辆", false);
 
     auto connectCommand = [&parts](const char* button, const char* menuItem, void (*command)(ui::MainParts&)) {
-        if (QPushButton* b = parts.button(u(button)))
+        if (QPushButton* b = parts.button(QString::fromUtf8(button)))
             QObject::connect(b, &QPushButton::clicked, b, [&parts, command] { command(parts); });
         if (QAction* a = action(parts, menuItem))
             QObject::connect(a, &QAction::triggered, a, [&parts, command] { command(parts); });
     };
-    if (QPushButton* b = parts.button(u("超级按钮_增加车辆")))
+    if (QPushButton* b = parts.button(u"超级按钮_增加车辆"_s))
         QObject::connect(b, &QPushButton::clicked, b, [&parts] {
             if (mayManageVehicles())
                 EnterAddMode(parts);

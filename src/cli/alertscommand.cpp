@@ -11,6 +11,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+using namespace Qt::StringLiterals;
+
 namespace cli {
 
 namespace {
@@ -35,24 +37,24 @@ QString jsonText(const QDate& month, const alerts::AlertSetList& sets)
     QJsonArray nodes;
     for (int k = 0; k < alerts::kNodeCount; ++k) {
         QJsonObject node;
-        node.insert(QStringLiteral("text"), alerts::NodeText(k));
-        node.insert(QStringLiteral("count"), int(sets[k].size()));
-        node.insert(QStringLiteral("members"), QJsonArray::fromStringList(sets[k]));
+        node.insert(u"text"_s, alerts::NodeText(k));
+        node.insert(u"count"_s, int(sets[k].size()));
+        node.insert(u"members"_s, QJsonArray::fromStringList(sets[k]));
         nodes.append(node);
     }
     QJsonObject root;
-    root.insert(QStringLiteral("reference_month"), month.toString(Qt::ISODate));
-    root.insert(QStringLiteral("nodes"), nodes);
+    root.insert(u"reference_month"_s, month.toString(Qt::ISODate));
+    root.insert(u"nodes"_s, nodes);
     return QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Indented));
 }
 
 QString treeText(const QDate& month, const alerts::AlertSetList& sets)
 {
-    QString text = QStringLiteral("预警月份：%1\n").arg(month.toString(Qt::ISODate));
+    QString text = u"预警月份：%1\n"_s.arg(month.toString(Qt::ISODate));
     for (int k = 0; k < alerts::kNodeCount; ++k) {
-        text += QStringLiteral("%1（%2辆）\n").arg(alerts::NodeText(k)).arg(sets[k].size());
+        text += u"%1（%2辆）\n"_s.arg(alerts::NodeText(k)).arg(sets[k].size());
         for (const QString& plate : sets[k])
-            text += QStringLiteral("    ") + plate + QLatin1Char('\n');
+            text += u"    "_s + plate + QLatin1Char('\n');
     }
     return text;
 }
@@ -62,25 +64,24 @@ QString treeText(const QDate& month, const alerts::AlertSetList& sets)
 int AlertsCommand(QStringList args, QTextStream& out, QTextStream& err)
 {
     bool missing = false;
-    const QString dir = takeValue(args, QStringLiteral("--data-dir"), &missing);
-    const QString todayText = takeValue(args, QStringLiteral("--today"), &missing);
-    QString format = takeValue(args, QStringLiteral("--format"), &missing);
-    const bool dryRun = args.removeAll(QStringLiteral("--dry-run")) > 0;
+    const QString dir = takeValue(args, u"--data-dir"_s, &missing);
+    const QString todayText = takeValue(args, u"--today"_s, &missing);
+    QString format = takeValue(args, u"--format"_s, &missing);
+    const bool dryRun = args.removeAll(u"--dry-run"_s) > 0;
     if (missing || !args.isEmpty()) {
-        err << QStringLiteral(
-            "用法：velmora-cli alerts [--today YYYY-MM-DD] [--format json|text] [--dry-run] [--data-dir DIR]\n");
+        err << u"用法：velmora-cli alerts [--today YYYY-MM-DD] [--format json|text] [--dry-run] [--data-dir DIR]\n"_s;
         return 2;
     }
     if (format.isEmpty())
-        format = QStringLiteral("text");
+        format = u"text"_s;
     if (format != QLatin1String("json") && format != QLatin1String("text")) {
-        err << QStringLiteral("输出格式只能是 json 或 text：%1\n").arg(format);
+        err << u"输出格式只能是 json 或 text：%1\n"_s.arg(format);
         return 2;
     }
     if (!todayText.isEmpty()) {
         const QDate today = QDate::fromString(todayText, Qt::ISODate);
         if (!today.isValid()) {
-            err << QStringLiteral("日期无效，应为 YYYY-MM-DD：%1\n").arg(todayText);
+            err << u"日期无效，应为 YYYY-MM-DD：%1\n"_s.arg(todayText);
             return 2;
         }
         store::SetToday(today);
@@ -90,12 +91,12 @@ int AlertsCommand(QStringList args, QTextStream& out, QTextStream& err)
 
     const QString path = store::DatabasePath();
     if (!QFileInfo::exists(path)) {
-        err << QStringLiteral("数据库丢失！%1\n").arg(QDir::toNativeSeparators(path));
+        err << u"数据库丢失！%1\n"_s.arg(QDir::toNativeSeparators(path));
         return 1;
     }
     store::DatabaseConnection db;
     if (!db.OpenDatabaseFile(path, store::kDatabasePassword)) {
-        err << QStringLiteral("数据库打开失败！%1\n").arg(db.LastError());
+        err << u"数据库打开失败！%1\n"_s.arg(db.LastError());
         return 1;
     }
     const QDate month = alerts::MonthStart(store::Today());
@@ -103,7 +104,7 @@ int AlertsCommand(QStringList args, QTextStream& out, QTextStream& err)
     // write are undone, and the file is left as it was. When the transaction cannot be begun the
     // dry run refuses to compute rather than write.
     if (dryRun && !db.BeginTransaction()) {
-        err << QStringLiteral("无法开始事务，未计算：%1\n").arg(db.LastError());
+        err << u"无法开始事务，未计算：%1\n"_s.arg(db.LastError());
         return 1;
     }
     const alerts::AlertResult result = alerts::ComputeAlerts(db, month);
@@ -112,7 +113,7 @@ int AlertsCommand(QStringList args, QTextStream& out, QTextStream& err)
     for (const QString& message : result.messages)
         err << message << "\n";
     if (result.flagsUnwritten)
-        err << QStringLiteral("未写入的脱期标志：%1 个（%2）\n").arg(result.flagsDue).arg(result.flagWriteError);
+        err << u"未写入的脱期标志：%1 个（%2）\n"_s.arg(result.flagsDue).arg(result.flagWriteError);
     out << (format == QLatin1String("json") ? jsonText(month, result.sets) : treeText(month, result.sets));
     return result.messages.isEmpty() ? 0 : 1;
 }

@@ -12,13 +12,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+using namespace Qt::StringLiterals;
+
 namespace cli {
 
 namespace {
 
-QString u(const char* s) {
-    return QString::fromUtf8(s);
-}
 
 // Takes "--name value" out of args. Returns false when the option is given without a value.
 bool takeOption(QStringList& args, const QString& name, QString* value) {
@@ -35,19 +34,19 @@ bool takeOption(QStringList& args, const QString& name, QString* value) {
 // Opens the database named by --data-dir (or the usual place); reports on err when it cannot.
 bool openDatabase(QStringList& args, store::DatabaseConnection& db, QTextStream& err) {
     QString dir;
-    if (!takeOption(args, QStringLiteral("--data-dir"), &dir)) {
-        err << u("--data-dir 需要一个目录\n");
+    if (!takeOption(args, u"--data-dir"_s, &dir)) {
+        err << u"--data-dir 需要一个目录\n"_s;
         return false;
     }
     if (!dir.isEmpty())
         qputenv("VELMORA_DATA_DIR", QDir(dir).absolutePath().toLocal8Bit());
     const QString path = store::DatabasePath();
     if (!QFileInfo::exists(path)) {
-        err << u("数据库不存在：%1\n").arg(QDir::toNativeSeparators(path));
+        err << u"数据库不存在：%1\n"_s.arg(QDir::toNativeSeparators(path));
         return false;
     }
     if (!db.OpenDatabaseFile(path, store::kDatabasePassword)) {
-        err << u("数据库打开失败：%1（%2）\n").arg(QDir::toNativeSeparators(path), db.LastError());
+        err << u"数据库打开失败：%1（%2）\n"_s.arg(QDir::toNativeSeparators(path), db.LastError());
         return false;
     }
     return true;
@@ -78,42 +77,42 @@ QJsonValue fieldJson(const store::FieldValue& f, bool trim) {
 
 int SearchCommand(QStringList args, QTextStream& out, QTextStream& err) {
     QString by;
-    if (!takeOption(args, QStringLiteral("--by"), &by)) {
-        err << u("用法：velmora-cli search --by plate|trailer|owner|archive 搜索内容\n");
+    if (!takeOption(args, u"--by"_s, &by)) {
+        err << u"用法：velmora-cli search --by plate|trailer|owner|archive 搜索内容\n"_s;
         return 2;
     }
-    const QStringList conditions = {QStringLiteral("plate"), QStringLiteral("trailer"), QStringLiteral("owner"),
-                                    QStringLiteral("archive")};
-    const int condition = conditions.indexOf(by.isEmpty() ? QStringLiteral("plate") : by);
+    const QStringList conditions = {u"plate"_s, u"trailer"_s, u"owner"_s,
+                                    u"archive"_s};
+    const int condition = conditions.indexOf(by.isEmpty() ? u"plate"_s : by);
     if (condition < 0) {
-        err << u("未知的搜索条件：%1（可用 plate、trailer、owner、archive）\n").arg(by);
+        err << u"未知的搜索条件：%1（可用 plate、trailer、owner、archive）\n"_s.arg(by);
         return 2;
     }
     store::DatabaseConnection db;
     if (!openDatabase(args, db, err))
         return 1;
     if (args.size() > 1) {
-        err << u("用法：velmora-cli search --by plate|trailer|owner|archive 搜索内容\n");
+        err << u"用法：velmora-cli search --by plate|trailer|owner|archive 搜索内容\n"_s;
         return 2;
     }
     if (args.isEmpty() || args.first().isEmpty()) {
-        err << u("请输入搜索条件后后再次搜索！\n");
+        err << u"请输入搜索条件后后再次搜索！\n"_s;
         return 2;
     }
     const archive::SearchOutcome outcome = archive::SearchVehicles(db, condition, args.first());
     if (outcome.masterUnreadable) {
-        err << u("没有找到！\n");
+        err << u"没有找到！\n"_s;
         return 1;
     }
     for (int i = 0; i < outcome.unreadableTables; ++i)
-        err << u("没有找到小表！\n");
+        err << u"没有找到小表！\n"_s;
     QJsonArray array;
     for (const archive::SearchHit& hit : outcome.hits) {
         QJsonObject o;
-        o.insert(u("档案编号"), hit.archiveNumber);
-        o.insert(u("主车牌号"), hit.plate);
-        o.insert(u("挂车牌号"), hit.trailerPlate);
-        o.insert(u("车主姓名"), hit.ownerName);
+        o.insert(u"档案编号"_s, hit.archiveNumber);
+        o.insert(u"主车牌号"_s, hit.plate);
+        o.insert(u"挂车牌号"_s, hit.trailerPlate);
+        o.insert(u"车主姓名"_s, hit.ownerName);
         array.append(o);
     }
     out << json(QJsonDocument(array));
@@ -122,14 +121,14 @@ int SearchCommand(QStringList args, QTextStream& out, QTextStream& err) {
 
 int ShowCommand(QStringList args, QTextStream& out, QTextStream& err) {
     QString todayText;
-    if (!takeOption(args, QStringLiteral("--today"), &todayText)) {
-        err << u("--today 需要一个日期（YYYY-MM-DD）\n");
+    if (!takeOption(args, u"--today"_s, &todayText)) {
+        err << u"--today 需要一个日期（YYYY-MM-DD）\n"_s;
         return 2;
     }
     if (!todayText.isEmpty()) {
         const QDate today = QDate::fromString(todayText, Qt::ISODate);
         if (!today.isValid()) {
-            err << u("日期无效：%1（应为 YYYY-MM-DD）\n").arg(todayText);
+            err << u"日期无效：%1（应为 YYYY-MM-DD）\n"_s.arg(todayText);
             return 2;
         }
         store::SetToday(today);
@@ -138,17 +137,17 @@ int ShowCommand(QStringList args, QTextStream& out, QTextStream& err) {
     if (!openDatabase(args, db, err))
         return 1;
     if (args.size() != 1 || args.first().isEmpty()) {
-        err << u("用法：velmora-cli show 主车牌号 [--today YYYY-MM-DD]\n");
+        err << u"用法：velmora-cli show 主车牌号 [--today YYYY-MM-DD]\n"_s;
         return 2;
     }
     const QString plate = args.first();
     const std::optional<bool> listed = archive::PlateListed(db, plate);
     if (!listed) {
-        err << u("查询失败！\n");
+        err << u"查询失败！\n"_s;
         return 1;
     }
     if (!*listed || !archive::IsSafePlate(plate)) {
-        err << u("没有车牌号为%1的车辆！\n").arg(plate);
+        err << u"没有车牌号为%1的车辆！\n"_s.arg(plate);
         return 1;
     }
     const QDate referenceMonth = alerts::MonthStart(store::Today());
@@ -171,11 +170,11 @@ int ShowCommand(QStringList args, QTextStream& out, QTextStream& err) {
         for (const QString& column : row->columns)
             o.insert(column, fieldJson(row->value(column), groupDef.trimmed));
         if (!groupDef.dueFee.isEmpty())
-            o.insert(QStringLiteral("owed"),
+            o.insert(u"owed"_s,
                      archive::OwedAmount(row->value(groupDef.dueFee).text(), row->value(groupDef.paidFee).text()));
         result.insert(groupDef.key, o);
     }
-    result.insert(QStringLiteral("tab_colours"), colours);
+    result.insert(u"tab_colours"_s, colours);
     out << json(QJsonDocument(result));
     return 0;
 }

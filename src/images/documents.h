@@ -5,6 +5,8 @@
 
 #include <array>
 
+using namespace Qt::StringLiterals;
+
 namespace images {
 
 // The five document images of a vehicle, in the order of their columns in the vehicle table.
@@ -39,9 +41,9 @@ bool ScanTarget(Document* document);
 QString WorkingFolder();
 QString WorkingFile(const QString& name);
 
-inline const QString kScanBitmapName = QStringLiteral("扫描.bmp");
-inline const QString kScanJpegName = QStringLiteral("扫描.jpg");
-inline const QString kPrintFileName = QStringLiteral("dayin.jpg");
+inline const QString kScanBitmapName = u"扫描.bmp"_s;
+inline const QString kScanJpegName = u"扫描.jpg"_s;
+inline const QString kPrintFileName = u"dayin.jpg"_s;
 
 // The number a scale text starts with ("1.5", " 2", "0.5倍"); a text that starts with no number
 // reads as 0.

@@ -10,6 +10,8 @@
 #endif
 #include <sqlite3.h>
 
+using namespace Qt::StringLiterals;
+
 namespace store {
 
 namespace {
@@ -42,7 +44,7 @@ bool isSingleStatement(const QByteArray& sql)
     return true;
 }
 
-const QString kMoreThanOneStatement = QStringLiteral("一次只能执行一条语句");
+const QString kMoreThanOneStatement = u"一次只能执行一条语句"_s;
 }  // namespace
 
 struct DatabaseConnection::RecordSet {
@@ -63,7 +65,7 @@ QString FieldValue::text() const
     case FieldKind::DateTime:
         return value.toDate().isValid() ? value.toDate().toString(Qt::ISODate) : value.toString();
     case FieldKind::YesNo:
-        return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+        return value.toBool() ? u"true"_s : u"false"_s;
     case FieldKind::Number: {
         const double d = value.toDouble();
         if (d == double(qint64(d)))
@@ -126,13 +128,13 @@ bool DatabaseConnection::OpenDatabaseFile(const QString& path, const QString& pa
     CloseDatabase();
     // Never create: a missing file must fail rather than leave an empty database behind.
     if (!QFileInfo(path).isFile()) {
-        fail(QStringLiteral("file not found: %1").arg(path));
+        fail(u"file not found: %1"_s.arg(path));
         return false;
     }
     sqlite3* db = nullptr;
     const QByteArray file = path.toUtf8();
     if (sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
-        fail(db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("cannot open"));
+        fail(db ? QString::fromUtf8(sqlite3_errmsg(db)) : u"cannot open"_s);
         sqlite3_close(db);
         return false;
     }
@@ -159,7 +161,7 @@ bool DatabaseConnection::OpenDatabaseFile(const QString& path, const QString& pa
         if (!tables.contains(table.toLower()))
             missing << table;
     if (!missing.isEmpty()) {
-        fail(QStringLiteral("不是本程序的数据库文件（缺少表：%1）：%2").arg(missing.join(QStringLiteral("、")), path));
+        fail(u"不是本程序的数据库文件（缺少表：%1）：%2"_s.arg(missing.join(u"、"_s), path));
         sqlite3_close(db);
         return false;
     }
@@ -196,7 +198,7 @@ QStringList DatabaseConnection::StoredColumns(const QString& table)
     sqlite3_stmt* stmt = nullptr;
     QString escaped = table;
     escaped.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    const QByteArray sql = QStringLiteral("PRAGMA table_info(\"%1\")").arg(escaped).toUtf8();
+    const QByteArray sql = u"PRAGMA table_info(\"%1\")"_s.arg(escaped).toUtf8();
     if (sqlite3_prepare_v2(db_, sql.constData(), -1, &stmt, nullptr) == SQLITE_OK)
         while (sqlite3_step(stmt) == SQLITE_ROW)
             names << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1)));
@@ -216,7 +218,7 @@ QHash<QString, QString> DatabaseConnection::columnTypes(const QString& table)
     sqlite3_stmt* stmt = nullptr;
     QString escaped = table;
     escaped.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    const QByteArray sql = QStringLiteral("PRAGMA table_info(\"%1\")").arg(escaped).toUtf8();
+    const QByteArray sql = u"PRAGMA table_info(\"%1\")"_s.arg(escaped).toUtf8();
     if (sqlite3_prepare_v2(db_, sql.constData(), -1, &stmt, nullptr) == SQLITE_OK) {
         while (sqlite3_step(stmt) == SQLITE_ROW) {
             const QString name = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1)));
@@ -243,7 +245,7 @@ bool DatabaseConnection::execTranslated(const QString& sql, const QList<QByteArr
             return false;
         }
         if (!stmt) {
-            fail(QStringLiteral("empty statement"));
+            fail(u"empty statement"_s);
             return false;
         }
         if (!isSingleStatement(QByteArray(tail))) {
@@ -278,7 +280,7 @@ bool DatabaseConnection::run(const QString& statement, const QList<QByteArray>* 
     if (g_logging)
         g_log << statement;
     if (!db_) {
-        fail(QStringLiteral("database not open"));
+        fail(u"database not open"_s);
         return false;
     }
     SchemaLookup schema{[this](const QString& t) { return columnTypes(t); },
@@ -346,12 +348,12 @@ int DatabaseConnection::OpenRecordSet(const QString& select)
     if (g_logging)
         g_log << select;
     if (!db_) {
-        fail(QStringLiteral("database not open"));
+        fail(u"database not open"_s);
         return 0;
     }
     const Translation tr = TranslateStatement(select, {[this](const QString& t) { return columnTypes(t); }, {}});
     if (!tr.ok() || tr.statements.size() != 1) {
-        fail(tr.ok() ? QStringLiteral("not a query") : tr.error);
+        fail(tr.ok() ? u"not a query"_s : tr.error);
         return 0;
     }
     const QByteArray sql = tr.statements.first().toUtf8();
@@ -362,7 +364,7 @@ int DatabaseConnection::OpenRecordSet(const QString& select)
     sqlite3_stmt* stmt = nullptr;
     const int prepared = sqlite3_prepare_v2(db_, sql.constData(), int(sql.size()), &stmt, nullptr);
     if (prepared != SQLITE_OK || !stmt) {
-        fail(prepared != SQLITE_OK ? QString::fromUtf8(sqlite3_errmsg(db_)) : QStringLiteral("empty statement"));
+        fail(prepared != SQLITE_OK ? QString::fromUtf8(sqlite3_errmsg(db_)) : u"empty statement"_s);
         sqlite3_finalize(stmt);
         return 0;
     }

@@ -14,12 +14,14 @@
 #endif
 #include <sqlite3.h>
 
+using namespace Qt::StringLiterals;
+
 namespace store {
 
 const QStringList& FixedTableNames()
 {
-    static const QStringList names = {QStringLiteral("总表"), QStringLiteral("权限"), QStringLiteral("险种名称"),
-                                      QStringLiteral("报险表"), QStringLiteral("yangbiao")};
+    static const QStringList names = {u"总表"_s, u"权限"_s, u"险种名称"_s,
+                                      u"报险表"_s, u"yangbiao"_s};
     return names;
 }
 
@@ -182,7 +184,7 @@ QString columnSql(const ColumnDef& c)
         // ISO text only: a value that is not a real calendar date is refused. date() of the text
         // alone echoes a day past the month's end (2026-02-30) on older SQLite; going through the
         // day number carries it into the next month, so only a real date comes back unchanged.
-        return QStringLiteral("%1 DATE CHECK (%1 IS NULL OR coalesce(date(julianday(%1)) = %1, 0))").arg(name);
+        return u"%1 DATE CHECK (%1 IS NULL OR coalesce(date(julianday(%1)) = %1, 0))"_s.arg(name);
     case ColumnType::YesNo:
         return name + QLatin1String(" YESNO DEFAULT 0");
     case ColumnType::Bytes:
@@ -202,22 +204,22 @@ QStringList schemaStatements(TableLayout layout)
     for (const ColumnDef& c : layout == TableLayout::ImagesLast ? StorageColumns() : VehicleColumns())
         cols << columnSql(c);
     QStringList sql;
-    sql << QStringLiteral("CREATE TABLE \"yangbiao\" (%1)").arg(cols.join(QLatin1String(", ")));
-    sql << QStringLiteral("CREATE TABLE \"总表\" (\"档案编号\" TEXT, \"车牌号\" TEXT)");
-    sql << QStringLiteral("CREATE TABLE \"权限\" (\"编号\" INTEGER PRIMARY KEY AUTOINCREMENT, \"用户名\" TEXT, "
-                          "\"密码\" TEXT, \"增删车辆\" YESNO DEFAULT 0, \"修改车辆信息\" YESNO DEFAULT 0, "
-                          "\"增加车辆信息\" YESNO DEFAULT 0, \"费用可见\" YESNO DEFAULT 0, "
-                          "\"统计查询\" YESNO DEFAULT 0, \"权限设置\" YESNO DEFAULT 0)");
-    sql << QStringLiteral("CREATE TABLE \"险种名称\" (\"险种名称\" TEXT)");
-    sql << QStringLiteral("CREATE TABLE \"报险表\" (\"编号\" INTEGER PRIMARY KEY AUTOINCREMENT, %1, "
-                          "\"主车牌号\" TEXT, \"车主姓名\" TEXT, \"车主电话\" TEXT, \"保险公司名称\" TEXT, "
-                          "\"保单号\" TEXT, \"理赔金额\" TEXT, \"是否结案\" YESNO DEFAULT 0, \"备注\" TEXT)")
+    sql << u"CREATE TABLE \"yangbiao\" (%1)"_s.arg(cols.join(QLatin1String(", ")));
+    sql << u"CREATE TABLE \"总表\" (\"档案编号\" TEXT, \"车牌号\" TEXT)"_s;
+    sql << u"CREATE TABLE \"权限\" (\"编号\" INTEGER PRIMARY KEY AUTOINCREMENT, \"用户名\" TEXT, "
+                          u"\"密码\" TEXT, \"增删车辆\" YESNO DEFAULT 0, \"修改车辆信息\" YESNO DEFAULT 0, "
+                          u"\"增加车辆信息\" YESNO DEFAULT 0, \"费用可见\" YESNO DEFAULT 0, "
+                          u"\"统计查询\" YESNO DEFAULT 0, \"权限设置\" YESNO DEFAULT 0)"_s;
+    sql << u"CREATE TABLE \"险种名称\" (\"险种名称\" TEXT)"_s;
+    sql << u"CREATE TABLE \"报险表\" (\"编号\" INTEGER PRIMARY KEY AUTOINCREMENT, %1, "
+                          u"\"主车牌号\" TEXT, \"车主姓名\" TEXT, \"车主电话\" TEXT, \"保险公司名称\" TEXT, "
+                          u"\"保单号\" TEXT, \"理赔金额\" TEXT, \"是否结案\" YESNO DEFAULT 0, \"备注\" TEXT)"_s
                .arg(dateColumn("报险日期") + QLatin1String(" NOT NULL"));
-    sql << QStringLiteral("INSERT INTO \"权限\" (\"用户名\", \"密码\", \"增删车辆\", \"修改车辆信息\", \"增加车辆信息\", "
-                          "\"费用可见\", \"统计查询\", \"权限设置\") VALUES ('%1', '%2', 1, 1, 1, 1, 1, 1)")
+    sql << u"INSERT INTO \"权限\" (\"用户名\", \"密码\", \"增删车辆\", \"修改车辆信息\", \"增加车辆信息\", "
+                          u"\"费用可见\", \"统计查询\", \"权限设置\") VALUES ('%1', '%2', 1, 1, 1, 1, 1, 1)"_s
                .arg(kInitialOperator, kInitialPassword);
     for (const char* kind : {"交强险", "商业险", "车辆损失险", "第三者责任险", "车上人员责任险", "不计免赔险"})
-        sql << QStringLiteral("INSERT INTO \"险种名称\" (\"险种名称\") VALUES ('%1')").arg(QString::fromUtf8(kind));
+        sql << u"INSERT INTO \"险种名称\" (\"险种名称\") VALUES ('%1')"_s.arg(QString::fromUtf8(kind));
     return sql;
 }
 
@@ -231,29 +233,29 @@ bool CreateDatabase(const QString& path, QString* error, TableLayout layout)
         return false;
     };
     if (QFileInfo::exists(path))
-        return setError(QStringLiteral("数据库文件已存在，不会覆盖：%1").arg(path));
+        return setError(u"数据库文件已存在，不会覆盖：%1"_s.arg(path));
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
-        return setError(QStringLiteral("无法创建目录：%1").arg(QFileInfo(path).absolutePath()));
+        return setError(u"无法创建目录：%1"_s.arg(QFileInfo(path).absolutePath()));
 
     // Build under a temporary name of its own, then rename: a half-made file never carries the
     // real name, and no other file beside it is touched.
     QTemporaryFile reserved(path + QLatin1String(".XXXXXX.new"));
     if (!reserved.open())
-        return setError(QStringLiteral("无法创建数据库文件：%1").arg(reserved.fileTemplate()));
+        return setError(u"无法创建数据库文件：%1"_s.arg(reserved.fileTemplate()));
     reserved.close();
     const QString temp = reserved.fileName();
     sqlite3* db = nullptr;
     const QByteArray file = temp.toUtf8();
     if (sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
         sqlite3_close(db);
-        return setError(QStringLiteral("无法创建数据库文件：%1").arg(temp));
+        return setError(u"无法创建数据库文件：%1"_s.arg(temp));
     }
     const QByteArray key = kDatabasePassword.toUtf8();
     sqlite3_key(db, key.constData(), int(key.size()));
     QString failure;
     QStringList statements = schemaStatements(layout);
-    statements.prepend(QStringLiteral("BEGIN"));
-    statements << QStringLiteral("COMMIT");
+    statements.prepend(u"BEGIN"_s);
+    statements << u"COMMIT"_s;
     for (const QString& s : statements) {
         char* err = nullptr;
         if (sqlite3_exec(db, s.toUtf8().constData(), nullptr, nullptr, &err) != SQLITE_OK) {
@@ -265,11 +267,11 @@ bool CreateDatabase(const QString& path, QString* error, TableLayout layout)
     sqlite3_close(db);
     if (!failure.isEmpty()) {
         QFile::remove(temp);
-        return setError(QStringLiteral("创建数据库失败：%1").arg(failure));
+        return setError(u"创建数据库失败：%1"_s.arg(failure));
     }
     if (!QFile::rename(temp, path)) {
         QFile::remove(temp);
-        return setError(QStringLiteral("无法写入数据库文件：%1").arg(path));
+        return setError(u"无法写入数据库文件：%1"_s.arg(path));
     }
     return true;
 }

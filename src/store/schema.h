@@ -4,15 +4,17 @@
 #include <QString>
 #include <QStringList>
 
+using namespace Qt::StringLiterals;
+
 namespace store {
 
 // The file's password and name, fixed for every installation.
-inline const QString kDatabasePassword = QStringLiteral("4062719");
-inline const QString kDatabaseFileName = QStringLiteral("clxx.mdb");
+inline const QString kDatabasePassword = u"4062719"_s;
+inline const QString kDatabaseFileName = u"clxx.mdb"_s;
 
 // The initial operator created with a new database (holds every permission).
-inline const QString kInitialOperator = QStringLiteral("管理员");
-inline const QString kInitialPassword = QStringLiteral("529");
+inline const QString kInitialOperator = u"管理员"_s;
+inline const QString kInitialPassword = u"529"_s;
 
 enum class ColumnType { Number, Text, Date, YesNo, Bytes };
 

@@ -3,6 +3,8 @@
 #include <QDate>
 #include <QString>
 
+using namespace Qt::StringLiterals;
+
 namespace store {
 
 // The one way an operator's text goes into a statement: between the single quotes the
@@ -18,15 +20,15 @@ inline QString SqlText(const QString& value)
 // Dates in insert and update statements: the long form 2026年12月8日, no leading zeros.
 inline QString SqlDate(const QDate& date)
 {
-    return QStringLiteral("%1年%2月%3日").arg(date.year()).arg(date.month()).arg(date.day());
+    return u"%1年%2月%3日"_s.arg(date.year()).arg(date.month()).arg(date.day());
 }
 
 // Dates in range queries: a #2026-12-8# literal.
 inline QString SqlDateLiteral(const QDate& date)
 {
-    return QStringLiteral("#%1-%2-%3#").arg(date.year()).arg(date.month()).arg(date.day());
+    return u"#%1-%2-%3#"_s.arg(date.year()).arg(date.month()).arg(date.day());
 }
 
-inline QString SqlBool(bool value) { return value ? QStringLiteral("true") : QStringLiteral("false"); }
+inline QString SqlBool(bool value) { return value ? u"true"_s : u"false"_s; }
 
 }  // namespace store

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+using namespace Qt::StringLiterals;
+
 namespace store {
 
 namespace {
@@ -50,7 +52,7 @@ bool tokenize(const QString& s, std::vector<Token>& out, QString& error)
                 value += s[j++];
             }
             if (!closed) {
-                error = QStringLiteral("unterminated text literal");
+                error = u"unterminated text literal"_s;
                 return false;
             }
             out.push_back({Tok::String, value});
@@ -59,7 +61,7 @@ bool tokenize(const QString& s, std::vector<Token>& out, QString& error)
             const QChar close = c == QLatin1Char('[') ? QLatin1Char(']') : c;
             const int j = s.indexOf(close, i + 1);
             if (j < 0) {
-                error = QStringLiteral("unterminated name");
+                error = u"unterminated name"_s;
                 return false;
             }
             out.push_back({Tok::Ident, s.mid(i + 1, j - i - 1)});
@@ -67,7 +69,7 @@ bool tokenize(const QString& s, std::vector<Token>& out, QString& error)
         } else if (c == QLatin1Char('#')) {
             const int j = s.indexOf(QLatin1Char('#'), i + 1);
             if (j < 0) {
-                error = QStringLiteral("unterminated date literal");
+                error = u"unterminated date literal"_s;
                 return false;
             }
             out.push_back({Tok::Hash, s.mid(i + 1, j - i - 1).trimmed()});
@@ -149,16 +151,16 @@ QString renderToken(const Token& t, QString& error)
     case Tok::Hash: {
         const QDate d = ParseJetDate(t.text);
         if (!d.isValid()) {
-            error = QStringLiteral("invalid date literal #%1#").arg(t.text);
+            error = u"invalid date literal #%1#"_s.arg(t.text);
             return {};
         }
         return quoteString(d.toString(Qt::ISODate));
     }
     case Tok::Word:
         if (t.text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
-            return QStringLiteral("1");
+            return u"1"_s;
         if (t.text.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
-            return QStringLiteral("0");
+            return u"0"_s;
         return isAsciiKeywordish(t.text) ? t.text : quoteIdent(t.text);
     }
     return t.text;
@@ -178,12 +180,12 @@ bool normaliseDateValue(Token& value, const QString& column, QString& error)
     if (value.type != Tok::String)
         return true;
     if (value.text.trimmed().isEmpty()) {
-        value = {Tok::Word, QStringLiteral("NULL")};
+        value = {Tok::Word, u"NULL"_s};
         return true;
     }
     const QDate d = ParseJetDate(value.text);
     if (!d.isValid()) {
-        error = QStringLiteral("'%1' is not a valid date for column %2").arg(value.text, column);
+        error = u"'%1' is not a valid date for column %2"_s.arg(value.text, column);
         return false;
     }
     value.text = d.toString(Qt::ISODate);
@@ -292,9 +294,9 @@ bool IsYesNoType(const QString& declaredType)
 
 QDate ParseJetDate(const QString& text)
 {
-    static const QRegularExpression chinese(QStringLiteral("^\\s*(\\d{4})\\s*年\\s*(\\d{1,2})\\s*月\\s*(\\d{1,2})\\s*日"));
-    static const QRegularExpression ymd(QStringLiteral("^\\s*(\\d{4})[-/.](\\d{1,2})[-/.](\\d{1,2})(?:$|[\\sT])"));
-    static const QRegularExpression mdy(QStringLiteral("^\\s*(\\d{1,2})/(\\d{1,2})/(\\d{4})(?:$|\\s)"));
+    static const QRegularExpression chinese(u"^\\s*(\\d{4})\\s*年\\s*(\\d{1,2})\\s*月\\s*(\\d{1,2})\\s*日"_s);
+    static const QRegularExpression ymd(u"^\\s*(\\d{4})[-/.](\\d{1,2})[-/.](\\d{1,2})(?:$|[\\sT])"_s);
+    static const QRegularExpression mdy(u"^\\s*(\\d{1,2})/(\\d{1,2})/(\\d{4})(?:$|\\s)"_s);
     auto m = chinese.match(text);
     if (!m.hasMatch())
         m = ymd.match(text);
@@ -314,7 +316,7 @@ Translation TranslateStatement(const QString& statement, const SchemaLookup& sch
         return result;
     auto sig = significant(tokens);
     if (sig.empty()) {
-        result.error = QStringLiteral("empty statement");
+        result.error = u"empty statement"_s;
         return result;
     }
     const Token& first = tokens[sig[0]];
@@ -333,13 +335,13 @@ Translation TranslateStatement(const QString& statement, const SchemaLookup& sch
         const QString source = at(5).text;
         const QString create = schema.createSql ? schema.createSql(source) : QString();
         if (create.isEmpty()) {
-            result.error = QStringLiteral("no such table: %1").arg(source);
+            result.error = u"no such table: %1"_s.arg(source);
             return result;
         }
         const int open = create.indexOf(QLatin1Char('('));
-        result.statements << QStringLiteral("CREATE TABLE %1 %2").arg(quoteIdent(target), create.mid(open));
+        result.statements << u"CREATE TABLE %1 %2"_s.arg(quoteIdent(target), create.mid(open));
         QString rest = render(tokens, sig[5] + 1, int(tokens.size()), result.error);
-        result.statements << QStringLiteral("INSERT INTO %1 SELECT * FROM %2%3")
+        result.statements << u"INSERT INTO %1 SELECT * FROM %2%3"_s
                                  .arg(quoteIdent(target), quoteIdent(source), rest);
         result.changesSchema = true;
         return result;
@@ -352,15 +354,15 @@ Translation TranslateStatement(const QString& statement, const SchemaLookup& sch
         const QString column = at(9).text;
         const auto types = schema.columnTypes ? schema.columnTypes(table) : QHash<QString, QString>{};
         if (types.isEmpty()) {
-            result.error = QStringLiteral("no such table: %1").arg(table);
+            result.error = u"no such table: %1"_s.arg(table);
             return result;
         }
         if (!types.contains(column.toLower())) {
-            result.error = QStringLiteral("no such column: %1").arg(column);
+            result.error = u"no such column: %1"_s.arg(column);
             return result;
         }
         if (!types.value(column.toLower()).contains(QLatin1String("PRIMARY KEY"), Qt::CaseInsensitive))
-            result.statements << QStringLiteral("CREATE UNIQUE INDEX %1 ON %2 (%3)")
+            result.statements << u"CREATE UNIQUE INDEX %1 ON %2 (%3)"_s
                                      .arg(quoteIdent(table + QLatin1String("_") + at(5).text), quoteIdent(table),
                                           quoteIdent(column));
         result.changesSchema = true;

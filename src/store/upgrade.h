@@ -4,12 +4,14 @@
 
 #include <functional>
 
+using namespace Qt::StringLiterals;
+
 namespace store {
 
 class DatabaseConnection;
 
 // The copy velmora-cli upgrade writes beside the database before it changes anything.
-inline const QString kUpgradeBackupFileName = QStringLiteral("clxx升级前备份.mdb");
+inline const QString kUpgradeBackupFileName = u"clxx升级前备份.mdb"_s;
 
 // True when the open file still stores yangbiao with the image columns among the others (a file
 // made before they were moved last). Looks at yangbiao's stored column list only.

@@ -14,6 +14,8 @@
 #include <QSet>
 #include <QUrl>
 
+using namespace Qt::StringLiterals;
+
 namespace ui {
 
 namespace {
@@ -33,7 +35,7 @@ public:
             parent = QApplication::activeWindow();
         QMessageBox box(parent);
         box.setText(text);
-        box.setWindowTitle(title.isEmpty() ? QStringLiteral(" ") : title);
+        box.setWindowTitle(title.isEmpty() ? u" "_s : title);
         box.setIcon(buttons == Buttons::OkExclamation ? QMessageBox::Warning
                     : (buttons == Buttons::YesNo || buttons == Buttons::YesNoCancel) ? QMessageBox::Question
                                                                                       : QMessageBox::NoIcon);
@@ -42,13 +44,13 @@ public:
         QAbstractButton* cancel = nullptr;
         QAbstractButton* ok = nullptr;
         if (buttons == Buttons::YesNo || buttons == Buttons::YesNoCancel) {
-            yes = box.addButton(QStringLiteral("是"), QMessageBox::YesRole);
-            no = box.addButton(QStringLiteral("否"), QMessageBox::NoRole);
+            yes = box.addButton(u"是"_s, QMessageBox::YesRole);
+            no = box.addButton(u"否"_s, QMessageBox::NoRole);
         } else {
-            ok = box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
+            ok = box.addButton(u"确定"_s, QMessageBox::AcceptRole);
         }
         if (buttons == Buttons::OkCancel || buttons == Buttons::YesNoCancel)
-            cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+            cancel = box.addButton(u"取消"_s, QMessageBox::RejectRole);
         QAbstractButton* chosenDefault = defaultButton == Answer::Yes      ? yes
                                          : defaultButton == Answer::No     ? no
                                          : defaultButton == Answer::Cancel ? cancel
@@ -88,9 +90,9 @@ public:
     {
         if (!parent)
             parent = QApplication::activeWindow();
-        auto* box = new QMessageBox(QMessageBox::Information, title.isEmpty() ? QStringLiteral(" ") : title, text,
+        auto* box = new QMessageBox(QMessageBox::Information, title.isEmpty() ? u" "_s : title, text,
                                     QMessageBox::NoButton, parent);
-        box->addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
+        box->addButton(u"确定"_s, QMessageBox::AcceptRole);
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->setModal(false);
         box->show();
@@ -127,7 +129,7 @@ bool OpenWindowDatabase(store::DatabaseConnection& db)
 {
     const QString path = store::DatabasePath();
     if (!QFileInfo::exists(path))
-        MessageBox(QStringLiteral("数据库丢失！"));
+        MessageBox(u"数据库丢失！"_s);
     if (db.OpenDatabaseFile(path, store::kDatabasePassword)) {
         static QSet<QString> announced;
         const QString file = QFileInfo(path).absoluteFilePath();
@@ -137,14 +139,14 @@ bool OpenWindowDatabase(store::DatabaseConnection& db)
         }
         return true;
     }
-    MessageBox(QStringLiteral("数据库打开失败！"));
+    MessageBox(u"数据库打开失败！"_s);
     return false;
 }
 
 QString OldLayoutNotice()
 {
-    return QStringLiteral("数据库文件仍是旧的存储布局。关闭程序后运行 velmora-cli upgrade 可使预警刷新和启动明显加快"
-                          "（升级前会自动备份）。");
+    return u"数据库文件仍是旧的存储布局。关闭程序后运行 velmora-cli upgrade 可使预警刷新和启动明显加快"
+                          u"（升级前会自动备份）。"_s;
 }
 
 }  // namespace ui

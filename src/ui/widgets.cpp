@@ -9,13 +9,15 @@
 #include <QTabBar>
 #include <QTabWidget>
 
+using namespace Qt::StringLiterals;
+
 namespace ui {
 
 LabeledEdit::LabeledEdit(const QString& objectName, const QString& caption, QWidget* parent)
     : QWidget(parent), label_(new QLabel(caption, this)), edit_(new QLineEdit(this))
 {
     setObjectName(objectName);
-    edit_->setObjectName(QStringLiteral("edit"));
+    edit_->setObjectName(u"edit"_s);
     label_->setBuddy(edit_);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -30,7 +32,7 @@ LabeledEdit::LabeledEdit(const QString& objectName, const QString& caption, QWid
 DateBox::DateBox(const QString& objectName, QWidget* parent) : QDateEdit(parent)
 {
     setObjectName(objectName);
-    setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    setDisplayFormat(u"yyyy-MM-dd"_s);
     setCalendarPopup(true);
     setMinimumDate(QDate(1900, 1, 1));
     setDate(kUnsetDate);
@@ -64,7 +66,7 @@ void PictureBox::refresh()
         // Bytes the toolkit cannot decode are kept as they are; the box says so instead of
         // looking empty.
         setPixmap(QPixmap());
-        setText(bytes_.isEmpty() ? QString() : QStringLiteral("无法显示的图片"));
+        setText(bytes_.isEmpty() ? QString() : u"无法显示的图片"_s);
         return;
     }
     setPixmap(pixmap.scaled(contentsRect().size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));

@@ -22,6 +22,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+using namespace Qt::StringLiterals;
+
 using testing_support::DataDirTest;
 using testing_support::WhenModal;
 
@@ -72,7 +74,7 @@ TEST_F(AdminCommandsTest, PasteStaysOffUntilACopyPutTextOnTheClipboard)
     EXPECT_FALSE(action("粘贴")->isEnabled());
 
     // Nothing selected: the clipboard stays empty and 粘贴 stays off.
-    from->setText(QStringLiteral("鲁A12345"));
+    from->setText(u"鲁A12345"_s);
     from->deselect();
     from->setFocus();
     action("复制")->trigger();
@@ -80,26 +82,26 @@ TEST_F(AdminCommandsTest, PasteStaysOffUntilACopyPutTextOnTheClipboard)
 
     from->setSelection(0, 2);
     action("复制")->trigger();
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("鲁A"));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), u"鲁A"_s);
     EXPECT_TRUE(action("粘贴")->isEnabled());
 
-    to->setText(QStringLiteral("12"));
+    to->setText(u"12"_s);
     to->setFocus();
     to->setCursorPosition(0);
     action("粘贴")->trigger();
-    EXPECT_EQ(to->text(), QStringLiteral("鲁A12"));
+    EXPECT_EQ(to->text(), u"鲁A12"_s);
     // 剪切 does nothing: the text stays where it is.
     from->setFocus();
     from->selectAll();
     action("剪切")->trigger();
-    EXPECT_EQ(from->text(), QStringLiteral("鲁A12345"));
+    EXPECT_EQ(from->text(), u"鲁A12345"_s);
     EXPECT_TRUE(dialogs.shown.isEmpty());
 }
 
 TEST_F(AdminCommandsTest, HelpOpensTheManualShippedBesideTheProgram)
 {
     action("及时帮助")->trigger();
-    const QString expected = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("帮助.html"));
+    const QString expected = QDir(QCoreApplication::applicationDirPath()).filePath(u"帮助.html"_s);
     EXPECT_TRUE(dialogs.opened.isEmpty());  // shown in the program's own help window
     auto* help = window->findChild<admin::HelpWindow*>();
     ASSERT_TRUE(help);
@@ -112,7 +114,7 @@ TEST_F(AdminCommandsTest, HelpOpensTheManualShippedBesideTheProgram)
                               "报险清单", "扫描", "导入", "导出", "放大", "颜色", "快捷键"})
         EXPECT_TRUE(page.contains(QString::fromUtf8(topic))) << topic;
     // Every picture the page shows ships with it.
-    const QRegularExpression image(QStringLiteral("<img src=\"([^\"]+)\""));
+    const QRegularExpression image(u"<img src=\"([^\"]+)\""_s);
     int pictures = 0;
     for (auto it = image.globalMatch(page); it.hasNext(); ++pictures) {
         const QString picture = QFileInfo(expected).dir().filePath(it.next().captured(1));
@@ -125,8 +127,8 @@ TEST_F(AdminCommandsTest, HelpPrefersTheCompiledHelpFileWhenPresent)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    EXPECT_EQ(admin::HelpDocumentPath(dir.path()), QDir(dir.path()).filePath(QStringLiteral("帮助.html")));
-    QFile chm(QDir(dir.path()).filePath(QStringLiteral("帮助.chm")));
+    EXPECT_EQ(admin::HelpDocumentPath(dir.path()), QDir(dir.path()).filePath(u"帮助.html"_s));
+    QFile chm(QDir(dir.path()).filePath(u"帮助.chm"_s));
     ASSERT_TRUE(chm.open(QIODevice::WriteOnly));
     chm.close();
     EXPECT_EQ(admin::HelpDocumentPath(dir.path()), chm.fileName());
@@ -136,7 +138,7 @@ TEST_F(AdminCommandsTest, ContactShowsTheSupportNoticeWithItsTitle)
 {
     action("联系我们")->trigger();
     ASSERT_EQ(dialogs.shown.size(), 1);
-    EXPECT_EQ(dialogs.titles.first(), QStringLiteral("联系我们！"));
+    EXPECT_EQ(dialogs.titles.first(), u"联系我们！"_s);
     EXPECT_FALSE(dialogs.shown.first().trimmed().isEmpty());
 }
 
@@ -145,16 +147,16 @@ TEST_F(AdminCommandsTest, SettingsMenuOpensBothWindowsModally)
     QString caption;
     WhenModal([&caption](QWidget* w) {
         caption = w->windowTitle();
-        w->findChild<QPushButton*>(QStringLiteral("超级按钮权限管理员退出"))->click();
+        w->findChild<QPushButton*>(u"超级按钮权限管理员退出"_s)->click();
     });
     action("权限设置")->trigger();
-    EXPECT_EQ(caption, QStringLiteral("修改管理员用户名密码权限"));
+    EXPECT_EQ(caption, u"修改管理员用户名密码权限"_s);
 
     WhenModal([&caption](QWidget* w) {
         caption = w->windowTitle();
         static_cast<QDialog*>(w)->reject();
     });
     action("投保险种设置")->trigger();
-    EXPECT_EQ(caption, QStringLiteral("投保险种设置"));
+    EXPECT_EQ(caption, u"投保险种设置"_s);
     EXPECT_TRUE(dialogs.shown.isEmpty());
 }

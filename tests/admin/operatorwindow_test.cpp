@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using testing_support::DataDirTest;
 
 namespace {
@@ -25,7 +27,7 @@ protected:
     {
         DataDirTest::SetUp();
         window = std::make_unique<admin::OperatorWindow>();
-        list = window->findChild<ui::SuperListBox*>(QStringLiteral("超级列表框_管理员"));
+        list = window->findChild<ui::SuperListBox*>(u"超级列表框_管理员"_s);
         name = edit("编辑框权限用户名");
         password = edit("编辑框权限密码");
         again = edit("编辑框权限再次密码");
@@ -82,9 +84,9 @@ protected:
 
 TEST_F(OperatorWindowTest, OpensWithTheAccountListAndOnlyAddAndExitOffered)
 {
-    EXPECT_EQ(window->windowTitle(), QStringLiteral("修改管理员用户名密码权限"));
-    EXPECT_EQ(listNames(), QStringList({QStringLiteral("管理员")}));
-    EXPECT_EQ(list->headerItem()->text(0), QStringLiteral("管理员用户名"));
+    EXPECT_EQ(window->windowTitle(), u"修改管理员用户名密码权限"_s);
+    EXPECT_EQ(listNames(), QStringList({u"管理员"_s}));
+    EXPECT_EQ(list->headerItem()->text(0), u"管理员用户名"_s);
     EXPECT_FALSE(button("超级按钮权限员工保存")->isVisibleTo(window.get()));
     EXPECT_FALSE(button("超级按钮权限员工删除")->isVisibleTo(window.get()));
     EXPECT_TRUE(button("超级按钮权限员工增加")->isVisibleTo(window.get()));
@@ -99,19 +101,19 @@ TEST_F(OperatorWindowTest, OpensWithTheAccountListAndOnlyAddAndExitOffered)
 TEST_F(OperatorWindowTest, PasswordsThatDifferEmptyBothBoxesAndWriteNothing)
 {
     button("超级按钮权限员工增加")->click();
-    name->setText(QStringLiteral("张三"));
-    password->setText(QStringLiteral("abc"));
-    again->setText(QStringLiteral("abd"));
+    name->setText(u"张三"_s);
+    password->setText(u"abc"_s);
+    again->setText(u"abd"_s);
     button("超级按钮权限员工保存")->click();
-    EXPECT_EQ(dialogs.shown, QStringList({QStringLiteral("对不起！你两次输入的密码不同，请重新输入。")}));
+    EXPECT_EQ(dialogs.shown, QStringList({u"对不起！你两次输入的密码不同，请重新输入。"_s}));
     EXPECT_TRUE(password->text().isEmpty());
     EXPECT_TRUE(again->text().isEmpty());
-    EXPECT_EQ(name->text(), QStringLiteral("张三"));
+    EXPECT_EQ(name->text(), u"张三"_s);
     EXPECT_EQ(accountCount(), 1);
 
     // Differing only in a trailing blank is a difference too.
-    password->setText(QStringLiteral("abc "));
-    again->setText(QStringLiteral("abc"));
+    password->setText(u"abc "_s);
+    again->setText(u"abc"_s);
     button("超级按钮权限员工保存")->click();
     EXPECT_EQ(accountCount(), 1);
 }
@@ -119,19 +121,19 @@ TEST_F(OperatorWindowTest, PasswordsThatDifferEmptyBothBoxesAndWriteNothing)
 TEST_F(OperatorWindowTest, NewAccountStandsOnTopAndSignsInWithItsRights)
 {
     store::DatabaseConnection::SetStatementLogging(true);
-    addAccount(QStringLiteral("李四"), QStringLiteral(" pw 1 "), {"选择框权限_费用可见", "选择框权限_允许增加车辆信息"});
-    EXPECT_EQ(dialogs.shown, QStringList({QStringLiteral("新管理员添加成功！")}));
+    addAccount(u"李四"_s, u" pw 1 "_s, {"选择框权限_费用可见", "选择框权限_允许增加车辆信息"});
+    EXPECT_EQ(dialogs.shown, QStringList({u"新管理员添加成功！"_s}));
     EXPECT_TRUE(store::DatabaseConnection::StatementLog().contains(
-        QStringLiteral("insert into 权限 ([用户名],[密码],[增删车辆],[修改车辆信息],[增加车辆信息],[费用可见],[统计查询],"
-                       "[权限设置]) values ('李四',' pw 1 ',false,false,true,true,false,false)")));
-    EXPECT_EQ(listNames(), QStringList({QStringLiteral("李四"), QStringLiteral("管理员")}));
+        u"insert into 权限 ([用户名],[密码],[增删车辆],[修改车辆信息],[增加车辆信息],[费用可见],[统计查询],"
+                       u"[权限设置]) values ('李四',' pw 1 ',false,false,true,true,false,false)"_s));
+    EXPECT_EQ(listNames(), QStringList({u"李四"_s, u"管理员"_s}));
     // The form keeps what was typed and stays in adding mode.
-    EXPECT_EQ(name->text(), QStringLiteral("李四"));
+    EXPECT_EQ(name->text(), u"李四"_s);
     EXPECT_EQ(window->mode(), admin::OperatorWindow::Mode::Adding);
 
     app::SignInWindow signIn;
-    signIn.findChild<QLineEdit*>(QStringLiteral("编辑框_管理员"))->setText(QStringLiteral("李四"));
-    signIn.findChild<QLineEdit*>(QStringLiteral("编辑框_密码"))->setText(QStringLiteral(" pw 1 "));
+    signIn.findChild<QLineEdit*>(u"编辑框_管理员"_s)->setText(u"李四"_s);
+    signIn.findChild<QLineEdit*>(u"编辑框_密码"_s)->setText(u" pw 1 "_s);
     ASSERT_TRUE(signIn.signIn());
     const store::Permissions& p = store::session().OperatorPermissions;
     EXPECT_TRUE(p.费用可见);
@@ -144,20 +146,20 @@ TEST_F(OperatorWindowTest, NewAccountStandsOnTopAndSignsInWithItsRights)
 
 TEST_F(OperatorWindowTest, QuotesInNameAndPasswordAreStoredAndSignInAsTyped)
 {
-    addAccount(QStringLiteral("O'Brien"), QStringLiteral("it's' or '1'='1"), {"选择框权限_统计查询"});
-    ASSERT_EQ(dialogs.shown, QStringList({QStringLiteral("新管理员添加成功！")}));
-    EXPECT_EQ(listNames().first(), QStringLiteral("O'Brien"));
+    addAccount(u"O'Brien"_s, u"it's' or '1'='1"_s, {"选择框权限_统计查询"});
+    ASSERT_EQ(dialogs.shown, QStringList({u"新管理员添加成功！"_s}));
+    EXPECT_EQ(listNames().first(), u"O'Brien"_s);
 
     list->setCurrentItem(list->topLevelItem(0));
     window->rowClicked(0);
-    EXPECT_EQ(password->text(), QStringLiteral("it's' or '1'='1"));
+    EXPECT_EQ(password->text(), u"it's' or '1'='1"_s);
 
     app::SignInWindow signIn;
-    signIn.findChild<QLineEdit*>(QStringLiteral("编辑框_管理员"))->setText(QStringLiteral("O'Brien"));
-    auto* pw = signIn.findChild<QLineEdit*>(QStringLiteral("编辑框_密码"));
-    pw->setText(QStringLiteral("it's"));
+    signIn.findChild<QLineEdit*>(u"编辑框_管理员"_s)->setText(u"O'Brien"_s);
+    auto* pw = signIn.findChild<QLineEdit*>(u"编辑框_密码"_s);
+    pw->setText(u"it's"_s);
     EXPECT_FALSE(signIn.signIn());
-    pw->setText(QStringLiteral("it's' or '1'='1"));
+    pw->setText(u"it's' or '1'='1"_s);
     ASSERT_TRUE(signIn.signIn());
     EXPECT_TRUE(store::session().OperatorPermissions.统计查询);
     EXPECT_FALSE(store::session().OperatorPermissions.权限设置);
@@ -165,15 +167,15 @@ TEST_F(OperatorWindowTest, QuotesInNameAndPasswordAreStoredAndSignInAsTyped)
 
 TEST_F(OperatorWindowTest, RowClickLoadsTheAccountForEditing)
 {
-    addAccount(QStringLiteral("王五"), QStringLiteral("w5"), {"选择框权限_允许修改车辆信息", "选择框权限_统计查询"});
+    addAccount(u"王五"_s, u"w5"_s, {"选择框权限_允许修改车辆信息", "选择框权限_统计查询"});
     button("超级按钮权限员工增加")->click();  // empties the form again
-    const int row = rowOf(QStringLiteral("王五"));
+    const int row = rowOf(u"王五"_s);
     ASSERT_GE(row, 0);
     window->rowClicked(row);
     EXPECT_EQ(window->mode(), admin::OperatorWindow::Mode::Editing);
-    EXPECT_EQ(name->text(), QStringLiteral("王五"));
-    EXPECT_EQ(password->text(), QStringLiteral("w5"));
-    EXPECT_EQ(again->text(), QStringLiteral("w5"));
+    EXPECT_EQ(name->text(), u"王五"_s);
+    EXPECT_EQ(password->text(), u"w5"_s);
+    EXPECT_EQ(again->text(), u"w5"_s);
     EXPECT_TRUE(check("选择框权限_允许修改车辆信息")->isChecked());
     EXPECT_TRUE(check("选择框权限_统计查询")->isChecked());
     EXPECT_FALSE(check("选择框权限_允许增删车辆")->isChecked());
@@ -192,24 +194,24 @@ TEST_F(OperatorWindowTest, RowClickLoadsTheAccountForEditing)
 TEST_F(OperatorWindowTest, NameCheckInAddingModeRefusesAnyTakenName)
 {
     button("超级按钮权限员工增加")->click();
-    name->setText(QStringLiteral("管理员"));
+    name->setText(u"管理员"_s);
     window->nameBoxLeft();
-    EXPECT_EQ(dialogs.shown, QStringList({QStringLiteral("此管理员的用户名已经被使用了！请更换其他用户名。")}));
+    EXPECT_EQ(dialogs.shown, QStringList({u"此管理员的用户名已经被使用了！请更换其他用户名。"_s}));
     EXPECT_TRUE(name->text().isEmpty());
 
     dialogs.shown.clear();
-    name->setText(QStringLiteral("管理员2"));
+    name->setText(u"管理员2"_s);
     window->nameBoxLeft();
     EXPECT_TRUE(dialogs.shown.isEmpty());
-    EXPECT_EQ(name->text(), QStringLiteral("管理员2"));
+    EXPECT_EQ(name->text(), u"管理员2"_s);
 
     // Saving twice in adding mode must not create the same account twice.
-    password->setText(QStringLiteral("x"));
-    again->setText(QStringLiteral("x"));
+    password->setText(u"x"_s);
+    again->setText(u"x"_s);
     button("超级按钮权限员工保存")->click();
     button("超级按钮权限员工保存")->click();
-    EXPECT_EQ(dialogs.shown, QStringList({QStringLiteral("新管理员添加成功！"),
-                                          QStringLiteral("此管理员的用户名已经被使用了！请更换其他用户名。")}));
+    EXPECT_EQ(dialogs.shown, QStringList({u"新管理员添加成功！"_s,
+                                          u"此管理员的用户名已经被使用了！请更换其他用户名。"_s}));
     EXPECT_EQ(accountCount(), 2);
 }
 
@@ -221,96 +223,96 @@ TEST_F(OperatorWindowTest, NameCheckRunsWhenTheNameBoxLosesFocus)
         GTEST_SKIP() << "no window activation on this platform";
     button("超级按钮权限员工增加")->click();
     name->setFocus();
-    name->setText(QStringLiteral("管理员"));
+    name->setText(u"管理员"_s);
     password->setFocus();
     QApplication::processEvents();
-    EXPECT_EQ(dialogs.shown, QStringList({QStringLiteral("此管理员的用户名已经被使用了！请更换其他用户名。")}));
+    EXPECT_EQ(dialogs.shown, QStringList({u"此管理员的用户名已经被使用了！请更换其他用户名。"_s}));
     EXPECT_TRUE(name->text().isEmpty());
 }
 
 TEST_F(OperatorWindowTest, NameCheckInEditingModeRefusesOnlyAnotherAccountsName)
 {
-    addAccount(QStringLiteral("赵六"), QStringLiteral("z"), {});
+    addAccount(u"赵六"_s, u"z"_s, {});
     dialogs.shown.clear();
-    window->rowClicked(rowOf(QStringLiteral("赵六")));
+    window->rowClicked(rowOf(u"赵六"_s));
 
     // Its own name is not "taken".
     window->nameBoxLeft();
     EXPECT_TRUE(dialogs.shown.isEmpty());
-    EXPECT_EQ(name->text(), QStringLiteral("赵六"));
+    EXPECT_EQ(name->text(), u"赵六"_s);
 
     // Saving with its own name changes the password.
-    password->setText(QStringLiteral("new"));
-    again->setText(QStringLiteral("new"));
+    password->setText(u"new"_s);
+    again->setText(u"new"_s);
     button("超级按钮权限员工保存")->click();
-    EXPECT_EQ(dialogs.shown, QStringList({QStringLiteral("修改权限成功！")}));
+    EXPECT_EQ(dialogs.shown, QStringList({u"修改权限成功！"_s}));
 
     // Another account's name is refused, on leaving the box and on saving.
     dialogs.shown.clear();
-    name->setText(QStringLiteral("管理员"));
+    name->setText(u"管理员"_s);
     window->nameBoxLeft();
-    EXPECT_EQ(dialogs.shown, QStringList({QStringLiteral("此管理员的用户名已经被使用了！请更换其他用户名。")}));
+    EXPECT_EQ(dialogs.shown, QStringList({u"此管理员的用户名已经被使用了！请更换其他用户名。"_s}));
     EXPECT_TRUE(name->text().isEmpty());
-    name->setText(QStringLiteral("管理员"));
+    name->setText(u"管理员"_s);
     button("超级按钮权限员工保存")->click();
     EXPECT_EQ(dialogs.shown.size(), 2);
-    EXPECT_EQ(dialogs.shown.last(), QStringLiteral("此管理员的用户名已经被使用了！请更换其他用户名。"));
+    EXPECT_EQ(dialogs.shown.last(), u"此管理员的用户名已经被使用了！请更换其他用户名。"_s);
 
     const auto accounts = admin::ListOperators(db());
     ASSERT_TRUE(accounts);
     ASSERT_EQ(accounts->size(), 2);
-    EXPECT_EQ(accounts->at(0).name, QStringLiteral("管理员"));
-    EXPECT_EQ(accounts->at(1).name, QStringLiteral("赵六"));
-    EXPECT_EQ(accounts->at(1).password, QStringLiteral("new"));
+    EXPECT_EQ(accounts->at(0).name, u"管理员"_s);
+    EXPECT_EQ(accounts->at(1).name, u"赵六"_s);
+    EXPECT_EQ(accounts->at(1).password, u"new"_s);
 }
 
 TEST_F(OperatorWindowTest, EditingWritesTheExactUpdateOfTheShownAccount)
 {
-    addAccount(QStringLiteral("甲"), QStringLiteral("1"), {});
-    addAccount(QStringLiteral("乙"), QStringLiteral("2"), {});
+    addAccount(u"甲"_s, u"1"_s, {});
+    addAccount(u"乙"_s, u"2"_s, {});
     const auto before = admin::ListOperators(db());
     ASSERT_TRUE(before && before->size() == 3);
     const qint64 jia = before->at(1).number;
 
-    window->rowClicked(rowOf(QStringLiteral("甲")));
+    window->rowClicked(rowOf(u"甲"_s));
     check("选择框权限_允许增删车辆")->setChecked(true);
     check("选择框权限_权限设置可见")->setChecked(true);
     store::DatabaseConnection::SetStatementLogging(true);
     button("超级按钮权限员工保存")->click();
     EXPECT_TRUE(store::DatabaseConnection::StatementLog().contains(
-        QStringLiteral("update 权限  set [用户名]='甲',[密码]='1',[增删车辆]=true,[修改车辆信息]=false,"
-                       "[增加车辆信息]=false,[费用可见]=false,[统计查询]=false,[权限设置]=true where [编号]=") +
+        u"update 权限  set [用户名]='甲',[密码]='1',[增删车辆]=true,[修改车辆信息]=false,"
+                       u"[增加车辆信息]=false,[费用可见]=false,[统计查询]=false,[权限设置]=true where [编号]="_s +
         QString::number(jia)));
 
     // The list was filled again (newest on top); a second save still writes the shown account,
     // never the top row.
-    name->setText(QStringLiteral("甲甲"));
+    name->setText(u"甲甲"_s);
     button("超级按钮权限员工保存")->click();
     const auto after = admin::ListOperators(db());
     ASSERT_TRUE(after && after->size() == 3);
-    EXPECT_EQ(after->at(1).name, QStringLiteral("甲甲"));
-    EXPECT_EQ(after->at(2).name, QStringLiteral("乙"));
+    EXPECT_EQ(after->at(1).name, u"甲甲"_s);
+    EXPECT_EQ(after->at(2).name, u"乙"_s);
     EXPECT_TRUE(after->at(1).rights.增删车辆);
-    EXPECT_EQ(list->currentRow(), rowOf(QStringLiteral("甲甲")));
+    EXPECT_EQ(list->currentRow(), rowOf(u"甲甲"_s));
 }
 
 TEST_F(OperatorWindowTest, DeleteAsksAndRemovesOnlyOnYes)
 {
-    addAccount(QStringLiteral("丙"), QStringLiteral("3"), {});
+    addAccount(u"丙"_s, u"3"_s, {});
     dialogs.shown.clear();
-    window->rowClicked(rowOf(QStringLiteral("丙")));
+    window->rowClicked(rowOf(u"丙"_s));
 
     dialogs.answers = {ui::Answer::No};
     button("超级按钮权限员工删除")->click();
-    EXPECT_EQ(dialogs.shown, QStringList({QStringLiteral("确定删除此管理员吗？")}));
+    EXPECT_EQ(dialogs.shown, QStringList({u"确定删除此管理员吗？"_s}));
     EXPECT_TRUE(dialogs.titles.first().isEmpty());
     EXPECT_EQ(accountCount(), 2);
 
     dialogs.shown.clear();
     dialogs.answers = {ui::Answer::Yes};
     button("超级按钮权限员工删除")->click();
-    EXPECT_EQ(dialogs.shown, QStringList({QStringLiteral("确定删除此管理员吗？"), QStringLiteral("删除成功!")}));
-    EXPECT_EQ(listNames(), QStringList({QStringLiteral("管理员")}));
+    EXPECT_EQ(dialogs.shown, QStringList({u"确定删除此管理员吗？"_s, u"删除成功!"_s}));
+    EXPECT_EQ(listNames(), QStringList({u"管理员"_s}));
     // The deleted account is no longer in the form to be saved back.
     EXPECT_EQ(window->mode(), admin::OperatorWindow::Mode::None);
     EXPECT_TRUE(name->text().isEmpty());
@@ -323,21 +325,21 @@ TEST_F(OperatorWindowTest, TheLastAccountCannotBeDeleted)
     window->rowClicked(0);
     button("超级按钮权限员工删除")->click();
     ASSERT_EQ(dialogs.shown.size(), 1);
-    EXPECT_TRUE(dialogs.shown.first().contains(QStringLiteral("不能删除最后一个管理员")));
+    EXPECT_TRUE(dialogs.shown.first().contains(u"不能删除最后一个管理员"_s));
     EXPECT_EQ(accountCount(), 1);
-    EXPECT_EQ(listNames(), QStringList({QStringLiteral("管理员")}));
+    EXPECT_EQ(listNames(), QStringList({u"管理员"_s}));
 }
 
 TEST_F(OperatorWindowTest, NoChangeMayLeaveNobodyWithTheSettingsRight)
 {
-    addAccount(QStringLiteral("丁"), QStringLiteral("4"), {"选择框权限_允许增删车辆"});
+    addAccount(u"丁"_s, u"4"_s, {"选择框权限_允许增删车辆"});
     dialogs.shown.clear();
 
     // The only holder of 权限设置 cannot be deleted …
-    window->rowClicked(rowOf(QStringLiteral("管理员")));
+    window->rowClicked(rowOf(u"管理员"_s));
     button("超级按钮权限员工删除")->click();
     ASSERT_EQ(dialogs.shown.size(), 1);
-    EXPECT_TRUE(dialogs.shown.first().contains(QStringLiteral("权限设置")));
+    EXPECT_TRUE(dialogs.shown.first().contains(u"权限设置"_s));
     EXPECT_EQ(accountCount(), 2);
 
     // … nor lose it.
@@ -345,32 +347,32 @@ TEST_F(OperatorWindowTest, NoChangeMayLeaveNobodyWithTheSettingsRight)
     check("选择框权限_权限设置可见")->setChecked(false);
     button("超级按钮权限员工保存")->click();
     ASSERT_EQ(dialogs.shown.size(), 1);
-    EXPECT_TRUE(dialogs.shown.first().contains(QStringLiteral("权限设置")));
+    EXPECT_TRUE(dialogs.shown.first().contains(u"权限设置"_s));
     auto admin0 = admin::ReadOperator(db(), admin::ListOperators(db())->at(0).number);
     ASSERT_TRUE(admin0);
     EXPECT_TRUE(admin0->rights.权限设置);
 
     // Once another account holds it, both are allowed.
-    window->rowClicked(rowOf(QStringLiteral("丁")));
+    window->rowClicked(rowOf(u"丁"_s));
     check("选择框权限_权限设置可见")->setChecked(true);
     button("超级按钮权限员工保存")->click();
-    window->rowClicked(rowOf(QStringLiteral("管理员")));
+    window->rowClicked(rowOf(u"管理员"_s));
     check("选择框权限_权限设置可见")->setChecked(false);
     button("超级按钮权限员工保存")->click();
-    EXPECT_EQ(dialogs.shown.mid(1), QStringList({QStringLiteral("修改权限成功！"), QStringLiteral("修改权限成功！")}));
+    EXPECT_EQ(dialogs.shown.mid(1), QStringList({u"修改权限成功！"_s, u"修改权限成功！"_s}));
     dialogs.answers = {ui::Answer::Yes};
     button("超级按钮权限员工删除")->click();
-    EXPECT_EQ(dialogs.shown.last(), QStringLiteral("删除成功!"));
-    EXPECT_EQ(listNames(), QStringList({QStringLiteral("丁")}));
+    EXPECT_EQ(dialogs.shown.last(), u"删除成功!"_s);
+    EXPECT_EQ(listNames(), QStringList({u"丁"_s}));
 }
 
 TEST_F(OperatorWindowTest, EmptyNameIsRefused)
 {
     button("超级按钮权限员工增加")->click();
-    password->setText(QStringLiteral("p"));
-    again->setText(QStringLiteral("p"));
+    password->setText(u"p"_s);
+    again->setText(u"p"_s);
     button("超级按钮权限员工保存")->click();
-    EXPECT_EQ(dialogs.shown, QStringList({QStringLiteral("请输入管理员用户名！")}));
+    EXPECT_EQ(dialogs.shown, QStringList({u"请输入管理员用户名！"_s}));
     EXPECT_EQ(accountCount(), 1);
 }
 

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace alerts_test {
 
 // Builds vehicle tables the way the program does: a row in 总表, a copy of yangbiao, then one
@@ -21,18 +23,18 @@ public:
 
     // Lists the plate in 总表 and creates its table with a basic row carrying the status
     // (a null status when status is a null QString).
-    void vehicle(const QString& plate, const QString& status = QStringLiteral("1"))
+    void vehicle(const QString& plate, const QString& status = u"1"_s)
     {
         listOnly(plate);
-        run(QStringLiteral("select * into ") + plate + QStringLiteral(" from yangbiao"));
+        run(u"select * into "_s + plate + u" from yangbiao"_s);
         if (status.isNull())
-            row(plate, {{QStringLiteral("主车牌号"), plate}});
+            row(plate, {{u"主车牌号"_s, plate}});
         else
-            row(plate, {{QStringLiteral("主车牌号"), plate}, {QStringLiteral("车辆状态"), status}});
+            row(plate, {{u"主车牌号"_s, plate}, {u"车辆状态"_s, status}});
     }
     // A vehicle whose table was made without one of the template's columns: exactly the
     // queries that name that column fail.
-    void vehicleWithout(const QString& plate, const QString& missingColumn, const QString& status = QStringLiteral("1"))
+    void vehicleWithout(const QString& plate, const QString& missingColumn, const QString& status = u"1"_s)
     {
         listOnly(plate);
         QStringList columns;
@@ -41,17 +43,17 @@ public:
                 continue;
             static const char* const types[] = {"integer primary key autoincrement", "text", "date", "yesno default 0",
                                                 "blob"};
-            columns << QLatin1Char('[') + c.name + QStringLiteral("] ") + QString::fromLatin1(types[int(c.type)]);
+            columns << QLatin1Char('[') + c.name + u"] "_s + QString::fromLatin1(types[int(c.type)]);
         }
-        run(QStringLiteral("create table ") + plate + QStringLiteral(" (") + columns.join(QStringLiteral(", ")) +
+        run(u"create table "_s + plate + u" ("_s + columns.join(u", "_s) +
             QLatin1Char(')'));
-        if (missingColumn != QStringLiteral("车辆状态"))
-            row(plate, {{QStringLiteral("主车牌号"), plate}, {QStringLiteral("车辆状态"), status}});
+        if (missingColumn != u"车辆状态"_s)
+            row(plate, {{u"主车牌号"_s, plate}, {u"车辆状态"_s, status}});
     }
     // Only the 总表 entry, no table: every query of this vehicle fails.
     void listOnly(const QString& plate)
     {
-        run(QStringLiteral("insert into 总表 (车牌号) values ('") + store::SqlText(plate) + QStringLiteral("')"));
+        run(u"insert into 总表 (车牌号) values ('"_s + store::SqlText(plate) + u"')"_s);
     }
     // Appends a row with the given columns; QDate values are written as dates.
     void row(const QString& plate, const QList<QPair<QString, QVariant>>& values)
@@ -64,36 +66,36 @@ public:
             else
                 literals << QLatin1Char('\'') + store::SqlText(value.toString()) + QLatin1Char('\'');
         }
-        run(QStringLiteral("insert into ") + plate + QStringLiteral(" (") + columns.join(QLatin1Char(',')) +
-            QStringLiteral(") values (") + literals.join(QLatin1Char(',')) + QLatin1Char(')'));
+        run(u"insert into "_s + plate + u" ("_s + columns.join(QLatin1Char(',')) +
+            u") values ("_s + literals.join(QLatin1Char(',')) + QLatin1Char(')'));
     }
     void inspection(const QString& plate, const QDate& main, const QDate& trailer = {})
     {
-        QList<QPair<QString, QVariant>> v = {{QStringLiteral("审车车号"), plate},
-                                             {QStringLiteral("下次审车日期"), main}};
+        QList<QPair<QString, QVariant>> v = {{u"审车车号"_s, plate},
+                                             {u"下次审车日期"_s, main}};
         if (trailer.isValid())
-            v.append({QStringLiteral("下次挂车审车日期"), trailer});
+            v.append({u"下次挂车审车日期"_s, trailer});
         row(plate, v);
     }
     void maintenance(const QString& plate, const QDate& due)
     {
-        row(plate, {{QStringLiteral("二维车号"), plate}, {QStringLiteral("下次二维日期"), due}});
+        row(plate, {{u"二维车号"_s, plate}, {u"下次二维日期"_s, due}});
     }
     void insurance(const QString& plate, const QDate& main, const QDate& trailer = {})
     {
-        QList<QPair<QString, QVariant>> v = {{QStringLiteral("保险车号"), plate},
-                                             {QStringLiteral("下次保险日期"), main}};
+        QList<QPair<QString, QVariant>> v = {{u"保险车号"_s, plate},
+                                             {u"下次保险日期"_s, main}};
         if (trailer.isValid())
-            v.append({QStringLiteral("下次挂车保险日期"), trailer});
+            v.append({u"下次挂车保险日期"_s, trailer});
         row(plate, v);
     }
     void managementFee(const QString& plate, const QDate& due)
     {
-        row(plate, {{QStringLiteral("管理车号"), plate}, {QStringLiteral("下次管理费用日期"), due}});
+        row(plate, {{u"管理车号"_s, plate}, {u"下次管理费用日期"_s, due}});
     }
     void operatingPermit(const QString& plate, const QDate& due)
     {
-        row(plate, {{QStringLiteral("营运车号"), plate}, {QStringLiteral("下次营运证日期"), due}});
+        row(plate, {{u"营运车号"_s, plate}, {u"下次营运证日期"_s, due}});
     }
     void run(const QString& statement)
     {

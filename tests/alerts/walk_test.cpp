@@ -10,16 +10,14 @@
 
 #include <cmath>
 
+using namespace Qt::StringLiterals;
+
 using alerts::AlertClass;
 using alerts::Kind;
 using alerts_test::Fleet;
 
 namespace {
 
-QString u(const char* s)
-{
-    return QString::fromUtf8(s);
-}
 
 const char* const kPlateColumns[5] = {"审车车号", "二维车号", "保险车号", "管理车号", "营运车号"};
 const char* const kMainColumns[5] = {"下次审车日期", "下次二维日期", "下次保险日期", "下次管理费用日期",
@@ -37,11 +35,11 @@ alerts::AlertResult designWalk(store::DatabaseConnection& db, const QDate& n)
         const int h = db.OpenRecordSet(alerts::kMasterSelect);
         *ok = h != 0;
         if (!h) {
-            r.messages << u("查询失败！");
+            r.messages << u"查询失败！"_s;
             return plates;
         }
         for (db.MoveFirst(h); !db.AtEnd(h); db.MoveNext(h))
-            plates << db.ReadField(h, u("车牌号")).text();
+            plates << db.ReadField(h, u"车牌号"_s).text();
         db.CloseRecordSet(h);
         return plates;
     };
@@ -49,11 +47,11 @@ alerts::AlertResult designWalk(store::DatabaseConnection& db, const QDate& n)
     for (const QString& p : masterPlates(&ok)) {
         const int h = db.OpenRecordSet(alerts::StatusSelect(p));
         if (!h) {
-            r.messages << u("查询小表失败！");
+            r.messages << u"查询小表失败！"_s;
             continue;
         }
         db.MoveLast(h);
-        const int status = db.AtEnd(h) ? 0 : alerts::VehicleStatus(db.ReadField(h, u("车辆状态")).text());
+        const int status = db.AtEnd(h) ? 0 : alerts::VehicleStatus(db.ReadField(h, u"车辆状态"_s).text());
         if (status == 1)
             sets[0] << p;
         else if (status == 2)
@@ -76,9 +74,9 @@ alerts::AlertResult designWalk(store::DatabaseConnection& db, const QDate& n)
                 }
                 db.MoveLast(h);
                 if (!db.AtEnd(h)) {
-                    const QDate main = db.ReadField(h, u(kMainColumns[k])).date();
-                    const QDate trailer = kTrailerColumns[k] ? db.ReadField(h, u(kTrailerColumns[k])).date() : QDate();
-                    const QString item = db.ReadField(h, u(kPlateColumns[k])).text();
+                    const QDate main = db.ReadField(h, QString::fromUtf8(kMainColumns[k])).date();
+                    const QDate trailer = kTrailerColumns[k] ? db.ReadField(h, QString::fromUtf8(kTrailerColumns[k])).date() : QDate();
+                    const QString item = db.ReadField(h, QString::fromUtf8(kPlateColumns[k])).text();
                     if (c == 0 && alerts::DueSoon(main, trailer, n))
                         sets[node] << item;
                     if (c == 1 && alerts::DueThisMonth(main, trailer, n))
@@ -88,7 +86,7 @@ alerts::AlertResult designWalk(store::DatabaseConnection& db, const QDate& n)
                         if (outcome == alerts::LapseOutcome::Lapsed)
                             sets[node] << item;
                         if (outcome == alerts::LapseOutcome::FlagOnly) {
-                            const qint64 number = qint64(std::trunc(db.ReadField(h, u("编号")).number()));
+                            const qint64 number = qint64(std::trunc(db.ReadField(h, u"编号"_s).number()));
                             db.ExecuteStatement(alerts::LapseFlagUpdate(Kind(k), p, number));
                             ++r.flagUpdates;
                         }
@@ -110,7 +108,7 @@ alerts::AlertResult designWalk(store::DatabaseConnection& db, const QDate& n)
                 break;
             }
             db.MoveLast(h);
-            if (!db.AtEnd(h) && alerts::BlacklistDate(db.ReadField(h, u(kBlacklistColumns[c])).date(), n))
+            if (!db.AtEnd(h) && alerts::BlacklistDate(db.ReadField(h, QString::fromUtf8(kBlacklistColumns[c])).date(), n))
                 mark = true;
             db.CloseRecordSet(h);
         }
@@ -135,13 +133,13 @@ class WalkEquivalenceTest : public testing_support::DataDirTest {
 protected:
     // A fleet with every kind of row, missing tables, tables lacking a column, odd statuses,
     // January-2000 dates, rows without a main date and plates listed twice.
-    void buildRandomFleet(quint32 seed, const QDate& n, int vehicles, const QString& prefix = QStringLiteral("京R"))
+    void buildRandomFleet(quint32 seed, const QDate& n, int vehicles, const QString& prefix = u"京R"_s)
     {
         QRandomGenerator rng(seed);
         Fleet fleet(db());
-        const QStringList statuses = {u("1"), u("1"), u("1"), u("2"), u("3"), u(""), QString(), u("x")};
-        const QStringList droppable = {u("审车是否通知车主"), u("是否提醒二维"), u("下次挂车保险日期"),
-                                       u("是否提醒管理"),     u("车辆状态"),     u("营运车号")};
+        const QStringList statuses = {u"1"_s, u"1"_s, u"1"_s, u"2"_s, u"3"_s, u""_s, QString(), u"x"_s};
+        const QStringList droppable = {u"审车是否通知车主"_s, u"是否提醒二维"_s, u"下次挂车保险日期"_s,
+                                       u"是否提醒管理"_s,     u"车辆状态"_s,     u"营运车号"_s};
         auto randomDate = [&]() -> QVariant {
             const int pick = rng.bounded(12);
             if (pick == 0)
@@ -169,18 +167,18 @@ protected:
                 const int k = rng.bounded(6);
                 QList<QPair<QString, QVariant>> values;
                 if (k == 5) {
-                    values = {{u("车辆状态"), statuses[rng.bounded(statuses.size())]}};
+                    values = {{u"车辆状态"_s, statuses[rng.bounded(statuses.size())]}};
                 } else {
-                    const QString itemPlate = rng.bounded(6) == 0 ? plate + u("挂") : plate;
+                    const QString itemPlate = rng.bounded(6) == 0 ? plate + u"挂"_s : plate;
                     if (!(shape == 1 && k == 4))
-                        values.append({u(kPlateColumns[k]), itemPlate});
+                        values.append({QString::fromUtf8(kPlateColumns[k]), itemPlate});
                     const QVariant main = randomDate();
                     if (main.isValid())
-                        values.append({u(kMainColumns[k]), main});
+                        values.append({QString::fromUtf8(kMainColumns[k]), main});
                     if (kTrailerColumns[k] && rng.bounded(2) && !(shape == 1 && k == 2)) {
                         const QVariant trailer = randomDate();
                         if (trailer.isValid())
-                            values.append({u(kTrailerColumns[k]), trailer});
+                            values.append({QString::fromUtf8(kTrailerColumns[k]), trailer});
                     }
                 }
                 if (!values.isEmpty() && !(shape == 1 && k == 5))
@@ -198,16 +196,16 @@ protected:
         const int m = db().OpenRecordSet(alerts::kMasterSelect);
         EXPECT_NE(m, 0);
         for (db().MoveFirst(m); !db().AtEnd(m); db().MoveNext(m))
-            plates << db().ReadField(m, u("车牌号")).text();
+            plates << db().ReadField(m, u"车牌号"_s).text();
         db().CloseRecordSet(m);
         for (const QString& p : plates) {
             for (const char* flag : {"是否脱审", "是否脱维", "是否脱保", "是否脱管", "是否脱营"}) {
-                const int h = db().OpenRecordSet(u("select [编号],[") + u(flag) + u("] from ") + p);
+                const int h = db().OpenRecordSet(u"select [编号],["_s + QString::fromUtf8(flag) + u"] from "_s + p);
                 if (!h)
                     continue;
                 for (db().MoveFirst(h); !db().AtEnd(h); db().MoveNext(h))
-                    flags.insert(p + u("/") + db().ReadField(h, u("编号")).text() + u("/") + u(flag),
-                                 db().ReadField(h, u(flag)).yesNo());
+                    flags.insert(p + u"/"_s + db().ReadField(h, u"编号"_s).text() + u"/"_s + QString::fromUtf8(flag),
+                                 db().ReadField(h, QString::fromUtf8(flag)).yesNo());
                 db().CloseRecordSet(h);
             }
         }
@@ -286,13 +284,13 @@ TEST_F(WalkEquivalenceTest, OtherFleetsAndMonthsAgreeToo)
 {
     for (quint32 seed : {1u, 2u, 3u, 4u}) {
         const QDate n = QDate(2026, 1 + int(seed) * 3 % 12, 1);
-        buildRandomFleet(seed * 7919, n, 25, QStringLiteral("沪%1").arg(QChar(u'A' + int(seed))));
+        buildRandomFleet(seed * 7919, n, 25, u"沪%1"_s.arg(QChar(u'A' + int(seed))));
         const alerts::AlertResult walked = designWalk(db(), n);
         const alerts::AlertResult fast = alerts::ComputeAlerts(db(), n);
         for (int k = 0; k < alerts::kNodeCount; ++k)
             EXPECT_EQ(fast.sets[k], walked.sets[k]) << "seed " << seed << " node " << k;
         EXPECT_EQ(fast.messages, walked.messages) << "seed " << seed;
         // Next fleet in a clean database.
-        Fleet(db()).run(u("delete * from 总表"));
+        Fleet(db()).run(u"delete * from 总表"_s);
     }
 }

@@ -13,6 +13,8 @@
 #include <QTabWidget>
 #include <QTreeWidget>
 
+using namespace Qt::StringLiterals;
+
 using testing_support::DataDirTest;
 
 namespace {
@@ -34,7 +36,7 @@ protected:
     }
     QAction* action(app::MainWindow& w, const char* name)
     {
-        return w.findChild<QAction*>(QStringLiteral("菜单_") + QString::fromUtf8(name));
+        return w.findChild<QAction*>(u"菜单_"_s + QString::fromUtf8(name));
     }
 };
 
@@ -43,14 +45,14 @@ protected:
 TEST_F(MainWindowTest, FrameHasTheMenusTabsAndControls)
 {
     auto w = start();
-    EXPECT_EQ(w->windowTitle(), QStringLiteral("Velmora"));
+    EXPECT_EQ(w->windowTitle(), u"Velmora"_s);
     QStringList menus;
     for (QAction* a : w->menuBar()->actions())
         menus << a->text();
     EXPECT_EQ(menus, QStringList({"文件", "编辑", "车辆管理", "车辆预警", "车辆清单", "保险理赔", "统计查询", "设置", "帮助"}));
-    EXPECT_EQ(w->findChild<QMenu*>(QStringLiteral("菜单_车辆预警"))->actions().size(), 15);
-    EXPECT_EQ(w->findChild<QMenu*>(QStringLiteral("菜单_车辆清单"))->actions().size(), 17);
-    auto* tabs = w->findChild<QTabWidget*>(QStringLiteral("高级选择夹1"));
+    EXPECT_EQ(w->findChild<QMenu*>(u"菜单_车辆预警"_s)->actions().size(), 15);
+    EXPECT_EQ(w->findChild<QMenu*>(u"菜单_车辆清单"_s)->actions().size(), 17);
+    auto* tabs = w->findChild<QTabWidget*>(u"高级选择夹1"_s);
     ASSERT_TRUE(tabs);
     QStringList captions;
     for (int i = 0; i < tabs->count(); ++i)
@@ -69,9 +71,9 @@ TEST_F(MainWindowTest, FrameHasTheMenusTabsAndControls)
 TEST_F(MainWindowTest, OperatorWithoutPermissionsSeesCommandsHiddenAndDisabled)
 {
     auto w = start(false);
-    EXPECT_FALSE(w->findChild<QAction*>(QStringLiteral("菜单_设置"))->isVisible());
-    EXPECT_FALSE(w->findChild<QAction*>(QStringLiteral("菜单_统计查询"))->isVisible());
-    auto* vehicleMenu = w->findChild<QAction*>(QStringLiteral("菜单_车辆管理"));
+    EXPECT_FALSE(w->findChild<QAction*>(u"菜单_设置"_s)->isVisible());
+    EXPECT_FALSE(w->findChild<QAction*>(u"菜单_统计查询"_s)->isVisible());
+    auto* vehicleMenu = w->findChild<QAction*>(u"菜单_车辆管理"_s);
     EXPECT_TRUE(vehicleMenu->isVisible());
     EXPECT_FALSE(vehicleMenu->isEnabled());
     EXPECT_FALSE(action(*w, "备份")->isEnabled());
@@ -84,8 +86,8 @@ TEST_F(MainWindowTest, OperatorWithoutPermissionsSeesCommandsHiddenAndDisabled)
         EXPECT_FALSE(b->isEnabled()) << name;
     }
     auto all = start(true);
-    EXPECT_TRUE(all->findChild<QAction*>(QStringLiteral("菜单_设置"))->isVisible());
-    EXPECT_TRUE(all->findChild<QPushButton*>(QStringLiteral("超级按钮_增加车辆"))->isEnabled());
+    EXPECT_TRUE(all->findChild<QAction*>(u"菜单_设置"_s)->isVisible());
+    EXPECT_TRUE(all->findChild<QPushButton*>(u"超级按钮_增加车辆"_s)->isEnabled());
 }
 
 TEST_F(MainWindowTest, CancelledSignInEndsStartUp)
@@ -129,7 +131,7 @@ TEST_F(MainWindowTest, ExitAsksAndClosingAsksOnlyAfterAChange)
     dialogs.answers = {ui::Answer::Cancel};
     changed->close();
     EXPECT_EQ(dialogs.shown, QStringList({"当前数据已经被修改，请问是否备份？"}));
-    EXPECT_EQ(dialogs.titles.last(), QStringLiteral("询问:"));
+    EXPECT_EQ(dialogs.titles.last(), u"询问:"_s);
     EXPECT_TRUE(changed->isVisible());  // 取消 goes back to work
     dialogs.answers = {ui::Answer::No};
     changed->close();
@@ -139,7 +141,7 @@ TEST_F(MainWindowTest, ExitAsksAndClosingAsksOnlyAfterAChange)
 TEST_F(MainWindowTest, BackupCopiesTheFileOrNothingOnCancel)
 {
     auto w = start();
-    const QString target = QDir(dataDir()).filePath(QStringLiteral("backup/copy.mdb"));
+    const QString target = QDir(dataDir()).filePath(u"backup/copy.mdb"_s);
     QDir().mkpath(QFileInfo(target).absolutePath());
     dialogs.files = {std::nullopt};
     action(*w, "备份")->trigger();
@@ -151,15 +153,15 @@ TEST_F(MainWindowTest, BackupCopiesTheFileOrNothingOnCancel)
     old.write("old backup");
     old.close();
     dialogs.files = {target};
-    w->findChild<QPushButton*>(QStringLiteral("超级按钮_数据备份"))->click();
+    w->findChild<QPushButton*>(u"超级按钮_数据备份"_s)->click();
     EXPECT_EQ(dialogs.shown, QStringList({"数据备份成功！"}));
     store::DatabaseConnection copy;
     EXPECT_TRUE(copy.OpenDatabaseFile(target, store::kDatabasePassword));
-    EXPECT_NE(copy.OpenRecordSet(QStringLiteral("select * from 权限")), 0);
+    EXPECT_NE(copy.OpenRecordSet(u"select * from 权限"_s), 0);
 
     // A target that cannot be written is reported, not passed off as a success.
     dialogs.shown.clear();
-    dialogs.files = {QDir(dataDir()).filePath(QStringLiteral("no/such/dir/x.mdb"))};
+    dialogs.files = {QDir(dataDir()).filePath(u"no/such/dir/x.mdb"_s)};
     action(*w, "备份")->trigger();
     EXPECT_EQ(dialogs.shown, QStringList({"数据备份失败！"}));
 }

@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using testing_support::DataDirTest;
 
 namespace {
@@ -14,13 +16,13 @@ class SignInTest : public DataDirTest {
 protected:
     void addOperator(const QString& name, const QString& password, bool all)
     {
-        const QString flag = all ? QStringLiteral("true") : QStringLiteral("false");
+        const QString flag = all ? u"true"_s : u"false"_s;
         QString n = name, p = password;
         n.replace("'", "''");
         p.replace("'", "''");
         ASSERT_TRUE(db().ExecuteStatement(
-            QStringLiteral("insert into 权限 ([用户名],[密码],[增删车辆],[修改车辆信息],[增加车辆信息],[费用可见],[统计查询],"
-                           "[权限设置]) values ('%1','%2',%3,%3,%3,%3,%3,%3)")
+            u"insert into 权限 ([用户名],[密码],[增删车辆],[修改车辆信息],[增加车辆信息],[费用可见],[统计查询],"
+                           u"[权限设置]) values ('%1','%2',%3,%3,%3,%3,%3,%3)"_s
                 .arg(n, p, flag)));
     }
 };
@@ -30,23 +32,23 @@ protected:
 TEST_F(SignInTest, WrongTwiceThenRightSignsIn)
 {
     app::SignInWindow w;
-    auto* name = w.findChild<QLineEdit*>(QStringLiteral("编辑框_管理员"));
-    auto* password = w.findChild<QLineEdit*>(QStringLiteral("编辑框_密码"));
+    auto* name = w.findChild<QLineEdit*>(u"编辑框_管理员"_s);
+    auto* password = w.findChild<QLineEdit*>(u"编辑框_密码"_s);
     ASSERT_TRUE(name && password);
-    EXPECT_EQ(name->text(), QStringLiteral("管理员"));
+    EXPECT_EQ(name->text(), u"管理员"_s);
     EXPECT_TRUE(password->text().isEmpty());
     EXPECT_EQ(password->echoMode(), QLineEdit::Password);
 
-    password->setText(QStringLiteral("wrong"));
+    password->setText(u"wrong"_s);
     EXPECT_FALSE(w.signIn());
-    password->setText(QStringLiteral("' or '1'='1"));
+    password->setText(u"' or '1'='1"_s);
     EXPECT_FALSE(w.signIn());
-    EXPECT_EQ(dialogs.shown, QStringList({QStringLiteral("请核对用户名和密码！"), QStringLiteral("请核对用户名和密码！")}));
+    EXPECT_EQ(dialogs.shown, QStringList({u"请核对用户名和密码！"_s, u"请核对用户名和密码！"_s}));
     EXPECT_FALSE(store::session().OperatorPermissions.增删车辆);
     EXPECT_EQ(w.result(), QDialog::Rejected);
 
-    password->setText(QStringLiteral("529"));
-    w.findChild<QPushButton*>(QStringLiteral("超级按钮_登录确定"))->click();
+    password->setText(u"529"_s);
+    w.findChild<QPushButton*>(u"超级按钮_登录确定"_s)->click();
     EXPECT_EQ(w.result(), QDialog::Accepted);
     const auto& p = store::session().OperatorPermissions;
     EXPECT_TRUE(p.增删车辆 && p.修改车辆信息 && p.增加车辆信息 && p.费用可见 && p.统计查询 && p.权限设置);
@@ -54,12 +56,12 @@ TEST_F(SignInTest, WrongTwiceThenRightSignsIn)
 
 TEST_F(SignInTest, EnterSignsInOnlyFromThePasswordBox)
 {
-    addOperator(QStringLiteral("O'Neil"), QStringLiteral("p'w"), false);
+    addOperator(u"O'Neil"_s, u"p'w"_s, false);
     app::SignInWindow w;
-    auto* name = w.findChild<QLineEdit*>(QStringLiteral("编辑框_管理员"));
-    auto* password = w.findChild<QLineEdit*>(QStringLiteral("编辑框_密码"));
-    name->setText(QStringLiteral("O'Neil"));
-    password->setText(QStringLiteral("p'w"));
+    auto* name = w.findChild<QLineEdit*>(u"编辑框_管理员"_s);
+    auto* password = w.findChild<QLineEdit*>(u"编辑框_密码"_s);
+    name->setText(u"O'Neil"_s);
+    password->setText(u"p'w"_s);
     QTest::keyClick(name, Qt::Key_Return);
     EXPECT_EQ(w.result(), QDialog::Rejected);
     EXPECT_TRUE(dialogs.shown.isEmpty());
@@ -74,7 +76,7 @@ TEST_F(SignInTest, CancelRejectsAndEscapeDoesNot)
     w.show();
     QTest::keyClick(&w, Qt::Key_Escape);
     EXPECT_TRUE(w.isVisible());
-    w.findChild<QPushButton*>(QStringLiteral("超级按钮_取消登录"))->click();
+    w.findChild<QPushButton*>(u"超级按钮_取消登录"_s)->click();
     EXPECT_FALSE(w.isVisible());
     EXPECT_EQ(w.result(), QDialog::Rejected);
 }
@@ -83,9 +85,9 @@ TEST_F(SignInTest, MissingDatabaseIsReportedAndSignInFails)
 {
     QFile::remove(dbPath());
     app::SignInWindow w;
-    EXPECT_EQ(dialogs.shown, QStringList({QStringLiteral("数据库丢失！"), QStringLiteral("数据库打开失败！")}));
+    EXPECT_EQ(dialogs.shown, QStringList({u"数据库丢失！"_s, u"数据库打开失败！"_s}));
     EXPECT_FALSE(QFileInfo::exists(dbPath()));
-    w.findChild<QLineEdit*>(QStringLiteral("编辑框_密码"))->setText(QStringLiteral("529"));
+    w.findChild<QLineEdit*>(u"编辑框_密码"_s)->setText(u"529"_s);
     EXPECT_FALSE(w.signIn());
-    EXPECT_EQ(dialogs.shown.last(), QStringLiteral("失败"));
+    EXPECT_EQ(dialogs.shown.last(), u"失败"_s);
 }

@@ -21,16 +21,15 @@
 #include <QTabWidget>
 #include <QTreeWidget>
 
+using namespace Qt::StringLiterals;
+
 using testing_support::DataDirTest;
 using testing_support::WhenModal;
 
 namespace {
 
-QString u(const char* s) {
-    return QString::fromUtf8(s);
-}
 
-const QString kPlate = QStringLiteral("京A12345");
+const QString kPlate = u"京A12345"_s;
 
 struct Rights {
     bool modify = true;
@@ -99,7 +98,7 @@ protected:
         emit l->itemClicked(l->topLevelItem(row), 0);
     }
 
-    static QPushButton* button(app::MainWindow& w, const char* name) { return w.findChild<QPushButton*>(u(name)); }
+    static QPushButton* button(app::MainWindow& w, const char* name) { return w.findChild<QPushButton*>(QString::fromUtf8(name)); }
     static QTabWidget* tabs(app::MainWindow& w) { return w.parts().tabs; }
 
     int rows(const QString& plate, const QString& where = {}) {
@@ -124,7 +123,7 @@ protected:
         tabs(w)->setCurrentIndex(1);
         click(w, 1, 0);
         ASSERT_EQ(archive::formState().RecordSelectedFlag, 1);
-        auto* lapsed = w.findChild<QCheckBox*>(u("选择框_是否脱审"));
+        auto* lapsed = w.findChild<QCheckBox*>(u"选择框_是否脱审"_s);
         ASSERT_TRUE(lapsed);
         lapsed->setChecked(!lapsed->isChecked());
         ASSERT_EQ(archive::formState().PageModifiedFlag, 1);
@@ -151,7 +150,7 @@ TEST_F(RecordCommandsTest, WithoutAVehicleSwitchingLoadsNothingAndClickingDoesNo
     for (const char* name : {"超级按钮_加记录", "超级按钮_修改记录", "超级按钮_删除记录"})
         EXPECT_FALSE(button(*w, name)->isEnabled()) << name;
     for (QPushButton* b : w->findChildren<QPushButton*>())
-        if (b->objectName().startsWith(u("超级按钮_扫描")) || b->objectName().startsWith(u("超级按钮_导入"))) {
+        if (b->objectName().startsWith(u"超级按钮_扫描"_s) || b->objectName().startsWith(u"超级按钮_导入"_s)) {
             EXPECT_TRUE(b->isEnabled()) << b->objectName().toStdString();
         }
     EXPECT_EQ(list(*w, 2)->rowCount(), 0);
@@ -166,14 +165,14 @@ TEST_F(RecordCommandsTest, SwitchingCopiesTheHeaderAndReloadsThePage) {
     show(*w, kPlate);
     tabs(*w)->setCurrentIndex(1);
     EXPECT_EQ(archive::CurrentPageIndex(), 1);
-    EXPECT_EQ(ui::ControlText(w.get(), u("带标签编辑框_审车车牌号")), kPlate);
-    EXPECT_EQ(ui::ControlText(w.get(), u("带标签编辑框_营运车主姓名")), u("张三"));
+    EXPECT_EQ(ui::ControlText(w.get(), u"带标签编辑框_审车车牌号"_s), kPlate);
+    EXPECT_EQ(ui::ControlText(w.get(), u"带标签编辑框_营运车主姓名"_s), u"张三"_s);
     EXPECT_EQ(list(*w, 1)->rowCount(), 1);
     EXPECT_FALSE(button(*w, "超级按钮_加记录")->isEnabled());
 
     tabs(*w)->setCurrentIndex(6);
-    EXPECT_EQ(ui::ControlText(w.get(), u("带标签编辑框_查询身份证号")), u("110101199001011234"));
-    EXPECT_EQ(ui::ControlText(w.get(), u("带标签编辑框_查询车架号")), u("LZ123"));
+    EXPECT_EQ(ui::ControlText(w.get(), u"带标签编辑框_查询身份证号"_s), u"110101199001011234"_s);
+    EXPECT_EQ(ui::ControlText(w.get(), u"带标签编辑框_查询车架号"_s), u"LZ123"_s);
     EXPECT_EQ(archive::formState().RecordSelectedFlag, 0);
     EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.shown.join("|").toStdString();
 }
@@ -182,7 +181,7 @@ TEST_F(RecordCommandsTest, ViolationPageOpensTheQueryAddressInTheBrowser) {
     auto w = start();
     auto* open = button(*w, "按钮_打开违章查询");
     ASSERT_TRUE(open);
-    EXPECT_TRUE(w->findChild<QLabel*>(u("标签_违章查询网址"))->text().contains("https://gab.122.gov.cn"));
+    EXPECT_TRUE(w->findChild<QLabel*>(u"标签_违章查询网址"_s)->text().contains("https://gab.122.gov.cn"));
     open->click();
     EXPECT_EQ(dialogs.opened, QStringList({"https://gab.122.gov.cn"}));
 }
@@ -195,21 +194,21 @@ TEST_F(RecordCommandsTest, SelectingShowsTheRecordAndTheOwedAmount) {
     show(*w, kPlate);
     tabs(*w)->setCurrentIndex(1);
     // Clear the boxes so that what follows is what the selection wrote.
-    ui::SetControlText(w.get(), u("带标签编辑框_审车还欠费用"), "");
-    ui::SetControlDate(w.get(), u("日期框_下次主车审车"), QDate(2000, 1, 1));
+    ui::SetControlText(w.get(), u"带标签编辑框_审车还欠费用"_s, "");
+    ui::SetControlDate(w.get(), u"日期框_下次主车审车"_s, QDate(2000, 1, 1));
     click(*w, 1, 0);
-    EXPECT_EQ(ui::ControlText(w.get(), u("带标签编辑框_审车应缴费用")), "1000");
-    EXPECT_EQ(ui::ControlText(w.get(), u("带标签编辑框_审车已缴费用")), "400");
-    EXPECT_EQ(ui::ControlText(w.get(), u("带标签编辑框_审车还欠费用")), "600");
-    EXPECT_EQ(ui::ControlDate(w.get(), u("日期框_下次主车审车")), QDate(2026, 8, 1));
-    EXPECT_EQ(ui::ControlText(w.get(), u("组合框_审车")), u("已通知"));
+    EXPECT_EQ(ui::ControlText(w.get(), u"带标签编辑框_审车应缴费用"_s), "1000");
+    EXPECT_EQ(ui::ControlText(w.get(), u"带标签编辑框_审车已缴费用"_s), "400");
+    EXPECT_EQ(ui::ControlText(w.get(), u"带标签编辑框_审车还欠费用"_s), "600");
+    EXPECT_EQ(ui::ControlDate(w.get(), u"日期框_下次主车审车"_s), QDate(2026, 8, 1));
+    EXPECT_EQ(ui::ControlText(w.get(), u"组合框_审车"_s), u"已通知"_s);
     EXPECT_EQ(archive::formState().RecordSelectedFlag, 1);
     // Only the add right: add and backup, no modify or delete.
     EXPECT_TRUE(button(*w, "超级按钮_加记录")->isEnabled());
     EXPECT_FALSE(button(*w, "超级按钮_修改记录")->isEnabled());
     EXPECT_FALSE(button(*w, "超级按钮_删除记录")->isEnabled());
     EXPECT_TRUE(button(*w, "超级按钮_数据备份")->isEnabled());
-    EXPECT_TRUE(w->parts().action(u("备份"))->isEnabled());
+    EXPECT_TRUE(w->parts().action(u"备份"_s)->isEnabled());
     EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.shown.join("|").toStdString();
 }
 
@@ -218,10 +217,10 @@ TEST_F(RecordCommandsTest, ABasicRecordSelectsTheVehicleState) {
     ASSERT_TRUE(db().ExecuteStatement("update " + kPlate + " set [车辆状态]='3'"));
     auto w = start();
     show(*w, kPlate);
-    ui::SetControlText(w.get(), u("带标签编辑框_车主姓名"), "");
+    ui::SetControlText(w.get(), u"带标签编辑框_车主姓名"_s, "");
     click(*w, 0, 0);
-    EXPECT_EQ(ui::ControlText(w.get(), u("组合框_车辆状态")), u("注销"));
-    EXPECT_EQ(ui::ControlText(w.get(), u("带标签编辑框_车主姓名")), u("张三"));
+    EXPECT_EQ(ui::ControlText(w.get(), u"组合框_车辆状态"_s), u"注销"_s);
+    EXPECT_EQ(ui::ControlText(w.get(), u"带标签编辑框_车主姓名"_s), u"张三"_s);
     EXPECT_TRUE(button(*w, "超级按钮_修改记录")->isEnabled());
     EXPECT_TRUE(button(*w, "超级按钮_删除记录")->isEnabled());
 }
@@ -233,7 +232,7 @@ TEST_F(RecordCommandsTest, AFailedSelectShowsThePageMessage) {
     tabs(*w)->setCurrentIndex(1);
     ASSERT_TRUE(db().ExecuteStatement("DROP TABLE " + kPlate));
     click(*w, 1, 0);
-    EXPECT_EQ(dialogs.shown, QStringList({u("登陆失败!")}));
+    EXPECT_EQ(dialogs.shown, QStringList({u"登陆失败!"_s}));
     EXPECT_EQ(archive::formState().RecordSelectedFlag, 0);
     EXPECT_FALSE(button(*w, "超级按钮_修改记录")->isEnabled());
 }
@@ -242,11 +241,11 @@ TEST_F(RecordCommandsTest, AFailedSelectShowsThePageMessage) {
 
 TEST_F(RecordCommandsTest, RenewingAnInspectionTakesTheVehicleOutOfThisMonthsNode) {
     addVehicle(kPlate, "001", QDate(2026, 3, 20));
-    addVehicle(u("京B54321"), "002", QDate(2026, 3, 25));
+    addVehicle(u"京B54321"_s, "002", QDate(2026, 3, 25));
     auto w = start();
     QTreeWidget* tree = w->parts().tree;
     ASSERT_TRUE(tree);
-    const QString node = u("本月需审车辆");
+    const QString node = u"本月需审车辆"_s;
     ASSERT_TRUE(plateUnderNode(tree, node).contains(kPlate)) << plateUnderNode(tree, node).join(",").toStdString();
 
     // 1. The vehicle is chosen under the node.
@@ -264,20 +263,20 @@ TEST_F(RecordCommandsTest, RenewingAnInspectionTakesTheVehicleOutOfThisMonthsNod
     ASSERT_TRUE(button(*w, "超级按钮_加记录")->isEnabled());
 
     // 3. Next due date, fees and payment date; the lapse box was checked, yet no row stays lapsed.
-    ui::SetControlDate(w.get(), u("日期框_下次主车审车"), QDate(2027, 3, 20));
-    ui::SetControlText(w.get(), u("带标签编辑框_审车应缴费用"), "1200");
-    ui::SetControlText(w.get(), u("带标签编辑框_审车已缴费用"), "1200");
-    ui::SetControlDate(w.get(), u("日期框_审车缴费时间"), QDate(2026, 3, 10));
-    ui::SetControlChecked(w.get(), u("选择框_是否脱审"), true);
+    ui::SetControlDate(w.get(), u"日期框_下次主车审车"_s, QDate(2027, 3, 20));
+    ui::SetControlText(w.get(), u"带标签编辑框_审车应缴费用"_s, "1200");
+    ui::SetControlText(w.get(), u"带标签编辑框_审车已缴费用"_s, "1200");
+    ui::SetControlDate(w.get(), u"日期框_审车缴费时间"_s, QDate(2026, 3, 10));
+    ui::SetControlChecked(w.get(), u"选择框_是否脱审"_s, true);
     dialogs.shown.clear();
     button(*w, "超级按钮_加记录")->click();
-    EXPECT_EQ(dialogs.shown, QStringList({u("添加车辆历史记录成功！")}));
+    EXPECT_EQ(dialogs.shown, QStringList({u"添加车辆历史记录成功！"_s}));
     EXPECT_EQ(store::session().DataModifiedFlag, 1);
-    EXPECT_EQ(rows(kPlate, u(" where 下次审车日期 is not null")), 2);
-    EXPECT_EQ(rows(kPlate, u(" where [是否脱审]=true")), 0);
+    EXPECT_EQ(rows(kPlate, u" where 下次审车日期 is not null"_s), 2);
+    EXPECT_EQ(rows(kPlate, u" where [是否脱审]=true"_s), 0);
     EXPECT_EQ(list(*w, 1)->rowCount(), 2);
     EXPECT_EQ(list(*w, 1)->cell(0, 0).left(10), "2027-03-20");
-    EXPECT_EQ(ui::ControlDate(w.get(), u("日期框_下次主车审车")), QDate(2027, 3, 20));
+    EXPECT_EQ(ui::ControlDate(w.get(), u"日期框_下次主车审车"_s), QDate(2027, 3, 20));
     EXPECT_EQ(archive::formState().RecordSelectedFlag, 0);
     // The reloaded list shows no chosen row, and the commands on a chosen record wait for one.
     EXPECT_EQ(list(*w, 1)->currentRow(), -1);
@@ -290,7 +289,7 @@ TEST_F(RecordCommandsTest, RenewingAnInspectionTakesTheVehicleOutOfThisMonthsNod
     // 4. The tree was refreshed: the vehicle has left the node, the other one stays.
     const QStringList due = plateUnderNode(tree, node);
     EXPECT_FALSE(due.contains(kPlate));
-    EXPECT_TRUE(due.contains(u("京B54321")));
+    EXPECT_TRUE(due.contains(u"京B54321"_s));
 }
 
 TEST_F(RecordCommandsTest, AddingABasicRecordNeedsThePlate) {
@@ -298,9 +297,9 @@ TEST_F(RecordCommandsTest, AddingABasicRecordNeedsThePlate) {
     auto w = start();
     show(*w, kPlate);
     click(*w, 0, 0);
-    ui::SetControlText(w.get(), u("带标签编辑框_主车牌号"), "");
+    ui::SetControlText(w.get(), u"带标签编辑框_主车牌号"_s, "");
     button(*w, "超级按钮_加记录")->click();
-    EXPECT_EQ(dialogs.shown, QStringList({u("请输入主车车牌号！")}));
+    EXPECT_EQ(dialogs.shown, QStringList({u"请输入主车车牌号！"_s}));
     EXPECT_EQ(rows(kPlate), 1);
     EXPECT_EQ(store::session().DataModifiedFlag, 1);
 }
@@ -313,13 +312,13 @@ TEST_F(RecordCommandsTest, ModifyingAnObligationEndsOnTheFirstPage) {
     show(*w, kPlate);
     tabs(*w)->setCurrentIndex(1);
     click(*w, 1, 0);
-    ui::SetControlText(w.get(), u("带标签编辑框_审车备注"), u("  补缴  "));
-    ui::SetControlText(w.get(), u("带标签编辑框_审车已缴费用"), "1000");
+    ui::SetControlText(w.get(), u"带标签编辑框_审车备注"_s, u"  补缴  "_s);
+    ui::SetControlText(w.get(), u"带标签编辑框_审车已缴费用"_s, "1000");
     button(*w, "超级按钮_修改记录")->click();
-    EXPECT_EQ(dialogs.shown, QStringList({u("车号为京A12345的审车信息修改成功！")}));
+    EXPECT_EQ(dialogs.shown, QStringList({u"车号为京A12345的审车信息修改成功！"_s}));
     EXPECT_EQ(tabs(*w)->currentIndex(), 0);
     EXPECT_EQ(archive::CurrentPageIndex(), 0);
-    EXPECT_EQ(rows(kPlate, u(" where [审车备注]='补缴' and [审车已缴费用]='1000'")), 1);
+    EXPECT_EQ(rows(kPlate, u" where [审车备注]='补缴' and [审车已缴费用]='1000'"_s), 1);
     EXPECT_EQ(rows(kPlate), 1);
     EXPECT_EQ(store::session().DataModifiedFlag, 1);
 }
@@ -329,10 +328,10 @@ TEST_F(RecordCommandsTest, ModifyingABasicRecordStaysOnTheFirstPage) {
     auto w = start();
     show(*w, kPlate);
     click(*w, 0, 0);
-    ui::SetControlText(w.get(), u("带标签编辑框_车主电话"), "13900000000");
-    ui::SetControlImage(w.get(), u("图片框_行车证2"), QByteArray("licence"));
+    ui::SetControlText(w.get(), u"带标签编辑框_车主电话"_s, "13900000000");
+    ui::SetControlImage(w.get(), u"图片框_行车证2"_s, QByteArray("licence"));
     button(*w, "超级按钮_修改记录")->click();
-    EXPECT_EQ(dialogs.shown, QStringList({u("车号为京A12345的车辆基本信息修改成功！")}));
+    EXPECT_EQ(dialogs.shown, QStringList({u"车号为京A12345的车辆基本信息修改成功！"_s}));
     EXPECT_EQ(tabs(*w)->currentIndex(), 0);
     const int rs = db().OpenRecordSet("select [车主电话],[行车证信息2],[下次审车日期] from " + kPlate);
     ASSERT_NE(rs, 0);
@@ -354,7 +353,7 @@ TEST_F(RecordCommandsTest, TheOnlyRowNumberedOneRemovesTheVehicleAfterYes) {
 
     dialogs.answers = {ui::Answer::No};
     button(*w, "超级按钮_删除记录")->click();
-    EXPECT_EQ(dialogs.shown, QStringList({u("已经是最后一条关于此车辆的信息了！如果删除将彻底删除此车辆信息!")}));
+    EXPECT_EQ(dialogs.shown, QStringList({u"已经是最后一条关于此车辆的信息了！如果删除将彻底删除此车辆信息!"_s}));
     EXPECT_EQ(dialogs.defaults, std::vector<ui::Answer>({ui::Answer::No}));  // Enter does not delete
     EXPECT_EQ(masterRows(kPlate), 1);
     EXPECT_EQ(rows(kPlate), 1);
@@ -362,7 +361,7 @@ TEST_F(RecordCommandsTest, TheOnlyRowNumberedOneRemovesTheVehicleAfterYes) {
     dialogs.shown.clear();
     dialogs.answers = {ui::Answer::Yes};
     button(*w, "超级按钮_删除记录")->click();
-    EXPECT_EQ(dialogs.shown, QStringList({u("已经是最后一条关于此车辆的信息了！如果删除将彻底删除此车辆信息!")}));
+    EXPECT_EQ(dialogs.shown, QStringList({u"已经是最后一条关于此车辆的信息了！如果删除将彻底删除此车辆信息!"_s}));
     EXPECT_EQ(masterRows(kPlate), 0);
     EXPECT_EQ(rows(kPlate), -1); // the table is gone
     EXPECT_EQ(store::session().DataModifiedFlag, 1);
@@ -382,14 +381,14 @@ TEST_F(RecordCommandsTest, TheOnlyRowNumberedOtherThanOneAsksOnlyWhetherToDelete
 
     dialogs.answers = {ui::Answer::No};
     button(*w, "超级按钮_删除记录")->click();
-    EXPECT_EQ(dialogs.shown, QStringList({u("确定要删除吗")}));
-    EXPECT_EQ(dialogs.titles, QStringList({u("提示!")}));
+    EXPECT_EQ(dialogs.shown, QStringList({u"确定要删除吗"_s}));
+    EXPECT_EQ(dialogs.titles, QStringList({u"提示!"_s}));
     EXPECT_EQ(dialogs.defaults, std::vector<ui::Answer>({ui::Answer::No}));
     EXPECT_EQ(rows(kPlate), 2);
 
     dialogs.shown.clear();
     button(*w, "超级按钮_删除记录")->click(); // Yes
-    EXPECT_EQ(dialogs.shown, QStringList({u("确定要删除吗"), u("删除成功!")}));
+    EXPECT_EQ(dialogs.shown, QStringList({u"确定要删除吗"_s, u"删除成功!"_s}));
     EXPECT_EQ(rows(kPlate), 1);
     EXPECT_EQ(masterRows(kPlate), 1);
     EXPECT_EQ(list(*w, 1)->rowCount(), 0);
@@ -408,16 +407,16 @@ TEST_F(RecordCommandsTest, QuestionForAnOperatorWhoMayOnlyAdd) {
     int tabDuringQuestion = -1;
     WhenModal([&](QWidget* dialog) {
         title = dialog->windowTitle();
-        text = dialog->findChild<QLabel*>(u("标签_询问提醒"))->text();
-        addShown = !dialog->findChild<QPushButton*>(u("按钮_加记录"))->isHidden();
-        modifyShown = !dialog->findChild<QPushButton*>(u("按钮_改记录"))->isHidden();
-        cancelShown = !dialog->findChild<QPushButton*>(u("按钮_取消"))->isHidden();
+        text = dialog->findChild<QLabel*>(u"标签_询问提醒"_s)->text();
+        addShown = !dialog->findChild<QPushButton*>(u"按钮_加记录"_s)->isHidden();
+        modifyShown = !dialog->findChild<QPushButton*>(u"按钮_改记录"_s)->isHidden();
+        cancelShown = !dialog->findChild<QPushButton*>(u"按钮_取消"_s)->isHidden();
         tabDuringQuestion = tabs(*w)->currentIndex();
-        dialog->findChild<QPushButton*>(u("按钮_取消"))->click();
+        dialog->findChild<QPushButton*>(u"按钮_取消"_s)->click();
     });
     tabs(*w)->setCurrentIndex(2);
-    EXPECT_EQ(title, u("询问！"));
-    EXPECT_EQ(text, u("车号为京A12345的审车信息已经被修改。请问是否保存？"));
+    EXPECT_EQ(title, u"询问！"_s);
+    EXPECT_EQ(text, u"车号为京A12345的审车信息已经被修改。请问是否保存？"_s);
     EXPECT_TRUE(addShown);
     EXPECT_FALSE(modifyShown);
     EXPECT_TRUE(cancelShown);
@@ -434,11 +433,11 @@ TEST_F(RecordCommandsTest, AddChosenInTheQuestionSavesThePageBeingLeft) {
     auto w = start();
     show(*w, kPlate);
     editInspection(*w);
-    ui::SetControlDate(w.get(), u("日期框_下次主车审车"), QDate(2027, 8, 1));
-    WhenModal([](QWidget* dialog) { dialog->findChild<QPushButton*>(u("按钮_加记录"))->click(); });
+    ui::SetControlDate(w.get(), u"日期框_下次主车审车"_s, QDate(2027, 8, 1));
+    WhenModal([](QWidget* dialog) { dialog->findChild<QPushButton*>(u"按钮_加记录"_s)->click(); });
     tabs(*w)->setCurrentIndex(3);
-    EXPECT_EQ(dialogs.shown, QStringList({u("添加车辆历史记录成功！")}));
-    EXPECT_EQ(rows(kPlate, u(" where 下次审车日期 is not null")), 2);
+    EXPECT_EQ(dialogs.shown, QStringList({u"添加车辆历史记录成功！"_s}));
+    EXPECT_EQ(rows(kPlate, u" where 下次审车日期 is not null"_s), 2);
     EXPECT_EQ(tabs(*w)->currentIndex(), 3);
     EXPECT_EQ(archive::formState().PageModifiedFlag, 0);
 }
@@ -448,11 +447,11 @@ TEST_F(RecordCommandsTest, ModifyChosenInTheQuestionWritesOverTheSelectedRecord)
     auto w = start();
     show(*w, kPlate);
     editInspection(*w);
-    ui::SetControlText(w.get(), u("带标签编辑框_审车备注"), u("改过"));
-    WhenModal([](QWidget* dialog) { dialog->findChild<QPushButton*>(u("按钮_改记录"))->click(); });
+    ui::SetControlText(w.get(), u"带标签编辑框_审车备注"_s, u"改过"_s);
+    WhenModal([](QWidget* dialog) { dialog->findChild<QPushButton*>(u"按钮_改记录"_s)->click(); });
     tabs(*w)->setCurrentIndex(4);
-    EXPECT_EQ(dialogs.shown, QStringList({u("车号为京A12345的审车信息修改成功！")}));
-    EXPECT_EQ(rows(kPlate, u(" where [审车备注]='改过'")), 1);
+    EXPECT_EQ(dialogs.shown, QStringList({u"车号为京A12345的审车信息修改成功！"_s}));
+    EXPECT_EQ(rows(kPlate, u" where [审车备注]='改过'"_s), 1);
     EXPECT_EQ(rows(kPlate), 1);
     // The page the operator asked for is shown.
     EXPECT_EQ(tabs(*w)->currentIndex(), 4);
@@ -503,7 +502,7 @@ TEST_F(RecordCommandsTest, ScreenshotOfTheQuestionOverTheMainWindow) {
         painter.drawPixmap(at, box);
         painter.end();
         shot = base.toImage();
-        dialog->findChild<QPushButton*>(u("按钮_取消"))->click();
+        dialog->findChild<QPushButton*>(u"按钮_取消"_s)->click();
     });
     tabs(*w)->setCurrentIndex(2);
     ASSERT_FALSE(shot.isNull());
@@ -532,7 +531,7 @@ QTreeWidgetItem* vehicleItem(QTreeWidget* tree, const QString& plate) {
 } // namespace
 
 TEST_F(RecordCommandsTest, ChoosingAnotherVehicleAsksAboutAndSavesIntoTheVehicleBeingLeft) {
-    const QString other = QStringLiteral("京B54321");
+    const QString other = u"京B54321"_s;
     addVehicle(kPlate, "001", QDate(2026, 8, 1));
     addVehicle(other, "002", QDate(2026, 9, 1));
     for (const bool bySearch : {false, true}) {
@@ -540,36 +539,36 @@ TEST_F(RecordCommandsTest, ChoosingAnotherVehicleAsksAboutAndSavesIntoTheVehicle
         auto w = start();
         show(*w, kPlate);
         editInspection(*w);
-        ui::SetControlText(w.get(), u("带标签编辑框_审车备注"), bySearch ? u("甲车搜索前") : u("甲车树前"));
+        ui::SetControlText(w.get(), u"带标签编辑框_审车备注"_s, bySearch ? u"甲车搜索前"_s : u"甲车树前"_s);
         QString question;
         QString shownDuringQuestion;
         WhenModal([&](QWidget* dialog) {
-            question = dialog->findChild<QLabel*>(u("标签_询问提醒"))->text();
+            question = dialog->findChild<QLabel*>(u"标签_询问提醒"_s)->text();
             // Nothing of the other vehicle may be loaded yet.
-            shownDuringQuestion = ui::ControlText(w.get(), u("带标签编辑框_审车备注"));
-            dialog->findChild<QPushButton*>(u("按钮_加记录"))->click();
+            shownDuringQuestion = ui::ControlText(w.get(), u"带标签编辑框_审车备注"_s);
+            dialog->findChild<QPushButton*>(u"按钮_加记录"_s)->click();
         });
         if (bySearch) {
-            ui::SetControlText(w.get(), u("带标签编辑框_搜索内容"), other);
-            w->findChild<QPushButton*>(u("超级按钮_确认搜索"))->click();
+            ui::SetControlText(w.get(), u"带标签编辑框_搜索内容"_s, other);
+            w->findChild<QPushButton*>(u"超级按钮_确认搜索"_s)->click();
         } else {
             QTreeWidgetItem* item = vehicleItem(w->parts().tree, other);
             ASSERT_TRUE(item);
             w->parts().tree->setCurrentItem(item);
         }
-        EXPECT_EQ(question, u("车号为京A12345的审车信息已经被修改。请问是否保存？"));
-        EXPECT_EQ(shownDuringQuestion, bySearch ? u("甲车搜索前") : u("甲车树前"));
+        EXPECT_EQ(question, u"车号为京A12345的审车信息已经被修改。请问是否保存？"_s);
+        EXPECT_EQ(shownDuringQuestion, bySearch ? u"甲车搜索前"_s : u"甲车树前"_s);
         EXPECT_EQ(store::session().CurrentPlate, other);
         if (!bySearch) {
             EXPECT_EQ(tabs(*w)->currentIndex(), 0);
         }
         // A's edit went to A; B kept its one record and its lapse flag.
-        EXPECT_EQ(rows(kPlate, u(" where 下次审车日期 is not null")), bySearch ? 3 : 2);
-        EXPECT_EQ(rows(kPlate, bySearch ? u(" where [审车备注]='甲车搜索前'") : u(" where [审车备注]='甲车树前'")), 1);
+        EXPECT_EQ(rows(kPlate, u" where 下次审车日期 is not null"_s), bySearch ? 3 : 2);
+        EXPECT_EQ(rows(kPlate, bySearch ? u" where [审车备注]='甲车搜索前'"_s : u" where [审车备注]='甲车树前'"_s), 1);
         EXPECT_EQ(rows(other), 1);
-        EXPECT_EQ(rows(other, u(" where [审车备注] is not null")), 0);
+        EXPECT_EQ(rows(other, u" where [审车备注] is not null"_s), 0);
         EXPECT_EQ(archive::formState().PageModifiedFlag, 0);
-        EXPECT_EQ(ui::ControlText(w.get(), u("带标签编辑框_主车牌号")), other);
+        EXPECT_EQ(ui::ControlText(w.get(), u"带标签编辑框_主车牌号"_s), other);
     }
 }
 
@@ -588,29 +587,29 @@ TEST_F(RecordCommandsTest, EveryComboShowsTheSelectedRecordsValueEmptyOrUnknownI
     ASSERT_TRUE(db().ExecuteStatement("update " + kPlate + " set [营运证是否通知车主]='已通知' where [编号]=1"));
     auto w = start();
     show(*w, kPlate);
-    auto combo = [&](const char* name) { return w->findChild<QComboBox*>(u(name)); };
+    auto combo = [&](const char* name) { return w->findChild<QComboBox*>(QString::fromUtf8(name)); };
 
     tabs(*w)->setCurrentIndex(1);
     ASSERT_EQ(list(*w, 1)->rowCount(), 2);
     click(*w, 1, 1); // record 1, 已通知
-    EXPECT_EQ(combo("组合框_审车")->currentText(), u("已通知"));
+    EXPECT_EQ(combo("组合框_审车")->currentText(), u"已通知"_s);
     click(*w, 1, 0); // record 2, empty
     EXPECT_EQ(combo("组合框_审车")->currentText(), QString());
-    ui::SetControlText(w.get(), u("带标签编辑框_审车备注"), u("改"));
-    w->findChild<QPushButton*>(u("超级按钮_修改记录"))->click();
-    EXPECT_EQ(rows(kPlate, u(" where [编号]=2 and [审车是否通知车主]=''")), 1);
-    EXPECT_EQ(rows(kPlate, u(" where [编号]=1 and [审车是否通知车主]='已通知'")), 1);
+    ui::SetControlText(w.get(), u"带标签编辑框_审车备注"_s, u"改"_s);
+    w->findChild<QPushButton*>(u"超级按钮_修改记录"_s)->click();
+    EXPECT_EQ(rows(kPlate, u" where [编号]=2 and [审车是否通知车主]=''"_s), 1);
+    EXPECT_EQ(rows(kPlate, u" where [编号]=1 and [审车是否通知车主]='已通知'"_s), 1);
 
     tabs(*w)->setCurrentIndex(5);
     click(*w, 5, 1); // record 1: 驻内, 已通知
-    EXPECT_EQ(combo("组合框_类别")->currentText(), u("驻内"));
-    EXPECT_EQ(combo("组合框_营运")->currentText(), u("已通知"));
+    EXPECT_EQ(combo("组合框_类别")->currentText(), u"驻内"_s);
+    EXPECT_EQ(combo("组合框_营运")->currentText(), u"已通知"_s);
     click(*w, 5, 0); // record 2: unknown texts
     const QString category = combo("组合框_类别")->currentText();
     const QString notified = combo("组合框_营运")->currentText();
-    EXPECT_NE(category, u("驻内"));
-    EXPECT_NE(notified, u("已通知"));
-    w->findChild<QPushButton*>(u("超级按钮_修改记录"))->click();
+    EXPECT_NE(category, u"驻内"_s);
+    EXPECT_NE(notified, u"已通知"_s);
+    w->findChild<QPushButton*>(u"超级按钮_修改记录"_s)->click();
     const int rs = db().OpenRecordSet("select [是否驻内],[营运证是否通知车主] from " + kPlate + " where [编号]=2");
     ASSERT_NE(rs, 0);
     EXPECT_EQ(db().ReadField(rs, "是否驻内").text(), category);
@@ -623,9 +622,9 @@ TEST_F(RecordCommandsTest, EveryComboShowsTheSelectedRecordsValueEmptyOrUnknownI
     EXPECT_EQ(combo("组合框_车辆状态")->currentIndex(), 0);
     click(*w, 0, 0); // record 3: no state
     EXPECT_EQ(combo("组合框_车辆状态")->currentIndex(), -1);
-    w->findChild<QPushButton*>(u("超级按钮_修改记录"))->click();
-    EXPECT_EQ(dialogs.shown.last(), u("车号为京A12345的车辆基本信息修改成功！"));
-    EXPECT_EQ(rows(kPlate, u(" where [编号]=3 and [车辆状态] is null")), 1);
+    w->findChild<QPushButton*>(u"超级按钮_修改记录"_s)->click();
+    EXPECT_EQ(dialogs.shown.last(), u"车号为京A12345的车辆基本信息修改成功！"_s);
+    EXPECT_EQ(rows(kPlate, u" where [编号]=3 and [车辆状态] is null"_s), 1);
 }
 
 // ---- Adding a record and its lapse reset --------------------------------------------------------
@@ -639,10 +638,10 @@ TEST_F(RecordCommandsTest, AFailedLapseResetIsReportedAndTheRecordIsNotAdded) {
     show(*w, kPlate);
     tabs(*w)->setCurrentIndex(1);
     click(*w, 1, 0);
-    w->findChild<QPushButton*>(u("超级按钮_加记录"))->click();
-    EXPECT_FALSE(dialogs.shown.contains(u("添加车辆历史记录成功！")));
+    w->findChild<QPushButton*>(u"超级按钮_加记录"_s)->click();
+    EXPECT_FALSE(dialogs.shown.contains(u"添加车辆历史记录成功！"_s));
     ASSERT_FALSE(dialogs.shown.isEmpty());
-    EXPECT_EQ(dialogs.shown.first(), u("清除是否脱审标记失败，历史记录没有添加！"));
+    EXPECT_EQ(dialogs.shown.first(), u"清除是否脱审标记失败，历史记录没有添加！"_s);
     EXPECT_EQ(rows(kPlate), 1);
 }
 
@@ -658,25 +657,25 @@ TEST_F(RecordCommandsTest, DeletingRowOnesInspectionKeepsTheBasicRecordAndTheOth
     ASSERT_EQ(list(*w, 1)->rowCount(), 2);
     click(*w, 1, 1); // record 1, the first row
     ASSERT_EQ(list(*w, 1)->rowNumber(1), 1);
-    w->findChild<QPushButton*>(u("超级按钮_删除记录"))->click();
-    EXPECT_EQ(dialogs.shown.last(), u("删除成功!"));
+    w->findChild<QPushButton*>(u"超级按钮_删除记录"_s)->click();
+    EXPECT_EQ(dialogs.shown.last(), u"删除成功!"_s);
     EXPECT_EQ(rows(kPlate), 2);
     // Row 1 lost its inspection group only.
-    EXPECT_EQ(rows(kPlate, u(" where [编号]=1 and [下次审车日期] is null and [审车应缴费用] is null and "
-                             "[审车是否通知车主] is null and [审车车号] is null")),
+    EXPECT_EQ(rows(kPlate, u" where [编号]=1 and [下次审车日期] is null and [审车应缴费用] is null and "
+                             u"[审车是否通知车主] is null and [审车车号] is null"_s),
               1);
-    EXPECT_EQ(rows(kPlate, u(" where [编号]=1 and [档案编号]='001' and [车主姓名]='张三' and [下次保险日期] is not null "
-                             "and [下次二维日期] is not null and [下次管理费用日期] is not null and "
-                             "[下次营运证日期] is not null and [投保险种]='全险'")),
+    EXPECT_EQ(rows(kPlate, u" where [编号]=1 and [档案编号]='001' and [车主姓名]='张三' and [下次保险日期] is not null "
+                             u"and [下次二维日期] is not null and [下次管理费用日期] is not null and "
+                             u"[下次营运证日期] is not null and [投保险种]='全险'"_s),
               1);
     EXPECT_EQ(masterRows(kPlate), 1);
     EXPECT_EQ(list(*w, 1)->rowCount(), 1);
-    EXPECT_TRUE(plateUnderNode(w->parts().tree, u("公司车辆")).contains(kPlate));
+    EXPECT_TRUE(plateUnderNode(w->parts().tree, u"公司车辆"_s).contains(kPlate));
 
     // A row with nothing else in it goes.
     click(*w, 1, 0);
     dialogs.answers = {ui::Answer::Yes, ui::Answer::Yes};
-    w->findChild<QPushButton*>(u("超级按钮_删除记录"))->click();
+    w->findChild<QPushButton*>(u"超级按钮_删除记录"_s)->click();
     EXPECT_EQ(rows(kPlate), 1);
 }
 
@@ -686,16 +685,16 @@ TEST_F(RecordCommandsTest, RecordCommandsRefuseAPlateThatIsNoListedVehicle) {
     show(*w, kPlate);
     tabs(*w)->setCurrentIndex(1);
     click(*w, 1, 0);
-    store::session().CurrentPlate = u("权限");
+    store::session().CurrentPlate = u"权限"_s;
     store::DatabaseConnection::ClearStatementLog();
     store::DatabaseConnection::SetStatementLogging(true);
-    w->findChild<QPushButton*>(u("超级按钮_删除记录"))->click();
+    w->findChild<QPushButton*>(u"超级按钮_删除记录"_s)->click();
     store::DatabaseConnection::SetStatementLogging(false);
     for (const QString& s : store::DatabaseConnection::StatementLog())
-        EXPECT_FALSE(s.contains(u("权限")) && !s.startsWith(u("select"))) << s.toStdString();
+        EXPECT_FALSE(s.contains(u"权限"_s) && !s.startsWith(u"select"_s)) << s.toStdString();
     ASSERT_FALSE(dialogs.shown.isEmpty());
-    EXPECT_EQ(dialogs.shown.first(), u("主车牌号“权限”是数据库的固定表名，不能作为车牌号使用！"));
-    const int rs = db().OpenRecordSet(u("select count(*) as[数量] from [权限]"));
+    EXPECT_EQ(dialogs.shown.first(), u"主车牌号“权限”是数据库的固定表名，不能作为车牌号使用！"_s);
+    const int rs = db().OpenRecordSet(u"select count(*) as[数量] from [权限]"_s);
     EXPECT_NE(rs, 0);
     db().CloseRecordSet(rs);
 }

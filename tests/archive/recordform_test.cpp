@@ -18,13 +18,12 @@
 #include <QPushButton>
 #include <QTabWidget>
 
+using namespace Qt::StringLiterals;
+
 using testing_support::DataDirTest;
 
 namespace {
 
-QString u(const char* s) {
-    return QString::fromUtf8(s);
-}
 
 class RecordFormTest : public DataDirTest {
 protected:
@@ -48,10 +47,10 @@ protected:
         return w;
     }
 
-    template <typename T = QWidget> T* find(QWidget* w, const char* name) { return w->findChild<T*>(u(name)); }
+    template <typename T = QWidget> T* find(QWidget* w, const char* name) { return w->findChild<T*>(QString::fromUtf8(name)); }
 
     void addMasterRow(const QString& archiveNumber, const QString& plate) {
-        ASSERT_TRUE(db().ExecuteStatement(u("insert into [总表] ([档案编号],[车牌号]) values ('%1','%2')")
+        ASSERT_TRUE(db().ExecuteStatement(u"insert into [总表] ([档案编号],[车牌号]) values ('%1','%2')"_s
                                               .arg(store::SqlText(archiveNumber), store::SqlText(plate))));
     }
 
@@ -128,10 +127,10 @@ TEST_F(RecordFormTest, PagesHoldTheDesignedControlsAndCaptions) {
         {"带标签编辑框_查询车架号", "车架号："},       {"带标签编辑框_审车车牌号", "主车牌号："},
     };
     for (const auto& [name, caption] : captions)
-        EXPECT_EQ(find<ui::LabeledEdit>(w.get(), name)->caption(), u(caption)) << name;
-    EXPECT_EQ(find<QLabel>(w.get(), "透明标签_下次挂车审车日期1")->text(), u("下次挂车审车日期"));
-    EXPECT_EQ(find<QLabel>(w.get(), "透明标签_是否驻内")->text(), u("是否驻内"));
-    EXPECT_EQ(find<QCheckBox>(w.get(), "选择框_是否提醒挂车保险")->text(), u("挂车是否提醒"));
+        EXPECT_EQ(find<ui::LabeledEdit>(w.get(), name)->caption(), QString::fromUtf8(caption)) << name;
+    EXPECT_EQ(find<QLabel>(w.get(), "透明标签_下次挂车审车日期1")->text(), u"下次挂车审车日期"_s);
+    EXPECT_EQ(find<QLabel>(w.get(), "透明标签_是否驻内")->text(), u"是否驻内"_s);
+    EXPECT_EQ(find<QCheckBox>(w.get(), "选择框_是否提醒挂车保险")->text(), u"挂车是否提醒"_s);
     EXPECT_TRUE(find(w->parts().pages[6], "违章查询视图区"));
     for (int page = 0; page < 6; ++page)
         EXPECT_TRUE(w->parts().pages[page]->findChild<ui::SuperListBox*>(archive::PageListName(page))) << page;
@@ -149,10 +148,10 @@ TEST_F(RecordFormTest, CopiesAndKeyBoxesAreReadOnlyAndOwedBoxesWritable) {
 
 TEST_F(RecordFormTest, ToolButtonsCarryTheirCaptionsAndRecordButtonsWaitForARecord) {
     auto w = start();
-    EXPECT_EQ(find<QPushButton>(w.get(), "超级按钮_保存增加")->text(), u("保存增加车辆"));
-    EXPECT_EQ(find<QPushButton>(w.get(), "超级按钮_修改记录")->text(), u("改记录"));
-    EXPECT_EQ(find<QPushButton>(w.get(), "超级按钮_删除记录")->text(), u("删记录"));
-    EXPECT_EQ(find<QPushButton>(w.get(), "超级按钮_数据备份")->text(), u("备份"));
+    EXPECT_EQ(find<QPushButton>(w.get(), "超级按钮_保存增加")->text(), u"保存增加车辆"_s);
+    EXPECT_EQ(find<QPushButton>(w.get(), "超级按钮_修改记录")->text(), u"改记录"_s);
+    EXPECT_EQ(find<QPushButton>(w.get(), "超级按钮_删除记录")->text(), u"删记录"_s);
+    EXPECT_EQ(find<QPushButton>(w.get(), "超级按钮_数据备份")->text(), u"备份"_s);
     for (const char* name : {"超级按钮_加记录", "超级按钮_修改记录", "超级按钮_删除记录"})
         EXPECT_FALSE(find<QPushButton>(w.get(), name)->isEnabled()) << name;
 }
@@ -164,12 +163,12 @@ TEST_F(RecordFormTest, ComboBoxesStartOnTheirFirstItemWithTheirPresetItems) {
     auto w = start();
     auto* status = find<QComboBox>(w.get(), "组合框_车辆状态");
     ASSERT_EQ(status->count(), 3);
-    EXPECT_EQ(status->currentText(), u("正常"));
-    EXPECT_EQ(status->itemText(2), u("注销"));
+    EXPECT_EQ(status->currentText(), u"正常"_s);
+    EXPECT_EQ(status->itemText(2), u"注销"_s);
     EXPECT_EQ(status->itemData(0).toInt(), 1);
     EXPECT_EQ(status->itemData(1).toInt(), 2);
     EXPECT_EQ(status->itemData(2).toInt(), 3);
-    const QStringList notices = {u("未到通知时间"), u("已通知"), u("未通知"), u("通知未达")};
+    const QStringList notices = {u"未到通知时间"_s, u"已通知"_s, u"未通知"_s, u"通知未达"_s};
     for (const char* name : {"组合框_审车", "组合框_二级维护", "组合框_管理费", "组合框_营运"}) {
         auto* c = find<QComboBox>(w.get(), name);
         QStringList items;
@@ -180,19 +179,19 @@ TEST_F(RecordFormTest, ComboBoxesStartOnTheirFirstItemWithTheirPresetItems) {
     }
     auto* category = find<QComboBox>(w.get(), "组合框_类别");
     EXPECT_EQ(category->count(), 2);
-    EXPECT_EQ(category->currentText(), u("驻内"));
-    EXPECT_EQ(category->itemText(1), u("驻外"));
+    EXPECT_EQ(category->currentText(), u"驻内"_s);
+    EXPECT_EQ(category->itemText(1), u"驻外"_s);
 }
 
 TEST_F(RecordFormTest, InsuranceKindsAreOfferedFromTheirTable) {
-    ASSERT_TRUE(db().ExecuteStatement(u("delete * from 险种名称")));
-    ASSERT_TRUE(db().ExecuteStatement(u("insert into 险种名称 ([险种名称]) values ('车损险')")));
-    ASSERT_TRUE(db().ExecuteStatement(u("insert into 险种名称 ([险种名称]) values ('司机''s 责任险')")));
+    ASSERT_TRUE(db().ExecuteStatement(u"delete * from 险种名称"_s));
+    ASSERT_TRUE(db().ExecuteStatement(u"insert into 险种名称 ([险种名称]) values ('车损险')"_s));
+    ASSERT_TRUE(db().ExecuteStatement(u"insert into 险种名称 ([险种名称]) values ('司机''s 责任险')"_s));
     auto w = start();
     auto* kinds = find<QComboBox>(w.get(), "组合框_投保险种");
     ASSERT_EQ(kinds->count(), 2);
-    EXPECT_EQ(kinds->itemText(1), u("司机's 责任险"));
-    EXPECT_EQ(kinds->currentText(), u("车损险"));
+    EXPECT_EQ(kinds->itemText(1), u"司机's 责任险"_s);
+    EXPECT_EQ(kinds->currentText(), u"车损险"_s);
 }
 
 TEST_F(RecordFormTest, DateBoxesStartUnsetAndPaymentDatesToday) {
@@ -200,10 +199,10 @@ TEST_F(RecordFormTest, DateBoxesStartUnsetAndPaymentDatesToday) {
     for (const char* name :
          {"日期框_入户时间", "日期框_下次主车审车", "日期框_下次挂车审车", "日期框_下次二维", "日期框_下次保险",
           "日期框_下次挂车保险", "日期框_下次管理费", "日期框_下次营运证日期", "日期框_营运证办理日期"})
-        EXPECT_EQ(ui::ControlDate(w.get(), u(name)), QDate(2000, 1, 1)) << name;
+        EXPECT_EQ(ui::ControlDate(w.get(), QString::fromUtf8(name)), QDate(2000, 1, 1)) << name;
     for (const char* name : {"日期框_审车缴费时间", "日期框_二维缴费时间", "日期框_保险缴费时间", "日期框_管理缴费时间",
                              "日期框_营运缴费时间"})
-        EXPECT_EQ(ui::ControlDate(w.get(), u(name)), QDate(2026, 3, 15)) << name;
+        EXPECT_EQ(ui::ControlDate(w.get(), QString::fromUtf8(name)), QDate(2026, 3, 15)) << name;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -223,12 +222,12 @@ TEST_F(RecordFormTest, WithoutFeeRightTheFeeControlsAndFeeColumnsAreGone) {
     for (const auto& [page, caption] : lists) {
         ui::SuperListBox* list = archive::PageList(w.get(), page);
         ASSERT_EQ(list->columnCount(), 1) << page;
-        EXPECT_EQ(list->headerItem()->text(0), u(caption));
+        EXPECT_EQ(list->headerItem()->text(0), QString::fromUtf8(caption));
         EXPECT_EQ(list->columnWidth(0), 150);
     }
     ui::SuperListBox* insurance = archive::PageList(w.get(), 3);
     ASSERT_EQ(insurance->columnCount(), 9);
-    EXPECT_EQ(insurance->headerItem()->text(8), u("其他"));
+    EXPECT_EQ(insurance->headerItem()->text(8), u"其他"_s);
 }
 
 TEST_F(RecordFormTest, WithFeeRightTheFeeControlsAndFeeColumnsShow) {
@@ -237,32 +236,32 @@ TEST_F(RecordFormTest, WithFeeRightTheFeeControlsAndFeeColumnsShow) {
         EXPECT_FALSE(ui::Control(w.get(), name)->isHidden()) << name.toStdString();
     ui::SuperListBox* inspection = archive::PageList(w.get(), 1);
     ASSERT_EQ(inspection->columnCount(), 4);
-    EXPECT_EQ(inspection->headerItem()->text(1), u("应缴费用"));
-    EXPECT_EQ(inspection->headerItem()->text(3), u("缴费时间"));
+    EXPECT_EQ(inspection->headerItem()->text(1), u"应缴费用"_s);
+    EXPECT_EQ(inspection->headerItem()->text(3), u"缴费时间"_s);
     EXPECT_EQ(inspection->columnWidth(3), 120);
     ui::SuperListBox* insurance = archive::PageList(w.get(), 3);
     ASSERT_EQ(insurance->columnCount(), 12);
-    EXPECT_EQ(insurance->headerItem()->text(9), u("应缴费用"));
+    EXPECT_EQ(insurance->headerItem()->text(9), u"应缴费用"_s);
     ui::SuperListBox* basic = archive::PageList(w.get(), 0);
     ASSERT_EQ(basic->columnCount(), 6);
-    EXPECT_EQ(basic->headerItem()->text(1), u("过入户时间"));
+    EXPECT_EQ(basic->headerItem()->text(1), u"过入户时间"_s);
 }
 
 // ---------------------------------------------------------------------------------------------
 // The plate check on leaving the plate box
 
 TEST_F(RecordFormTest, LeavingThePlateBoxWarnsAboutAPlateAlreadyKept) {
-    addMasterRow(u("5"), u("京A'1234"));
+    addMasterRow(u"5"_s, u"京A'1234"_s);
     auto w = start();
     auto* plate = find<ui::LabeledEdit>(w.get(), "带标签编辑框_主车牌号");
     plate->setReadOnly(false);
-    plate->setText(u("京A'1234"));
+    plate->setText(u"京A'1234"_s);
     leave(plate);
-    EXPECT_EQ(dialogs.shown, QStringList({u("对不起！已经存在此车辆的信息了！")}));
-    EXPECT_EQ(plate->text(), u("京A'1234")); // the operator decides
+    EXPECT_EQ(dialogs.shown, QStringList({u"对不起！已经存在此车辆的信息了！"_s}));
+    EXPECT_EQ(plate->text(), u"京A'1234"_s); // the operator decides
 
     dialogs.shown.clear();
-    plate->setText(u("京A12345"));
+    plate->setText(u"京A12345"_s);
     leave(plate);
     EXPECT_TRUE(dialogs.shown.isEmpty());
 }
@@ -275,19 +274,19 @@ TEST_F(RecordFormTest, APlateOfImplausibleLengthIsReportedWithoutAQuery) {
     for (const char* text : {"京A1234", "京A12345678"}) {
         store::DatabaseConnection::ClearStatementLog();
         dialogs.shown.clear();
-        plate->setText(u(text));
+        plate->setText(QString::fromUtf8(text));
         archive::CheckPlateUnique(w.get(), w->database());
-        EXPECT_EQ(dialogs.shown, QStringList({u("请检查主车牌号是否正确")})) << text;
+        EXPECT_EQ(dialogs.shown, QStringList({u"请检查主车牌号是否正确"_s})) << text;
         EXPECT_TRUE(store::DatabaseConnection::StatementLog().isEmpty()) << text;
-        EXPECT_EQ(plate->text(), u(text));
+        EXPECT_EQ(plate->text(), QString::fromUtf8(text));
     }
 }
 
 TEST_F(RecordFormTest, PlateCheckIsSilentWhileTheBoxIsReadOnlyOrEmpty) {
-    addMasterRow(u("5"), u("京A12345"));
+    addMasterRow(u"5"_s, u"京A12345"_s);
     auto w = start();
     auto* plate = find<ui::LabeledEdit>(w.get(), "带标签编辑框_主车牌号");
-    plate->setText(u("京A12345")); // a vehicle is shown: the box is read-only
+    plate->setText(u"京A12345"_s); // a vehicle is shown: the box is read-only
     leave(plate);
     plate->setReadOnly(false);
     plate->setText(QString());
@@ -297,63 +296,63 @@ TEST_F(RecordFormTest, PlateCheckIsSilentWhileTheBoxIsReadOnlyOrEmpty) {
 
 TEST_F(RecordFormTest, PlateCheckReportsAnUnreadableMasterTable) {
     auto w = start();
-    ASSERT_TRUE(db().ExecuteStatement(u("DROP TABLE 总表")));
+    ASSERT_TRUE(db().ExecuteStatement(u"DROP TABLE 总表"_s));
     auto* plate = find<ui::LabeledEdit>(w.get(), "带标签编辑框_主车牌号");
     plate->setReadOnly(false);
-    plate->setText(u("京A12345"));
+    plate->setText(u"京A12345"_s);
     archive::CheckPlateUnique(w.get(), w->database());
-    EXPECT_EQ(dialogs.shown, QStringList({u("查询失败！")}));
-    EXPECT_EQ(plate->text(), u("京A12345"));
+    EXPECT_EQ(dialogs.shown, QStringList({u"查询失败！"_s}));
+    EXPECT_EQ(plate->text(), u"京A12345"_s);
 }
 
 // ---------------------------------------------------------------------------------------------
 // The archive-number check on leaving its box
 
 TEST_F(RecordFormTest, AnArchiveNumberTakenUpToLeadingZerosIsEmptied) {
-    addMasterRow(u("3"), u("京A11111"));
-    addMasterRow(u("0A'7"), u("京A22222"));
+    addMasterRow(u"3"_s, u"京A11111"_s);
+    addMasterRow(u"0A'7"_s, u"京A22222"_s);
     auto w = start();
     auto* number = find<ui::LabeledEdit>(w.get(), "带标签编辑框_档案编号");
     number->setReadOnly(false);
-    number->setText(u("003"));
+    number->setText(u"003"_s);
     leave(number);
     EXPECT_EQ(number->text(), QString());
-    EXPECT_EQ(dialogs.shown, QStringList({u("对不起！已经存在此档案编号的信息了！")}));
+    EXPECT_EQ(dialogs.shown, QStringList({u"对不起！已经存在此档案编号的信息了！"_s}));
 
     dialogs.shown.clear();
-    number->setText(u("A'7"));
+    number->setText(u"A'7"_s);
     archive::CheckArchiveNumberUnique(w.get(), w->database());
     EXPECT_EQ(number->text(), QString());
     EXPECT_EQ(dialogs.shown.size(), 1);
 
     dialogs.shown.clear();
-    number->setText(u("30"));
+    number->setText(u"30"_s);
     leave(number);
-    EXPECT_EQ(number->text(), u("30"));
+    EXPECT_EQ(number->text(), u"30"_s);
     EXPECT_TRUE(dialogs.shown.isEmpty());
 }
 
 TEST_F(RecordFormTest, ArchiveCheckIsSilentWhileReadOnlyAndReportsAnUnreadableTable) {
-    addMasterRow(u("3"), u("京A11111"));
+    addMasterRow(u"3"_s, u"京A11111"_s);
     auto w = start();
     auto* number = find<ui::LabeledEdit>(w.get(), "带标签编辑框_档案编号");
-    number->setText(u("3"));
+    number->setText(u"3"_s);
     leave(number);
-    EXPECT_EQ(number->text(), u("3"));
+    EXPECT_EQ(number->text(), u"3"_s);
     EXPECT_TRUE(dialogs.shown.isEmpty());
 
-    ASSERT_TRUE(db().ExecuteStatement(u("DROP TABLE 总表")));
+    ASSERT_TRUE(db().ExecuteStatement(u"DROP TABLE 总表"_s));
     number->setReadOnly(false);
     archive::CheckArchiveNumberUnique(w.get(), w->database());
-    EXPECT_EQ(dialogs.shown, QStringList({u("查询失败！")}));
-    EXPECT_EQ(number->text(), u("3"));
+    EXPECT_EQ(dialogs.shown, QStringList({u"查询失败！"_s}));
+    EXPECT_EQ(number->text(), u"3"_s);
 }
 
 TEST_F(RecordFormTest, LosingTheFocusToAnotherWindowRunsNoCheck) {
     auto w = start();
     auto* plate = find<ui::LabeledEdit>(w.get(), "带标签编辑框_主车牌号");
     plate->setReadOnly(false);
-    plate->setText(u("京A1"));
+    plate->setText(u"京A1"_s);
     QFocusEvent out(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
     QApplication::sendEvent(plate->lineEdit(), &out);
     EXPECT_TRUE(dialogs.shown.isEmpty());
@@ -365,17 +364,17 @@ TEST_F(RecordFormTest, LosingTheFocusToAnotherWindowRunsNoCheck) {
 TEST_F(RecordFormTest, ResetVehicleFormEmptiesEveryFieldAndSetsTheNewVehicleDefaults) {
     auto w = start();
     QWidget* win = w.get();
-    ui::SetControlText(win, u("带标签编辑框_车主姓名"), u("张三"));
-    ui::SetControlText(win, u("带标签编辑框_审车档案编号"), u("12"));
-    ui::SetControlText(win, u("带标签编辑框_查询车牌号"), u("京A12345"));
+    ui::SetControlText(win, u"带标签编辑框_车主姓名"_s, u"张三"_s);
+    ui::SetControlText(win, u"带标签编辑框_审车档案编号"_s, u"12"_s);
+    ui::SetControlText(win, u"带标签编辑框_查询车牌号"_s, u"京A12345"_s);
     find<QComboBox>(win, "组合框_车辆状态")->setCurrentIndex(2);
     find<QComboBox>(win, "组合框_类别")->setCurrentIndex(1);
-    ui::SetControlDate(win, u("日期框_下次主车审车"), QDate(2026, 5, 1));
-    ui::SetControlDate(win, u("日期框_审车缴费时间"), QDate(2025, 1, 1));
-    ui::SetControlChecked(win, u("选择框_是否脱审"), true);
-    ui::SetControlChecked(win, u("选择框_二维驻外"), true);
-    ui::SetControlImage(win, u("图片框_行车证2"), QByteArray("jpeg bytes"));
-    store::session().CurrentPlate = u("京A12345");
+    ui::SetControlDate(win, u"日期框_下次主车审车"_s, QDate(2026, 5, 1));
+    ui::SetControlDate(win, u"日期框_审车缴费时间"_s, QDate(2025, 1, 1));
+    ui::SetControlChecked(win, u"选择框_是否脱审"_s, true);
+    ui::SetControlChecked(win, u"选择框_二维驻外"_s, true);
+    ui::SetControlImage(win, u"图片框_行车证2"_s, QByteArray("jpeg bytes"));
+    store::session().CurrentPlate = u"京A12345"_s;
     store::SetToday(QDate(2026, 4, 2));
 
     archive::ResetVehicleForm(win);
@@ -384,24 +383,24 @@ TEST_F(RecordFormTest, ResetVehicleFormEmptiesEveryFieldAndSetsTheNewVehicleDefa
     EXPECT_FALSE(find<ui::LabeledEdit>(win, "带标签编辑框_主车牌号")->isReadOnly());
     for (ui::LabeledEdit* e : win->findChildren<ui::LabeledEdit*>())
         EXPECT_TRUE(e->text().isEmpty()) << e->objectName().toStdString();
-    EXPECT_EQ(ui::ControlText(win, u("组合框_车辆状态")), u("正常"));
-    EXPECT_EQ(ui::ControlText(win, u("组合框_类别")), u("驻内"));
-    EXPECT_EQ(ui::ControlDate(win, u("日期框_下次主车审车")), QDate(2000, 1, 1));
-    EXPECT_EQ(ui::ControlDate(win, u("日期框_审车缴费时间")), QDate(2026, 4, 2));
-    EXPECT_EQ(ui::ControlDate(win, u("日期框_营运缴费时间")), QDate(2026, 4, 2));
-    EXPECT_FALSE(ui::ControlChecked(win, u("选择框_是否脱审")));
-    EXPECT_FALSE(ui::ControlChecked(win, u("选择框_二维驻外")));
+    EXPECT_EQ(ui::ControlText(win, u"组合框_车辆状态"_s), u"正常"_s);
+    EXPECT_EQ(ui::ControlText(win, u"组合框_类别"_s), u"驻内"_s);
+    EXPECT_EQ(ui::ControlDate(win, u"日期框_下次主车审车"_s), QDate(2000, 1, 1));
+    EXPECT_EQ(ui::ControlDate(win, u"日期框_审车缴费时间"_s), QDate(2026, 4, 2));
+    EXPECT_EQ(ui::ControlDate(win, u"日期框_营运缴费时间"_s), QDate(2026, 4, 2));
+    EXPECT_FALSE(ui::ControlChecked(win, u"选择框_是否脱审"_s));
+    EXPECT_FALSE(ui::ControlChecked(win, u"选择框_二维驻外"_s));
     for (const QString& name : archive::ReminderBoxes())
         EXPECT_TRUE(ui::ControlChecked(win, name)) << name.toStdString();
-    EXPECT_TRUE(ui::ControlImage(win, u("图片框_行车证2")).isEmpty());
-    EXPECT_EQ(store::session().CurrentPlate, u("京A12345")); // left alone
+    EXPECT_TRUE(ui::ControlImage(win, u"图片框_行车证2"_s).isEmpty());
+    EXPECT_EQ(store::session().CurrentPlate, u"京A12345"_s); // left alone
 }
 
 TEST_F(RecordFormTest, ResetVehicleFormIsNotAnEditOfTheOperator) {
     auto w = start();
     archive::formState().RecordSelectedFlag = 1;
     archive::formState().EditArmedFlag = 1;
-    ui::SetControlChecked(w.get(), u("选择框_是否脱审"), true);
+    ui::SetControlChecked(w.get(), u"选择框_是否脱审"_s, true);
     archive::formState().PageModifiedFlag = 0;
     archive::ResetVehicleForm(w.get());
     EXPECT_EQ(archive::formState().PageModifiedFlag, 0);
@@ -425,7 +424,7 @@ TEST_F(RecordFormTest, TypingCountsOnlyOnceADateBoxWasEnteredWithARecordSelected
     auto* owner = find<ui::LabeledEdit>(w.get(), "带标签编辑框_车主姓名");
 
     s.RecordSelectedFlag = 1;
-    owner->setText(u("李四"));
+    owner->setText(u"李四"_s);
     EXPECT_EQ(s.PageModifiedFlag, 0);
 
     // Entering a date box without a record selected arms nothing.
@@ -441,13 +440,13 @@ TEST_F(RecordFormTest, TypingCountsOnlyOnceADateBoxWasEnteredWithARecordSelected
 
     focus(find(w.get(), "日期框_下次二维"));
     EXPECT_EQ(s.EditArmedFlag, 1);
-    owner->setText(u("王五"));
+    owner->setText(u"王五"_s);
     EXPECT_EQ(s.PageModifiedFlag, 1);
 
     // Once armed the tracking stays armed, with or without a selected record.
     s.PageModifiedFlag = 0;
     s.RecordSelectedFlag = 0;
-    ui::SetControlDate(w.get(), u("日期框_下次管理费"), QDate(2026, 9, 1));
+    ui::SetControlDate(w.get(), u"日期框_下次管理费"_s, QDate(2026, 9, 1));
     EXPECT_EQ(s.PageModifiedFlag, 1);
 }
 
@@ -470,13 +469,13 @@ TEST_F(RecordFormTest, UntrackedFieldsNeverMarkThePage) {
     for (const char* name : {"带标签编辑框_A姓名", "带标签编辑框_B姓名", "带标签编辑框_强险编号",
                              "带标签编辑框_挂车保险编号", "带标签编辑框_挂车强险编号", "带标签编辑框_审车还欠费用",
                              "带标签编辑框_审车车主姓名", "带标签编辑框_查询姓名"})
-        ui::SetControlText(win, u(name), u("x"));
-    ui::SetControlDate(win, u("日期框_下次挂车审车"), QDate(2026, 7, 1));
-    ui::SetControlDate(win, u("日期框_下次挂车保险"), QDate(2026, 7, 1));
+        ui::SetControlText(win, QString::fromUtf8(name), u"x"_s);
+    ui::SetControlDate(win, u"日期框_下次挂车审车"_s, QDate(2026, 7, 1));
+    ui::SetControlDate(win, u"日期框_下次挂车保险"_s, QDate(2026, 7, 1));
     find<QComboBox>(win, "组合框_车辆状态")->setCurrentIndex(1);
     for (const QString& name : archive::ReminderBoxes())
         ui::SetControlChecked(win, name, false);
-    ui::SetControlChecked(win, u("选择框_二维驻外"), true);
+    ui::SetControlChecked(win, u"选择框_二维驻外"_s, true);
     EXPECT_EQ(s.PageModifiedFlag, 0);
 }
 
@@ -497,7 +496,7 @@ TEST_F(RecordFormTest, ChoicesCountWhileARecordIsSelected) {
         EXPECT_EQ(s.PageModifiedFlag, 1) << name;
     }
     s.PageModifiedFlag = 0;
-    find<QComboBox>(w.get(), "组合框_投保险种")->setCurrentText(u("新险种"));
+    find<QComboBox>(w.get(), "组合框_投保险种")->setCurrentText(u"新险种"_s);
     EXPECT_EQ(s.PageModifiedFlag, 1);
 }
 
@@ -508,12 +507,12 @@ TEST_F(RecordFormTest, FillsByTheProgramAreNotEdits) {
     s.EditArmedFlag = 1;
     {
         archive::FormFill fill;
-        ui::SetControlText(w.get(), u("带标签编辑框_车主姓名"), u("赵六"));
-        ui::SetControlChecked(w.get(), u("选择框_是否脱保"), true);
-        ui::SetControlDate(w.get(), u("日期框_下次保险"), QDate(2026, 8, 1));
+        ui::SetControlText(w.get(), u"带标签编辑框_车主姓名"_s, u"赵六"_s);
+        ui::SetControlChecked(w.get(), u"选择框_是否脱保"_s, true);
+        ui::SetControlDate(w.get(), u"日期框_下次保险"_s, QDate(2026, 8, 1));
     }
     EXPECT_EQ(s.PageModifiedFlag, 0);
-    ui::SetControlText(w.get(), u("带标签编辑框_车主姓名"), u("赵七"));
+    ui::SetControlText(w.get(), u"带标签编辑框_车主姓名"_s, u"赵七"_s);
     EXPECT_EQ(s.PageModifiedFlag, 1);
 }
 
@@ -533,7 +532,7 @@ TEST_F(RecordFormTest, RightClickInAnEditBoxOpensTheEditMenu) {
             EXPECT_NE(e->lineEdit()->contextMenuPolicy(), Qt::CustomContextMenu) << name.toStdString();
         }
 
-    QMenu* menu = w->parts().menus.value(u("编辑"));
+    QMenu* menu = w->parts().menus.value(u"编辑"_s);
     ASSERT_TRUE(menu);
     auto* owner = find<ui::LabeledEdit>(w.get(), "带标签编辑框_车主姓名");
     emit owner->lineEdit()->customContextMenuRequested(QPoint(5, 5));
@@ -545,17 +544,17 @@ TEST_F(RecordFormTest, RightClickInAnEditBoxOpensTheEditMenu) {
 // Plain rules
 
 TEST(FormRules, PlateLengthCountsTwoBytesForEveryNonAsciiCharacter) {
-    EXPECT_EQ(archive::GbkLength(u("京A12345")), 8);
-    EXPECT_EQ(archive::GbkLength(u("京A123456")), 9);
-    EXPECT_EQ(archive::GbkLength(u("京A1234")), 7);
-    EXPECT_EQ(archive::GbkLength(u("ABCD1234")), 8);
-    EXPECT_EQ(archive::GbkLength(u("苏E·12345")), 10);
+    EXPECT_EQ(archive::GbkLength(u"京A12345"_s), 8);
+    EXPECT_EQ(archive::GbkLength(u"京A123456"_s), 9);
+    EXPECT_EQ(archive::GbkLength(u"京A1234"_s), 7);
+    EXPECT_EQ(archive::GbkLength(u"ABCD1234"_s), 8);
+    EXPECT_EQ(archive::GbkLength(u"苏E·12345"_s), 10);
     EXPECT_EQ(archive::GbkLength(QString()), 0);
     EXPECT_EQ(archive::GbkLength(QString::fromUcs4(U"\U00020000A")), 3); // one character, however stored
-    EXPECT_TRUE(archive::PlateLengthPlausible(u("京A12345")));
-    EXPECT_TRUE(archive::PlateLengthPlausible(u("京A123456")));
-    EXPECT_FALSE(archive::PlateLengthPlausible(u("京A1234")));
-    EXPECT_FALSE(archive::PlateLengthPlausible(u("京京A12345")));
+    EXPECT_TRUE(archive::PlateLengthPlausible(u"京A12345"_s));
+    EXPECT_TRUE(archive::PlateLengthPlausible(u"京A123456"_s));
+    EXPECT_FALSE(archive::PlateLengthPlausible(u"京A1234"_s));
+    EXPECT_FALSE(archive::PlateLengthPlausible(u"京京A12345"_s));
 }
 
 TEST(FormRules, ListColumnsFollowTheFeeRight) {
@@ -600,17 +599,17 @@ TEST_F(RecordFormTest, EveryPageFitsA1366By768ScreenWithoutCutLabels) {
     if (shots.isEmpty())
         return;
     QDir().mkpath(shots);
-    ui::SetControlText(w.get(), u("带标签编辑框_档案编号"), u("0012"));
-    ui::SetControlText(w.get(), u("带标签编辑框_主车牌号"), u("京A12345"));
-    ui::SetControlText(w.get(), u("带标签编辑框_车主姓名"), u("张三丰"));
-    ui::SetControlText(w.get(), u("带标签编辑框_车主地址"), u("河北省石家庄市长安区建设北大街 88 号"));
-    ui::SetControlText(w.get(), u("带标签编辑框_审车应缴费用"), u("1000"));
-    ui::SetControlText(w.get(), u("带标签编辑框_保险公司名称"), u("人民财产保险"));
-    ui::SetControlText(w.get(), u("带标签编辑框_查询姓名"), u("张三丰"));
+    ui::SetControlText(w.get(), u"带标签编辑框_档案编号"_s, u"0012"_s);
+    ui::SetControlText(w.get(), u"带标签编辑框_主车牌号"_s, u"京A12345"_s);
+    ui::SetControlText(w.get(), u"带标签编辑框_车主姓名"_s, u"张三丰"_s);
+    ui::SetControlText(w.get(), u"带标签编辑框_车主地址"_s, u"河北省石家庄市长安区建设北大街 88 号"_s);
+    ui::SetControlText(w.get(), u"带标签编辑框_审车应缴费用"_s, u"1000"_s);
+    ui::SetControlText(w.get(), u"带标签编辑框_保险公司名称"_s, u"人民财产保险"_s);
+    ui::SetControlText(w.get(), u"带标签编辑框_查询姓名"_s, u"张三丰"_s);
     for (int page = 0; page < 7; ++page) {
         tabs->setCurrentIndex(page);
         QApplication::processEvents();
-        w->grab().save(QDir(shots).filePath(QStringLiteral("form-page-%1.png").arg(page)));
+        w->grab().save(QDir(shots).filePath(u"form-page-%1.png"_s.arg(page)));
     }
 }
 

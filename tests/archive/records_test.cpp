@@ -10,13 +10,13 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString kPlate = QStringLiteral("京A12345");
+const QString kPlate = u"京A12345"_s;
 
 class RecordsTest : public DataDirTest {
 protected:
     void SetUp() override {
         DataDirTest::SetUp();
-        addVehicleTable(kPlate, QStringLiteral("001"));
+        addVehicleTable(kPlate, u"001"_s);
     }
     void TearDown() override {
         store::DatabaseConnection::SetStatementLogging(false);
@@ -402,8 +402,8 @@ TEST_F(RecordsTest, QuotesInValuesAreStoredAsTypedAndCannotChangeTheStatement) {
 }
 
 TEST_F(RecordsTest, APlateThatCouldExtendAStatementIsNeverUsedAsATableName) {
-    for (const QString& plate : {QStringLiteral("京A1 2345"), QStringLiteral("京A1;drop"), QStringLiteral("京A'12"),
-                                 QStringLiteral("[总表]"), QString()}) {
+    for (const QString& plate : {u"京A1 2345"_s, u"京A1;drop"_s, u"京A'12"_s,
+                                 u"[总表]"_s, QString()}) {
         EXPECT_FALSE(archive::PlateUsableAsTableName(plate)) << plate.toStdString();
         const QStringList log = sent([&] {
             EXPECT_FALSE(archive::AddRecordRow(db(), 1, plate, inspection(QDate(2026, 1, 1), false)).ok);

@@ -7,6 +7,8 @@
 
 #include <cstring>
 
+using namespace Qt::StringLiterals;
+
 using images::FrameAssembler;
 using images::FrameKind;
 using images::FrameParameters;
@@ -169,14 +171,14 @@ TEST(FrameAssembly, ParametersThatCannotDescribeAPictureAreRefused) {
 }
 
 TEST(PrintScale, TheScaleIsTheNumberTheTextStartsWith) {
-    EXPECT_DOUBLE_EQ(images::LeadingNumber(QStringLiteral("1")), 1.0);
-    EXPECT_DOUBLE_EQ(images::LeadingNumber(QStringLiteral(" 1.5")), 1.5);
-    EXPECT_DOUBLE_EQ(images::LeadingNumber(QStringLiteral("0.5倍")), 0.5);
-    EXPECT_DOUBLE_EQ(images::LeadingNumber(QStringLiteral(".25")), 0.25);
-    EXPECT_DOUBLE_EQ(images::LeadingNumber(QStringLiteral("2e1")), 20.0);
-    EXPECT_DOUBLE_EQ(images::LeadingNumber(QStringLiteral("倍1")), 0.0);
+    EXPECT_DOUBLE_EQ(images::LeadingNumber(u"1"_s), 1.0);
+    EXPECT_DOUBLE_EQ(images::LeadingNumber(u" 1.5"_s), 1.5);
+    EXPECT_DOUBLE_EQ(images::LeadingNumber(u"0.5倍"_s), 0.5);
+    EXPECT_DOUBLE_EQ(images::LeadingNumber(u".25"_s), 0.25);
+    EXPECT_DOUBLE_EQ(images::LeadingNumber(u"2e1"_s), 20.0);
+    EXPECT_DOUBLE_EQ(images::LeadingNumber(u"倍1"_s), 0.0);
     EXPECT_DOUBLE_EQ(images::LeadingNumber(QString()), 0.0);
-    EXPECT_DOUBLE_EQ(images::LeadingNumber(QStringLiteral("abc")), 0.0);
+    EXPECT_DOUBLE_EQ(images::LeadingNumber(u"abc"_s), 0.0);
 
     const images::PrintExtent e = images::ScaledExtent(101, 33, 1.5);
     EXPECT_EQ(e.width, 151); // 151.5 truncated

@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+using namespace Qt::StringLiterals;
+
 using store::DatabaseConnection;
 using store::FieldKind;
 using testing_support::DataDirTest;
@@ -29,19 +31,19 @@ protected:
 TEST_F(DatabaseTest, MissingFileFailsAndLeavesNoFileBehind)
 {
     DatabaseConnection c;
-    const QString missing = QDir(dataDir()).filePath(QStringLiteral("none.mdb"));
+    const QString missing = QDir(dataDir()).filePath(u"none.mdb"_s);
     EXPECT_FALSE(c.OpenDatabaseFile(missing, store::kDatabasePassword));
     EXPECT_FALSE(c.IsOpen());
     EXPECT_FALSE(QFileInfo::exists(missing));
     // Later statements fail on their own rather than crash.
-    EXPECT_FALSE(c.ExecuteStatement(QStringLiteral("delete * from [总表]")));
-    EXPECT_EQ(c.OpenRecordSet(QStringLiteral("select * from 总表")), 0);
+    EXPECT_FALSE(c.ExecuteStatement(u"delete * from [总表]"_s));
+    EXPECT_EQ(c.OpenRecordSet(u"select * from 总表"_s), 0);
 }
 
 TEST_F(DatabaseTest, WrongPasswordFailsAtOpen)
 {
     DatabaseConnection c;
-    EXPECT_FALSE(c.OpenDatabaseFile(dbPath(), QStringLiteral("1234567")));
+    EXPECT_FALSE(c.OpenDatabaseFile(dbPath(), u"1234567"_s));
     EXPECT_FALSE(c.IsOpen());
     EXPECT_TRUE(c.OpenDatabaseFile(dbPath(), store::kDatabasePassword));
 }
@@ -57,195 +59,195 @@ TEST_F(DatabaseTest, FileIsEncrypted)
 
 TEST_F(DatabaseTest, VehicleTableRoundTripWithTypedReads)
 {
-    makeVehicle(QStringLiteral("京A12345"));
+    makeVehicle(u"京A12345"_s);
     const QList<QByteArray> images{QByteArray("\xff\xd8jpeg", 6), {}, QByteArray(1000, 'x'), {}, {}};
     ASSERT_TRUE(db().ExecuteWithBinaries(
-        QStringLiteral("insert into 京A12345([档案编号],[车主姓名],[买入日期],[车辆状态],[是否提醒主车审车],"
-                       "[车主身份证信息],[车辆照片信息],[车辆照片信息2],[行车证信息1],[行车证信息2]) "
-                       "values ('007','O''Brien','2026年3月9日',1,true,?,?,?,?,?)"),
+        u"insert into 京A12345([档案编号],[车主姓名],[买入日期],[车辆状态],[是否提醒主车审车],"
+                       u"[车主身份证信息],[车辆照片信息],[车辆照片信息2],[行车证信息1],[行车证信息2]) "
+                       u"values ('007','O''Brien','2026年3月9日',1,true,?,?,?,?,?)"_s,
         images))
         << db().LastError().toStdString();
     ASSERT_TRUE(db().ExecuteStatement(
-        QStringLiteral("insert into 京A12345([下次审车日期],[审车应缴费用]) values ('2027年1月31日','1000')")));
+        u"insert into 京A12345([下次审车日期],[审车应缴费用]) values ('2027年1月31日','1000')"_s));
 
-    const int rs = db().OpenRecordSet(QStringLiteral("select * from 京A12345"));
+    const int rs = db().OpenRecordSet(u"select * from 京A12345"_s);
     ASSERT_NE(rs, 0);
     EXPECT_EQ(db().RowCount(rs), 2);
     EXPECT_EQ(db().Columns(rs).size(), 96);
-    const auto id = db().ReadField(rs, QStringLiteral("编号"));
+    const auto id = db().ReadField(rs, u"编号"_s);
     EXPECT_EQ(id.kind, FieldKind::Number);
     EXPECT_EQ(id.number(), 1);
-    EXPECT_EQ(db().ReadField(rs, QStringLiteral("车主姓名")).text(), QStringLiteral("O'Brien"));
-    const auto bought = db().ReadField(rs, QStringLiteral("买入日期"));
+    EXPECT_EQ(db().ReadField(rs, u"车主姓名"_s).text(), u"O'Brien"_s);
+    const auto bought = db().ReadField(rs, u"买入日期"_s);
     EXPECT_EQ(bought.kind, FieldKind::DateTime);
     EXPECT_EQ(bought.date(), QDate(2026, 3, 9));
-    const auto remind = db().ReadField(rs, QStringLiteral("是否提醒主车审车"));
+    const auto remind = db().ReadField(rs, u"是否提醒主车审车"_s);
     EXPECT_EQ(remind.kind, FieldKind::YesNo);
     EXPECT_TRUE(remind.yesNo());
-    EXPECT_EQ(db().ReadField(rs, QStringLiteral("车辆状态")).text(), QStringLiteral("1"));
-    EXPECT_EQ(db().ReadField(rs, QStringLiteral("车主身份证信息")).bytes(), images[0]);
-    EXPECT_EQ(db().ReadField(rs, QStringLiteral("车辆照片信息")).kind, FieldKind::Bytes);
-    EXPECT_TRUE(db().ReadField(rs, QStringLiteral("车辆照片信息")).bytes().isEmpty());
-    EXPECT_EQ(db().ReadField(rs, QStringLiteral("车辆照片信息2")).bytes().size(), 1000);
+    EXPECT_EQ(db().ReadField(rs, u"车辆状态"_s).text(), u"1"_s);
+    EXPECT_EQ(db().ReadField(rs, u"车主身份证信息"_s).bytes(), images[0]);
+    EXPECT_EQ(db().ReadField(rs, u"车辆照片信息"_s).kind, FieldKind::Bytes);
+    EXPECT_TRUE(db().ReadField(rs, u"车辆照片信息"_s).bytes().isEmpty());
+    EXPECT_EQ(db().ReadField(rs, u"车辆照片信息2"_s).bytes().size(), 1000);
     // A null text column reads as empty text.
-    const auto remark = db().ReadField(rs, QStringLiteral("审车备注"));
+    const auto remark = db().ReadField(rs, u"审车备注"_s);
     EXPECT_TRUE(remark.isNull);
     EXPECT_EQ(remark.kind, FieldKind::Text);
     EXPECT_EQ(remark.text(), QString());
 
     db().MoveNext(rs);
     EXPECT_FALSE(db().AtEnd(rs));
-    EXPECT_EQ(db().ReadField(rs, QStringLiteral("编号")).number(), 2);
-    EXPECT_EQ(db().ReadField(rs, QStringLiteral("下次审车日期")).date(), QDate(2027, 1, 31));
-    EXPECT_FALSE(db().ReadField(rs, QStringLiteral("是否脱审")).yesNo());
+    EXPECT_EQ(db().ReadField(rs, u"编号"_s).number(), 2);
+    EXPECT_EQ(db().ReadField(rs, u"下次审车日期"_s).date(), QDate(2027, 1, 31));
+    EXPECT_FALSE(db().ReadField(rs, u"是否脱审"_s).yesNo());
     db().MoveNext(rs);
     EXPECT_TRUE(db().AtEnd(rs));
     db().MoveFirst(rs);
-    EXPECT_EQ(db().ReadField(rs, QStringLiteral("编号")).number(), 1);
+    EXPECT_EQ(db().ReadField(rs, u"编号"_s).number(), 1);
     db().MoveLast(rs);
-    EXPECT_EQ(db().ReadField(rs, QStringLiteral("编号")).number(), 2);
+    EXPECT_EQ(db().ReadField(rs, u"编号"_s).number(), 2);
     db().CloseRecordSet(rs);
     EXPECT_TRUE(db().AtEnd(rs));
 
     const int current = db().OpenRecordSet(
-        QStringLiteral("select [下次审车日期] from 京A12345 where 下次审车日期 is not null"));
+        u"select [下次审车日期] from 京A12345 where 下次审车日期 is not null"_s);
     ASSERT_NE(current, 0);
     db().MoveLast(current);
-    EXPECT_EQ(db().ReadField(current, QStringLiteral("下次审车日期")).text(), QStringLiteral("2027-01-31"));
+    EXPECT_EQ(db().ReadField(current, u"下次审车日期"_s).text(), u"2027-01-31"_s);
     db().CloseRecordSet(current);
 
     // The stored form is ISO text and yes/no is 0/1, so other tools read the file plainly.
-    const int raw = db().OpenRecordSet(QStringLiteral("select typeof(买入日期) as t, 买入日期 || '' as d, "
-                                                      "是否提醒主车审车 + 0 as y from 京A12345 where [编号]=1"));
+    const int raw = db().OpenRecordSet(u"select typeof(买入日期) as t, 买入日期 || '' as d, "
+                                                      u"是否提醒主车审车 + 0 as y from 京A12345 where [编号]=1"_s);
     ASSERT_NE(raw, 0);
-    EXPECT_EQ(db().ReadField(raw, QStringLiteral("t")).text(), QStringLiteral("text"));
-    EXPECT_EQ(db().ReadField(raw, QStringLiteral("d")).text(), QStringLiteral("2026-03-09"));
-    EXPECT_EQ(db().ReadField(raw, QStringLiteral("y")).number(), 1);
+    EXPECT_EQ(db().ReadField(raw, u"t"_s).text(), u"text"_s);
+    EXPECT_EQ(db().ReadField(raw, u"d"_s).text(), u"2026-03-09"_s);
+    EXPECT_EQ(db().ReadField(raw, u"y"_s).number(), 1);
 }
 
 TEST_F(DatabaseTest, UnknownColumnFailsInsteadOfReadingAsText)
 {
-    makeVehicle(QStringLiteral("京F1"));
-    EXPECT_EQ(db().OpenRecordSet(QStringLiteral("select [无此列] from 京F1 where 无此列 is not null")), 0);
-    EXPECT_FALSE(db().ExecuteStatement(QStringLiteral("update 京F1 set [无此列]=true")));
+    makeVehicle(u"京F1"_s);
+    EXPECT_EQ(db().OpenRecordSet(u"select [无此列] from 京F1 where 无此列 is not null"_s), 0);
+    EXPECT_FALSE(db().ExecuteStatement(u"update 京F1 set [无此列]=true"_s));
 }
 
 TEST_F(DatabaseTest, EmptyResultIsAtEndAtOnce)
 {
-    const int rs = db().OpenRecordSet(QStringLiteral("select * from [总表] where [车牌号]='none'"));
+    const int rs = db().OpenRecordSet(u"select * from [总表] where [车牌号]='none'"_s);
     ASSERT_NE(rs, 0);
     EXPECT_TRUE(db().AtEnd(rs));
     db().MoveLast(rs);
     EXPECT_TRUE(db().AtEnd(rs));
-    EXPECT_TRUE(db().ReadField(rs, QStringLiteral("车牌号")).isNull);
+    EXPECT_TRUE(db().ReadField(rs, u"车牌号"_s).isNull);
 }
 
 TEST_F(DatabaseTest, ImpossibleDatesAreRefusedByTheDatabase)
 {
-    makeVehicle(QStringLiteral("京A1"));
-    EXPECT_FALSE(db().ExecuteStatement(QStringLiteral("insert into 京A1([下次审车日期]) values ('2026年2月30日')")));
-    EXPECT_FALSE(db().ExecuteStatement(QStringLiteral("insert into 京A1([下次审车日期]) values ('下个月')")));
+    makeVehicle(u"京A1"_s);
+    EXPECT_FALSE(db().ExecuteStatement(u"insert into 京A1([下次审车日期]) values ('2026年2月30日')"_s));
+    EXPECT_FALSE(db().ExecuteStatement(u"insert into 京A1([下次审车日期]) values ('下个月')"_s));
     // Also when a statement bypasses the conversion: the column itself holds only real dates.
     // The same statement with a real date goes in, so only the date can make it fail.
-    const QString bypass = QStringLiteral("insert into 京A1([审车车号],[下次审车日期]) select '京A1','%1'");
-    ASSERT_TRUE(db().ExecuteStatement(bypass.arg(QStringLiteral("2026-02-28")))) << db().LastError().toStdString();
+    const QString bypass = u"insert into 京A1([审车车号],[下次审车日期]) select '京A1','%1'"_s;
+    ASSERT_TRUE(db().ExecuteStatement(bypass.arg(u"2026-02-28"_s))) << db().LastError().toStdString();
     for (const char* impossible : {"2026-02-30", "2026-02-29", "2026-04-31", "2026-13-01", "2026-00-10", "2026-2-3",
                                    "2026-02-28 10:00", "下个月"})
         EXPECT_FALSE(db().ExecuteStatement(bypass.arg(QString::fromUtf8(impossible)))) << impossible;
-    EXPECT_TRUE(db().ExecuteStatement(bypass.arg(QStringLiteral("2024-02-29")))) << db().LastError().toStdString();
+    EXPECT_TRUE(db().ExecuteStatement(bypass.arg(u"2024-02-29"_s))) << db().LastError().toStdString();
     // An update that the conversion does not look into is held to the same rule.
-    EXPECT_FALSE(db().ExecuteStatement(QStringLiteral("update 京A1 set [下次审车日期]=('2026-02-30')")));
-    EXPECT_FALSE(db().ExecuteStatement(QStringLiteral("update 京A1 set [下次审车日期]=('2026-02-30') where [编号]=1")));
-    const int rs = db().OpenRecordSet(QStringLiteral("select [下次审车日期] from 京A1"));
+    EXPECT_FALSE(db().ExecuteStatement(u"update 京A1 set [下次审车日期]=('2026-02-30')"_s));
+    EXPECT_FALSE(db().ExecuteStatement(u"update 京A1 set [下次审车日期]=('2026-02-30') where [编号]=1"_s));
+    const int rs = db().OpenRecordSet(u"select [下次审车日期] from 京A1"_s);
     ASSERT_NE(rs, 0);
     ASSERT_EQ(db().RowCount(rs), 2);
-    EXPECT_EQ(db().ReadField(rs, QStringLiteral("下次审车日期")).date(), QDate(2026, 2, 28));
+    EXPECT_EQ(db().ReadField(rs, u"下次审车日期"_s).date(), QDate(2026, 2, 28));
     db().MoveLast(rs);
-    EXPECT_EQ(db().ReadField(rs, QStringLiteral("下次审车日期")).date(), QDate(2024, 2, 29));
+    EXPECT_EQ(db().ReadField(rs, u"下次审车日期"_s).date(), QDate(2024, 2, 29));
     db().CloseRecordSet(rs);
 }
 
 TEST_F(DatabaseTest, JetStatementsRunUnchanged)
 {
-    makeVehicle(QStringLiteral("京C5"));
+    makeVehicle(u"京C5"_s);
     // The copy keeps the autonumber key: numbers increase and are never reused.
     for (int i = 0; i < 3; ++i)
-        ASSERT_TRUE(db().ExecuteStatement(QStringLiteral("insert into 京C5([审车车号],[下次审车日期]) values ('京C5','2026年5月1日')")));
-    ASSERT_TRUE(db().ExecuteStatement(QStringLiteral("delete * from 京C5 where [编号]=3")));
-    ASSERT_TRUE(db().ExecuteStatement(QStringLiteral("insert into 京C5([审车车号]) values ('京C5')")));
-    int rs = db().OpenRecordSet(QStringLiteral("select [编号] from 京C5"));
+        ASSERT_TRUE(db().ExecuteStatement(u"insert into 京C5([审车车号],[下次审车日期]) values ('京C5','2026年5月1日')"_s));
+    ASSERT_TRUE(db().ExecuteStatement(u"delete * from 京C5 where [编号]=3"_s));
+    ASSERT_TRUE(db().ExecuteStatement(u"insert into 京C5([审车车号]) values ('京C5')"_s));
+    int rs = db().OpenRecordSet(u"select [编号] from 京C5"_s);
     db().MoveLast(rs);
-    EXPECT_EQ(db().ReadField(rs, QStringLiteral("编号")).number(), 4);
+    EXPECT_EQ(db().ReadField(rs, u"编号"_s).number(), 4);
     db().CloseRecordSet(rs);
 
-    ASSERT_TRUE(db().ExecuteStatement(QStringLiteral("update 京C5 set [是否脱审]=true where [编号]=1")));
-    rs = db().OpenRecordSet(QStringLiteral("select [编号] from 京C5 where [是否脱审]=true and 下次审车日期>=#2026-5-1#"));
+    ASSERT_TRUE(db().ExecuteStatement(u"update 京C5 set [是否脱审]=true where [编号]=1"_s));
+    rs = db().OpenRecordSet(u"select [编号] from 京C5 where [是否脱审]=true and 下次审车日期>=#2026-5-1#"_s);
     ASSERT_NE(rs, 0);
     EXPECT_EQ(db().RowCount(rs), 1);
     db().CloseRecordSet(rs);
 
-    ASSERT_TRUE(db().ExecuteStatement(QStringLiteral("insert into [总表]([档案编号],[车牌号]) values('001','京C5')")));
-    rs = db().OpenRecordSet(QStringLiteral("select count(*) as[数量] from [总表] where [车牌号]='京C5'and [档案编号]='001'"));
-    EXPECT_EQ(db().ReadField(rs, QStringLiteral("数量")).number(), 1);
-    rs = db().OpenRecordSet(QStringLiteral("select 车牌号 from [总表] where 车牌号 like'%C%'"));
+    ASSERT_TRUE(db().ExecuteStatement(u"insert into [总表]([档案编号],[车牌号]) values('001','京C5')"_s));
+    rs = db().OpenRecordSet(u"select count(*) as[数量] from [总表] where [车牌号]='京C5'and [档案编号]='001'"_s);
+    EXPECT_EQ(db().ReadField(rs, u"数量"_s).number(), 1);
+    rs = db().OpenRecordSet(u"select 车牌号 from [总表] where 车牌号 like'%C%'"_s);
     EXPECT_EQ(db().RowCount(rs), 1);
 
-    EXPECT_TRUE(db().ExecuteStatement(QStringLiteral("drop table 京C5")));
-    EXPECT_FALSE(db().ExecuteStatement(QStringLiteral("DROP TABLE 京C5")));
-    makeVehicle(QStringLiteral("京C5"));
-    EXPECT_TRUE(db().ExecuteStatement(QStringLiteral("DROP TABLE 京C5")));
+    EXPECT_TRUE(db().ExecuteStatement(u"drop table 京C5"_s));
+    EXPECT_FALSE(db().ExecuteStatement(u"DROP TABLE 京C5"_s));
+    makeVehicle(u"京C5"_s);
+    EXPECT_TRUE(db().ExecuteStatement(u"DROP TABLE 京C5"_s));
 }
 
 TEST_F(DatabaseTest, QuotingKeepsValuesAsTyped)
 {
-    const QString name = QStringLiteral("O'Brien");
-    const QString password = QStringLiteral("' or '1'='1");
+    const QString name = u"O'Brien"_s;
+    const QString password = u"' or '1'='1"_s;
     ASSERT_TRUE(db().ExecuteStatement(
-        QStringLiteral("insert into 权限 ([用户名],[密码],[增删车辆],[修改车辆信息],[增加车辆信息],[费用可见],[统计查询],"
-                       "[权限设置]) values ('") +
-        store::SqlText(name) + "','" + store::SqlText(QStringLiteral("pw")) + "',true,false,false,false,false,false)"));
-    int rs = db().OpenRecordSet(QStringLiteral("select count(*) as[数量] from [权限] where [用户名]='") +
+        u"insert into 权限 ([用户名],[密码],[增删车辆],[修改车辆信息],[增加车辆信息],[费用可见],[统计查询],"
+                       u"[权限设置]) values ('"_s +
+        store::SqlText(name) + "','" + store::SqlText(u"pw"_s) + "',true,false,false,false,false,false)"));
+    int rs = db().OpenRecordSet(u"select count(*) as[数量] from [权限] where [用户名]='"_s +
                                 store::SqlText(name) + "'and [密码]='pw'");
     ASSERT_NE(rs, 0);
-    EXPECT_EQ(db().ReadField(rs, QStringLiteral("数量")).number(), 1);
+    EXPECT_EQ(db().ReadField(rs, u"数量"_s).number(), 1);
     // The classic injection matches nobody.
-    rs = db().OpenRecordSet(QStringLiteral("select count(*) as[数量] from [权限] where [用户名]='") +
+    rs = db().OpenRecordSet(u"select count(*) as[数量] from [权限] where [用户名]='"_s +
                             store::SqlText(store::kInitialOperator) + "'and [密码]='" + store::SqlText(password) + "'");
     ASSERT_NE(rs, 0);
-    EXPECT_EQ(db().ReadField(rs, QStringLiteral("数量")).number(), 0);
+    EXPECT_EQ(db().ReadField(rs, u"数量"_s).number(), 0);
 }
 
 TEST_F(DatabaseTest, ConnectionsSeeEachOthersChanges)
 {
     DatabaseConnection other;
     ASSERT_TRUE(other.OpenDatabaseFile(dbPath(), store::kDatabasePassword));
-    ASSERT_TRUE(db().ExecuteStatement(QStringLiteral("insert into [总表]([档案编号],[车牌号]) values('1','京D1')")));
-    const int rs = other.OpenRecordSet(QStringLiteral("select 车牌号 from [总表] "));
+    ASSERT_TRUE(db().ExecuteStatement(u"insert into [总表]([档案编号],[车牌号]) values('1','京D1')"_s));
+    const int rs = other.OpenRecordSet(u"select 车牌号 from [总表] "_s);
     ASSERT_NE(rs, 0);
-    EXPECT_EQ(other.ReadField(rs, QStringLiteral("车牌号")).text(), QStringLiteral("京D1"));
+    EXPECT_EQ(other.ReadField(rs, u"车牌号"_s).text(), u"京D1"_s);
     // Rollback journal, not WAL: the database file alone is the whole database.
-    const int mode = db().OpenRecordSet(QStringLiteral("PRAGMA journal_mode"));
-    EXPECT_EQ(db().ReadField(mode, QStringLiteral("journal_mode")).text().toLower(), QStringLiteral("delete"));
+    const int mode = db().OpenRecordSet(u"PRAGMA journal_mode"_s);
+    EXPECT_EQ(db().ReadField(mode, u"journal_mode"_s).text().toLower(), u"delete"_s);
 }
 
 TEST_F(DatabaseTest, RolledBackTransactionLeavesNothing)
 {
     ASSERT_TRUE(db().BeginTransaction());
-    ASSERT_TRUE(db().ExecuteStatement(QStringLiteral("select * into 京E9 from yangbiao")));
-    ASSERT_TRUE(db().ExecuteStatement(QStringLiteral("insert into [总表]([档案编号],[车牌号]) values('9','京E9')")));
+    ASSERT_TRUE(db().ExecuteStatement(u"select * into 京E9 from yangbiao"_s));
+    ASSERT_TRUE(db().ExecuteStatement(u"insert into [总表]([档案编号],[车牌号]) values('9','京E9')"_s));
     db().RollbackTransaction();
-    EXPECT_EQ(db().OpenRecordSet(QStringLiteral("select * from 京E9")), 0);
-    const int rs = db().OpenRecordSet(QStringLiteral("select count(*) as[数量] from [总表]"));
-    EXPECT_EQ(db().ReadField(rs, QStringLiteral("数量")).number(), 0);
+    EXPECT_EQ(db().OpenRecordSet(u"select * from 京E9"_s), 0);
+    const int rs = db().OpenRecordSet(u"select count(*) as[数量] from [总表]"_s);
+    EXPECT_EQ(db().ReadField(rs, u"数量"_s).number(), 0);
     // The same table can be made at once afterwards.
-    EXPECT_TRUE(db().ExecuteStatement(QStringLiteral("select * into 京E9 from yangbiao")));
+    EXPECT_TRUE(db().ExecuteStatement(u"select * into 京E9 from yangbiao"_s));
 }
 
 TEST_F(DatabaseTest, StatementLogKeepsTheTextsAsWritten)
 {
     DatabaseConnection::SetStatementLogging(true);
-    db().ExecuteStatement(QStringLiteral("delete * from [总表] where [车牌号]='x'"));
-    db().OpenRecordSet(QStringLiteral("select 车牌号 from [总表] "));
+    db().ExecuteStatement(u"delete * from [总表] where [车牌号]='x'"_s);
+    db().OpenRecordSet(u"select 车牌号 from [总表] "_s);
     EXPECT_EQ(DatabaseConnection::StatementLog(),
-              QStringList({QStringLiteral("delete * from [总表] where [车牌号]='x'"), QStringLiteral("select 车牌号 from [总表] ")}));
+              QStringList({u"delete * from [总表] where [车牌号]='x'"_s, u"select 车牌号 from [总表] "_s}));
 }

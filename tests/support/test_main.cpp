@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 // One QApplication for every test of the binary, headless unless a display is asked for. The
 // headless screen is a common office screen (1366 × 768) rather than the platform's default
 // 800 × 800, so that window placement is tested on a screen the main window is made for; window
@@ -15,7 +17,7 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir configDir;
     if (qgetenv("QT_QPA_PLATFORM") == "offscreen" && configDir.isValid()) {
-        const QString path = QDir(configDir.path()).filePath(QStringLiteral("screen.json"));
+        const QString path = QDir(configDir.path()).filePath(u"screen.json"_s);
         QFile config(path);
         if (config.open(QIODevice::WriteOnly)) {
             config.write(R"({"windowFrameMargins": true, "screens": [{"name": "office", "x": 0, "y": 0,
