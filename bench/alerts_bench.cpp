@@ -11,9 +11,9 @@
 #include "store/session.h"
 #include "store/sqltext.h"
 
-#include <QGuiApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QRandomGenerator>
 
 #include <benchmark/benchmark.h>
@@ -29,28 +29,23 @@ namespace {
 constexpr int kRowsPerVehicle = 20;
 constexpr int kImageBytes = 50 * 1024;
 
-QString plateOf(int i)
-{
+QString plateOf(int i) {
     return u"京B%1"_s.arg(10000 + i);
 }
 
-QString benchDir()
-{
+QString benchDir() {
     const QByteArray env = qgetenv("VELMORA_BENCH_DIR");
     return env.isEmpty() ? u"/tmp/velmora-bench"_s : QString::fromLocal8Bit(env);
 }
 
-QString quoted(const QString& s)
-{
+QString quoted(const QString& s) {
     return QLatin1Char('\'') + store::SqlText(s) + QLatin1Char('\'');
 }
-QString date(const QDate& d)
-{
+QString date(const QDate& d) {
     return quoted(store::SqlDate(d));
 }
 
-bool buildFleet(const QString& path, int vehicles, store::TableLayout layout)
-{
+bool buildFleet(const QString& path, int vehicles, store::TableLayout layout) {
     const QString temp = path + u".building"_s;
     QFile::remove(temp);
     QString error;
@@ -84,19 +79,20 @@ bool buildFleet(const QString& path, int vehicles, store::TableLayout layout)
         QString first =
             u"insert into "_s + p +
             u" ([主车牌号],[车辆状态],[车主姓名],[档案编号],[车主身份证信息],[车辆照片信息],[车辆照片信息2],"
-              u"[行车证信息1],[行车证信息2],[审车车号],[下次审车日期],[下次挂车审车日期],[二维车号],"
-              u"[下次二维日期],[保险车号],[下次保险日期],[下次挂车保险日期],[管理车号],[下次管理费用日期],"
-              u"[营运车号],[下次营运证日期]) values ("_s +
-            quoted(p) + u","_s + quoted(v % 10 == 9 ? u"2"_s : u"1"_s) + u","_s +
-            quoted(u"车主%1"_s.arg(v % 300)) + u","_s + quoted(QString::number(v)) + u",?,?,?,?,?,"_s;
+            u"[行车证信息1],[行车证信息2],[审车车号],[下次审车日期],[下次挂车审车日期],[二维车号],"
+            u"[下次二维日期],[保险车号],[下次保险日期],[下次挂车保险日期],[管理车号],[下次管理费用日期],"
+            u"[营运车号],[下次营运证日期]) values ("_s +
+            quoted(p) + u","_s + quoted(v % 10 == 9 ? u"2"_s : u"1"_s) + u","_s + quoted(u"车主%1"_s.arg(v % 300)) +
+            u","_s + quoted(QString::number(v)) + u",?,?,?,?,?,"_s;
         first += quoted(p) + u","_s + date(around()) + u","_s + date(around()) + u","_s + quoted(p) + u","_s +
                  date(around()) + u","_s + quoted(p) + u","_s + date(around()) + u","_s + date(around()) + u","_s +
                  quoted(p) + u","_s + date(around()) + u","_s + quoted(p) + u","_s + date(around()) + u")"_s;
         ok = ok && db.ExecuteWithBinaries(first, images);
         for (int r = 1; r < kRowsPerVehicle && ok; ++r) {
             const int k = (r - 1) % 5;
-            ok = db.ExecuteStatement(u"insert into "_s + p + u" (["_s + QString::fromUtf8(kindPlate[k]) + u"],["_s + QString::fromUtf8(kindDate[k]) +
-                                     u"]) values ("_s + quoted(p) + u","_s + date(around()) + u")"_s);
+            ok = db.ExecuteStatement(u"insert into "_s + p + u" (["_s + QString::fromUtf8(kindPlate[k]) + u"],["_s +
+                                     QString::fromUtf8(kindDate[k]) + u"]) values ("_s + quoted(p) + u","_s +
+                                     date(around()) + u")"_s);
         }
         if (!ok) {
             std::fprintf(stderr, "building the fleet failed: %s\n", db.LastError().toLocal8Bit().constData());
@@ -114,16 +110,16 @@ bool buildFleet(const QString& path, int vehicles, store::TableLayout layout)
 // One open connection per fleet size and layout, built on first use and kept for the process.
 // Layout 1 (the default) is that of new files, images last; 0 the older one, images among the
 // columns, measured in the same run for the ratios.
-store::DatabaseConnection& fleet(int vehicles, int layout = 1)
-{
+store::DatabaseConnection& fleet(int vehicles, int layout = 1) {
     static std::map<std::pair<int, int>, std::unique_ptr<store::DatabaseConnection>> open;
     auto& slot = open[{vehicles, layout}];
     if (!slot) {
         QDir().mkpath(benchDir());
-        const QString path = QDir(benchDir()).filePath(
-            layout ? u"fleet-last-%1.mdb"_s.arg(vehicles) : u"fleet-%1.mdb"_s.arg(vehicles));
+        const QString path =
+            QDir(benchDir()).filePath(layout ? u"fleet-last-%1.mdb"_s.arg(vehicles) : u"fleet-%1.mdb"_s.arg(vehicles));
         if (!QFileInfo::exists(path) &&
-            !buildFleet(path, vehicles, layout ? store::TableLayout::ImagesLast : store::TableLayout::ImagesAmongColumns))
+            !buildFleet(path, vehicles,
+                        layout ? store::TableLayout::ImagesLast : store::TableLayout::ImagesAmongColumns))
             std::abort();
         slot = std::make_unique<store::DatabaseConnection>();
         if (!slot->OpenDatabaseFile(path, store::kDatabasePassword))
@@ -132,8 +128,7 @@ store::DatabaseConnection& fleet(int vehicles, int layout = 1)
     return *slot;
 }
 
-QStringList plates(store::DatabaseConnection& db)
-{
+QStringList plates(store::DatabaseConnection& db) {
     QStringList out;
     const int h = db.OpenRecordSet(alerts::kMasterSelect);
     for (db.MoveFirst(h); !db.AtEnd(h); db.MoveNext(h))
@@ -142,8 +137,7 @@ QStringList plates(store::DatabaseConnection& db)
     return out;
 }
 
-void BM_Refresh(benchmark::State& state)
-{
+void BM_Refresh(benchmark::State& state) {
     auto& db = fleet(int(state.range(0)), int(state.range(1)));
     const QDate month = alerts::MonthStart(store::Today());
     int members = 0;
@@ -158,8 +152,7 @@ void BM_Refresh(benchmark::State& state)
     state.SetComplexityN(state.range(0));
 }
 
-void BM_RefreshPerQuery(benchmark::State& state)
-{
+void BM_RefreshPerQuery(benchmark::State& state) {
     auto& db = fleet(int(state.range(0)));
     const QDate month = alerts::MonthStart(store::Today());
     for (auto _ : state)
@@ -173,8 +166,7 @@ const char* const kRefreshColumns =
     "[下次挂车保险日期],[是否脱保],[是否提醒保险],[是否提醒挂车保险],[管理车号],[下次管理费用日期],[是否脱管],"
     "[是否提醒管理],[营运车号],[下次营运证日期],[是否脱营],[是否提醒营运] from ";
 
-void BM_FloorRefreshColumns(benchmark::State& state)
-{
+void BM_FloorRefreshColumns(benchmark::State& state) {
     auto& db = fleet(int(state.range(0)), int(state.range(1)));
     const QString select = QString::fromUtf8(kRefreshColumns);
     for (auto _ : state) {
@@ -189,8 +181,7 @@ void BM_FloorRefreshColumns(benchmark::State& state)
     state.SetComplexityN(state.range(0));
 }
 
-void BM_LoadVehicle(benchmark::State& state)
-{
+void BM_LoadVehicle(benchmark::State& state) {
     auto& db = fleet(1000, int(state.range(0)));
     const QString p = plateOf(500);
     for (auto _ : state) {
@@ -202,8 +193,7 @@ void BM_LoadVehicle(benchmark::State& state)
     }
 }
 
-void BM_OwnerPrefixSearch(benchmark::State& state)
-{
+void BM_OwnerPrefixSearch(benchmark::State& state) {
     auto& db = fleet(int(state.range(0)));
     for (auto _ : state)
         benchmark::DoNotOptimize(
@@ -211,8 +201,7 @@ void BM_OwnerPrefixSearch(benchmark::State& state)
 }
 
 // Resident memory of the process in kB (VmRSS), 0 where /proc is missing.
-long residentKb()
-{
+long residentKb() {
     QFile status(u"/proc/self/status"_s);
     if (!status.open(QIODevice::ReadOnly))
         return 0;
@@ -225,8 +214,7 @@ long residentKb()
 const int kLedger = *lists::FindList(u"公司车辆台账清单"_s);
 
 // The company ledger built from the refresh's AlertSets, one read per vehicle table.
-void BM_LedgerBuild(benchmark::State& state)
-{
+void BM_LedgerBuild(benchmark::State& state) {
     auto& db = fleet(int(state.range(0)));
     const QDate month = alerts::MonthStart(store::Today());
     const alerts::AlertSetList sets = alerts::ComputeAlerts(db, month).sets;
@@ -242,8 +230,7 @@ void BM_LedgerBuild(benchmark::State& state)
 }
 
 // The same ledger with the four queries per vehicle of the design.
-void BM_LedgerBuildPerQuery(benchmark::State& state)
-{
+void BM_LedgerBuildPerQuery(benchmark::State& state) {
     auto& db = fleet(int(state.range(0)));
     const QDate month = alerts::MonthStart(store::Today());
     const alerts::AlertSetList sets = alerts::ComputeAlerts(db, month).sets;
@@ -253,8 +240,7 @@ void BM_LedgerBuildPerQuery(benchmark::State& state)
 }
 
 // The ledger's printed pages written as PDF.
-void BM_LedgerPdf(benchmark::State& state)
-{
+void BM_LedgerPdf(benchmark::State& state) {
     auto& db = fleet(int(state.range(0)));
     const QDate month = alerts::MonthStart(store::Today());
     const lists::ListBuild b = lists::BuildList(db, kLedger, alerts::ComputeAlerts(db, month).sets, month);
@@ -267,7 +253,7 @@ void BM_LedgerPdf(benchmark::State& state)
     state.counters["rss_growth_kB"] = double(residentKb() - before);
 }
 
-}  // namespace
+} // namespace
 
 BENCHMARK(BM_LedgerBuild)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LedgerBuildPerQuery)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1);
@@ -280,11 +266,10 @@ BENCHMARK(BM_RefreshPerQuery)->Arg(200)->Arg(1000)->Unit(benchmark::kMillisecond
 BENCHMARK(BM_LoadVehicle)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OwnerPrefixSearch)->Arg(1000)->Unit(benchmark::kMillisecond);
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);  // fonts for the PDF pages
+    QGuiApplication app(argc, argv); // fonts for the PDF pages
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

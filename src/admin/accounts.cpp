@@ -1,7 +1,7 @@
 #include "accounts.h"
 
-#include "store/sqltext.h"
 #include "store/recordset.h"
+#include "store/sqltext.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -12,8 +12,7 @@ namespace admin {
 
 namespace {
 
-OperatorAccount readAccount(store::DatabaseConnection& db, int rs)
-{
+OperatorAccount readAccount(store::DatabaseConnection& db, int rs) {
     OperatorAccount a;
     a.number = static_cast<qint64>(db.ReadField(rs, u"编号"_s).number());
     a.name = db.ReadField(rs, u"用户名"_s).text();
@@ -28,8 +27,7 @@ OperatorAccount readAccount(store::DatabaseConnection& db, int rs)
 }
 
 // Counts the rows of 权限 matching a condition; -1 when the query fails.
-int countWhere(store::DatabaseConnection& db, const QString& condition)
-{
+int countWhere(store::DatabaseConnection& db, const QString& condition) {
     const int rs = db.OpenRecordSet(u"select count(*) as[数量] from [权限]"_s + condition);
     if (rs == 0)
         return -1;
@@ -39,10 +37,9 @@ int countWhere(store::DatabaseConnection& db, const QString& condition)
     return n;
 }
 
-}  // namespace
+} // namespace
 
-std::optional<QList<OperatorAccount>> ListOperators(store::DatabaseConnection& db)
-{
+std::optional<QList<OperatorAccount>> ListOperators(store::DatabaseConnection& db) {
     const int rs = db.OpenRecordSet(u"select * from  权限"_s);
     if (rs == 0)
         return std::nullopt;
@@ -54,8 +51,7 @@ std::optional<QList<OperatorAccount>> ListOperators(store::DatabaseConnection& d
     return accounts;
 }
 
-std::optional<OperatorAccount> ReadOperator(store::DatabaseConnection& db, qint64 number)
-{
+std::optional<OperatorAccount> ReadOperator(store::DatabaseConnection& db, qint64 number) {
     const int rs = db.OpenRecordSet(u"select * from 权限 where [编号]="_s + QString::number(number));
     if (rs == 0)
         return std::nullopt;
@@ -68,21 +64,19 @@ std::optional<OperatorAccount> ReadOperator(store::DatabaseConnection& db, qint6
     return account;
 }
 
-int CountOperatorsNamed(store::DatabaseConnection& db, const QString& name, qint64 exceptNumber)
-{
+int CountOperatorsNamed(store::DatabaseConnection& db, const QString& name, qint64 exceptNumber) {
     QString condition = u" where [用户名]='"_s + store::SqlText(name) + u"'"_s;
     if (exceptNumber != 0)
         condition += u" and [编号]<>"_s + QString::number(exceptNumber);
     return countWhere(db, condition);
 }
 
-bool InsertOperator(store::DatabaseConnection& db, const OperatorAccount& a)
-{
+bool InsertOperator(store::DatabaseConnection& db, const OperatorAccount& a) {
     using store::SqlBool;
     const store::Permissions& r = a.rights;
     return db.ExecuteStatement(
         u"insert into 权限 ([用户名],[密码],[增删车辆],[修改车辆信息],[增加车辆信息],[费用可见],[统计查询],"
-                       u"[权限设置]) values ('"_s +
+        u"[权限设置]) values ('"_s +
         store::SqlText(a.name) + u"','"_s + store::SqlText(a.password) + u"',"_s +
         QStringList{SqlBool(r.增删车辆), SqlBool(r.修改车辆信息), SqlBool(r.增加车辆信息), SqlBool(r.费用可见),
                     SqlBool(r.统计查询), SqlBool(r.权限设置)}
@@ -90,28 +84,21 @@ bool InsertOperator(store::DatabaseConnection& db, const OperatorAccount& a)
         u")"_s);
 }
 
-bool UpdateOperator(store::DatabaseConnection& db, qint64 number, const OperatorAccount& a)
-{
+bool UpdateOperator(store::DatabaseConnection& db, qint64 number, const OperatorAccount& a) {
     using store::SqlBool;
     const store::Permissions& r = a.rights;
-    return db.ExecuteStatement(u"update 权限  set [用户名]='"_s + store::SqlText(a.name) +
-                               u"',[密码]='"_s + store::SqlText(a.password) +
-                               u"',[增删车辆]="_s + SqlBool(r.增删车辆) +
-                               u",[修改车辆信息]="_s + SqlBool(r.修改车辆信息) +
-                               u",[增加车辆信息]="_s + SqlBool(r.增加车辆信息) +
-                               u",[费用可见]="_s + SqlBool(r.费用可见) +
-                               u",[统计查询]="_s + SqlBool(r.统计查询) +
-                               u",[权限设置]="_s + SqlBool(r.权限设置) +
-                               u" where [编号]="_s + QString::number(number));
+    return db.ExecuteStatement(
+        u"update 权限  set [用户名]='"_s + store::SqlText(a.name) + u"',[密码]='"_s + store::SqlText(a.password) +
+        u"',[增删车辆]="_s + SqlBool(r.增删车辆) + u",[修改车辆信息]="_s + SqlBool(r.修改车辆信息) +
+        u",[增加车辆信息]="_s + SqlBool(r.增加车辆信息) + u",[费用可见]="_s + SqlBool(r.费用可见) + u",[统计查询]="_s +
+        SqlBool(r.统计查询) + u",[权限设置]="_s + SqlBool(r.权限设置) + u" where [编号]="_s + QString::number(number));
 }
 
-bool DeleteOperator(store::DatabaseConnection& db, qint64 number)
-{
+bool DeleteOperator(store::DatabaseConnection& db, qint64 number) {
     return db.ExecuteStatement(u"delete * from 权限 where [编号]="_s + QString::number(number));
 }
 
-QString LockOutReasonForDelete(store::DatabaseConnection& db, qint64 number)
-{
+QString LockOutReasonForDelete(store::DatabaseConnection& db, qint64 number) {
     const QString others = u" where [编号]<>"_s + QString::number(number);
     const int remaining = countWhere(db, others);
     if (remaining < 0)
@@ -126,13 +113,11 @@ QString LockOutReasonForDelete(store::DatabaseConnection& db, qint64 number)
     return {};
 }
 
-QString LockOutReasonForUpdate(store::DatabaseConnection& db, qint64 number, const store::Permissions& newRights)
-{
+QString LockOutReasonForUpdate(store::DatabaseConnection& db, qint64 number, const store::Permissions& newRights) {
     if (newRights.权限设置)
         return {};
     const int administrators =
-        countWhere(db, u" where [编号]<>"_s + QString::number(number) +
-                           u" and [权限设置]=true"_s);
+        countWhere(db, u" where [编号]<>"_s + QString::number(number) + u" and [权限设置]=true"_s);
     if (administrators < 0)
         return u"读取管理员名单失败，未保存。"_s;
     if (administrators == 0)
@@ -140,8 +125,7 @@ QString LockOutReasonForUpdate(store::DatabaseConnection& db, qint64 number, con
     return {};
 }
 
-std::optional<QStringList> ReadInsuranceKinds(store::DatabaseConnection& db)
-{
+std::optional<QStringList> ReadInsuranceKinds(store::DatabaseConnection& db) {
     const int rs = db.OpenRecordSet(u"select 险种名称 from 险种名称 "_s);
     if (rs == 0)
         return std::nullopt;
@@ -156,8 +140,7 @@ std::optional<QStringList> ReadInsuranceKinds(store::DatabaseConnection& db)
     return names;
 }
 
-SaveKindsResult SaveInsuranceKinds(store::DatabaseConnection& db, const QStringList& names)
-{
+SaveKindsResult SaveInsuranceKinds(store::DatabaseConnection& db, const QStringList& names) {
     if (!db.BeginTransaction())
         return SaveKindsResult::DeleteFailed;
     if (!db.ExecuteStatement(u"delete from [险种名称] "_s)) {
@@ -167,8 +150,7 @@ SaveKindsResult SaveInsuranceKinds(store::DatabaseConnection& db, const QStringL
     for (const QString& name : names) {
         if (name.trimmed().isEmpty())
             continue;
-        if (!db.ExecuteStatement(u"insert into 险种名称([险种名称]) values ('"_s + store::SqlText(name) +
-                                 u"')"_s)) {
+        if (!db.ExecuteStatement(u"insert into 险种名称([险种名称]) values ('"_s + store::SqlText(name) + u"')"_s)) {
             db.RollbackTransaction();
             return SaveKindsResult::InsertFailed;
         }
@@ -178,8 +160,7 @@ SaveKindsResult SaveInsuranceKinds(store::DatabaseConnection& db, const QStringL
     return SaveKindsResult::Saved;
 }
 
-QString HelpDocumentPath(const QString& programDirectory)
-{
+QString HelpDocumentPath(const QString& programDirectory) {
     const QDir dir(programDirectory);
     const QString chm = dir.filePath(u"帮助.chm"_s);
     if (QFileInfo::exists(chm))
@@ -187,4 +168,4 @@ QString HelpDocumentPath(const QString& programDirectory)
     return dir.filePath(u"帮助.html"_s);
 }
 
-}  // namespace admin
+} // namespace admin

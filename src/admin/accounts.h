@@ -13,9 +13,9 @@ namespace admin {
 
 // One row of 权限: an operator's sign-in name, password and six rights.
 struct OperatorAccount {
-    qint64 number = 0;  // 编号
-    QString name;       // 用户名
-    QString password;   // 密码, as typed
+    qint64 number = 0; // 编号
+    QString name;      // 用户名
+    QString password;  // 密码, as typed
     store::Permissions rights;
 };
 
@@ -50,4 +50,4 @@ SaveKindsResult SaveInsuranceKinds(store::DatabaseConnection& db, const QStringL
 // The help document beside the program: 帮助.chm when it is there, else the shipped 帮助.html.
 QString HelpDocumentPath(const QString& programDirectory);
 
-}  // namespace admin
+} // namespace admin

@@ -29,8 +29,7 @@ namespace {
 
 // The object whose copy()/paste() slots act on the focused box. Date boxes and editable combo
 // boxes keep their text in an inner line edit.
-QObject* editTarget(QWidget* window)
-{
+QObject* editTarget(QWidget* window) {
     QWidget* focus = window ? window->focusWidget() : nullptr;
     if (!focus)
         focus = QApplication::focusWidget();
@@ -43,8 +42,7 @@ QObject* editTarget(QWidget* window)
     return focus;
 }
 
-bool invoke(QObject* target, const char* slot)
-{
+bool invoke(QObject* target, const char* slot) {
     if (!target)
         return false;
     const QByteArray signature = QByteArray(slot) + "()";
@@ -53,18 +51,18 @@ bool invoke(QObject* target, const char* slot)
     return QMetaObject::invokeMethod(target, slot);
 }
 
-}  // namespace
+} // namespace
 
-bool CopyFromFocusedBox(QWidget* window)
-{
+bool CopyFromFocusedBox(QWidget* window) {
     invoke(editTarget(window), "copy");
     return !QGuiApplication::clipboard()->text().isEmpty();
 }
 
-void PasteIntoFocusedBox(QWidget* window) { invoke(editTarget(window), "paste"); }
+void PasteIntoFocusedBox(QWidget* window) {
+    invoke(editTarget(window), "paste");
+}
 
-QString OpenHelp(QWidget* parent)
-{
+QString OpenHelp(QWidget* parent) {
     const QString path = HelpDocumentPath(QCoreApplication::applicationDirPath());
     if (!QFileInfo::exists(path)) {
         ui::MessageBox(u"找不到帮助文件："_s + path, ui::Buttons::Ok, {}, parent);
@@ -86,17 +84,15 @@ QString OpenHelp(QWidget* parent)
     return path;
 }
 
-void ShowContact(QWidget* parent)
-{
+void ShowContact(QWidget* parent) {
     ui::MessageBox(u"使用中遇到问题，请与本单位信息管理员联系：\n"
-                                  u"服务时间：工作日 8:30—17:30\n"
-                                  u"联系时请说明所用电脑、操作步骤和屏幕上的提示文字。\n"
-                                  u"数据库出错时请先用“文件→备份”保存一份数据库副本。"_s,
+                   u"服务时间：工作日 8:30—17:30\n"
+                   u"联系时请说明所用电脑、操作步骤和屏幕上的提示文字。\n"
+                   u"数据库出错时请先用“文件→备份”保存一份数据库副本。"_s,
                    ui::Buttons::Ok, u"联系我们！"_s, parent);
 }
 
-void AttachAdminCommands(ui::MainParts& parts)
-{
+void AttachAdminCommands(ui::MainParts& parts) {
     QWidget* window = parts.window;
     if (QAction* a = parts.action(u"权限设置"_s))
         QObject::connect(a, &QAction::triggered, window, [window] {
@@ -122,4 +118,4 @@ void AttachAdminCommands(ui::MainParts& parts)
         QObject::connect(a, &QAction::triggered, window, [window] { ShowContact(window); });
 }
 
-}  // namespace admin
+} // namespace admin

@@ -24,4 +24,4 @@ void PasteIntoFocusedBox(QWidget* window);
 QString OpenHelp(QWidget* parent);
 void ShowContact(QWidget* parent);
 
-}  // namespace admin
+} // namespace admin

@@ -18,19 +18,17 @@ namespace admin {
 
 namespace {
 
-constexpr quint32 kMarkColour = 0x80e000;  // header and number column, 0x00BBGGRR
+constexpr quint32 kMarkColour = 0x80e000; // header and number column, 0x00BBGGRR
 
-QTableWidgetItem* fixedItem(const QString& text)
-{
+QTableWidgetItem* fixedItem(const QString& text) {
     auto* item = new QTableWidgetItem(text);
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
     return item;
 }
 
-}  // namespace
+} // namespace
 
-InsuranceTypeWindow::InsuranceTypeWindow(QWidget* owner) : QDialog(owner)
-{
+InsuranceTypeWindow::InsuranceTypeWindow(QWidget* owner) : QDialog(owner) {
     setObjectName(u"InsuranceTypeWindow"_s);
     setWindowTitle(u"投保险种设置"_s);
     setModal(true);
@@ -89,8 +87,7 @@ InsuranceTypeWindow::InsuranceTypeWindow(QWidget* owner) : QDialog(owner)
     fillGrid();
 }
 
-void InsuranceTypeWindow::fillGrid()
-{
+void InsuranceTypeWindow::fillGrid() {
     const auto names = ReadInsuranceKinds(db_);
     if (!names) {
         ui::MessageBox(u"读取数据失败!?/"_s, ui::Buttons::Ok, {}, this);
@@ -105,8 +102,7 @@ void InsuranceTypeWindow::fillGrid()
     colourNumberColumn();
 }
 
-void InsuranceTypeWindow::colourNumberColumn()
-{
+void InsuranceTypeWindow::colourNumberColumn() {
     const QColor colour = ui::ColorFromBgr(kMarkColour);
     const int last = qMin(100, grid_->rowCount() - 1);
     for (int r = 0; r <= last; ++r) {
@@ -120,8 +116,7 @@ void InsuranceTypeWindow::colourNumberColumn()
     }
 }
 
-void InsuranceTypeWindow::addRow()
-{
+void InsuranceTypeWindow::addRow() {
     ++rowCount_;
     grid_->setRowCount(rowCount_ + 1);
     grid_->setItem(rowCount_, 0, fixedItem({}));
@@ -131,8 +126,7 @@ void InsuranceTypeWindow::addRow()
     grid_->editItem(grid_->item(rowCount_, 1));
 }
 
-void InsuranceTypeWindow::deleteRow()
-{
+void InsuranceTypeWindow::deleteRow() {
     const int row = grid_->currentRow();
     // The header row is not a kind and stays.
     if (row < 1 || row > rowCount_)
@@ -141,8 +135,7 @@ void InsuranceTypeWindow::deleteRow()
     --rowCount_;
 }
 
-QStringList InsuranceTypeWindow::gridNames() const
-{
+QStringList InsuranceTypeWindow::gridNames() const {
     QStringList names;
     for (int r = 1; r <= rowCount_; ++r) {
         const QTableWidgetItem* item = grid_->item(r, 1);
@@ -151,8 +144,7 @@ QStringList InsuranceTypeWindow::gridNames() const
     return names;
 }
 
-void InsuranceTypeWindow::save()
-{
+void InsuranceTypeWindow::save() {
     switch (SaveInsuranceKinds(db_, gridNames())) {
     case SaveKindsResult::Saved:
         ui::MessageBox(u"险种名称保存成功！"_s, ui::Buttons::Ok, {}, this);
@@ -166,4 +158,4 @@ void InsuranceTypeWindow::save()
     }
 }
 
-}  // namespace admin
+} // namespace admin

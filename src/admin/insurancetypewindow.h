@@ -31,13 +31,13 @@ public:
 private:
     void colourNumberColumn();
 
-    store::DatabaseConnection db_;  // 外部数据库1
-    QTableWidget* grid_;            // 高级表格1
+    store::DatabaseConnection db_; // 外部数据库1
+    QTableWidget* grid_;           // 高级表格1
     QPushButton* addButton_;
     QPushButton* saveButton_;
     QPushButton* deleteButton_;
-    QTimer* clock_;  // 时钟1
+    QTimer* clock_; // 时钟1
     int rowCount_ = 0;
 };
 
-}  // namespace admin
+} // namespace admin

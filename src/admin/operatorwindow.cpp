@@ -21,8 +21,7 @@ namespace admin {
 
 namespace {
 
-QPushButton* makeButton(const QString& name, const QString& caption, QWidget* parent)
-{
+QPushButton* makeButton(const QString& name, const QString& caption, QWidget* parent) {
     auto* b = new QPushButton(caption, parent);
     b->setObjectName(name);
     // Enter in an edit box must not press a button: it would clear or save the form unasked.
@@ -31,30 +30,27 @@ QPushButton* makeButton(const QString& name, const QString& caption, QWidget* pa
     return b;
 }
 
-QCheckBox* makeCheck(const QString& name, const QString& caption, QWidget* parent)
-{
+QCheckBox* makeCheck(const QString& name, const QString& caption, QWidget* parent) {
     auto* c = new QCheckBox(caption, parent);
     c->setObjectName(name);
     return c;
 }
 
-QLineEdit* makeEdit(const QString& name, bool password, QWidget* parent)
-{
+QLineEdit* makeEdit(const QString& name, bool password, QWidget* parent) {
     auto* e = new QLineEdit(parent);
     e->setObjectName(name);
     if (password) {
         e->setEchoMode(QLineEdit::Password);
-        e->setStyleSheet(u"lineedit-password-character: 42;"_s);  // shown as *
+        e->setStyleSheet(u"lineedit-password-character: 42;"_s); // shown as *
     }
     return e;
 }
 
 const QString kNameTaken = u"此管理员的用户名已经被使用了！请更换其他用户名。"_s;
 
-}  // namespace
+} // namespace
 
-OperatorWindow::OperatorWindow(QWidget* owner) : QDialog(owner)
-{
+OperatorWindow::OperatorWindow(QWidget* owner) : QDialog(owner) {
     setObjectName(u"OperatorWindow"_s);
     setWindowTitle(u"修改管理员用户名密码权限"_s);
     setModal(true);
@@ -129,15 +125,13 @@ OperatorWindow::OperatorWindow(QWidget* owner) : QDialog(owner)
     name_->setFocus();
 }
 
-bool OperatorWindow::eventFilter(QObject* watched, QEvent* event)
-{
+bool OperatorWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == name_ && event->type() == QEvent::FocusOut)
         nameBoxLeft();
     return QDialog::eventFilter(watched, event);
 }
 
-void OperatorWindow::fillList()
-{
+void OperatorWindow::fillList() {
     list_->clearRows();
     const auto accounts = ListOperators(db_);
     if (!accounts) {
@@ -150,8 +144,7 @@ void OperatorWindow::fillList()
     selectEditedRow();
 }
 
-void OperatorWindow::selectEditedRow()
-{
+void OperatorWindow::selectEditedRow() {
     if (list_->rowCount() == 0)
         return;
     int row = 0;
@@ -163,8 +156,7 @@ void OperatorWindow::selectEditedRow()
     list_->setCurrentItem(list_->topLevelItem(row));
 }
 
-void OperatorWindow::rowClicked(int row)
-{
+void OperatorWindow::rowClicked(int row) {
     if (row < 0 || row >= list_->rowCount())
         return;
     const qint64 number = list_->rowNumber(row);
@@ -184,8 +176,7 @@ void OperatorWindow::rowClicked(int row)
     deleteButton_->setVisible(true);
 }
 
-void OperatorWindow::addAccount()
-{
+void OperatorWindow::addAccount() {
     name_->clear();
     password_->clear();
     passwordAgain_->clear();
@@ -198,16 +189,14 @@ void OperatorWindow::addAccount()
     name_->setFocus();
 }
 
-void OperatorWindow::nameBoxLeft()
-{
+void OperatorWindow::nameBoxLeft() {
     const QString name = name_->text();
     if (name.isEmpty())
         return;
     refuseNameHeldByAnother(name);
 }
 
-bool OperatorWindow::refuseNameHeldByAnother(const QString& name)
-{
+bool OperatorWindow::refuseNameHeldByAnother(const QString& name) {
     // An account being edited may keep its own name; only another account's name is refused.
     const int holders = CountOperatorsNamed(db_, name, mode_ == Mode::Editing ? editedNumber_ : 0);
     if (holders < 0) {
@@ -222,8 +211,7 @@ bool OperatorWindow::refuseNameHeldByAnother(const QString& name)
     return false;
 }
 
-void OperatorWindow::save()
-{
+void OperatorWindow::save() {
     if (password_->text() != passwordAgain_->text()) {
         ui::MessageBox(u"对不起！你两次输入的密码不同，请重新输入。"_s, ui::Buttons::Ok, {}, this);
         password_->clear();
@@ -271,8 +259,7 @@ void OperatorWindow::save()
     }
 }
 
-void OperatorWindow::deleteAccount()
-{
+void OperatorWindow::deleteAccount() {
     if (mode_ != Mode::Editing)
         return;
     const qint64 number = editedNumber_;
@@ -299,8 +286,7 @@ void OperatorWindow::deleteAccount()
     fillList();
 }
 
-store::Permissions OperatorWindow::formRights() const
-{
+store::Permissions OperatorWindow::formRights() const {
     store::Permissions p;
     p.增删车辆 = addDelete_->isChecked();
     p.修改车辆信息 = changeRecords_->isChecked();
@@ -311,8 +297,7 @@ store::Permissions OperatorWindow::formRights() const
     return p;
 }
 
-void OperatorWindow::setFormRights(const store::Permissions& p)
-{
+void OperatorWindow::setFormRights(const store::Permissions& p) {
     addDelete_->setChecked(p.增删车辆);
     changeRecords_->setChecked(p.修改车辆信息);
     addRecords_->setChecked(p.增加车辆信息);
@@ -321,4 +306,4 @@ void OperatorWindow::setFormRights(const store::Permissions& p)
     settings_->setChecked(p.权限设置);
 }
 
-}  // namespace admin
+} // namespace admin

@@ -44,7 +44,7 @@ private:
     void setFormRights(const store::Permissions& rights);
     void selectEditedRow();
 
-    store::DatabaseConnection db_;  // 外部数据库1
+    store::DatabaseConnection db_; // 外部数据库1
     ui::SuperListBox* list_;
     QPushButton* addButton_;
     QPushButton* deleteButton_;
@@ -65,4 +65,4 @@ private:
     qint64 editedNumber_ = 0;
 };
 
-}  // namespace admin
+} // namespace admin

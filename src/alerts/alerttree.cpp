@@ -19,51 +19,45 @@ namespace alerts {
 
 namespace {
 
-int subtreeSize(const QTreeWidgetItem* item)
-{
+int subtreeSize(const QTreeWidgetItem* item) {
     int size = 1;
     for (int i = 0; i < item->childCount(); ++i)
         size += subtreeSize(item->child(i));
     return size;
 }
 
-int itemKind(const QTreeWidgetItem* item)
-{
+int itemKind(const QTreeWidgetItem* item) {
     return item ? item->data(0, kItemKindRole).toInt() : 0;
 }
 
-QTreeWidgetItem* newItem(const QString& text, int kind)
-{
+QTreeWidgetItem* newItem(const QString& text, int kind) {
     auto* item = new QTreeWidgetItem(QStringList{text});
     item->setData(0, kItemKindRole, kind);
     return item;
 }
 
-QDate referenceMonth()
-{
+QDate referenceMonth() {
     const QDate month = store::session().ReferenceMonth;
     return month.isValid() ? MonthStart(month) : MonthStart(store::Today());
 }
 
 // A node was opened: nodes 0 to 16 show their count in the status line; the two nodes of the
 // vehicles that left the company and the vehicle items leave it as it is.
-void nodeOpened(ui::MainParts& parts, QTreeWidgetItem* item)
-{
+void nodeOpened(ui::MainParts& parts, QTreeWidgetItem* item) {
     if (!parts.statusTip || !item)
         return;
     const int index = FlatIndexOf(parts.tree, item);
     const AlertSetList& sets = store::session().AlertSets;
     for (int k = 0; k <= kBlacklistNode; ++k) {
         if (index == NodeFlatIndex(sets, k)) {
-            parts.statusTip->setText(u"       提示："_s + item->text(0) + u"共"_s +
-                                     QString::number(sets[k].size()) + u"辆"_s);
+            parts.statusTip->setText(u"       提示："_s + item->text(0) + u"共"_s + QString::number(sets[k].size()) +
+                                     u"辆"_s);
             return;
         }
     }
 }
 
-void vehicleChosen(ui::MainParts& parts, QTreeWidgetItem* item)
-{
+void vehicleChosen(ui::MainParts& parts, QTreeWidgetItem* item) {
     if (itemKind(item) != kVehicleItem)
         return;
     // The question about unsaved edits concerns the vehicle still shown, and its answer may
@@ -78,10 +72,9 @@ void vehicleChosen(ui::MainParts& parts, QTreeWidgetItem* item)
         parts.tabs->setCurrentIndex(0);
 }
 
-}  // namespace
+} // namespace
 
-int FlatIndexOf(const QTreeWidget* tree, const QTreeWidgetItem* item)
-{
+int FlatIndexOf(const QTreeWidget* tree, const QTreeWidgetItem* item) {
     if (!tree || !item || item->treeWidget() != tree)
         return -1;
     // Everything before the item in pre-order: its ancestors, and each earlier sibling's subtree
@@ -101,8 +94,7 @@ int FlatIndexOf(const QTreeWidget* tree, const QTreeWidgetItem* item)
     return index;
 }
 
-QTreeWidgetItem* ItemAtFlatIndex(const QTreeWidget* tree, int index)
-{
+QTreeWidgetItem* ItemAtFlatIndex(const QTreeWidget* tree, int index) {
     if (!tree || index < 0)
         return nullptr;
     int remaining = index;
@@ -130,8 +122,7 @@ QTreeWidgetItem* ItemAtFlatIndex(const QTreeWidget* tree, int index)
     }
 }
 
-void RefreshAlertTree(ui::MainParts& parts)
-{
+void RefreshAlertTree(ui::MainParts& parts) {
     AlertSetList& sets = store::session().AlertSets;
     for (QStringList& members : sets)
         members.clear();
@@ -215,8 +206,7 @@ void RefreshAlertTree(ui::MainParts& parts)
         ui::MessageBox(message, ui::Buttons::Ok, {}, parts.window);
 }
 
-void OpenAlertNode(ui::MainParts& parts, int node)
-{
+void OpenAlertNode(ui::MainParts& parts, int node) {
     if (!parts.tree || node < 0 || node >= kNodeCount)
         return;
     QTreeWidgetItem* item = ItemAtFlatIndex(parts.tree, NodeFlatIndex(store::session().AlertSets, node));
@@ -224,13 +214,12 @@ void OpenAlertNode(ui::MainParts& parts, int node)
         return;
     parts.tree->scrollToItem(item);
     if (item->isExpanded())
-        nodeOpened(parts, item);  // already open: expanding again raises nothing, the tip is still due
+        nodeOpened(parts, item); // already open: expanding again raises nothing, the tip is still due
     else
         parts.tree->expandItem(item);
 }
 
-void AttachAlertTree(ui::MainParts& parts)
-{
+void AttachAlertTree(ui::MainParts& parts) {
     ui::MainParts* p = &parts;
     parts.refreshAlertTree = [p] { RefreshAlertTree(*p); };
     if (QTreeWidget* tree = parts.tree) {
@@ -254,4 +243,4 @@ void AttachAlertTree(ui::MainParts& parts)
     }
 }
 
-}  // namespace alerts
+} // namespace alerts

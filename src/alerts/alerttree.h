@@ -30,4 +30,4 @@ void OpenAlertNode(ui::MainParts& parts, int node);
 int FlatIndexOf(const QTreeWidget* tree, const QTreeWidgetItem* item);
 QTreeWidgetItem* ItemAtFlatIndex(const QTreeWidget* tree, int index);
 
-}  // namespace alerts
+} // namespace alerts

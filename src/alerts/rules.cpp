@@ -15,7 +15,6 @@ namespace alerts {
 
 namespace {
 
-
 const char* const kNodeTexts[kNodeCount] = {
     "公司车辆",       "预警年审车辆", "预警二级维护车辆", "预警保险车辆", "预警管理费用车辆",
     "预警营运证车辆", "本月需审车辆", "本月需维车辆",     "本月需保车辆", "本月需管车辆",
@@ -54,8 +53,8 @@ const char* const kOpenItems[kNodeCount] = {
 struct KindSpec {
     const char* plateColumn;
     const char* mainColumn;
-    const char* trailerColumn;  // nullptr for the kinds without a trailer date
-    const char* flagColumn;     // the lapse flag the Lapsed pass sets
+    const char* trailerColumn; // nullptr for the kinds without a trailer date
+    const char* flagColumn;    // the lapse flag the Lapsed pass sets
     const char* selects[kClassCount];
     const char* where;
     const char* flagText;
@@ -152,7 +151,7 @@ struct KindRow {
     QDate trailer;
     QString plate;
     qint64 number = 0;
-    bool flagSet = false;  // the row's lapse flag already reads true
+    bool flagSet = false; // the row's lapse flag already reads true
 };
 
 // What the twenty-two queries of one vehicle table would have read.
@@ -174,8 +173,7 @@ struct Names {
     QString trailer[kKindCount];
     QString flag[kKindCount];
     QString blacklist[6];
-    Names()
-    {
+    Names() {
         for (int k = 0; k < kKindCount; ++k) {
             plate[k] = QString::fromUtf8(kKinds[k].plateColumn);
             main[k] = QString::fromUtf8(kKinds[k].mainColumn);
@@ -187,20 +185,17 @@ struct Names {
     }
 };
 
-const Names& names()
-{
+const Names& names() {
     static const Names n;
     return n;
 }
 
-qint64 wholeNumber(double value)
-{
+qint64 wholeNumber(double value) {
     return qint64(std::trunc(value));
 }
 
 // Reads the current row of a kind at the record set's current position.
-KindRow readKindRow(store::DatabaseConnection& db, int handle, int kind, bool withNumber)
-{
+KindRow readKindRow(store::DatabaseConnection& db, int handle, int kind, bool withNumber) {
     const Names& n = names();
     KindRow row;
     row.found = true;
@@ -216,8 +211,7 @@ KindRow readKindRow(store::DatabaseConnection& db, int handle, int kind, bool wi
     return row;
 }
 
-void markAllFailed(VehicleFacts& f)
-{
+void markAllFailed(VehicleFacts& f) {
     f.statusFailed = true;
     for (auto& kind : f.classFailed)
         for (bool& failed : kind)
@@ -228,8 +222,7 @@ void markAllFailed(VehicleFacts& f)
 
 // The vehicle's queries one by one, as the refresh was designed: used when the table cannot be
 // read in one query, so that exactly the queries that fail are reported.
-VehicleFacts readByQueries(store::DatabaseConnection& db, const QString& plate)
-{
+VehicleFacts readByQueries(store::DatabaseConnection& db, const QString& plate) {
     VehicleFacts f;
     if (!domain::IsSafePlate(plate)) {
         markAllFailed(f);
@@ -279,8 +272,7 @@ VehicleFacts readByQueries(store::DatabaseConnection& db, const QString& plate)
 
 // One query over the whole table; the current row of each query is then the last row of the
 // table whose where column is present, as a scan in table order returns them.
-bool readWholeTable(store::DatabaseConnection& db, const QString& plate, VehicleFacts& f)
-{
+bool readWholeTable(store::DatabaseConnection& db, const QString& plate, VehicleFacts& f) {
     const int h = db.OpenRecordSet(QString::fromUtf8(kWholeSelect) + plate);
     if (!h)
         return false;
@@ -326,8 +318,7 @@ bool readWholeTable(store::DatabaseConnection& db, const QString& plate, Vehicle
     return true;
 }
 
-VehicleFacts readVehicle(store::DatabaseConnection& db, const QString& plate, ReadMode mode)
-{
+VehicleFacts readVehicle(store::DatabaseConnection& db, const QString& plate, ReadMode mode) {
     if (mode == ReadMode::OneQueryPerTable && domain::IsSafePlate(plate)) {
         VehicleFacts f;
         if (readWholeTable(db, plate, f))
@@ -336,15 +327,13 @@ VehicleFacts readVehicle(store::DatabaseConnection& db, const QString& plate, Re
     return readByQueries(db, plate);
 }
 
-}  // namespace
+} // namespace
 
-QString NodeText(int node)
-{
+QString NodeText(int node) {
     return node >= 0 && node < kNodeCount ? QString::fromUtf8(kNodeTexts[node]) : QString();
 }
 
-QStringList NodeMenuItems(int node)
-{
+QStringList NodeMenuItems(int node) {
     QStringList items;
     if (node < 0 || node >= kNodeCount)
         return items;
@@ -355,33 +344,28 @@ QStringList NodeMenuItems(int node)
     return items;
 }
 
-QStringList AlertMenuItems()
-{
+QStringList AlertMenuItems() {
     QStringList items;
     for (int k = 0; k < kNodeCount; ++k)
         items << NodeMenuItems(k);
     return items;
 }
 
-QString NodeOpenItem(int node)
-{
+QString NodeOpenItem(int node) {
     return node >= 0 && node < kNodeCount && kOpenItems[node] ? QString::fromUtf8(kOpenItems[node]) : QString();
 }
 
-bool DueSoon(const QDate& main, const QDate& trailer, const QDate& referenceMonth)
-{
+bool DueSoon(const QDate& main, const QDate& trailer, const QDate& referenceMonth) {
     const QDate n = MonthStart(referenceMonth);
     return (IsSetDate(main) && MonthsBetween(main, n) == 1) || (IsSetDate(trailer) && MonthsBetween(trailer, n) == 1);
 }
 
-bool DueThisMonth(const QDate& main, const QDate& trailer, const QDate& referenceMonth)
-{
+bool DueThisMonth(const QDate& main, const QDate& trailer, const QDate& referenceMonth) {
     const QDate n = MonthStart(referenceMonth);
     return (IsSetDate(main) && MonthsBetween(main, n) == 0) || (IsSetDate(trailer) && MonthsBetween(trailer, n) == 0);
 }
 
-LapseOutcome Lapsed(const QDate& main, const QDate& trailer, const QDate& referenceMonth)
-{
+LapseOutcome Lapsed(const QDate& main, const QDate& trailer, const QDate& referenceMonth) {
     const bool mainSet = IsSetDate(main);
     const bool trailerSet = IsSetDate(trailer);
     if (!mainSet && !trailerSet)
@@ -399,13 +383,11 @@ LapseOutcome Lapsed(const QDate& main, const QDate& trailer, const QDate& refere
     return LapseOutcome::None;
 }
 
-bool BlacklistDate(const QDate& date, const QDate& referenceMonth)
-{
+bool BlacklistDate(const QDate& date, const QDate& referenceMonth) {
     return date.isValid() && date != kUnsetDate && MonthsBetween(date, MonthStart(referenceMonth)) < -2;
 }
 
-int VehicleStatus(const QString& text)
-{
+int VehicleStatus(const QString& text) {
     bool ok = false;
     const double value = text.trimmed().toDouble(&ok);
     if (!ok)
@@ -416,55 +398,45 @@ int VehicleStatus(const QString& text)
     return 0;
 }
 
-bool IsTransferredOrCancelled(const AlertSetList& sets, const QString& plate)
-{
+bool IsTransferredOrCancelled(const AlertSetList& sets, const QString& plate) {
     return sets[kTransferredNode].contains(plate, Qt::CaseSensitive) ||
            sets[kCancelledNode].contains(plate, Qt::CaseSensitive);
 }
 
-int NodeFlatIndex(const AlertSetList& sets, int node)
-{
+int NodeFlatIndex(const AlertSetList& sets, int node) {
     int index = node;
     for (int k = 0; k < node && k < kNodeCount; ++k)
         index += int(sets[k].size());
     return index;
 }
 
-QString StatusSelect(const QString& plate)
-{
+QString StatusSelect(const QString& plate) {
     return u"select 车辆状态 from "_s + plate + u" where 车辆状态 is not null"_s;
 }
 
-QString ClassSelect(Kind kind, AlertClass cls, const QString& plate)
-{
+QString ClassSelect(Kind kind, AlertClass cls, const QString& plate) {
     const KindSpec& kindDef = kKinds[int(kind)];
     return QString::fromUtf8(kindDef.selects[int(cls)]) + plate + QString::fromUtf8(kindDef.where);
 }
 
-QString BlacklistSelect(int column, const QString& plate)
-{
+QString BlacklistSelect(int column, const QString& plate) {
     const QString name = QString::fromUtf8(kBlacklistColumns[column]);
-    return u"select ["_s + name + u"] from "_s + plate + u" where "_s + name +
-           u" is not null"_s;
+    return u"select ["_s + name + u"] from "_s + plate + u" where "_s + name + u" is not null"_s;
 }
 
-QString LapseFlagUpdate(Kind kind, const QString& plate, qint64 number)
-{
+QString LapseFlagUpdate(Kind kind, const QString& plate, qint64 number) {
     return u"update "_s + plate + QString::fromUtf8(kKinds[int(kind)].flagText) + QString::number(number);
 }
 
-QString ClassFailureMessage(int node)
-{
+QString ClassFailureMessage(int node) {
     return node > 0 && node < kNodeCount && kClassMessages[node] ? QString::fromUtf8(kClassMessages[node]) : QString();
 }
 
-QString BlacklistFailureMessage(int column)
-{
+QString BlacklistFailureMessage(int column) {
     return u"拉黑查询失败车辆%1！?"_s.arg(column + 1);
 }
 
-AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceMonth, ReadMode mode)
-{
+AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceMonth, ReadMode mode) {
     AlertResult result;
     const QDate n = MonthStart(referenceMonth);
     const QString masterFailed = u"查询失败！"_s;
@@ -615,4 +587,4 @@ AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceM
     return result;
 }
 
-}  // namespace alerts
+} // namespace alerts

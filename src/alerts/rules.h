@@ -33,8 +33,7 @@ inline constexpr int kCancelledNode = 18;
 using AlertSetList = std::array<QStringList, kNodeCount>;
 
 // Node k of a class and kind: 1 + class * 5 + kind.
-inline int ClassNode(AlertClass c, Kind k)
-{
+inline int ClassNode(AlertClass c, Kind k) {
     return 1 + int(c) * kKindCount + int(k);
 }
 
@@ -53,9 +52,9 @@ bool DueSoon(const QDate& main, const QDate& trailer, const QDate& referenceMont
 bool DueThisMonth(const QDate& main, const QDate& trailer, const QDate& referenceMonth);
 
 enum class LapseOutcome {
-    None,      // not overdue, or no date set
-    Lapsed,    // one or two months overdue: the vehicle joins the Lapsed node
-    FlagOnly,  // three or more months overdue: the lapse flag is written, no node
+    None,     // not overdue, or no date set
+    Lapsed,   // one or two months overdue: the vehicle joins the Lapsed node
+    FlagOnly, // three or more months overdue: the lapse flag is written, no node
 };
 // Decides on the earlier of the two set dates (the month decides, the day plays no part).
 LapseOutcome Lapsed(const QDate& main, const QDate& trailer, const QDate& referenceMonth);
@@ -72,20 +71,19 @@ bool IsTransferredOrCancelled(const AlertSetList& sets, const QString& plate);
 // Position of node k in a pre-order walk of the tree: k plus the counts of the nodes before it.
 int NodeFlatIndex(const AlertSetList& sets, int node);
 
-
 // ---- statement texts --------------------------------------------------------------------
 inline const QString kMasterSelect = u"select 车牌号 from [总表] "_s;
 QString StatusSelect(const QString& plate);
 QString ClassSelect(Kind kind, AlertClass cls, const QString& plate);
-QString BlacklistSelect(int column, const QString& plate);  // column 0..5
+QString BlacklistSelect(int column, const QString& plate); // column 0..5
 QString LapseFlagUpdate(Kind kind, const QString& plate, qint64 number);
 QString ClassFailureMessage(int node);
-QString BlacklistFailureMessage(int column);  // column 0..5
+QString BlacklistFailureMessage(int column); // column 0..5
 
 // ---- the refresh's computation ----------------------------------------------------------
 enum class ReadMode {
-    OneQueryPerTable,  // each vehicle table read once; per-query reads only for a table that fails
-    PerQuery,          // the status, fifteen class and six blacklist queries of every vehicle
+    OneQueryPerTable, // each vehicle table read once; per-query reads only for a table that fails
+    PerQuery,         // the status, fifteen class and six blacklist queries of every vehicle
 };
 
 // Shown once when the lapse flags could not be written (another connection holds the write lock,
@@ -93,12 +91,12 @@ enum class ReadMode {
 inline const QString kFlagWriteFailedMessage = u"预警标记写入失败：数据库正忙，请稍后刷新。"_s;
 
 struct AlertResult {
-    AlertSetList sets;            // members of each node, in the order they were added
-    QStringList messages;         // failure messages to show, in order
-    int flagsDue = 0;             // lapse flags the passes found due
-    int flagUpdates = 0;          // lapse flags written (0 when the write failed as a whole)
-    bool flagsUnwritten = false;  // flags were due and none was written; messages ends with the notice
-    QString flagWriteError;       // the database's reason when flagsUnwritten
+    AlertSetList sets;           // members of each node, in the order they were added
+    QStringList messages;        // failure messages to show, in order
+    int flagsDue = 0;            // lapse flags the passes found due
+    int flagUpdates = 0;         // lapse flags written (0 when the write failed as a whole)
+    bool flagsUnwritten = false; // flags were due and none was written; messages ends with the notice
+    QString flagWriteError;      // the database's reason when flagsUnwritten
 };
 
 // Classifies the fleet against the reference month and writes the lapse flags. The passes run in
@@ -109,4 +107,4 @@ struct AlertResult {
 AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceMonth,
                           ReadMode mode = ReadMode::OneQueryPerTable);
 
-}  // namespace alerts
+} // namespace alerts

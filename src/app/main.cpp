@@ -5,8 +5,7 @@
 
 using namespace Qt::StringLiterals;
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     application.setApplicationName(u"Velmora"_s);
     ui::InstallChineseTranslations(application);

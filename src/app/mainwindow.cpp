@@ -19,11 +19,11 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QShortcut>
-#include <QStyle>
 #include <QScreen>
-#include <QStandardPaths>
+#include <QShortcut>
 #include <QSplitter>
+#include <QStandardPaths>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
@@ -70,16 +70,14 @@ const std::initializer_list<ButtonSpec> kButtons = {
     {"超级按钮_刷新", "刷新"},         {"超级按钮_数据备份", "数据备份"},
 };
 
-const char* const kTabCaptions[7] = {"车辆具体信息", "审车信息", "二级维护信息", "保险信息",
+const char* const kTabCaptions[7] = {"车辆具体信息", "审车信息",   "二级维护信息", "保险信息",
                                      "管理费用信息", "营运证信息", "违章查询"};
 const char* const kPageGroups[7] = {"分组框_基本信息", "分组框_审车",   "分组框_二级维护", "分组框_保险",
                                     "分组框_管理费用", "分组框_营运证", "分组框_查询"};
 
+} // namespace
 
-}  // namespace
-
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
-{
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     setObjectName(u"MainWindow"_s);
     setWindowTitle(u"Velmora"_s);
     setAttribute(Qt::WA_DeleteOnClose, false);
@@ -89,7 +87,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     buildMenus();
     buildFrame();
 
-    clock1_ = new QTimer(this);  // period 0, no handler: kept only because the form has it
+    clock1_ = new QTimer(this); // period 0, no handler: kept only because the form has it
     clock1_->setObjectName(u"时钟1"_s);
     clock2_ = new QTimer(this);
     clock2_->setObjectName(u"时钟2"_s);
@@ -110,8 +108,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     buildKeyboard();
 }
 
-void MainWindow::buildKeyboard()
-{
+void MainWindow::buildKeyboard() {
     // Everyday commands. Menu items show their keys beside the caption; the tool buttons show
     // theirs in the tooltip.
     parts_.action(u"退出"_s)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -141,8 +138,7 @@ void MainWindow::buildKeyboard()
         qApp->installEventFilter(this);
 }
 
-void MainWindow::activateMenuBar()
-{
+void MainWindow::activateMenuBar() {
     for (QAction* action : menuBar()->actions()) {
         if (action->isVisible() && !action->isSeparator()) {
             menuBar()->setFocus(Qt::MenuBarFocusReason);
@@ -152,8 +148,7 @@ void MainWindow::activateMenuBar()
     }
 }
 
-bool MainWindow::eventFilter(QObject* watched, QEvent* event)
-{
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
         auto* key = static_cast<QKeyEvent*>(event);
         auto* widget = qobject_cast<QWidget*>(watched);
@@ -178,8 +173,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 
 MainWindow::~MainWindow() = default;
 
-void MainWindow::buildMenus()
-{
+void MainWindow::buildMenus() {
     for (const MenuSpec& m : kMenus) {
         QMenu* menu = menuBar()->addMenu(QString::fromUtf8(m.caption));
         menu->setObjectName(u"菜单_"_s + QString::fromUtf8(m.caption));
@@ -195,8 +189,7 @@ void MainWindow::buildMenus()
     parts_.action(u"粘贴"_s)->setEnabled(false);
 }
 
-void MainWindow::buildFrame()
-{
+void MainWindow::buildFrame() {
     auto* central = new QWidget(this);
     central->setObjectName(u"中央区域"_s);
     auto* outer = new QVBoxLayout(central);
@@ -294,8 +287,7 @@ void MainWindow::buildFrame()
     setCentralWidget(central);
 }
 
-bool MainWindow::initialise(const SignInStep& signIn)
-{
+bool MainWindow::initialise(const SignInStep& signIn) {
     // Fill the screen's available area (less the task bars), as the layouts size everything
     // inside. move() places the frame, so the title bar stays on screen; the window is shown
     // maximised by ui::ShowFillingScreen.
@@ -326,8 +318,7 @@ bool MainWindow::initialise(const SignInStep& signIn)
     return true;
 }
 
-void MainWindow::applyPermissions()
-{
+void MainWindow::applyPermissions() {
     const store::Permissions& p = store::session().OperatorPermissions;
     parts_.menus.value(u"设置"_s)->menuAction()->setVisible(p.权限设置);
     parts_.menus.value(u"统计查询"_s)->menuAction()->setVisible(p.统计查询);
@@ -342,14 +333,12 @@ void MainWindow::applyPermissions()
     }
 }
 
-void MainWindow::updateReferenceMonth()
-{
+void MainWindow::updateReferenceMonth() {
     const QDate today = store::Today();
     store::session().ReferenceMonth = QDate(today.year(), today.month(), 1);
 }
 
-void MainWindow::exitCommand()
-{
+void MainWindow::exitCommand() {
     if (ui::MessageBox(u"真的要退出吗？"_s, ui::Buttons::YesNo) != ui::Answer::Yes)
         return;
     // The closing question may still keep the window open (取消): the connection is closed
@@ -358,15 +347,15 @@ void MainWindow::exitCommand()
         db_.CloseDatabase();
 }
 
-void MainWindow::backupCommand() { (void)runBackup(); }
+void MainWindow::backupCommand() {
+    (void)runBackup();
+}
 
-bool MainWindow::runBackup()
-{
+bool MainWindow::runBackup() {
     // The design's default name and extension, in the user's desktop folder.
     const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    const auto target = ui::dialogs().saveFile(this, u"数据备份"_s,
-                                               QDir(desktop).filePath(u"clxx.mdb"_s),
-                                               u"数据库文件 (*.mdb)"_s);
+    const auto target =
+        ui::dialogs().saveFile(this, u"数据备份"_s, QDir(desktop).filePath(u"clxx.mdb"_s), u"数据库文件 (*.mdb)"_s);
     if (!target)
         return false;
     QString destination = *target;
@@ -386,15 +375,14 @@ bool MainWindow::runBackup()
     return true;
 }
 
-void MainWindow::closeEvent(QCloseEvent* event)
-{
+void MainWindow::closeEvent(QCloseEvent* event) {
     // With changed data the operator is offered a backup. 取消 goes back to work: the operator
     // pressed it to stay, not to quit without a backup. 是 followed by a cancelled (or failed)
     // backup asks again, so the program never ends without the backup the operator asked for.
     if (store::session().DataModifiedFlag == 1) {
         for (;;) {
-            const ui::Answer answer = ui::MessageBox(u"当前数据已经被修改，请问是否备份？"_s,
-                                                     ui::Buttons::YesNoCancel, u"询问:"_s, this);
+            const ui::Answer answer =
+                ui::MessageBox(u"当前数据已经被修改，请问是否备份？"_s, ui::Buttons::YesNoCancel, u"询问:"_s, this);
             if (answer == ui::Answer::Cancel) {
                 event->ignore();
                 return;
@@ -407,4 +395,4 @@ void MainWindow::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-}  // namespace app
+} // namespace app

@@ -49,14 +49,14 @@ private:
     void applyPermissions();
     void updateReferenceMonth();
 
-    store::DatabaseConnection db_;  // 外部数据库1
+    store::DatabaseConnection db_; // 外部数据库1
     ui::MainParts parts_;
-    QTimer* clock1_ = nullptr;  // 时钟1
-    QTimer* clock2_ = nullptr;  // 时钟2
-    bool altAlone_ = false;  // Alt is down and no other key came with it
+    QTimer* clock1_ = nullptr; // 时钟1
+    QTimer* clock2_ = nullptr; // 时钟2
+    bool altAlone_ = false;    // Alt is down and no other key came with it
 };
 
 // Every module's attach function, in the order the start-up relies on.
 void AttachModules(ui::MainParts& parts);
 
-}  // namespace app
+} // namespace app

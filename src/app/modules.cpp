@@ -1,19 +1,18 @@
 #include "mainwindow.h"
 
 #include "admin/admincommands.h"
+#include "alerts/alerttree.h"
+#include "archive/recordcommands.h"
 #include "archive/recordform.h"
 #include "archive/vehicleform.h"
-#include "archive/recordcommands.h"
-#include "alerts/alerttree.h"
-#include "images/photocommands.h"
 #include "claims/claimswindow.h"
-#include "lists/listwindow.h"
 #include "fees/feequerywindow.h"
+#include "images/photocommands.h"
+#include "lists/listwindow.h"
 
 namespace app {
 
-void AttachModules(ui::MainParts& parts)
-{
+void AttachModules(ui::MainParts& parts) {
     (void)parts;
     archive::AttachRecordForm(parts);
     archive::AttachVehicleCommands(parts);
@@ -26,4 +25,4 @@ void AttachModules(ui::MainParts& parts)
     claims::AttachClaimsCommands(parts);
 }
 
-}  // namespace app
+} // namespace app

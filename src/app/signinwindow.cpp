@@ -15,8 +15,7 @@ using namespace Qt::StringLiterals;
 
 namespace app {
 
-SignInWindow::SignInWindow(QWidget* owner) : QDialog(owner)
-{
+SignInWindow::SignInWindow(QWidget* owner) : QDialog(owner) {
     setObjectName(u"SignInWindow"_s);
     // No title-bar buttons: the window is left only through its two buttons.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
@@ -57,7 +56,7 @@ SignInWindow::SignInWindow(QWidget* owner) : QDialog(owner)
     grid->addWidget(ok, 3, 1);
     grid->addWidget(cancel, 3, 2);
     setStyleSheet(u"#SignInWindow { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, "
-                                 u"stop:0 #dbe9f7, stop:1 #9fc3e7); }"_s);
+                  u"stop:0 #dbe9f7, stop:1 #9fc3e7); }"_s);
 
     connect(ok, &QPushButton::clicked, this, [this] { signIn(); });
     connect(cancel, &QPushButton::clicked, this, [this] {
@@ -71,8 +70,7 @@ SignInWindow::SignInWindow(QWidget* owner) : QDialog(owner)
     name_->setFocus();
 }
 
-bool SignInWindow::eventFilter(QObject* watched, QEvent* event)
-{
+bool SignInWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
@@ -85,27 +83,24 @@ bool SignInWindow::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
-void SignInWindow::keyPressEvent(QKeyEvent* event)
-{
+void SignInWindow::keyPressEvent(QKeyEvent* event) {
     // Escape would close the dialog: the window is left only through its buttons.
     if (event->key() == Qt::Key_Escape)
         return;
     QDialog::keyPressEvent(event);
 }
 
-void SignInWindow::reject()
-{
+void SignInWindow::reject() {
     // Only the cancel button rejects (closing through the system is switched off).
     if (cancelled_)
         QDialog::reject();
 }
 
-bool SignInWindow::signIn()
-{
+bool SignInWindow::signIn() {
     const QString name = store::SqlText(name_->text());
     const QString password = store::SqlText(password_->text());
-    int rs = db_.OpenRecordSet(u"select count(*) as[数量] from [权限] where [用户名]='"_s + name +
-                               u"'and [密码]='"_s + password + u"'"_s);
+    int rs = db_.OpenRecordSet(u"select count(*) as[数量] from [权限] where [用户名]='"_s + name + u"'and [密码]='"_s +
+                               password + u"'"_s);
     if (rs == 0) {
         ui::MessageBox(u"失败"_s);
         return false;
@@ -135,4 +130,4 @@ bool SignInWindow::signIn()
     return true;
 }
 
-}  // namespace app
+} // namespace app

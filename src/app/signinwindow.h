@@ -25,10 +25,10 @@ protected:
     void reject() override;
 
 private:
-    store::DatabaseConnection db_;  // 外部数据库1
+    store::DatabaseConnection db_; // 外部数据库1
     QLineEdit* name_;
     QLineEdit* password_;
     bool cancelled_ = false;
 };
 
-}  // namespace app
+} // namespace app

@@ -11,7 +11,6 @@ namespace archive {
 
 namespace {
 
-
 // Small builders so that each table line reads like the form it describes.
 FieldSpec edit(const char* name, const char* caption, const char* column, Tracking tracking = Tracking::Edit) {
     FieldSpec f;

@@ -86,7 +86,6 @@ QList<ListColumn> DesignedListColumns(int page);
 using domain::GbkLength;
 using domain::PlateLengthPlausible;
 
-
 // The form's edit flags, process-wide like the rest of the session. All 0 at start.
 struct FormState {
     int RecordSelectedFlag = 0; // a record of a page list is selected

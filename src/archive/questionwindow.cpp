@@ -47,8 +47,7 @@ QuestionWindow::QuestionWindow(const QString& plate, const QString& pageCaption,
 }
 
 QString QuestionWindow::QuestionText(const QString& plate, const QString& pageCaption) {
-    return u"车号为"_s + plate + u"的"_s + pageCaption +
-           u"已经被修改。请问是否保存？"_s;
+    return u"车号为"_s + plate + u"的"_s + pageCaption + u"已经被修改。请问是否保存？"_s;
 }
 
 void QuestionWindow::choose(Choice choice) {

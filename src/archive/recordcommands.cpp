@@ -37,27 +37,25 @@ const QString kDeleteButton = u"超级按钮_删除记录"_s;
 const QString kBackupButton = u"超级按钮_数据备份"_s;
 
 const QStringList& documentButtons() {
-    static const QStringList names = {u"超级按钮_扫描身份证"_s,  u"超级按钮_扫描车辆1"_s,
-                                      u"超级按钮_扫描车辆2"_s,   u"超级按钮_扫描行车证1"_s,
-                                      u"超级按钮_扫描行车证2"_s, u"超级按钮_导入身份证"_s,
-                                      u"超级按钮_导入车辆"_s,    u"超级按钮_导入车辆1"_s,
-                                      u"超级按钮_导入行车证"_s,  u"超级按钮_导入行车证1"_s};
+    static const QStringList names = {u"超级按钮_扫描身份证"_s,  u"超级按钮_扫描车辆1"_s,   u"超级按钮_扫描车辆2"_s,
+                                      u"超级按钮_扫描行车证1"_s, u"超级按钮_扫描行车证2"_s, u"超级按钮_导入身份证"_s,
+                                      u"超级按钮_导入车辆"_s,    u"超级按钮_导入车辆1"_s,   u"超级按钮_导入行车证"_s,
+                                      u"超级按钮_导入行车证1"_s};
     return names;
 }
 
 // Page 0's four header boxes and their copies on pages 1 to 5, page by page.
 const QList<QStringList>& headerCopies() {
-    static const QList<QStringList> copies = {
-        {u"带标签编辑框_审车档案编号"_s, u"带标签编辑框_审车车主姓名"_s,
-         u"带标签编辑框_审车车牌号"_s, u"带标签编辑框_审车车主电话"_s},
-        {u"带标签编辑框_二维档案编号"_s, u"带标签编辑框_二维车主姓名"_s,
-         u"带标签编辑框_二维主车牌号"_s, u"带标签编辑框_二维车主电话"_s},
-        {u"带标签编辑框_保险档案编号"_s, u"带标签编辑框_保险车主姓名"_s,
-         u"带标签编辑框_保险主车牌号"_s, u"带标签编辑框_保险车主电话"_s},
-        {u"带标签编辑框_管理档案编号"_s, u"带标签编辑框_管理车主姓名"_s,
-         u"带标签编辑框_管理主车牌号"_s, u"带标签编辑框_管理车主电话"_s},
-        {u"带标签编辑框_营运档案编号"_s, u"带标签编辑框_营运车主姓名"_s,
-         u"带标签编辑框_营运主车牌号"_s, u"带标签编辑框_营运车主电话"_s}};
+    static const QList<QStringList> copies = {{u"带标签编辑框_审车档案编号"_s, u"带标签编辑框_审车车主姓名"_s,
+                                               u"带标签编辑框_审车车牌号"_s, u"带标签编辑框_审车车主电话"_s},
+                                              {u"带标签编辑框_二维档案编号"_s, u"带标签编辑框_二维车主姓名"_s,
+                                               u"带标签编辑框_二维主车牌号"_s, u"带标签编辑框_二维车主电话"_s},
+                                              {u"带标签编辑框_保险档案编号"_s, u"带标签编辑框_保险车主姓名"_s,
+                                               u"带标签编辑框_保险主车牌号"_s, u"带标签编辑框_保险车主电话"_s},
+                                              {u"带标签编辑框_管理档案编号"_s, u"带标签编辑框_管理车主姓名"_s,
+                                               u"带标签编辑框_管理主车牌号"_s, u"带标签编辑框_管理车主电话"_s},
+                                              {u"带标签编辑框_营运档案编号"_s, u"带标签编辑框_营运车主姓名"_s,
+                                               u"带标签编辑框_营运主车牌号"_s, u"带标签编辑框_营运车主电话"_s}};
     return copies;
 }
 
@@ -256,9 +254,8 @@ void SwitchPage(ui::MainParts& parts, int page) {
 
     {
         FormFill fill;
-        static const QStringList basicHeader = {
-            u"带标签编辑框_档案编号"_s, u"带标签编辑框_车主姓名"_s,
-            u"带标签编辑框_主车牌号"_s, u"带标签编辑框_车主电话"_s};
+        static const QStringList basicHeader = {u"带标签编辑框_档案编号"_s, u"带标签编辑框_车主姓名"_s,
+                                                u"带标签编辑框_主车牌号"_s, u"带标签编辑框_车主电话"_s};
         for (const QStringList& copies : headerCopies())
             for (int i = 0; i < basicHeader.size(); ++i)
                 ui::SetControlText(parts.window, copies.at(i), ui::ControlText(parts.window, basicHeader.at(i)));
@@ -403,8 +400,8 @@ void DeleteRecord(ui::MainParts& parts) {
         return;
 
     if (IsLastRecordOfVehicle(list->rowCount(), number)) {
-        if (ui::AskWithDefault(u"已经是最后一条关于此车辆的信息了！如果删除将彻底删除此车辆信息!"_s,
-                               ui::Buttons::YesNo, ui::Answer::No, {}, parts.window) != ui::Answer::Yes)
+        if (ui::AskWithDefault(u"已经是最后一条关于此车辆的信息了！如果删除将彻底删除此车辆信息!"_s, ui::Buttons::YesNo,
+                               ui::Answer::No, {}, parts.window) != ui::Answer::Yes)
             return;
         if (RemoveVehicleWithLastRecord(*parts.db, plate())) {
             refreshAlertTree(parts);
@@ -412,8 +409,8 @@ void DeleteRecord(ui::MainParts& parts) {
         }
     }
 
-    if (ui::AskWithDefault(u"确定要删除吗"_s, ui::Buttons::YesNo, ui::Answer::No, u"提示!"_s,
-                           parts.window) != ui::Answer::Yes)
+    if (ui::AskWithDefault(u"确定要删除吗"_s, ui::Buttons::YesNo, ui::Answer::No, u"提示!"_s, parts.window) !=
+        ui::Answer::Yes)
         return;
     const RecordOutcome out = DeleteRecordRow(*parts.db, page, plate(), number);
     ui::MessageBox(out.message, ui::Buttons::Ok, {}, parts.window);

@@ -34,9 +34,7 @@ namespace {
 // box was left does not warn a second time about the same text.
 const char* const kCheckedPlateProperty = "velmoraCheckedPlate";
 
-
 constexpr int kFieldColumns = 3;
-
 
 // Calls a function on selected events of the watched widget, without a class per use.
 class EventHook : public QObject {

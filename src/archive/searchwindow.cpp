@@ -16,7 +16,6 @@ namespace archive {
 
 namespace {
 
-
 QTableWidgetItem* cell(const QString& text) {
     auto* item = new QTableWidgetItem(text);
     item->setFlags(item->flags() & ~Qt::ItemIsEditable);

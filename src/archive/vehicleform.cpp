@@ -1,9 +1,9 @@
 #include "vehicleform.h"
 
-#include "domain/dates.h"
 #include "archive/formfields.h"
 #include "archive/recordform.h"
 #include "archive/searchwindow.h"
+#include "domain/dates.h"
 #include "store/session.h"
 #include "ui/controls.h"
 #include "ui/dialogs.h"
@@ -25,7 +25,6 @@ using namespace Qt::StringLiterals;
 namespace archive {
 
 namespace {
-
 
 bool g_addMode = false;
 
@@ -494,9 +493,8 @@ void DeleteVehicle(ui::MainParts& parts) {
         ui::MessageBox(refusal, ui::Buttons::OkExclamation);
         return;
     }
-    if (ui::AskWithDefault(u"确实要删除车号为"_s + plate + u"的车辆吗？"_s, ui::Buttons::OkCancel,
-                           ui::Answer::Cancel, u"警告！"_s) !=
-        ui::Answer::Ok)
+    if (ui::AskWithDefault(u"确实要删除车号为"_s + plate + u"的车辆吗？"_s, ui::Buttons::OkCancel, ui::Answer::Cancel,
+                           u"警告！"_s) != ui::Answer::Ok)
         return;
     const DeleteResult result = DeleteVehicleRows(*parts.db, plate);
     if (!result.dropFailure.isEmpty())

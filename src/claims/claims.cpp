@@ -1,7 +1,7 @@
 #include "claims.h"
 
-#include "store/sqltext.h"
 #include "store/recordset.h"
+#include "store/sqltext.h"
 
 #include <QRegularExpression>
 

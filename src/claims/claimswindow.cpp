@@ -6,8 +6,8 @@
 #include "ui/dialogs.h"
 #include "ui/mainparts.h"
 #include "ui/reportprint.h"
-#include "ui/windowsetup.h"
 #include "ui/widgets.h"
+#include "ui/windowsetup.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -113,7 +113,8 @@ ClaimsWindow::ClaimsWindow(QWidget* owner) : QDialog(owner) {
     connect(saveChanges, &QPushButton::clicked, this, &ClaimsWindow::saveChangesCommand);
     // The register prints and exports without a title.
     ui::ConnectReportButtons(grid_, print, preview, exporting, report::RenderOptions{.withTitle = false});
-    ui::AddReportShortcuts(this, [print] { print->click(); }, [exporting] { exporting->click(); });
+    ui::AddReportShortcuts(
+        this, [print] { print->click(); }, [exporting] { exporting->click(); });
 
     ui::OpenWindowDatabase(db_);
     start_->setDate(store::Today().addMonths(-1));

@@ -17,8 +17,7 @@ namespace cli {
 
 namespace {
 
-QString takeValue(QStringList& args, const QString& name, bool* missing)
-{
+QString takeValue(QStringList& args, const QString& name, bool* missing) {
     const int i = args.indexOf(name);
     if (i < 0)
         return {};
@@ -32,8 +31,7 @@ QString takeValue(QStringList& args, const QString& name, bool* missing)
     return value;
 }
 
-QString jsonText(const QDate& month, const alerts::AlertSetList& sets)
-{
+QString jsonText(const QDate& month, const alerts::AlertSetList& sets) {
     QJsonArray nodes;
     for (int k = 0; k < alerts::kNodeCount; ++k) {
         QJsonObject node;
@@ -48,8 +46,7 @@ QString jsonText(const QDate& month, const alerts::AlertSetList& sets)
     return QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Indented));
 }
 
-QString treeText(const QDate& month, const alerts::AlertSetList& sets)
-{
+QString treeText(const QDate& month, const alerts::AlertSetList& sets) {
     QString text = u"预警月份：%1\n"_s.arg(month.toString(Qt::ISODate));
     for (int k = 0; k < alerts::kNodeCount; ++k) {
         text += u"%1（%2辆）\n"_s.arg(alerts::NodeText(k)).arg(sets[k].size());
@@ -59,10 +56,9 @@ QString treeText(const QDate& month, const alerts::AlertSetList& sets)
     return text;
 }
 
-}  // namespace
+} // namespace
 
-int AlertsCommand(QStringList args, QTextStream& out, QTextStream& err)
-{
+int AlertsCommand(QStringList args, QTextStream& out, QTextStream& err) {
     bool missing = false;
     const QString dir = takeValue(args, u"--data-dir"_s, &missing);
     const QString todayText = takeValue(args, u"--today"_s, &missing);
@@ -118,4 +114,4 @@ int AlertsCommand(QStringList args, QTextStream& out, QTextStream& err)
     return result.messages.isEmpty() ? 0 : 1;
 }
 
-}  // namespace cli
+} // namespace cli

@@ -9,4 +9,4 @@ namespace cli {
 // With --dry-run nothing is written: the lapse flags the rules set are rolled back.
 int AlertsCommand(QStringList args, QTextStream& out, QTextStream& err);
 
-}  // namespace cli
+} // namespace cli

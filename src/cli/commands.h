@@ -9,4 +9,4 @@ namespace cli {
 // errors to err; returns the process exit status.
 int Run(const QStringList& args, QTextStream& out, QTextStream& err);
 
-}  // namespace cli
+} // namespace cli

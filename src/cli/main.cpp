@@ -7,8 +7,7 @@
 
 #include <cstdio>
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     // Reports render PDF pages, which needs fonts and so a GUI application: headless unless a
     // platform is asked for.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))

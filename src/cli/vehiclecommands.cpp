@@ -18,7 +18,6 @@ namespace cli {
 
 namespace {
 
-
 // Takes "--name value" out of args. Returns false when the option is given without a value.
 bool takeOption(QStringList& args, const QString& name, QString* value) {
     const int i = args.indexOf(name);
@@ -81,8 +80,7 @@ int SearchCommand(QStringList args, QTextStream& out, QTextStream& err) {
         err << u"用法：velmora-cli search --by plate|trailer|owner|archive 搜索内容\n"_s;
         return 2;
     }
-    const QStringList conditions = {u"plate"_s, u"trailer"_s, u"owner"_s,
-                                    u"archive"_s};
+    const QStringList conditions = {u"plate"_s, u"trailer"_s, u"owner"_s, u"archive"_s};
     const int condition = conditions.indexOf(by.isEmpty() ? u"plate"_s : by);
     if (condition < 0) {
         err << u"未知的搜索条件：%1（可用 plate、trailer、owner、archive）\n"_s.arg(by);

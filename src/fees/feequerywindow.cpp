@@ -6,8 +6,8 @@
 #include "ui/mainparts.h"
 #include "ui/reportgrid.h"
 #include "ui/reportprint.h"
-#include "ui/windowsetup.h"
 #include "ui/widgets.h"
+#include "ui/windowsetup.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -108,8 +108,15 @@ FeeQueryWindow::FeeQueryWindow(QWidget* owner) : QDialog(owner) {
     ui::ConnectReportButtons(grid_, printButton_, previewButton_, exportButton_);
     // The shortcuts act only once the report is shown (the buttons are hidden before).
     ui::AddReportShortcuts(
-        this, [this] { if (printButton_->isVisible()) printButton_->click(); },
-        [this] { if (exportButton_->isVisible()) exportButton_->click(); });
+        this,
+        [this] {
+            if (printButton_->isVisible())
+                printButton_->click();
+        },
+        [this] {
+            if (exportButton_->isVisible())
+                exportButton_->click();
+        });
     auto* reportButtons = new QHBoxLayout;
     reportButtons->addWidget(printButton_);
     reportButtons->addWidget(previewButton_);

@@ -310,7 +310,7 @@ Scanner::~Scanner() {
         return;
     }
     QObject::connect(thread_, &QThread::finished, thread_, &QObject::deleteLater);
-    if (thread_->isFinished())  // ended between the wait and the connection
+    if (thread_->isFinished()) // ended between the wait and the connection
         thread_->deleteLater();
 }
 

@@ -1,8 +1,8 @@
 #include "lists/listbuild.h"
 
+#include "archive/records.h"
 #include "domain/dates.h"
 #include "domain/obligations.h"
-#include "archive/records.h"
 #include "store/database.h"
 #include "store/recordset.h"
 

@@ -87,7 +87,8 @@ ListWindow::ListWindow(QWidget* parent) : QDialog(parent) {
         GridCurrentCell() = GridCell{row, column};
     });
     ui::ConnectReportButtons(grid_, print, preview, exporting);
-    ui::AddReportShortcuts(this, [print] { print->click(); }, [exporting] { exporting->click(); });
+    ui::AddReportShortcuts(
+        this, [print] { print->click(); }, [exporting] { exporting->click(); });
 
     // The whole screen, laid out by the layouts above.
     if (QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen())

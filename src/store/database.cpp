@@ -21,8 +21,7 @@ QStringList g_log;
 // Position just past the first statement of sql as SQLite splits statements: its first ";"
 // outside texts, names, comments and a trigger's body, or the end of the text. SQLite's own
 // completeness test decides, so the split is the one its parser makes.
-qsizetype firstStatementEnd(const QByteArray& sql)
-{
+qsizetype firstStatementEnd(const QByteArray& sql) {
     for (qsizetype i = sql.indexOf(';'); i >= 0; i = sql.indexOf(';', i + 1)) {
         const QByteArray head = sql.left(i + 1);
         if (sqlite3_complete(head.constData()))
@@ -33,8 +32,7 @@ qsizetype firstStatementEnd(const QByteArray& sql)
 
 // True when sql holds exactly one statement: after it nothing but blanks (a comment counts as
 // text, as it could hide a second statement from a reader of the log).
-bool isSingleStatement(const QByteArray& sql)
-{
+bool isSingleStatement(const QByteArray& sql) {
     const qsizetype end = firstStatementEnd(sql);
     for (qsizetype i = end; i < sql.size(); ++i) {
         const char c = sql[i];
@@ -45,20 +43,19 @@ bool isSingleStatement(const QByteArray& sql)
 }
 
 const QString kMoreThanOneStatement = u"一次只能执行一条语句"_s;
-}  // namespace
+} // namespace
 
 struct DatabaseConnection::RecordSet {
     QStringList columns;
-    QHash<QString, int> index;       // lower-case column name -> position
-    QList<QString> declaredTypes;    // per column, empty for expressions
+    QHash<QString, int> index;    // lower-case column name -> position
+    QList<QString> declaredTypes; // per column, empty for expressions
     std::vector<std::vector<QVariant>> rows;
     int current = 0;
 };
 
 // ---- FieldValue -------------------------------------------------------------------------
 
-QString FieldValue::text() const
-{
+QString FieldValue::text() const {
     if (isNull)
         return {};
     switch (kind) {
@@ -77,8 +74,7 @@ QString FieldValue::text() const
     }
 }
 
-double FieldValue::number() const
-{
+double FieldValue::number() const {
     if (isNull)
         return 0;
     if (kind == FieldKind::YesNo)
@@ -88,8 +84,7 @@ double FieldValue::number() const
     return ok ? d : 0;
 }
 
-QDate FieldValue::date() const
-{
+QDate FieldValue::date() const {
     if (isNull)
         return {};
     if (value.typeId() == QMetaType::QDate)
@@ -97,8 +92,7 @@ QDate FieldValue::date() const
     return ParseJetDate(value.toString());
 }
 
-bool FieldValue::yesNo() const
-{
+bool FieldValue::yesNo() const {
     if (isNull)
         return false;
     if (kind == FieldKind::Text) {
@@ -108,8 +102,7 @@ bool FieldValue::yesNo() const
     return value.toDouble() != 0;
 }
 
-QByteArray FieldValue::bytes() const
-{
+QByteArray FieldValue::bytes() const {
     if (isNull)
         return {};
     return value.toByteArray();
@@ -119,12 +112,15 @@ QByteArray FieldValue::bytes() const
 
 DatabaseConnection::DatabaseConnection() = default;
 
-DatabaseConnection::~DatabaseConnection() { CloseDatabase(); }
+DatabaseConnection::~DatabaseConnection() {
+    CloseDatabase();
+}
 
-void DatabaseConnection::fail(const QString& message) { lastError_ = message; }
+void DatabaseConnection::fail(const QString& message) {
+    lastError_ = message;
+}
 
-bool DatabaseConnection::OpenDatabaseFile(const QString& path, const QString& password)
-{
+bool DatabaseConnection::OpenDatabaseFile(const QString& path, const QString& password) {
     CloseDatabase();
     // Never create: a missing file must fail rather than leave an empty database behind.
     if (!QFileInfo(path).isFile()) {
@@ -172,15 +168,13 @@ bool DatabaseConnection::OpenDatabaseFile(const QString& path, const QString& pa
     return true;
 }
 
-void DatabaseConnection::SetBusyTimeout(int milliseconds)
-{
+void DatabaseConnection::SetBusyTimeout(int milliseconds) {
     busyTimeoutMs_ = milliseconds;
     if (db_)
         sqlite3_busy_timeout(db_, milliseconds);
 }
 
-void DatabaseConnection::CloseDatabase()
-{
+void DatabaseConnection::CloseDatabase() {
     recordSets_.clear();
     typeCache_.clear();
     transactionDepth_ = 0;
@@ -190,8 +184,7 @@ void DatabaseConnection::CloseDatabase()
     }
 }
 
-QStringList DatabaseConnection::StoredColumns(const QString& table)
-{
+QStringList DatabaseConnection::StoredColumns(const QString& table) {
     QStringList names;
     if (!db_)
         return names;
@@ -206,8 +199,7 @@ QStringList DatabaseConnection::StoredColumns(const QString& table)
     return names;
 }
 
-QHash<QString, QString> DatabaseConnection::columnTypes(const QString& table)
-{
+QHash<QString, QString> DatabaseConnection::columnTypes(const QString& table) {
     const QString key = table.toLower();
     auto it = typeCache_.constFind(key);
     if (it != typeCache_.constEnd())
@@ -234,8 +226,7 @@ QHash<QString, QString> DatabaseConnection::columnTypes(const QString& table)
     return types;
 }
 
-bool DatabaseConnection::execTranslated(const QString& sql, const QList<QByteArray>* binaries, int* bindIndex)
-{
+bool DatabaseConnection::execTranslated(const QString& sql, const QList<QByteArray>* binaries, int* bindIndex) {
     const QByteArray utf8 = sql.toUtf8();
     {
         sqlite3_stmt* stmt = nullptr;
@@ -275,8 +266,7 @@ bool DatabaseConnection::execTranslated(const QString& sql, const QList<QByteArr
     return true;
 }
 
-bool DatabaseConnection::run(const QString& statement, const QList<QByteArray>* binaries)
-{
+bool DatabaseConnection::run(const QString& statement, const QList<QByteArray>* binaries) {
     if (g_logging)
         g_log << statement;
     if (!db_) {
@@ -292,7 +282,8 @@ bool DatabaseConnection::run(const QString& statement, const QList<QByteArray>* 
                                 const QByteArray name = t.toUtf8();
                                 sqlite3_bind_text(stmt, 1, name.constData(), int(name.size()), SQLITE_TRANSIENT);
                                 if (sqlite3_step(stmt) == SQLITE_ROW)
-                                    sql = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+                                    sql =
+                                        QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
                             }
                             sqlite3_finalize(stmt);
                             return sql;
@@ -336,15 +327,15 @@ bool DatabaseConnection::run(const QString& statement, const QList<QByteArray>* 
     return ok;
 }
 
-bool DatabaseConnection::ExecuteStatement(const QString& statement) { return run(statement, nullptr); }
+bool DatabaseConnection::ExecuteStatement(const QString& statement) {
+    return run(statement, nullptr);
+}
 
-bool DatabaseConnection::ExecuteWithBinaries(const QString& statement, const QList<QByteArray>& binaries)
-{
+bool DatabaseConnection::ExecuteWithBinaries(const QString& statement, const QList<QByteArray>& binaries) {
     return run(statement, &binaries);
 }
 
-int DatabaseConnection::OpenRecordSet(const QString& select)
-{
+int DatabaseConnection::OpenRecordSet(const QString& select) {
     if (g_logging)
         g_log << select;
     if (!db_) {
@@ -399,7 +390,7 @@ int DatabaseConnection::OpenRecordSet(const QString& select)
                 break;
             }
             default:
-                break;  // null stays an invalid QVariant
+                break; // null stays an invalid QVariant
             }
         }
         rs->rows.push_back(std::move(row));
@@ -416,44 +407,38 @@ int DatabaseConnection::OpenRecordSet(const QString& select)
     return handle;
 }
 
-void DatabaseConnection::MoveFirst(int handle)
-{
+void DatabaseConnection::MoveFirst(int handle) {
     if (auto it = recordSets_.find(handle); it != recordSets_.end())
         it->second->current = 0;
 }
 
-void DatabaseConnection::MoveLast(int handle)
-{
+void DatabaseConnection::MoveLast(int handle) {
     if (auto it = recordSets_.find(handle); it != recordSets_.end())
         it->second->current = it->second->rows.empty() ? 0 : int(it->second->rows.size()) - 1;
 }
 
-void DatabaseConnection::MoveNext(int handle)
-{
-    if (auto it = recordSets_.find(handle); it != recordSets_.end() && it->second->current < int(it->second->rows.size()))
+void DatabaseConnection::MoveNext(int handle) {
+    if (auto it = recordSets_.find(handle);
+        it != recordSets_.end() && it->second->current < int(it->second->rows.size()))
         ++it->second->current;
 }
 
-bool DatabaseConnection::AtEnd(int handle) const
-{
+bool DatabaseConnection::AtEnd(int handle) const {
     auto it = recordSets_.find(handle);
     return it == recordSets_.end() || it->second->current >= int(it->second->rows.size());
 }
 
-int DatabaseConnection::RowCount(int handle) const
-{
+int DatabaseConnection::RowCount(int handle) const {
     auto it = recordSets_.find(handle);
     return it == recordSets_.end() ? 0 : int(it->second->rows.size());
 }
 
-QStringList DatabaseConnection::Columns(int handle) const
-{
+QStringList DatabaseConnection::Columns(int handle) const {
     auto it = recordSets_.find(handle);
     return it == recordSets_.end() ? QStringList{} : it->second->columns;
 }
 
-FieldValue DatabaseConnection::ReadField(int handle, const QString& column) const
-{
+FieldValue DatabaseConnection::ReadField(int handle, const QString& column) const {
     FieldValue f;
     auto it = recordSets_.find(handle);
     if (it == recordSets_.end())
@@ -500,10 +485,11 @@ FieldValue DatabaseConnection::ReadField(int handle, const QString& column) cons
     return f;
 }
 
-void DatabaseConnection::CloseRecordSet(int handle) { recordSets_.erase(handle); }
+void DatabaseConnection::CloseRecordSet(int handle) {
+    recordSets_.erase(handle);
+}
 
-bool DatabaseConnection::BeginTransaction()
-{
+bool DatabaseConnection::BeginTransaction() {
     if (!db_)
         return false;
     const QByteArray sql = transactionDepth_ == 0 ? QByteArray("BEGIN IMMEDIATE")
@@ -516,13 +502,12 @@ bool DatabaseConnection::BeginTransaction()
     return true;
 }
 
-bool DatabaseConnection::CommitTransaction()
-{
+bool DatabaseConnection::CommitTransaction() {
     if (!db_ || transactionDepth_ == 0)
         return false;
     --transactionDepth_;
-    const QByteArray sql = transactionDepth_ == 0 ? QByteArray("COMMIT")
-                                                  : QByteArray("RELEASE t") + QByteArray::number(transactionDepth_);
+    const QByteArray sql =
+        transactionDepth_ == 0 ? QByteArray("COMMIT") : QByteArray("RELEASE t") + QByteArray::number(transactionDepth_);
     if (sqlite3_exec(db_, sql.constData(), nullptr, nullptr, nullptr) != SQLITE_OK) {
         fail(QString::fromUtf8(sqlite3_errmsg(db_)));
         if (transactionDepth_ == 0)
@@ -533,8 +518,7 @@ bool DatabaseConnection::CommitTransaction()
     return true;
 }
 
-void DatabaseConnection::RollbackTransaction()
-{
+void DatabaseConnection::RollbackTransaction() {
     if (!db_ || transactionDepth_ == 0)
         return;
     --transactionDepth_;
@@ -549,8 +533,14 @@ void DatabaseConnection::RollbackTransaction()
     typeCache_.clear();
 }
 
-void DatabaseConnection::SetStatementLogging(bool on) { g_logging = on; }
-QStringList DatabaseConnection::StatementLog() { return g_log; }
-void DatabaseConnection::ClearStatementLog() { g_log.clear(); }
+void DatabaseConnection::SetStatementLogging(bool on) {
+    g_logging = on;
+}
+QStringList DatabaseConnection::StatementLog() {
+    return g_log;
+}
+void DatabaseConnection::ClearStatementLog() {
+    g_log.clear();
+}
 
-}  // namespace store
+} // namespace store

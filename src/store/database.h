@@ -24,11 +24,11 @@ struct FieldValue {
     bool isNull = true;
     QVariant value;
 
-    QString text() const;      // dates as YYYY-MM-DD, yes/no as true/false, null as empty
-    double number() const;     // text converted where it holds a number, else 0
-    QDate date() const;        // invalid when null or not a date
-    bool yesNo() const;        // null reads as false
-    QByteArray bytes() const;  // null reads as empty
+    QString text() const;     // dates as YYYY-MM-DD, yes/no as true/false, null as empty
+    double number() const;    // text converted where it holds a number, else 0
+    QDate date() const;       // invalid when null or not a date
+    bool yesNo() const;       // null reads as false
+    QByteArray bytes() const; // null reads as empty
 };
 
 // One connection to the encrypted database file. Statements are written in the program's
@@ -99,4 +99,4 @@ private:
     QHash<QString, QHash<QString, QString>> typeCache_;
 };
 
-}  // namespace store
+} // namespace store

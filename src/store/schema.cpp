@@ -18,15 +18,12 @@ using namespace Qt::StringLiterals;
 
 namespace store {
 
-const QStringList& FixedTableNames()
-{
-    static const QStringList names = {u"总表"_s, u"权限"_s, u"险种名称"_s,
-                                      u"报险表"_s, u"yangbiao"_s};
+const QStringList& FixedTableNames() {
+    static const QStringList names = {u"总表"_s, u"权限"_s, u"险种名称"_s, u"报险表"_s, u"yangbiao"_s};
     return names;
 }
 
-const QList<ColumnDef>& VehicleColumns()
-{
+const QList<ColumnDef>& VehicleColumns() {
     using T = ColumnType;
     using G = Group;
     static const QList<ColumnDef> columns = {
@@ -130,8 +127,7 @@ const QList<ColumnDef>& VehicleColumns()
     return columns;
 }
 
-const QList<ColumnDef>& StorageColumns()
-{
+const QList<ColumnDef>& StorageColumns() {
     static const QList<ColumnDef> columns = [] {
         QList<ColumnDef> others;
         QList<ColumnDef> images;
@@ -142,8 +138,7 @@ const QList<ColumnDef>& StorageColumns()
     return columns;
 }
 
-bool ImagesBeforeOtherColumns(const QStringList& storedColumns)
-{
+bool ImagesBeforeOtherColumns(const QStringList& storedColumns) {
     QSet<QString> images;
     for (const ColumnDef& c : VehicleColumns())
         if (c.type == ColumnType::Bytes)
@@ -158,8 +153,7 @@ bool ImagesBeforeOtherColumns(const QStringList& storedColumns)
     return false;
 }
 
-QString DataDirectory()
-{
+QString DataDirectory() {
     const QByteArray env = qgetenv("VELMORA_DATA_DIR");
     if (!env.isEmpty())
         return QDir(QString::fromLocal8Bit(env)).absolutePath();
@@ -168,12 +162,13 @@ QString DataDirectory()
     return QDir::currentPath();
 }
 
-QString DatabasePath() { return QDir(DataDirectory()).filePath(kDatabaseFileName); }
+QString DatabasePath() {
+    return QDir(DataDirectory()).filePath(kDatabaseFileName);
+}
 
 namespace {
 
-QString columnSql(const ColumnDef& c)
-{
+QString columnSql(const ColumnDef& c) {
     const QString name = QLatin1Char('"') + c.name + QLatin1Char('"');
     switch (c.type) {
     case ColumnType::Number:
@@ -193,13 +188,11 @@ QString columnSql(const ColumnDef& c)
     return name;
 }
 
-QString dateColumn(const char* name)
-{
+QString dateColumn(const char* name) {
     return columnSql({QString::fromUtf8(name), ColumnType::Date, Group::Basic});
 }
 
-QStringList schemaStatements(TableLayout layout)
-{
+QStringList schemaStatements(TableLayout layout) {
     QStringList cols;
     for (const ColumnDef& c : layout == TableLayout::ImagesLast ? StorageColumns() : VehicleColumns())
         cols << columnSql(c);
@@ -207,26 +200,25 @@ QStringList schemaStatements(TableLayout layout)
     sql << u"CREATE TABLE \"yangbiao\" (%1)"_s.arg(cols.join(QLatin1String(", ")));
     sql << u"CREATE TABLE \"总表\" (\"档案编号\" TEXT, \"车牌号\" TEXT)"_s;
     sql << u"CREATE TABLE \"权限\" (\"编号\" INTEGER PRIMARY KEY AUTOINCREMENT, \"用户名\" TEXT, "
-                          u"\"密码\" TEXT, \"增删车辆\" YESNO DEFAULT 0, \"修改车辆信息\" YESNO DEFAULT 0, "
-                          u"\"增加车辆信息\" YESNO DEFAULT 0, \"费用可见\" YESNO DEFAULT 0, "
-                          u"\"统计查询\" YESNO DEFAULT 0, \"权限设置\" YESNO DEFAULT 0)"_s;
+           u"\"密码\" TEXT, \"增删车辆\" YESNO DEFAULT 0, \"修改车辆信息\" YESNO DEFAULT 0, "
+           u"\"增加车辆信息\" YESNO DEFAULT 0, \"费用可见\" YESNO DEFAULT 0, "
+           u"\"统计查询\" YESNO DEFAULT 0, \"权限设置\" YESNO DEFAULT 0)"_s;
     sql << u"CREATE TABLE \"险种名称\" (\"险种名称\" TEXT)"_s;
     sql << u"CREATE TABLE \"报险表\" (\"编号\" INTEGER PRIMARY KEY AUTOINCREMENT, %1, "
-                          u"\"主车牌号\" TEXT, \"车主姓名\" TEXT, \"车主电话\" TEXT, \"保险公司名称\" TEXT, "
-                          u"\"保单号\" TEXT, \"理赔金额\" TEXT, \"是否结案\" YESNO DEFAULT 0, \"备注\" TEXT)"_s
-               .arg(dateColumn("报险日期") + QLatin1String(" NOT NULL"));
+           u"\"主车牌号\" TEXT, \"车主姓名\" TEXT, \"车主电话\" TEXT, \"保险公司名称\" TEXT, "
+           u"\"保单号\" TEXT, \"理赔金额\" TEXT, \"是否结案\" YESNO DEFAULT 0, \"备注\" TEXT)"_s.arg(
+               dateColumn("报险日期") + QLatin1String(" NOT NULL"));
     sql << u"INSERT INTO \"权限\" (\"用户名\", \"密码\", \"增删车辆\", \"修改车辆信息\", \"增加车辆信息\", "
-                          u"\"费用可见\", \"统计查询\", \"权限设置\") VALUES ('%1', '%2', 1, 1, 1, 1, 1, 1)"_s
-               .arg(kInitialOperator, kInitialPassword);
+           u"\"费用可见\", \"统计查询\", \"权限设置\") VALUES ('%1', '%2', 1, 1, 1, 1, 1, 1)"_s.arg(kInitialOperator,
+                                                                                                    kInitialPassword);
     for (const char* kind : {"交强险", "商业险", "车辆损失险", "第三者责任险", "车上人员责任险", "不计免赔险"})
         sql << u"INSERT INTO \"险种名称\" (\"险种名称\") VALUES ('%1')"_s.arg(QString::fromUtf8(kind));
     return sql;
 }
 
-}  // namespace
+} // namespace
 
-bool CreateDatabase(const QString& path, QString* error, TableLayout layout)
-{
+bool CreateDatabase(const QString& path, QString* error, TableLayout layout) {
     auto setError = [&](const QString& e) {
         if (error)
             *error = e;
@@ -276,4 +268,4 @@ bool CreateDatabase(const QString& path, QString* error, TableLayout layout)
     return true;
 }
 
-}  // namespace store
+} // namespace store

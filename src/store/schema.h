@@ -61,4 +61,4 @@ QString DatabasePath();
 enum class TableLayout { ImagesLast, ImagesAmongColumns };
 bool CreateDatabase(const QString& path, QString* error = nullptr, TableLayout layout = TableLayout::ImagesLast);
 
-}  // namespace store
+} // namespace store

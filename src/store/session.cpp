@@ -6,16 +6,21 @@ namespace {
 QDate g_today;
 }
 
-Session& session()
-{
+Session& session() {
     static Session s;
     return s;
 }
 
-void ResetSession() { session() = Session{}; }
+void ResetSession() {
+    session() = Session{};
+}
 
-QDate Today() { return g_today.isValid() ? g_today : QDate::currentDate(); }
+QDate Today() {
+    return g_today.isValid() ? g_today : QDate::currentDate();
+}
 
-void SetToday(const QDate& date) { g_today = date; }
+void SetToday(const QDate& date) {
+    g_today = date;
+}
 
-}  // namespace store
+} // namespace store

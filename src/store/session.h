@@ -43,6 +43,6 @@ void ResetSession();
 // Today's date. The windows and the command-line tool ask this clock, never the system directly,
 // so that reports and tests can stand in another date.
 QDate Today();
-void SetToday(const QDate& date);  // an invalid date returns to the system clock
+void SetToday(const QDate& date); // an invalid date returns to the system clock
 
-}  // namespace store
+} // namespace store

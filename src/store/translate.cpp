@@ -14,16 +14,14 @@ enum class Tok { Space, String, Ident, Hash, Word, Number, Punct };
 
 struct Token {
     Tok type;
-    QString text;  // source text; for String the unquoted value, for Ident the bare name
+    QString text; // source text; for String the unquoted value, for Ident the bare name
 };
 
-bool isWordChar(QChar c)
-{
+bool isWordChar(QChar c) {
     return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('$') || c.unicode() >= 0x80;
 }
 
-bool tokenize(const QString& s, std::vector<Token>& out, QString& error)
-{
+bool tokenize(const QString& s, std::vector<Token>& out, QString& error) {
     int i = 0;
     const int n = s.size();
     while (i < n) {
@@ -94,8 +92,7 @@ bool tokenize(const QString& s, std::vector<Token>& out, QString& error)
 
 // Names go between brackets: SQLite never reads a bracketed name as a text literal, whereas a
 // double-quoted name that matches no column would silently become a string.
-QString quoteIdent(const QString& name)
-{
+QString quoteIdent(const QString& name) {
     if (!name.contains(QLatin1Char(']')))
         return QLatin1Char('[') + name + QLatin1Char(']');
     QString escaped = name;
@@ -103,33 +100,33 @@ QString quoteIdent(const QString& name)
     return QLatin1Char('"') + escaped + QLatin1Char('"');
 }
 
-QString quoteString(const QString& value)
-{
+QString quoteString(const QString& value) {
     QString escaped = value;
     escaped.replace(QLatin1Char('\''), QLatin1String("''"));
     return QLatin1Char('\'') + escaped + QLatin1Char('\'');
 }
 
-bool isAsciiKeywordish(const QString& word)
-{
+bool isAsciiKeywordish(const QString& word) {
     for (QChar c : word)
         if (c.unicode() >= 0x80)
             return false;
     return !word.isEmpty() && !word[0].isDigit();
 }
 
-bool isWord(const Token& t, const char* keyword)
-{
+bool isWord(const Token& t, const char* keyword) {
     return t.type == Tok::Word && t.text.compare(QLatin1String(keyword), Qt::CaseInsensitive) == 0;
 }
 
-bool isPunct(const Token& t, char c) { return t.type == Tok::Punct && t.text == QLatin1Char(c); }
+bool isPunct(const Token& t, char c) {
+    return t.type == Tok::Punct && t.text == QLatin1Char(c);
+}
 
-bool isName(const Token& t) { return t.type == Tok::Word || t.type == Tok::Ident; }
+bool isName(const Token& t) {
+    return t.type == Tok::Word || t.type == Tok::Ident;
+}
 
 // Positions of the non-blank tokens, so that patterns can be matched whatever the spacing.
-std::vector<int> significant(const std::vector<Token>& tokens)
-{
+std::vector<int> significant(const std::vector<Token>& tokens) {
     std::vector<int> idx;
     for (int i = 0; i < int(tokens.size()); ++i)
         if (tokens[i].type != Tok::Space)
@@ -137,8 +134,7 @@ std::vector<int> significant(const std::vector<Token>& tokens)
     return idx;
 }
 
-QString renderToken(const Token& t, QString& error)
-{
+QString renderToken(const Token& t, QString& error) {
     switch (t.type) {
     case Tok::Space:
     case Tok::Number:
@@ -166,8 +162,7 @@ QString renderToken(const Token& t, QString& error)
     return t.text;
 }
 
-QString render(const std::vector<Token>& tokens, int from, int to, QString& error)
-{
+QString render(const std::vector<Token>& tokens, int from, int to, QString& error) {
     QString out;
     for (int i = from; i < to && error.isEmpty(); ++i)
         out += renderToken(tokens[i], error);
@@ -175,8 +170,7 @@ QString render(const std::vector<Token>& tokens, int from, int to, QString& erro
 }
 
 // Makes a text value headed for a date column ISO text; an empty text stores no date.
-bool normaliseDateValue(Token& value, const QString& column, QString& error)
-{
+bool normaliseDateValue(Token& value, const QString& column, QString& error) {
     if (value.type != Tok::String)
         return true;
     if (value.text.trimmed().isEmpty()) {
@@ -194,8 +188,7 @@ bool normaliseDateValue(Token& value, const QString& column, QString& error)
 
 // Splits the significant tokens between positions [from, to) at top-level commas.
 std::vector<std::pair<int, int>> splitTopLevel(const std::vector<Token>& tokens, const std::vector<int>& sig, int from,
-                                               int to)
-{
+                                               int to) {
     std::vector<std::pair<int, int>> parts;
     int depth = 0;
     int start = from;
@@ -214,8 +207,7 @@ std::vector<std::pair<int, int>> splitTopLevel(const std::vector<Token>& tokens,
     return parts;
 }
 
-int matchingParen(const std::vector<Token>& tokens, const std::vector<int>& sig, int open)
-{
+int matchingParen(const std::vector<Token>& tokens, const std::vector<int>& sig, int open) {
     int depth = 0;
     for (int k = open; k < int(sig.size()); ++k) {
         if (isPunct(tokens[sig[k]], '('))
@@ -226,8 +218,7 @@ int matchingParen(const std::vector<Token>& tokens, const std::vector<int>& sig,
     return -1;
 }
 
-bool convertInsertDates(std::vector<Token>& tokens, const SchemaLookup& schema, QString& error)
-{
+bool convertInsertDates(std::vector<Token>& tokens, const SchemaLookup& schema, QString& error) {
     const auto sig = significant(tokens);
     // insert into T ( cols ) values ( vals )
     if (sig.size() < 4 || !isWord(tokens[sig[1]], "into") || !isName(tokens[sig[2]]) || !isPunct(tokens[sig[3]], '('))
@@ -243,20 +234,18 @@ bool convertInsertDates(std::vector<Token>& tokens, const SchemaLookup& schema, 
     const auto cols = splitTopLevel(tokens, sig, 4, colsClose);
     const auto vals = splitTopLevel(tokens, sig, colsClose + 3, valsClose);
     if (cols.size() != vals.size())
-        return true;  // SQLite reports the mismatch itself
+        return true; // SQLite reports the mismatch itself
     for (size_t c = 0; c < cols.size(); ++c) {
         if (cols[c].second - cols[c].first != 1 || vals[c].second - vals[c].first != 1)
             continue;
         const QString column = tokens[sig[cols[c].first]].text;
-        if (IsDateType(types.value(column.toLower())) &&
-            !normaliseDateValue(tokens[sig[vals[c].first]], column, error))
+        if (IsDateType(types.value(column.toLower())) && !normaliseDateValue(tokens[sig[vals[c].first]], column, error))
             return false;
     }
     return true;
 }
 
-bool convertUpdateDates(std::vector<Token>& tokens, const SchemaLookup& schema, QString& error)
-{
+bool convertUpdateDates(std::vector<Token>& tokens, const SchemaLookup& schema, QString& error) {
     const auto sig = significant(tokens);
     // update T set a = v , b = v [where ...]
     if (sig.size() < 3 || !isName(tokens[sig[1]]) || !isWord(tokens[sig[2]], "set"))
@@ -278,22 +267,19 @@ bool convertUpdateDates(std::vector<Token>& tokens, const SchemaLookup& schema, 
     return true;
 }
 
-}  // namespace
+} // namespace
 
-bool IsDateType(const QString& declaredType)
-{
+bool IsDateType(const QString& declaredType) {
     const QString t = declaredType.trimmed().toUpper();
     return t.startsWith(QLatin1String("DATE"));
 }
 
-bool IsYesNoType(const QString& declaredType)
-{
+bool IsYesNoType(const QString& declaredType) {
     const QString t = declaredType.trimmed().toUpper();
     return t.startsWith(QLatin1String("YESNO")) || t.startsWith(QLatin1String("BOOL")) || t == QLatin1String("BIT");
 }
 
-QDate ParseJetDate(const QString& text)
-{
+QDate ParseJetDate(const QString& text) {
     static const QRegularExpression chinese(u"^\\s*(\\d{4})\\s*年\\s*(\\d{1,2})\\s*月\\s*(\\d{1,2})\\s*日"_s);
     static const QRegularExpression ymd(u"^\\s*(\\d{4})[-/.](\\d{1,2})[-/.](\\d{1,2})(?:$|[\\sT])"_s);
     static const QRegularExpression mdy(u"^\\s*(\\d{1,2})/(\\d{1,2})/(\\d{4})(?:$|\\s)"_s);
@@ -308,8 +294,7 @@ QDate ParseJetDate(const QString& text)
     return {};
 }
 
-Translation TranslateStatement(const QString& statement, const SchemaLookup& schema)
-{
+Translation TranslateStatement(const QString& statement, const SchemaLookup& schema) {
     Translation result;
     std::vector<Token> tokens;
     if (!tokenize(statement, tokens, result.error))
@@ -341,8 +326,7 @@ Translation TranslateStatement(const QString& statement, const SchemaLookup& sch
         const int open = create.indexOf(QLatin1Char('('));
         result.statements << u"CREATE TABLE %1 %2"_s.arg(quoteIdent(target), create.mid(open));
         QString rest = render(tokens, sig[5] + 1, int(tokens.size()), result.error);
-        result.statements << u"INSERT INTO %1 SELECT * FROM %2%3"_s
-                                 .arg(quoteIdent(target), quoteIdent(source), rest);
+        result.statements << u"INSERT INTO %1 SELECT * FROM %2%3"_s.arg(quoteIdent(target), quoteIdent(source), rest);
         result.changesSchema = true;
         return result;
     } else if (isWord(first, "alter") && isWord(at(1), "table") && isName(at(2)) && isWord(at(3), "add") &&
@@ -362,9 +346,8 @@ Translation TranslateStatement(const QString& statement, const SchemaLookup& sch
             return result;
         }
         if (!types.value(column.toLower()).contains(QLatin1String("PRIMARY KEY"), Qt::CaseInsensitive))
-            result.statements << u"CREATE UNIQUE INDEX %1 ON %2 (%3)"_s
-                                     .arg(quoteIdent(table + QLatin1String("_") + at(5).text), quoteIdent(table),
-                                          quoteIdent(column));
+            result.statements << u"CREATE UNIQUE INDEX %1 ON %2 (%3)"_s.arg(
+                quoteIdent(table + QLatin1String("_") + at(5).text), quoteIdent(table), quoteIdent(column));
         result.changesSchema = true;
         return result;
     } else if (isWord(first, "insert")) {
@@ -383,4 +366,4 @@ Translation TranslateStatement(const QString& statement, const SchemaLookup& sch
     return result;
 }
 
-}  // namespace store
+} // namespace store

@@ -17,8 +17,8 @@ struct SchemaLookup {
 };
 
 struct Translation {
-    QStringList statements;  // SQLite statements to run in order, as one unit
-    QString error;           // set when the statement cannot be translated; nothing is run then
+    QStringList statements; // SQLite statements to run in order, as one unit
+    QString error;          // set when the statement cannot be translated; nothing is run then
     bool changesSchema = false;
     bool ok() const { return error.isEmpty(); }
 };
@@ -37,4 +37,4 @@ QDate ParseJetDate(const QString& text);
 bool IsDateType(const QString& declaredType);
 bool IsYesNoType(const QString& declaredType);
 
-}  // namespace store
+} // namespace store

@@ -9,14 +9,12 @@
 
 namespace ui {
 
-QStringList& UnresolvedControlNames()
-{
+QStringList& UnresolvedControlNames() {
     static QStringList names;
     return names;
 }
 
-QWidget* Control(QWidget* root, const QString& name)
-{
+QWidget* Control(QWidget* root, const QString& name) {
     if (!root)
         return nullptr;
     QWidget* w = root->findChild<QWidget*>(name);
@@ -29,8 +27,7 @@ QWidget* Control(QWidget* root, const QString& name)
     return w;
 }
 
-QString ControlText(QWidget* root, const QString& name)
-{
+QString ControlText(QWidget* root, const QString& name) {
     QWidget* w = Control(root, name);
     if (auto* e = qobject_cast<LabeledEdit*>(w))
         return e->text();
@@ -47,8 +44,7 @@ QString ControlText(QWidget* root, const QString& name)
     return {};
 }
 
-void SetControlText(QWidget* root, const QString& name, const QString& text)
-{
+void SetControlText(QWidget* root, const QString& name, const QString& text) {
     QWidget* w = Control(root, name);
     if (auto* e = qobject_cast<LabeledEdit*>(w))
         e->setText(text);
@@ -62,45 +58,38 @@ void SetControlText(QWidget* root, const QString& name, const QString& text)
         l->setText(text);
 }
 
-QDate ControlDate(QWidget* root, const QString& name)
-{
+QDate ControlDate(QWidget* root, const QString& name) {
     if (auto* d = qobject_cast<QDateEdit*>(Control(root, name)))
         return d->date();
     return {};
 }
 
-void SetControlDate(QWidget* root, const QString& name, const QDate& date)
-{
+void SetControlDate(QWidget* root, const QString& name, const QDate& date) {
     if (auto* d = qobject_cast<QDateEdit*>(Control(root, name)))
         d->setDate(date.isValid() ? date : kUnsetDate);
 }
 
-bool ControlChecked(QWidget* root, const QString& name)
-{
+bool ControlChecked(QWidget* root, const QString& name) {
     auto* b = qobject_cast<QAbstractButton*>(Control(root, name));
     return b && b->isChecked();
 }
 
-void SetControlChecked(QWidget* root, const QString& name, bool checked)
-{
+void SetControlChecked(QWidget* root, const QString& name, bool checked) {
     if (auto* b = qobject_cast<QAbstractButton*>(Control(root, name)))
         b->setChecked(checked);
 }
 
-QByteArray ControlImage(QWidget* root, const QString& name)
-{
+QByteArray ControlImage(QWidget* root, const QString& name) {
     auto* p = qobject_cast<PictureBox*>(Control(root, name));
     return p ? p->imageBytes() : QByteArray();
 }
 
-void SetControlImage(QWidget* root, const QString& name, const QByteArray& bytes)
-{
+void SetControlImage(QWidget* root, const QString& name, const QByteArray& bytes) {
     if (auto* p = qobject_cast<PictureBox*>(Control(root, name)))
         p->setImageBytes(bytes);
 }
 
-void SetControlReadOnly(QWidget* root, const QString& name, bool readOnly)
-{
+void SetControlReadOnly(QWidget* root, const QString& name, bool readOnly) {
     QWidget* w = Control(root, name);
     if (auto* e = qobject_cast<LabeledEdit*>(w))
         e->setReadOnly(readOnly);
@@ -110,4 +99,4 @@ void SetControlReadOnly(QWidget* root, const QString& name, bool readOnly)
         d->setReadOnly(readOnly);
 }
 
-}  // namespace ui
+} // namespace ui

@@ -15,14 +15,13 @@ namespace ui {
 // logged and recorded (UnresolvedControlNames), and ends the process when the environment
 // variable VELMORA_STRICT_NAMES is set (the test runs set it), so a misspelt name fails loudly.
 QWidget* Control(QWidget* root, const QString& name);
-template <typename T>
-T* FindControl(QWidget* root, const QString& name) {
+template <typename T> T* FindControl(QWidget* root, const QString& name) {
     return qobject_cast<T*>(Control(root, name));
 }
 // The names looked up in vain since the start (or the last clear), in order.
 QStringList& UnresolvedControlNames();
 
-QString ControlText(QWidget* root, const QString& name);        // combo: current text; date: YYYY-MM-DD
+QString ControlText(QWidget* root, const QString& name); // combo: current text; date: YYYY-MM-DD
 void SetControlText(QWidget* root, const QString& name, const QString& text);
 
 QDate ControlDate(QWidget* root, const QString& name);
@@ -36,4 +35,4 @@ void SetControlImage(QWidget* root, const QString& name, const QByteArray& bytes
 
 void SetControlReadOnly(QWidget* root, const QString& name, bool readOnly);
 
-}  // namespace ui
+} // namespace ui

@@ -5,12 +5,12 @@
 #include "store/upgrade.h"
 
 #include <QAbstractButton>
-#include <QPushButton>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSet>
 #include <QUrl>
 
@@ -22,23 +22,21 @@ namespace {
 
 class QtDialogs final : public DialogProvider {
 public:
-    Answer message(QWidget* parent, const QString& text, Buttons buttons, const QString& title) override
-    {
+    Answer message(QWidget* parent, const QString& text, Buttons buttons, const QString& title) override {
         const bool question = buttons == Buttons::YesNo || buttons == Buttons::YesNoCancel;
         return messageWithDefault(parent, text, buttons, title, question ? Answer::Yes : Answer::Ok);
     }
 
     Answer messageWithDefault(QWidget* parent, const QString& text, Buttons buttons, const QString& title,
-                              Answer defaultButton) override
-    {
+                              Answer defaultButton) override {
         if (!parent)
             parent = QApplication::activeWindow();
         QMessageBox box(parent);
         box.setText(text);
         box.setWindowTitle(title.isEmpty() ? u" "_s : title);
-        box.setIcon(buttons == Buttons::OkExclamation ? QMessageBox::Warning
+        box.setIcon(buttons == Buttons::OkExclamation                                ? QMessageBox::Warning
                     : (buttons == Buttons::YesNo || buttons == Buttons::YesNoCancel) ? QMessageBox::Question
-                                                                                      : QMessageBox::NoIcon);
+                                                                                     : QMessageBox::NoIcon);
         QAbstractButton* yes = nullptr;
         QAbstractButton* no = nullptr;
         QAbstractButton* cancel = nullptr;
@@ -73,21 +71,18 @@ public:
     }
 
     std::optional<QString> openFile(QWidget* parent, const QString& caption, const QString& directory,
-                                    const QString& filter) override
-    {
+                                    const QString& filter) override {
         const QString path = QFileDialog::getOpenFileName(parent, caption, directory, filter);
         return path.isEmpty() ? std::nullopt : std::optional<QString>(path);
     }
 
     std::optional<QString> saveFile(QWidget* parent, const QString& caption, const QString& defaultPath,
-                                    const QString& filter) override
-    {
+                                    const QString& filter) override {
         const QString path = QFileDialog::getSaveFileName(parent, caption, defaultPath, filter);
         return path.isEmpty() ? std::nullopt : std::optional<QString>(path);
     }
 
-    void notice(QWidget* parent, const QString& text, const QString& title) override
-    {
+    void notice(QWidget* parent, const QString& text, const QString& title) override {
         if (!parent)
             parent = QApplication::activeWindow();
         auto* box = new QMessageBox(QMessageBox::Information, title.isEmpty() ? u" "_s : title, text,
@@ -98,8 +93,7 @@ public:
         box->show();
     }
 
-    bool openExternal(const QString& pathOrUrl) override
-    {
+    bool openExternal(const QString& pathOrUrl) override {
         const QUrl url = pathOrUrl.contains(QLatin1String("://")) ? QUrl(pathOrUrl) : QUrl::fromLocalFile(pathOrUrl);
         return QDesktopServices::openUrl(url);
     }
@@ -108,25 +102,26 @@ public:
 QtDialogs g_qtDialogs;
 DialogProvider* g_provider = nullptr;
 
-}  // namespace
+} // namespace
 
-void SetDialogProvider(DialogProvider* provider) { g_provider = provider; }
+void SetDialogProvider(DialogProvider* provider) {
+    g_provider = provider;
+}
 
-DialogProvider& dialogs() { return g_provider ? *g_provider : g_qtDialogs; }
+DialogProvider& dialogs() {
+    return g_provider ? *g_provider : g_qtDialogs;
+}
 
-Answer MessageBox(const QString& text, Buttons buttons, const QString& title, QWidget* parent)
-{
+Answer MessageBox(const QString& text, Buttons buttons, const QString& title, QWidget* parent) {
     return dialogs().message(parent, text, buttons, title);
 }
 
 Answer AskWithDefault(const QString& text, Buttons buttons, Answer defaultButton, const QString& title,
-                      QWidget* parent)
-{
+                      QWidget* parent) {
     return dialogs().messageWithDefault(parent, text, buttons, title, defaultButton);
 }
 
-bool OpenWindowDatabase(store::DatabaseConnection& db)
-{
+bool OpenWindowDatabase(store::DatabaseConnection& db) {
     const QString path = store::DatabasePath();
     if (!QFileInfo::exists(path))
         MessageBox(u"数据库丢失！"_s);
@@ -143,10 +138,9 @@ bool OpenWindowDatabase(store::DatabaseConnection& db)
     return false;
 }
 
-QString OldLayoutNotice()
-{
+QString OldLayoutNotice() {
     return u"数据库文件仍是旧的存储布局。关闭程序后运行 velmora-cli upgrade 可使预警刷新和启动明显加快"
-                          u"（升级前会自动备份）。"_s;
+           u"（升级前会自动备份）。"_s;
 }
 
-}  // namespace ui
+} // namespace ui

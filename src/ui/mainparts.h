@@ -27,16 +27,16 @@ namespace ui {
 // one another only through the hooks below, so none of them depends on another's window code.
 struct MainParts {
     QWidget* window = nullptr;
-    store::DatabaseConnection* db = nullptr;  // 外部数据库1 of the main window
-    QTabWidget* tabs = nullptr;               // 高级选择夹1
-    QGroupBox* pages[7] = {};                 // 分组框_基本信息 … 分组框_查询
-    QTreeWidget* tree = nullptr;              // 树型框
-    QGroupBox* searchGroup = nullptr;         // 分组框_搜索
-    QGroupBox* photoGroup = nullptr;          // 分组框_照片
-    QLabel* statusTip = nullptr;              // 标签_状态提示
-    QHash<QString, QMenu*> menus;             // top-level menus by caption
-    QHash<QString, QAction*> actions;         // menu items by caption
-    QHash<QString, QPushButton*> buttons;     // tool buttons by objectName
+    store::DatabaseConnection* db = nullptr; // 外部数据库1 of the main window
+    QTabWidget* tabs = nullptr;              // 高级选择夹1
+    QGroupBox* pages[7] = {};                // 分组框_基本信息 … 分组框_查询
+    QTreeWidget* tree = nullptr;             // 树型框
+    QGroupBox* searchGroup = nullptr;        // 分组框_搜索
+    QGroupBox* photoGroup = nullptr;         // 分组框_照片
+    QLabel* statusTip = nullptr;             // 标签_状态提示
+    QHash<QString, QMenu*> menus;            // top-level menus by caption
+    QHash<QString, QAction*> actions;        // menu items by caption
+    QHash<QString, QPushButton*> buttons;    // tool buttons by objectName
 
     // Filled by the modules that own them; empty hooks do nothing.
     std::function<void()> refreshAlertTree;
@@ -54,4 +54,4 @@ struct MainParts {
     QPushButton* button(const QString& name) const { return buttons.value(name); }
 };
 
-}  // namespace ui
+} // namespace ui

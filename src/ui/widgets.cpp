@@ -14,8 +14,7 @@ using namespace Qt::StringLiterals;
 namespace ui {
 
 LabeledEdit::LabeledEdit(const QString& objectName, const QString& caption, QWidget* parent)
-    : QWidget(parent), label_(new QLabel(caption, this)), edit_(new QLineEdit(this))
-{
+    : QWidget(parent), label_(new QLabel(caption, this)), edit_(new QLineEdit(this)) {
     setObjectName(objectName);
     edit_->setObjectName(u"edit"_s);
     label_->setBuddy(edit_);
@@ -29,8 +28,7 @@ LabeledEdit::LabeledEdit(const QString& objectName, const QString& caption, QWid
     connect(edit_, &QLineEdit::editingFinished, this, &LabeledEdit::editingFinished);
 }
 
-DateBox::DateBox(const QString& objectName, QWidget* parent) : QDateEdit(parent)
-{
+DateBox::DateBox(const QString& objectName, QWidget* parent) : QDateEdit(parent) {
     setObjectName(objectName);
     setDisplayFormat(u"yyyy-MM-dd"_s);
     setCalendarPopup(true);
@@ -38,8 +36,7 @@ DateBox::DateBox(const QString& objectName, QWidget* parent) : QDateEdit(parent)
     setDate(kUnsetDate);
 }
 
-PictureBox::PictureBox(const QString& objectName, QWidget* parent) : QLabel(parent)
-{
+PictureBox::PictureBox(const QString& objectName, QWidget* parent) : QLabel(parent) {
     setObjectName(objectName);
     setFrameShape(QFrame::StyledPanel);
     setAlignment(Qt::AlignCenter);
@@ -47,20 +44,17 @@ PictureBox::PictureBox(const QString& objectName, QWidget* parent) : QLabel(pare
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
 }
 
-void PictureBox::setImageBytes(const QByteArray& bytes)
-{
+void PictureBox::setImageBytes(const QByteArray& bytes) {
     bytes_ = bytes;
     refresh();
 }
 
-void PictureBox::resizeEvent(QResizeEvent* event)
-{
+void PictureBox::resizeEvent(QResizeEvent* event) {
     QLabel::resizeEvent(event);
     refresh();
 }
 
-void PictureBox::refresh()
-{
+void PictureBox::refresh() {
     QPixmap pixmap;
     if (bytes_.isEmpty() || !pixmap.loadFromData(bytes_)) {
         // Bytes the toolkit cannot decode are kept as they are; the box says so instead of
@@ -72,8 +66,7 @@ void PictureBox::refresh()
     setPixmap(pixmap.scaled(contentsRect().size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
 }
 
-SuperListBox::SuperListBox(const QString& objectName, QWidget* parent) : QTreeWidget(parent)
-{
+SuperListBox::SuperListBox(const QString& objectName, QWidget* parent) : QTreeWidget(parent) {
     setObjectName(objectName);
     setRootIsDecorated(false);
     setUniformRowHeights(true);
@@ -86,8 +79,7 @@ SuperListBox::SuperListBox(const QString& objectName, QWidget* parent) : QTreeWi
             [this](QTreeWidgetItem* item, int) { emit rowClicked(indexOfTopLevelItem(item)); });
 }
 
-int SuperListBox::insertRow(int position, const QString& caption, qint64 number)
-{
+int SuperListBox::insertRow(int position, const QString& caption, qint64 number) {
     auto* item = new QTreeWidgetItem;
     item->setText(0, caption);
     item->setData(0, Qt::UserRole, number);
@@ -96,46 +88,39 @@ int SuperListBox::insertRow(int position, const QString& caption, qint64 number)
     return position;
 }
 
-void SuperListBox::setCell(int row, int column, const QString& text)
-{
+void SuperListBox::setCell(int row, int column, const QString& text) {
     if (auto* item = topLevelItem(row))
         item->setText(column, text);
 }
 
-QString SuperListBox::cell(int row, int column) const
-{
+QString SuperListBox::cell(int row, int column) const {
     auto* item = topLevelItem(row);
     return item ? item->text(column) : QString();
 }
 
-qint64 SuperListBox::rowNumber(int row) const
-{
+qint64 SuperListBox::rowNumber(int row) const {
     auto* item = topLevelItem(row);
     return item ? item->data(0, Qt::UserRole).toLongLong() : 0;
 }
 
-int SuperListBox::currentRow() const
-{
+int SuperListBox::currentRow() const {
     QTreeWidgetItem* item = currentItem();
     return item && item->isSelected() ? indexOfTopLevelItem(item) : -1;
 }
 
-void SuperListBox::clearCurrentRow()
-{
+void SuperListBox::clearCurrentRow() {
     clearSelection();
     setCurrentItem(nullptr);
 }
 
-void SuperListBox::addColumn(const QString& caption, int width)
-{
+void SuperListBox::addColumn(const QString& caption, int width) {
     const int column = columnCount();
     setColumnCount(column + 1);
     headerItem()->setText(column, caption);
     setColumnWidth(column, width);
 }
 
-void SuperListBox::deleteColumn(int column)
-{
+void SuperListBox::deleteColumn(int column) {
     if (column < 0 || column >= columnCount())
         return;
     // QTreeWidget cannot remove a column in place: move the later columns one to the left.
@@ -149,10 +134,11 @@ void SuperListBox::deleteColumn(int column)
     setColumnCount(n - 1);
 }
 
-QColor ColorFromBgr(quint32 bgr) { return QColor(bgr & 0xff, (bgr >> 8) & 0xff, (bgr >> 16) & 0xff); }
+QColor ColorFromBgr(quint32 bgr) {
+    return QColor(bgr & 0xff, (bgr >> 8) & 0xff, (bgr >> 16) & 0xff);
+}
 
-void SetTabColours(QTabWidget* tabs, int index, quint32 first, quint32 second, quint32 third)
-{
+void SetTabColours(QTabWidget* tabs, int index, quint32 first, quint32 second, quint32 third) {
     const QColor colours[3] = {ColorFromBgr(first), ColorFromBgr(second), ColorFromBgr(third)};
     // A filled swatch edged in a darker shade of its own colour: a grey outline around a light
     // colour reads as an empty check box. White marks the pages without a due date: no swatch.
@@ -173,4 +159,4 @@ void SetTabColours(QTabWidget* tabs, int index, quint32 first, quint32 second, q
     tabs->tabBar()->setTabData(index, QVariantList{colours[0], colours[1], colours[2]});
 }
 
-}  // namespace ui
+} // namespace ui

@@ -23,8 +23,7 @@ public:
     QString text() const { return edit_->text(); }
     // A long value shows from its start, as the operator reads it, not from the end where
     // QLineEdit leaves the cursor after setText.
-    void setText(const QString& text)
-    {
+    void setText(const QString& text) {
         edit_->setText(text);
         edit_->setCursorPosition(0);
     }
@@ -100,4 +99,4 @@ QColor ColorFromBgr(quint32 bgr);
 // as the tab's data (a list of QColor) so that they can be read back.
 void SetTabColours(QTabWidget* tabs, int index, quint32 first, quint32 second, quint32 third);
 
-}  // namespace ui
+} // namespace ui

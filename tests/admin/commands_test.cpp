@@ -8,8 +8,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QDialog>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -31,8 +31,7 @@ namespace {
 
 class AdminCommandsTest : public DataDirTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         DataDirTest::SetUp();
         window = std::make_unique<app::MainWindow>();
         ASSERT_TRUE(window->initialise([](QWidget*) {
@@ -44,15 +43,13 @@ protected:
         dialogs.shown.clear();
         dialogs.titles.clear();
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         window.reset();
         DataDirTest::TearDown();
     }
     QAction* action(const char* caption) { return window->parts().action(QString::fromUtf8(caption)); }
     // Two boxes of the test's own on the first page, so the commands have something to act on.
-    std::pair<QLineEdit*, QLineEdit*> boxes()
-    {
+    std::pair<QLineEdit*, QLineEdit*> boxes() {
         QGroupBox* page = window->parts().pages[0];
         auto* layout = page->layout() ? page->layout() : new QVBoxLayout(page);
         auto* a = new QLineEdit(page);
@@ -65,10 +62,9 @@ protected:
     std::unique_ptr<app::MainWindow> window;
 };
 
-}  // namespace
+} // namespace
 
-TEST_F(AdminCommandsTest, PasteStaysOffUntilACopyPutTextOnTheClipboard)
-{
+TEST_F(AdminCommandsTest, PasteStaysOffUntilACopyPutTextOnTheClipboard) {
     auto [from, to] = boxes();
     QGuiApplication::clipboard()->clear();
     EXPECT_FALSE(action("粘贴")->isEnabled());
@@ -98,11 +94,10 @@ TEST_F(AdminCommandsTest, PasteStaysOffUntilACopyPutTextOnTheClipboard)
     EXPECT_TRUE(dialogs.shown.isEmpty());
 }
 
-TEST_F(AdminCommandsTest, HelpOpensTheManualShippedBesideTheProgram)
-{
+TEST_F(AdminCommandsTest, HelpOpensTheManualShippedBesideTheProgram) {
     action("及时帮助")->trigger();
     const QString expected = QDir(QCoreApplication::applicationDirPath()).filePath(u"帮助.html"_s);
-    EXPECT_TRUE(dialogs.opened.isEmpty());  // shown in the program's own help window
+    EXPECT_TRUE(dialogs.opened.isEmpty()); // shown in the program's own help window
     auto* help = window->findChild<admin::HelpWindow*>();
     ASSERT_TRUE(help);
     EXPECT_EQ(help->browser()->source(), QUrl::fromLocalFile(expected));
@@ -123,8 +118,7 @@ TEST_F(AdminCommandsTest, HelpOpensTheManualShippedBesideTheProgram)
     EXPECT_GE(pictures, 5);
 }
 
-TEST_F(AdminCommandsTest, HelpPrefersTheCompiledHelpFileWhenPresent)
-{
+TEST_F(AdminCommandsTest, HelpPrefersTheCompiledHelpFileWhenPresent) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     EXPECT_EQ(admin::HelpDocumentPath(dir.path()), QDir(dir.path()).filePath(u"帮助.html"_s));
@@ -134,16 +128,14 @@ TEST_F(AdminCommandsTest, HelpPrefersTheCompiledHelpFileWhenPresent)
     EXPECT_EQ(admin::HelpDocumentPath(dir.path()), chm.fileName());
 }
 
-TEST_F(AdminCommandsTest, ContactShowsTheSupportNoticeWithItsTitle)
-{
+TEST_F(AdminCommandsTest, ContactShowsTheSupportNoticeWithItsTitle) {
     action("联系我们")->trigger();
     ASSERT_EQ(dialogs.shown.size(), 1);
     EXPECT_EQ(dialogs.titles.first(), u"联系我们！"_s);
     EXPECT_FALSE(dialogs.shown.first().trimmed().isEmpty());
 }
 
-TEST_F(AdminCommandsTest, SettingsMenuOpensBothWindowsModally)
-{
+TEST_F(AdminCommandsTest, SettingsMenuOpensBothWindowsModally) {
     QString caption;
     WhenModal([&caption](QWidget* w) {
         caption = w->windowTitle();

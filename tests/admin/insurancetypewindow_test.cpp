@@ -19,8 +19,7 @@ const QStringList kDefaultKinds = {"交强险", "商业险", "车辆损失险", 
 
 class InsuranceTypeWindowTest : public DataDirTest {
 protected:
-    QStringList storedNames()
-    {
+    QStringList storedNames() {
         // Read raw, blanks included, to see exactly what the table holds.
         QStringList names;
         const int rs = db().OpenRecordSet(u"select 险种名称 from 险种名称 "_s);
@@ -30,26 +29,20 @@ protected:
         db().CloseRecordSet(rs);
         return names;
     }
-    void replaceStored(const QStringList& names)
-    {
+    void replaceStored(const QStringList& names) {
         ASSERT_TRUE(db().ExecuteStatement(u"delete from [险种名称] "_s));
         for (const QString& n : names)
             ASSERT_TRUE(db().ExecuteStatement(u"insert into 险种名称([险种名称]) values ('%1')"_s.arg(n)));
     }
-    static QTableWidget* grid(admin::InsuranceTypeWindow& w)
-    {
-        return w.findChild<QTableWidget*>(u"高级表格1"_s);
-    }
-    static void click(admin::InsuranceTypeWindow& w, const char* name)
-    {
+    static QTableWidget* grid(admin::InsuranceTypeWindow& w) { return w.findChild<QTableWidget*>(u"高级表格1"_s); }
+    static void click(admin::InsuranceTypeWindow& w, const char* name) {
         w.findChild<QPushButton*>(QString::fromUtf8(name))->click();
     }
 };
 
-}  // namespace
+} // namespace
 
-TEST_F(InsuranceTypeWindowTest, GridShowsHeaderNumbersAndTheStoredKinds)
-{
+TEST_F(InsuranceTypeWindowTest, GridShowsHeaderNumbersAndTheStoredKinds) {
     admin::InsuranceTypeWindow w;
     EXPECT_EQ(w.windowTitle(), u"投保险种设置"_s);
     QTableWidget* g = grid(w);
@@ -75,15 +68,13 @@ TEST_F(InsuranceTypeWindowTest, GridShowsHeaderNumbersAndTheStoredKinds)
     EXPECT_TRUE(dialogs.shown.isEmpty());
 }
 
-TEST_F(InsuranceTypeWindowTest, LoadingShowsNamesThatFollowABlankOne)
-{
+TEST_F(InsuranceTypeWindowTest, LoadingShowsNamesThatFollowABlankOne) {
     replaceStored({"甲险", "", "乙险", "  ", "丙险"});
     admin::InsuranceTypeWindow w;
     EXPECT_EQ(w.gridNames(), QStringList({"甲险", "乙险", "丙险"}));
 }
 
-TEST_F(InsuranceTypeWindowTest, SavingAnUnchangedListRewritesItUnchanged)
-{
+TEST_F(InsuranceTypeWindowTest, SavingAnUnchangedListRewritesItUnchanged) {
     admin::InsuranceTypeWindow w;
     store::DatabaseConnection::SetStatementLogging(true);
     click(w, "按钮_保存");
@@ -94,8 +85,7 @@ TEST_F(InsuranceTypeWindowTest, SavingAnUnchangedListRewritesItUnchanged)
     EXPECT_TRUE(log.contains(u"insert into 险种名称([险种名称]) values ('交强险')"_s));
 }
 
-TEST_F(InsuranceTypeWindowTest, AddDeleteAndSaveReplaceTheList)
-{
+TEST_F(InsuranceTypeWindowTest, AddDeleteAndSaveReplaceTheList) {
     admin::InsuranceTypeWindow w;
     QTableWidget* g = grid(w);
     click(w, "按钮_增加");
@@ -103,14 +93,14 @@ TEST_F(InsuranceTypeWindowTest, AddDeleteAndSaveReplaceTheList)
     g->item(7, 1)->setText(u"货物运输险"_s);
     // A new row carries no number until the window is opened again.
     EXPECT_TRUE(g->item(7, 0)->text().isEmpty());
-    click(w, "按钮_增加");  // left empty: not stored
+    click(w, "按钮_增加"); // left empty: not stored
     click(w, "按钮_增加");
     g->item(9, 1)->setText(u"O'Neil 特约险"_s);
 
-    g->setCurrentCell(2, 1);  // 商业险
+    g->setCurrentCell(2, 1); // 商业险
     click(w, "按钮_删除");
     EXPECT_EQ(w.rowCount(), 8);
-    g->setCurrentCell(0, 1);  // the header row stays
+    g->setCurrentCell(0, 1); // the header row stays
     click(w, "按钮_删除");
     EXPECT_EQ(w.rowCount(), 8);
     EXPECT_EQ(g->item(0, 1)->text(), u"险种名称"_s);
@@ -119,8 +109,8 @@ TEST_F(InsuranceTypeWindowTest, AddDeleteAndSaveReplaceTheList)
     EXPECT_EQ(storedNames(), kDefaultKinds);
     click(w, "按钮_保存");
     EXPECT_EQ(dialogs.shown, QStringList({u"险种名称保存成功！"_s}));
-    const QStringList expected = {"交强险",         "车辆损失险", "第三者责任险",  "车上人员责任险",
-                                  "不计免赔险",     "货物运输险", "O'Neil 特约险"};
+    const QStringList expected = {"交强险",     "车辆损失险", "第三者责任险", "车上人员责任险",
+                                  "不计免赔险", "货物运输险", "O'Neil 特约险"};
     EXPECT_EQ(storedNames(), expected);
 
     admin::InsuranceTypeWindow reopened;
@@ -128,11 +118,9 @@ TEST_F(InsuranceTypeWindowTest, AddDeleteAndSaveReplaceTheList)
     EXPECT_EQ(grid(reopened)->item(7, 0)->text(), u"7"_s);
 }
 
-TEST_F(InsuranceTypeWindowTest, AFailingInsertLeavesTheOldListWhole)
-{
-    ASSERT_TRUE(db().ExecuteStatement(
-        u"create trigger 拒绝坏名 before insert on 险种名称 when new.险种名称 = '坏名' "
-                       u"begin select raise(abort, 'refused'); end"_s))
+TEST_F(InsuranceTypeWindowTest, AFailingInsertLeavesTheOldListWhole) {
+    ASSERT_TRUE(db().ExecuteStatement(u"create trigger 拒绝坏名 before insert on 险种名称 when new.险种名称 = '坏名' "
+                                      u"begin select raise(abort, 'refused'); end"_s))
         << db().LastError().toStdString();
     admin::InsuranceTypeWindow w;
     // The refused name comes second, so a save that is not one unit would already have lost
@@ -154,8 +142,7 @@ TEST_F(InsuranceTypeWindowTest, AFailingInsertLeavesTheOldListWhole)
     EXPECT_EQ(storedNames(), expected + QStringList({"好名"}));
 }
 
-TEST_F(InsuranceTypeWindowTest, SaveKindsSkipsBlankNamesAndKeepsOrder)
-{
+TEST_F(InsuranceTypeWindowTest, SaveKindsSkipsBlankNamesAndKeepsOrder) {
     EXPECT_EQ(admin::SaveInsuranceKinds(db(), {"b", "", "  ", "a"}), admin::SaveKindsResult::Saved);
     EXPECT_EQ(storedNames(), QStringList({"b", "a"}));
     EXPECT_EQ(admin::ReadInsuranceKinds(db()), QStringList({"b", "a"}));
@@ -163,8 +150,7 @@ TEST_F(InsuranceTypeWindowTest, SaveKindsSkipsBlankNamesAndKeepsOrder)
     EXPECT_TRUE(storedNames().isEmpty());
 }
 
-TEST_F(InsuranceTypeWindowTest, TheInsurancePageOffersTheSavedKinds)
-{
+TEST_F(InsuranceTypeWindowTest, TheInsurancePageOffersTheSavedKinds) {
     {
         admin::InsuranceTypeWindow w;
         click(w, "按钮_增加");

@@ -23,8 +23,7 @@ const char* const kChecks[6] = {"选择框权限_允许增删车辆",     "选�
 
 class OperatorWindowTest : public DataDirTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         DataDirTest::SetUp();
         window = std::make_unique<admin::OperatorWindow>();
         list = window->findChild<ui::SuperListBox*>(u"超级列表框_管理员"_s);
@@ -33,21 +32,18 @@ protected:
         again = edit("编辑框权限再次密码");
         ASSERT_TRUE(list && name && password && again);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         window.reset();
         DataDirTest::TearDown();
     }
 
     QLineEdit* edit(const char* objectName) { return window->findChild<QLineEdit*>(QString::fromUtf8(objectName)); }
-    QPushButton* button(const char* objectName)
-    {
+    QPushButton* button(const char* objectName) {
         return window->findChild<QPushButton*>(QString::fromUtf8(objectName));
     }
     QCheckBox* check(const char* objectName) { return window->findChild<QCheckBox*>(QString::fromUtf8(objectName)); }
 
-    QStringList listNames() const
-    {
+    QStringList listNames() const {
         QStringList names;
         for (int r = 0; r < list->rowCount(); ++r)
             names << list->cell(r, 0);
@@ -56,8 +52,7 @@ protected:
     int rowOf(const QString& accountName) const { return listNames().indexOf(accountName); }
 
     // Types a new account into the form and saves it.
-    void addAccount(const QString& accountName, const QString& pw, std::initializer_list<const char*> checked)
-    {
+    void addAccount(const QString& accountName, const QString& pw, std::initializer_list<const char*> checked) {
         button("超级按钮权限员工增加")->click();
         name->setText(accountName);
         password->setText(pw);
@@ -67,8 +62,7 @@ protected:
         button("超级按钮权限员工保存")->click();
     }
 
-    int accountCount()
-    {
+    int accountCount() {
         const auto accounts = admin::ListOperators(db());
         return accounts ? static_cast<int>(accounts->size()) : -1;
     }
@@ -80,10 +74,9 @@ protected:
     QLineEdit* again = nullptr;
 };
 
-}  // namespace
+} // namespace
 
-TEST_F(OperatorWindowTest, OpensWithTheAccountListAndOnlyAddAndExitOffered)
-{
+TEST_F(OperatorWindowTest, OpensWithTheAccountListAndOnlyAddAndExitOffered) {
     EXPECT_EQ(window->windowTitle(), u"修改管理员用户名密码权限"_s);
     EXPECT_EQ(listNames(), QStringList({u"管理员"_s}));
     EXPECT_EQ(list->headerItem()->text(0), u"管理员用户名"_s);
@@ -98,8 +91,7 @@ TEST_F(OperatorWindowTest, OpensWithTheAccountListAndOnlyAddAndExitOffered)
     EXPECT_TRUE(dialogs.shown.isEmpty());
 }
 
-TEST_F(OperatorWindowTest, PasswordsThatDifferEmptyBothBoxesAndWriteNothing)
-{
+TEST_F(OperatorWindowTest, PasswordsThatDifferEmptyBothBoxesAndWriteNothing) {
     button("超级按钮权限员工增加")->click();
     name->setText(u"张三"_s);
     password->setText(u"abc"_s);
@@ -118,14 +110,13 @@ TEST_F(OperatorWindowTest, PasswordsThatDifferEmptyBothBoxesAndWriteNothing)
     EXPECT_EQ(accountCount(), 1);
 }
 
-TEST_F(OperatorWindowTest, NewAccountStandsOnTopAndSignsInWithItsRights)
-{
+TEST_F(OperatorWindowTest, NewAccountStandsOnTopAndSignsInWithItsRights) {
     store::DatabaseConnection::SetStatementLogging(true);
     addAccount(u"李四"_s, u" pw 1 "_s, {"选择框权限_费用可见", "选择框权限_允许增加车辆信息"});
     EXPECT_EQ(dialogs.shown, QStringList({u"新管理员添加成功！"_s}));
     EXPECT_TRUE(store::DatabaseConnection::StatementLog().contains(
         u"insert into 权限 ([用户名],[密码],[增删车辆],[修改车辆信息],[增加车辆信息],[费用可见],[统计查询],"
-                       u"[权限设置]) values ('李四',' pw 1 ',false,false,true,true,false,false)"_s));
+        u"[权限设置]) values ('李四',' pw 1 ',false,false,true,true,false,false)"_s));
     EXPECT_EQ(listNames(), QStringList({u"李四"_s, u"管理员"_s}));
     // The form keeps what was typed and stays in adding mode.
     EXPECT_EQ(name->text(), u"李四"_s);
@@ -144,8 +135,7 @@ TEST_F(OperatorWindowTest, NewAccountStandsOnTopAndSignsInWithItsRights)
     EXPECT_FALSE(p.权限设置);
 }
 
-TEST_F(OperatorWindowTest, QuotesInNameAndPasswordAreStoredAndSignInAsTyped)
-{
+TEST_F(OperatorWindowTest, QuotesInNameAndPasswordAreStoredAndSignInAsTyped) {
     addAccount(u"O'Brien"_s, u"it's' or '1'='1"_s, {"选择框权限_统计查询"});
     ASSERT_EQ(dialogs.shown, QStringList({u"新管理员添加成功！"_s}));
     EXPECT_EQ(listNames().first(), u"O'Brien"_s);
@@ -165,10 +155,9 @@ TEST_F(OperatorWindowTest, QuotesInNameAndPasswordAreStoredAndSignInAsTyped)
     EXPECT_FALSE(store::session().OperatorPermissions.权限设置);
 }
 
-TEST_F(OperatorWindowTest, RowClickLoadsTheAccountForEditing)
-{
+TEST_F(OperatorWindowTest, RowClickLoadsTheAccountForEditing) {
     addAccount(u"王五"_s, u"w5"_s, {"选择框权限_允许修改车辆信息", "选择框权限_统计查询"});
-    button("超级按钮权限员工增加")->click();  // empties the form again
+    button("超级按钮权限员工增加")->click(); // empties the form again
     const int row = rowOf(u"王五"_s);
     ASSERT_GE(row, 0);
     window->rowClicked(row);
@@ -191,8 +180,7 @@ TEST_F(OperatorWindowTest, RowClickLoadsTheAccountForEditing)
     EXPECT_FALSE(button("超级按钮权限员工删除")->isVisibleTo(window.get()));
 }
 
-TEST_F(OperatorWindowTest, NameCheckInAddingModeRefusesAnyTakenName)
-{
+TEST_F(OperatorWindowTest, NameCheckInAddingModeRefusesAnyTakenName) {
     button("超级按钮权限员工增加")->click();
     name->setText(u"管理员"_s);
     window->nameBoxLeft();
@@ -210,13 +198,12 @@ TEST_F(OperatorWindowTest, NameCheckInAddingModeRefusesAnyTakenName)
     again->setText(u"x"_s);
     button("超级按钮权限员工保存")->click();
     button("超级按钮权限员工保存")->click();
-    EXPECT_EQ(dialogs.shown, QStringList({u"新管理员添加成功！"_s,
-                                          u"此管理员的用户名已经被使用了！请更换其他用户名。"_s}));
+    EXPECT_EQ(dialogs.shown,
+              QStringList({u"新管理员添加成功！"_s, u"此管理员的用户名已经被使用了！请更换其他用户名。"_s}));
     EXPECT_EQ(accountCount(), 2);
 }
 
-TEST_F(OperatorWindowTest, NameCheckRunsWhenTheNameBoxLosesFocus)
-{
+TEST_F(OperatorWindowTest, NameCheckRunsWhenTheNameBoxLosesFocus) {
     window->show();
     QApplication::setActiveWindow(window.get());
     if (!QTest::qWaitForWindowActive(window.get()))
@@ -230,8 +217,7 @@ TEST_F(OperatorWindowTest, NameCheckRunsWhenTheNameBoxLosesFocus)
     EXPECT_TRUE(name->text().isEmpty());
 }
 
-TEST_F(OperatorWindowTest, NameCheckInEditingModeRefusesOnlyAnotherAccountsName)
-{
+TEST_F(OperatorWindowTest, NameCheckInEditingModeRefusesOnlyAnotherAccountsName) {
     addAccount(u"赵六"_s, u"z"_s, {});
     dialogs.shown.clear();
     window->rowClicked(rowOf(u"赵六"_s));
@@ -266,8 +252,7 @@ TEST_F(OperatorWindowTest, NameCheckInEditingModeRefusesOnlyAnotherAccountsName)
     EXPECT_EQ(accounts->at(1).password, u"new"_s);
 }
 
-TEST_F(OperatorWindowTest, EditingWritesTheExactUpdateOfTheShownAccount)
-{
+TEST_F(OperatorWindowTest, EditingWritesTheExactUpdateOfTheShownAccount) {
     addAccount(u"甲"_s, u"1"_s, {});
     addAccount(u"乙"_s, u"2"_s, {});
     const auto before = admin::ListOperators(db());
@@ -281,7 +266,7 @@ TEST_F(OperatorWindowTest, EditingWritesTheExactUpdateOfTheShownAccount)
     button("超级按钮权限员工保存")->click();
     EXPECT_TRUE(store::DatabaseConnection::StatementLog().contains(
         u"update 权限  set [用户名]='甲',[密码]='1',[增删车辆]=true,[修改车辆信息]=false,"
-                       u"[增加车辆信息]=false,[费用可见]=false,[统计查询]=false,[权限设置]=true where [编号]="_s +
+        u"[增加车辆信息]=false,[费用可见]=false,[统计查询]=false,[权限设置]=true where [编号]="_s +
         QString::number(jia)));
 
     // The list was filled again (newest on top); a second save still writes the shown account,
@@ -296,8 +281,7 @@ TEST_F(OperatorWindowTest, EditingWritesTheExactUpdateOfTheShownAccount)
     EXPECT_EQ(list->currentRow(), rowOf(u"甲甲"_s));
 }
 
-TEST_F(OperatorWindowTest, DeleteAsksAndRemovesOnlyOnYes)
-{
+TEST_F(OperatorWindowTest, DeleteAsksAndRemovesOnlyOnYes) {
     addAccount(u"丙"_s, u"3"_s, {});
     dialogs.shown.clear();
     window->rowClicked(rowOf(u"丙"_s));
@@ -320,8 +304,7 @@ TEST_F(OperatorWindowTest, DeleteAsksAndRemovesOnlyOnYes)
     EXPECT_FALSE(button("超级按钮权限员工保存")->isVisibleTo(window.get()));
 }
 
-TEST_F(OperatorWindowTest, TheLastAccountCannotBeDeleted)
-{
+TEST_F(OperatorWindowTest, TheLastAccountCannotBeDeleted) {
     window->rowClicked(0);
     button("超级按钮权限员工删除")->click();
     ASSERT_EQ(dialogs.shown.size(), 1);
@@ -330,8 +313,7 @@ TEST_F(OperatorWindowTest, TheLastAccountCannotBeDeleted)
     EXPECT_EQ(listNames(), QStringList({u"管理员"_s}));
 }
 
-TEST_F(OperatorWindowTest, NoChangeMayLeaveNobodyWithTheSettingsRight)
-{
+TEST_F(OperatorWindowTest, NoChangeMayLeaveNobodyWithTheSettingsRight) {
     addAccount(u"丁"_s, u"4"_s, {"选择框权限_允许增删车辆"});
     dialogs.shown.clear();
 
@@ -366,8 +348,7 @@ TEST_F(OperatorWindowTest, NoChangeMayLeaveNobodyWithTheSettingsRight)
     EXPECT_EQ(listNames(), QStringList({u"丁"_s}));
 }
 
-TEST_F(OperatorWindowTest, EmptyNameIsRefused)
-{
+TEST_F(OperatorWindowTest, EmptyNameIsRefused) {
     button("超级按钮权限员工增加")->click();
     password->setText(u"p"_s);
     again->setText(u"p"_s);
@@ -376,8 +357,7 @@ TEST_F(OperatorWindowTest, EmptyNameIsRefused)
     EXPECT_EQ(accountCount(), 1);
 }
 
-TEST_F(OperatorWindowTest, ExitClosesTheWindow)
-{
+TEST_F(OperatorWindowTest, ExitClosesTheWindow) {
     window->show();
     ASSERT_TRUE(window->isVisible());
     button("超级按钮权限管理员退出")->click();

@@ -23,8 +23,7 @@ public:
 
     // Lists the plate in 总表 and creates its table with a basic row carrying the status
     // (a null status when status is a null QString).
-    void vehicle(const QString& plate, const QString& status = u"1"_s)
-    {
+    void vehicle(const QString& plate, const QString& status = u"1"_s) {
         listOnly(plate);
         run(u"select * into "_s + plate + u" from yangbiao"_s);
         if (status.isNull())
@@ -34,8 +33,7 @@ public:
     }
     // A vehicle whose table was made without one of the template's columns: exactly the
     // queries that name that column fail.
-    void vehicleWithout(const QString& plate, const QString& missingColumn, const QString& status = u"1"_s)
-    {
+    void vehicleWithout(const QString& plate, const QString& missingColumn, const QString& status = u"1"_s) {
         listOnly(plate);
         QStringList columns;
         for (const store::ColumnDef& c : store::VehicleColumns()) {
@@ -45,19 +43,16 @@ public:
                                                 "blob"};
             columns << QLatin1Char('[') + c.name + u"] "_s + QString::fromLatin1(types[int(c.type)]);
         }
-        run(u"create table "_s + plate + u" ("_s + columns.join(u", "_s) +
-            QLatin1Char(')'));
+        run(u"create table "_s + plate + u" ("_s + columns.join(u", "_s) + QLatin1Char(')'));
         if (missingColumn != u"车辆状态"_s)
             row(plate, {{u"主车牌号"_s, plate}, {u"车辆状态"_s, status}});
     }
     // Only the 总表 entry, no table: every query of this vehicle fails.
-    void listOnly(const QString& plate)
-    {
+    void listOnly(const QString& plate) {
         run(u"insert into 总表 (车牌号) values ('"_s + store::SqlText(plate) + u"')"_s);
     }
     // Appends a row with the given columns; QDate values are written as dates.
-    void row(const QString& plate, const QList<QPair<QString, QVariant>>& values)
-    {
+    void row(const QString& plate, const QList<QPair<QString, QVariant>>& values) {
         QStringList columns, literals;
         for (const auto& [column, value] : values) {
             columns << QLatin1Char('[') + column + QLatin1Char(']');
@@ -66,39 +61,31 @@ public:
             else
                 literals << QLatin1Char('\'') + store::SqlText(value.toString()) + QLatin1Char('\'');
         }
-        run(u"insert into "_s + plate + u" ("_s + columns.join(QLatin1Char(',')) +
-            u") values ("_s + literals.join(QLatin1Char(',')) + QLatin1Char(')'));
+        run(u"insert into "_s + plate + u" ("_s + columns.join(QLatin1Char(',')) + u") values ("_s +
+            literals.join(QLatin1Char(',')) + QLatin1Char(')'));
     }
-    void inspection(const QString& plate, const QDate& main, const QDate& trailer = {})
-    {
-        QList<QPair<QString, QVariant>> v = {{u"审车车号"_s, plate},
-                                             {u"下次审车日期"_s, main}};
+    void inspection(const QString& plate, const QDate& main, const QDate& trailer = {}) {
+        QList<QPair<QString, QVariant>> v = {{u"审车车号"_s, plate}, {u"下次审车日期"_s, main}};
         if (trailer.isValid())
             v.append({u"下次挂车审车日期"_s, trailer});
         row(plate, v);
     }
-    void maintenance(const QString& plate, const QDate& due)
-    {
+    void maintenance(const QString& plate, const QDate& due) {
         row(plate, {{u"二维车号"_s, plate}, {u"下次二维日期"_s, due}});
     }
-    void insurance(const QString& plate, const QDate& main, const QDate& trailer = {})
-    {
-        QList<QPair<QString, QVariant>> v = {{u"保险车号"_s, plate},
-                                             {u"下次保险日期"_s, main}};
+    void insurance(const QString& plate, const QDate& main, const QDate& trailer = {}) {
+        QList<QPair<QString, QVariant>> v = {{u"保险车号"_s, plate}, {u"下次保险日期"_s, main}};
         if (trailer.isValid())
             v.append({u"下次挂车保险日期"_s, trailer});
         row(plate, v);
     }
-    void managementFee(const QString& plate, const QDate& due)
-    {
+    void managementFee(const QString& plate, const QDate& due) {
         row(plate, {{u"管理车号"_s, plate}, {u"下次管理费用日期"_s, due}});
     }
-    void operatingPermit(const QString& plate, const QDate& due)
-    {
+    void operatingPermit(const QString& plate, const QDate& due) {
         row(plate, {{u"营运车号"_s, plate}, {u"下次营运证日期"_s, due}});
     }
-    void run(const QString& statement)
-    {
+    void run(const QString& statement) {
         ASSERT_TRUE(db_.ExecuteStatement(statement))
             << statement.toStdString() << ": " << db_.LastError().toStdString();
     }
@@ -107,4 +94,4 @@ private:
     store::DatabaseConnection& db_;
 };
 
-}  // namespace alerts_test
+} // namespace alerts_test

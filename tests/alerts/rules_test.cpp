@@ -15,14 +15,12 @@ namespace {
 
 const QDate kMay{2026, 5, 1};
 
-int node(AlertClass c, Kind k)
-{
+int node(AlertClass c, Kind k) {
     return alerts::ClassNode(c, k);
 }
 
 // Every plate's node memberships, for compact checks.
-QStringList nodesOf(const alerts::AlertSetList& sets, const QString& plate)
-{
+QStringList nodesOf(const alerts::AlertSetList& sets, const QString& plate) {
     QStringList names;
     for (int k = 0; k < alerts::kNodeCount; ++k)
         if (sets[k].contains(plate))
@@ -30,8 +28,7 @@ QStringList nodesOf(const alerts::AlertSetList& sets, const QString& plate)
     return names;
 }
 
-QStringList updates(const QStringList& log)
-{
+QStringList updates(const QStringList& log) {
     QStringList out;
     for (const QString& s : log)
         if (s.startsWith(QLatin1String("update ")))
@@ -42,23 +39,20 @@ QStringList updates(const QStringList& log)
 class AlertFleetTest : public testing_support::DataDirTest {
 protected:
     std::unique_ptr<Fleet> fleet;
-    void SetUp() override
-    {
+    void SetUp() override {
         DataDirTest::SetUp();
         fleet = std::make_unique<Fleet>(db());
     }
-    alerts::AlertResult compute(const QDate& month = kMay)
-    {
+    alerts::AlertResult compute(const QDate& month = kMay) {
         store::DatabaseConnection::ClearStatementLog();
         store::DatabaseConnection::SetStatementLogging(true);
         alerts::AlertResult r = alerts::ComputeAlerts(db(), month);
         store::DatabaseConnection::SetStatementLogging(false);
         return r;
     }
-    bool flag(const QString& plate, const char* column, int number)
-    {
-        const int h =
-            db().OpenRecordSet(u"select [%1] from %2 where [编号]=%3"_s.arg(QString::fromUtf8(column), plate).arg(number));
+    bool flag(const QString& plate, const char* column, int number) {
+        const int h = db().OpenRecordSet(
+            u"select [%1] from %2 where [编号]=%3"_s.arg(QString::fromUtf8(column), plate).arg(number));
         EXPECT_NE(h, 0);
         const bool value = db().ReadField(h, QString::fromUtf8(column)).yesNo();
         db().CloseRecordSet(h);
@@ -66,12 +60,11 @@ protected:
     }
 };
 
-}  // namespace
+} // namespace
 
 // ---- month arithmetic ----------------------------------------------------------------------
 
-TEST(MonthMath, CountsCalendarMonthsAndIgnoresTheDay)
-{
+TEST(MonthMath, CountsCalendarMonthsAndIgnoresTheDay) {
     EXPECT_EQ(alerts::MonthsBetween(QDate(2026, 6, 30), QDate(2026, 5, 1)), 1);
     EXPECT_EQ(alerts::MonthsBetween(QDate(2026, 5, 31), QDate(2026, 5, 1)), 0);
     EXPECT_EQ(alerts::MonthsBetween(QDate(2027, 1, 1), QDate(2026, 12, 31)), 1);
@@ -83,8 +76,7 @@ TEST(MonthMath, CountsCalendarMonthsAndIgnoresTheDay)
 
 // ---- DueSoon and DueThisMonth --------------------------------------------------------------
 
-TEST(DueRules, NextMonthIsDueSoonThisMonthIsDueThisMonth)
-{
+TEST(DueRules, NextMonthIsDueSoonThisMonthIsDueThisMonth) {
     EXPECT_TRUE(alerts::DueSoon(QDate(2026, 6, 28), {}, kMay));
     EXPECT_FALSE(alerts::DueSoon(QDate(2026, 5, 2), {}, kMay));
     EXPECT_FALSE(alerts::DueSoon(QDate(2026, 7, 1), {}, kMay));
@@ -96,14 +88,12 @@ TEST(DueRules, NextMonthIsDueSoonThisMonthIsDueThisMonth)
     EXPECT_FALSE(alerts::DueThisMonth(QDate(2000, 1, 20), QDate(2000, 1, 1), QDate(2000, 1, 1)));
 }
 
-TEST(DueRules, DecemberWarnsOfJanuaryAcrossTheYear)
-{
+TEST(DueRules, DecemberWarnsOfJanuaryAcrossTheYear) {
     EXPECT_TRUE(alerts::DueSoon(QDate(2027, 1, 10), {}, QDate(2026, 12, 1)));
     EXPECT_FALSE(alerts::DueSoon(QDate(2026, 1, 10), {}, QDate(2026, 12, 1)));
 }
 
-TEST_F(AlertFleetTest, DecemberFleetPutsAJanuaryInsuranceUnderItsWarning)
-{
+TEST_F(AlertFleetTest, DecemberFleetPutsAJanuaryInsuranceUnderItsWarning) {
     fleet->vehicle(u"京D10001"_s);
     fleet->insurance(u"京D10001"_s, QDate(2027, 1, 3));
     const auto r = compute(QDate(2026, 12, 1));
@@ -112,8 +102,7 @@ TEST_F(AlertFleetTest, DecemberFleetPutsAJanuaryInsuranceUnderItsWarning)
 
 // ---- Lapsed and the lapse flag -------------------------------------------------------------
 
-TEST(LapsedRule, OneOrTwoMonthsLapseThreeOrMoreOnlyFlag)
-{
+TEST(LapsedRule, OneOrTwoMonthsLapseThreeOrMoreOnlyFlag) {
     EXPECT_EQ(alerts::Lapsed(QDate(2026, 4, 30), {}, kMay), LapseOutcome::Lapsed);
     EXPECT_EQ(alerts::Lapsed(QDate(2026, 3, 1), {}, kMay), LapseOutcome::Lapsed);
     EXPECT_EQ(alerts::Lapsed(QDate(2026, 2, 28), {}, kMay), LapseOutcome::FlagOnly);
@@ -126,8 +115,7 @@ TEST(LapsedRule, OneOrTwoMonthsLapseThreeOrMoreOnlyFlag)
     EXPECT_EQ(alerts::Lapsed(QDate(2000, 1, 1), QDate(2026, 3, 1), kMay), LapseOutcome::Lapsed);
 }
 
-TEST_F(AlertFleetTest, MayClassifiesInspectionsByTheirMonth)
-{
+TEST_F(AlertFleetTest, MayClassifiesInspectionsByTheirMonth) {
     const QStringList plates = {u"京A00006"_s, u"京A00005"_s, u"京A00004"_s, u"京A00003"_s, u"京A00002"_s};
     const QList<QDate> due = {QDate(2026, 6, 30), QDate(2026, 5, 1), QDate(2026, 4, 15), QDate(2026, 3, 31),
                               QDate(2026, 2, 27)};
@@ -144,13 +132,12 @@ TEST_F(AlertFleetTest, MayClassifiesInspectionsByTheirMonth)
     EXPECT_TRUE(r.messages.isEmpty());
 }
 
-TEST_F(AlertFleetTest, FebruaryInMaySetsTheFlagOnTheLastRowWithTheMainDate)
-{
+TEST_F(AlertFleetTest, FebruaryInMaySetsTheFlagOnTheLastRowWithTheMainDate) {
     const QString p = u"京A00002"_s;
-    fleet->vehicle(p);                         // 编号 1
-    fleet->inspection(p, QDate(2025, 12, 1));  // 编号 2
-    fleet->inspection(p, QDate(2026, 2, 10));  // 编号 3: the current inspection row
-    fleet->maintenance(p, QDate(2026, 9, 1));  // 编号 4: a later row of another kind
+    fleet->vehicle(p);                        // 编号 1
+    fleet->inspection(p, QDate(2025, 12, 1)); // 编号 2
+    fleet->inspection(p, QDate(2026, 2, 10)); // 编号 3: the current inspection row
+    fleet->maintenance(p, QDate(2026, 9, 1)); // 编号 4: a later row of another kind
     const auto r = compute();
     EXPECT_EQ(updates(store::DatabaseConnection::StatementLog()),
               QStringList({u"update 京A00002 set [是否脱审]=true where [编号]=3"_s}));
@@ -161,14 +148,13 @@ TEST_F(AlertFleetTest, FebruaryInMaySetsTheFlagOnTheLastRowWithTheMainDate)
     EXPECT_EQ(nodesOf(r.sets, p), QStringList({u"公司车辆"_s, u"拉黑车辆"_s}));
 }
 
-TEST_F(AlertFleetTest, EachKindWritesItsOwnFlag)
-{
+TEST_F(AlertFleetTest, EachKindWritesItsOwnFlag) {
     const QString p = u"沪B20001"_s;
     fleet->vehicle(p);
-    fleet->maintenance(p, QDate(2025, 1, 1));      // 2
-    fleet->insurance(p, QDate(2025, 1, 1));        // 3
-    fleet->managementFee(p, QDate(2025, 1, 1));    // 4
-    fleet->operatingPermit(p, QDate(2025, 1, 1));  // 5
+    fleet->maintenance(p, QDate(2025, 1, 1));     // 2
+    fleet->insurance(p, QDate(2025, 1, 1));       // 3
+    fleet->managementFee(p, QDate(2025, 1, 1));   // 4
+    fleet->operatingPermit(p, QDate(2025, 1, 1)); // 5
     compute();
     EXPECT_EQ(updates(store::DatabaseConnection::StatementLog()),
               QStringList({u"update 沪B20001 set [是否脱维]=true where [编号]=2"_s,
@@ -181,14 +167,13 @@ TEST_F(AlertFleetTest, EachKindWritesItsOwnFlag)
     EXPECT_TRUE(flag(p, "是否脱营", 5));
 }
 
-TEST_F(AlertFleetTest, BothDatesPlaceTheVehicleByEachAndLapseByTheEarlier)
-{
+TEST_F(AlertFleetTest, BothDatesPlaceTheVehicleByEachAndLapseByTheEarlier) {
     const QString both = u"京B00001"_s;
     fleet->vehicle(both);
     fleet->inspection(both, QDate(2026, 5, 20), QDate(2026, 6, 3));
     const QString old = u"京B00002"_s;
     fleet->vehicle(old);
-    fleet->inspection(old, QDate(2026, 4, 2), QDate(2026, 1, 30));  // 编号 2
+    fleet->inspection(old, QDate(2026, 4, 2), QDate(2026, 1, 30)); // 编号 2
     const auto r = compute();
     EXPECT_EQ(nodesOf(r.sets, both), QStringList({u"公司车辆"_s, u"预警年审车辆"_s, u"本月需审车辆"_s}));
     EXPECT_EQ(nodesOf(r.sets, old), QStringList({u"公司车辆"_s, u"拉黑车辆"_s}));
@@ -199,8 +184,7 @@ TEST_F(AlertFleetTest, BothDatesPlaceTheVehicleByEachAndLapseByTheEarlier)
 
 // ---- the blacklist -------------------------------------------------------------------------
 
-TEST(BlacklistRule, TestsTheDateItselfAgainstTheUnsetDate)
-{
+TEST(BlacklistRule, TestsTheDateItselfAgainstTheUnsetDate) {
     EXPECT_TRUE(alerts::BlacklistDate(QDate(2000, 1, 15), kMay));
     EXPECT_FALSE(alerts::BlacklistDate(QDate(2000, 1, 1), kMay));
     EXPECT_FALSE(alerts::BlacklistDate(QDate(), kMay));
@@ -208,8 +192,7 @@ TEST(BlacklistRule, TestsTheDateItselfAgainstTheUnsetDate)
     EXPECT_FALSE(alerts::BlacklistDate(QDate(2026, 3, 1), kMay));
 }
 
-TEST_F(AlertFleetTest, January2000IsNoDateForTheClassesButBlacklists)
-{
+TEST_F(AlertFleetTest, January2000IsNoDateForTheClassesButBlacklists) {
     const QString p = u"京C00001"_s;
     fleet->vehicle(p);
     fleet->inspection(p, QDate(2000, 1, 15));
@@ -218,12 +201,11 @@ TEST_F(AlertFleetTest, January2000IsNoDateForTheClassesButBlacklists)
     EXPECT_TRUE(updates(store::DatabaseConnection::StatementLog()).isEmpty());
 }
 
-TEST_F(AlertFleetTest, BlacklistReadsTheTrailerInspectionButNotTheTrailerInsurance)
-{
+TEST_F(AlertFleetTest, BlacklistReadsTheTrailerInspectionButNotTheTrailerInsurance) {
     const QString trailer = u"京C00002"_s;
     fleet->vehicle(trailer);
     fleet->inspection(trailer, QDate(2026, 8, 1), QDate(2025, 10, 1));
-    fleet->inspection(trailer, QDate(2026, 9, 1));  // the trailer date lives on in the earlier row
+    fleet->inspection(trailer, QDate(2026, 9, 1)); // the trailer date lives on in the earlier row
     const QString insurance = u"京C00003"_s;
     fleet->vehicle(insurance);
     fleet->insurance(insurance, QDate(2026, 9, 1), QDate(2025, 10, 1));
@@ -235,8 +217,7 @@ TEST_F(AlertFleetTest, BlacklistReadsTheTrailerInspectionButNotTheTrailerInsuran
 
 // ---- vehicle status ------------------------------------------------------------------------
 
-TEST(StatusRule, OnlyOneTwoAndThreeAreStatuses)
-{
+TEST(StatusRule, OnlyOneTwoAndThreeAreStatuses) {
     EXPECT_EQ(alerts::VehicleStatus(u"1"_s), 1);
     EXPECT_EQ(alerts::VehicleStatus(u" 2 "_s), 2);
     EXPECT_EQ(alerts::VehicleStatus(u"3"_s), 3);
@@ -245,8 +226,7 @@ TEST(StatusRule, OnlyOneTwoAndThreeAreStatuses)
     EXPECT_EQ(alerts::VehicleStatus(u"正常"_s), 0);
 }
 
-TEST_F(AlertFleetTest, TransferredAndCancelledSitOnlyUnderTheirNodes)
-{
+TEST_F(AlertFleetTest, TransferredAndCancelledSitOnlyUnderTheirNodes) {
     const QString out = u"京E00002"_s, gone = u"京E00003"_s, none = u"京E00000"_s, word = u"京E00009"_s;
     for (const auto& [plate, status] :
          QList<QPair<QString, QString>>{{out, "2"}, {gone, "3"}, {none, QString()}, {word, u"正常"_s}}) {
@@ -267,8 +247,7 @@ TEST_F(AlertFleetTest, TransferredAndCancelledSitOnlyUnderTheirNodes)
     EXPECT_FALSE(alerts::IsTransferredOrCancelled(r.sets, u"京e00002"_s));
 }
 
-TEST_F(AlertFleetTest, TheLastStatusCounts)
-{
+TEST_F(AlertFleetTest, TheLastStatusCounts) {
     const QString p = u"京E00005"_s;
     fleet->vehicle(p, u"1"_s);
     fleet->row(p, {{u"车辆状态"_s, u"3"_s}});
@@ -279,8 +258,7 @@ TEST_F(AlertFleetTest, TheLastStatusCounts)
 
 // ---- several nodes, order --------------------------------------------------------------------
 
-TEST_F(AlertFleetTest, AVehicleSitsUnderEveryNodeItsDatesReachInMasterOrder)
-{
+TEST_F(AlertFleetTest, AVehicleSitsUnderEveryNodeItsDatesReachInMasterOrder) {
     const QString b = u"粤B00002"_s, a = u"粤A00001"_s;
     fleet->vehicle(b);
     fleet->vehicle(a);
@@ -297,11 +275,10 @@ TEST_F(AlertFleetTest, AVehicleSitsUnderEveryNodeItsDatesReachInMasterOrder)
     EXPECT_EQ(nodesOf(r.sets, a), expected);
     EXPECT_EQ(nodesOf(r.sets, b), expected);
     for (int k : {0, 1, 4, 7, 13, 16})
-        EXPECT_EQ(r.sets[k], QStringList({b, a})) << k;  // 总表 order, not sorted
+        EXPECT_EQ(r.sets[k], QStringList({b, a})) << k; // 总表 order, not sorted
 }
 
-TEST_F(AlertFleetTest, ClassItemsCarryTheRowsPlateColumn)
-{
+TEST_F(AlertFleetTest, ClassItemsCarryTheRowsPlateColumn) {
     const QString p = u"津A00001"_s;
     fleet->vehicle(p);
     fleet->row(p, {{u"审车车号"_s, u"津A00001挂"_s}, {u"下次审车日期"_s, QDate(2026, 6, 1)}});
@@ -312,8 +289,7 @@ TEST_F(AlertFleetTest, ClassItemsCarryTheRowsPlateColumn)
 
 // ---- failures --------------------------------------------------------------------------------
 
-TEST_F(AlertFleetTest, AMissingVehicleTableEndsEachPassAtThatVehicle)
-{
+TEST_F(AlertFleetTest, AMissingVehicleTableEndsEachPassAtThatVehicle) {
     fleet->vehicle(u"京F00001"_s);
     fleet->inspection(u"京F00001"_s, QDate(2026, 6, 1));
     fleet->listOnly(u"京F00002"_s);
@@ -329,11 +305,10 @@ TEST_F(AlertFleetTest, AMissingVehicleTableEndsEachPassAtThatVehicle)
     EXPECT_EQ(r.sets[alerts::kCompanyNode], QStringList({u"京F00001"_s, u"京F00003"_s}));
     EXPECT_EQ(r.sets[1], QStringList({u"京F00001"_s}));
     EXPECT_TRUE(r.sets[alerts::kBlacklistNode].isEmpty());
-    EXPECT_EQ(r.flagUpdates, 0);  // the insurance pass never reached the third vehicle
+    EXPECT_EQ(r.flagUpdates, 0); // the insurance pass never reached the third vehicle
 }
 
-TEST_F(AlertFleetTest, AFailureAtTheFirstVehicleEmptiesTheClassNodesButNotTheStatusNodes)
-{
+TEST_F(AlertFleetTest, AFailureAtTheFirstVehicleEmptiesTheClassNodesButNotTheStatusNodes) {
     fleet->listOnly(u"京G00000"_s);
     fleet->vehicle(u"京G00001"_s);
     fleet->inspection(u"京G00001"_s, QDate(2026, 5, 1));
@@ -346,8 +321,7 @@ TEST_F(AlertFleetTest, AFailureAtTheFirstVehicleEmptiesTheClassNodesButNotTheSta
         EXPECT_TRUE(r.sets[k].isEmpty()) << k;
 }
 
-TEST_F(AlertFleetTest, AnUnreadableMasterTableEndsEveryPass)
-{
+TEST_F(AlertFleetTest, AnUnreadableMasterTableEndsEveryPass) {
     fleet->run(u"drop table 总表"_s);
     const auto r = compute();
     EXPECT_EQ(r.messages, QStringList(17, u"查询失败！"_s));
@@ -355,8 +329,7 @@ TEST_F(AlertFleetTest, AnUnreadableMasterTableEndsEveryPass)
         EXPECT_TRUE(members.isEmpty());
 }
 
-TEST_F(AlertFleetTest, APlateThatIsNoPlainNameNeverReachesAStatement)
-{
+TEST_F(AlertFleetTest, APlateThatIsNoPlainNameNeverReachesAStatement) {
     fleet->vehicle(u"京H00001"_s);
     fleet->inspection(u"京H00001"_s, QDate(2025, 1, 1));
     fleet->listOnly(u"京H00001 where 1=1; drop table 权限"_s);
@@ -373,15 +346,14 @@ TEST_F(AlertFleetTest, APlateThatIsNoPlainNameNeverReachesAStatement)
 
 // ---- the texts the refresh sends -------------------------------------------------------------
 
-TEST(StatementTexts, AreTheFixedFragmentsWithThePlate)
-{
+TEST(StatementTexts, AreTheFixedFragmentsWithThePlate) {
     EXPECT_EQ(alerts::StatusSelect(u"京A1"_s), u"select 车辆状态 from 京A1 where 车辆状态 is not null"_s);
     EXPECT_EQ(alerts::ClassSelect(Kind::Inspection, AlertClass::DueThisMonth, u"京A1"_s),
               u"select [审车车号],[下次审车日期],[是否脱审],[是否提醒主车审车],[是否提醒挂车审车],[下次挂车审车日期] "
-                u"from 京A1 where 下次审车日期 is not null"_s);
+              u"from 京A1 where 下次审车日期 is not null"_s);
     EXPECT_EQ(alerts::ClassSelect(Kind::OperatingPermit, AlertClass::Lapsed, u"京A1"_s),
               u"select [编号],[营运车号],[下次营运证日期],[是否脱营],[是否提醒营运] from 京A1 where 下次营运证日期 is "
-                u"not null"_s);
+              u"not null"_s);
     EXPECT_EQ(alerts::BlacklistSelect(1, u"京A1"_s),
               u"select [下次挂车审车日期] from 京A1 where 下次挂车审车日期 is not null"_s);
     EXPECT_EQ(alerts::LapseFlagUpdate(Kind::Insurance, u"京A1"_s, 12),

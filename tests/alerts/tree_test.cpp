@@ -12,7 +12,6 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -20,6 +19,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTreeWidget>
 
 using namespace Qt::StringLiterals;
@@ -28,20 +28,17 @@ using alerts_test::Fleet;
 
 namespace {
 
-
 class AlertTreeTest : public testing_support::DataDirTest {
 protected:
     std::unique_ptr<Fleet> fleet;
     QStringList loaded;
 
-    void SetUp() override
-    {
+    void SetUp() override {
         DataDirTest::SetUp();
         store::SetToday(QDate(2026, 5, 12));
         fleet = std::make_unique<Fleet>(db());
     }
-    std::unique_ptr<app::MainWindow> start(bool mayManageVehicles = true)
-    {
+    std::unique_ptr<app::MainWindow> start(bool mayManageVehicles = true) {
         auto w = std::make_unique<app::MainWindow>();
         EXPECT_TRUE(w->initialise([mayManageVehicles](QWidget*) {
             store::Permissions p;
@@ -54,23 +51,23 @@ protected:
         return w;
     }
     static QTreeWidget* tree(app::MainWindow& w) { return w.parts().tree; }
-    static QStringList children(QTreeWidgetItem* node)
-    {
+    static QStringList children(QTreeWidgetItem* node) {
         QStringList texts;
         for (int i = 0; i < node->childCount(); ++i)
             texts << node->child(i)->text(0);
         return texts;
     }
-    static QAction* action(app::MainWindow& w, const char* caption) { return w.parts().action(QString::fromUtf8(caption)); }
+    static QAction* action(app::MainWindow& w, const char* caption) {
+        return w.parts().action(QString::fromUtf8(caption));
+    }
     static QString tip(app::MainWindow& w) { return w.parts().statusTip->text(); }
 };
 
-}  // namespace
+} // namespace
 
 // ---- the rebuilt tree ----------------------------------------------------------------------
 
-TEST_F(AlertTreeTest, AnEmptyFleetShowsTheNineteenNodesAndDisablesTheThirtyOneItems)
-{
+TEST_F(AlertTreeTest, AnEmptyFleetShowsTheNineteenNodesAndDisablesTheThirtyOneItems) {
     auto w = start();
     ASSERT_EQ(tree(*w)->topLevelItemCount(), alerts::kNodeCount);
     for (int k = 0; k < alerts::kNodeCount; ++k) {
@@ -88,8 +85,7 @@ TEST_F(AlertTreeTest, AnEmptyFleetShowsTheNineteenNodesAndDisablesTheThirtyOneIt
     EXPECT_TRUE(dialogs.shown.isEmpty());
 }
 
-TEST_F(AlertTreeTest, VehicleItemsMatchAlertSetsAndEnableTheirNodesItems)
-{
+TEST_F(AlertTreeTest, VehicleItemsMatchAlertSetsAndEnableTheirNodesItems) {
     fleet->vehicle(u"京A00001"_s);
     fleet->inspection(u"京A00001"_s, QDate(2026, 6, 1));
     fleet->vehicle(u"京A00002"_s, u"2"_s);
@@ -122,8 +118,7 @@ TEST_F(AlertTreeTest, VehicleItemsMatchAlertSetsAndEnableTheirNodesItems)
     EXPECT_FALSE(action(*w, "预警年审车辆")->isEnabled());
 }
 
-TEST_F(AlertTreeTest, FailureMessagesAreShownWithoutTitleAfterTheTreeIsBuilt)
-{
+TEST_F(AlertTreeTest, FailureMessagesAreShownWithoutTitleAfterTheTreeIsBuilt) {
     fleet->vehicle(u"京B00001"_s);
     fleet->listOnly(u"京B00009"_s);
     auto w = start();
@@ -137,8 +132,7 @@ TEST_F(AlertTreeTest, FailureMessagesAreShownWithoutTitleAfterTheTreeIsBuilt)
 
 // ---- flat index and opening nodes ----------------------------------------------------------
 
-TEST_F(AlertTreeTest, TheMenuOpensTheNodeAtItsFlatIndexAndTheTipCountsIt)
-{
+TEST_F(AlertTreeTest, TheMenuOpensTheNodeAtItsFlatIndexAndTheTipCountsIt) {
     fleet->vehicle(u"京C00001"_s);
     fleet->inspection(u"京C00001"_s, QDate(2026, 6, 1));
     fleet->vehicle(u"京C00002"_s);
@@ -168,8 +162,7 @@ TEST_F(AlertTreeTest, TheMenuOpensTheNodeAtItsFlatIndexAndTheTipCountsIt)
     EXPECT_EQ(tip(*w), u"       提示：预警年审车辆共3辆"_s);
 }
 
-TEST_F(AlertTreeTest, TheLapsedItemsOpenNodesElevenToFifteen)
-{
+TEST_F(AlertTreeTest, TheLapsedItemsOpenNodesElevenToFifteen) {
     fleet->vehicle(u"京D00001"_s);
     fleet->insurance(u"京D00001"_s, QDate(2026, 4, 1));
     fleet->operatingPermit(u"京D00001"_s, QDate(2026, 3, 1));
@@ -182,8 +175,7 @@ TEST_F(AlertTreeTest, TheLapsedItemsOpenNodesElevenToFifteen)
     EXPECT_EQ(tip(*w), u"       提示：脱营运车辆共1辆"_s);
 }
 
-TEST_F(AlertTreeTest, OpeningTheNodesOfVehiclesThatLeftChangesNoTip)
-{
+TEST_F(AlertTreeTest, OpeningTheNodesOfVehiclesThatLeftChangesNoTip) {
     fleet->vehicle(u"京E00001"_s, u"2"_s);
     fleet->vehicle(u"京E00002"_s, u"3"_s);
     auto w = start();
@@ -195,30 +187,28 @@ TEST_F(AlertTreeTest, OpeningTheNodesOfVehiclesThatLeftChangesNoTip)
 
 // ---- choosing and the context menu ---------------------------------------------------------
 
-TEST_F(AlertTreeTest, ChoosingAVehicleItemLoadsItAndShowsTheFirstPage)
-{
+TEST_F(AlertTreeTest, ChoosingAVehicleItemLoadsItAndShowsTheFirstPage) {
     fleet->vehicle(u"京F00001"_s);
     fleet->inspection(u"京F00001"_s, QDate(2025, 1, 1));
     fleet->vehicle(u"京F00002"_s, u"3"_s);
     auto w = start();
     w->parts().tabs->setCurrentIndex(3);
-    tree(*w)->setCurrentItem(tree(*w)->topLevelItem(1));  // a node: nothing
+    tree(*w)->setCurrentItem(tree(*w)->topLevelItem(1)); // a node: nothing
     EXPECT_TRUE(loaded.isEmpty());
     EXPECT_TRUE(store::session().CurrentPlate.isEmpty());
     EXPECT_EQ(w->parts().tabs->currentIndex(), 3);
 
-    tree(*w)->setCurrentItem(tree(*w)->topLevelItem(16)->child(0));  // under 拉黑车辆
+    tree(*w)->setCurrentItem(tree(*w)->topLevelItem(16)->child(0)); // under 拉黑车辆
     EXPECT_EQ(loaded, QStringList({u"京F00001"_s}));
     EXPECT_EQ(store::session().CurrentPlate, u"京F00001"_s);
     EXPECT_EQ(w->parts().tabs->currentIndex(), 0);
 
-    tree(*w)->setCurrentItem(tree(*w)->topLevelItem(0)->child(0));  // the same vehicle elsewhere
+    tree(*w)->setCurrentItem(tree(*w)->topLevelItem(0)->child(0)); // the same vehicle elsewhere
     tree(*w)->setCurrentItem(tree(*w)->topLevelItem(18)->child(0));
     EXPECT_EQ(loaded, QStringList({u"京F00001"_s, u"京F00001"_s, u"京F00002"_s}));
 }
 
-TEST_F(AlertTreeTest, TheContextClickOffersVehicleManagementOnlyOnAVehicleItem)
-{
+TEST_F(AlertTreeTest, TheContextClickOffersVehicleManagementOnlyOnAVehicleItem) {
     fleet->vehicle(u"京G00001"_s);
     auto w = start();
     w->show();
@@ -232,8 +222,7 @@ TEST_F(AlertTreeTest, TheContextClickOffersVehicleManagementOnlyOnAVehicleItem)
     menu->close();
 }
 
-TEST_F(AlertTreeTest, WithoutTheVehicleRightTheContextMenuOffersNoVehicleCommand)
-{
+TEST_F(AlertTreeTest, WithoutTheVehicleRightTheContextMenuOffersNoVehicleCommand) {
     fleet->vehicle(u"京G00001"_s);
     auto w = start(false);
     w->show();
@@ -260,8 +249,7 @@ TEST_F(AlertTreeTest, WithoutTheVehicleRightTheContextMenuOffersNoVehicleCommand
 
 // ---- the command-line tool agrees with the tree ----------------------------------------------
 
-TEST_F(AlertTreeTest, CliJsonMatchesTheTreeOfAFleetEnteredThroughTheProgram)
-{
+TEST_F(AlertTreeTest, CliJsonMatchesTheTreeOfAFleetEnteredThroughTheProgram) {
     auto add = [&](const QString& plate, int status) {
         archive::NewVehicle v;
         v.values.insert(u"主车牌号"_s, plate);
@@ -327,7 +315,7 @@ TEST_F(AlertTreeTest, CliJsonMatchesTheTreeOfAFleetEnteredThroughTheProgram)
         EXPECT_EQ(plates, children(item)) << k;
         members += int(plates.size());
     }
-    EXPECT_EQ(members, 7);  // 公司车辆 2; 预警年审, 本月需保, 脱维, 拉黑 and 转出 1 each
+    EXPECT_EQ(members, 7); // 公司车辆 2; 预警年审, 本月需保, 脱维, 拉黑 and 转出 1 each
     EXPECT_EQ(children(tree(*w)->topLevelItem(12)), QStringList({u"京H00002"_s}));
     EXPECT_EQ(children(tree(*w)->topLevelItem(16)), QStringList({u"京H00002"_s}));
 
@@ -340,8 +328,7 @@ TEST_F(AlertTreeTest, CliJsonMatchesTheTreeOfAFleetEnteredThroughTheProgram)
 
 // ---- across refreshes ----------------------------------------------------------------------
 
-TEST_F(AlertTreeTest, ARefreshKeepsTheOpenNodesTheChosenVehicleAndShowsTheCounts)
-{
+TEST_F(AlertTreeTest, ARefreshKeepsTheOpenNodesTheChosenVehicleAndShowsTheCounts) {
     fleet->vehicle(u"京A00001"_s);
     fleet->inspection(u"京A00001"_s, QDate(2026, 6, 1));
     fleet->vehicle(u"京A00002"_s);
@@ -349,7 +336,7 @@ TEST_F(AlertTreeTest, ARefreshKeepsTheOpenNodesTheChosenVehicleAndShowsTheCounts
     fleet->vehicle(u"京A00003"_s);
     auto w = start();
     QTreeWidget* t = tree(*w);
-    EXPECT_EQ(t->topLevelItem(0)->text(0), u"公司车辆"_s);  // the node text stays the design's
+    EXPECT_EQ(t->topLevelItem(0)->text(0), u"公司车辆"_s); // the node text stays the design's
     EXPECT_EQ(t->topLevelItem(0)->text(1), u"3"_s);
     EXPECT_EQ(t->topLevelItem(1)->text(1), u"2"_s);
     EXPECT_EQ(t->topLevelItem(6)->text(1), u"0"_s);
@@ -371,8 +358,8 @@ TEST_F(AlertTreeTest, ARefreshKeepsTheOpenNodesTheChosenVehicleAndShowsTheCounts
     EXPECT_EQ(t->currentItem()->text(0), u"京A00002"_s);
     EXPECT_EQ(t->currentItem()->parent(), t->topLevelItem(1));
     EXPECT_TRUE(t->currentItem()->isSelected());
-    EXPECT_EQ(loaded.size(), 1);       // restoring the choice loads nothing again
-    EXPECT_EQ(tip(*w), tipBefore);     // nor does re-opening a node rewrite the status line
+    EXPECT_EQ(loaded.size(), 1);   // restoring the choice loads nothing again
+    EXPECT_EQ(tip(*w), tipBefore); // nor does re-opening a node rewrite the status line
     EXPECT_EQ(t->topLevelItem(1)->text(1), u"1"_s);
     EXPECT_EQ(t->topLevelItem(6)->text(1), u"1"_s);
     EXPECT_EQ(children(t->topLevelItem(6)), QStringList({u"京A00003"_s}));
@@ -390,18 +377,16 @@ TEST_F(AlertTreeTest, ARefreshKeepsTheOpenNodesTheChosenVehicleAndShowsTheCounts
 
 namespace {
 
-QByteArray fileChecksum(const QString& path)
-{
+QByteArray fileChecksum(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return {};
     return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
 }
 
-}  // namespace
+} // namespace
 
-TEST_F(AlertTreeTest, CliDryRunPrintsTheAlertsAndLeavesTheFileUnchanged)
-{
+TEST_F(AlertTreeTest, CliDryRunPrintsTheAlertsAndLeavesTheFileUnchanged) {
     fleet->vehicle(u"京B00001"_s);
     fleet->inspection(u"京B00001"_s, QDate(2026, 6, 1));
     fleet->vehicle(u"京B00002"_s);
@@ -428,21 +413,21 @@ TEST_F(AlertTreeTest, CliDryRunPrintsTheAlertsAndLeavesTheFileUnchanged)
     EXPECT_NE(fileChecksum(dbPath()), before);
 }
 
-TEST_F(AlertTreeTest, CliHelpOnEveryCommandWritesNothing)
-{
+TEST_F(AlertTreeTest, CliHelpOnEveryCommandWritesNothing) {
     QTemporaryDir empty;
     ASSERT_TRUE(empty.isValid());
     for (const char* command : {"init", "search", "show", "alerts"}) {
         QString out, err;
         QTextStream outStream(&out), errStream(&err);
-        EXPECT_EQ(cli::Run({QString::fromUtf8(command), u"--help"_s, u"--data-dir"_s, empty.path()}, outStream, errStream), 0)
+        EXPECT_EQ(
+            cli::Run({QString::fromUtf8(command), u"--help"_s, u"--data-dir"_s, empty.path()}, outStream, errStream), 0)
             << command;
         outStream.flush();
         EXPECT_TRUE(out.startsWith(u"用法：velmora-cli "_s + QString::fromUtf8(command))) << out.toStdString();
         // Each says whether it writes.
         EXPECT_TRUE(out.contains(u"写入"_s) || out.contains(u"只读"_s)) << command;
     }
-    EXPECT_TRUE(QDir(empty.path()).isEmpty());  // init --help created no database
+    EXPECT_TRUE(QDir(empty.path()).isEmpty()); // init --help created no database
     QString out, err;
     QTextStream outStream(&out), errStream(&err);
     EXPECT_EQ(cli::Run({u"--help"_s}, outStream, errStream), 0);

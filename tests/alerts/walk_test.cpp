@@ -18,7 +18,6 @@ using alerts_test::Fleet;
 
 namespace {
 
-
 const char* const kPlateColumns[5] = {"审车车号", "二维车号", "保险车号", "管理车号", "营运车号"};
 const char* const kMainColumns[5] = {"下次审车日期", "下次二维日期", "下次保险日期", "下次管理费用日期",
                                      "下次营运证日期"};
@@ -26,8 +25,7 @@ const char* const kTrailerColumns[5] = {"下次挂车审车日期", nullptr, "�
 const char* const kBlacklistColumns[6] = {"下次审车日期", "下次挂车审车日期", "下次二维日期",
                                           "下次保险日期", "下次管理费用日期", "下次营运证日期"};
 
-alerts::AlertResult designWalk(store::DatabaseConnection& db, const QDate& n)
-{
+alerts::AlertResult designWalk(store::DatabaseConnection& db, const QDate& n) {
     alerts::AlertResult r;
     auto& sets = r.sets;
     auto masterPlates = [&](bool* ok) {
@@ -75,7 +73,8 @@ alerts::AlertResult designWalk(store::DatabaseConnection& db, const QDate& n)
                 db.MoveLast(h);
                 if (!db.AtEnd(h)) {
                     const QDate main = db.ReadField(h, QString::fromUtf8(kMainColumns[k])).date();
-                    const QDate trailer = kTrailerColumns[k] ? db.ReadField(h, QString::fromUtf8(kTrailerColumns[k])).date() : QDate();
+                    const QDate trailer =
+                        kTrailerColumns[k] ? db.ReadField(h, QString::fromUtf8(kTrailerColumns[k])).date() : QDate();
                     const QString item = db.ReadField(h, QString::fromUtf8(kPlateColumns[k])).text();
                     if (c == 0 && alerts::DueSoon(main, trailer, n))
                         sets[node] << item;
@@ -108,7 +107,8 @@ alerts::AlertResult designWalk(store::DatabaseConnection& db, const QDate& n)
                 break;
             }
             db.MoveLast(h);
-            if (!db.AtEnd(h) && alerts::BlacklistDate(db.ReadField(h, QString::fromUtf8(kBlacklistColumns[c])).date(), n))
+            if (!db.AtEnd(h) &&
+                alerts::BlacklistDate(db.ReadField(h, QString::fromUtf8(kBlacklistColumns[c])).date(), n))
                 mark = true;
             db.CloseRecordSet(h);
         }
@@ -120,8 +120,7 @@ alerts::AlertResult designWalk(store::DatabaseConnection& db, const QDate& n)
     return r;
 }
 
-QStringList updatesIn(const QStringList& log)
-{
+QStringList updatesIn(const QStringList& log) {
     QStringList out;
     for (const QString& s : log)
         if (s.startsWith(QLatin1String("update ")))
@@ -133,8 +132,7 @@ class WalkEquivalenceTest : public testing_support::DataDirTest {
 protected:
     // A fleet with every kind of row, missing tables, tables lacking a column, odd statuses,
     // January-2000 dates, rows without a main date and plates listed twice.
-    void buildRandomFleet(quint32 seed, const QDate& n, int vehicles, const QString& prefix = u"京R"_s)
-    {
+    void buildRandomFleet(quint32 seed, const QDate& n, int vehicles, const QString& prefix = u"京R"_s) {
         QRandomGenerator rng(seed);
         Fleet fleet(db());
         const QStringList statuses = {u"1"_s, u"1"_s, u"1"_s, u"2"_s, u"3"_s, u""_s, QString(), u"x"_s};
@@ -161,7 +159,7 @@ protected:
             else
                 fleet.vehicle(plate, statuses[rng.bounded(statuses.size())]);
             if (shape == 2)
-                fleet.listOnly(plate);  // listed twice
+                fleet.listOnly(plate); // listed twice
             const int rows = rng.bounded(8);
             for (int i = 0; i < rows; ++i) {
                 const int k = rng.bounded(6);
@@ -189,8 +187,7 @@ protected:
 
     // Every lapse flag of every listed table, by plate, row number and column; a table without
     // the column contributes nothing for it.
-    QMap<QString, bool> flagState()
-    {
+    QMap<QString, bool> flagState() {
         QMap<QString, bool> flags;
         QStringList plates;
         const int m = db().OpenRecordSet(alerts::kMasterSelect);
@@ -213,10 +210,9 @@ protected:
     }
 };
 
-}  // namespace
+} // namespace
 
-TEST_F(WalkEquivalenceTest, OneReadPerTableGivesTheWalksSetsMessagesAndFlagStatements)
-{
+TEST_F(WalkEquivalenceTest, OneReadPerTableGivesTheWalksSetsMessagesAndFlagStatements) {
     const QDate n(2026, 5, 1);
     buildRandomFleet(20260501, n, 80);
     store::DatabaseConnection::SetStatementLogging(true);
@@ -280,8 +276,7 @@ TEST_F(WalkEquivalenceTest, OneReadPerTableGivesTheWalksSetsMessagesAndFlagState
     store::DatabaseConnection::SetStatementLogging(false);
 }
 
-TEST_F(WalkEquivalenceTest, OtherFleetsAndMonthsAgreeToo)
-{
+TEST_F(WalkEquivalenceTest, OtherFleetsAndMonthsAgreeToo) {
     for (quint32 seed : {1u, 2u, 3u, 4u}) {
         const QDate n = QDate(2026, 1 + int(seed) * 3 % 12, 1);
         buildRandomFleet(seed * 7919, n, 25, u"沪%1"_s.arg(QChar(u'A' + int(seed))));

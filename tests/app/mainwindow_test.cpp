@@ -22,8 +22,7 @@ namespace {
 class MainWindowTest : public DataDirTest {
 protected:
     // Starts the main window with the given permissions, as if that operator had signed in.
-    std::unique_ptr<app::MainWindow> start(bool allPermissions = true)
-    {
+    std::unique_ptr<app::MainWindow> start(bool allPermissions = true) {
         auto w = std::make_unique<app::MainWindow>();
         const bool ok = w->initialise([allPermissions](QWidget*) {
             store::Permissions p;
@@ -34,22 +33,21 @@ protected:
         EXPECT_TRUE(ok);
         return w;
     }
-    QAction* action(app::MainWindow& w, const char* name)
-    {
+    QAction* action(app::MainWindow& w, const char* name) {
         return w.findChild<QAction*>(u"菜单_"_s + QString::fromUtf8(name));
     }
 };
 
-}  // namespace
+} // namespace
 
-TEST_F(MainWindowTest, FrameHasTheMenusTabsAndControls)
-{
+TEST_F(MainWindowTest, FrameHasTheMenusTabsAndControls) {
     auto w = start();
     EXPECT_EQ(w->windowTitle(), u"Velmora"_s);
     QStringList menus;
     for (QAction* a : w->menuBar()->actions())
         menus << a->text();
-    EXPECT_EQ(menus, QStringList({"文件", "编辑", "车辆管理", "车辆预警", "车辆清单", "保险理赔", "统计查询", "设置", "帮助"}));
+    EXPECT_EQ(menus, QStringList(
+                         {"文件", "编辑", "车辆管理", "车辆预警", "车辆清单", "保险理赔", "统计查询", "设置", "帮助"}));
     EXPECT_EQ(w->findChild<QMenu*>(u"菜单_车辆预警"_s)->actions().size(), 15);
     EXPECT_EQ(w->findChild<QMenu*>(u"菜单_车辆清单"_s)->actions().size(), 17);
     auto* tabs = w->findChild<QTabWidget*>(u"高级选择夹1"_s);
@@ -57,7 +55,8 @@ TEST_F(MainWindowTest, FrameHasTheMenusTabsAndControls)
     QStringList captions;
     for (int i = 0; i < tabs->count(); ++i)
         captions << tabs->tabText(i);
-    EXPECT_EQ(captions, QStringList({"车辆具体信息", "审车信息", "二级维护信息", "保险信息", "管理费用信息", "营运证信息", "违章查询"}));
+    EXPECT_EQ(captions, QStringList({"车辆具体信息", "审车信息", "二级维护信息", "保险信息", "管理费用信息",
+                                     "营运证信息", "违章查询"}));
     // Pages 0 and 6 carry the colours white / cyan / white (converted from 0x00BBGGRR).
     const auto colours = tabs->tabBar()->tabData(0).toList();
     ASSERT_EQ(colours.size(), 3);
@@ -68,8 +67,7 @@ TEST_F(MainWindowTest, FrameHasTheMenusTabsAndControls)
     EXPECT_FALSE(action(*w, "粘贴")->isEnabled());
 }
 
-TEST_F(MainWindowTest, OperatorWithoutPermissionsSeesCommandsHiddenAndDisabled)
-{
+TEST_F(MainWindowTest, OperatorWithoutPermissionsSeesCommandsHiddenAndDisabled) {
     auto w = start(false);
     EXPECT_FALSE(w->findChild<QAction*>(u"菜单_设置"_s)->isVisible());
     EXPECT_FALSE(w->findChild<QAction*>(u"菜单_统计查询"_s)->isVisible());
@@ -90,16 +88,14 @@ TEST_F(MainWindowTest, OperatorWithoutPermissionsSeesCommandsHiddenAndDisabled)
     EXPECT_TRUE(all->findChild<QPushButton*>(u"超级按钮_增加车辆"_s)->isEnabled());
 }
 
-TEST_F(MainWindowTest, CancelledSignInEndsStartUp)
-{
+TEST_F(MainWindowTest, CancelledSignInEndsStartUp) {
     app::MainWindow w;
     EXPECT_FALSE(w.initialise([](QWidget*) { return false; }));
     EXPECT_FALSE(w.database().IsOpen());
     EXPECT_TRUE(dialogs.shown.isEmpty());
 }
 
-TEST_F(MainWindowTest, MissingDatabaseIsReportedAndNotCreated)
-{
+TEST_F(MainWindowTest, MissingDatabaseIsReportedAndNotCreated) {
     QFile::remove(dbPath());
     auto w = start();
     EXPECT_EQ(dialogs.shown.mid(0, 2), QStringList({"数据库丢失！", "数据库打开失败！"}));
@@ -107,8 +103,7 @@ TEST_F(MainWindowTest, MissingDatabaseIsReportedAndNotCreated)
     EXPECT_FALSE(QFileInfo::exists(dbPath()));
 }
 
-TEST_F(MainWindowTest, ExitAsksAndClosingAsksOnlyAfterAChange)
-{
+TEST_F(MainWindowTest, ExitAsksAndClosingAsksOnlyAfterAChange) {
     auto w = start();
     w->show();
     dialogs.answers = {ui::Answer::No};
@@ -132,14 +127,13 @@ TEST_F(MainWindowTest, ExitAsksAndClosingAsksOnlyAfterAChange)
     changed->close();
     EXPECT_EQ(dialogs.shown, QStringList({"当前数据已经被修改，请问是否备份？"}));
     EXPECT_EQ(dialogs.titles.last(), u"询问:"_s);
-    EXPECT_TRUE(changed->isVisible());  // 取消 goes back to work
+    EXPECT_TRUE(changed->isVisible()); // 取消 goes back to work
     dialogs.answers = {ui::Answer::No};
     changed->close();
     EXPECT_FALSE(changed->isVisible());
 }
 
-TEST_F(MainWindowTest, BackupCopiesTheFileOrNothingOnCancel)
-{
+TEST_F(MainWindowTest, BackupCopiesTheFileOrNothingOnCancel) {
     auto w = start();
     const QString target = QDir(dataDir()).filePath(u"backup/copy.mdb"_s);
     QDir().mkpath(QFileInfo(target).absolutePath());

@@ -14,23 +14,20 @@ namespace {
 
 class SignInTest : public DataDirTest {
 protected:
-    void addOperator(const QString& name, const QString& password, bool all)
-    {
+    void addOperator(const QString& name, const QString& password, bool all) {
         const QString flag = all ? u"true"_s : u"false"_s;
         QString n = name, p = password;
         n.replace("'", "''");
         p.replace("'", "''");
         ASSERT_TRUE(db().ExecuteStatement(
             u"insert into 权限 ([用户名],[密码],[增删车辆],[修改车辆信息],[增加车辆信息],[费用可见],[统计查询],"
-                           u"[权限设置]) values ('%1','%2',%3,%3,%3,%3,%3,%3)"_s
-                .arg(n, p, flag)));
+            u"[权限设置]) values ('%1','%2',%3,%3,%3,%3,%3,%3)"_s.arg(n, p, flag)));
     }
 };
 
-}  // namespace
+} // namespace
 
-TEST_F(SignInTest, WrongTwiceThenRightSignsIn)
-{
+TEST_F(SignInTest, WrongTwiceThenRightSignsIn) {
     app::SignInWindow w;
     auto* name = w.findChild<QLineEdit*>(u"编辑框_管理员"_s);
     auto* password = w.findChild<QLineEdit*>(u"编辑框_密码"_s);
@@ -54,8 +51,7 @@ TEST_F(SignInTest, WrongTwiceThenRightSignsIn)
     EXPECT_TRUE(p.增删车辆 && p.修改车辆信息 && p.增加车辆信息 && p.费用可见 && p.统计查询 && p.权限设置);
 }
 
-TEST_F(SignInTest, EnterSignsInOnlyFromThePasswordBox)
-{
+TEST_F(SignInTest, EnterSignsInOnlyFromThePasswordBox) {
     addOperator(u"O'Neil"_s, u"p'w"_s, false);
     app::SignInWindow w;
     auto* name = w.findChild<QLineEdit*>(u"编辑框_管理员"_s);
@@ -70,8 +66,7 @@ TEST_F(SignInTest, EnterSignsInOnlyFromThePasswordBox)
     EXPECT_FALSE(store::session().OperatorPermissions.权限设置);
 }
 
-TEST_F(SignInTest, CancelRejectsAndEscapeDoesNot)
-{
+TEST_F(SignInTest, CancelRejectsAndEscapeDoesNot) {
     app::SignInWindow w;
     w.show();
     QTest::keyClick(&w, Qt::Key_Escape);
@@ -81,8 +76,7 @@ TEST_F(SignInTest, CancelRejectsAndEscapeDoesNot)
     EXPECT_EQ(w.result(), QDialog::Rejected);
 }
 
-TEST_F(SignInTest, MissingDatabaseIsReportedAndSignInFails)
-{
+TEST_F(SignInTest, MissingDatabaseIsReportedAndSignInFails) {
     QFile::remove(dbPath());
     app::SignInWindow w;
     EXPECT_EQ(dialogs.shown, QStringList({u"数据库丢失！"_s, u"数据库打开失败！"_s}));

@@ -28,7 +28,6 @@ using testing_support::WhenModal;
 
 namespace {
 
-
 const QString kPlate = u"京A12345"_s;
 
 struct Rights {
@@ -98,7 +97,9 @@ protected:
         emit l->itemClicked(l->topLevelItem(row), 0);
     }
 
-    static QPushButton* button(app::MainWindow& w, const char* name) { return w.findChild<QPushButton*>(QString::fromUtf8(name)); }
+    static QPushButton* button(app::MainWindow& w, const char* name) {
+        return w.findChild<QPushButton*>(QString::fromUtf8(name));
+    }
     static QTabWidget* tabs(app::MainWindow& w) { return w.parts().tabs; }
 
     int rows(const QString& plate, const QString& where = {}) {
@@ -354,7 +355,7 @@ TEST_F(RecordCommandsTest, TheOnlyRowNumberedOneRemovesTheVehicleAfterYes) {
     dialogs.answers = {ui::Answer::No};
     button(*w, "超级按钮_删除记录")->click();
     EXPECT_EQ(dialogs.shown, QStringList({u"已经是最后一条关于此车辆的信息了！如果删除将彻底删除此车辆信息!"_s}));
-    EXPECT_EQ(dialogs.defaults, std::vector<ui::Answer>({ui::Answer::No}));  // Enter does not delete
+    EXPECT_EQ(dialogs.defaults, std::vector<ui::Answer>({ui::Answer::No})); // Enter does not delete
     EXPECT_EQ(masterRows(kPlate), 1);
     EXPECT_EQ(rows(kPlate), 1);
 
@@ -662,11 +663,11 @@ TEST_F(RecordCommandsTest, DeletingRowOnesInspectionKeepsTheBasicRecordAndTheOth
     EXPECT_EQ(rows(kPlate), 2);
     // Row 1 lost its inspection group only.
     EXPECT_EQ(rows(kPlate, u" where [编号]=1 and [下次审车日期] is null and [审车应缴费用] is null and "
-                             u"[审车是否通知车主] is null and [审车车号] is null"_s),
+                           u"[审车是否通知车主] is null and [审车车号] is null"_s),
               1);
     EXPECT_EQ(rows(kPlate, u" where [编号]=1 and [档案编号]='001' and [车主姓名]='张三' and [下次保险日期] is not null "
-                             u"and [下次二维日期] is not null and [下次管理费用日期] is not null and "
-                             u"[下次营运证日期] is not null and [投保险种]='全险'"_s),
+                           u"and [下次二维日期] is not null and [下次管理费用日期] is not null and "
+                           u"[下次营运证日期] is not null and [投保险种]='全险'"_s),
               1);
     EXPECT_EQ(masterRows(kPlate), 1);
     EXPECT_EQ(list(*w, 1)->rowCount(), 1);

@@ -24,7 +24,6 @@ using testing_support::DataDirTest;
 
 namespace {
 
-
 class RecordFormTest : public DataDirTest {
 protected:
     void SetUp() override {
@@ -47,11 +46,13 @@ protected:
         return w;
     }
 
-    template <typename T = QWidget> T* find(QWidget* w, const char* name) { return w->findChild<T*>(QString::fromUtf8(name)); }
+    template <typename T = QWidget> T* find(QWidget* w, const char* name) {
+        return w->findChild<T*>(QString::fromUtf8(name));
+    }
 
     void addMasterRow(const QString& archiveNumber, const QString& plate) {
-        ASSERT_TRUE(db().ExecuteStatement(u"insert into [总表] ([档案编号],[车牌号]) values ('%1','%2')"_s
-                                              .arg(store::SqlText(archiveNumber), store::SqlText(plate))));
+        ASSERT_TRUE(db().ExecuteStatement(u"insert into [总表] ([档案编号],[车牌号]) values ('%1','%2')"_s.arg(
+            store::SqlText(archiveNumber), store::SqlText(plate))));
     }
 
     // The operator moves from the box to another control of the window.

@@ -402,8 +402,7 @@ TEST_F(RecordsTest, QuotesInValuesAreStoredAsTypedAndCannotChangeTheStatement) {
 }
 
 TEST_F(RecordsTest, APlateThatCouldExtendAStatementIsNeverUsedAsATableName) {
-    for (const QString& plate : {u"京A1 2345"_s, u"京A1;drop"_s, u"京A'12"_s,
-                                 u"[总表]"_s, QString()}) {
+    for (const QString& plate : {u"京A1 2345"_s, u"京A1;drop"_s, u"京A'12"_s, u"[总表]"_s, QString()}) {
         EXPECT_FALSE(archive::PlateUsableAsTableName(plate)) << plate.toStdString();
         const QStringList log = sent([&] {
             EXPECT_FALSE(archive::AddRecordRow(db(), 1, plate, inspection(QDate(2026, 1, 1), false)).ok);
@@ -416,9 +415,9 @@ TEST_F(RecordsTest, APlateThatCouldExtendAStatementIsNeverUsedAsATableName) {
 }
 
 TEST_F(RecordsTest, FixedTablesAndSqlWordsNeverNameAVehicleTable) {
-    for (const QString& plate : {u"总表"_s, u"权限"_s, u"险种名称"_s, u"报险表"_s, u"yangbiao"_s, u"YangBiao"_s,
-                                 u"sqlite_master"_s, u"SQLITE_sequence"_s, u"TRUE"_s, u"null"_s, u"Order"_s,
-                                 u"select"_s, u"PrimaryKey"_s}) {
+    for (const QString& plate :
+         {u"总表"_s, u"权限"_s, u"险种名称"_s, u"报险表"_s, u"yangbiao"_s, u"YangBiao"_s, u"sqlite_master"_s,
+          u"SQLITE_sequence"_s, u"TRUE"_s, u"null"_s, u"Order"_s, u"select"_s, u"PrimaryKey"_s}) {
         SCOPED_TRACE(plate.toStdString());
         EXPECT_FALSE(archive::PlateUsableAsTableName(plate));
         QString why;

@@ -16,7 +16,6 @@ using namespace archive;
 
 namespace {
 
-
 // A new vehicle as the emptied form would give it, with the values a test cares about.
 NewVehicle vehicle(const QString& plate, const QString& archiveNumber, const QString& owner = u"张三"_s) {
     NewVehicle v;
@@ -293,8 +292,8 @@ TEST_F(VehicleDataTest, OwnerNamesMatchFromTheirStartAndPlatesAnywhere) {
     EXPECT_EQ(owners.hits[0].trailerPlate, u"鲁B777挂"_s);
     const QStringList log = store::DatabaseConnection::StatementLog();
     EXPECT_EQ(log.first(), u"select [车牌号] from 总表 "_s);
-    EXPECT_TRUE(
-        log.contains(u"select [主车牌号],[挂车牌号],[车主姓名],[档案编号] from 鲁C99123 where 车主姓名 like'张%' escape '\\'"_s));
+    EXPECT_TRUE(log.contains(
+        u"select [主车牌号],[挂车牌号],[车主姓名],[档案编号] from 鲁C99123 where 车主姓名 like'张%' escape '\\'"_s));
 
     SearchOutcome plates = SearchVehicles(db(), 0, u"123"_s);
     ASSERT_EQ(plates.hits.size(), 2);
@@ -340,7 +339,7 @@ TEST_F(VehicleDataTest, LoadingPicksEachGroupsLastRowWithItsMarker) {
     v.values.insert(u"审车备注"_s, u" first "_s);
     save(v);
     exec(u"insert into 鲁A12345([下次审车日期],[审车应缴费用],[审车已缴费用],[审车备注],[审车车号]) "
-           u"values('2027年3月1日','1000','400',' second ','鲁A12345')"_s);
+         u"values('2027年3月1日','1000','400',' second ','鲁A12345')"_s);
     exec(u"insert into 鲁A12345([档案编号],[车主姓名],[车辆状态]) values('1','李四','3')"_s);
     exec(u"insert into 鲁A12345([审车备注]) values('no marker')"_s);
 
@@ -366,10 +365,9 @@ TEST_F(VehicleDataTest, LoadingPicksEachGroupsLastRowWithItsMarker) {
     ASSERT_TRUE(insurance.has_value());
     EXPECT_FALSE(insurance->present);
     EXPECT_FALSE(ReadCurrentGroup(db(), VehicleGroup::Basic, u"鲁Q11111"_s).has_value());
-    EXPECT_EQ(
-        PageQuery(VehicleGroup::ManagementFee, u"P"_s),
-        u"select [管理应缴费用],[管理已缴费用],[管理备注],[下次管理费用日期],[管理缴费日期],[管理费是否通知车主],"
-          u"[是否脱管],[是否提醒管理] from P  where 下次管理费用日期 is not null"_s);
+    EXPECT_EQ(PageQuery(VehicleGroup::ManagementFee, u"P"_s),
+              u"select [管理应缴费用],[管理已缴费用],[管理备注],[下次管理费用日期],[管理缴费日期],[管理费是否通知车主],"
+              u"[是否脱管],[是否提醒管理] from P  where 下次管理费用日期 is not null"_s);
 }
 
 TEST_F(VehicleDataTest, HistoryListsCarryTheRowNumbersAndShowFeesOnlyWhenVisible) {

@@ -29,7 +29,6 @@ using testing_support::WhenModal;
 
 namespace {
 
-
 class VehicleFormTest : public DataDirTest {
 protected:
     void SetUp() override {
@@ -87,12 +86,12 @@ protected:
     // The states AddMode switches, by name, so that a failure says which one differs.
     using States = std::map<std::string, bool>;
     static States named(std::initializer_list<bool> values) {
-        static const char* const names[] = {"plate read-only",  "archive number read-only",
-                                            "save-add button",  "save-add menu item",
-                                            "add button",       "add menu item",
-                                            "alert tree",       "list basic",
-                                            "list inspection",  "list maintenance",
-                                            "list insurance",   "list management fee",
+        static const char* const names[] = {"plate read-only",      "archive number read-only",
+                                            "save-add button",      "save-add menu item",
+                                            "add button",           "add menu item",
+                                            "alert tree",           "list basic",
+                                            "list inspection",      "list maintenance",
+                                            "list insurance",       "list management fee",
                                             "list operating permit"};
         States s;
         int i = 0;
@@ -109,8 +108,8 @@ protected:
                       list("超级列表框_保险")->isEnabled(), list("超级列表框_管理")->isEnabled(),
                       list("超级列表框_营运")->isEnabled()});
     }
-    const States kAdding = named({false, false, true, true, false, false, false, false, false, false, false, false,
-                                  false});
+    const States kAdding =
+        named({false, false, true, true, false, false, false, false, false, false, false, false, false});
     const States kShowing = named({true, true, false, false, true, true, true, true, true, true, true, true, true});
 
     std::unique_ptr<app::MainWindow> w;
@@ -278,7 +277,7 @@ TEST_F(VehicleFormTest, OneMatchLoadsTheVehicleIntoEveryPage) {
         ui::SetControlImage(win(), u"图片框_车辆照片1"_s, QByteArray("not really a jpeg"));
     });
     ASSERT_TRUE(db().ExecuteStatement(u"insert into 鲁A12345([下次审车日期],[审车应缴费用],[审车车号]) "
-                                        u"values('2026年4月2日','50','鲁A12345')"_s));
+                                      u"values('2026年4月2日','50','鲁A12345')"_s));
     archive::ResetVehicleForm(win()); // so that only the loaders can bring the values back
 
     search(2, u"O'Neil"_s);
@@ -467,7 +466,7 @@ TEST_F(VehicleFormTest, DeleteAsksThenRemovesTheVehicleAndEmptiesTheForm) {
     menuItem("删除车辆")->trigger();
     EXPECT_EQ(dialogs.shown.last(), u"确实要删除车号为鲁A12345的车辆吗？"_s);
     EXPECT_EQ(dialogs.titles.last(), u"警告！"_s);
-    EXPECT_EQ(dialogs.defaults.back(), ui::Answer::Cancel);  // Enter does not delete
+    EXPECT_EQ(dialogs.defaults.back(), ui::Answer::Cancel); // Enter does not delete
     EXPECT_EQ(store::session().CurrentPlate, u"鲁A12345"_s);
     EXPECT_EQ(refreshes, before);
 

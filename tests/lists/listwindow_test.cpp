@@ -403,7 +403,7 @@ TEST_F(ListWindowTest, CommandLineListMatchesTheWindowForEveryTitle) {
     ASSERT_EQ(cli({u"list"_s, u"--titles"_s}, &titles), 0);
     EXPECT_EQ(titles.split(u'\n', Qt::SkipEmptyParts), lists::ListTitles());
 
-    int filled = 0;  // lists with at least one vehicle
+    int filled = 0; // lists with at least one vehicle
     for (const lists::ListInfo& info : lists::Lists()) {
         QString json, errors;
         const int status =

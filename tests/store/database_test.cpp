@@ -18,18 +18,18 @@ namespace {
 class DatabaseTest : public DataDirTest {
 protected:
     // A vehicle table made the way the program makes one.
-    void makeVehicle(const QString& plate)
-    {
-        ASSERT_TRUE(db().ExecuteStatement("select * into " + plate + " from yangbiao")) << db().LastError().toStdString();
-        ASSERT_TRUE(db().ExecuteStatement("Alter table " + plate + "  Add  Constraint  PrimaryKey  Primary  Key (编号)"))
+    void makeVehicle(const QString& plate) {
+        ASSERT_TRUE(db().ExecuteStatement("select * into " + plate + " from yangbiao"))
+            << db().LastError().toStdString();
+        ASSERT_TRUE(
+            db().ExecuteStatement("Alter table " + plate + "  Add  Constraint  PrimaryKey  Primary  Key (编号)"))
             << db().LastError().toStdString();
     }
 };
 
-}  // namespace
+} // namespace
 
-TEST_F(DatabaseTest, MissingFileFailsAndLeavesNoFileBehind)
-{
+TEST_F(DatabaseTest, MissingFileFailsAndLeavesNoFileBehind) {
     DatabaseConnection c;
     const QString missing = QDir(dataDir()).filePath(u"none.mdb"_s);
     EXPECT_FALSE(c.OpenDatabaseFile(missing, store::kDatabasePassword));
@@ -40,16 +40,14 @@ TEST_F(DatabaseTest, MissingFileFailsAndLeavesNoFileBehind)
     EXPECT_EQ(c.OpenRecordSet(u"select * from 总表"_s), 0);
 }
 
-TEST_F(DatabaseTest, WrongPasswordFailsAtOpen)
-{
+TEST_F(DatabaseTest, WrongPasswordFailsAtOpen) {
     DatabaseConnection c;
     EXPECT_FALSE(c.OpenDatabaseFile(dbPath(), u"1234567"_s));
     EXPECT_FALSE(c.IsOpen());
     EXPECT_TRUE(c.OpenDatabaseFile(dbPath(), store::kDatabasePassword));
 }
 
-TEST_F(DatabaseTest, FileIsEncrypted)
-{
+TEST_F(DatabaseTest, FileIsEncrypted) {
     QFile f(dbPath());
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray content = f.readAll();
@@ -57,15 +55,14 @@ TEST_F(DatabaseTest, FileIsEncrypted)
     EXPECT_FALSE(content.contains(store::kInitialOperator.toUtf8()));
 }
 
-TEST_F(DatabaseTest, VehicleTableRoundTripWithTypedReads)
-{
+TEST_F(DatabaseTest, VehicleTableRoundTripWithTypedReads) {
     makeVehicle(u"京A12345"_s);
     const QList<QByteArray> images{QByteArray("\xff\xd8jpeg", 6), {}, QByteArray(1000, 'x'), {}, {}};
-    ASSERT_TRUE(db().ExecuteWithBinaries(
-        u"insert into 京A12345([档案编号],[车主姓名],[买入日期],[车辆状态],[是否提醒主车审车],"
-                       u"[车主身份证信息],[车辆照片信息],[车辆照片信息2],[行车证信息1],[行车证信息2]) "
-                       u"values ('007','O''Brien','2026年3月9日',1,true,?,?,?,?,?)"_s,
-        images))
+    ASSERT_TRUE(
+        db().ExecuteWithBinaries(u"insert into 京A12345([档案编号],[车主姓名],[买入日期],[车辆状态],[是否提醒主车审车],"
+                                 u"[车主身份证信息],[车辆照片信息],[车辆照片信息2],[行车证信息1],[行车证信息2]) "
+                                 u"values ('007','O''Brien','2026年3月9日',1,true,?,?,?,?,?)"_s,
+                                 images))
         << db().LastError().toStdString();
     ASSERT_TRUE(db().ExecuteStatement(
         u"insert into 京A12345([下次审车日期],[审车应缴费用]) values ('2027年1月31日','1000')"_s));
@@ -109,8 +106,7 @@ TEST_F(DatabaseTest, VehicleTableRoundTripWithTypedReads)
     db().CloseRecordSet(rs);
     EXPECT_TRUE(db().AtEnd(rs));
 
-    const int current = db().OpenRecordSet(
-        u"select [下次审车日期] from 京A12345 where 下次审车日期 is not null"_s);
+    const int current = db().OpenRecordSet(u"select [下次审车日期] from 京A12345 where 下次审车日期 is not null"_s);
     ASSERT_NE(current, 0);
     db().MoveLast(current);
     EXPECT_EQ(db().ReadField(current, u"下次审车日期"_s).text(), u"2027-01-31"_s);
@@ -118,22 +114,20 @@ TEST_F(DatabaseTest, VehicleTableRoundTripWithTypedReads)
 
     // The stored form is ISO text and yes/no is 0/1, so other tools read the file plainly.
     const int raw = db().OpenRecordSet(u"select typeof(买入日期) as t, 买入日期 || '' as d, "
-                                                      u"是否提醒主车审车 + 0 as y from 京A12345 where [编号]=1"_s);
+                                       u"是否提醒主车审车 + 0 as y from 京A12345 where [编号]=1"_s);
     ASSERT_NE(raw, 0);
     EXPECT_EQ(db().ReadField(raw, u"t"_s).text(), u"text"_s);
     EXPECT_EQ(db().ReadField(raw, u"d"_s).text(), u"2026-03-09"_s);
     EXPECT_EQ(db().ReadField(raw, u"y"_s).number(), 1);
 }
 
-TEST_F(DatabaseTest, UnknownColumnFailsInsteadOfReadingAsText)
-{
+TEST_F(DatabaseTest, UnknownColumnFailsInsteadOfReadingAsText) {
     makeVehicle(u"京F1"_s);
     EXPECT_EQ(db().OpenRecordSet(u"select [无此列] from 京F1 where 无此列 is not null"_s), 0);
     EXPECT_FALSE(db().ExecuteStatement(u"update 京F1 set [无此列]=true"_s));
 }
 
-TEST_F(DatabaseTest, EmptyResultIsAtEndAtOnce)
-{
+TEST_F(DatabaseTest, EmptyResultIsAtEndAtOnce) {
     const int rs = db().OpenRecordSet(u"select * from [总表] where [车牌号]='none'"_s);
     ASSERT_NE(rs, 0);
     EXPECT_TRUE(db().AtEnd(rs));
@@ -142,8 +136,7 @@ TEST_F(DatabaseTest, EmptyResultIsAtEndAtOnce)
     EXPECT_TRUE(db().ReadField(rs, u"车牌号"_s).isNull);
 }
 
-TEST_F(DatabaseTest, ImpossibleDatesAreRefusedByTheDatabase)
-{
+TEST_F(DatabaseTest, ImpossibleDatesAreRefusedByTheDatabase) {
     makeVehicle(u"京A1"_s);
     EXPECT_FALSE(db().ExecuteStatement(u"insert into 京A1([下次审车日期]) values ('2026年2月30日')"_s));
     EXPECT_FALSE(db().ExecuteStatement(u"insert into 京A1([下次审车日期]) values ('下个月')"_s));
@@ -167,12 +160,12 @@ TEST_F(DatabaseTest, ImpossibleDatesAreRefusedByTheDatabase)
     db().CloseRecordSet(rs);
 }
 
-TEST_F(DatabaseTest, JetStatementsRunUnchanged)
-{
+TEST_F(DatabaseTest, JetStatementsRunUnchanged) {
     makeVehicle(u"京C5"_s);
     // The copy keeps the autonumber key: numbers increase and are never reused.
     for (int i = 0; i < 3; ++i)
-        ASSERT_TRUE(db().ExecuteStatement(u"insert into 京C5([审车车号],[下次审车日期]) values ('京C5','2026年5月1日')"_s));
+        ASSERT_TRUE(
+            db().ExecuteStatement(u"insert into 京C5([审车车号],[下次审车日期]) values ('京C5','2026年5月1日')"_s));
     ASSERT_TRUE(db().ExecuteStatement(u"delete * from 京C5 where [编号]=3"_s));
     ASSERT_TRUE(db().ExecuteStatement(u"insert into 京C5([审车车号]) values ('京C5')"_s));
     int rs = db().OpenRecordSet(u"select [编号] from 京C5"_s);
@@ -198,16 +191,15 @@ TEST_F(DatabaseTest, JetStatementsRunUnchanged)
     EXPECT_TRUE(db().ExecuteStatement(u"DROP TABLE 京C5"_s));
 }
 
-TEST_F(DatabaseTest, QuotingKeepsValuesAsTyped)
-{
+TEST_F(DatabaseTest, QuotingKeepsValuesAsTyped) {
     const QString name = u"O'Brien"_s;
     const QString password = u"' or '1'='1"_s;
     ASSERT_TRUE(db().ExecuteStatement(
         u"insert into 权限 ([用户名],[密码],[增删车辆],[修改车辆信息],[增加车辆信息],[费用可见],[统计查询],"
-                       u"[权限设置]) values ('"_s +
+        u"[权限设置]) values ('"_s +
         store::SqlText(name) + "','" + store::SqlText(u"pw"_s) + "',true,false,false,false,false,false)"));
-    int rs = db().OpenRecordSet(u"select count(*) as[数量] from [权限] where [用户名]='"_s +
-                                store::SqlText(name) + "'and [密码]='pw'");
+    int rs = db().OpenRecordSet(u"select count(*) as[数量] from [权限] where [用户名]='"_s + store::SqlText(name) +
+                                "'and [密码]='pw'");
     ASSERT_NE(rs, 0);
     EXPECT_EQ(db().ReadField(rs, u"数量"_s).number(), 1);
     // The classic injection matches nobody.
@@ -217,8 +209,7 @@ TEST_F(DatabaseTest, QuotingKeepsValuesAsTyped)
     EXPECT_EQ(db().ReadField(rs, u"数量"_s).number(), 0);
 }
 
-TEST_F(DatabaseTest, ConnectionsSeeEachOthersChanges)
-{
+TEST_F(DatabaseTest, ConnectionsSeeEachOthersChanges) {
     DatabaseConnection other;
     ASSERT_TRUE(other.OpenDatabaseFile(dbPath(), store::kDatabasePassword));
     ASSERT_TRUE(db().ExecuteStatement(u"insert into [总表]([档案编号],[车牌号]) values('1','京D1')"_s));
@@ -230,8 +221,7 @@ TEST_F(DatabaseTest, ConnectionsSeeEachOthersChanges)
     EXPECT_EQ(db().ReadField(mode, u"journal_mode"_s).text().toLower(), u"delete"_s);
 }
 
-TEST_F(DatabaseTest, RolledBackTransactionLeavesNothing)
-{
+TEST_F(DatabaseTest, RolledBackTransactionLeavesNothing) {
     ASSERT_TRUE(db().BeginTransaction());
     ASSERT_TRUE(db().ExecuteStatement(u"select * into 京E9 from yangbiao"_s));
     ASSERT_TRUE(db().ExecuteStatement(u"insert into [总表]([档案编号],[车牌号]) values('9','京E9')"_s));
@@ -243,8 +233,7 @@ TEST_F(DatabaseTest, RolledBackTransactionLeavesNothing)
     EXPECT_TRUE(db().ExecuteStatement(u"select * into 京E9 from yangbiao"_s));
 }
 
-TEST_F(DatabaseTest, StatementLogKeepsTheTextsAsWritten)
-{
+TEST_F(DatabaseTest, StatementLogKeepsTheTextsAsWritten) {
     DatabaseConnection::SetStatementLogging(true);
     db().ExecuteStatement(u"delete * from [总表] where [车牌号]='x'"_s);
     db().OpenRecordSet(u"select 车牌号 from [总表] "_s);

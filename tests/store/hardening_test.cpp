@@ -224,7 +224,8 @@ TEST_F(StoreHardeningTest, BackupUnderAConcurrentWriterIsWholeEveryTime) {
             const QString next = QString::number(k + 1);
             const bool ok =
                 w.ExecuteStatement(u"update 京W1 set [车主姓名]='%1', [基本信息备注]='%1%2'"_s.arg(next, pad)) &&
-                w.ExecuteStatement(u"insert into [报险表]([主车牌号],[报险日期],[备注]) values('京W1','2026-12-08','%1')"_s.arg(next));
+                w.ExecuteStatement(
+                    u"insert into [报险表]([主车牌号],[报险日期],[备注]) values('京W1','2026-12-08','%1')"_s.arg(next));
             if (ok && w.CommitTransaction()) {
                 ++k;
                 ++commits;

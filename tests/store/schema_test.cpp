@@ -10,8 +10,7 @@ using namespace Qt::StringLiterals;
 
 using testing_support::DataDirTest;
 
-TEST_F(DataDirTest, NewDatabaseHasTheFixedTablesAndTheInitialOperator)
-{
+TEST_F(DataDirTest, NewDatabaseHasTheFixedTablesAndTheInitialOperator) {
     int rs = db().OpenRecordSet(u"select * from yangbiao"_s);
     ASSERT_NE(rs, 0);
     QStringList expected;
@@ -34,8 +33,7 @@ TEST_F(DataDirTest, NewDatabaseHasTheFixedTablesAndTheInitialOperator)
         EXPECT_NE(db().OpenRecordSet(u"select * from [%1]"_s.arg(QString::fromUtf8(table))), 0) << table;
 }
 
-TEST_F(DataDirTest, CreateRefusesToOverwrite)
-{
+TEST_F(DataDirTest, CreateRefusesToOverwrite) {
     QString error;
     EXPECT_FALSE(store::CreateDatabase(dbPath(), &error));
     EXPECT_FALSE(error.isEmpty());

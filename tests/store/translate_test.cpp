@@ -8,8 +8,7 @@ using store::TranslateStatement;
 
 namespace {
 
-store::SchemaLookup fakeSchema()
-{
+store::SchemaLookup fakeSchema() {
     return {[](const QString& table) {
                 QHash<QString, QString> t;
                 if (table == u"京A12345"_s || table == u"yangbiao"_s) {
@@ -22,37 +21,32 @@ store::SchemaLookup fakeSchema()
             },
             [](const QString& table) {
                 return table == u"yangbiao"_s ? u"CREATE TABLE [yangbiao] ([编号] "
-                                                                            u"INTEGER PRIMARY KEY AUTOINCREMENT)"_s
-                                                           : QString();
+                                                u"INTEGER PRIMARY KEY AUTOINCREMENT)"_s
+                                              : QString();
             }};
 }
 
-QString one(const QString& jet)
-{
+QString one(const QString& jet) {
     const auto t = TranslateStatement(jet, fakeSchema());
     EXPECT_TRUE(t.ok()) << t.error.toStdString();
     EXPECT_EQ(t.statements.size(), 1);
     return t.statements.value(0);
 }
 
-}  // namespace
+} // namespace
 
-TEST(Translate, NamesAreQuotedButTextIsNot)
-{
+TEST(Translate, NamesAreQuotedButTextIsNot) {
     EXPECT_EQ(one(u"select count(*) as[数量] from [权限] where [用户名]='a[b]#1#true'and [密码]='x'"_s),
               u"select count(*) as[数量] from [权限] where [用户名]='a[b]#1#true'and [密码]='x'"_s);
     EXPECT_EQ(one(u"select 车牌号 from [总表] "_s), u"select [车牌号] from [总表] "_s);
     EXPECT_EQ(one(u"select * from 京A12345 where 主车牌号 like'%A1%'"_s),
               u"select * from [京A12345] where [主车牌号] like'%A1%'"_s);
     // A quote doubled inside a value stays one value.
-    EXPECT_EQ(one(u"select * from x where a='O''Brien'"_s),
-              u"select * from x where a='O''Brien'"_s);
+    EXPECT_EQ(one(u"select * from x where a='O''Brien'"_s), u"select * from x where a='O''Brien'"_s);
 }
 
-TEST(Translate, BooleansAndDateLiterals)
-{
-    EXPECT_EQ(one(u"update 京A12345 set [是否脱审]=false"_s),
-              u"update [京A12345] set [是否脱审]=0"_s);
+TEST(Translate, BooleansAndDateLiterals) {
+    EXPECT_EQ(one(u"update 京A12345 set [是否脱审]=false"_s), u"update [京A12345] set [是否脱审]=0"_s);
     EXPECT_EQ(one(u"update 京A12345 set [是否脱审]=TRUE where [编号]=3"_s),
               u"update [京A12345] set [是否脱审]=1 where [编号]=3"_s);
     EXPECT_EQ(one(u"select * from [报险表] where 报险日期>=#2026-1-5# and 报险日期<= #12/8/2026#"_s),
@@ -60,15 +54,13 @@ TEST(Translate, BooleansAndDateLiterals)
     EXPECT_FALSE(TranslateStatement(u"select * from t where d>=#2026-2-30#"_s, fakeSchema()).ok());
 }
 
-TEST(Translate, DeleteStarAndLeadingBlanks)
-{
+TEST(Translate, DeleteStarAndLeadingBlanks) {
     EXPECT_EQ(one(u"  delete  *  from [总表] where [车牌号]='京A'"_s),
               u"  delete    from [总表] where [车牌号]='京A'"_s);
     EXPECT_EQ(one(u"DROP TABLE 京A12345"_s), u"DROP TABLE [京A12345]"_s);
 }
 
-TEST(Translate, DateValuesOfDateColumnsBecomeIso)
-{
+TEST(Translate, DateValuesOfDateColumnsBecomeIso) {
     EXPECT_EQ(one(u"insert into 京A12345([下次审车日期],[审车备注]) values('2026年12月8日','2026年12月8日')"_s),
               u"insert into [京A12345]([下次审车日期],[审车备注]) values('2026-12-08','2026年12月8日')"_s);
     EXPECT_EQ(one(u"update 京A12345 set [审车备注]='2026年1月2日',[下次审车日期]='2027年1月2日' where [编号]=1"_s),
@@ -80,8 +72,7 @@ TEST(Translate, DateValuesOfDateColumnsBecomeIso)
     EXPECT_FALSE(TranslateStatement(u"insert into 京A12345([下次审车日期]) values('明天')"_s, fakeSchema()).ok());
 }
 
-TEST(Translate, SelectIntoAndPrimaryKey)
-{
+TEST(Translate, SelectIntoAndPrimaryKey) {
     const auto copy = TranslateStatement(u"select * into 京B777 from yangbiao"_s, fakeSchema());
     ASSERT_TRUE(copy.ok());
     ASSERT_EQ(copy.statements.size(), 2);
@@ -89,24 +80,22 @@ TEST(Translate, SelectIntoAndPrimaryKey)
     EXPECT_EQ(copy.statements[1], u"INSERT INTO [京B777] SELECT * FROM [yangbiao]"_s);
     EXPECT_TRUE(copy.changesSchema);
 
-    const auto key = TranslateStatement(
-        u"Alter table 京A12345  Add  Constraint  PrimaryKey  Primary  Key (编号)"_s, fakeSchema());
+    const auto key =
+        TranslateStatement(u"Alter table 京A12345  Add  Constraint  PrimaryKey  Primary  Key (编号)"_s, fakeSchema());
     ASSERT_TRUE(key.ok());
-    EXPECT_TRUE(key.statements.isEmpty());  // the copy already carries the key
-    EXPECT_FALSE(TranslateStatement(u"Alter table 无此表  Add  Constraint  PrimaryKey  Primary  Key (编号)"_s,
-                                    fakeSchema())
-                     .ok());
+    EXPECT_TRUE(key.statements.isEmpty()); // the copy already carries the key
+    EXPECT_FALSE(
+        TranslateStatement(u"Alter table 无此表  Add  Constraint  PrimaryKey  Primary  Key (编号)"_s, fakeSchema())
+            .ok());
     EXPECT_FALSE(TranslateStatement(u"select * into X from 无此表"_s, fakeSchema()).ok());
 }
 
-TEST(Translate, UnterminatedLiteralIsRefused)
-{
+TEST(Translate, UnterminatedLiteralIsRefused) {
     EXPECT_FALSE(TranslateStatement(u"select * from t where a='x"_s, fakeSchema()).ok());
     EXPECT_FALSE(TranslateStatement(u"select [a from t"_s, fakeSchema()).ok());
 }
 
-TEST(ParseJetDate, AcceptsTheProgramsFormsAndRefusesImpossibleDates)
-{
+TEST(ParseJetDate, AcceptsTheProgramsFormsAndRefusesImpossibleDates) {
     EXPECT_EQ(store::ParseJetDate(u"2026年12月8日"_s), QDate(2026, 12, 8));
     EXPECT_EQ(store::ParseJetDate(u"2026-1-5"_s), QDate(2026, 1, 5));
     EXPECT_EQ(store::ParseJetDate(u"2026/01/05 10:00:00"_s), QDate(2026, 1, 5));

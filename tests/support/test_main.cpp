@@ -11,8 +11,7 @@ using namespace Qt::StringLiterals;
 // headless screen is a common office screen (1366 × 768) rather than the platform's default
 // 800 × 800, so that window placement is tested on a screen the main window is made for; window
 // frames are on, so a frame above the screen's top edge shows.
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir configDir;

@@ -10,16 +10,13 @@
 
 namespace testing_support {
 
-ui::Answer ScriptedDialogs::message(QWidget* parent, const QString& text, ui::Buttons buttons,
-                                   const QString& title)
-{
+ui::Answer ScriptedDialogs::message(QWidget* parent, const QString& text, ui::Buttons buttons, const QString& title) {
     const bool question = buttons == ui::Buttons::YesNo || buttons == ui::Buttons::YesNoCancel;
     return messageWithDefault(parent, text, buttons, title, question ? ui::Answer::Yes : ui::Answer::Ok);
 }
 
-ui::Answer ScriptedDialogs::messageWithDefault(QWidget*, const QString& text, ui::Buttons buttons,
-                                              const QString& title, ui::Answer defaultButton)
-{
+ui::Answer ScriptedDialogs::messageWithDefault(QWidget*, const QString& text, ui::Buttons buttons, const QString& title,
+                                               ui::Answer defaultButton) {
     defaults.push_back(defaultButton);
     shown << text;
     titles << title;
@@ -37,8 +34,7 @@ ui::Answer ScriptedDialogs::messageWithDefault(QWidget*, const QString& text, ui
     }
 }
 
-std::optional<QString> ScriptedDialogs::openFile(QWidget*, const QString&, const QString&, const QString&)
-{
+std::optional<QString> ScriptedDialogs::openFile(QWidget*, const QString&, const QString&, const QString&) {
     if (files.empty())
         return std::nullopt;
     const bool chosen = files.front().has_value();
@@ -49,19 +45,16 @@ std::optional<QString> ScriptedDialogs::openFile(QWidget*, const QString&, const
     return path;
 }
 
-std::optional<QString> ScriptedDialogs::saveFile(QWidget* w, const QString& c, const QString& d, const QString& f)
-{
+std::optional<QString> ScriptedDialogs::saveFile(QWidget* w, const QString& c, const QString& d, const QString& f) {
     return openFile(w, c, d, f);
 }
 
-bool ScriptedDialogs::openExternal(const QString& pathOrUrl)
-{
+bool ScriptedDialogs::openExternal(const QString& pathOrUrl) {
     opened << pathOrUrl;
     return true;
 }
 
-void DataDirTest::SetUp()
-{
+void DataDirTest::SetUp() {
     ASSERT_TRUE(dir_.isValid());
     qputenv("VELMORA_DATA_DIR", dir_.path().toLocal8Bit());
     QString error;
@@ -71,8 +64,7 @@ void DataDirTest::SetUp()
     ui::SetDialogProvider(&dialogs);
 }
 
-void DataDirTest::TearDown()
-{
+void DataDirTest::TearDown() {
     ui::SetDialogProvider(nullptr);
     store::DatabaseConnection::SetStatementLogging(false);
     store::DatabaseConnection::ClearStatementLog();
@@ -81,10 +73,11 @@ void DataDirTest::TearDown()
     qunsetenv("VELMORA_DATA_DIR");
 }
 
-QString DataDirTest::dbPath() const { return QDir(dir_.path()).filePath(store::kDatabaseFileName); }
+QString DataDirTest::dbPath() const {
+    return QDir(dir_.path()).filePath(store::kDatabaseFileName);
+}
 
-store::DatabaseConnection& DataDirTest::db()
-{
+store::DatabaseConnection& DataDirTest::db() {
     if (!db_) {
         db_ = std::make_unique<store::DatabaseConnection>();
         EXPECT_TRUE(db_->OpenDatabaseFile(dbPath(), store::kDatabasePassword)) << db_->LastError().toStdString();
@@ -92,8 +85,7 @@ store::DatabaseConnection& DataDirTest::db()
     return *db_;
 }
 
-void WhenModal(std::function<void(QWidget*)> action)
-{
+void WhenModal(std::function<void(QWidget*)> action) {
     // A dialog the test waits for that never opens fails the test instead of leaving the timer
     // to act on some later test's dialog.
     constexpr int kTimeoutMs = 10000;
@@ -117,4 +109,4 @@ void WhenModal(std::function<void(QWidget*)> action)
     timer->start();
 }
 
-}  // namespace testing_support
+} // namespace testing_support

@@ -21,13 +21,13 @@ namespace testing_support {
 // shown is recorded in order.
 class ScriptedDialogs : public ui::DialogProvider {
 public:
-    QStringList shown;                       // every message text, in order
-    QStringList titles;                      // the title of each message, in the same order
-    std::vector<ui::Answer> defaults;        // the button Enter would press, for each message
-    std::deque<ui::Answer> answers;          // next answers; when empty: Yes / OK
-    std::deque<std::optional<QString>> files;  // next file dialog results; when empty: cancel
-    QStringList opened;                      // documents and addresses handed to the system
-    QStringList notices;                     // texts shown without waiting, in order
+    QStringList shown;                        // every message text, in order
+    QStringList titles;                       // the title of each message, in the same order
+    std::vector<ui::Answer> defaults;         // the button Enter would press, for each message
+    std::deque<ui::Answer> answers;           // next answers; when empty: Yes / OK
+    std::deque<std::optional<QString>> files; // next file dialog results; when empty: cancel
+    QStringList opened;                       // documents and addresses handed to the system
+    QStringList notices;                      // texts shown without waiting, in order
 
     ui::Answer message(QWidget*, const QString& text, ui::Buttons buttons, const QString& title) override;
     ui::Answer messageWithDefault(QWidget*, const QString& text, ui::Buttons buttons, const QString& title,
@@ -61,4 +61,4 @@ private:
 // running test when none appears within 10 s.
 void WhenModal(std::function<void(QWidget*)> action);
 
-}  // namespace testing_support
+} // namespace testing_support
