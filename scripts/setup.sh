@@ -16,5 +16,6 @@ if [ "${#missing[@]}" -gt 0 ]; then
     apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 build="${VELMORA_BUILD_DIR:-$here/build}"
-cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=Release
+# VELMORA_CMAKE_ARGS adds options (CI: warnings as errors).
+cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=Release ${VELMORA_CMAKE_ARGS:-}
 cmake --build "$build" -j "$(nproc)"
