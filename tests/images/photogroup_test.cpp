@@ -289,7 +289,8 @@ TEST_F(PhotoGroupTest, ImportAndScanButtonsFollowThePageAndTheShownVehicle) {
 }
 
 TEST_F(PhotoGroupTest, ANonPictureIsImportedSavedAndReadBackByteForByte) {
-    QByteArray junk("PK\x03\x04 not a picture at all \x00\x01\x02\xff", 32);
+    static const char raw[] = "PK\x03\x04 not a picture at all \x00\x01\x02\xff";
+    QByteArray junk(raw, sizeof raw); // the terminating NUL byte included
     junk.append(QByteArray(3000, '\x7f'));
     button(u"超级按钮_增加车辆"_s)->click();
     ui::SetControlText(w.get(), u"带标签编辑框_主车牌号"_s, u"鲁A20002"_s);
