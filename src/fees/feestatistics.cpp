@@ -39,8 +39,8 @@ const std::array<KindSpec, kKindCount>& kinds() {
 
 // The range condition of kind k as its own query writes it, for the one read of a whole table.
 QString rangeCondition(int k, const QDate& from, const QDate& to) {
-    const KindSpec& spec = kinds()[std::size_t(k)];
-    return u"(["_s + spec.dateColumn + u"]>=#"_s + PeriodText(from) + u"# and ["_s + spec.dateColumn + u"]<= #"_s +
+    const KindSpec& kind = kinds()[std::size_t(k)];
+    return u"(["_s + kind.dateColumn + u"]>=#"_s + PeriodText(from) + u"# and ["_s + kind.dateColumn + u"]<= #"_s +
            PeriodText(to) + u"#)"_s;
 }
 
@@ -56,9 +56,9 @@ QString wholeTableQuery(const QString& plate, const QDate& from, const QDate& to
     for (int k = 0; k < kKindCount; ++k) {
         if (!KindReported(item, k))
             continue;
-        const KindSpec& spec = kinds()[std::size_t(k)];
-        columns << u"["_s + spec.dueColumn + u"]"_s << u"["_s + spec.paidColumn + u"]"_s
-                << u"["_s + spec.dateColumn + u"]"_s;
+        const KindSpec& kind = kinds()[std::size_t(k)];
+        columns << u"["_s + kind.dueColumn + u"]"_s << u"["_s + kind.paidColumn + u"]"_s
+                << u"["_s + kind.dateColumn + u"]"_s;
         flags << u"(case when "_s + rangeCondition(k, from, to) + u" then "_s + QString::number(1 << k) +
                      u" else 0 end)"_s;
         conditions << rangeCondition(k, from, to);
@@ -67,9 +67,9 @@ QString wholeTableQuery(const QString& plate, const QDate& from, const QDate& to
     return u"select "_s + columns.join(u","_s) + u" from "_s + plate + u" where "_s + conditions.join(u" or "_s);
 }
 
-FeeRecord readRecord(store::DatabaseConnection& db, int handle, const KindSpec& spec) {
-    return {db.ReadField(handle, spec.dueColumn).text(), db.ReadField(handle, spec.paidColumn).text(),
-            db.ReadField(handle, spec.dateColumn).text()};
+FeeRecord readRecord(store::DatabaseConnection& db, int handle, const KindSpec& kind) {
+    return {db.ReadField(handle, kind.dueColumn).text(), db.ReadField(handle, kind.paidColumn).text(),
+            db.ReadField(handle, kind.dateColumn).text()};
 }
 
 void addRecord(KindFees& fees, FeeRecord record) {
@@ -89,9 +89,9 @@ bool readKind(store::DatabaseConnection& db, const QString& plate, int k, const 
     if (!handle)
         return false;
     RecordSetGuard guard(db, handle);
-    const KindSpec& spec = kinds()[std::size_t(k)];
+    const KindSpec& kind = kinds()[std::size_t(k)];
     for (db.MoveFirst(handle); !db.AtEnd(handle); db.MoveNext(handle))
-        addRecord(fees, readRecord(db, handle, spec));
+        addRecord(fees, readRecord(db, handle, kind));
     return true;
 }
 
@@ -146,8 +146,8 @@ QString PeriodText(const QDate& date) {
 }
 
 QString KindQuery(int k, const QString& plate, const QDate& from, const QDate& to) {
-    const KindSpec& spec = Kind(k);
-    return spec.selectText + plate + spec.firstRange + PeriodText(from) + spec.secondRange + PeriodText(to) + u"#"_s;
+    const KindSpec& kind = Kind(k);
+    return kind.selectText + plate + kind.firstRange + PeriodText(from) + kind.secondRange + PeriodText(to) + u"#"_s;
 }
 
 QString MasterSelect() {
