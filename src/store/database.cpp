@@ -120,7 +120,7 @@ void DatabaseConnection::fail(const QString& message) {
     lastError_ = message;
 }
 
-bool DatabaseConnection::OpenDatabaseFile(const QString& path, const QString& password) {
+bool DatabaseConnection::OpenDatabaseFile(const QString& path, const QString& password, ConnectionSharing) {
     CloseDatabase();
     // Never create: a missing file must fail rather than leave an empty database behind.
     if (!QFileInfo(path).isFile()) {

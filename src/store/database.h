@@ -31,6 +31,13 @@ struct FieldValue {
     QByteArray bytes() const; // null reads as empty
 };
 
+// How a DatabaseConnection reaches its file. Shared (the default): every connection of this thread
+// to the same file with the same key uses one open, keyed SQLite connection, opened once and closed
+// with the last of them, so that a window's connection costs neither key derivation nor a schema
+// parse. Private: a connection of its own, as another process would have (tests and benchmarks use
+// it to stand for one).
+enum class ConnectionSharing { Shared, Private };
+
 // One connection to the encrypted database file. Statements are written in the program's
 // Jet dialect and translated before SQLite sees them (see translate.h).
 class DatabaseConnection {
@@ -42,7 +49,8 @@ public:
 
     // Opens an existing file only; a missing file, a wrong password or a file without the
     // program's fixed tables (an empty or foreign database) fails here and leaves the file as it is.
-    bool OpenDatabaseFile(const QString& path, const QString& password);
+    bool OpenDatabaseFile(const QString& path, const QString& password,
+                          ConnectionSharing sharing = ConnectionSharing::Shared);
     bool IsOpen() const { return db_ != nullptr; }
     void CloseDatabase();
 
