@@ -78,7 +78,7 @@ bool buildFeeFleet(const QString& path, int vehicles) {
                                           images);
         for (int r = 1; r < kRowsPerVehicle && ok; ++r) {
             const int k = (r - 1) % 5;
-            const fees::KindSpec& kind = fees::Kind(k);
+            const fees::FeeKind& kind = fees::Kind(k);
             ok = db.ExecuteStatement(u"insert into "_s + p + u" (["_s + QString::fromUtf16(plateColumn[k]) + u"],["_s +
                                      QString::fromUtf16(markerColumn[k]) + u"],["_s + kind.dueColumn + u"],["_s +
                                      kind.paidColumn + u"],["_s + kind.dateColumn + u"]) values ("_s + quoted(p) +

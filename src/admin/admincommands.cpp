@@ -4,6 +4,7 @@
 #include "helpwindow.h"
 #include "insurancetypewindow.h"
 #include "operatorwindow.h"
+#include "ui/controls.h"
 #include "ui/dialogs.h"
 #include "ui/mainparts.h"
 
@@ -37,8 +38,8 @@ QObject* editTarget(QWidget* window) {
         return nullptr;
     if (auto* combo = qobject_cast<QComboBox*>(focus))
         return combo->lineEdit();
-    if (qobject_cast<QAbstractSpinBox*>(focus))
-        return focus->findChild<QLineEdit*>();
+    if (qobject_cast<QAbstractSpinBox*>(focus)) // Qt names the inner line edit of every spin box so
+        return ui::FindControl<QLineEdit>(focus, u"qt_spinbox_lineedit"_s);
     return focus;
 }
 

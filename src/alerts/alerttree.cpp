@@ -2,6 +2,7 @@
 
 #include "alerts/rules.h"
 #include "store/session.h"
+#include "ui/controls.h"
 #include "ui/dialogs.h"
 #include "ui/mainparts.h"
 
@@ -232,7 +233,7 @@ void AttachAlertTree(ui::MainParts& parts) {
             if (itemKind(tree->currentItem()) != kVehicleItem)
                 return;
             // A menu the permissions switched off is not offered here either.
-            QMenu* menu = p->menus.value(u"车辆管理"_s);
+            QMenu* menu = ui::MainMenu(*p, u"车辆管理"_s);
             if (menu && menu->menuAction()->isEnabled())
                 menu->popup(tree->viewport()->mapToGlobal(pos));
         });

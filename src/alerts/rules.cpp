@@ -50,7 +50,7 @@ const char* const kOpenItems[kNodeCount] = {
     "脱管车辆",     "脱营车辆",     nullptr,        nullptr,        nullptr,
 };
 
-struct KindSpec {
+struct KindDef {
     const char* plateColumn;
     const char* mainColumn;
     const char* trailerColumn; // nullptr for the kinds without a trailer date
@@ -60,7 +60,7 @@ struct KindSpec {
     const char* flagText;
 };
 
-const KindSpec kKinds[kKindCount] = {
+const KindDef kKinds[kKindCount] = {
     {"审车车号",
      "下次审车日期",
      "下次挂车审车日期",
@@ -415,7 +415,7 @@ QString StatusSelect(const QString& plate) {
 }
 
 QString ClassSelect(Kind kind, AlertClass cls, const QString& plate) {
-    const KindSpec& kindDef = kKinds[int(kind)];
+    const KindDef& kindDef = kKinds[int(kind)];
     return QString::fromUtf8(kindDef.selects[int(cls)]) + plate + QString::fromUtf8(kindDef.where);
 }
 

@@ -4,6 +4,7 @@
 #include "store/backup.h"
 #include "store/schema.h"
 #include "store/session.h"
+#include "ui/controls.h"
 #include "ui/dialogs.h"
 #include "ui/widgets.h"
 #include "ui/windowsetup.h"
@@ -35,13 +36,13 @@ namespace app {
 
 namespace {
 
-struct MenuSpec {
+struct MenuEntry {
     const char* caption;
     std::initializer_list<const char*> items;
 };
 
 // The main menu: top-level captions and their items, in order.
-const std::initializer_list<MenuSpec> kMenus = {
+const std::initializer_list<MenuEntry> kMenus = {
     {"文件", {"备份", "退出"}},
     {"编辑", {"复制", "剪切", "粘贴"}},
     {"车辆管理", {"删除车辆", "增加车辆", "保存增加车辆"}},
@@ -59,12 +60,12 @@ const std::initializer_list<MenuSpec> kMenus = {
     {"帮助", {"及时帮助", "联系我们"}},
 };
 
-struct ButtonSpec {
+struct ButtonEntry {
     const char* name;
     const char* caption;
 };
 
-const std::initializer_list<ButtonSpec> kButtons = {
+const std::initializer_list<ButtonEntry> kButtons = {
     {"超级按钮_增加车辆", "增加车辆"}, {"超级按钮_保存增加", "保存增加"}, {"超级按钮_删除车辆", "删除车辆"},
     {"超级按钮_加记录", "加记录"},     {"超级按钮_修改记录", "修改记录"}, {"超级按钮_删除记录", "删除记录"},
     {"超级按钮_刷新", "刷新"},         {"超级按钮_数据备份", "数据备份"},
@@ -120,13 +121,13 @@ void MainWindow::buildKeyboard() {
     auto* find = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this);
     find->setObjectName(u"快捷键_搜索"_s);
     connect(find, &QShortcut::activated, this, [this] {
-        auto* box = findChild<ui::LabeledEdit*>(u"带标签编辑框_搜索内容"_s);
+        auto* box = ui::FindControl<ui::LabeledEdit>(this, u"带标签编辑框_搜索内容"_s);
         if (!box || !box->isEnabled())
             return;
         box->lineEdit()->setFocus(Qt::ShortcutFocusReason);
         box->lineEdit()->selectAll();
     });
-    if (auto* box = findChild<ui::LabeledEdit*>(u"带标签编辑框_搜索内容"_s))
+    if (auto* box = ui::FindControl<ui::LabeledEdit>(this, u"带标签编辑框_搜索内容"_s))
         box->lineEdit()->setPlaceholderText(u"Ctrl+F"_s);
 
     // F10, and Alt pressed and released alone, open the menu bar as on the operator's other
@@ -174,7 +175,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 MainWindow::~MainWindow() = default;
 
 void MainWindow::buildMenus() {
-    for (const MenuSpec& m : kMenus) {
+    for (const MenuEntry& m : kMenus) {
         QMenu* menu = menuBar()->addMenu(QString::fromUtf8(m.caption));
         menu->setObjectName(u"菜单_"_s + QString::fromUtf8(m.caption));
         menu->menuAction()->setObjectName(u"菜单_"_s + QString::fromUtf8(m.caption));
@@ -198,7 +199,7 @@ void MainWindow::buildFrame() {
 
     auto* toolbar = new QHBoxLayout;
     toolbar->setSpacing(4);
-    for (const ButtonSpec& b : kButtons) {
+    for (const ButtonEntry& b : kButtons) {
         auto* button = new QPushButton(QString::fromUtf8(b.caption), central);
         button->setObjectName(QString::fromUtf8(b.name));
         button->setMinimumHeight(30);
@@ -320,11 +321,14 @@ bool MainWindow::initialise(const SignInStep& signIn) {
 
 void MainWindow::applyPermissions() {
     const store::Permissions& p = store::session().OperatorPermissions;
-    parts_.menus.value(u"设置"_s)->menuAction()->setVisible(p.权限设置);
-    parts_.menus.value(u"统计查询"_s)->menuAction()->setVisible(p.统计查询);
+    if (QMenu* settings = ui::MainMenu(parts_, u"设置"_s))
+        settings->menuAction()->setVisible(p.权限设置);
+    if (QMenu* statistics = ui::MainMenu(parts_, u"统计查询"_s))
+        statistics->menuAction()->setVisible(p.统计查询);
     if (!p.增删车辆) {
         // The items themselves, not only their menu: the same menu also pops up over the tree.
-        parts_.menus.value(u"车辆管理"_s)->menuAction()->setEnabled(false);
+        if (QMenu* vehicles = ui::MainMenu(parts_, u"车辆管理"_s))
+            vehicles->menuAction()->setEnabled(false);
         for (const char* item : {"删除车辆", "增加车辆", "保存增加车辆"})
             parts_.action(QString::fromUtf8(item))->setEnabled(false);
         parts_.action(u"备份"_s)->setEnabled(false);

@@ -291,12 +291,12 @@ void AttachEditContextMenu(ui::LabeledEdit* box, QMenu* menu) {
 
 ui::SuperListBox* PageList(QWidget* window, int page) {
     const QString name = PageListName(page);
-    return window && !name.isEmpty() ? window->findChild<ui::SuperListBox*>(name) : nullptr;
+    return window && !name.isEmpty() ? ui::FindControl<ui::SuperListBox>(window, name) : nullptr;
 }
 
 void AttachRecordForm(ui::MainParts& parts) {
     ResetFormState();
-    PageBuild build{parts, parts.menus.value(u"编辑"_s), {}};
+    PageBuild build{parts, ui::MainMenu(parts, u"编辑"_s), {}};
     for (int page = 0; page < kPageCount; ++page)
         buildPage(build, page);
 
@@ -321,13 +321,13 @@ void AttachRecordForm(ui::MainParts& parts) {
 
     QWidget* window = parts.window;
     store::DatabaseConnection* db = parts.db;
-    if (auto* plate = window->findChild<ui::LabeledEdit*>(u"带标签编辑框_主车牌号"_s)) {
+    if (auto* plate = ui::FindControl<ui::LabeledEdit>(window, u"带标签编辑框_主车牌号"_s)) {
         new EventHook(plate->lineEdit(), QEvent::FocusOut, [window, db](QEvent* e) {
             if (db && OperatorLeftBox(e))
                 CheckPlateUnique(window, *db);
         });
     }
-    if (auto* archive = window->findChild<ui::LabeledEdit*>(u"带标签编辑框_档案编号"_s)) {
+    if (auto* archive = ui::FindControl<ui::LabeledEdit>(window, u"带标签编辑框_档案编号"_s)) {
         new EventHook(archive->lineEdit(), QEvent::FocusOut, [window, db](QEvent* e) {
             if (db && OperatorLeftBox(e))
                 CheckArchiveNumberUnique(window, *db);
@@ -346,7 +346,7 @@ void PresetFormValues(QWidget* window, store::DatabaseConnection* db) {
     FormFill fill;
     if (db && db->IsOpen()) {
         // A new vehicle can only be given a kind the list offers, so offer the kinds from the start.
-        if (auto* kinds = window->findChild<QComboBox*>(u"组合框_投保险种"_s)) {
+        if (auto* kinds = ui::FindControl<QComboBox>(window, u"组合框_投保险种"_s)) {
             if (const auto names = ReadInsuranceKinds(*db)) {
                 kinds->clear();
                 kinds->addItems(*names);
@@ -354,7 +354,7 @@ void PresetFormValues(QWidget* window, store::DatabaseConnection* db) {
         }
     }
     for (const QString& name : StartupComboBoxes())
-        if (auto* c = window->findChild<QComboBox*>(name); c && c->count() > 0)
+        if (auto* c = ui::FindControl<QComboBox>(window, name); c && c->count() > 0)
             c->setCurrentIndex(0);
     for (QDateEdit* d : formChildren<QDateEdit>(window, u"日期框"_s))
         d->setDate(ui::kUnsetDate);
@@ -390,7 +390,7 @@ void ResetVehicleForm(QWidget* window) {
     FormFill fill;
     ui::SetControlReadOnly(window, u"带标签编辑框_档案编号"_s, false);
     ui::SetControlReadOnly(window, u"带标签编辑框_主车牌号"_s, false);
-    if (auto* plate = window->findChild<ui::LabeledEdit*>(u"带标签编辑框_主车牌号"_s))
+    if (auto* plate = ui::FindControl<ui::LabeledEdit>(window, u"带标签编辑框_主车牌号"_s))
         plate->setProperty(kCheckedPlateProperty, QVariant());
     for (ui::LabeledEdit* e : formChildren<ui::LabeledEdit>(window, u"带标签编辑框"_s))
         e->setText(QString());
@@ -411,7 +411,7 @@ void ResetVehicleForm(QWidget* window) {
 }
 
 void CheckPlateUnique(QWidget* window, store::DatabaseConnection& db) {
-    auto* box = window ? window->findChild<ui::LabeledEdit*>(u"带标签编辑框_主车牌号"_s) : nullptr;
+    auto* box = ui::FindControl<ui::LabeledEdit>(window, u"带标签编辑框_主车牌号"_s);
     if (!box || box->isReadOnly() || box->text().isEmpty())
         return;
     const QString plate = box->text();
@@ -430,12 +430,12 @@ void CheckPlateUnique(QWidget* window, store::DatabaseConnection& db) {
 }
 
 bool PlateCheckedAsTyped(QWidget* window) {
-    auto* box = window ? window->findChild<ui::LabeledEdit*>(u"带标签编辑框_主车牌号"_s) : nullptr;
+    auto* box = ui::FindControl<ui::LabeledEdit>(window, u"带标签编辑框_主车牌号"_s);
     return box && !box->text().isEmpty() && box->property(kCheckedPlateProperty).toString() == box->text();
 }
 
 void CheckArchiveNumberUnique(QWidget* window, store::DatabaseConnection& db) {
-    auto* box = window ? window->findChild<ui::LabeledEdit*>(u"带标签编辑框_档案编号"_s) : nullptr;
+    auto* box = ui::FindControl<ui::LabeledEdit>(window, u"带标签编辑框_档案编号"_s);
     if (!box || box->isReadOnly() || box->text().isEmpty())
         return;
     const std::optional<bool> taken = ArchiveNumberTaken(db, box->text());

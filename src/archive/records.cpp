@@ -499,7 +499,7 @@ RecordOutcome ModifyRecordRow(store::DatabaseConnection& db, int page, const QSt
 }
 
 // The group's marker: the column its loader's condition " where <marker> is not null" names.
-static QString groupMarker(const GroupSpec& group) {
+static QString groupMarker(const GroupInfo& group) {
     QString c = group.condition.trimmed();
     c.remove(0, c.indexOf(QLatin1Char(' ')) + 1);
     return c.left(c.indexOf(QLatin1Char(' '))).remove(QLatin1Char('[')).remove(QLatin1Char(']'));
@@ -511,7 +511,7 @@ QStringList GroupColumns(int page) {
         if (f.column != u"编号"_s && !columns.contains(f.column))
             columns << f.column;
     // The marker and the plate copy belong to the group even where the page shows neither.
-    const GroupSpec& group = GroupDef(AllGroups().value(checkedPage(page)));
+    const GroupInfo& group = GroupDef(AllGroups().value(checkedPage(page)));
     const QString marker = groupMarker(group);
     if (!marker.isEmpty() && !columns.contains(marker))
         columns << marker;

@@ -37,9 +37,9 @@ QStringList selectedColumns(const QString& select) {
 
 using store::RecordSetGuard;
 
-QList<GroupSpec> buildSpecs() {
-    QList<GroupSpec> specs;
-    specs << GroupSpec{
+QList<GroupInfo> buildTable() {
+    QList<GroupInfo> table;
+    table << GroupInfo{
         VehicleGroup::Basic,
         u"basic"_s,
         0,
@@ -62,7 +62,7 @@ QList<GroupSpec> buildSpecs() {
         u"车主姓名"_s,
         words({"买入日期", "车主电话", "车主身份证号", "车主详细住址", "驾驶员A身份证号"}),
         {}};
-    specs << GroupSpec{
+    table << GroupInfo{
         VehicleGroup::Inspection,
         u"Inspection"_s,
         1,
@@ -81,7 +81,7 @@ QList<GroupSpec> buildSpecs() {
         domain::Obligation(domain::ObligationKind::Inspection).dueDate,
         {},
         words({"审车应缴费用", "审车已缴费用", "审车缴费日期"})};
-    specs << GroupSpec{
+    table << GroupInfo{
         VehicleGroup::Maintenance,
         u"Maintenance"_s,
         2,
@@ -100,7 +100,7 @@ QList<GroupSpec> buildSpecs() {
         domain::Obligation(domain::ObligationKind::Maintenance).dueDate,
         {},
         words({"二维应缴费用", "二维已缴费用", "二维缴费日期"})};
-    specs << GroupSpec{
+    table << GroupInfo{
         VehicleGroup::Insurance,
         u"Insurance"_s,
         3,
@@ -122,7 +122,7 @@ QList<GroupSpec> buildSpecs() {
         domain::Obligation(domain::ObligationKind::Insurance).dueDate,
         words({"保险公司名称", "保单号", "交强险", "车损", "人员", "三责", "不计免赔", "其他"}),
         words({"保险应缴费用", "保险已缴费用", "保险缴费日期"})};
-    specs << GroupSpec{VehicleGroup::ManagementFee,
+    table << GroupInfo{VehicleGroup::ManagementFee,
                        u"ManagementFee"_s,
                        4,
                        u"select [管理应缴费用],[管理已缴费用],[管理备注],[下次管理费用日期],[管理缴费日期],"
@@ -140,7 +140,7 @@ QList<GroupSpec> buildSpecs() {
                        domain::Obligation(domain::ObligationKind::ManagementFee).dueDate,
                        {},
                        words({"管理应缴费用", "管理已缴费用", "管理缴费日期"})};
-    specs << GroupSpec{VehicleGroup::OperatingPermit,
+    table << GroupInfo{VehicleGroup::OperatingPermit,
                        u"OperatingPermit"_s,
                        5,
                        u"select [营运证应缴费用],[营运证已缴费用],[营运证备注],[下次营运证日期],[营运缴费日期],"
@@ -158,11 +158,11 @@ QList<GroupSpec> buildSpecs() {
                        domain::Obligation(domain::ObligationKind::OperatingPermit).dueDate,
                        {},
                        words({"营运证应缴费用", "营运证已缴费用", "营运缴费日期"})};
-    return specs;
+    return table;
 }
 
-const QList<GroupSpec>& specs() {
-    static const QList<GroupSpec> all = buildSpecs();
+const QList<GroupInfo>& groupTable() {
+    static const QList<GroupInfo> all = buildTable();
     return all;
 }
 
@@ -312,8 +312,8 @@ SearchResultLists& SearchResults() {
 // ---------------------------------------------------------------------------------------------
 // Groups
 
-const GroupSpec& GroupDef(VehicleGroup group) {
-    return specs().at(int(group));
+const GroupInfo& GroupDef(VehicleGroup group) {
+    return groupTable().at(int(group));
 }
 
 QList<VehicleGroup> AllGroups() {
@@ -322,12 +322,12 @@ QList<VehicleGroup> AllGroups() {
 }
 
 QString PageQuery(VehicleGroup group, const QString& plate) {
-    const GroupSpec& s = GroupDef(group);
+    const GroupInfo& s = GroupDef(group);
     return s.pageSelect + u" from "_s + plate + s.condition;
 }
 
 QString ListQuery(VehicleGroup group, const QString& plate) {
-    const GroupSpec& s = GroupDef(group);
+    const GroupInfo& s = GroupDef(group);
     return s.listSelect + u" from "_s + plate + s.listCondition;
 }
 
@@ -358,7 +358,7 @@ std::optional<QList<ListRow>> ReadGroupList(store::DatabaseConnection& db, Vehic
                                             bool feesVisible) {
     if (!IsSafePlate(plate))
         return std::nullopt;
-    const GroupSpec& s = GroupDef(group);
+    const GroupInfo& s = GroupDef(group);
     const int rs = db.OpenRecordSet(ListQuery(group, plate));
     if (!rs)
         return std::nullopt;
@@ -473,7 +473,7 @@ QString TabColourName(TabColour colour) {
 }
 
 TabColour GroupTabColour(VehicleGroup group, const GroupRow& row, const QDate& referenceMonth) {
-    const GroupSpec& s = GroupDef(group);
+    const GroupInfo& s = GroupDef(group);
     if (!row.present || s.mainDue.isEmpty())
         return TabColour::Green;
     const QDate main = row.value(s.mainDue).date();

@@ -89,7 +89,7 @@ inline constexpr VehicleGroup kObligationGroups[] = {VehicleGroup::Inspection, V
                                                      VehicleGroup::Insurance, VehicleGroup::ManagementFee,
                                                      VehicleGroup::OperatingPermit};
 
-struct GroupSpec {
+struct GroupInfo {
     VehicleGroup group;
     QString key;         // "basic", "Inspection", …: the name used by velmora-cli show
     int tab;             // page of 高级选择夹1
@@ -110,7 +110,7 @@ struct GroupSpec {
     QStringList listFeeColumns; // after listColumns, only with 费用可见
 };
 
-const GroupSpec& GroupDef(VehicleGroup group);
+const GroupInfo& GroupDef(VehicleGroup group);
 QList<VehicleGroup> AllGroups();
 
 // The page loader's query for a plate (the plate must be safe; see PlateRefusal).

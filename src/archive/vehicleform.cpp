@@ -78,7 +78,7 @@ void fillPage(QWidget* window, int page, const GroupRow& row, bool trim) {
             ui::SetControlChecked(window, f.name, value.yesNo());
             break;
         case FieldKind::Combo:
-            if (auto* combo = window->findChild<QComboBox*>(f.name))
+            if (auto* combo = ui::FindControl<QComboBox>(window, f.name))
                 setCombo(combo, f, value, trim);
             break;
         case FieldKind::Picture:
@@ -98,7 +98,7 @@ void fillDerived(QWidget* window, int page) {
         else if (f.kind == FieldKind::Edit && f.column.isEmpty())
             owedBox = f.name;
     }
-    const GroupSpec& groupDef = GroupDef(groupOfPage(page));
+    const GroupInfo& groupDef = GroupDef(groupOfPage(page));
     for (const FieldSpec& f : PageFields(page)) {
         if (f.column == groupDef.dueFee)
             due = ui::ControlText(window, f.name);
@@ -114,11 +114,11 @@ void loadPage(ui::MainParts& parts, int page) {
         return;
     FormFill fill;
     const VehicleGroup group = groupOfPage(page);
-    const GroupSpec& groupDef = GroupDef(group);
+    const GroupInfo& groupDef = GroupDef(group);
     QWidget* window = parts.window;
 
     if (group == VehicleGroup::Insurance) {
-        auto* kinds = window->findChild<QComboBox*>(u"组合框_投保险种"_s);
+        auto* kinds = ui::FindControl<QComboBox>(window, u"组合框_投保险种"_s);
         if (kinds)
             kinds->clear();
         const std::optional<QStringList> names = ReadInsuranceKinds(*parts.db);
@@ -160,7 +160,7 @@ void loadList(ui::MainParts& parts, int page) {
         return;
     list->clearRows();
     const VehicleGroup group = groupOfPage(page);
-    const GroupSpec& groupDef = GroupDef(group);
+    const GroupInfo& groupDef = GroupDef(group);
     const bool fees = state().OperatorPermissions.费用可见;
     const std::optional<QList<ListRow>> rows = ReadGroupList(*parts.db, group, currentPlate(), fees);
     if (!rows) {
@@ -319,7 +319,7 @@ void SearchVehicle(ui::MainParts& parts) {
     }
     if (!parts.db)
         return;
-    auto* condition = parts.window->findChild<QComboBox*>(u"组合框_搜索条件"_s);
+    auto* condition = ui::FindControl<QComboBox>(parts.window, u"组合框_搜索条件"_s);
     const SearchOutcome outcome = SearchVehicles(*parts.db, condition ? condition->currentIndex() : -1, text);
     if (outcome.masterUnreadable) {
         ui::MessageBox(u"没有找到！"_s);
@@ -387,7 +387,7 @@ NewVehicle ReadNewVehicle(QWidget* window) {
                 v.values.insert(f.column, ui::ControlChecked(window, f.name));
                 break;
             case FieldKind::Combo: {
-                auto* combo = window->findChild<QComboBox*>(f.name);
+                auto* combo = ui::FindControl<QComboBox>(window, f.name);
                 if (!combo)
                     break;
                 if (!f.itemValues.isEmpty()) {

@@ -152,7 +152,7 @@ int ShowCommand(QStringList args, QTextStream& out, QTextStream& err) {
     QJsonObject result;
     QJsonObject colours;
     for (archive::VehicleGroup group : archive::AllGroups()) {
-        const archive::GroupSpec& groupDef = archive::GroupDef(group);
+        const archive::GroupInfo& groupDef = archive::GroupDef(group);
         const std::optional<archive::GroupRow> row = archive::ReadCurrentGroup(db, group, plate);
         if (!row) {
             err << groupDef.pageFailure << "\n";

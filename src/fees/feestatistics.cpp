@@ -16,8 +16,8 @@ namespace {
 
 using store::RecordSetGuard;
 
-const std::array<KindSpec, kKindCount>& kinds() {
-    static const std::array<KindSpec, kKindCount> table = {{
+const std::array<FeeKind, kKindCount>& kinds() {
+    static const std::array<FeeKind, kKindCount> table = {{
         {u"审车类"_s, u"审车类费用及日期"_s, u"审车应缴费用"_s, u"审车已缴费用"_s, u"审车缴费日期"_s,
          u"select [审车应缴费用],[审车已缴费用],[审车缴费日期] from "_s, u" where [审车缴费日期]>=#"_s,
          u"# and [审车缴费日期]<= #"_s, u"查询失败！"_s},
@@ -39,7 +39,7 @@ const std::array<KindSpec, kKindCount>& kinds() {
 
 // The range condition of kind k as its own query writes it, for the one read of a whole table.
 QString rangeCondition(int k, const QDate& from, const QDate& to) {
-    const KindSpec& kind = kinds()[std::size_t(k)];
+    const FeeKind& kind = kinds()[std::size_t(k)];
     return u"(["_s + kind.dateColumn + u"]>=#"_s + PeriodText(from) + u"# and ["_s + kind.dateColumn + u"]<= #"_s +
            PeriodText(to) + u"#)"_s;
 }
@@ -56,7 +56,7 @@ QString wholeTableQuery(const QString& plate, const QDate& from, const QDate& to
     for (int k = 0; k < kKindCount; ++k) {
         if (!KindReported(item, k))
             continue;
-        const KindSpec& kind = kinds()[std::size_t(k)];
+        const FeeKind& kind = kinds()[std::size_t(k)];
         columns << u"["_s + kind.dueColumn + u"]"_s << u"["_s + kind.paidColumn + u"]"_s
                 << u"["_s + kind.dateColumn + u"]"_s;
         flags << u"(case when "_s + rangeCondition(k, from, to) + u" then "_s + QString::number(1 << k) +
@@ -67,7 +67,7 @@ QString wholeTableQuery(const QString& plate, const QDate& from, const QDate& to
     return u"select "_s + columns.join(u","_s) + u" from "_s + plate + u" where "_s + conditions.join(u" or "_s);
 }
 
-FeeRecord readRecord(store::DatabaseConnection& db, int handle, const KindSpec& kind) {
+FeeRecord readRecord(store::DatabaseConnection& db, int handle, const FeeKind& kind) {
     return {db.ReadField(handle, kind.dueColumn).text(), db.ReadField(handle, kind.paidColumn).text(),
             db.ReadField(handle, kind.dateColumn).text()};
 }
@@ -89,7 +89,7 @@ bool readKind(store::DatabaseConnection& db, const QString& plate, int k, const 
     if (!handle)
         return false;
     RecordSetGuard guard(db, handle);
-    const KindSpec& kind = kinds()[std::size_t(k)];
+    const FeeKind& kind = kinds()[std::size_t(k)];
     for (db.MoveFirst(handle); !db.AtEnd(handle); db.MoveNext(handle))
         addRecord(fees, readRecord(db, handle, kind));
     return true;
@@ -123,7 +123,7 @@ int reportedKindCount(int item) {
 
 } // namespace
 
-const KindSpec& Kind(int k) {
+const FeeKind& Kind(int k) {
     return kinds()[std::size_t(std::clamp(k, 0, kKindCount - 1))];
 }
 
@@ -146,7 +146,7 @@ QString PeriodText(const QDate& date) {
 }
 
 QString KindQuery(int k, const QString& plate, const QDate& from, const QDate& to) {
-    const KindSpec& kind = Kind(k);
+    const FeeKind& kind = Kind(k);
     return kind.selectText + plate + kind.firstRange + PeriodText(from) + kind.secondRange + PeriodText(to) + u"#"_s;
 }
 

@@ -27,7 +27,7 @@ inline constexpr int kKindCount = 5;
 inline constexpr int kColumnCount = 17;
 inline constexpr int kHeaderRowCount = 2;
 
-struct KindSpec {
+struct FeeKind {
     QString item;    // its item of 组合框_项目: 审车类 …
     QString caption; // the merged caption over its three columns
     QString dueColumn;
@@ -40,7 +40,7 @@ struct KindSpec {
 };
 
 // Kind k = 0 (inspection) … 4 (operating permit), in the order of the report's columns.
-const KindSpec& Kind(int k);
+const FeeKind& Kind(int k);
 // Columns of kind k: due, paid and date side by side, from column 2 on.
 inline int DueColumn(int k) {
     return 3 * k + 2;

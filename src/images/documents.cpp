@@ -12,8 +12,8 @@ using namespace Qt::StringLiterals;
 
 namespace images {
 
-const std::array<DocumentSpec, kDocumentCount>& Documents() {
-    static const std::array<DocumentSpec, kDocumentCount> table = {{
+const std::array<DocumentControls, kDocumentCount>& Documents() {
+    static const std::array<DocumentControls, kDocumentCount> table = {{
         {Document::IdentityCard, u"图片框_身份证"_s, u"车主身份证信息"_s, u"超级按钮_导入身份证"_s,
          u"超级按钮_导出身份证"_s, u"超级按钮_放大身份证"_s, u"超级按钮_扫描身份证"_s},
         {Document::VehiclePhoto1, u"图片框_车辆照片1"_s, u"车辆照片信息"_s, u"超级按钮_导入车辆"_s,
@@ -28,7 +28,7 @@ const std::array<DocumentSpec, kDocumentCount>& Documents() {
     return table;
 }
 
-const DocumentSpec& Spec(Document document) {
+const DocumentControls& ControlsOf(Document document) {
     return Documents()[std::size_t(document)];
 }
 

@@ -13,7 +13,7 @@ namespace images {
 enum class Document { IdentityCard = 0, VehiclePhoto1, VehiclePhoto2, Licence1, Licence2 };
 inline constexpr int kDocumentCount = 5;
 
-struct DocumentSpec {
+struct DocumentControls {
     Document document;
     QString pictureBox;    // 图片框_…
     QString column;        // the vehicle-table column that stores the bytes
@@ -23,8 +23,8 @@ struct DocumentSpec {
     QString scanButton;    // 超级按钮_扫描…
 };
 
-const std::array<DocumentSpec, kDocumentCount>& Documents();
-const DocumentSpec& Spec(Document document);
+const std::array<DocumentControls, kDocumentCount>& Documents();
+const DocumentControls& ControlsOf(Document document);
 
 // EnlargeTarget in the session holds 0 for none, else the document's position + 1.
 int EnlargeTargetValue(Document document);

@@ -72,7 +72,7 @@ ImagePrintWindow::ImagePrintWindow(QWidget* form) : QDialog(nullptr) {
     scale_->setText(u"1"_s);
     Document target;
     if (EnlargeTargetDocument(store::session().EnlargeTarget, &target)) {
-        const QByteArray bytes = ui::ControlImage(form, Spec(target).pictureBox);
+        const QByteArray bytes = ui::ControlImage(form, ControlsOf(target).pictureBox);
         picture_->setImageBytes(bytes);
         copyOf(target) = bytes;
     }

@@ -89,9 +89,9 @@ private:
 } // namespace
 
 void HighlightPictureBox(QWidget* form, Document clicked) {
-    for (const DocumentSpec& spec : Documents())
-        if (auto* box = form->findChild<ui::PictureBox*>(spec.pictureBox))
-            applyBorder(box, spec.document == clicked ? kMarkedBorder : kPlainBorder);
+    for (const DocumentControls& doc : Documents())
+        if (auto* box = ui::FindControl<ui::PictureBox>(form, doc.pictureBox))
+            applyBorder(box, doc.document == clicked ? kMarkedBorder : kPlainBorder);
 }
 
 void ImportDocument(QWidget* form, Document document) {
@@ -105,7 +105,7 @@ void ImportDocument(QWidget* form, Document document) {
         return;
     }
     // The bytes are taken as they are: no conversion, no check of the format.
-    ui::SetControlImage(form, Spec(document).pictureBox, file.readAll());
+    ui::SetControlImage(form, ControlsOf(document).pictureBox, file.readAll());
 }
 
 void ExportDocument(QWidget* form, Document document) {
@@ -115,7 +115,7 @@ void ExportDocument(QWidget* form, Document document) {
     QString path = *chosen;
     if (QFileInfo(path).suffix().isEmpty())
         path += u".jpg"_s;
-    const QByteArray bytes = ui::ControlImage(form, Spec(document).pictureBox);
+    const QByteArray bytes = ui::ControlImage(form, ControlsOf(document).pictureBox);
     // Written beside the target and renamed over it, so a failed export never truncates the file.
     QSaveFile file(path);
     const bool ok = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
@@ -142,18 +142,18 @@ void AttachPhotoCommands(ui::MainParts& parts) {
         return;
     struct Command {
         QString caption;
-        QString DocumentSpec::*name;
+        QString DocumentControls::*name;
         void (*run)(QWidget*, Document);
         QString tip;
     };
     const Command commands[] = {
-        {u"导入"_s, &DocumentSpec::importButton, &ImportDocument, u"从文件导入图片"_s},
-        {u"导出"_s, &DocumentSpec::exportButton, &ExportDocument, u"把图片导出到文件"_s},
-        {u"放大"_s, &DocumentSpec::enlargeButton, &EnlargeDocument, u"放大显示并打印"_s},
-        {u"扫描"_s, &DocumentSpec::scanButton, &ScanDocument, u"从扫描仪获取图片"_s},
+        {u"导入"_s, &DocumentControls::importButton, &ImportDocument, u"从文件导入图片"_s},
+        {u"导出"_s, &DocumentControls::exportButton, &ExportDocument, u"把图片导出到文件"_s},
+        {u"放大"_s, &DocumentControls::enlargeButton, &EnlargeDocument, u"放大显示并打印"_s},
+        {u"扫描"_s, &DocumentControls::scanButton, &ScanDocument, u"从扫描仪获取图片"_s},
     };
-    for (const DocumentSpec& spec : Documents()) {
-        auto* box = group->findChild<ui::PictureBox*>(spec.pictureBox);
+    for (const DocumentControls& doc : Documents()) {
+        auto* box = ui::FindControl<ui::PictureBox>(group, doc.pictureBox);
         if (!box)
             continue;
         auto* row = new QHBoxLayout;
@@ -161,14 +161,14 @@ void AttachPhotoCommands(ui::MainParts& parts) {
         row->setContentsMargins(0, 0, 0, 2);
         for (const Command& c : commands) {
             auto* button = new QPushButton(c.caption, group);
-            button->setObjectName(spec.*c.name);
+            button->setObjectName(doc.*c.name);
             button->setToolTip(c.tip);
             button->setMinimumWidth(30);
             button->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
             button->setFixedHeight(22);
             row->addWidget(button, 1);
-            parts.buttons.insert(spec.*c.name, button);
-            const Document document = spec.document;
+            parts.buttons.insert(doc.*c.name, button);
+            const Document document = doc.document;
             const auto run = c.run;
             QObject::connect(button, &QPushButton::clicked, form, [form, document, run] { run(form, document); });
         }
@@ -177,7 +177,7 @@ void AttachPhotoCommands(ui::MainParts& parts) {
             holder->insertLayout(position + 1, row);
         else if (auto* top = qobject_cast<QBoxLayout*>(group->layout()))
             top->addLayout(row);
-        box->installEventFilter(new BoxClickFilter(form, spec.document, box));
+        box->installEventFilter(new BoxClickFilter(form, doc.document, box));
         applyBorder(box, kPlainBorder);
     }
 }

@@ -197,7 +197,7 @@ void ScannerWindow::saveCommand() {
     }
     Document target;
     if (ScanTarget(&target))
-        ui::SetControlImage(owner_, Spec(target).pictureBox, *jpeg);
+        ui::SetControlImage(owner_, ControlsOf(target).pictureBox, *jpeg);
     ClearScanTarget();
     accept();
 }

@@ -1,11 +1,13 @@
 #include "controls.h"
 
+#include "mainparts.h"
 #include "widgets.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 
 namespace ui {
 
@@ -14,17 +16,41 @@ QStringList& UnresolvedControlNames() {
     return names;
 }
 
+namespace {
+
+// One way for every failed lookup: logged, recorded, and fatal in a strict run.
+void reportUnresolved(const QString& name, const QByteArray& problem, const QString& where) {
+    UnresolvedControlNames() << name;
+    qWarning("%s %s under %s", problem.constData(), qUtf8Printable(name), qUtf8Printable(where));
+    if (qEnvironmentVariableIsSet("VELMORA_STRICT_NAMES"))
+        qFatal("%s %s under %s", problem.constData(), qUtf8Printable(name), qUtf8Printable(where));
+}
+
+} // namespace
+
 QWidget* Control(QWidget* root, const QString& name) {
     if (!root)
         return nullptr;
     QWidget* w = root->findChild<QWidget*>(name);
-    if (!w) {
-        UnresolvedControlNames() << name;
-        qWarning("no control named %s under %s", qUtf8Printable(name), qUtf8Printable(root->objectName()));
-        if (qEnvironmentVariableIsSet("VELMORA_STRICT_NAMES"))
-            qFatal("unknown control name %s", qUtf8Printable(name));
-    }
+    if (!w)
+        reportUnresolved(name, "unknown control name", root->objectName());
     return w;
+}
+
+QWidget* OptionalControl(QWidget* root, const QString& name) {
+    return root ? root->findChild<QWidget*>(name) : nullptr;
+}
+
+void ReportMisfitControl(QWidget* root, const QString& name, const char* expectedKind) {
+    const QString where = root ? root->objectName() : QString();
+    reportUnresolved(name, QByteArray("no ") + expectedKind + " named", where);
+}
+
+QMenu* MainMenu(const MainParts& parts, const QString& caption) {
+    QMenu* menu = parts.menus.value(caption);
+    if (!menu)
+        reportUnresolved(caption, "unknown menu", parts.window ? parts.window->objectName() : QString());
+    return menu;
 }
 
 QString ControlText(QWidget* root, const QString& name) {

@@ -132,6 +132,8 @@ TEST_F(DailyUseTest, MainWindowShortcutsRunTheirCommands) {
     QTest::keyClick(w.get(), Qt::Key_F, Qt::ControlModifier);
     EXPECT_TRUE(search->lineEdit()->hasFocus());
     EXPECT_EQ(search->lineEdit()->selectedText(), u"鲁A"_s); // typing replaces the old text
+    testing_support::TypeText(QApplication::focusWidget(), u"京B"_s);
+    EXPECT_EQ(search->text(), u"京B"_s);
 
     // F10 opens the menu bar at its first menu; Esc leaves it.
     QTest::keyClick(w.get(), Qt::Key_F10);

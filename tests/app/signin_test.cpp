@@ -2,6 +2,7 @@
 #include "store/session.h"
 #include "support/testsupport.h"
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -56,12 +57,23 @@ TEST_F(SignInTest, EnterSignsInOnlyFromThePasswordBox) {
     app::SignInWindow w;
     auto* name = w.findChild<QLineEdit*>(u"编辑框_管理员"_s);
     auto* password = w.findChild<QLineEdit*>(u"编辑框_密码"_s);
-    name->setText(u"O'Neil"_s);
-    password->setText(u"p'w"_s);
-    QTest::keyClick(name, Qt::Key_Return);
+    w.show();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    // The operator types over the offered name, then the password, and presses Enter in each box.
+    name->setFocus(Qt::MouseFocusReason);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(QApplication::focusWidget(), u"O'Neil"_s);
+    EXPECT_EQ(name->text(), u"O'Neil"_s);
+    password->setFocus(Qt::MouseFocusReason);
+    QTest::keyClicks(QApplication::focusWidget(), u"p'w"_s);
+    EXPECT_EQ(password->text(), u"p'w"_s);
+    name->setFocus(Qt::MouseFocusReason);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     EXPECT_EQ(w.result(), QDialog::Rejected);
     EXPECT_TRUE(dialogs.shown.isEmpty());
-    QTest::keyClick(password, Qt::Key_Return);
+    password->setFocus(Qt::MouseFocusReason);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     EXPECT_EQ(w.result(), QDialog::Accepted);
     EXPECT_FALSE(store::session().OperatorPermissions.权限设置);
 }

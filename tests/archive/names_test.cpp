@@ -100,10 +100,10 @@ TEST(NameTables, ControlListsNameFormFields) {
     }
 }
 
-TEST(NameTables, GroupSpecColumnsAreVehicleColumns) {
+TEST(NameTables, GroupInfoColumnsAreVehicleColumns) {
     const QSet<QString> columns = vehicleColumns();
     for (const archive::VehicleGroup g : archive::AllGroups()) {
-        const archive::GroupSpec& s = archive::GroupDef(g);
+        const archive::GroupInfo& s = archive::GroupDef(g);
         const std::string where = s.key.toStdString();
         for (const QString& c : {s.mainDue, s.trailerDue, s.dueFee, s.paidFee, s.listCaption})
             if (!c.isEmpty())

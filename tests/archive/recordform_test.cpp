@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTest>
 
 using namespace Qt::StringLiterals;
 
@@ -55,10 +56,30 @@ protected:
             store::SqlText(archiveNumber), store::SqlText(plate))));
     }
 
-    // The operator moves from the box to another control of the window.
+    // The operator clicks into the box of the shown, active window.
+    static void click(ui::LabeledEdit* box) {
+        QWidget* window = box->window();
+        window->show();
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+        box->lineEdit()->setFocus(Qt::MouseFocusReason);
+        ASSERT_TRUE(box->lineEdit()->hasFocus());
+    }
+
+    // The operator clicks into the box and types text over what it held.
+    static void type(ui::LabeledEdit* box, const QString& text) {
+        click(box);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
+        testing_support::TypeText(QApplication::focusWidget(), text);
+    }
+
+    // The operator moves from the box to the next control with Tab.
     static void leave(ui::LabeledEdit* box) {
-        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
-        QApplication::sendEvent(box->lineEdit(), &out);
+        if (!box->lineEdit()->hasFocus())
+            click(box);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_FALSE(box->lineEdit()->hasFocus());
     }
 
     static void focus(QWidget* control) {
@@ -256,13 +277,15 @@ TEST_F(RecordFormTest, LeavingThePlateBoxWarnsAboutAPlateAlreadyKept) {
     auto w = start();
     auto* plate = find<ui::LabeledEdit>(w.get(), "带标签编辑框_主车牌号");
     plate->setReadOnly(false);
-    plate->setText(u"京A'1234"_s);
+    type(plate, u"京A'1234"_s);
+    EXPECT_EQ(plate->text(), u"京A'1234"_s);
+    EXPECT_TRUE(dialogs.shown.isEmpty()); // nothing while the operator types
     leave(plate);
     EXPECT_EQ(dialogs.shown, QStringList({u"对不起！已经存在此车辆的信息了！"_s}));
     EXPECT_EQ(plate->text(), u"京A'1234"_s); // the operator decides
 
     dialogs.shown.clear();
-    plate->setText(u"京A12345"_s);
+    type(plate, u"京A12345"_s);
     leave(plate);
     EXPECT_TRUE(dialogs.shown.isEmpty());
 }
@@ -290,7 +313,8 @@ TEST_F(RecordFormTest, PlateCheckIsSilentWhileTheBoxIsReadOnlyOrEmpty) {
     plate->setText(u"京A12345"_s); // a vehicle is shown: the box is read-only
     leave(plate);
     plate->setReadOnly(false);
-    plate->setText(QString());
+    type(plate, QString());
+    EXPECT_TRUE(plate->text().isEmpty());
     leave(plate);
     EXPECT_TRUE(dialogs.shown.isEmpty());
 }
@@ -315,7 +339,7 @@ TEST_F(RecordFormTest, AnArchiveNumberTakenUpToLeadingZerosIsEmptied) {
     auto w = start();
     auto* number = find<ui::LabeledEdit>(w.get(), "带标签编辑框_档案编号");
     number->setReadOnly(false);
-    number->setText(u"003"_s);
+    type(number, u"003"_s);
     leave(number);
     EXPECT_EQ(number->text(), QString());
     EXPECT_EQ(dialogs.shown, QStringList({u"对不起！已经存在此档案编号的信息了！"_s}));
@@ -327,7 +351,7 @@ TEST_F(RecordFormTest, AnArchiveNumberTakenUpToLeadingZerosIsEmptied) {
     EXPECT_EQ(dialogs.shown.size(), 1);
 
     dialogs.shown.clear();
-    number->setText(u"30"_s);
+    type(number, u"30"_s);
     leave(number);
     EXPECT_EQ(number->text(), u"30"_s);
     EXPECT_TRUE(dialogs.shown.isEmpty());

@@ -168,12 +168,13 @@ TEST_F(VehicleFormTest, ASaveFromTheButtonChecksThePlateOnce) {
     QApplication::setActiveWindow(w.get());
     button("超级按钮_增加车辆")->click();
     auto* plate = w->findChild<ui::LabeledEdit*>(u"带标签编辑框_主车牌号"_s);
-    set("带标签编辑框_主车牌号", u"鲁A1"_s);
     set("带标签编辑框_档案编号", u"1"_s);
-    // The operator leaves the plate box by pressing the save button.
-    QFocusEvent out(QEvent::FocusOut, Qt::MouseFocusReason);
-    QApplication::sendEvent(plate->lineEdit(), &out);
-    button("超级按钮_保存增加")->click();
+    plate->lineEdit()->setFocus(Qt::MouseFocusReason);
+    ASSERT_TRUE(plate->lineEdit()->hasFocus());
+    testing_support::TypeText(QApplication::focusWidget(), u"鲁A1"_s);
+    EXPECT_EQ(plate->text(), u"鲁A1"_s);
+    // The operator leaves the plate box by clicking the save button.
+    QTest::mouseClick(button("超级按钮_保存增加"), Qt::LeftButton);
     EXPECT_EQ(dialogs.shown, QStringList({u"请检查主车牌号是否正确"_s, u"新车辆添加成功！"_s}));
 
     // Through the menu item, with the plate box never left, the save runs the check itself.

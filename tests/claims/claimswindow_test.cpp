@@ -408,7 +408,9 @@ TEST_F(ClaimsWindowTest, KeyboardWorksAsInASpreadsheet) {
     QTest::keyClick(g, Qt::Key_A);
     editor = qobject_cast<QLineEdit*>(focused());
     ASSERT_NE(editor, nullptr);
-    editor->setText(u"粤C3"_s);
+    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+    testing_support::TypeText(editor, u"粤C3"_s);
+    EXPECT_EQ(editor->text(), u"粤C3"_s);
     click("按钮_保存增加");
     EXPECT_EQ(dialogs.shown.last(), u"添加报险记录成功！"_s);
     EXPECT_EQ(stored().last().plate, u"粤C3"_s);
@@ -424,7 +426,10 @@ TEST_F(ClaimsWindowTest, DateCellsEditWithACalendar) {
     ASSERT_NE(editor, nullptr);
     EXPECT_TRUE(editor->calendarPopup());
     EXPECT_EQ(editor->date(), QDate(2026, 11, 20));
-    editor->setDate(QDate(2026, 11, 27));
+    // The operator types the day over the day section.
+    editor->setSelectedSection(QDateTimeEdit::DaySection);
+    QTest::keyClicks(editor, u"27"_s);
+    EXPECT_EQ(editor->date(), QDate(2026, 11, 27));
     QTest::keyClick(editor, Qt::Key_Return);
     QCoreApplication::processEvents();
     EXPECT_EQ(text(1, 1), u"2026-11-27"_s);

@@ -46,10 +46,10 @@ public:
                 values.insert(f.column, QString());
             }
         }
-        const fees::KindSpec& spec = fees::Kind(k);
-        values.insert(spec.dueColumn, due);
-        values.insert(spec.paidColumn, paid);
-        values.insert(spec.dateColumn, date);
+        const fees::FeeKind& kind = fees::Kind(k);
+        values.insert(kind.dueColumn, due);
+        values.insert(kind.paidColumn, paid);
+        values.insert(kind.dateColumn, date);
         static const char16_t* const plateColumns[] = {u"审车车号", u"二维车号", u"保险车号", u"管理车号", u"营运车号"};
         values.insert(QString::fromUtf16(plateColumns[k]), plate);
         const archive::RecordOutcome r = archive::AddRecordRow(db_, page, plate, values);

@@ -124,8 +124,8 @@ protected:
     }
 
     QPushButton* button(const QString& name) { return w->findChild<QPushButton*>(name); }
-    ui::PictureBox* box(Document d) { return w->findChild<ui::PictureBox*>(images::Spec(d).pictureBox); }
-    QByteArray boxBytes(Document d) { return ui::ControlImage(w.get(), images::Spec(d).pictureBox); }
+    ui::PictureBox* box(Document d) { return w->findChild<ui::PictureBox*>(images::ControlsOf(d).pictureBox); }
+    QByteArray boxBytes(Document d) { return ui::ControlImage(w.get(), images::ControlsOf(d).pictureBox); }
     QString file(const QString& name) { return QDir(work_.path()).filePath(name); }
 
     // Imports bytes into a document's box through its import button.
@@ -133,7 +133,7 @@ protected:
         const QString path = file(name);
         writeAll(path, bytes);
         dialogs.files.push_back(path);
-        button(images::Spec(d).importButton)->click();
+        button(images::ControlsOf(d).importButton)->click();
     }
 
     // Opens ImagePrintWindow for a document, and runs script in it before closing it.
@@ -147,7 +147,7 @@ protected:
             }
             modal->close();
         });
-        button(images::Spec(d).enlargeButton)->click();
+        button(images::ControlsOf(d).enlargeButton)->click();
         EXPECT_TRUE(ran);
     }
 
@@ -182,7 +182,7 @@ protected:
             if (modal->isVisible())
                 modal->close();
         });
-        button(images::Spec(d).scanButton)->click();
+        button(images::ControlsOf(d).scanButton)->click();
         EXPECT_TRUE(ran);
     }
 
@@ -230,8 +230,8 @@ TEST_F(PhotoGroupTest, TwentyButtonsFitTheGroupOnA1366By768Screen) {
     QCoreApplication::processEvents();
     QGroupBox* group = w->parts().photoGroup;
     QList<QPushButton*> all;
-    for (const images::DocumentSpec& spec : images::Documents())
-        for (const QString& name : {spec.importButton, spec.exportButton, spec.enlargeButton, spec.scanButton}) {
+    for (const images::DocumentControls& doc : images::Documents())
+        for (const QString& name : {doc.importButton, doc.exportButton, doc.enlargeButton, doc.scanButton}) {
             QPushButton* b = button(name);
             ASSERT_TRUE(b) << name.toStdString();
             EXPECT_EQ(b->parentWidget(), group);
@@ -255,10 +255,10 @@ TEST_F(PhotoGroupTest, TwentyButtonsFitTheGroupOnA1366By768Screen) {
             EXPECT_FALSE(b->geometry().intersects(all.at(j)->geometry())) << all.at(j)->objectName().toStdString();
     }
     // Each row of buttons sits under its own picture box, and the boxes keep a usable size.
-    for (const images::DocumentSpec& spec : images::Documents()) {
-        ui::PictureBox* pictureBox = box(spec.document);
-        EXPECT_GE(pictureBox->height(), 40) << spec.pictureBox.toStdString();
-        EXPECT_GE(button(spec.importButton)->y(), pictureBox->geometry().bottom());
+    for (const images::DocumentControls& doc : images::Documents()) {
+        ui::PictureBox* pictureBox = box(doc.document);
+        EXPECT_GE(pictureBox->height(), 40) << doc.pictureBox.toStdString();
+        EXPECT_GE(button(doc.importButton)->y(), pictureBox->geometry().bottom());
     }
     EXPECT_LE(group->geometry().bottom(), w->centralWidget()->height());
     screenshot(w.get(), u"photogroup.png"_s);
@@ -313,7 +313,7 @@ TEST_F(PhotoGroupTest, ANonPictureIsImportedSavedAndReadBackByteForByte) {
     EXPECT_EQ(db().ReadField(rs, u"车辆照片信息"_s).bytes(), photo);
     db().CloseRecordSet(rs);
 
-    ui::SetControlImage(w.get(), images::Spec(Document::Licence2).pictureBox, {});
+    ui::SetControlImage(w.get(), images::ControlsOf(Document::Licence2).pictureBox, {});
     w->parts().loadVehicle(u"鲁A20002"_s);
     EXPECT_EQ(boxBytes(Document::Licence2), junk);
     EXPECT_EQ(boxBytes(Document::VehiclePhoto1), photo);
@@ -366,8 +366,8 @@ TEST_F(PhotoGroupTest, TheClickedBoxIsMarkedAndTheOtherFourPlain) {
     w->show();
     auto styles = [this] {
         QList<int> s;
-        for (const images::DocumentSpec& spec : images::Documents())
-            s << box(spec.document)->property("borderStyle").toInt();
+        for (const images::DocumentControls& doc : images::Documents())
+            s << box(doc.document)->property("borderStyle").toInt();
         return s;
     };
     EXPECT_EQ(styles(), (QList<int>{1, 1, 1, 1, 1}));
@@ -491,9 +491,9 @@ TEST_F(PhotoGroupTest, PrintingTwiceOverwritesTheWorkingFile) {
 
 TEST_F(PhotoGroupTest, EachScanButtonFillsItsOwnBoxWithJpegBytes) {
     QList<Document> filled;
-    for (const images::DocumentSpec& spec : images::Documents()) {
-        SCOPED_TRACE(spec.scanButton.toStdString());
-        scan(spec.document, [&](images::ScannerWindow* window) {
+    for (const images::DocumentControls& doc : images::Documents()) {
+        SCOPED_TRACE(doc.scanButton.toStdString());
+        scan(doc.document, [&](images::ScannerWindow* window) {
             auto* sources = window->findChild<QComboBox*>(u"来源列表"_s);
             EXPECT_EQ(sources->count(), 2);
             EXPECT_EQ(sources->itemText(0), u"frontend-tester Noname"_s);
@@ -501,8 +501,8 @@ TEST_F(PhotoGroupTest, EachScanButtonFillsItsOwnBoxWithJpegBytes) {
             save(window);
             EXPECT_FALSE(window->isVisible());
         });
-        filled << spec.document;
-        for (const images::DocumentSpec& other : images::Documents()) {
+        filled << doc.document;
+        for (const images::DocumentControls& other : images::Documents()) {
             const QByteArray bytes = boxBytes(other.document);
             if (filled.contains(other.document)) {
                 EXPECT_TRUE(bytes.startsWith("\xFF\xD8")) << other.pictureBox.toStdString();

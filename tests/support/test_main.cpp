@@ -1,3 +1,5 @@
+#include "testsupport.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -6,6 +8,15 @@
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
+
+namespace {
+
+// A modal dialog a test waited for and never saw fails that test when it ends.
+class ModalWaitCheck : public ::testing::EmptyTestEventListener {
+    void OnTestEnd(const ::testing::TestInfo&) override { testing_support::FailPendingModalWaits(); }
+};
+
+} // namespace
 
 // One QApplication for every test of the binary, headless unless a display is asked for. The
 // headless screen is a common office screen (1366 × 768) rather than the platform's default
@@ -27,5 +38,6 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new ModalWaitCheck);
     return RUN_ALL_TESTS();
 }

@@ -6,7 +6,11 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QTest>
 #include <QTimer>
+
+#include <algorithm>
+#include <memory>
 
 namespace testing_support {
 
@@ -85,28 +89,59 @@ store::DatabaseConnection& DataDirTest::db() {
     return *db_;
 }
 
-void WhenModal(std::function<void(QWidget*)> action) {
+void TypeText(QWidget* widget, const QString& text) {
+    for (const QChar c : text) {
+        if (c.unicode() < 0x80)
+            QTest::keyClick(widget, char(c.unicode()));
+        else
+            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+}
+
+namespace {
+
+// The waits armed and not yet answered, oldest first.
+std::vector<QTimer*>& pendingWaits() {
+    static std::vector<QTimer*> waits;
+    return waits;
+}
+
+void endWait(QTimer* timer) {
+    timer->stop();
+    timer->deleteLater();
+    auto& waits = pendingWaits();
+    waits.erase(std::remove(waits.begin(), waits.end(), timer), waits.end());
+}
+
+} // namespace
+
+void WhenModal(std::function<void(QWidget*)> action, int timeoutMs) {
     // A dialog the test waits for that never opens fails the test instead of leaving the timer
     // to act on some later test's dialog.
-    constexpr int kTimeoutMs = 10000;
     auto* timer = new QTimer;
     timer->setInterval(10);
-    auto* waited = new QElapsedTimer;
+    auto waited = std::make_shared<QElapsedTimer>();
     waited->start();
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, waited, action] {
+    pendingWaits().push_back(timer);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, waited, timeoutMs, action = std::move(action)] {
         if (QWidget* modal = QApplication::activeModalWidget()) {
-            timer->stop();
-            timer->deleteLater();
-            delete waited;
+            endWait(timer);
             action(modal);
-        } else if (waited->elapsed() > kTimeoutMs) {
-            timer->stop();
-            timer->deleteLater();
-            delete waited;
-            ADD_FAILURE() << "no modal dialog appeared within " << kTimeoutMs / 1000 << " s";
+        } else if (waited->elapsed() > timeoutMs) {
+            endWait(timer);
+            ADD_FAILURE() << "no modal dialog appeared within " << timeoutMs << " ms";
         }
     });
     timer->start();
+}
+
+void FailPendingModalWaits() {
+    std::vector<QTimer*> left;
+    left.swap(pendingWaits());
+    for (QTimer* timer : left)
+        delete timer;
+    if (!left.empty())
+        ADD_FAILURE() << left.size() << " awaited modal dialog(s) had not appeared when the test ended";
 }
 
 } // namespace testing_support

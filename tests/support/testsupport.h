@@ -57,8 +57,17 @@ private:
     std::unique_ptr<store::DatabaseConnection> db_;
 };
 
+// Types text into widget as the keyboard would, a key press and release per character.
+// QTest::keyClicks sends Latin-1 only; the Chinese characters of plates and names go as key
+// events that carry their text.
+void TypeText(QWidget* widget, const QString& text);
+
 // Runs action on the next modal widget that appears (a dialog opened with exec()); fails the
-// running test when none appears within 10 s.
-void WhenModal(std::function<void(QWidget*)> action);
+// running test when none appears within timeoutMs.
+void WhenModal(std::function<void(QWidget*)> action, int timeoutMs = 10000);
+// Fails the running test for every WhenModal still waiting, and drops those waits, so that a
+// dialog that never opened is reported by the test that expected it and no wait acts on a later
+// test's dialog. The test runner calls it at the end of every test.
+void FailPendingModalWaits();
 
 } // namespace testing_support
