@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCoreApplication>
+#include <QDateEdit>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
@@ -92,6 +93,25 @@ TEST_F(AdminCommandsTest, PasteStaysOffUntilACopyPutTextOnTheClipboard) {
     action("剪切")->trigger();
     EXPECT_EQ(from->text(), u"鲁A12345"_s);
     EXPECT_TRUE(dialogs.shown.isEmpty());
+}
+
+TEST_F(AdminCommandsTest, CopyFromADateBoxTakesTheSelectedTextOfItsInnerLineEdit) {
+    auto [from, to] = boxes();
+    auto* date = new QDateEdit(QDate(2026, 3, 9), from->parentWidget());
+    date->setDisplayFormat(u"yyyy-MM-dd"_s);
+    from->parentWidget()->layout()->addWidget(date);
+    QGuiApplication::clipboard()->clear();
+    date->setFocus();
+    ASSERT_EQ(window->focusWidget(), date);
+    date->selectAll();
+    action("复制")->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), u"2026-03-09"_s);
+    EXPECT_TRUE(action("粘贴")->isEnabled());
+
+    to->clear();
+    to->setFocus();
+    action("粘贴")->trigger();
+    EXPECT_EQ(to->text(), u"2026-03-09"_s);
 }
 
 TEST_F(AdminCommandsTest, HelpOpensTheManualShippedBesideTheProgram) {
