@@ -82,9 +82,24 @@ protected:
         EXPECT_FALSE(box->lineEdit()->hasFocus());
     }
 
+    // The operator brings up the page that holds the control (which forgets the selected record).
+    static void bringUp(QWidget* control) {
+        auto* tabs = ui::FindControl<QTabWidget>(control->window(), u"高级选择夹1"_s);
+        ASSERT_TRUE(tabs);
+        for (int i = 0; i < tabs->count(); ++i)
+            if (tabs->widget(i)->isAncestorOf(control))
+                tabs->setCurrentIndex(i);
+    }
+
+    // The operator clicks into the control on the page shown.
     static void focus(QWidget* control) {
-        QFocusEvent in(QEvent::FocusIn, Qt::MouseFocusReason);
-        QApplication::sendEvent(control, &in);
+        QWidget* window = control->window();
+        window->show();
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+        ASSERT_TRUE(control->isVisible()) << control->objectName().toStdString() << " is on another page";
+        control->setFocus(Qt::MouseFocusReason);
+        ASSERT_TRUE(control->hasFocus());
     }
 };
 
@@ -377,9 +392,13 @@ TEST_F(RecordFormTest, LosingTheFocusToAnotherWindowRunsNoCheck) {
     auto w = start();
     auto* plate = find<ui::LabeledEdit>(w.get(), "带标签编辑框_主车牌号");
     plate->setReadOnly(false);
-    plate->setText(u"京A1"_s);
-    QFocusEvent out(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
-    QApplication::sendEvent(plate->lineEdit(), &out);
+    type(plate, u"京A1"_s);
+    // The operator turns to another window: the box loses the focus and no check runs.
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    EXPECT_NE(QApplication::focusWidget(), plate->lineEdit());
     EXPECT_TRUE(dialogs.shown.isEmpty());
 }
 
@@ -453,16 +472,21 @@ TEST_F(RecordFormTest, TypingCountsOnlyOnceADateBoxWasEnteredWithARecordSelected
     EXPECT_EQ(s.PageModifiedFlag, 0);
 
     // Entering a date box without a record selected arms nothing.
+    bringUp(find(w.get(), "日期框_下次二维"));
     s.RecordSelectedFlag = 0;
     focus(find(w.get(), "日期框_下次二维"));
     EXPECT_EQ(s.EditArmedFlag, 0);
 
     // The trailer due dates do not arm the tracking either.
-    s.RecordSelectedFlag = 1;
-    focus(find(w.get(), "日期框_下次挂车审车"));
-    focus(find(w.get(), "日期框_下次挂车保险"));
+    for (const char* trailerDue : {"日期框_下次挂车审车", "日期框_下次挂车保险"}) {
+        bringUp(find(w.get(), trailerDue));
+        s.RecordSelectedFlag = 1;
+        focus(find(w.get(), trailerDue));
+    }
     EXPECT_EQ(s.EditArmedFlag, 0);
 
+    bringUp(find(w.get(), "日期框_下次二维"));
+    s.RecordSelectedFlag = 1;
     focus(find(w.get(), "日期框_下次二维"));
     EXPECT_EQ(s.EditArmedFlag, 1);
     owner->setText(u"王五"_s);
@@ -478,6 +502,7 @@ TEST_F(RecordFormTest, TypingCountsOnlyOnceADateBoxWasEnteredWithARecordSelected
 TEST_F(RecordFormTest, TheCategoryComboArmsAndCountsLikeADateBox) {
     auto w = start();
     archive::FormState& s = archive::formState();
+    bringUp(find(w.get(), "组合框_类别"));
     s.RecordSelectedFlag = 1;
     focus(find(w.get(), "组合框_类别"));
     EXPECT_EQ(s.EditArmedFlag, 1);
