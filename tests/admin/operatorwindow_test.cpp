@@ -210,7 +210,10 @@ TEST_F(OperatorWindowTest, NameCheckRunsWhenTheNameBoxLosesFocus) {
         GTEST_SKIP() << "no window activation on this platform";
     button("超级按钮权限员工增加")->click();
     name->setFocus();
-    name->setText(u"管理员"_s);
+    ASSERT_EQ(QApplication::focusWidget(), name);
+    testing_support::TypeText(name, u"管理员"_s);
+    EXPECT_EQ(name->text(), u"管理员"_s);
+    EXPECT_TRUE(dialogs.shown.isEmpty()); // nothing while the operator types
     password->setFocus();
     QApplication::processEvents();
     EXPECT_EQ(dialogs.shown, QStringList({u"此管理员的用户名已经被使用了！请更换其他用户名。"_s}));

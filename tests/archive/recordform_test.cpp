@@ -11,7 +11,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QFocusEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>

@@ -11,7 +11,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
-#include <QFocusEvent>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
