@@ -38,7 +38,7 @@ QObject* editTarget(QWidget* window) {
         return nullptr;
     if (auto* combo = qobject_cast<QComboBox*>(focus))
         return combo->lineEdit();
-    if (qobject_cast<QAbstractSpinBox*>(focus)) // Qt names the inner line edit of every spin box so
+    if (qobject_cast<QAbstractSpinBox*>(focus)) // its inner line edit, by the name Qt gives it
         return ui::FindControl<QLineEdit>(focus, u"qt_spinbox_lineedit"_s);
     return focus;
 }
