@@ -2,6 +2,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <map>
 #include <vector>
@@ -38,6 +40,10 @@ double toMs(double value, benchmark::TimeUnit unit) {
 // The console table as usual, keeping each run's figures for the summary.
 class RecordingReporter : public benchmark::ConsoleReporter {
 public:
+    // Colours only on a terminal (this reporter replaces the library's, which reads
+    // --benchmark_color; --benchmark_out still writes JSON beside it).
+    RecordingReporter() : benchmark::ConsoleReporter(isatty(fileno(stdout)) ? OO_ColorTabular : OO_Tabular) {}
+
     void ReportRuns(const std::vector<Run>& reports) override {
         benchmark::ConsoleReporter::ReportRuns(reports);
         for (const Run& run : reports) {
