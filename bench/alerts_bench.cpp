@@ -22,9 +22,9 @@
 
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
-#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -282,10 +282,14 @@ void BM_LedgerPdf(benchmark::State& state) {
 // The layouts' ratios, printed after the table.
 [[maybe_unused]] const bool kLayoutComparisons = [] {
     for (const std::string v : {"200", "1000", "5000"}) {
-        bench::Compare({"floor, " + v + " vehicles (images last / old layout)", "BM_FloorRefreshColumns/" + v + "/0",
-                        "BM_FloorRefreshColumns/" + v + "/1", {}});
-        bench::Compare({"refresh, " + v + " vehicles (images last / old layout)", "BM_Refresh/" + v + "/0",
-                        "BM_Refresh/" + v + "/1", {}});
+        bench::Compare({"floor, " + v + " vehicles (images last / old layout)",
+                        "BM_FloorRefreshColumns/" + v + "/0",
+                        "BM_FloorRefreshColumns/" + v + "/1",
+                        {}});
+        bench::Compare({"refresh, " + v + " vehicles (images last / old layout)",
+                        "BM_Refresh/" + v + "/0",
+                        "BM_Refresh/" + v + "/1",
+                        {}});
     }
     return true;
 }();
