@@ -80,7 +80,7 @@ QList<RecordPage> makePages() {
                 u"在新表录入记录失败！1"_s,
                 u"修改不成功"_s,
                 u"的审车信息修改成功！"_s,
-                u"是否脱审"_s,
+                obligation(domain::ObligationKind::Inspection).lapsed,
                 u"带标签编辑框_审车应缴费用"_s,
                 u"带标签编辑框_审车已缴费用"_s,
                 u"带标签编辑框_审车还欠费用"_s};
@@ -95,7 +95,7 @@ QList<RecordPage> makePages() {
                 u"在新表录入记录失败！"_s,
                 u"修改不成功"_s,
                 u"的二维信息修改成功！"_s,
-                u"是否脱维"_s,
+                obligation(domain::ObligationKind::Maintenance).lapsed,
                 u"带标签编辑框_二维应缴费用"_s,
                 u"带标签编辑框_二维已缴费用"_s,
                 u"带标签编辑框_二维还欠费用"_s};
@@ -113,7 +113,7 @@ QList<RecordPage> makePages() {
                 u"在新表录入记录失败！"_s,
                 u"修改不成功"_s,
                 u"的保险信息修改成功！"_s,
-                u"是否脱保"_s,
+                obligation(domain::ObligationKind::Insurance).lapsed,
                 u"带标签编辑框_保险应缴费用"_s,
                 u"带标签编辑框_保险已缴费用"_s,
                 u"带标签编辑框_保险还欠费用"_s};
@@ -128,7 +128,7 @@ QList<RecordPage> makePages() {
                 u"在新表录入记录失败！"_s,
                 u"修改不成功"_s,
                 u"的管理费信息修改成功！"_s,
-                u"是否脱管"_s,
+                obligation(domain::ObligationKind::ManagementFee).lapsed,
                 u"带标签编辑框_管理应缴费用"_s,
                 u"带标签编辑框_管理已缴费用"_s,
                 u"带标签编辑框_管理还欠费用"_s};
@@ -143,7 +143,7 @@ QList<RecordPage> makePages() {
                 u"在新表录入记录失败！"_s,
                 u"修改不成功"_s,
                 u"的营运信息修改成功！"_s,
-                u"是否脱营"_s,
+                obligation(domain::ObligationKind::OperatingPermit).lapsed,
                 u"带标签编辑框_营运应缴费用"_s,
                 u"带标签编辑框_营运已缴费用"_s,
                 u"带标签编辑框_营运还欠费用"_s};
