@@ -546,7 +546,7 @@ QStringList GroupColumns(int page) {
 }
 
 RecordOutcome DeleteRecordRow(store::DatabaseConnection& db, int page, const QString& plate, qint64 number) {
-    const RecordOutcome failed{false, u"删除不成功"_s};
+    RecordOutcome failed{false, u"删除不成功"_s};
     if (!PlateUsableAsTableName(plate))
         return failed;
     page = checkedPage(page);

@@ -177,7 +177,7 @@ const QList<GroupSpec>& specs() {
 // Plates and archive numbers
 
 QString PlateTableRefusal(store::DatabaseConnection& db, const QString& plate) {
-    const QString refusal = PlateRefusal(plate);
+    QString refusal = PlateRefusal(plate);
     if (!refusal.isEmpty())
         return refusal;
     const std::optional<bool> listed = PlateListed(db, plate);
