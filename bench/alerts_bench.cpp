@@ -7,6 +7,7 @@
 
 #include "alerts/rules.h"
 #include "archive/vehicledata.h"
+#include "domain/obligations.h"
 #include "lists/listbuild.h"
 #include "report/exports.h"
 #include "store/database.h"
@@ -65,9 +66,6 @@ bool buildFleet(const QString& path, int vehicles, store::TableLayout layout) {
     }
     const QDate today = store::Today();
     auto around = [&] { return today.addDays(rng.bounded(-365, 366)); };
-    const char* const kindPlate[5] = {"审车车号", "二维车号", "保险车号", "管理车号", "营运车号"};
-    const char* const kindDate[5] = {"下次审车日期", "下次二维日期", "下次保险日期", "下次管理费用日期",
-                                     "下次营运证日期"};
     db.BeginTransaction();
     for (int v = 0; v < vehicles; ++v) {
         const QString p = plateOf(v);
@@ -88,10 +86,9 @@ bool buildFleet(const QString& path, int vehicles, store::TableLayout layout) {
                  quoted(p) + u","_s + date(around()) + u","_s + quoted(p) + u","_s + date(around()) + u")"_s;
         ok = ok && db.ExecuteWithBinaries(first, images);
         for (int r = 1; r < kRowsPerVehicle && ok; ++r) {
-            const int k = (r - 1) % 5;
-            ok = db.ExecuteStatement(u"insert into "_s + p + u" (["_s + QString::fromUtf8(kindPlate[k]) + u"],["_s +
-                                     QString::fromUtf8(kindDate[k]) + u"]) values ("_s + quoted(p) + u","_s +
-                                     date(around()) + u")"_s);
+            const domain::ObligationColumns& kind = domain::Obligation(domain::ObligationKind((r - 1) % 5));
+            ok = db.ExecuteStatement(u"insert into "_s + p + u" (["_s + kind.plateCopy + u"],["_s + kind.dueDate +
+                                     u"]) values ("_s + quoted(p) + u","_s + date(around()) + u")"_s);
         }
         if (!ok) {
             std::fprintf(stderr, "building the fleet failed: %s\n", db.LastError().toLocal8Bit().constData());
