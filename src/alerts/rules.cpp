@@ -1,9 +1,13 @@
 #include "alerts/rules.h"
 
+#include "domain/obligations.h"
 #include "domain/plates.h"
+#include "domain/vehiclecolumns.h"
 
 #include "store/database.h"
+#include "store/recordset.h"
 
+#include <QRegularExpression>
 #include <QSet>
 
 #include <cmath>
@@ -50,22 +54,16 @@ const char* const kOpenItems[kNodeCount] = {
     "脱管车辆",     "脱营车辆",     nullptr,        nullptr,        nullptr,
 };
 
+// The statements of a kind's three class passes; the columns they read are the kind's in
+// domain::Obligation.
 struct KindDef {
-    const char* plateColumn;
-    const char* mainColumn;
-    const char* trailerColumn; // nullptr for the kinds without a trailer date
-    const char* flagColumn;    // the lapse flag the Lapsed pass sets
     const char* selects[kClassCount];
     const char* where;
     const char* flagText;
 };
 
 const KindDef kKinds[kKindCount] = {
-    {"审车车号",
-     "下次审车日期",
-     "下次挂车审车日期",
-     "是否脱审",
-     {"select "
+    {{"select "
       "[审车车号],[下次审车日期],[下次挂车审车日期],[是否提醒主车审车],[是否提醒挂车审车],[是否脱审],[审车是否通知车主]"
       " from ",
       "select [审车车号],[下次审车日期],[是否脱审],[是否提醒主车审车],[是否提醒挂车审车],[下次挂车审车日期] from ",
@@ -73,46 +71,38 @@ const KindDef kKinds[kKindCount] = {
       "from "},
      " where 下次审车日期 is not null",
      " set [是否脱审]=true where [编号]="},
-    {"二维车号",
-     "下次二维日期",
-     nullptr,
-     "是否脱维",
-     {"select [二维车号],[下次二维日期],[是否脱维],[是否提醒二维] from ",
+    {{"select [二维车号],[下次二维日期],[是否脱维],[是否提醒二维] from ",
       "select [二维车号],[下次二维日期],[是否脱维],[是否提醒二维] from ",
       "select [编号],[二维车号],[下次二维日期],[是否脱维],[是否提醒二维] from "},
      " where 下次二维日期 is not null",
      " set [是否脱维]=true where [编号]="},
-    {"保险车号",
-     "下次保险日期",
-     "下次挂车保险日期",
-     "是否脱保",
-     {"select [保险车号],[下次保险日期],[下次挂车保险日期],[是否脱保],[是否提醒保险],[是否提醒挂车保险] from ",
+    {{"select [保险车号],[下次保险日期],[下次挂车保险日期],[是否脱保],[是否提醒保险],[是否提醒挂车保险] from ",
       "select [保险车号],[下次保险日期],[下次挂车保险日期],[是否脱保],[是否提醒保险],[是否提醒挂车保险] from ",
       "select [编号],[保险车号],[下次保险日期],[下次挂车保险日期],[是否脱保],[是否提醒保险],[是否提醒挂车保险] from "},
      " where 下次保险日期 is not null",
      " set [是否脱保]=true where [编号]="},
-    {"管理车号",
-     "下次管理费用日期",
-     nullptr,
-     "是否脱管",
-     {"select [管理车号],[下次管理费用日期],[是否脱管],[是否提醒管理] from ",
+    {{"select [管理车号],[下次管理费用日期],[是否脱管],[是否提醒管理] from ",
       "select [管理车号],[下次管理费用日期],[是否脱管],[是否提醒管理] from ",
       "select [编号],[管理车号],[下次管理费用日期],[是否脱管],[是否提醒管理] from "},
      " where 下次管理费用日期 is not null",
      " set [是否脱管]=true where [编号]="},
-    {"营运车号",
-     "下次营运证日期",
-     nullptr,
-     "是否脱营",
-     {"select [营运车号],[下次营运证日期],[是否脱营],[是否提醒营运] from ",
+    {{"select [营运车号],[下次营运证日期],[是否脱营],[是否提醒营运] from ",
       "select [营运车号],[下次营运证日期],[是否脱营],[是否提醒营运] from ",
       "select [编号],[营运车号],[下次营运证日期],[是否脱营],[是否提醒营运] from "},
      " where 下次营运证日期 is not null",
      " set [是否脱营]=true where [编号]="},
 };
 
-const char* const kBlacklistColumns[6] = {"下次审车日期", "下次挂车审车日期", "下次二维日期",
-                                          "下次保险日期", "下次管理费用日期", "下次营运证日期"};
+const domain::ObligationColumns& obligation(int kind) {
+    return domain::Obligation(domain::ObligationKind(kind));
+}
+
+// The blacklist pass's six date columns: the five main due dates and the trailer inspection date.
+QString blacklistColumn(int column) {
+    static const QString columns[6] = {obligation(0).dueDate, obligation(0).trailerDue, obligation(1).dueDate,
+                                       obligation(2).dueDate, obligation(3).dueDate,    obligation(4).dueDate};
+    return columns[column];
+}
 
 const char* const kClassMessages[kNodeCount] = {
     nullptr,
@@ -137,12 +127,23 @@ const char* const kClassMessages[kNodeCount] = {
 };
 
 // Every column that any of a vehicle's twenty-two queries names, so that this one query
-// succeeds exactly when each of them would.
-const char* const kWholeSelect =
-    "select [编号],[车辆状态],[审车车号],[下次审车日期],[下次挂车审车日期],[是否提醒主车审车],[是否提醒挂车审车],"
-    "[是否脱审],[审车是否通知车主],[二维车号],[下次二维日期],[是否脱维],[是否提醒二维],[保险车号],[下次保险日期],"
-    "[下次挂车保险日期],[是否脱保],[是否提醒保险],[是否提醒挂车保险],[管理车号],[下次管理费用日期],[是否脱管],"
-    "[是否提醒管理],[营运车号],[下次营运证日期],[是否脱营],[是否提醒营运] from ";
+// succeeds exactly when each of them would: the row number and the status, then each kind's
+// columns in the order its class queries first name them. (The blacklist columns are among the
+// kinds'.)
+const QString& wholeSelect() {
+    static const QString text = [] {
+        const domain::VehicleColumnNames& c = domain::VehicleColumn();
+        QStringList columns = {c.number, c.status};
+        static const QRegularExpression bracketed(u"\\[([^\\]]+)\\]"_s);
+        for (const KindDef& kind : kKinds)
+            for (const char* select : kind.selects)
+                for (auto it = bracketed.globalMatch(QString::fromUtf8(select)); it.hasNext();)
+                    if (const QString name = it.next().captured(1); !columns.contains(name))
+                        columns << name;
+        return u"select ["_s + columns.join(u"],["_s) + u"] from "_s;
+    }();
+    return text;
+}
 
 // The current row of one kind: the last row whose main due date is present.
 struct KindRow {
@@ -166,8 +167,8 @@ struct VehicleFacts {
 
 // Column names as QStrings, built once: the reads below run for every row of the fleet.
 struct Names {
-    QString number = u"编号"_s;
-    QString status = u"车辆状态"_s;
+    QString number = domain::VehicleColumn().number;
+    QString status = domain::VehicleColumn().status;
     QString plate[kKindCount];
     QString main[kKindCount];
     QString trailer[kKindCount];
@@ -175,13 +176,13 @@ struct Names {
     QString blacklist[6];
     Names() {
         for (int k = 0; k < kKindCount; ++k) {
-            plate[k] = QString::fromUtf8(kKinds[k].plateColumn);
-            main[k] = QString::fromUtf8(kKinds[k].mainColumn);
-            trailer[k] = kKinds[k].trailerColumn ? QString::fromUtf8(kKinds[k].trailerColumn) : QString();
-            flag[k] = QString::fromUtf8(kKinds[k].flagColumn);
+            plate[k] = obligation(k).plateCopy;
+            main[k] = obligation(k).dueDate;
+            trailer[k] = obligation(k).trailerDue;
+            flag[k] = obligation(k).lapsed;
         }
         for (int c = 0; c < 6; ++c)
-            blacklist[c] = QString::fromUtf8(kBlacklistColumns[c]);
+            blacklist[c] = blacklistColumn(c);
     }
 };
 
@@ -229,21 +230,22 @@ VehicleFacts readByQueries(store::DatabaseConnection& db, const QString& plate) 
         return f;
     }
     const Names& n = names();
-    if (const int h = db.OpenRecordSet(StatusSelect(plate))) {
+    if (const store::RecordSetGuard rs(db, StatusSelect(plate)); rs.ok()) {
+        const int h = rs.handle();
         db.MoveLast(h);
         if (!db.AtEnd(h))
             f.status = VehicleStatus(db.ReadField(h, n.status).text());
-        db.CloseRecordSet(h);
     } else {
         f.statusFailed = true;
     }
     for (int k = 0; k < kKindCount; ++k) {
         for (int c = 0; c < kClassCount; ++c) {
-            const int h = db.OpenRecordSet(ClassSelect(Kind(k), AlertClass(c), plate));
-            if (!h) {
+            const store::RecordSetGuard rs(db, ClassSelect(Kind(k), AlertClass(c), plate));
+            if (!rs.ok()) {
                 f.classFailed[k][c] = true;
                 continue;
             }
+            const int h = rs.handle();
             db.MoveLast(h);
             if (!db.AtEnd(h)) {
                 // The three queries of a kind share their where text and so their row; the
@@ -253,19 +255,18 @@ VehicleFacts readByQueries(store::DatabaseConnection& db, const QString& plate) 
                 if (!f.rows[k].found || lapsedQuery)
                     f.rows[k] = row;
             }
-            db.CloseRecordSet(h);
         }
     }
     for (int c = 0; c < 6; ++c) {
-        const int h = db.OpenRecordSet(BlacklistSelect(c, plate));
-        if (!h) {
+        const store::RecordSetGuard rs(db, BlacklistSelect(c, plate));
+        if (!rs.ok()) {
             f.blacklistFailed[c] = true;
             continue;
         }
+        const int h = rs.handle();
         db.MoveLast(h);
         if (!db.AtEnd(h))
             f.blacklistDates[c] = db.ReadField(h, n.blacklist[c]).date();
-        db.CloseRecordSet(h);
     }
     return f;
 }
@@ -273,9 +274,10 @@ VehicleFacts readByQueries(store::DatabaseConnection& db, const QString& plate) 
 // One query over the whole table; the current row of each query is then the last row of the
 // table whose where column is present, as a scan in table order returns them.
 bool readWholeTable(store::DatabaseConnection& db, const QString& plate, VehicleFacts& f) {
-    const int h = db.OpenRecordSet(QString::fromUtf8(kWholeSelect) + plate);
-    if (!h)
+    const store::RecordSetGuard rs(db, wholeSelect() + plate);
+    if (!rs.ok())
         return false;
+    const int h = rs.handle();
     const Names& n = names();
     // Markers: status, the five main dates, the trailer inspection date (a blacklist column).
     enum { kStatus = 0, kFirstMain = 1, kTrailerInspection = 6, kMarkers = 7 };
@@ -314,7 +316,6 @@ bool readWholeTable(store::DatabaseConnection& db, const QString& plate, Vehicle
             f.blacklistDates[c] = db.ReadField(h, n.trailer[0]).date();
         }
     }
-    db.CloseRecordSet(h);
     return true;
 }
 
@@ -420,7 +421,7 @@ QString ClassSelect(Kind kind, AlertClass cls, const QString& plate) {
 }
 
 QString BlacklistSelect(int column, const QString& plate) {
-    const QString name = QString::fromUtf8(kBlacklistColumns[column]);
+    const QString name = blacklistColumn(column);
     return u"select ["_s + name + u"] from "_s + plate + u" where "_s + name + u" is not null"_s;
 }
 
@@ -441,17 +442,19 @@ AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceM
     const QDate n = MonthStart(referenceMonth);
     const QString masterFailed = u"查询失败！"_s;
     // Every pass walks 总表; when it cannot be read, each of the seventeen passes ends at once.
-    const int master = db.OpenRecordSet(kMasterSelect);
-    if (!master) {
-        for (int pass = 0; pass < 17; ++pass)
-            result.messages << masterFailed;
-        return result;
-    }
     QStringList plates;
-    const QString plateColumn = u"车牌号"_s;
-    for (db.MoveFirst(master); !db.AtEnd(master); db.MoveNext(master))
-        plates << db.ReadField(master, plateColumn).text();
-    db.CloseRecordSet(master);
+    {
+        const store::RecordSetGuard rs(db, kMasterSelect);
+        if (!rs.ok()) {
+            for (int pass = 0; pass < 17; ++pass)
+                result.messages << masterFailed;
+            return result;
+        }
+        const int master = rs.handle();
+        const QString plateColumn = u"车牌号"_s;
+        for (db.MoveFirst(master); !db.AtEnd(master); db.MoveNext(master))
+            plates << db.ReadField(master, plateColumn).text();
+    }
 
     // One transaction for the whole walk: the reads share one lock and the lapse flags are
     // written with one commit instead of one per statement. Begun first, so that a write lock

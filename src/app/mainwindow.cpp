@@ -298,14 +298,23 @@ bool MainWindow::initialise(const SignInStep& signIn) {
         resize(r.width(), qMax(600, r.height() - 30));
     }
 
+    // The main window's connection is opened before the sign-in window's, so that the two
+    // share one open file: the key is derived and the schema read once. A failure is reported
+    // after the sign-in, by the same open that reports it in every window.
+    if (QFileInfo::exists(store::DatabasePath()))
+        db_.OpenDatabaseFile(store::DatabasePath(), store::kDatabasePassword);
+
     const bool signedIn = signIn ? signIn(this) : [this] {
         SignInWindow window(this);
         return window.exec() == QDialog::Accepted;
     }();
-    if (!signedIn)
+    if (!signedIn) {
+        db_.CloseDatabase();
         return false;
+    }
 
-    ui::OpenWindowDatabase(db_);
+    if (!db_.IsOpen())
+        ui::OpenWindowDatabase(db_);
 
     for (const auto& step : parts_.startupSteps)
         step();

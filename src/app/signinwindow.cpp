@@ -1,5 +1,6 @@
 #include "signinwindow.h"
 
+#include "store/recordset.h"
 #include "store/schema.h"
 #include "store/session.h"
 #include "store/sqltext.h"
@@ -99,33 +100,33 @@ void SignInWindow::reject() {
 bool SignInWindow::signIn() {
     const QString name = store::SqlText(name_->text());
     const QString password = store::SqlText(password_->text());
-    int rs = db_.OpenRecordSet(u"select count(*) as[数量] from [权限] where [用户名]='"_s + name + u"'and [密码]='"_s +
-                               password + u"'"_s);
-    if (rs == 0) {
+    store::RecordSetGuard count(db_, u"select count(*) as[数量] from [权限] where [用户名]='"_s + name +
+                                         u"'and [密码]='"_s + password + u"'"_s);
+    if (!count.ok()) {
         ui::MessageBox(u"失败"_s);
         return false;
     }
-    const double count = db_.ReadField(rs, u"数量"_s).number();
-    if (count == 0) {
-        db_.CloseRecordSet(rs);
+    const bool known = db_.ReadField(count.handle(), u"数量"_s).number() != 0;
+    count.close();
+    if (!known) {
         ui::MessageBox(u"请核对用户名和密码！"_s);
         return false;
     }
-    db_.CloseRecordSet(rs);
-    rs = db_.OpenRecordSet(u"select * from 权限 where [用户名]='"_s + name + u"'"_s);
-    if (rs == 0) {
+    store::RecordSetGuard rs(db_, u"select * from 权限 where [用户名]='"_s + name + u"'"_s);
+    if (!rs.ok()) {
         ui::MessageBox(u"查询失败？!"_s);
         return false;
     }
-    db_.MoveFirst(rs);
+    const int h = rs.handle();
+    db_.MoveFirst(h);
     store::Permissions& p = store::session().OperatorPermissions;
-    p.增删车辆 = db_.ReadField(rs, u"增删车辆"_s).yesNo();
-    p.费用可见 = db_.ReadField(rs, u"费用可见"_s).yesNo();
-    p.统计查询 = db_.ReadField(rs, u"统计查询"_s).yesNo();
-    p.权限设置 = db_.ReadField(rs, u"权限设置"_s).yesNo();
-    p.增加车辆信息 = db_.ReadField(rs, u"增加车辆信息"_s).yesNo();
-    p.修改车辆信息 = db_.ReadField(rs, u"修改车辆信息"_s).yesNo();
-    db_.CloseRecordSet(rs);
+    p.增删车辆 = db_.ReadField(h, u"增删车辆"_s).yesNo();
+    p.费用可见 = db_.ReadField(h, u"费用可见"_s).yesNo();
+    p.统计查询 = db_.ReadField(h, u"统计查询"_s).yesNo();
+    p.权限设置 = db_.ReadField(h, u"权限设置"_s).yesNo();
+    p.增加车辆信息 = db_.ReadField(h, u"增加车辆信息"_s).yesNo();
+    p.修改车辆信息 = db_.ReadField(h, u"修改车辆信息"_s).yesNo();
+    rs.close();
     accept();
     return true;
 }

@@ -1,6 +1,8 @@
 #include "formfields.h"
 
 #include "archive/vehicledata.h"
+#include "domain/obligations.h"
+#include "domain/vehiclecolumns.h"
 #include "store/database.h"
 
 #include <QHash>
@@ -12,12 +14,12 @@ namespace archive {
 namespace {
 
 // Small builders so that each table line reads like the form it describes.
-FieldSpec edit(const char* name, const char* caption, const char* column, Tracking tracking = Tracking::Edit) {
+FieldSpec edit(const char* name, const char* caption, const QString& column, Tracking tracking = Tracking::Edit) {
     FieldSpec f;
     f.name = QString::fromUtf8(name);
     f.caption = QString::fromUtf8(caption);
     f.kind = FieldKind::Edit;
-    f.column = QString::fromUtf8(column);
+    f.column = column;
     f.tracking = tracking;
     return f;
 }
@@ -31,48 +33,48 @@ FieldSpec display(const char* name, const char* caption) {
     return f;
 }
 
-FieldSpec date(const char* name, const char* labelName, const char* caption, const char* column, Tracking tracking,
+FieldSpec date(const char* name, const char* labelName, const char* caption, const QString& column, Tracking tracking,
                bool arms) {
     FieldSpec f;
     f.name = QString::fromUtf8(name);
     f.labelName = QString::fromUtf8(labelName);
     f.caption = QString::fromUtf8(caption);
     f.kind = FieldKind::Date;
-    f.column = QString::fromUtf8(column);
+    f.column = column;
     f.tracking = tracking;
     f.armsEdit = arms;
     return f;
 }
 
-FieldSpec check(const char* name, const char* caption, const char* column, Tracking tracking) {
+FieldSpec check(const char* name, const char* caption, const QString& column, Tracking tracking) {
     FieldSpec f;
     f.name = QString::fromUtf8(name);
     f.caption = QString::fromUtf8(caption);
     f.kind = FieldKind::Check;
-    f.column = QString::fromUtf8(column);
+    f.column = column;
     f.tracking = tracking;
     return f;
 }
 
-FieldSpec combo(const char* name, const char* labelName, const char* caption, const char* column, Tracking tracking,
+FieldSpec combo(const char* name, const char* labelName, const char* caption, const QString& column, Tracking tracking,
                 const QStringList& items) {
     FieldSpec f;
     f.name = QString::fromUtf8(name);
     f.labelName = QString::fromUtf8(labelName);
     f.caption = QString::fromUtf8(caption);
     f.kind = FieldKind::Combo;
-    f.column = QString::fromUtf8(column);
+    f.column = column;
     f.tracking = tracking;
     f.items = items;
     return f;
 }
 
-FieldSpec picture(const char* name, const char* caption, const char* column) {
+FieldSpec picture(const char* name, const char* caption, const QString& column) {
     FieldSpec f;
     f.name = QString::fromUtf8(name);
     f.caption = QString::fromUtf8(caption);
     f.kind = FieldKind::Picture;
-    f.column = QString::fromUtf8(column);
+    f.column = column;
     return f;
 }
 
@@ -96,155 +98,172 @@ FieldSpec fee(FieldSpec f) {
     return f;
 }
 
+// A display box that repeats the text of source, a box of page 0.
+FieldSpec copyOf(FieldSpec f, const char* source) {
+    f.copyOf = QString::fromUtf8(source);
+    return f;
+}
+
 // The four copies of the basic record at the head of each obligation page.
 QList<FieldSpec> headerCopies(const char* archive, const char* plate, const char* owner, const char* phone) {
-    return {display(archive, "档案编号："), display(plate, "主车牌号："), display(owner, "车主姓名："),
-            display(phone, "车主电话：")};
+    return {copyOf(display(archive, "档案编号："), "带标签编辑框_档案编号"),
+            copyOf(display(plate, "主车牌号："), "带标签编辑框_主车牌号"),
+            copyOf(display(owner, "车主姓名："), "带标签编辑框_车主姓名"),
+            copyOf(display(phone, "车主电话："), "带标签编辑框_车主电话")};
 }
 
 QList<FieldSpec> basicPage() {
-    FieldSpec status = combo("组合框_车辆状态", "透明标签_车辆状态", "车辆状态", "车辆状态", Tracking::None,
+    const domain::VehicleColumnNames& c = domain::VehicleColumn();
+    FieldSpec status = combo("组合框_车辆状态", "透明标签_车辆状态", "车辆状态", c.status, Tracking::None,
                              {u"正常"_s, u"转出"_s, u"注销"_s});
     status.itemValues = {1, 2, 3};
     return {
-        readOnly(edit("带标签编辑框_档案编号", "档案编号：", "档案编号")),
-        readOnly(edit("带标签编辑框_主车牌号", "主车牌号：", "主车牌号")),
-        edit("带标签编辑框_挂车牌号", "挂车牌号：", "挂车牌号"),
-        edit("带标签编辑框_车主姓名", "车主姓名：", "车主姓名"),
-        edit("带标签编辑框_车主电话", "车主电话：", "车主电话"),
+        readOnly(edit("带标签编辑框_档案编号", "档案编号：", c.archiveNumber)),
+        readOnly(edit("带标签编辑框_主车牌号", "主车牌号：", c.mainPlate)),
+        edit("带标签编辑框_挂车牌号", "挂车牌号：", c.trailerPlate),
+        edit("带标签编辑框_车主姓名", "车主姓名：", c.ownerName),
+        edit("带标签编辑框_车主电话", "车主电话：", c.ownerPhone),
         status,
-        edit("带标签编辑框_车主身份证号", "车主身份证号：", "车主身份证号"),
-        edit("带标签编辑框_从业资格证号", "从业资格号：", "从业资格证号"),
-        date("日期框_入户时间", "透明标签_入户时间", "入户时间：", "买入日期", Tracking::Edit, true),
-        edit("带标签编辑框_驾驶员A身份证号", "驾驶员A证件号", "驾驶员A身份证号"),
-        edit("带标签编辑框_A姓名", "A姓名", "A姓名", Tracking::None),
-        edit("带标签编辑框_购车方式", "购车方式：", "购车方式"),
-        edit("带标签编辑框_驾驶员B身份证号", "驾驶员B证件号", "驾驶员B身份证号"),
-        edit("带标签编辑框_B姓名", "B姓名", "B姓名", Tracking::None),
-        edit("带标签编辑框_车辆颜色", "车辆颜色：", "车辆颜色"),
-        edit("带标签编辑框_发动机号", "发动机号：", "发动机号"),
-        edit("带标签编辑框_主车架号", "主车架号：", "主车架号"),
-        edit("带标签编辑框_挂车架号", "挂车架号：", "挂车架号"),
-        edit("带标签编辑框_主车吨位", "主车吨位：", "主车吨位"),
-        edit("带标签编辑框_主车品牌", "主车品牌：", "主车品牌"),
-        edit("带标签编辑框_挂车吨位", "挂车吨位：", "挂车吨位"),
-        edit("带标签编辑框_挂车品牌", "挂车品牌：", "挂车品牌"),
-        wide(edit("带标签编辑框_车主地址", "车主详细住址：", "车主详细住址")),
-        wide(edit("带标签编辑框_车辆信息备注", "备注：", "基本信息备注")),
-        picture("图片框_身份证", "车主身份证信息", "车主身份证信息"),
-        picture("图片框_车辆照片1", "车辆照片信息", "车辆照片信息"),
-        picture("图片框_车辆照片2", "车辆照片信息", "车辆照片信息2"),
-        picture("图片框_行车证1", "行车证信息", "行车证信息1"),
-        picture("图片框_行车证2", "行车证信息", "行车证信息2"),
+        edit("带标签编辑框_车主身份证号", "车主身份证号：", c.ownerId),
+        edit("带标签编辑框_从业资格证号", "从业资格号：", c.qualification),
+        date("日期框_入户时间", "透明标签_入户时间", "入户时间：", c.boughtOn, Tracking::Edit, true),
+        edit("带标签编辑框_驾驶员A身份证号", "驾驶员A证件号", c.driverAId),
+        edit("带标签编辑框_A姓名", "A姓名", c.driverAName, Tracking::None),
+        edit("带标签编辑框_购车方式", "购车方式：", c.purchase),
+        edit("带标签编辑框_驾驶员B身份证号", "驾驶员B证件号", c.driverBId),
+        edit("带标签编辑框_B姓名", "B姓名", c.driverBName, Tracking::None),
+        edit("带标签编辑框_车辆颜色", "车辆颜色：", c.colour),
+        edit("带标签编辑框_发动机号", "发动机号：", c.engine),
+        edit("带标签编辑框_主车架号", "主车架号：", c.mainFrame),
+        edit("带标签编辑框_挂车架号", "挂车架号：", c.trailerFrame),
+        edit("带标签编辑框_主车吨位", "主车吨位：", c.mainTonnage),
+        edit("带标签编辑框_主车品牌", "主车品牌：", c.mainBrand),
+        edit("带标签编辑框_挂车吨位", "挂车吨位：", c.trailerTonnage),
+        edit("带标签编辑框_挂车品牌", "挂车品牌：", c.trailerBrand),
+        wide(edit("带标签编辑框_车主地址", "车主详细住址：", c.ownerAddress)),
+        wide(edit("带标签编辑框_车辆信息备注", "备注：", c.basicRemark)),
+        picture("图片框_身份证", "车主身份证信息", c.ownerIdImage),
+        picture("图片框_车辆照片1", "车辆照片信息", c.photo1),
+        picture("图片框_车辆照片2", "车辆照片信息", c.photo2),
+        picture("图片框_行车证1", "行车证信息", c.licence1),
+        picture("图片框_行车证2", "行车证信息", c.licence2),
     };
 }
 
 QList<FieldSpec> inspectionPage() {
+    const domain::ObligationColumns& o = domain::Obligation(domain::ObligationKind::Inspection);
     QList<FieldSpec> f = headerCopies("带标签编辑框_审车档案编号", "带标签编辑框_审车车牌号",
                                       "带标签编辑框_审车车主姓名", "带标签编辑框_审车车主电话");
-    f << date("日期框_下次主车审车", "透明标签_下次主车审车日期", "下次主车审车日期", "下次审车日期", Tracking::Edit,
-              true)
-      << beside(check("选择框_是否提醒主车审车", "是否提醒", "是否提醒主车审车", Tracking::None))
-      << date("日期框_下次挂车审车", "透明标签_下次挂车审车日期1", "下次挂车审车日期", "下次挂车审车日期",
-              Tracking::None, false)
-      << beside(check("选择框_是否提醒挂车审车", "是否提醒", "是否提醒挂车审车", Tracking::None))
-      << combo("组合框_审车", "透明标签_审车通知", "审车是否通知车主", "审车是否通知车主", Tracking::Choice,
+    f << date("日期框_下次主车审车", "透明标签_下次主车审车日期", "下次主车审车日期", o.dueDate, Tracking::Edit, true)
+      << beside(check("选择框_是否提醒主车审车", "是否提醒", o.remind, Tracking::None))
+      << date("日期框_下次挂车审车", "透明标签_下次挂车审车日期1", "下次挂车审车日期", o.trailerDue, Tracking::None,
+              false)
+      << beside(check("选择框_是否提醒挂车审车", "是否提醒", o.remindTrailer, Tracking::None))
+      << combo("组合框_审车", "透明标签_审车通知", "审车是否通知车主", o.notified, Tracking::Choice,
                NotificationItems())
-      << fee(edit("带标签编辑框_审车应缴费用", "应缴费用：", "审车应缴费用"))
-      << fee(edit("带标签编辑框_审车已缴费用", "已缴费用：", "审车已缴费用"))
-      << fee(edit("带标签编辑框_审车还欠费用", "还欠费用：", "", Tracking::None))
-      << fee(date("日期框_审车缴费时间", "透明标签_审车缴费时间", "缴费时间", "审车缴费日期", Tracking::Edit, true))
-      << check("选择框_是否脱审", "是否脱审", "是否脱审", Tracking::Choice)
-      << wide(edit("带标签编辑框_审车备注", "备注：", "审车备注"));
+      << fee(edit("带标签编辑框_审车应缴费用", "应缴费用：", o.dueFee))
+      << fee(edit("带标签编辑框_审车已缴费用", "已缴费用：", o.paidFee))
+      << fee(edit("带标签编辑框_审车还欠费用", "还欠费用：", {}, Tracking::None))
+      << fee(date("日期框_审车缴费时间", "透明标签_审车缴费时间", "缴费时间", o.payDate, Tracking::Edit, true))
+      << check("选择框_是否脱审", "是否脱审", o.lapsed, Tracking::Choice)
+      << wide(edit("带标签编辑框_审车备注", "备注：", o.remark));
     return f;
 }
 
 QList<FieldSpec> maintenancePage() {
+    const domain::VehicleColumnNames& c = domain::VehicleColumn();
+    const domain::ObligationColumns& o = domain::Obligation(domain::ObligationKind::Maintenance);
     QList<FieldSpec> f = headerCopies("带标签编辑框_二维档案编号", "带标签编辑框_二维主车牌号",
                                       "带标签编辑框_二维车主姓名", "带标签编辑框_二维车主电话");
-    f << date("日期框_下次二维", "透明标签_下次二级维护", "下次二级维护日期", "下次二维日期", Tracking::Edit, true)
-      << beside(check("选择框_是否提醒二维", "是否提醒", "是否提醒二维", Tracking::None))
-      << edit("带标签编辑框_二维卡号", "二维卡号：", "二维卡号")
-      << combo("组合框_二级维护", "透明标签_二级维护通知", "二级维护是否通知车主", "二维是否通知车主", Tracking::Choice,
+    f << date("日期框_下次二维", "透明标签_下次二级维护", "下次二级维护日期", o.dueDate, Tracking::Edit, true)
+      << beside(check("选择框_是否提醒二维", "是否提醒", o.remind, Tracking::None))
+      << edit("带标签编辑框_二维卡号", "二维卡号：", c.maintenanceCard)
+      << combo("组合框_二级维护", "透明标签_二级维护通知", "二级维护是否通知车主", o.notified, Tracking::Choice,
                NotificationItems())
-      << fee(edit("带标签编辑框_二维应缴费用", "应缴费用：", "二维应缴费用"))
-      << fee(edit("带标签编辑框_二维已缴费用", "已缴费用：", "二维已缴费用"))
-      << fee(edit("带标签编辑框_二维还欠费用", "还欠费用：", "", Tracking::None))
-      << fee(date("日期框_二维缴费时间", "透明标签_二维缴费时间", "缴费时间", "二维缴费日期", Tracking::Edit, true))
-      << check("选择框_二维驻外", "二维驻外", "二维驻外", Tracking::None)
-      << check("选择框_是否脱维", "是否脱维", "是否脱维", Tracking::Choice)
-      << wide(edit("带标签编辑框_二维备注", "备注：", "二维备注"));
+      << fee(edit("带标签编辑框_二维应缴费用", "应缴费用：", o.dueFee))
+      << fee(edit("带标签编辑框_二维已缴费用", "已缴费用：", o.paidFee))
+      << fee(edit("带标签编辑框_二维还欠费用", "还欠费用：", {}, Tracking::None))
+      << fee(date("日期框_二维缴费时间", "透明标签_二维缴费时间", "缴费时间", o.payDate, Tracking::Edit, true))
+      << check("选择框_二维驻外", "二维驻外", c.stationedAway, Tracking::None)
+      << check("选择框_是否脱维", "是否脱维", o.lapsed, Tracking::Choice)
+      << wide(edit("带标签编辑框_二维备注", "备注：", o.remark));
     return f;
 }
 
 QList<FieldSpec> insurancePage() {
+    const domain::VehicleColumnNames& c = domain::VehicleColumn();
+    const domain::ObligationColumns& o = domain::Obligation(domain::ObligationKind::Insurance);
     QList<FieldSpec> f = headerCopies("带标签编辑框_保险档案编号", "带标签编辑框_保险主车牌号",
                                       "带标签编辑框_保险车主姓名", "带标签编辑框_保险车主电话");
-    f << edit("带标签编辑框_保险公司名称", "保险公司名称：", "保险公司名称")
-      << combo("组合框_投保险种", "透明标签_投保险种", "投保险种", "投保险种", Tracking::Choice, {})
-      << edit("带标签编辑框_保险编号", "商险单号：", "保单号")
-      << edit("带标签编辑框_强险编号", "强险单号：", "强险单号", Tracking::None)
-      << edit("带标签编辑框_挂车保险编号", "挂车商险单号：", "挂车商险单号", Tracking::None)
-      << edit("带标签编辑框_挂车强险编号", "挂车强险单号：", "挂车强险单号", Tracking::None)
-      << edit("带标签编辑框_交强险", "交强险：", "交强险") << edit("带标签编辑框_车损", "车损：", "车损")
-      << edit("带标签编辑框_三者", "三者险：", "三责") << edit("带标签编辑框_人员", "人员：", "人员")
-      << edit("带标签编辑框_保险不计免赔", "不计免赔：", "不计免赔") << edit("带标签编辑框_保险其他", "其他：", "其他")
-      << date("日期框_下次保险", "透明标签_下次保险", "下次主车保险日期", "下次保险日期", Tracking::Edit, true)
-      << beside(check("选择框_是否提醒保险", "是否提醒", "是否提醒保险", Tracking::None))
-      << date("日期框_下次挂车保险", "透明标签_下次挂车保险", "下次挂车保险日期", "下次挂车保险日期", Tracking::None,
-              false)
-      << beside(check("选择框_是否提醒挂车保险", "挂车是否提醒", "是否提醒挂车保险", Tracking::None))
-      << fee(edit("带标签编辑框_保险应缴费用", "应缴费用：", "保险应缴费用"))
-      << fee(edit("带标签编辑框_保险已缴费用", "已缴费用：", "保险已缴费用"))
-      << fee(edit("带标签编辑框_保险还欠费用", "还欠费用：", "", Tracking::None))
-      << fee(date("日期框_保险缴费时间", "透明标签_保险缴费时间", "缴费时间", "保险缴费日期", Tracking::Edit, true))
-      << check("选择框_是否脱保", "是否脱保", "是否脱保", Tracking::Choice)
-      << wide(edit("带标签编辑框_保险备注", "备注：", "保险备注"));
+    f << edit("带标签编辑框_保险公司名称", "保险公司名称：", c.insurer)
+      << combo("组合框_投保险种", "透明标签_投保险种", "投保险种", c.insuranceKind, Tracking::Choice, {})
+      << edit("带标签编辑框_保险编号", "商险单号：", c.policy)
+      << edit("带标签编辑框_强险编号", "强险单号：", c.compulsoryPolicy, Tracking::None)
+      << edit("带标签编辑框_挂车保险编号", "挂车商险单号：", c.trailerPolicy, Tracking::None)
+      << edit("带标签编辑框_挂车强险编号", "挂车强险单号：", c.trailerCompulsoryPolicy, Tracking::None)
+      << edit("带标签编辑框_交强险", "交强险：", c.compulsory) << edit("带标签编辑框_车损", "车损：", c.damage)
+      << edit("带标签编辑框_三者", "三者险：", c.thirdParty) << edit("带标签编辑框_人员", "人员：", c.occupants)
+      << edit("带标签编辑框_保险不计免赔", "不计免赔：", c.noDeductible)
+      << edit("带标签编辑框_保险其他", "其他：", c.otherCover)
+      << date("日期框_下次保险", "透明标签_下次保险", "下次主车保险日期", o.dueDate, Tracking::Edit, true)
+      << beside(check("选择框_是否提醒保险", "是否提醒", o.remind, Tracking::None))
+      << date("日期框_下次挂车保险", "透明标签_下次挂车保险", "下次挂车保险日期", o.trailerDue, Tracking::None, false)
+      << beside(check("选择框_是否提醒挂车保险", "挂车是否提醒", o.remindTrailer, Tracking::None))
+      << fee(edit("带标签编辑框_保险应缴费用", "应缴费用：", o.dueFee))
+      << fee(edit("带标签编辑框_保险已缴费用", "已缴费用：", o.paidFee))
+      << fee(edit("带标签编辑框_保险还欠费用", "还欠费用：", {}, Tracking::None))
+      << fee(date("日期框_保险缴费时间", "透明标签_保险缴费时间", "缴费时间", o.payDate, Tracking::Edit, true))
+      << check("选择框_是否脱保", "是否脱保", o.lapsed, Tracking::Choice)
+      << wide(edit("带标签编辑框_保险备注", "备注：", o.remark));
     return f;
 }
 
 QList<FieldSpec> managementFeePage() {
+    const domain::ObligationColumns& o = domain::Obligation(domain::ObligationKind::ManagementFee);
     QList<FieldSpec> f = headerCopies("带标签编辑框_管理档案编号", "带标签编辑框_管理主车牌号",
                                       "带标签编辑框_管理车主姓名", "带标签编辑框_管理车主电话");
-    f << date("日期框_下次管理费", "透明标签_下次管理费", "下次管理费日期", "下次管理费用日期", Tracking::Edit, true)
-      << beside(check("选择框_是否提醒管理", "是否提醒", "是否提醒管理", Tracking::None))
-      << combo("组合框_管理费", "透明标签_管理费用通知", "管理费是否通知车主", "管理费是否通知车主", Tracking::Choice,
+    f << date("日期框_下次管理费", "透明标签_下次管理费", "下次管理费日期", o.dueDate, Tracking::Edit, true)
+      << beside(check("选择框_是否提醒管理", "是否提醒", o.remind, Tracking::None))
+      << combo("组合框_管理费", "透明标签_管理费用通知", "管理费是否通知车主", o.notified, Tracking::Choice,
                NotificationItems())
-      << check("选择框_是否脱管", "是否脱管", "是否脱管", Tracking::Choice)
-      << fee(edit("带标签编辑框_管理应缴费用", "应缴费用：", "管理应缴费用"))
-      << fee(edit("带标签编辑框_管理已缴费用", "已缴费用：", "管理已缴费用"))
-      << fee(edit("带标签编辑框_管理还欠费用", "还欠费用：", "", Tracking::None))
-      << fee(date("日期框_管理缴费时间", "透明标签_管理缴费时间", "缴费时间", "管理缴费日期", Tracking::Edit, true))
-      << wide(edit("带标签编辑框_管理备注", "备注：", "管理备注"));
+      << check("选择框_是否脱管", "是否脱管", o.lapsed, Tracking::Choice)
+      << fee(edit("带标签编辑框_管理应缴费用", "应缴费用：", o.dueFee))
+      << fee(edit("带标签编辑框_管理已缴费用", "已缴费用：", o.paidFee))
+      << fee(edit("带标签编辑框_管理还欠费用", "还欠费用：", {}, Tracking::None))
+      << fee(date("日期框_管理缴费时间", "透明标签_管理缴费时间", "缴费时间", o.payDate, Tracking::Edit, true))
+      << wide(edit("带标签编辑框_管理备注", "备注：", o.remark));
     return f;
 }
 
 QList<FieldSpec> operatingPermitPage() {
+    const domain::VehicleColumnNames& c = domain::VehicleColumn();
+    const domain::ObligationColumns& o = domain::Obligation(domain::ObligationKind::OperatingPermit);
     QList<FieldSpec> f = headerCopies("带标签编辑框_营运档案编号", "带标签编辑框_营运主车牌号",
                                       "带标签编辑框_营运车主姓名", "带标签编辑框_营运车主电话");
     FieldSpec category =
-        combo("组合框_类别", "透明标签_是否驻内", "是否驻内", "是否驻内", Tracking::Edit, {u"驻内"_s, u"驻外"_s});
+        combo("组合框_类别", "透明标签_是否驻内", "是否驻内", c.stationedIn, Tracking::Edit, {u"驻内"_s, u"驻外"_s});
     category.armsEdit = true;
-    f << date("日期框_下次营运证日期", "透明标签_下次营运证日期", "下次营运证日期", "下次营运证日期", Tracking::Edit,
+    f << date("日期框_下次营运证日期", "透明标签_下次营运证日期", "下次营运证日期", o.dueDate, Tracking::Edit, true)
+      << beside(check("选择框_是否提醒营运", "是否提醒", o.remind, Tracking::None))
+      << date("日期框_营运证办理日期", "透明标签_营运证办理日期", "营运证办理日期", c.permitIssued, Tracking::Edit,
               true)
-      << beside(check("选择框_是否提醒营运", "是否提醒", "是否提醒营运", Tracking::None))
-      << date("日期框_营运证办理日期", "透明标签_营运证办理日期", "营运证办理日期", "营运证办理日期", Tracking::Edit,
-              true)
-      << edit("带标签编辑框_营运证号码", "营运证号码：", "营运证号") << category
-      << combo("组合框_营运", "透明标签_营运通知", "营运证是否通知车主", "营运证是否通知车主", Tracking::Choice,
+      << edit("带标签编辑框_营运证号码", "营运证号码：", c.permitNumber) << category
+      << combo("组合框_营运", "透明标签_营运通知", "营运证是否通知车主", o.notified, Tracking::Choice,
                NotificationItems())
-      << check("选择框_是否脱营", "是否脱营", "是否脱营", Tracking::Choice)
-      << fee(edit("带标签编辑框_营运应缴费用", "应缴费用：", "营运证应缴费用"))
-      << fee(edit("带标签编辑框_营运已缴费用", "已缴费用：", "营运证已缴费用"))
-      << fee(edit("带标签编辑框_营运还欠费用", "还欠费用：", "", Tracking::None))
-      << fee(date("日期框_营运缴费时间", "透明标签_营运缴费时间", "缴费时间", "营运缴费日期", Tracking::Edit, true))
-      << wide(edit("带标签编辑框_营运备注", "备注：", "营运证备注"));
+      << check("选择框_是否脱营", "是否脱营", o.lapsed, Tracking::Choice)
+      << fee(edit("带标签编辑框_营运应缴费用", "应缴费用：", o.dueFee))
+      << fee(edit("带标签编辑框_营运已缴费用", "已缴费用：", o.paidFee))
+      << fee(edit("带标签编辑框_营运还欠费用", "还欠费用：", {}, Tracking::None))
+      << fee(date("日期框_营运缴费时间", "透明标签_营运缴费时间", "缴费时间", o.payDate, Tracking::Edit, true))
+      << wide(edit("带标签编辑框_营运备注", "备注：", o.remark));
     return f;
 }
 
 QList<FieldSpec> lookupPage() {
-    return {display("带标签编辑框_查询姓名", "姓名："), display("带标签编辑框_查询身份证号", "身份证号："),
-            display("带标签编辑框_查询车牌号", "车牌号："), display("带标签编辑框_查询车架号", "车架号：")};
+    return {copyOf(display("带标签编辑框_查询姓名", "姓名："), "带标签编辑框_车主姓名"),
+            copyOf(display("带标签编辑框_查询身份证号", "身份证号："), "带标签编辑框_车主身份证号"),
+            copyOf(display("带标签编辑框_查询车牌号", "车牌号："), "带标签编辑框_主车牌号"),
+            copyOf(display("带标签编辑框_查询车架号", "车架号："), "带标签编辑框_主车架号")};
 }
 
 QList<ListColumn> feeColumns() {

@@ -45,6 +45,7 @@ struct FieldSpec {
     bool besidePrevious = false; // sits in the same cell as the field before it
     QStringList items;           // preset items of a combo box
     QList<int> itemValues;       // numeric value carried by each item, where the items have one
+    QString copyOf;              // a display copy: objectName of the box of page 0 whose text it shows
 };
 
 inline constexpr int kPageCount = 7;

@@ -44,21 +44,6 @@ const QStringList& documentButtons() {
     return names;
 }
 
-// Page 0's four header boxes and their copies on pages 1 to 5, page by page.
-const QList<QStringList>& headerCopies() {
-    static const QList<QStringList> copies = {{u"带标签编辑框_审车档案编号"_s, u"带标签编辑框_审车车主姓名"_s,
-                                               u"带标签编辑框_审车车牌号"_s, u"带标签编辑框_审车车主电话"_s},
-                                              {u"带标签编辑框_二维档案编号"_s, u"带标签编辑框_二维车主姓名"_s,
-                                               u"带标签编辑框_二维主车牌号"_s, u"带标签编辑框_二维车主电话"_s},
-                                              {u"带标签编辑框_保险档案编号"_s, u"带标签编辑框_保险车主姓名"_s,
-                                               u"带标签编辑框_保险主车牌号"_s, u"带标签编辑框_保险车主电话"_s},
-                                              {u"带标签编辑框_管理档案编号"_s, u"带标签编辑框_管理车主姓名"_s,
-                                               u"带标签编辑框_管理主车牌号"_s, u"带标签编辑框_管理车主电话"_s},
-                                              {u"带标签编辑框_营运档案编号"_s, u"带标签编辑框_营运车主姓名"_s,
-                                               u"带标签编辑框_营运主车牌号"_s, u"带标签编辑框_营运车主电话"_s}};
-    return copies;
-}
-
 QWidget* control(ui::MainParts& parts, const QString& name) {
     if (QPushButton* b = parts.button(name))
         return b;
@@ -254,18 +239,11 @@ void SwitchPage(ui::MainParts& parts, int page) {
 
     {
         FormFill fill;
-        static const QStringList basicHeader = {u"带标签编辑框_档案编号"_s, u"带标签编辑框_车主姓名"_s,
-                                                u"带标签编辑框_主车牌号"_s, u"带标签编辑框_车主电话"_s};
-        for (const QStringList& copies : headerCopies())
-            for (int i = 0; i < basicHeader.size(); ++i)
-                ui::SetControlText(parts.window, copies.at(i), ui::ControlText(parts.window, basicHeader.at(i)));
-        static const QList<QPair<QString, QString>> lookups = {
-            {u"带标签编辑框_车主姓名"_s, u"带标签编辑框_查询姓名"_s},
-            {u"带标签编辑框_车主身份证号"_s, u"带标签编辑框_查询身份证号"_s},
-            {u"带标签编辑框_主车牌号"_s, u"带标签编辑框_查询车牌号"_s},
-            {u"带标签编辑框_主车架号"_s, u"带标签编辑框_查询车架号"_s}};
-        for (const auto& [from, to] : lookups)
-            ui::SetControlText(parts.window, to, ui::ControlText(parts.window, from));
+        // The header copies of the obligation pages and the look-up boxes repeat boxes of page 0.
+        for (int p = 1; p < kPageCount; ++p)
+            for (const FieldSpec& f : PageFields(p))
+                if (!f.copyOf.isEmpty())
+                    ui::SetControlText(parts.window, f.name, ui::ControlText(parts.window, f.copyOf));
     }
 
     for (const QString& name : documentButtons())

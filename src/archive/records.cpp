@@ -1,6 +1,8 @@
 #include "records.h"
 
 #include "archive/vehicledata.h"
+#include "domain/obligations.h"
+#include "domain/vehiclecolumns.h"
 #include "store/database.h"
 #include "store/recordset.h"
 #include "store/sqltext.h"
@@ -22,11 +24,8 @@ struct Utf8 {
     Utf8(const char* s) : text(QString::fromUtf8(s)) {}
     Utf8(const QString& s) : text(s) {}
 };
-QStringList names(std::initializer_list<const char*> list) {
-    QStringList out;
-    for (const char* s : list)
-        out << QString::fromUtf8(s);
-    return out;
+const domain::ObligationColumns& obligation(domain::ObligationKind kind) {
+    return domain::Obligation(kind);
 }
 
 RecordField Edit(const Utf8& column, const Utf8& control) {
@@ -81,7 +80,7 @@ QList<RecordPage> makePages() {
                 u"在新表录入记录失败！1"_s,
                 u"修改不成功"_s,
                 u"的审车信息修改成功！"_s,
-                u"是否脱审"_s,
+                obligation(domain::ObligationKind::Inspection).lapsed,
                 u"带标签编辑框_审车应缴费用"_s,
                 u"带标签编辑框_审车已缴费用"_s,
                 u"带标签编辑框_审车还欠费用"_s};
@@ -96,7 +95,7 @@ QList<RecordPage> makePages() {
                 u"在新表录入记录失败！"_s,
                 u"修改不成功"_s,
                 u"的二维信息修改成功！"_s,
-                u"是否脱维"_s,
+                obligation(domain::ObligationKind::Maintenance).lapsed,
                 u"带标签编辑框_二维应缴费用"_s,
                 u"带标签编辑框_二维已缴费用"_s,
                 u"带标签编辑框_二维还欠费用"_s};
@@ -114,7 +113,7 @@ QList<RecordPage> makePages() {
                 u"在新表录入记录失败！"_s,
                 u"修改不成功"_s,
                 u"的保险信息修改成功！"_s,
-                u"是否脱保"_s,
+                obligation(domain::ObligationKind::Insurance).lapsed,
                 u"带标签编辑框_保险应缴费用"_s,
                 u"带标签编辑框_保险已缴费用"_s,
                 u"带标签编辑框_保险还欠费用"_s};
@@ -129,7 +128,7 @@ QList<RecordPage> makePages() {
                 u"在新表录入记录失败！"_s,
                 u"修改不成功"_s,
                 u"的管理费信息修改成功！"_s,
-                u"是否脱管"_s,
+                obligation(domain::ObligationKind::ManagementFee).lapsed,
                 u"带标签编辑框_管理应缴费用"_s,
                 u"带标签编辑框_管理已缴费用"_s,
                 u"带标签编辑框_管理还欠费用"_s};
@@ -144,7 +143,7 @@ QList<RecordPage> makePages() {
                 u"在新表录入记录失败！"_s,
                 u"修改不成功"_s,
                 u"的营运信息修改成功！"_s,
-                u"是否脱营"_s,
+                obligation(domain::ObligationKind::OperatingPermit).lapsed,
                 u"带标签编辑框_营运应缴费用"_s,
                 u"带标签编辑框_营运已缴费用"_s,
                 u"带标签编辑框_营运还欠费用"_s};
@@ -152,117 +151,145 @@ QList<RecordPage> makePages() {
 }
 
 QList<QList<RecordField>> makeFields() {
+    const domain::VehicleColumnNames& c = domain::VehicleColumn();
+    const domain::ObligationColumns& inspection = obligation(domain::ObligationKind::Inspection);
+    const domain::ObligationColumns& maintenance = obligation(domain::ObligationKind::Maintenance);
+    const domain::ObligationColumns& insurance = obligation(domain::ObligationKind::Insurance);
+    const domain::ObligationColumns& management = obligation(domain::ObligationKind::ManagementFee);
+    const domain::ObligationColumns& permit = obligation(domain::ObligationKind::OperatingPermit);
     QList<QList<RecordField>> f(kRecordPageCount);
-    f[0] = {Edit("档案编号", "带标签编辑框_档案编号"),
-            Edit("车主姓名", "带标签编辑框_车主姓名"),
-            Edit("车主电话", "带标签编辑框_车主电话"),
-            Edit("从业资格证号", "带标签编辑框_从业资格证号"),
-            Edit("车主身份证号", "带标签编辑框_车主身份证号"),
-            Edit("车主详细住址", "带标签编辑框_车主地址"),
-            Edit("主车牌号", kMainPlateBox),
-            Edit("挂车牌号", "带标签编辑框_挂车牌号"),
-            Edit("发动机号", "带标签编辑框_发动机号"),
-            Date("买入日期", "日期框_入户时间"),
-            Edit("主车架号", "带标签编辑框_主车架号"),
-            Edit("挂车架号", "带标签编辑框_挂车架号"),
-            Edit("主车吨位", "带标签编辑框_主车吨位"),
-            Edit("挂车吨位", "带标签编辑框_挂车吨位"),
-            Edit("主车品牌", "带标签编辑框_主车品牌"),
-            Edit("挂车品牌", "带标签编辑框_挂车品牌"),
-            Edit("驾驶员A身份证号", "带标签编辑框_驾驶员A身份证号"),
-            Edit("A姓名", "带标签编辑框_A姓名"),
-            Edit("驾驶员B身份证号", "带标签编辑框_驾驶员B身份证号"),
-            Edit("B姓名", "带标签编辑框_B姓名"),
-            Edit("车辆颜色", "带标签编辑框_车辆颜色"),
-            Edit("购车方式", "带标签编辑框_购车方式"),
-            Image("车主身份证信息", "图片框_身份证"),
-            Image("车辆照片信息", "图片框_车辆照片1"),
-            Image("车辆照片信息2", "图片框_车辆照片2"),
-            Image("行车证信息1", "图片框_行车证1"),
-            Image("行车证信息2", "图片框_行车证2"),
-            Edit("基本信息备注", "带标签编辑框_车辆信息备注"),
-            RecordField{u"车辆状态"_s, u"组合框_车辆状态"_s, K::State, false}};
-    f[1] = {Date("下次审车日期", "日期框_下次主车审车"),
-            Date("下次挂车审车日期", "日期框_下次挂车审车"),
-            Choice("审车是否通知车主", "组合框_审车"),
-            Edit("审车应缴费用", "带标签编辑框_审车应缴费用"),
-            Edit("审车已缴费用", "带标签编辑框_审车已缴费用"),
-            Date("审车缴费日期", "日期框_审车缴费时间"),
-            Edit("审车备注", "带标签编辑框_审车备注"),
-            Check("是否脱审", "选择框_是否脱审"),
-            Check("是否提醒主车审车", "选择框_是否提醒主车审车"),
-            Check("是否提醒挂车审车", "选择框_是否提醒挂车审车"),
-            Edit("审车车号", kMainPlateBox)};
-    f[2] = {Edit("二维卡号", "带标签编辑框_二维卡号"),
-            Edit("二维应缴费用", "带标签编辑框_二维应缴费用"),
-            Edit("二维已缴费用", "带标签编辑框_二维已缴费用"),
-            Edit("二维备注", "带标签编辑框_二维备注"),
-            Date("下次二维日期", "日期框_下次二维"),
-            Date("二维缴费日期", "日期框_二维缴费时间"),
-            Choice("二维是否通知车主", "组合框_二级维护"),
-            Check("二维驻外", "选择框_二维驻外"),
-            Check("是否脱维", "选择框_是否脱维"),
-            Check("是否提醒二维", "选择框_是否提醒二维"),
-            Edit("二维车号", kMainPlateBox)};
-    f[3] = {Edit("保险公司名称", "带标签编辑框_保险公司名称"), Edit("保单号", "带标签编辑框_保险编号"),
-            RecordField{u"投保险种"_s, u"组合框_投保险种"_s, K::Choice, true},
-            Edit("强险单号", "带标签编辑框_强险编号"), Edit("挂车商险单号", "带标签编辑框_挂车保险编号"),
-            Edit("挂车强险单号", "带标签编辑框_挂车强险编号"), Date("下次挂车保险日期", "日期框_下次挂车保险"),
-            Edit("保险应缴费用", "带标签编辑框_保险应缴费用"), Edit("保险已缴费用", "带标签编辑框_保险已缴费用"),
-            Edit("不计免赔", "带标签编辑框_保险不计免赔"), Edit("其他", "带标签编辑框_保险其他"),
-            Edit("保险备注", "带标签编辑框_保险备注"), Edit("三责", "带标签编辑框_三者"),
-            Edit("车损", "带标签编辑框_车损"), Edit("交强险", "带标签编辑框_交强险"), Edit("人员", "带标签编辑框_人员"),
-            Date("下次保险日期", "日期框_下次保险"), Date("保险缴费日期", "日期框_保险缴费时间"),
+    f[0] = {Edit(c.archiveNumber, "带标签编辑框_档案编号"),
+            Edit(c.ownerName, "带标签编辑框_车主姓名"),
+            Edit(c.ownerPhone, "带标签编辑框_车主电话"),
+            Edit(c.qualification, "带标签编辑框_从业资格证号"),
+            Edit(c.ownerId, "带标签编辑框_车主身份证号"),
+            Edit(c.ownerAddress, "带标签编辑框_车主地址"),
+            Edit(c.mainPlate, kMainPlateBox),
+            Edit(c.trailerPlate, "带标签编辑框_挂车牌号"),
+            Edit(c.engine, "带标签编辑框_发动机号"),
+            Date(c.boughtOn, "日期框_入户时间"),
+            Edit(c.mainFrame, "带标签编辑框_主车架号"),
+            Edit(c.trailerFrame, "带标签编辑框_挂车架号"),
+            Edit(c.mainTonnage, "带标签编辑框_主车吨位"),
+            Edit(c.trailerTonnage, "带标签编辑框_挂车吨位"),
+            Edit(c.mainBrand, "带标签编辑框_主车品牌"),
+            Edit(c.trailerBrand, "带标签编辑框_挂车品牌"),
+            Edit(c.driverAId, "带标签编辑框_驾驶员A身份证号"),
+            Edit(c.driverAName, "带标签编辑框_A姓名"),
+            Edit(c.driverBId, "带标签编辑框_驾驶员B身份证号"),
+            Edit(c.driverBName, "带标签编辑框_B姓名"),
+            Edit(c.colour, "带标签编辑框_车辆颜色"),
+            Edit(c.purchase, "带标签编辑框_购车方式"),
+            Image(c.ownerIdImage, "图片框_身份证"),
+            Image(c.photo1, "图片框_车辆照片1"),
+            Image(c.photo2, "图片框_车辆照片2"),
+            Image(c.licence1, "图片框_行车证1"),
+            Image(c.licence2, "图片框_行车证2"),
+            Edit(c.basicRemark, "带标签编辑框_车辆信息备注"),
+            RecordField{c.status, u"组合框_车辆状态"_s, K::State, false}};
+    f[1] = {Date(inspection.dueDate, "日期框_下次主车审车"),
+            Date(inspection.trailerDue, "日期框_下次挂车审车"),
+            Choice(inspection.notified, "组合框_审车"),
+            Edit(inspection.dueFee, "带标签编辑框_审车应缴费用"),
+            Edit(inspection.paidFee, "带标签编辑框_审车已缴费用"),
+            Date(inspection.payDate, "日期框_审车缴费时间"),
+            Edit(inspection.remark, "带标签编辑框_审车备注"),
+            Check(inspection.lapsed, "选择框_是否脱审"),
+            Check(inspection.remind, "选择框_是否提醒主车审车"),
+            Check(inspection.remindTrailer, "选择框_是否提醒挂车审车"),
+            Edit(inspection.plateCopy, kMainPlateBox)};
+    f[2] = {Edit(c.maintenanceCard, "带标签编辑框_二维卡号"),
+            Edit(maintenance.dueFee, "带标签编辑框_二维应缴费用"),
+            Edit(maintenance.paidFee, "带标签编辑框_二维已缴费用"),
+            Edit(maintenance.remark, "带标签编辑框_二维备注"),
+            Date(maintenance.dueDate, "日期框_下次二维"),
+            Date(maintenance.payDate, "日期框_二维缴费时间"),
+            Choice(maintenance.notified, "组合框_二级维护"),
+            Check(c.stationedAway, "选择框_二维驻外"),
+            Check(maintenance.lapsed, "选择框_是否脱维"),
+            Check(maintenance.remind, "选择框_是否提醒二维"),
+            Edit(maintenance.plateCopy, kMainPlateBox)};
+    f[3] = {Edit(c.insurer, "带标签编辑框_保险公司名称"), Edit(c.policy, "带标签编辑框_保险编号"),
+            RecordField{c.insuranceKind, u"组合框_投保险种"_s, K::Choice, true},
+            Edit(c.compulsoryPolicy, "带标签编辑框_强险编号"), Edit(c.trailerPolicy, "带标签编辑框_挂车保险编号"),
+            Edit(c.trailerCompulsoryPolicy, "带标签编辑框_挂车强险编号"),
+            Date(insurance.trailerDue, "日期框_下次挂车保险"), Edit(insurance.dueFee, "带标签编辑框_保险应缴费用"),
+            Edit(insurance.paidFee, "带标签编辑框_保险已缴费用"), Edit(c.noDeductible, "带标签编辑框_保险不计免赔"),
+            Edit(c.otherCover, "带标签编辑框_保险其他"), Edit(insurance.remark, "带标签编辑框_保险备注"),
+            Edit(c.thirdParty, "带标签编辑框_三者"), Edit(c.damage, "带标签编辑框_车损"),
+            Edit(c.compulsory, "带标签编辑框_交强险"), Edit(c.occupants, "带标签编辑框_人员"),
+            Date(insurance.dueDate, "日期框_下次保险"), Date(insurance.payDate, "日期框_保险缴费时间"),
             // Selected with the record but the page has no box for it; no statement writes it.
-            Choice("保险是否通知车主", QString()), Check("是否脱保", "选择框_是否脱保"),
-            Check("是否提醒保险", "选择框_是否提醒保险"), Check("是否提醒挂车保险", "选择框_是否提醒挂车保险"),
-            Edit("保险车号", "带标签编辑框_保险主车牌号")};
-    f[4] = {Date("下次管理费用日期", "日期框_下次管理费"),
-            Choice("管理费是否通知车主", "组合框_管理费"),
-            Edit("管理应缴费用", "带标签编辑框_管理应缴费用"),
-            Edit("管理已缴费用", "带标签编辑框_管理已缴费用"),
-            Date("管理缴费日期", "日期框_管理缴费时间"),
-            Edit("管理备注", "带标签编辑框_管理备注"),
-            Check("是否脱管", "选择框_是否脱管"),
-            Check("是否提醒管理", "选择框_是否提醒管理"),
-            Edit("管理车号", kMainPlateBox)};
-    f[5] = {Date("下次营运证日期", "日期框_下次营运证日期"),
-            Choice("营运证是否通知车主", "组合框_营运"),
-            Edit("营运证应缴费用", "带标签编辑框_营运应缴费用"),
-            Edit("营运证已缴费用", "带标签编辑框_营运已缴费用"),
-            Date("营运缴费日期", "日期框_营运缴费时间"),
-            Edit("营运证备注", "带标签编辑框_营运备注"),
-            Check("是否脱营", "选择框_是否脱营"),
-            Check("是否提醒营运", "选择框_是否提醒营运"),
-            Date("营运证办理日期", "日期框_营运证办理日期"),
-            Edit("营运证号", "带标签编辑框_营运证号码"),
-            Choice("是否驻内", "组合框_类别"),
-            Edit("营运车号", kMainPlateBox)};
+            Choice(insurance.notified, QString()), Check(insurance.lapsed, "选择框_是否脱保"),
+            Check(insurance.remind, "选择框_是否提醒保险"), Check(insurance.remindTrailer, "选择框_是否提醒挂车保险"),
+            Edit(insurance.plateCopy, "带标签编辑框_保险主车牌号")};
+    f[4] = {Date(management.dueDate, "日期框_下次管理费"),
+            Choice(management.notified, "组合框_管理费"),
+            Edit(management.dueFee, "带标签编辑框_管理应缴费用"),
+            Edit(management.paidFee, "带标签编辑框_管理已缴费用"),
+            Date(management.payDate, "日期框_管理缴费时间"),
+            Edit(management.remark, "带标签编辑框_管理备注"),
+            Check(management.lapsed, "选择框_是否脱管"),
+            Check(management.remind, "选择框_是否提醒管理"),
+            Edit(management.plateCopy, kMainPlateBox)};
+    f[5] = {Date(permit.dueDate, "日期框_下次营运证日期"),
+            Choice(permit.notified, "组合框_营运"),
+            Edit(permit.dueFee, "带标签编辑框_营运应缴费用"),
+            Edit(permit.paidFee, "带标签编辑框_营运已缴费用"),
+            Date(permit.payDate, "日期框_营运缴费时间"),
+            Edit(permit.remark, "带标签编辑框_营运备注"),
+            Check(permit.lapsed, "选择框_是否脱营"),
+            Check(permit.remind, "选择框_是否提醒营运"),
+            Date(c.permitIssued, "日期框_营运证办理日期"),
+            Edit(c.permitNumber, "带标签编辑框_营运证号码"),
+            Choice(c.stationedIn, "组合框_类别"),
+            Edit(permit.plateCopy, kMainPlateBox)};
     return f;
 }
 
 QList<QStringList> makeUpdateOrders() {
+    const domain::VehicleColumnNames& c = domain::VehicleColumn();
+    const domain::ObligationColumns& inspection = obligation(domain::ObligationKind::Inspection);
+    const domain::ObligationColumns& maintenance = obligation(domain::ObligationKind::Maintenance);
+    const domain::ObligationColumns& insurance = obligation(domain::ObligationKind::Insurance);
+    const domain::ObligationColumns& management = obligation(domain::ObligationKind::ManagementFee);
+    const domain::ObligationColumns& permit = obligation(domain::ObligationKind::OperatingPermit);
     QList<QStringList> u(kRecordPageCount);
-    u[0] =
-        names({"档案编号",       "车主姓名",     "车主电话",        "从业资格证号", "车主身份证号", "车主详细住址",
-               "主车牌号",       "挂车牌号",     "买入日期",        "主车架号",     "挂车架号",     "主车吨位",
-               "挂车吨位",       "主车品牌",     "挂车品牌",        "车辆颜色",     "购车方式",     "发动机号",
-               "基本信息备注",   "车辆状态",     "驾驶员A身份证号", "A姓名",        "B姓名",        "驾驶员B身份证号",
-               "车主身份证信息", "车辆照片信息", "车辆照片信息2",   "行车证信息1",  "行车证信息2"});
-    u[1] = names({"下次审车日期", "审车是否通知车主", "审车应缴费用", "审车已缴费用", "是否脱审", "是否提醒主车审车",
-                  "是否提醒挂车审车", "审车备注", "审车缴费日期", "下次挂车审车日期"});
-    u[2] = names({"下次二维日期", "二维是否通知车主", "二维应缴费用", "二维已缴费用", "二维驻外", "是否脱维",
-                  "是否提醒二维", "二维备注", "二维缴费日期", "二维卡号"});
+    u[0] = {c.archiveNumber,  c.ownerName,    c.ownerPhone,   c.qualification, c.ownerId,      c.ownerAddress,
+            c.mainPlate,      c.trailerPlate, c.boughtOn,     c.mainFrame,     c.trailerFrame, c.mainTonnage,
+            c.trailerTonnage, c.mainBrand,    c.trailerBrand, c.colour,        c.purchase,     c.engine,
+            c.basicRemark,    c.status,       c.driverAId,    c.driverAName,   c.driverBName,  c.driverBId,
+            c.ownerIdImage,   c.photo1,       c.photo2,       c.licence1,      c.licence2};
+    u[1] = {inspection.dueDate, inspection.notified,      inspection.dueFee, inspection.paidFee, inspection.lapsed,
+            inspection.remind,  inspection.remindTrailer, inspection.remark, inspection.payDate, inspection.trailerDue};
+    u[2] = {maintenance.dueDate, maintenance.notified, maintenance.dueFee, maintenance.paidFee, c.stationedAway,
+            maintenance.lapsed,  maintenance.remind,   maintenance.remark, maintenance.payDate, c.maintenanceCard};
     // The notification column is left as stored: the page has no box that could supply it.
-    u[3] = names({"下次保险日期", "下次挂车保险日期", "保险应缴费用", "保险已缴费用", "是否脱保",
-                  "是否提醒保险", "是否提醒挂车保险", "保险备注",     "保险缴费日期", "保险公司名称",
-                  "保单号",       "交强险",           "车损",         "挂车强险单号", "挂车商险单号",
-                  "强险单号",     "投保险种",         "人员",         "三责",         "不计免赔",
-                  "其他"});
-    u[4] = names({"下次管理费用日期", "管理费是否通知车主", "管理应缴费用", "管理已缴费用", "是否脱管", "是否提醒管理",
-                  "管理备注", "管理缴费日期"});
-    u[5] = names({"下次营运证日期", "营运证是否通知车主", "营运证应缴费用", "营运证已缴费用", "是否脱营",
-                  "是否提醒营运", "营运证备注", "营运缴费日期", "营运证号", "是否驻内", "营运证办理日期"});
+    u[3] = {insurance.dueDate,
+            insurance.trailerDue,
+            insurance.dueFee,
+            insurance.paidFee,
+            insurance.lapsed,
+            insurance.remind,
+            insurance.remindTrailer,
+            insurance.remark,
+            insurance.payDate,
+            c.insurer,
+            c.policy,
+            c.compulsory,
+            c.damage,
+            c.trailerCompulsoryPolicy,
+            c.trailerPolicy,
+            c.compulsoryPolicy,
+            c.insuranceKind,
+            c.occupants,
+            c.thirdParty,
+            c.noDeductible,
+            c.otherCover};
+    u[4] = {management.dueDate, management.notified, management.dueFee, management.paidFee,
+            management.lapsed,  management.remind,   management.remark, management.payDate};
+    u[5] = {permit.dueDate, permit.notified, permit.dueFee,  permit.paidFee, permit.lapsed, permit.remind,
+            permit.remark,  permit.payDate,  c.permitNumber, c.stationedIn,  c.permitIssued};
     return u;
 }
 
@@ -353,7 +380,7 @@ const RecordField* FindRecordField(int page, const QString& column) {
 
 QStringList SelectedColumns(int page) {
     QStringList names = bracketedNames(RecordPageInfo(page).selectText);
-    names.removeAll(u"编号"_s);
+    names.removeAll(domain::VehicleColumn().number);
     return names;
 }
 
@@ -377,11 +404,11 @@ BuiltStatement BuildInsert(int page, const QString& plate, const RecordValues& v
     const RecordPage& info = RecordPageInfo(page);
     BuiltStatement out;
     if (info.index == 0) {
-        if (values.value(u"主车牌号"_s).toString().isEmpty()) {
+        if (values.value(domain::VehicleColumn().mainPlate).toString().isEmpty()) {
             out.error = u"请输入主车车牌号！"_s;
             return out;
         }
-        if (values.value(u"档案编号"_s).toString().isEmpty()) {
+        if (values.value(domain::VehicleColumn().archiveNumber).toString().isEmpty()) {
             out.error = u"请输入档案编号！"_s;
             return out;
         }
@@ -508,7 +535,7 @@ static QString groupMarker(const GroupInfo& group) {
 QStringList GroupColumns(int page) {
     QStringList columns;
     for (const RecordField& f : RecordFields(page))
-        if (f.column != u"编号"_s && !columns.contains(f.column))
+        if (f.column != domain::VehicleColumn().number && !columns.contains(f.column))
             columns << f.column;
     // The marker and the plate copy belong to the group even where the page shows neither.
     const GroupInfo& group = GroupDef(AllGroups().value(checkedPage(page)));
@@ -519,7 +546,7 @@ QStringList GroupColumns(int page) {
 }
 
 RecordOutcome DeleteRecordRow(store::DatabaseConnection& db, int page, const QString& plate, qint64 number) {
-    const RecordOutcome failed{false, u"删除不成功"_s};
+    RecordOutcome failed{false, u"删除不成功"_s};
     if (!PlateUsableAsTableName(plate))
         return failed;
     page = checkedPage(page);

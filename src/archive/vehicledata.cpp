@@ -4,6 +4,7 @@
 
 #include "domain/dates.h"
 #include "domain/obligations.h"
+#include "domain/vehiclecolumns.h"
 #include "store/recordset.h"
 #include "store/schema.h"
 #include "store/sqltext.h"
@@ -14,11 +15,8 @@ namespace archive {
 
 namespace {
 
-QStringList words(std::initializer_list<const char*> list) {
-    QStringList out;
-    for (const char* s : list)
-        out << QString::fromUtf8(s);
-    return out;
+const domain::ObligationColumns& obligation(domain::ObligationKind kind) {
+    return domain::Obligation(kind);
 }
 
 // The column names of a "select [a],[b],…" list, in order.
@@ -38,6 +36,12 @@ QStringList selectedColumns(const QString& select) {
 using store::RecordSetGuard;
 
 QList<GroupInfo> buildTable() {
+    const domain::VehicleColumnNames& c = domain::VehicleColumn();
+    const domain::ObligationColumns& inspection = obligation(domain::ObligationKind::Inspection);
+    const domain::ObligationColumns& maintenance = obligation(domain::ObligationKind::Maintenance);
+    const domain::ObligationColumns& insurance = obligation(domain::ObligationKind::Insurance);
+    const domain::ObligationColumns& management = obligation(domain::ObligationKind::ManagementFee);
+    const domain::ObligationColumns& permit = obligation(domain::ObligationKind::OperatingPermit);
     QList<GroupInfo> table;
     table << GroupInfo{
         VehicleGroup::Basic,
@@ -59,8 +63,8 @@ QList<GroupInfo> buildTable() {
         u"[挂车牌号],[发动机号],[买入日期],[主车架号],[挂车架号],[主车吨位],[挂车吨位],[主车品牌],[挂车品牌],"
         u"[驾驶员A身份证号],[驾驶员B身份证号],[车辆颜色],[购车方式],[车主身份证信息],[车辆照片信息],[基本信息备注]"_s,
         {},
-        u"车主姓名"_s,
-        words({"买入日期", "车主电话", "车主身份证号", "车主详细住址", "驾驶员A身份证号"}),
+        c.ownerName,
+        QStringList{c.boughtOn, c.ownerPhone, c.ownerId, c.ownerAddress, c.driverAId},
         {}};
     table << GroupInfo{
         VehicleGroup::Inspection,
@@ -80,7 +84,7 @@ QList<GroupInfo> buildTable() {
         u" where 下次审车日期 is not null"_s,
         domain::Obligation(domain::ObligationKind::Inspection).dueDate,
         {},
-        words({"审车应缴费用", "审车已缴费用", "审车缴费日期"})};
+        QStringList{inspection.dueFee, inspection.paidFee, inspection.payDate}};
     table << GroupInfo{
         VehicleGroup::Maintenance,
         u"Maintenance"_s,
@@ -99,7 +103,7 @@ QList<GroupInfo> buildTable() {
         u" where 下次二维日期 is not null"_s,
         domain::Obligation(domain::ObligationKind::Maintenance).dueDate,
         {},
-        words({"二维应缴费用", "二维已缴费用", "二维缴费日期"})};
+        QStringList{maintenance.dueFee, maintenance.paidFee, maintenance.payDate}};
     table << GroupInfo{
         VehicleGroup::Insurance,
         u"Insurance"_s,
@@ -120,8 +124,9 @@ QList<GroupInfo> buildTable() {
         u"[是否脱保],[保险公司名称],[保单号],[交强险],[车损],[三责],[人员],[不计免赔],[其他]"_s,
         u" where 下次保险日期 is not null"_s,
         domain::Obligation(domain::ObligationKind::Insurance).dueDate,
-        words({"保险公司名称", "保单号", "交强险", "车损", "人员", "三责", "不计免赔", "其他"}),
-        words({"保险应缴费用", "保险已缴费用", "保险缴费日期"})};
+        QStringList{c.insurer, c.policy, c.compulsory, c.damage, c.occupants, c.thirdParty, c.noDeductible,
+                    c.otherCover},
+        QStringList{insurance.dueFee, insurance.paidFee, insurance.payDate}};
     table << GroupInfo{VehicleGroup::ManagementFee,
                        u"ManagementFee"_s,
                        4,
@@ -139,7 +144,7 @@ QList<GroupInfo> buildTable() {
                        u" where 下次管理费用日期 is not null"_s,
                        domain::Obligation(domain::ObligationKind::ManagementFee).dueDate,
                        {},
-                       words({"管理应缴费用", "管理已缴费用", "管理缴费日期"})};
+                       QStringList{management.dueFee, management.paidFee, management.payDate}};
     table << GroupInfo{VehicleGroup::OperatingPermit,
                        u"OperatingPermit"_s,
                        5,
@@ -157,7 +162,7 @@ QList<GroupInfo> buildTable() {
                        u" where 下次营运证日期 is not null"_s,
                        domain::Obligation(domain::ObligationKind::OperatingPermit).dueDate,
                        {},
-                       words({"营运证应缴费用", "营运证已缴费用", "营运缴费日期"})};
+                       QStringList{permit.dueFee, permit.paidFee, permit.payDate}};
     return table;
 }
 
@@ -172,7 +177,7 @@ const QList<GroupInfo>& groupTable() {
 // Plates and archive numbers
 
 QString PlateTableRefusal(store::DatabaseConnection& db, const QString& plate) {
-    const QString refusal = PlateRefusal(plate);
+    QString refusal = PlateRefusal(plate);
     if (!refusal.isEmpty())
         return refusal;
     const std::optional<bool> listed = PlateListed(db, plate);
@@ -275,12 +280,12 @@ SearchOutcome SearchVehicles(store::DatabaseConnection& db, int condition, const
             continue;
         db.MoveLast(rs);
         SearchHit hit;
-        hit.plate = db.ReadField(rs, u"主车牌号"_s).text();
+        hit.plate = db.ReadField(rs, domain::VehicleColumn().mainPlate).text();
         if (hit.plate.isEmpty())
             continue;
-        hit.trailerPlate = db.ReadField(rs, u"挂车牌号"_s).text();
-        hit.ownerName = db.ReadField(rs, u"车主姓名"_s).text();
-        hit.archiveNumber = db.ReadField(rs, u"档案编号"_s).text();
+        hit.trailerPlate = db.ReadField(rs, domain::VehicleColumn().trailerPlate).text();
+        hit.ownerName = db.ReadField(rs, domain::VehicleColumn().ownerName).text();
+        hit.archiveNumber = db.ReadField(rs, domain::VehicleColumn().archiveNumber).text();
         outcome.hits << hit;
     }
     return outcome;
@@ -369,7 +374,7 @@ std::optional<QList<ListRow>> ReadGroupList(store::DatabaseConnection& db, Vehic
         row.caption = db.ReadField(rs, s.listCaption).text();
         if (group == VehicleGroup::Basic && row.caption.isEmpty())
             continue;
-        row.number = qint64(db.ReadField(rs, u"编号"_s).number());
+        row.number = qint64(db.ReadField(rs, domain::VehicleColumn().number).number());
         for (const QString& c : s.listColumns)
             row.cells << db.ReadField(rs, c).text();
         for (const QString& c : s.listFeeColumns)
@@ -485,108 +490,116 @@ TabColour GroupTabColour(VehicleGroup group, const GroupRow& row, const QDate& r
 // Creating and deleting vehicles
 
 const QStringList& FirstRowColumns() {
-    static const QStringList columns = words({
-        "档案编号",
-        "车主姓名",
-        "车主电话",
-        "从业资格证号",
-        "车主身份证号",
-        "车主详细住址",
-        "主车牌号",
-        "挂车牌号",
-        "买入日期",
-        "主车架号",
-        "挂车架号",
-        "主车吨位",
-        "挂车吨位",
-        "主车品牌",
-        "挂车品牌",
-        "驾驶员A身份证号",
-        "A姓名",
-        "驾驶员B身份证号",
-        "B姓名",
-        "车辆状态",
-        "车辆颜色",
-        "购车方式",
-        "车主身份证信息",
-        "车辆照片信息",
-        "车辆照片信息2",
-        "行车证信息1",
-        "行车证信息2",
-        "基本信息备注",
-        "下次审车日期",
-        "下次挂车审车日期",
-        "审车是否通知车主",
-        "审车应缴费用",
-        "审车已缴费用",
-        "是否脱审",
-        "是否提醒主车审车",
-        "是否提醒挂车审车",
-        "是否提醒保险",
-        "二维驻外",
-        "是否提醒二维",
-        "是否提醒管理",
-        "是否提醒营运",
-        "审车备注",
-        "下次二维日期",
-        "二维是否通知车主",
-        "二维卡号",
-        "二维应缴费用",
-        "二维已缴费用",
-        "是否脱维",
-        "二维备注",
-        "下次保险日期",
-        "投保险种",
-        "保险公司名称",
-        "保单号",
-        "交强险",
-        "车损",
-        "三责",
-        "人员",
-        "不计免赔",
-        "其他",
-        "保险应缴费用",
-        "保险已缴费用",
-        "是否脱保",
-        "保险备注",
-        "下次管理费用日期",
-        "管理费是否通知车主",
-        "管理应缴费用",
-        "管理已缴费用",
-        "是否脱管",
-        "管理备注",
-        "营运证办理日期",
-        "下次营运证日期",
-        "营运证是否通知车主",
-        "营运证号",
-        "是否驻内",
-        "营运证应缴费用",
-        "营运证已缴费用",
-        "是否脱营",
-        "营运证备注",
-        "审车缴费日期",
-        "二维缴费日期",
-        "保险缴费日期",
-        "管理缴费日期",
-        "营运缴费日期",
-        "发动机号",
-        "审车车号",
-        "二维车号",
-        "保险车号",
-        "管理车号",
-        "营运车号",
-        "强险单号",
-        "挂车商险单号",
-        "挂车强险单号",
-        "下次挂车保险日期",
-        "是否提醒挂车保险",
-    });
+    static const QStringList columns = [] {
+        const domain::VehicleColumnNames& c = domain::VehicleColumn();
+        const domain::ObligationColumns& inspection = obligation(domain::ObligationKind::Inspection);
+        const domain::ObligationColumns& maintenance = obligation(domain::ObligationKind::Maintenance);
+        const domain::ObligationColumns& insurance = obligation(domain::ObligationKind::Insurance);
+        const domain::ObligationColumns& management = obligation(domain::ObligationKind::ManagementFee);
+        const domain::ObligationColumns& permit = obligation(domain::ObligationKind::OperatingPermit);
+        return QStringList{c.archiveNumber,
+                           c.ownerName,
+                           c.ownerPhone,
+                           c.qualification,
+                           c.ownerId,
+                           c.ownerAddress,
+                           c.mainPlate,
+                           c.trailerPlate,
+                           c.boughtOn,
+                           c.mainFrame,
+                           c.trailerFrame,
+                           c.mainTonnage,
+                           c.trailerTonnage,
+                           c.mainBrand,
+                           c.trailerBrand,
+                           c.driverAId,
+                           c.driverAName,
+                           c.driverBId,
+                           c.driverBName,
+                           c.status,
+                           c.colour,
+                           c.purchase,
+                           c.ownerIdImage,
+                           c.photo1,
+                           c.photo2,
+                           c.licence1,
+                           c.licence2,
+                           c.basicRemark,
+                           inspection.dueDate,
+                           inspection.trailerDue,
+                           inspection.notified,
+                           inspection.dueFee,
+                           inspection.paidFee,
+                           inspection.lapsed,
+                           inspection.remind,
+                           inspection.remindTrailer,
+                           insurance.remind,
+                           c.stationedAway,
+                           maintenance.remind,
+                           management.remind,
+                           permit.remind,
+                           inspection.remark,
+                           maintenance.dueDate,
+                           maintenance.notified,
+                           c.maintenanceCard,
+                           maintenance.dueFee,
+                           maintenance.paidFee,
+                           maintenance.lapsed,
+                           maintenance.remark,
+                           insurance.dueDate,
+                           c.insuranceKind,
+                           c.insurer,
+                           c.policy,
+                           c.compulsory,
+                           c.damage,
+                           c.thirdParty,
+                           c.occupants,
+                           c.noDeductible,
+                           c.otherCover,
+                           insurance.dueFee,
+                           insurance.paidFee,
+                           insurance.lapsed,
+                           insurance.remark,
+                           management.dueDate,
+                           management.notified,
+                           management.dueFee,
+                           management.paidFee,
+                           management.lapsed,
+                           management.remark,
+                           c.permitIssued,
+                           permit.dueDate,
+                           permit.notified,
+                           c.permitNumber,
+                           c.stationedIn,
+                           permit.dueFee,
+                           permit.paidFee,
+                           permit.lapsed,
+                           permit.remark,
+                           inspection.payDate,
+                           maintenance.payDate,
+                           insurance.payDate,
+                           management.payDate,
+                           permit.payDate,
+                           c.engine,
+                           inspection.plateCopy,
+                           maintenance.plateCopy,
+                           insurance.plateCopy,
+                           management.plateCopy,
+                           permit.plateCopy,
+                           c.compulsoryPolicy,
+                           c.trailerPolicy,
+                           c.trailerCompulsoryPolicy,
+                           insurance.trailerDue,
+                           insurance.remindTrailer};
+    }();
     return columns;
 }
 
 const QStringList& ImageColumns() {
-    static const QStringList columns =
-        words({"车主身份证信息", "车辆照片信息", "车辆照片信息2", "行车证信息1", "行车证信息2"});
+    static const QStringList columns = [] {
+        const domain::VehicleColumnNames& c = domain::VehicleColumn();
+        return QStringList{c.ownerIdImage, c.photo1, c.photo2, c.licence1, c.licence2};
+    }();
     return columns;
 }
 
@@ -609,7 +622,7 @@ QString FirstRowInsert(const NewVehicle& vehicle) {
     for (const QString& column : FirstRowColumns()) {
         names << u"["_s + column + u"]"_s;
         const QVariant v = vehicle.values.value(column);
-        if (column == u"车辆状态"_s) {
+        if (column == domain::VehicleColumn().status) {
             values << QString::number(v.isValid() ? v.toInt() : 1);
             continue;
         }

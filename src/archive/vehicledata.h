@@ -5,6 +5,7 @@
 // deleting a vehicle. The main window and velmora-cli both call these.
 
 #include "domain/plates.h"
+#include "domain/vehiclecolumns.h"
 #include "store/database.h"
 
 #include <QByteArray>
@@ -178,8 +179,8 @@ const QStringList& ImageColumns();
 struct NewVehicle {
     QHash<QString, QVariant> values;
     QList<QByteArray> images; // five, in ImageColumns order; missing ones bind empty
-    QString plate() const { return values.value(u"主车牌号"_s).toString(); }
-    QString archiveNumber() const { return values.value(u"档案编号"_s).toString(); }
+    QString plate() const { return values.value(domain::VehicleColumn().mainPlate).toString(); }
+    QString archiveNumber() const { return values.value(domain::VehicleColumn().archiveNumber).toString(); }
 };
 
 QString FirstRowInsert(const NewVehicle& vehicle);

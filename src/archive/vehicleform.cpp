@@ -4,6 +4,7 @@
 #include "archive/recordform.h"
 #include "archive/searchwindow.h"
 #include "domain/dates.h"
+#include "domain/obligations.h"
 #include "store/session.h"
 #include "ui/controls.h"
 #include "ui/dialogs.h"
@@ -39,10 +40,6 @@ QString currentPlate() {
 VehicleGroup groupOfPage(int page) {
     return AllGroups().value(page, VehicleGroup::Basic);
 }
-
-// The first four display boxes of an obligation page repeat these boxes of page 0, in order.
-const char* const kHeaderSources[4] = {"带标签编辑框_档案编号", "带标签编辑框_主车牌号", "带标签编辑框_车主姓名",
-                                       "带标签编辑框_车主电话"};
 
 void setCombo(QComboBox* combo, const FieldSpec& f, const store::FieldValue& value, bool trim) {
     if (!f.itemValues.isEmpty()) {
@@ -90,11 +87,10 @@ void fillPage(QWidget* window, int page, const GroupRow& row, bool trim) {
 
 // The display copies and the owed amount of an obligation page.
 void fillDerived(QWidget* window, int page) {
-    int copy = 0;
     QString due, paid, owedBox;
     for (const FieldSpec& f : PageFields(page)) {
-        if (f.kind == FieldKind::Display && copy < 4)
-            ui::SetControlText(window, f.name, ui::ControlText(window, QString::fromUtf8(kHeaderSources[copy++])));
+        if (!f.copyOf.isEmpty())
+            ui::SetControlText(window, f.name, ui::ControlText(window, f.copyOf));
         else if (f.kind == FieldKind::Edit && f.column.isEmpty())
             owedBox = f.name;
     }
@@ -405,8 +401,8 @@ NewVehicle ReadNewVehicle(QWidget* window) {
         }
     }
     const QString plate = ui::ControlText(window, u"带标签编辑框_主车牌号"_s);
-    for (const char* copy : {"审车车号", "二维车号", "保险车号", "管理车号", "营运车号"})
-        v.values.insert(QString::fromUtf8(copy), plate);
+    for (const domain::ObligationKind kind : domain::kObligationKinds)
+        v.values.insert(domain::Obligation(kind).plateCopy, plate);
     for (const FieldSpec& f : PageFields(0))
         if (f.kind == FieldKind::Picture)
             v.images << ui::ControlImage(window, f.name);

@@ -1,12 +1,12 @@
 #include "alertscommand.h"
 
+#include "cli/options.h"
+
 #include "alerts/rules.h"
 #include "store/database.h"
 #include "store/schema.h"
 #include "store/session.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -16,20 +16,6 @@ using namespace Qt::StringLiterals;
 namespace cli {
 
 namespace {
-
-QString takeValue(QStringList& args, const QString& name, bool* missing) {
-    const int i = args.indexOf(name);
-    if (i < 0)
-        return {};
-    if (i + 1 >= args.size()) {
-        *missing = true;
-        args.remove(i);
-        return {};
-    }
-    const QString value = args.at(i + 1);
-    args.remove(i, 2);
-    return value;
-}
 
 QString jsonText(const QDate& month, const alerts::AlertSetList& sets) {
     QJsonArray nodes;
@@ -60,9 +46,9 @@ QString treeText(const QDate& month, const alerts::AlertSetList& sets) {
 
 int AlertsCommand(QStringList args, QTextStream& out, QTextStream& err) {
     bool missing = false;
-    const QString dir = takeValue(args, u"--data-dir"_s, &missing);
-    const QString todayText = takeValue(args, u"--today"_s, &missing);
-    QString format = takeValue(args, u"--format"_s, &missing);
+    const QString dir = TakeValue(args, u"--data-dir"_s, &missing);
+    const QString todayText = TakeValue(args, u"--today"_s, &missing);
+    QString format = TakeValue(args, u"--format"_s, &missing);
     const bool dryRun = args.removeAll(u"--dry-run"_s) > 0;
     if (missing || !args.isEmpty()) {
         err << u"用法：velmora-cli alerts [--today YYYY-MM-DD] [--format json|text] [--dry-run] [--data-dir DIR]\n"_s;
@@ -75,26 +61,15 @@ int AlertsCommand(QStringList args, QTextStream& out, QTextStream& err) {
         return 2;
     }
     if (!todayText.isEmpty()) {
-        const QDate today = QDate::fromString(todayText, Qt::ISODate);
-        if (!today.isValid()) {
-            err << u"日期无效，应为 YYYY-MM-DD：%1\n"_s.arg(todayText);
+        const std::optional<QDate> today = ParseDate(todayText, err);
+        if (!today)
             return 2;
-        }
-        store::SetToday(today);
+        store::SetToday(*today);
     }
-    if (!dir.isEmpty())
-        qputenv("VELMORA_DATA_DIR", QDir(dir).absolutePath().toLocal8Bit());
-
-    const QString path = store::DatabasePath();
-    if (!QFileInfo::exists(path)) {
-        err << u"数据库丢失！%1\n"_s.arg(QDir::toNativeSeparators(path));
-        return 1;
-    }
+    UseDataDirectory(dir);
     store::DatabaseConnection db;
-    if (!db.OpenDatabaseFile(path, store::kDatabasePassword)) {
-        err << u"数据库打开失败！%1\n"_s.arg(db.LastError());
+    if (!OpenDataDatabase(db, err))
         return 1;
-    }
     const QDate month = alerts::MonthStart(store::Today());
     // A dry run computes inside a transaction that is rolled back: the lapse flags the rules
     // write are undone, and the file is left as it was. When the transaction cannot be begun the

@@ -1,14 +1,13 @@
 #include "cli/listcommand.h"
 
+#include "cli/options.h"
+
 #include "alerts/rules.h"
 #include "lists/listbuild.h"
 #include "report/exports.h"
 #include "store/database.h"
 #include "store/schema.h"
 #include "store/session.h"
-
-#include <QDir>
-#include <QFileInfo>
 
 using namespace Qt::StringLiterals;
 
@@ -19,21 +18,6 @@ namespace {
 const QString kUsage = u"用法：velmora-cli list 清单名称 [--today YYYY-MM-DD] [--format json|csv|xlsx|pdf] [--output "
                        u"文件] [--data-dir 目录]\n"
                        "      velmora-cli list --titles\n"_s;
-
-// Takes "--name value" out of args; *bad is set when the value is missing.
-QString takeValue(QStringList& args, const QString& name, bool* bad) {
-    const int i = args.indexOf(name);
-    if (i < 0)
-        return {};
-    if (i + 1 >= args.size()) {
-        *bad = true;
-        args.remove(i);
-        return {};
-    }
-    const QString value = args.at(i + 1);
-    args.remove(i, 2);
-    return value;
-}
 
 } // namespace
 
@@ -48,10 +32,10 @@ int ListCommand(QStringList args, QTextStream& out, QTextStream& err) {
         return 0;
     }
     bool bad = false;
-    const QString dir = takeValue(args, u"--data-dir"_s, &bad);
-    const QString todayText = takeValue(args, u"--today"_s, &bad);
-    QString formatName = takeValue(args, u"--format"_s, &bad);
-    const QString output = takeValue(args, u"--output"_s, &bad);
+    const QString dir = TakeValue(args, u"--data-dir"_s, &bad);
+    const QString todayText = TakeValue(args, u"--today"_s, &bad);
+    const QString formatName = TakeValue(args, u"--format"_s, &bad);
+    const QString output = TakeValue(args, u"--output"_s, &bad);
     if (bad || args.size() != 1 || args.first().startsWith(u"--"_s)) {
         err << kUsage;
         return 2;
@@ -61,39 +45,19 @@ int ListCommand(QStringList args, QTextStream& out, QTextStream& err) {
         err << u"没有这个清单：%1\n可用的清单：\n"_s.arg(args.first()) << lists::ListTitles().join(u'\n') << "\n";
         return 2;
     }
-    if (formatName.isEmpty())
-        formatName = u"json"_s;
-    const std::optional<report::ExportFormat> format = report::FormatForName(formatName);
-    if (!format) {
-        err << u"输出格式只能是 json、csv、xlsx 或 pdf：%1\n"_s.arg(formatName);
+    const std::optional<report::ExportFormat> format = ReportFormat(formatName, output, err);
+    if (!format)
         return 2;
-    }
-    const bool binary = *format == report::ExportFormat::Xlsx || *format == report::ExportFormat::Pdf;
-    if (binary && output.isEmpty()) {
-        err << u"xlsx 和 pdf 格式需要 --output 文件\n"_s;
-        return 2;
-    }
     if (!todayText.isEmpty()) {
-        const QDate today = QDate::fromString(todayText, Qt::ISODate);
-        if (!today.isValid()) {
-            err << u"日期无效，应为 YYYY-MM-DD：%1\n"_s.arg(todayText);
+        const std::optional<QDate> today = ParseDate(todayText, err);
+        if (!today)
             return 2;
-        }
-        store::SetToday(today);
+        store::SetToday(*today);
     }
-    if (!dir.isEmpty())
-        qputenv("VELMORA_DATA_DIR", QDir(dir).absolutePath().toLocal8Bit());
-
-    const QString path = store::DatabasePath();
-    if (!QFileInfo::exists(path)) {
-        err << u"数据库丢失！%1\n"_s.arg(QDir::toNativeSeparators(path));
-        return 1;
-    }
+    UseDataDirectory(dir);
     store::DatabaseConnection db;
-    if (!db.OpenDatabaseFile(path, store::kDatabasePassword)) {
-        err << u"数据库打开失败！%1\n"_s.arg(db.LastError());
+    if (!OpenDataDatabase(db, err))
         return 1;
-    }
     const QDate month = alerts::MonthStart(store::Today());
     const alerts::AlertResult refresh = alerts::ComputeAlerts(db, month);
     for (const QString& message : refresh.messages)
@@ -102,18 +66,8 @@ int ListCommand(QStringList args, QTextStream& out, QTextStream& err) {
     for (const QString& message : build.messages)
         err << message << "\n";
 
-    if (output.isEmpty()) {
-        if (*format == report::ExportFormat::Csv) // the byte-order mark kept as a character
-            out << QChar(0xFEFF) << QString::fromUtf8(report::CsvText(build.table).mid(3));
-        else
-            out << QString::fromUtf8(report::JsonText(build.table));
-    } else {
-        QString error;
-        if (!report::WriteReport(build.table, output, *format, &error)) {
-            err << u"写入失败：%1 %2\n"_s.arg(QDir::toNativeSeparators(output), error);
-            return 1;
-        }
-    }
+    if (!WriteTable(build.table, *format, output, out, err, {}, StdoutMark::Kept))
+        return 1;
     return refresh.messages.isEmpty() && build.messages.isEmpty() ? 0 : 1;
 }
 

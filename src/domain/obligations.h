@@ -18,13 +18,18 @@ inline constexpr std::array<ObligationKind, kObligationKindCount> kObligationKin
 
 struct ObligationColumns {
     ObligationKind kind;
-    QString key;        // "Inspection", "Maintenance", …: the name velmora-cli uses
-    QString dueDate;    // 下次审车日期, …: the marker column of the group's rows
-    QString trailerDue; // the trailer's due date; empty for the kinds without one
-    QString dueFee;     // fee due
-    QString paidFee;    // fee paid
-    QString payDate;    // date of payment
-    QString lapsed;     // 是否脱审, …: the lapse flag
+    QString key;           // "Inspection", "Maintenance", …: the name velmora-cli uses
+    QString dueDate;       // 下次审车日期, …: the marker column of the group's rows
+    QString trailerDue;    // the trailer's due date; empty for the kinds without one
+    QString dueFee;        // fee due
+    QString paidFee;       // fee paid
+    QString payDate;       // date of payment
+    QString lapsed;        // 是否脱审, …: the lapse flag
+    QString plateCopy;     // 审车车号, …: the vehicle's plate repeated on the group's rows
+    QString remind;        // 是否提醒主车审车, …: remind about the main due date
+    QString remindTrailer; // remind about the trailer's due date; empty for the kinds without one
+    QString notified;      // 审车是否通知车主, …: the owner-notification state
+    QString remark;        // 审车备注, …
 };
 
 const ObligationColumns& Obligation(ObligationKind kind);

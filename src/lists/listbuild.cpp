@@ -166,12 +166,8 @@ QStringList basicColumns() {
 // where the group's marker is present, which is what each group's own query returns last.
 class TableScan {
 public:
-    TableScan(store::DatabaseConnection& db, const QString& select) : db_(db), h_(db.OpenRecordSet(select)) {}
-    ~TableScan() {
-        if (h_)
-            db_.CloseRecordSet(h_);
-    }
-    bool ok() const { return h_ != 0; }
+    TableScan(store::DatabaseConnection& db, const QString& select) : db_(db), rs_(db, select), h_(rs_.handle()) {}
+    bool ok() const { return rs_.ok(); }
     template <typename Row> void forEach(Row row) {
         for (db_.MoveFirst(h_); !db_.AtEnd(h_); db_.MoveNext(h_))
             row();
@@ -189,6 +185,7 @@ public:
 
 private:
     store::DatabaseConnection& db_;
+    store::RecordSetGuard rs_;
     int h_;
 };
 

@@ -3,7 +3,10 @@
 #include "schema.h"
 #include "translate.h"
 
+#include <QFile>
 #include <QFileInfo>
+
+#include <sys/stat.h>
 
 #ifndef SQLITE_HAS_CODEC
 #define SQLITE_HAS_CODEC 1
@@ -108,6 +111,77 @@ QByteArray FieldValue::bytes() const {
     return value.toByteArray();
 }
 
+// ---- the shared file ---------------------------------------------------------------------
+
+// One open, keyed SQLite connection and what is known of its schema. Every DatabaseConnection of
+// a thread opened on the same file with the same key holds the same one; it is closed with the last.
+struct DatabaseConnection::SharedFile {
+    sqlite3* db = nullptr;
+    QString registryKey; // empty for a private connection
+    quint64 device = 0, inode = 0;
+    int appliedBusyTimeout = -1;
+    // Column types per lower-case table name, valid for the schema version they were read at.
+    QHash<QString, QHash<QString, QString>> typeCache;
+    int cachedSchemaVersion = -1;
+    sqlite3_stmt* schemaVersion = nullptr;
+    // The connection whose transaction is open on db, and how deeply it is nested.
+    const DatabaseConnection* transactionOwner = nullptr;
+    int transactionDepth = 0;
+
+    ~SharedFile();
+    void forgetSchema() {
+        typeCache.clear();
+        cachedSchemaVersion = -1;
+    }
+};
+
+namespace {
+thread_local int t_openFiles = 0;
+// Set when the thread's registry is destroyed: a connection still open then (one held by a
+// static object) closes without looking it up.
+thread_local bool t_registryGone = false;
+
+bool fileIdentity(const QString& path, quint64* device, quint64* inode) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return false;
+    *device = quint64(st.st_dev);
+    *inode = quint64(st.st_ino);
+    return true;
+}
+} // namespace
+
+DatabaseConnection::SharedFile::~SharedFile() {
+    sqlite3_finalize(schemaVersion);
+    if (db) {
+        if (transactionDepth > 0)
+            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close_v2(db);
+        --t_openFiles;
+    }
+    if (!registryKey.isEmpty() && !t_registryGone) {
+        auto it = sharedFiles().find(registryKey);
+        if (it != sharedFiles().end() && it->second.expired())
+            sharedFiles().erase(it);
+    }
+}
+
+namespace {
+struct Registry {
+    std::map<QString, std::weak_ptr<DatabaseConnection::SharedFile>> files;
+    ~Registry() { t_registryGone = true; }
+};
+} // namespace
+
+std::map<QString, std::weak_ptr<DatabaseConnection::SharedFile>>& DatabaseConnection::sharedFiles() {
+    static thread_local Registry registry;
+    return registry.files;
+}
+
+int DatabaseConnection::OpenFileCount() {
+    return t_openFiles;
+}
+
 // ---- connection -------------------------------------------------------------------------
 
 DatabaseConnection::DatabaseConnection() = default;
@@ -120,12 +194,33 @@ void DatabaseConnection::fail(const QString& message) {
     lastError_ = message;
 }
 
-bool DatabaseConnection::OpenDatabaseFile(const QString& path, const QString& password, ConnectionSharing) {
+sqlite3* DatabaseConnection::db() const {
+    return file_ ? file_->db : nullptr;
+}
+
+bool DatabaseConnection::OpenDatabaseFile(const QString& path, const QString& password, ConnectionSharing sharing) {
     CloseDatabase();
     // Never create: a missing file must fail rather than leave an empty database behind.
-    if (!QFileInfo(path).isFile()) {
+    const QFileInfo info(path);
+    if (!info.isFile()) {
         fail(u"file not found: %1"_s.arg(path));
         return false;
+    }
+    quint64 device = 0, inode = 0;
+    const bool identified = fileIdentity(path, &device, &inode);
+    QString key;
+    if (sharing == ConnectionSharing::Shared && identified) {
+        // The file's identity, not its name: two spellings of one file share, and a file
+        // replaced under the same name (a restore, a fresh init) gets a connection of its own.
+        key = u"%1:%2\n"_s.arg(device).arg(inode) + password;
+        auto it = sharedFiles().find(key);
+        if (it != sharedFiles().end()) {
+            if (auto shared = it->second.lock()) {
+                file_ = std::move(shared);
+                lastError_.clear();
+                return true;
+            }
+        }
     }
     sqlite3* db = nullptr;
     const QByteArray file = path.toUtf8();
@@ -134,8 +229,8 @@ bool DatabaseConnection::OpenDatabaseFile(const QString& path, const QString& pa
         sqlite3_close(db);
         return false;
     }
-    const QByteArray key = password.toUtf8();
-    sqlite3_key(db, key.constData(), int(key.size()));
+    const QByteArray keyBytes = password.toUtf8();
+    sqlite3_key(db, keyBytes.constData(), int(keyBytes.size()));
     sqlite3_busy_timeout(db, busyTimeoutMs_);
     // A wrong key shows only when the first page is read: read it now, not at the first query.
     // An empty file reads as a database without tables, so the fixed tables are looked for too.
@@ -163,36 +258,83 @@ bool DatabaseConnection::OpenDatabaseFile(const QString& path, const QString& pa
     }
     // A rollback journal, never WAL: the database stays one file, and a backup is one file too.
     sqlite3_exec(db, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
-    db_ = db;
+    auto shared = std::make_shared<SharedFile>();
+    shared->db = db;
+    ++t_openFiles;
+    shared->device = device;
+    shared->inode = inode;
+    shared->appliedBusyTimeout = busyTimeoutMs_;
+    sqlite3_prepare_v2(db, "PRAGMA schema_version", -1, &shared->schemaVersion, nullptr);
+    if (!key.isEmpty()) {
+        shared->registryKey = key;
+        sharedFiles()[key] = shared;
+    }
+    file_ = std::move(shared);
     lastError_.clear();
     return true;
 }
 
 void DatabaseConnection::SetBusyTimeout(int milliseconds) {
     busyTimeoutMs_ = milliseconds;
-    if (db_)
-        sqlite3_busy_timeout(db_, milliseconds);
 }
 
 void DatabaseConnection::CloseDatabase() {
     recordSets_.clear();
-    typeCache_.clear();
-    transactionDepth_ = 0;
-    if (db_) {
-        sqlite3_close_v2(db_);
-        db_ = nullptr;
+    if (!file_)
+        return;
+    // An open transaction of this connection ends with it, as closing a connection of its own did.
+    if (file_->transactionOwner == this) {
+        sqlite3_exec(file_->db, "ROLLBACK", nullptr, nullptr, nullptr);
+        file_->transactionOwner = nullptr;
+        file_->transactionDepth = 0;
+        file_->forgetSchema();
     }
+    file_.reset();
+}
+
+bool DatabaseConnection::ready() {
+    if (!file_) {
+        fail(u"database not open"_s);
+        return false;
+    }
+    SharedFile& f = *file_;
+    // Each connection keeps its own patience with other processes' locks.
+    if (f.appliedBusyTimeout != busyTimeoutMs_) {
+        sqlite3_busy_timeout(f.db, busyTimeoutMs_);
+        f.appliedBusyTimeout = busyTimeoutMs_;
+    }
+    // Another process may have added or dropped a table since the types were cached.
+    if (f.schemaVersion) {
+        int version = -1;
+        if (sqlite3_step(f.schemaVersion) == SQLITE_ROW)
+            version = sqlite3_column_int(f.schemaVersion, 0);
+        sqlite3_reset(f.schemaVersion);
+        if (version != f.cachedSchemaVersion) {
+            f.typeCache.clear();
+            f.cachedSchemaVersion = version;
+        }
+    }
+    return true;
+}
+
+bool DatabaseConnection::refuseForeignTransaction() {
+    const DatabaseConnection* owner = file_ ? file_->transactionOwner : nullptr;
+    if (owner && owner != this) {
+        fail(u"另一窗口的数据库事务尚未结束，请稍后再试。"_s);
+        return true;
+    }
+    return false;
 }
 
 QStringList DatabaseConnection::StoredColumns(const QString& table) {
     QStringList names;
-    if (!db_)
+    if (!file_)
         return names;
     sqlite3_stmt* stmt = nullptr;
     QString escaped = table;
     escaped.replace(QLatin1Char('"'), QLatin1String("\"\""));
     const QByteArray sql = u"PRAGMA table_info(\"%1\")"_s.arg(escaped).toUtf8();
-    if (sqlite3_prepare_v2(db_, sql.constData(), -1, &stmt, nullptr) == SQLITE_OK)
+    if (sqlite3_prepare_v2(db(), sql.constData(), -1, &stmt, nullptr) == SQLITE_OK)
         while (sqlite3_step(stmt) == SQLITE_ROW)
             names << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1)));
     sqlite3_finalize(stmt);
@@ -201,17 +343,17 @@ QStringList DatabaseConnection::StoredColumns(const QString& table) {
 
 QHash<QString, QString> DatabaseConnection::columnTypes(const QString& table) {
     const QString key = table.toLower();
-    auto it = typeCache_.constFind(key);
-    if (it != typeCache_.constEnd())
-        return *it;
     QHash<QString, QString> types;
-    if (!db_)
+    if (!file_)
         return types;
+    auto it = file_->typeCache.constFind(key);
+    if (it != file_->typeCache.constEnd())
+        return *it;
     sqlite3_stmt* stmt = nullptr;
     QString escaped = table;
     escaped.replace(QLatin1Char('"'), QLatin1String("\"\""));
     const QByteArray sql = u"PRAGMA table_info(\"%1\")"_s.arg(escaped).toUtf8();
-    if (sqlite3_prepare_v2(db_, sql.constData(), -1, &stmt, nullptr) == SQLITE_OK) {
+    if (sqlite3_prepare_v2(db(), sql.constData(), -1, &stmt, nullptr) == SQLITE_OK) {
         while (sqlite3_step(stmt) == SQLITE_ROW) {
             const QString name = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1)));
             QString type = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 2)));
@@ -222,7 +364,7 @@ QHash<QString, QString> DatabaseConnection::columnTypes(const QString& table) {
     }
     sqlite3_finalize(stmt);
     if (!types.isEmpty())
-        typeCache_.insert(key, types);
+        file_->typeCache.insert(key, types);
     return types;
 }
 
@@ -231,8 +373,8 @@ bool DatabaseConnection::execTranslated(const QString& sql, const QList<QByteArr
     {
         sqlite3_stmt* stmt = nullptr;
         const char* tail = nullptr;
-        if (sqlite3_prepare_v2(db_, utf8.constData(), int(utf8.size()), &stmt, &tail) != SQLITE_OK) {
-            fail(QString::fromUtf8(sqlite3_errmsg(db_)));
+        if (sqlite3_prepare_v2(db(), utf8.constData(), int(utf8.size()), &stmt, &tail) != SQLITE_OK) {
+            fail(QString::fromUtf8(sqlite3_errmsg(db())));
             return false;
         }
         if (!stmt) {
@@ -257,7 +399,7 @@ bool DatabaseConnection::execTranslated(const QString& sql, const QList<QByteArr
         while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
         }
         if (rc != SQLITE_DONE) {
-            fail(QString::fromUtf8(sqlite3_errmsg(db_)));
+            fail(QString::fromUtf8(sqlite3_errmsg(db())));
             sqlite3_finalize(stmt);
             return false;
         }
@@ -269,15 +411,13 @@ bool DatabaseConnection::execTranslated(const QString& sql, const QList<QByteArr
 bool DatabaseConnection::run(const QString& statement, const QList<QByteArray>* binaries) {
     if (g_logging)
         g_log << statement;
-    if (!db_) {
-        fail(u"database not open"_s);
+    if (!ready() || refuseForeignTransaction())
         return false;
-    }
     SchemaLookup schema{[this](const QString& t) { return columnTypes(t); },
                         [this](const QString& t) {
                             QString sql;
                             sqlite3_stmt* stmt = nullptr;
-                            if (sqlite3_prepare_v2(db_, "SELECT sql FROM sqlite_master WHERE type='table' AND name=?1",
+                            if (sqlite3_prepare_v2(db(), "SELECT sql FROM sqlite_master WHERE type='table' AND name=?1",
                                                    -1, &stmt, nullptr) == SQLITE_OK) {
                                 const QByteArray name = t.toUtf8();
                                 sqlite3_bind_text(stmt, 1, name.constData(), int(name.size()), SQLITE_TRANSIENT);
@@ -301,11 +441,11 @@ bool DatabaseConnection::run(const QString& statement, const QList<QByteArray>* 
         }
     }
     if (tr.changesSchema)
-        typeCache_.clear();
+        file_->forgetSchema();
     // Several SQLite statements stand for one program statement: all of them or none.
     const bool group = tr.statements.size() > 1;
-    if (group && sqlite3_exec(db_, "SAVEPOINT jet_statement", nullptr, nullptr, nullptr) != SQLITE_OK) {
-        fail(QString::fromUtf8(sqlite3_errmsg(db_)));
+    if (group && sqlite3_exec(db(), "SAVEPOINT jet_statement", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        fail(QString::fromUtf8(sqlite3_errmsg(db())));
         return false;
     }
     int bindIndex = 0;
@@ -318,9 +458,9 @@ bool DatabaseConnection::run(const QString& statement, const QList<QByteArray>* 
     }
     if (group) {
         if (!ok)
-            sqlite3_exec(db_, "ROLLBACK TO jet_statement", nullptr, nullptr, nullptr);
-        sqlite3_exec(db_, "RELEASE jet_statement", nullptr, nullptr, nullptr);
-        typeCache_.clear();
+            sqlite3_exec(db(), "ROLLBACK TO jet_statement", nullptr, nullptr, nullptr);
+        sqlite3_exec(db(), "RELEASE jet_statement", nullptr, nullptr, nullptr);
+        file_->forgetSchema();
     }
     if (ok)
         lastError_.clear();
@@ -338,10 +478,8 @@ bool DatabaseConnection::ExecuteWithBinaries(const QString& statement, const QLi
 int DatabaseConnection::OpenRecordSet(const QString& select) {
     if (g_logging)
         g_log << select;
-    if (!db_) {
-        fail(u"database not open"_s);
+    if (!ready())
         return 0;
-    }
     const Translation tr = TranslateStatement(select, {[this](const QString& t) { return columnTypes(t); }, {}});
     if (!tr.ok() || tr.statements.size() != 1) {
         fail(tr.ok() ? u"not a query"_s : tr.error);
@@ -353,9 +491,9 @@ int DatabaseConnection::OpenRecordSet(const QString& select) {
         return 0;
     }
     sqlite3_stmt* stmt = nullptr;
-    const int prepared = sqlite3_prepare_v2(db_, sql.constData(), int(sql.size()), &stmt, nullptr);
+    const int prepared = sqlite3_prepare_v2(db(), sql.constData(), int(sql.size()), &stmt, nullptr);
     if (prepared != SQLITE_OK || !stmt) {
-        fail(prepared != SQLITE_OK ? QString::fromUtf8(sqlite3_errmsg(db_)) : u"empty statement"_s);
+        fail(prepared != SQLITE_OK ? QString::fromUtf8(sqlite3_errmsg(db())) : u"empty statement"_s);
         sqlite3_finalize(stmt);
         return 0;
     }
@@ -396,7 +534,7 @@ int DatabaseConnection::OpenRecordSet(const QString& select) {
         rs->rows.push_back(std::move(row));
     }
     if (rc != SQLITE_DONE) {
-        fail(QString::fromUtf8(sqlite3_errmsg(db_)));
+        fail(QString::fromUtf8(sqlite3_errmsg(db())));
         sqlite3_finalize(stmt);
         return 0;
     }
@@ -490,47 +628,54 @@ void DatabaseConnection::CloseRecordSet(int handle) {
 }
 
 bool DatabaseConnection::BeginTransaction() {
-    if (!db_)
+    if (!ready() || refuseForeignTransaction())
         return false;
-    const QByteArray sql = transactionDepth_ == 0 ? QByteArray("BEGIN IMMEDIATE")
-                                                  : QByteArray("SAVEPOINT t") + QByteArray::number(transactionDepth_);
-    if (sqlite3_exec(db_, sql.constData(), nullptr, nullptr, nullptr) != SQLITE_OK) {
-        fail(QString::fromUtf8(sqlite3_errmsg(db_)));
+    SharedFile& f = *file_;
+    const QByteArray sql = f.transactionDepth == 0 ? QByteArray("BEGIN IMMEDIATE")
+                                                   : QByteArray("SAVEPOINT t") + QByteArray::number(f.transactionDepth);
+    if (sqlite3_exec(f.db, sql.constData(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+        fail(QString::fromUtf8(sqlite3_errmsg(f.db)));
         return false;
     }
-    ++transactionDepth_;
+    f.transactionOwner = this;
+    ++f.transactionDepth;
     return true;
 }
 
 bool DatabaseConnection::CommitTransaction() {
-    if (!db_ || transactionDepth_ == 0)
+    if (!file_ || file_->transactionOwner != this || file_->transactionDepth == 0)
         return false;
-    --transactionDepth_;
-    const QByteArray sql =
-        transactionDepth_ == 0 ? QByteArray("COMMIT") : QByteArray("RELEASE t") + QByteArray::number(transactionDepth_);
-    if (sqlite3_exec(db_, sql.constData(), nullptr, nullptr, nullptr) != SQLITE_OK) {
-        fail(QString::fromUtf8(sqlite3_errmsg(db_)));
-        if (transactionDepth_ == 0)
-            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-        typeCache_.clear();
+    SharedFile& f = *file_;
+    --f.transactionDepth;
+    if (f.transactionDepth == 0)
+        f.transactionOwner = nullptr;
+    const QByteArray sql = f.transactionDepth == 0 ? QByteArray("COMMIT")
+                                                   : QByteArray("RELEASE t") + QByteArray::number(f.transactionDepth);
+    if (sqlite3_exec(f.db, sql.constData(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+        fail(QString::fromUtf8(sqlite3_errmsg(f.db)));
+        if (f.transactionDepth == 0)
+            sqlite3_exec(f.db, "ROLLBACK", nullptr, nullptr, nullptr);
+        f.forgetSchema();
         return false;
     }
     return true;
 }
 
 void DatabaseConnection::RollbackTransaction() {
-    if (!db_ || transactionDepth_ == 0)
+    if (!file_ || file_->transactionOwner != this || file_->transactionDepth == 0)
         return;
-    --transactionDepth_;
-    if (transactionDepth_ == 0) {
-        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    SharedFile& f = *file_;
+    --f.transactionDepth;
+    if (f.transactionDepth == 0) {
+        f.transactionOwner = nullptr;
+        sqlite3_exec(f.db, "ROLLBACK", nullptr, nullptr, nullptr);
     } else {
-        const QByteArray n = QByteArray::number(transactionDepth_);
-        sqlite3_exec(db_, ("ROLLBACK TO t" + n).constData(), nullptr, nullptr, nullptr);
-        sqlite3_exec(db_, ("RELEASE t" + n).constData(), nullptr, nullptr, nullptr);
+        const QByteArray n = QByteArray::number(f.transactionDepth);
+        sqlite3_exec(f.db, ("ROLLBACK TO t" + n).constData(), nullptr, nullptr, nullptr);
+        sqlite3_exec(f.db, ("RELEASE t" + n).constData(), nullptr, nullptr, nullptr);
     }
     // A rolled-back create or drop leaves cached column types stale.
-    typeCache_.clear();
+    f.forgetSchema();
 }
 
 void DatabaseConnection::SetStatementLogging(bool on) {

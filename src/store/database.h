@@ -51,7 +51,7 @@ public:
     // program's fixed tables (an empty or foreign database) fails here and leaves the file as it is.
     bool OpenDatabaseFile(const QString& path, const QString& password,
                           ConnectionSharing sharing = ConnectionSharing::Shared);
-    bool IsOpen() const { return db_ != nullptr; }
+    bool IsOpen() const { return file_ != nullptr; }
     void CloseDatabase();
 
     // How long a statement waits for another connection's lock before it fails (5 s unless set).
@@ -78,7 +78,10 @@ public:
     QStringList StoredColumns(const QString& table);
     void CloseRecordSet(int handle);
 
-    // All-or-nothing groups of statements. Nested calls use savepoints.
+    // All-or-nothing groups of statements. Nested calls use savepoints. While one connection's
+    // transaction is open, another connection sharing its file may read (and sees the open
+    // transaction's changes) but a write or a transaction of its own is refused at once rather
+    // than mixed into it.
     bool BeginTransaction();
     bool CommitTransaction();
     void RollbackTransaction();
@@ -91,20 +94,31 @@ public:
     static QStringList StatementLog();
     static void ClearStatementLog();
 
+    // How many SQLite connections this thread has open to database files (shared ones counted
+    // once). Tests use it to see that windows share one.
+    static int OpenFileCount();
+
+    // The open file connections share; opaque outside database.cpp.
+    struct SharedFile;
+
 private:
     struct RecordSet;
+    // The open shared files of this thread by file identity and key; weak, so an entry does
+    // not keep a file open.
+    static std::map<QString, std::weak_ptr<SharedFile>>& sharedFiles();
+    sqlite3* db() const;
+    bool ready(); // open, busy timeout applied, cached column types still those of the file
+    bool refuseForeignTransaction();
     bool run(const QString& statement, const QList<QByteArray>* binaries);
     bool execTranslated(const QString& sql, const QList<QByteArray>* binaries, int* bindIndex);
     QHash<QString, QString> columnTypes(const QString& table);
     void fail(const QString& message);
 
-    sqlite3* db_ = nullptr;
+    std::shared_ptr<SharedFile> file_;
     QString lastError_;
     int nextHandle_ = 1;
-    int transactionDepth_ = 0;
     int busyTimeoutMs_ = 5000;
     std::map<int, std::unique_ptr<RecordSet>> recordSets_;
-    QHash<QString, QHash<QString, QString>> typeCache_;
 };
 
 } // namespace store

@@ -37,7 +37,10 @@ struct ColumnDef {
 // and the template yangbiao. A file without them is not a database of the program.
 const QStringList& FixedTableNames();
 
-// The 96 columns of the template table yangbiao (and so of every vehicle table), in order.
+// The 96 columns of the template table yangbiao (and so of every vehicle table), in order. This
+// is the stored layout; the libraries above take the same names from the domain's column tables
+// (the store sits below them and includes none of them), and the name test checks that the two
+// agree name for name.
 const QList<ColumnDef>& VehicleColumns();
 
 // The same columns in the order a new yangbiao stores them: the five image columns last. A row's

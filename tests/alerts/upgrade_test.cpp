@@ -1,5 +1,5 @@
 // Files made before the image columns moved last: new files, velmora-cli upgrade, the start-up
-// notice, and a failed upgrade that must leave the old file whole.
+// notice, and a failed or killed upgrade that must leave the old file whole.
 
 #include "alerts/rules.h"
 #include "cli/commands.h"
@@ -12,12 +12,16 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMap>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTextStream>
 
 #include <map>
 #include <string>
+
+#include <sys/stat.h>
 
 #ifndef SQLITE_HAS_CODEC
 #define SQLITE_HAS_CODEC 1
@@ -33,36 +37,55 @@ const QDate kMay{2026, 5, 1};
 const QStringList kImageColumns = {u"车主身份证信息"_s, u"车辆照片信息"_s, u"车辆照片信息2"_s, u"行车证信息1"_s,
                                    u"行车证信息2"_s};
 
-// Runs a query on a raw keyed connection and returns its rows as text.
-QList<QStringList> rawRows(const QString& path, const QString& sql) {
-    sqlite3* db = nullptr;
-    QList<QStringList> out;
-    sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-    const QByteArray key = store::kDatabasePassword.toUtf8();
-    sqlite3_key(db, key.constData(), int(key.size()));
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &stmt, nullptr) == SQLITE_OK) {
-        while (sqlite3_step(stmt) == SQLITE_ROW) {
-            QStringList row;
-            for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
-                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
-                row << (text ? QString::fromUtf8(text) : u"<null>"_s);
-            }
-            out << row;
-        }
-    } else {
-        out << QStringList{u"<error> "_s + QString::fromUtf8(sqlite3_errmsg(db))};
+// A raw keyed, read-only connection to a file; one for many queries, as each open derives the key.
+class RawConnection {
+public:
+    explicit RawConnection(const QString& path) {
+        sqlite3_open_v2(QFile::encodeName(path).constData(), &db_, SQLITE_OPEN_READONLY, nullptr);
+        const QByteArray key = store::kDatabasePassword.toUtf8();
+        sqlite3_key(db_, key.constData(), int(key.size()));
     }
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
-    return out;
+    ~RawConnection() { sqlite3_close(db_); }
+    RawConnection(const RawConnection&) = delete;
+    RawConnection& operator=(const RawConnection&) = delete;
+
+    // A query's rows as text.
+    QList<QStringList> rows(const QString& sql) const {
+        QList<QStringList> out;
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(db_, sql.toUtf8().constData(), -1, &stmt, nullptr) == SQLITE_OK) {
+            while (sqlite3_step(stmt) == SQLITE_ROW) {
+                QStringList row;
+                for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
+                    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
+                    row << (text ? QString::fromUtf8(text) : u"<null>"_s);
+                }
+                out << row;
+            }
+        } else {
+            out << QStringList{u"<error> "_s + QString::fromUtf8(sqlite3_errmsg(db_))};
+        }
+        sqlite3_finalize(stmt);
+        return out;
+    }
+
+private:
+    sqlite3* db_ = nullptr;
+};
+
+QList<QStringList> rawRows(const QString& path, const QString& sql) {
+    return RawConnection(path).rows(sql);
+}
+
+QStringList storedColumns(const RawConnection& c, const QString& table) {
+    QStringList names;
+    for (const QStringList& row : c.rows(u"PRAGMA table_info(\""_s + table + u"\")"_s))
+        names << row.value(1);
+    return names;
 }
 
 QStringList storedColumns(const QString& path, const QString& table) {
-    QStringList names;
-    for (const QStringList& row : rawRows(path, u"PRAGMA table_info(\""_s + table + u"\")"_s))
-        names << row.value(1);
-    return names;
+    return storedColumns(RawConnection(path), table);
 }
 
 class UpgradeTest : public testing_support::DataDirTest {
@@ -107,24 +130,25 @@ protected:
     // Every value of every table but sqlite_master, with each table's counter: what the upgrade
     // must keep. Columns are listed by name, so the stored order does not show.
     std::map<std::string, std::string> contents(const QString& path) {
+        const RawConnection raw(path);
         std::map<std::string, std::string> out;
-        for (const QStringList& t : rawRows(path, u"SELECT name FROM sqlite_master WHERE type='table'"_s)) {
-            QStringList columns = storedColumns(path, t.at(0));
+        for (const QStringList& t : raw.rows(u"SELECT name FROM sqlite_master WHERE type='table'"_s)) {
+            QStringList columns = storedColumns(raw, t.at(0));
             columns.sort();
             QStringList quotedColumns;
             for (const QString& c : columns)
                 quotedColumns << u"quote(\""_s + c + u"\")"_s;
             QStringList lines;
-            for (const QStringList& row : rawRows(path, u"SELECT "_s + quotedColumns.join(u',') + u" FROM \""_s +
-                                                            t.at(0) + u"\" ORDER BY rowid"_s))
+            for (const QStringList& row :
+                 raw.rows(u"SELECT "_s + quotedColumns.join(u',') + u" FROM \""_s + t.at(0) + u"\" ORDER BY rowid"_s))
                 lines << QString::fromLatin1(
                     QCryptographicHash::hash(row.join(u'|').toUtf8(), QCryptographicHash::Sha1).toHex());
             out[t.at(0).toStdString()] = (columns.join(u',') + u"\n"_s + lines.join(u'\n')).toStdString();
         }
-        for (const QStringList& s : rawRows(path, u"SELECT name, seq FROM sqlite_sequence"_s))
+        for (const QStringList& s : raw.rows(u"SELECT name, seq FROM sqlite_sequence"_s))
             out[(u"seq:"_s + s.at(0)).toStdString()] = s.at(1).toStdString();
-        for (const QStringList& s : rawRows(path, u"SELECT name, tbl_name FROM sqlite_master WHERE type='index' "
-                                                  "AND sql IS NOT NULL"_s))
+        for (const QStringList& s : raw.rows(u"SELECT name, tbl_name FROM sqlite_master WHERE type='index' "
+                                             "AND sql IS NOT NULL"_s))
             out[(u"index:"_s + s.at(0)).toStdString()] = s.at(1).toStdString();
         return out;
     }
@@ -283,6 +307,108 @@ TEST_F(UpgradeTest, AStatementThatFailsAnywhereLeavesTheOldFileWhole) {
     }
     ASSERT_TRUE(db().OpenDatabaseFile(dbPath(), store::kDatabasePassword));
     EXPECT_TRUE(store::HasOldTableLayout(db()));
+}
+
+// The file's modification time and size, to see the first write of a process into it.
+struct FileStamp {
+    qint64 seconds = 0, nanoseconds = 0, size = -1;
+    bool operator==(const FileStamp&) const = default;
+};
+FileStamp stampOf(const QString& path) {
+    struct stat st {};
+    if (stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    return {qint64(st.st_mtim.tv_sec), qint64(st.st_mtim.tv_nsec), qint64(st.st_size)};
+}
+
+QByteArray fileHash(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    hash.addData(&file);
+    return hash.result();
+}
+
+TEST_F(UpgradeTest, AnUpgradeKilledPartWayLeavesTheOldFileWholeAndAnotherRunCompletesIt) {
+#ifndef VELMORA_CLI
+    GTEST_SKIP() << "velmora-cli's path is not known to this build";
+#else
+    const QString cli = QStringLiteral(VELMORA_CLI);
+    if (!QFileInfo::exists(cli))
+        GTEST_SKIP() << "velmora-cli is not built: " << cli.toStdString();
+
+    // Enough vehicles with images that the rewrite outgrows the page cache and writes into the
+    // file long before its commit: the kill then lands in a transaction that has changed the file.
+    ASSERT_TRUE(db().BeginTransaction());
+    Fleet fleet(db());
+    for (int v = 0; v < 120; ++v) {
+        const QString plate = u"京K%1"_s.arg(100 + v);
+        fleet.vehicle(plate, v % 7 == 6 ? u"2"_s : u"1"_s);
+        fleet.inspection(plate, QDate(2026, 1 + v % 12, 1 + v % 28));
+        fleet.insurance(plate, QDate(2026, 1 + (v + 5) % 12, 3));
+        QList<QByteArray> images;
+        for (int i = 0; i < 5; ++i)
+            images << QByteArray(16000 + 100 * i, char('A' + (v + i) % 26)) + plate.toUtf8();
+        ASSERT_TRUE(db().ExecuteWithBinaries(u"update "_s + plate +
+                                                 u" set [车主身份证信息]=?,[车辆照片信息]=?,[车辆照片信息2]=?,"
+                                                 "[行车证信息1]=?,[行车证信息2]=? where [编号]=1"_s,
+                                             images))
+            << db().LastError().toStdString();
+    }
+    ASSERT_TRUE(db().CommitTransaction()) << db().LastError().toStdString();
+    alerts::ComputeAlerts(db(), kMay);
+    db().CloseDatabase();
+    const std::map<std::string, std::string> kept = contents(dbPath());
+    ASSERT_GT(kept.size(), 240u);
+    const QString journal = dbPath() + u"-journal"_s;
+    const QString copy = QDir(dataDir()).filePath(store::kUpgradeBackupFileName);
+    ASSERT_FALSE(QFile::exists(journal));
+    const FileStamp untouched = stampOf(dbPath());
+    const QByteArray untouchedBytes = fileHash(dbPath());
+
+    // Killed well into the rewrite: the file itself has been written to and its journal holds more
+    // than 1 MB of the pages the rewrite replaced (tables dropped after their copy, their pages
+    // reused for the next ones), so several tables have been rewritten in the transaction.
+    QProcess upgrade;
+    upgrade.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    upgrade.start(cli, {u"upgrade"_s, u"--data-dir"_s, dataDir()});
+    ASSERT_TRUE(upgrade.waitForStarted(10000));
+    bool killed = false;
+    while (!upgrade.waitForFinished(1)) {
+        if (stampOf(journal).size > 1024 * 1024 && !(stampOf(dbPath()) == untouched)) {
+            upgrade.kill();
+            killed = upgrade.waitForFinished(10000);
+            break;
+        }
+    }
+    ASSERT_TRUE(killed) << "the upgrade ended (status " << upgrade.exitCode()
+                        << ") without a transaction of 1 MB of journal that had written into the file";
+    EXPECT_EQ(upgrade.exitStatus(), QProcess::CrashExit);
+    ASSERT_TRUE(QFile::exists(journal)) << "killed after its commit";
+    ASSERT_NE(fileHash(dbPath()), untouchedBytes) << "the kill came before the file was written to";
+    // The copy was complete before the rewrite began.
+    EXPECT_EQ(contents(copy), kept);
+
+    // The next connection finds the journal and rolls the rewrite back.
+    ASSERT_TRUE(db().OpenDatabaseFile(dbPath(), store::kDatabasePassword)) << db().LastError().toStdString();
+    EXPECT_TRUE(store::HasOldTableLayout(db()));
+    db().CloseDatabase();
+    EXPECT_FALSE(QFile::exists(journal));
+    EXPECT_EQ(contents(dbPath()), kept);
+    EXPECT_EQ(rawRows(dbPath(), u"PRAGMA integrity_check"_s), QList<QStringList>{{u"ok"_s}});
+    for (const QString& table : {u"yangbiao"_s, u"京K100"_s, u"京K219"_s, u"京U004"_s})
+        EXPECT_TRUE(store::ImagesBeforeOtherColumns(storedColumns(dbPath(), table))) << table.toStdString();
+
+    // Run again to its end, it upgrades the file it left.
+    QString out, err;
+    ASSERT_EQ(runCli({u"upgrade"_s, u"--data-dir"_s, dataDir()}, &out, &err), 0) << err.toStdString();
+    EXPECT_TRUE(out.contains(u"升级完成"_s)) << out.toStdString();
+    EXPECT_TRUE(imagesLastEverywhere(dbPath()));
+    EXPECT_FALSE(store::ImagesBeforeOtherColumns(storedColumns(dbPath(), u"京K219"_s)));
+    EXPECT_EQ(contents(dbPath()), kept);
+    EXPECT_EQ(rawRows(dbPath(), u"PRAGMA integrity_check"_s), QList<QStringList>{{u"ok"_s}});
+#endif
 }
 
 TEST_F(UpgradeTest, TheProgramSaysOnceWithoutWaitingThatAnOldFileCanBeUpgraded) {

@@ -95,6 +95,25 @@ TEST_F(MainWindowTest, CancelledSignInEndsStartUp) {
     EXPECT_TRUE(dialogs.shown.isEmpty());
 }
 
+TEST_F(MainWindowTest, StartUpOpensTheFileOnceForTheSignInAndTheMainWindow) {
+    ASSERT_EQ(store::DatabaseConnection::OpenFileCount(), 0);
+    app::MainWindow w;
+    int duringSignIn = -1;
+    bool mainOpenDuringSignIn = false;
+    ASSERT_TRUE(w.initialise([&](QWidget* owner) {
+        app::SignInWindow signIn(owner); // opens its own connection, as at start-up
+        duringSignIn = store::DatabaseConnection::OpenFileCount();
+        mainOpenDuringSignIn = w.database().IsOpen();
+        store::session().OperatorPermissions.权限设置 = true;
+        return true;
+    }));
+    EXPECT_EQ(duringSignIn, 1);
+    EXPECT_TRUE(mainOpenDuringSignIn);
+    EXPECT_EQ(store::DatabaseConnection::OpenFileCount(), 1);
+    EXPECT_TRUE(w.database().IsOpen());
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+}
+
 TEST_F(MainWindowTest, MissingDatabaseIsReportedAndNotCreated) {
     QFile::remove(dbPath());
     auto w = start();

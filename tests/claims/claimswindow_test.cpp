@@ -277,6 +277,43 @@ TEST_F(ClaimsWindowTest, SaveNewStoresTheEntryRowAsTypedAndReloads) {
     EXPECT_TRUE(all[2].closed);
 }
 
+TEST_F(ClaimsWindowTest, TwoWindowsShareOneConnectionAndSeeEachOthersWrites) {
+    add(u"2026-11-20"_s, u"粤A1"_s, u"张三"_s);
+    const int filesBefore = store::DatabaseConnection::OpenFileCount();
+    open();
+    ClaimsWindow second;
+    EXPECT_EQ(store::DatabaseConnection::OpenFileCount(), filesBefore); // no second open of the file
+    QAbstractItemModel* other = second.grid()->model();
+    auto otherText = [&](int row, int column) { return other->index(row, column).data(Qt::DisplayRole).toString(); };
+
+    // A claim added in the first window is listed by the second at its next 查找.
+    const int e = entryRow();
+    ASSERT_TRUE(setCell(e, 1, QDate(2026, 11, 30)));
+    ASSERT_TRUE(setCell(e, 2, u"粤B9"_s));
+    ASSERT_TRUE(setCell(e, 3, u"赵六"_s));
+    click("按钮_保存增加");
+    ASSERT_EQ(dialogs.shown, QStringList({u"添加报险记录成功！"_s}));
+    EXPECT_EQ(otherText(2, 2), QString());
+    second.findChild<QPushButton*>(u"按钮_查找"_s)->click();
+    EXPECT_EQ(otherText(2, 2), u"粤B9"_s);
+
+    // A change saved in the second is what the first reads next.
+    ASSERT_TRUE(other->setData(other->index(1, 3), u"张三丰"_s, Qt::EditRole));
+    second.findChild<QPushButton*>(u"按钮_保存修改"_s)->click();
+    EXPECT_EQ(dialogs.shown.last(), u"修改成功！"_s);
+    click("按钮_查找");
+    EXPECT_EQ(text(1, 3), u"张三丰"_s);
+    EXPECT_EQ(text(2, 3), u"赵六"_s);
+
+    // Closing one window leaves the other's connection working.
+    window.reset();
+    ASSERT_TRUE(other->setData(other->index(2, 3), u"赵六一"_s, Qt::EditRole));
+    second.findChild<QPushButton*>(u"按钮_保存修改"_s)->click();
+    EXPECT_EQ(dialogs.shown.last(), u"修改成功！"_s);
+    ASSERT_EQ(stored().size(), 2);
+    EXPECT_EQ(stored().at(1).owner, u"赵六一"_s);
+}
+
 TEST_F(ClaimsWindowTest, SaveChangesWritesEveryRowAndKeepsTheGridAsItIs) {
     add(u"2026-11-20"_s, u"粤A1"_s, u"张三"_s);
     add(u"2026-11-21"_s, u"粤A2"_s, u"李四"_s);
