@@ -169,7 +169,7 @@ Named tableColumns() {
             add(out, where + " lapse", archive::RecordPageInfo(page).lapseColumn);
     }
     for (const archive::VehicleGroup g : archive::AllGroups()) {
-        const archive::GroupSpec& s = archive::GroupDef(g);
+        const archive::GroupInfo& s = archive::GroupDef(g);
         for (const QString& c : QStringList{s.mainDue, s.trailerDue, s.dueFee, s.paidFee, s.listCaption} +
                                     s.listColumns + s.listFeeColumns)
             if (!c.isEmpty())
