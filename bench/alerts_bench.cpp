@@ -238,7 +238,7 @@ const int kLedger = *lists::FindList(u"公司车辆台账清单"_s);
 
 // The company ledger built from the refresh's AlertSets, one read per vehicle table.
 void BM_LedgerBuild(benchmark::State& state) {
-    auto& db = fleet(int(state.range(0)));
+    auto& db = fleet(int(state.range(0)), int(state.range(1)));
     const QDate month = alerts::MonthStart(store::Today());
     const alerts::AlertSetList sets = alerts::ComputeAlerts(db, month).sets;
     const long before = residentKb();
@@ -278,6 +278,11 @@ void BM_LedgerPdf(benchmark::State& state) {
 
 // The layouts' ratios, printed after the table.
 [[maybe_unused]] const bool kLayoutComparisons = [] {
+    bench::Compare({"company ledger, 1000 vehicles (images last / old layout)",
+                    "BM_LedgerBuild/1000/0",
+                    "BM_LedgerBuild/1000/1",
+                    {}});
+    bench::Compare({"LoadVehicle (images last / old layout)", "BM_LoadVehicle/0", "BM_LoadVehicle/1", {}});
     for (const std::string v : {"200", "1000", "5000"}) {
         bench::Compare({"floor, " + v + " vehicles (images last / old layout)",
                         "BM_FloorRefreshColumns/" + v + "/0",
@@ -293,7 +298,8 @@ void BM_LedgerPdf(benchmark::State& state) {
 
 } // namespace
 
-BENCHMARK(BM_LedgerBuild)->Arg(1000)->Unit(benchmark::kMillisecond);
+// Args: vehicles, layout.
+BENCHMARK(BM_LedgerBuild)->ArgsProduct({{1000}, {0, 1}})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LedgerBuildPerQuery)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_LedgerPdf)->Arg(1000)->Unit(benchmark::kMillisecond);
 // Args: vehicles, layout (0 older files, 1 images last); the ratio of the two is the layout's gain.

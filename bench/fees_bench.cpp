@@ -9,6 +9,7 @@
 #include "store/schema.h"
 #include "store/session.h"
 #include "store/sqltext.h"
+#include "summary.h"
 
 #include <QDir>
 #include <QFile>
@@ -40,11 +41,11 @@ QString date(const QDate& d) {
     return quoted(store::SqlDate(d));
 }
 
-bool buildFeeFleet(const QString& path, int vehicles) {
+bool buildFeeFleet(const QString& path, int vehicles, store::TableLayout layout) {
     const QString temp = path + u".building"_s;
     QFile::remove(temp);
     QString error;
-    if (!store::CreateDatabase(temp, &error)) {
+    if (!store::CreateDatabase(temp, &error, layout)) {
         std::fprintf(stderr, "%s\n", error.toLocal8Bit().constData());
         return false;
     }
@@ -98,16 +99,20 @@ bool buildFeeFleet(const QString& path, int vehicles) {
     return QFile::rename(temp, path);
 }
 
-store::DatabaseConnection& feeFleet(int vehicles) {
-    static std::map<int, std::unique_ptr<store::DatabaseConnection>> open;
-    auto& slot = open[vehicles];
+// Layout 1 is that of new files (images last), 0 the older one, both measured in one run.
+store::DatabaseConnection& feeFleet(int vehicles, int layout) {
+    static std::map<std::pair<int, int>, std::unique_ptr<store::DatabaseConnection>> open;
+    auto& slot = open[{vehicles, layout}];
     if (!slot) {
         QDir().mkpath(benchDir());
-        const QString path = QDir(benchDir()).filePath(u"fee-fleet-%1.mdb"_s.arg(vehicles));
-        if (!QFileInfo::exists(path) && !buildFeeFleet(path, vehicles))
+        const QString path =
+            QDir(benchDir()).filePath((layout ? u"fee-fleet-last-%1.mdb"_s : u"fee-fleet-old-%1.mdb"_s).arg(vehicles));
+        if (!QFileInfo::exists(path) &&
+            !buildFeeFleet(path, vehicles,
+                           layout ? store::TableLayout::ImagesLast : store::TableLayout::ImagesAmongColumns))
             std::abort();
         slot = std::make_unique<store::DatabaseConnection>();
-        if (!slot->OpenDatabaseFile(path, store::kDatabasePassword))
+        if (!slot->OpenDatabaseFile(path, store::kDatabasePassword, store::ConnectionSharing::Private))
             std::abort();
     }
     return *slot;
@@ -115,7 +120,7 @@ store::DatabaseConnection& feeFleet(int vehicles) {
 
 // 全部车辆, 全部费用, the last year: what FeeQueryWindow builds for 确定.
 void feeReport(benchmark::State& state, fees::ReadMode mode) {
-    auto& db = feeFleet(int(state.range(0)));
+    auto& db = feeFleet(int(state.range(0)), int(state.range(1)));
     const QDate to = store::Today();
     const QDate from = to.addYears(-1);
     qsizetype rows = 0;
@@ -136,14 +141,23 @@ void BM_FeeReportPerKindQuery(benchmark::State& state) {
 
 // The alert refresh on the same fleet: the fee report's target.
 void BM_FeeFleetAlertRefresh(benchmark::State& state) {
-    auto& db = feeFleet(int(state.range(0)));
+    auto& db = feeFleet(int(state.range(0)), 1);
     const QDate month = alerts::MonthStart(store::Today());
     for (auto _ : state)
         benchmark::DoNotOptimize(alerts::ComputeAlerts(db, month).flagUpdates);
 }
 
+[[maybe_unused]] const bool kLayoutComparisons = [] {
+    bench::Compare({"fee report, 1000 vehicles (images last / old layout)",
+                    "BM_FeeReportAllFeesOneYear/1000/0",
+                    "BM_FeeReportAllFeesOneYear/1000/1",
+                    {}});
+    return true;
+}();
+
 } // namespace
 
 BENCHMARK(BM_FeeFleetAlertRefresh)->Arg(1000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FeeReportAllFeesOneYear)->Arg(1000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FeeReportPerKindQuery)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(3);
+// Args: vehicles, layout.
+BENCHMARK(BM_FeeReportAllFeesOneYear)->ArgsProduct({{1000}, {0, 1}})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FeeReportPerKindQuery)->Args({1000, 1})->Unit(benchmark::kMillisecond)->Iterations(3);
