@@ -14,8 +14,8 @@ namespace archive {
 namespace {
 
 // Small builders so that each table line reads like the form it describes.
-FieldSpec edit(const char* name, const char* caption, const QString& column, Tracking tracking = Tracking::Edit) {
-    FieldSpec f;
+FieldDef edit(const char* name, const char* caption, const QString& column, Tracking tracking = Tracking::Edit) {
+    FieldDef f;
     f.name = QString::fromUtf8(name);
     f.caption = QString::fromUtf8(caption);
     f.kind = FieldKind::Edit;
@@ -24,8 +24,8 @@ FieldSpec edit(const char* name, const char* caption, const QString& column, Tra
     return f;
 }
 
-FieldSpec display(const char* name, const char* caption) {
-    FieldSpec f;
+FieldDef display(const char* name, const char* caption) {
+    FieldDef f;
     f.name = QString::fromUtf8(name);
     f.caption = QString::fromUtf8(caption);
     f.kind = FieldKind::Display;
@@ -33,9 +33,9 @@ FieldSpec display(const char* name, const char* caption) {
     return f;
 }
 
-FieldSpec date(const char* name, const char* labelName, const char* caption, const QString& column, Tracking tracking,
-               bool arms) {
-    FieldSpec f;
+FieldDef date(const char* name, const char* labelName, const char* caption, const QString& column, Tracking tracking,
+              bool arms) {
+    FieldDef f;
     f.name = QString::fromUtf8(name);
     f.labelName = QString::fromUtf8(labelName);
     f.caption = QString::fromUtf8(caption);
@@ -46,8 +46,8 @@ FieldSpec date(const char* name, const char* labelName, const char* caption, con
     return f;
 }
 
-FieldSpec check(const char* name, const char* caption, const QString& column, Tracking tracking) {
-    FieldSpec f;
+FieldDef check(const char* name, const char* caption, const QString& column, Tracking tracking) {
+    FieldDef f;
     f.name = QString::fromUtf8(name);
     f.caption = QString::fromUtf8(caption);
     f.kind = FieldKind::Check;
@@ -56,9 +56,9 @@ FieldSpec check(const char* name, const char* caption, const QString& column, Tr
     return f;
 }
 
-FieldSpec combo(const char* name, const char* labelName, const char* caption, const QString& column, Tracking tracking,
-                const QStringList& items) {
-    FieldSpec f;
+FieldDef combo(const char* name, const char* labelName, const char* caption, const QString& column, Tracking tracking,
+               const QStringList& items) {
+    FieldDef f;
     f.name = QString::fromUtf8(name);
     f.labelName = QString::fromUtf8(labelName);
     f.caption = QString::fromUtf8(caption);
@@ -69,8 +69,8 @@ FieldSpec combo(const char* name, const char* labelName, const char* caption, co
     return f;
 }
 
-FieldSpec picture(const char* name, const char* caption, const QString& column) {
-    FieldSpec f;
+FieldDef picture(const char* name, const char* caption, const QString& column) {
+    FieldDef f;
     f.name = QString::fromUtf8(name);
     f.caption = QString::fromUtf8(caption);
     f.kind = FieldKind::Picture;
@@ -78,44 +78,44 @@ FieldSpec picture(const char* name, const char* caption, const QString& column) 
     return f;
 }
 
-FieldSpec wide(FieldSpec f) {
+FieldDef wide(FieldDef f) {
     f.wide = true;
     return f;
 }
 
-FieldSpec beside(FieldSpec f) {
+FieldDef beside(FieldDef f) {
     f.besidePrevious = true;
     return f;
 }
 
-FieldSpec readOnly(FieldSpec f) {
+FieldDef readOnly(FieldDef f) {
     f.readOnly = true;
     return f;
 }
 
-FieldSpec fee(FieldSpec f) {
+FieldDef fee(FieldDef f) {
     f.fee = true;
     return f;
 }
 
 // A display box that repeats the text of source, a box of page 0.
-FieldSpec copyOf(FieldSpec f, const char* source) {
+FieldDef copyOf(FieldDef f, const char* source) {
     f.copyOf = QString::fromUtf8(source);
     return f;
 }
 
 // The four copies of the basic record at the head of each obligation page.
-QList<FieldSpec> headerCopies(const char* archive, const char* plate, const char* owner, const char* phone) {
+QList<FieldDef> headerCopies(const char* archive, const char* plate, const char* owner, const char* phone) {
     return {copyOf(display(archive, "档案编号："), "带标签编辑框_档案编号"),
             copyOf(display(plate, "主车牌号："), "带标签编辑框_主车牌号"),
             copyOf(display(owner, "车主姓名："), "带标签编辑框_车主姓名"),
             copyOf(display(phone, "车主电话："), "带标签编辑框_车主电话")};
 }
 
-QList<FieldSpec> basicPage() {
+QList<FieldDef> basicPage() {
     const domain::VehicleColumnNames& c = domain::VehicleColumn();
-    FieldSpec status = combo("组合框_车辆状态", "透明标签_车辆状态", "车辆状态", c.status, Tracking::None,
-                             {u"正常"_s, u"转出"_s, u"注销"_s});
+    FieldDef status = combo("组合框_车辆状态", "透明标签_车辆状态", "车辆状态", c.status, Tracking::None,
+                            {u"正常"_s, u"转出"_s, u"注销"_s});
     status.itemValues = {1, 2, 3};
     return {
         readOnly(edit("带标签编辑框_档案编号", "档案编号：", c.archiveNumber)),
@@ -150,10 +150,10 @@ QList<FieldSpec> basicPage() {
     };
 }
 
-QList<FieldSpec> inspectionPage() {
+QList<FieldDef> inspectionPage() {
     const domain::ObligationColumns& o = domain::Obligation(domain::ObligationKind::Inspection);
-    QList<FieldSpec> f = headerCopies("带标签编辑框_审车档案编号", "带标签编辑框_审车车牌号",
-                                      "带标签编辑框_审车车主姓名", "带标签编辑框_审车车主电话");
+    QList<FieldDef> f = headerCopies("带标签编辑框_审车档案编号", "带标签编辑框_审车车牌号",
+                                     "带标签编辑框_审车车主姓名", "带标签编辑框_审车车主电话");
     f << date("日期框_下次主车审车", "透明标签_下次主车审车日期", "下次主车审车日期", o.dueDate, Tracking::Edit, true)
       << beside(check("选择框_是否提醒主车审车", "是否提醒", o.remind, Tracking::None))
       << date("日期框_下次挂车审车", "透明标签_下次挂车审车日期1", "下次挂车审车日期", o.trailerDue, Tracking::None,
@@ -170,11 +170,11 @@ QList<FieldSpec> inspectionPage() {
     return f;
 }
 
-QList<FieldSpec> maintenancePage() {
+QList<FieldDef> maintenancePage() {
     const domain::VehicleColumnNames& c = domain::VehicleColumn();
     const domain::ObligationColumns& o = domain::Obligation(domain::ObligationKind::Maintenance);
-    QList<FieldSpec> f = headerCopies("带标签编辑框_二维档案编号", "带标签编辑框_二维主车牌号",
-                                      "带标签编辑框_二维车主姓名", "带标签编辑框_二维车主电话");
+    QList<FieldDef> f = headerCopies("带标签编辑框_二维档案编号", "带标签编辑框_二维主车牌号",
+                                     "带标签编辑框_二维车主姓名", "带标签编辑框_二维车主电话");
     f << date("日期框_下次二维", "透明标签_下次二级维护", "下次二级维护日期", o.dueDate, Tracking::Edit, true)
       << beside(check("选择框_是否提醒二维", "是否提醒", o.remind, Tracking::None))
       << edit("带标签编辑框_二维卡号", "二维卡号：", c.maintenanceCard)
@@ -190,11 +190,11 @@ QList<FieldSpec> maintenancePage() {
     return f;
 }
 
-QList<FieldSpec> insurancePage() {
+QList<FieldDef> insurancePage() {
     const domain::VehicleColumnNames& c = domain::VehicleColumn();
     const domain::ObligationColumns& o = domain::Obligation(domain::ObligationKind::Insurance);
-    QList<FieldSpec> f = headerCopies("带标签编辑框_保险档案编号", "带标签编辑框_保险主车牌号",
-                                      "带标签编辑框_保险车主姓名", "带标签编辑框_保险车主电话");
+    QList<FieldDef> f = headerCopies("带标签编辑框_保险档案编号", "带标签编辑框_保险主车牌号",
+                                     "带标签编辑框_保险车主姓名", "带标签编辑框_保险车主电话");
     f << edit("带标签编辑框_保险公司名称", "保险公司名称：", c.insurer)
       << combo("组合框_投保险种", "透明标签_投保险种", "投保险种", c.insuranceKind, Tracking::Choice, {})
       << edit("带标签编辑框_保险编号", "商险单号：", c.policy)
@@ -218,10 +218,10 @@ QList<FieldSpec> insurancePage() {
     return f;
 }
 
-QList<FieldSpec> managementFeePage() {
+QList<FieldDef> managementFeePage() {
     const domain::ObligationColumns& o = domain::Obligation(domain::ObligationKind::ManagementFee);
-    QList<FieldSpec> f = headerCopies("带标签编辑框_管理档案编号", "带标签编辑框_管理主车牌号",
-                                      "带标签编辑框_管理车主姓名", "带标签编辑框_管理车主电话");
+    QList<FieldDef> f = headerCopies("带标签编辑框_管理档案编号", "带标签编辑框_管理主车牌号",
+                                     "带标签编辑框_管理车主姓名", "带标签编辑框_管理车主电话");
     f << date("日期框_下次管理费", "透明标签_下次管理费", "下次管理费日期", o.dueDate, Tracking::Edit, true)
       << beside(check("选择框_是否提醒管理", "是否提醒", o.remind, Tracking::None))
       << combo("组合框_管理费", "透明标签_管理费用通知", "管理费是否通知车主", o.notified, Tracking::Choice,
@@ -235,12 +235,12 @@ QList<FieldSpec> managementFeePage() {
     return f;
 }
 
-QList<FieldSpec> operatingPermitPage() {
+QList<FieldDef> operatingPermitPage() {
     const domain::VehicleColumnNames& c = domain::VehicleColumn();
     const domain::ObligationColumns& o = domain::Obligation(domain::ObligationKind::OperatingPermit);
-    QList<FieldSpec> f = headerCopies("带标签编辑框_营运档案编号", "带标签编辑框_营运主车牌号",
-                                      "带标签编辑框_营运车主姓名", "带标签编辑框_营运车主电话");
-    FieldSpec category =
+    QList<FieldDef> f = headerCopies("带标签编辑框_营运档案编号", "带标签编辑框_营运主车牌号",
+                                     "带标签编辑框_营运车主姓名", "带标签编辑框_营运车主电话");
+    FieldDef category =
         combo("组合框_类别", "透明标签_是否驻内", "是否驻内", c.stationedIn, Tracking::Edit, {u"驻内"_s, u"驻外"_s});
     category.armsEdit = true;
     f << date("日期框_下次营运证日期", "透明标签_下次营运证日期", "下次营运证日期", o.dueDate, Tracking::Edit, true)
@@ -259,7 +259,7 @@ QList<FieldSpec> operatingPermitPage() {
     return f;
 }
 
-QList<FieldSpec> lookupPage() {
+QList<FieldDef> lookupPage() {
     return {copyOf(display("带标签编辑框_查询姓名", "姓名："), "带标签编辑框_车主姓名"),
             copyOf(display("带标签编辑框_查询身份证号", "身份证号："), "带标签编辑框_车主身份证号"),
             copyOf(display("带标签编辑框_查询车牌号", "车牌号："), "带标签编辑框_主车牌号"),
@@ -272,19 +272,19 @@ QList<ListColumn> feeColumns() {
 
 } // namespace
 
-const QList<FieldSpec>& PageFields(int page) {
-    static const QList<FieldSpec> pages[kPageCount] = {basicPage(),     inspectionPage(),    maintenancePage(),
-                                                       insurancePage(), managementFeePage(), operatingPermitPage(),
-                                                       lookupPage()};
-    static const QList<FieldSpec> none;
+const QList<FieldDef>& PageFields(int page) {
+    static const QList<FieldDef> pages[kPageCount] = {basicPage(),     inspectionPage(),    maintenancePage(),
+                                                      insurancePage(), managementFeePage(), operatingPermitPage(),
+                                                      lookupPage()};
+    static const QList<FieldDef> none;
     return page >= 0 && page < kPageCount ? pages[page] : none;
 }
 
-const FieldSpec* FindField(const QString& name) {
-    static const QHash<QString, const FieldSpec*> index = [] {
-        QHash<QString, const FieldSpec*> h;
+const FieldDef* FindField(const QString& name) {
+    static const QHash<QString, const FieldDef*> index = [] {
+        QHash<QString, const FieldDef*> h;
         for (int p = 0; p < kPageCount; ++p)
-            for (const FieldSpec& f : PageFields(p))
+            for (const FieldDef& f : PageFields(p))
                 h.insert(f.name, &f);
         return h;
     }();

@@ -31,7 +31,7 @@ enum class Tracking {
 
 // One control of the record form. The tables below are the single description of the form:
 // the window is built from them, and loaders, savers and the reset walk them.
-struct FieldSpec {
+struct FieldDef {
     QString name;    // objectName
     QString caption; // the caption shown with it (the check box's own text for checks)
     FieldKind kind = FieldKind::Edit;
@@ -52,9 +52,9 @@ inline constexpr int kPageCount = 7;
 
 // The fields of page 0 (basic record) to 6 (look-ups), in layout order. Page 0 includes the five
 // picture boxes of the photo group. Pages out of range give an empty list.
-const QList<FieldSpec>& PageFields(int page);
+const QList<FieldDef>& PageFields(int page);
 // The field with that objectName on any page, or nullptr.
-const FieldSpec* FindField(const QString& name);
+const FieldDef* FindField(const QString& name);
 
 QString PageGroupName(int page); // 分组框_基本信息 … 分组框_查询
 QString PageListName(int page);  // the page's record list; empty for page 6

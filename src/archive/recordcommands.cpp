@@ -241,7 +241,7 @@ void SwitchPage(ui::MainParts& parts, int page) {
         FormFill fill;
         // The header copies of the obligation pages and the look-up boxes repeat boxes of page 0.
         for (int p = 1; p < kPageCount; ++p)
-            for (const FieldSpec& f : PageFields(p))
+            for (const FieldDef& f : PageFields(p))
                 if (!f.copyOf.isEmpty())
                     ui::SetControlText(parts.window, f.name, ui::ControlText(parts.window, f.copyOf));
     }

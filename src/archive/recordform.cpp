@@ -83,7 +83,7 @@ bool OperatorLeftBox(QEvent* event) {
     return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
 }
 
-void connectTracking(QWidget* control, const FieldSpec& f) {
+void connectTracking(QWidget* control, const FieldDef& f) {
     if (f.tracking == Tracking::None)
         return;
     const auto rule = f.tracking == Tracking::Edit ? &editChanged : &choiceChanged;
@@ -109,7 +109,7 @@ struct Cell {
     QHBoxLayout* row = nullptr; // for cells that take a companion beside them
 };
 
-QWidget* createControl(const FieldSpec& f, QWidget* parent, Cell& cell) {
+QWidget* createControl(const FieldDef& f, QWidget* parent, Cell& cell) {
     switch (f.kind) {
     case FieldKind::Edit:
     case FieldKind::Display: {
@@ -172,7 +172,7 @@ struct PageBuild {
     std::vector<QWidget*> controls; // every control built, for the hooks
 };
 
-void hookControl(PageBuild& build, QWidget* control, const FieldSpec& f) {
+void hookControl(PageBuild& build, QWidget* control, const FieldDef& f) {
     connectTracking(control, f);
     if (f.armsEdit)
         new EventHook(control, QEvent::FocusIn, [](QEvent*) { armEdit(); });
@@ -190,7 +190,7 @@ void buildPage(PageBuild& build, int page) {
     outer->setContentsMargins(6, 6, 6, 6);
     outer->setSpacing(6);
 
-    const QList<FieldSpec>& fields = PageFields(page);
+    const QList<FieldDef>& fields = PageFields(page);
 
     // The copies of the basic record (and the look-up boxes of page 6) make one row of their own.
     auto* header = new QHBoxLayout;
@@ -203,7 +203,7 @@ void buildPage(PageBuild& build, int page) {
     Cell previous;
     int index = 0; // running cell number in the grid
     int row = 0;
-    for (const FieldSpec& f : fields) {
+    for (const FieldDef& f : fields) {
         if (f.kind == FieldKind::Picture)
             continue;
         const bool beside = f.besidePrevious && previous.row;
@@ -405,7 +405,7 @@ void ResetVehicleForm(QWidget* window) {
         ui::SetControlDate(window, name, store::Today());
     for (const QString& name : ReminderBoxes())
         ui::SetControlChecked(window, name, true);
-    for (const FieldSpec& f : PageFields(0))
+    for (const FieldDef& f : PageFields(0))
         if (f.kind == FieldKind::Picture)
             ui::SetControlImage(window, f.name, QByteArray());
 }

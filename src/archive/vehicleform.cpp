@@ -41,7 +41,7 @@ VehicleGroup groupOfPage(int page) {
     return AllGroups().value(page, VehicleGroup::Basic);
 }
 
-void setCombo(QComboBox* combo, const FieldSpec& f, const store::FieldValue& value, bool trim) {
+void setCombo(QComboBox* combo, const FieldDef& f, const store::FieldValue& value, bool trim) {
     if (!f.itemValues.isEmpty()) {
         // The vehicle status: its number picks the item; any other value shows no item.
         const int index = f.itemValues.indexOf(int(value.text().trimmed().toDouble()));
@@ -57,7 +57,7 @@ void setCombo(QComboBox* combo, const FieldSpec& f, const store::FieldValue& val
 
 // Writes a group's current row into the controls of its page.
 void fillPage(QWidget* window, int page, const GroupRow& row, bool trim) {
-    for (const FieldSpec& f : PageFields(page)) {
+    for (const FieldDef& f : PageFields(page)) {
         if (f.column.isEmpty() || !row.columns.contains(f.column))
             continue;
         const store::FieldValue value = row.value(f.column);
@@ -88,14 +88,14 @@ void fillPage(QWidget* window, int page, const GroupRow& row, bool trim) {
 // The display copies and the owed amount of an obligation page.
 void fillDerived(QWidget* window, int page) {
     QString due, paid, owedBox;
-    for (const FieldSpec& f : PageFields(page)) {
+    for (const FieldDef& f : PageFields(page)) {
         if (!f.copyOf.isEmpty())
             ui::SetControlText(window, f.name, ui::ControlText(window, f.copyOf));
         else if (f.kind == FieldKind::Edit && f.column.isEmpty())
             owedBox = f.name;
     }
     const GroupInfo& groupDef = GroupDef(groupOfPage(page));
-    for (const FieldSpec& f : PageFields(page)) {
+    for (const FieldDef& f : PageFields(page)) {
         if (f.column == groupDef.dueFee)
             due = ui::ControlText(window, f.name);
         else if (f.column == groupDef.paidFee)
@@ -369,7 +369,7 @@ void EnterAddMode(ui::MainParts& parts) {
 NewVehicle ReadNewVehicle(QWidget* window) {
     NewVehicle v;
     for (int page = 0; page < 6; ++page) {
-        for (const FieldSpec& f : PageFields(page)) {
+        for (const FieldDef& f : PageFields(page)) {
             if (f.column.isEmpty())
                 continue;
             switch (f.kind) {
@@ -403,7 +403,7 @@ NewVehicle ReadNewVehicle(QWidget* window) {
     const QString plate = ui::ControlText(window, u"带标签编辑框_主车牌号"_s);
     for (const domain::ObligationKind kind : domain::kObligationKinds)
         v.values.insert(domain::Obligation(kind).plateCopy, plate);
-    for (const FieldSpec& f : PageFields(0))
+    for (const FieldDef& f : PageFields(0))
         if (f.kind == FieldKind::Picture)
             v.images << ui::ControlImage(window, f.name);
     return v;

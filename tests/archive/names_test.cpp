@@ -60,7 +60,7 @@ TEST(NameTables, FormFieldsNameVehicleColumnsAndDistinctControls) {
     const QSet<QString> columns = vehicleColumns();
     QSet<QString> controls;
     for (int page = 0; page < archive::kPageCount; ++page) {
-        for (const archive::FieldSpec& f : archive::PageFields(page)) {
+        for (const archive::FieldDef& f : archive::PageFields(page)) {
             const std::string where = "page " + std::to_string(page) + " " + f.name.toStdString();
             EXPECT_FALSE(f.name.isEmpty()) << where;
             EXPECT_FALSE(controls.contains(f.name)) << where << ": objectName used twice";
@@ -155,7 +155,7 @@ Named tableColumns() {
     for (const QString& c : domain::VehicleColumnNameList())
         add(out, "vehicle columns", c);
     for (int page = 0; page < archive::kPageCount; ++page)
-        for (const archive::FieldSpec& f : archive::PageFields(page))
+        for (const archive::FieldDef& f : archive::PageFields(page))
             if (!f.column.isEmpty())
                 add(out, "form field " + f.name.toStdString(), f.column);
     for (int page = 0; page < archive::kRecordPageCount; ++page) {
@@ -188,7 +188,7 @@ Named tableControls() {
         add(out, where + " group", archive::PageGroupName(page));
         if (page < archive::kRecordPageCount)
             add(out, where + " list", archive::PageListName(page));
-        for (const archive::FieldSpec& f : archive::PageFields(page)) {
+        for (const archive::FieldDef& f : archive::PageFields(page)) {
             add(out, where, f.name);
             if (!f.labelName.isEmpty())
                 add(out, where + " label of " + f.name.toStdString(), f.labelName);
@@ -288,14 +288,14 @@ TEST_F(NameResolution, EveryControlNameIsAControlOfTheBuiltForm) {
     }
     int copies = 0;
     for (int page = 1; page < archive::kPageCount; ++page) {
-        for (const archive::FieldSpec& f : archive::PageFields(page)) {
+        for (const archive::FieldDef& f : archive::PageFields(page)) {
             if (f.copyOf.isEmpty())
                 continue;
             ++copies;
             EXPECT_EQ(f.kind, archive::FieldKind::Display) << f.name.toStdString();
-            const archive::FieldSpec* source = archive::FindField(f.copyOf);
+            const archive::FieldDef* source = archive::FindField(f.copyOf);
             bool onBasicPage = false;
-            for (const archive::FieldSpec& basic : archive::PageFields(0))
+            for (const archive::FieldDef& basic : archive::PageFields(0))
                 onBasicPage = onBasicPage || &basic == source;
             EXPECT_TRUE(onBasicPage) << f.name.toStdString() << " repeats " << f.copyOf.toStdString();
         }

@@ -109,7 +109,7 @@ TEST_F(RecordFormTest, EveryFieldOfEveryPageIsBuiltOnItsPageWithItsCaption) {
     auto w = start();
     const ui::MainParts& parts = w->parts();
     for (int page = 0; page < archive::kPageCount; ++page) {
-        for (const archive::FieldSpec& f : archive::PageFields(page)) {
+        for (const archive::FieldDef& f : archive::PageFields(page)) {
             QWidget* home = f.kind == archive::FieldKind::Picture ? static_cast<QWidget*>(parts.photoGroup)
                                                                   : static_cast<QWidget*>(parts.pages[page]);
             QWidget* control = home->findChild<QWidget*>(f.name);
@@ -628,7 +628,7 @@ TEST_F(RecordFormTest, EveryPageFitsA1366By768ScreenWithoutCutLabels) {
         QApplication::processEvents();
         QGroupBox* group = w->parts().pages[page];
         const QRect area = group->rect();
-        for (const archive::FieldSpec& f : archive::PageFields(page)) {
+        for (const archive::FieldDef& f : archive::PageFields(page)) {
             if (f.kind == archive::FieldKind::Picture)
                 continue;
             QWidget* c = group->findChild<QWidget*>(f.name);
