@@ -53,7 +53,7 @@ protected:
         const int rs = db().OpenRecordSet(u"select ["_s + column + u"] from "_s + kPlate + u" where [编号]="_s +
                                           QString::number(number));
         EXPECT_NE(rs, 0);
-        const store::FieldValue v = db().ReadField(rs, column);
+        store::FieldValue v = db().ReadField(rs, column);
         db().CloseRecordSet(rs);
         return v;
     }
