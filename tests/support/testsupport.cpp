@@ -8,6 +8,8 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
+#include <utility>
+
 namespace testing_support {
 
 ui::Answer ScriptedDialogs::message(QWidget* parent, const QString& text, ui::Buttons buttons, const QString& title) {
@@ -93,7 +95,7 @@ void WhenModal(std::function<void(QWidget*)> action) {
     timer->setInterval(10);
     auto* waited = new QElapsedTimer;
     waited->start();
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, waited, action] {
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, waited, action = std::move(action)] {
         if (QWidget* modal = QApplication::activeModalWidget()) {
             timer->stop();
             timer->deleteLater();
