@@ -162,7 +162,7 @@ SaveKindsResult SaveInsuranceKinds(store::DatabaseConnection& db, const QStringL
 
 QString HelpDocumentPath(const QString& programDirectory) {
     const QDir dir(programDirectory);
-    const QString chm = dir.filePath(u"帮助.chm"_s);
+    QString chm = dir.filePath(u"帮助.chm"_s);
     if (QFileInfo::exists(chm))
         return chm;
     return dir.filePath(u"帮助.html"_s);

@@ -4,10 +4,8 @@
 
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QKeySequence>
 #include <QPushButton>
 #include <QScreen>
-#include <QShortcut>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>

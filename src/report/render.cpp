@@ -215,7 +215,7 @@ QString ResolveFontFamily(const QString& requested) {
     static const char16_t* const kKnown[] = {u"WenQuanYi Zen Hei",   u"Noto Sans CJK SC",  u"Source Han Sans SC",
                                              u"WenQuanYi Micro Hei", u"Noto Serif CJK SC", u"AR PL UMing CN"};
     for (const char16_t* name : kKnown) {
-        const QString family = QString::fromUtf16(name);
+        QString family = QString::fromUtf16(name);
         if (families.contains(family, Qt::CaseInsensitive))
             return family;
     }

@@ -124,7 +124,7 @@ QString definedColumn(const QString& definition) {
         }
         return name;
     }
-    const QString word = definition.section(u' ', 0, 0).section(u'(', 0, 0);
+    QString word = definition.section(u' ', 0, 0).section(u'(', 0, 0);
     static const QStringList constraints = {u"constraint"_s, u"primary"_s, u"unique"_s, u"check"_s, u"foreign"_s};
     if (constraints.contains(word.toLower()))
         return {};

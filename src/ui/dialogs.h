@@ -24,8 +24,7 @@ public:
     // The same with the button that Enter presses named. Questions that destroy data name No or
     // Cancel, so that Enter never deletes. The plain form defaults to the first button (Yes / OK).
     virtual Answer messageWithDefault(QWidget* parent, const QString& text, Buttons buttons, const QString& title,
-                                      Answer defaultButton) {
-        (void)defaultButton;
+                                      Answer /*defaultButton*/) {
         return message(parent, text, buttons, title);
     }
     // Returns the chosen path, or nothing when the operator cancels.

@@ -18,7 +18,6 @@ public:
 
     void setTable(const report::ReportTable& table);
     const report::ReportTable& table() const { return table_; }
-    report::ReportTable& mutableTable() { return table_; }
 
     void setEntryRowEnabled(bool on);
     bool entryRowEnabled() const { return entryRow_; }

@@ -3,7 +3,6 @@
 #include "domain/dates.h"
 
 #include <QByteArray>
-#include <QDate>
 #include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>

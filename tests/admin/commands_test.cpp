@@ -121,7 +121,7 @@ TEST_F(AdminCommandsTest, HelpOpensTheManualShippedBesideTheProgram) {
     auto* help = window->findChild<admin::HelpWindow*>();
     ASSERT_TRUE(help);
     EXPECT_EQ(help->browser()->source(), QUrl::fromLocalFile(expected));
-    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.shown.join(' ').toStdString();
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.shown.join(u' ').toStdString();
     QFile manual(expected);
     ASSERT_TRUE(manual.open(QIODevice::ReadOnly));
     const QString page = QString::fromUtf8(manual.readAll());

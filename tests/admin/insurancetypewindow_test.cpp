@@ -15,7 +15,8 @@ using testing_support::DataDirTest;
 
 namespace {
 
-const QStringList kDefaultKinds = {"交强险", "商业险", "车辆损失险", "第三者责任险", "车上人员责任险", "不计免赔险"};
+const QStringList kDefaultKinds = {u"交强险"_s,       u"商业险"_s,         u"车辆损失险"_s,
+                                   u"第三者责任险"_s, u"车上人员责任险"_s, u"不计免赔险"_s};
 
 class InsuranceTypeWindowTest : public DataDirTest {
 protected:
@@ -69,9 +70,9 @@ TEST_F(InsuranceTypeWindowTest, GridShowsHeaderNumbersAndTheStoredKinds) {
 }
 
 TEST_F(InsuranceTypeWindowTest, LoadingShowsNamesThatFollowABlankOne) {
-    replaceStored({"甲险", "", "乙险", "  ", "丙险"});
+    replaceStored({u"甲险"_s, u""_s, u"乙险"_s, u"  "_s, u"丙险"_s});
     admin::InsuranceTypeWindow w;
-    EXPECT_EQ(w.gridNames(), QStringList({"甲险", "乙险", "丙险"}));
+    EXPECT_EQ(w.gridNames(), QStringList({u"甲险"_s, u"乙险"_s, u"丙险"_s}));
 }
 
 TEST_F(InsuranceTypeWindowTest, SavingAnUnchangedListRewritesItUnchanged) {
@@ -109,8 +110,8 @@ TEST_F(InsuranceTypeWindowTest, AddDeleteAndSaveReplaceTheList) {
     EXPECT_EQ(storedNames(), kDefaultKinds);
     click(w, "按钮_保存");
     EXPECT_EQ(dialogs.shown, QStringList({u"险种名称保存成功！"_s}));
-    const QStringList expected = {"交强险",     "车辆损失险", "第三者责任险", "车上人员责任险",
-                                  "不计免赔险", "货物运输险", "O'Neil 特约险"};
+    const QStringList expected = {u"交强险"_s,     u"车辆损失险"_s, u"第三者责任险"_s, u"车上人员责任险"_s,
+                                  u"不计免赔险"_s, u"货物运输险"_s, u"O'Neil 特约险"_s};
     EXPECT_EQ(storedNames(), expected);
 
     admin::InsuranceTypeWindow reopened;
@@ -139,13 +140,13 @@ TEST_F(InsuranceTypeWindowTest, AFailingInsertLeavesTheOldListWhole) {
     EXPECT_EQ(dialogs.shown.last(), u"险种名称保存成功！"_s);
     QStringList expected = kDefaultKinds;
     expected.removeAt(1);
-    EXPECT_EQ(storedNames(), expected + QStringList({"好名"}));
+    EXPECT_EQ(storedNames(), expected + QStringList({u"好名"_s}));
 }
 
 TEST_F(InsuranceTypeWindowTest, SaveKindsSkipsBlankNamesAndKeepsOrder) {
-    EXPECT_EQ(admin::SaveInsuranceKinds(db(), {"b", "", "  ", "a"}), admin::SaveKindsResult::Saved);
-    EXPECT_EQ(storedNames(), QStringList({"b", "a"}));
-    EXPECT_EQ(admin::ReadInsuranceKinds(db()), QStringList({"b", "a"}));
+    EXPECT_EQ(admin::SaveInsuranceKinds(db(), {u"b"_s, u""_s, u"  "_s, u"a"_s}), admin::SaveKindsResult::Saved);
+    EXPECT_EQ(storedNames(), QStringList({u"b"_s, u"a"_s}));
+    EXPECT_EQ(admin::ReadInsuranceKinds(db()), QStringList({u"b"_s, u"a"_s}));
     EXPECT_EQ(admin::SaveInsuranceKinds(db(), {}), admin::SaveKindsResult::Saved);
     EXPECT_TRUE(storedNames().isEmpty());
 }
@@ -170,5 +171,5 @@ TEST_F(InsuranceTypeWindowTest, TheInsurancePageOffersTheSavedKinds) {
     QStringList offered;
     for (int i = 0; i < combo->count(); ++i)
         offered << combo->itemText(i);
-    EXPECT_EQ(offered, kDefaultKinds.mid(1) + QStringList({"承运人责任险"}));
+    EXPECT_EQ(offered, kDefaultKinds.mid(1) + QStringList({u"承运人责任险"_s}));
 }

@@ -229,7 +229,7 @@ TEST(StatusRule, OnlyOneTwoAndThreeAreStatuses) {
 TEST_F(AlertFleetTest, TransferredAndCancelledSitOnlyUnderTheirNodes) {
     const QString out = u"京E00002"_s, gone = u"京E00003"_s, none = u"京E00000"_s, word = u"京E00009"_s;
     for (const auto& [plate, status] :
-         QList<QPair<QString, QString>>{{out, "2"}, {gone, "3"}, {none, QString()}, {word, u"正常"_s}}) {
+         QList<QPair<QString, QString>>{{out, u"2"_s}, {gone, u"3"_s}, {none, QString()}, {word, u"正常"_s}}) {
         fleet->vehicle(plate, status);
         fleet->inspection(plate, QDate(2026, 4, 1));
         fleet->insurance(plate, QDate(2025, 1, 1));

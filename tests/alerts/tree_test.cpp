@@ -310,7 +310,7 @@ TEST_F(AlertTreeTest, CliJsonMatchesTheTreeOfAFleetEnteredThroughTheProgram) {
         EXPECT_EQ(node.value(u"text"_s).toString(), item->text(0));
         EXPECT_EQ(node.value(u"count"_s).toInt(), item->childCount());
         QStringList plates;
-        for (const QJsonValue& v : node.value(u"members"_s).toArray())
+        for (const auto& v : node.value(u"members"_s).toArray())
             plates << v.toString();
         EXPECT_EQ(plates, children(item)) << k;
         members += int(plates.size());

@@ -46,8 +46,8 @@ TEST_F(MainWindowTest, FrameHasTheMenusTabsAndControls) {
     QStringList menus;
     for (QAction* a : w->menuBar()->actions())
         menus << a->text();
-    EXPECT_EQ(menus, QStringList(
-                         {"文件", "编辑", "车辆管理", "车辆预警", "车辆清单", "保险理赔", "统计查询", "设置", "帮助"}));
+    EXPECT_EQ(menus, QStringList({u"文件"_s, u"编辑"_s, u"车辆管理"_s, u"车辆预警"_s, u"车辆清单"_s, u"保险理赔"_s,
+                                  u"统计查询"_s, u"设置"_s, u"帮助"_s}));
     EXPECT_EQ(w->findChild<QMenu*>(u"菜单_车辆预警"_s)->actions().size(), 15);
     EXPECT_EQ(w->findChild<QMenu*>(u"菜单_车辆清单"_s)->actions().size(), 17);
     auto* tabs = w->findChild<QTabWidget*>(u"高级选择夹1"_s);
@@ -55,8 +55,8 @@ TEST_F(MainWindowTest, FrameHasTheMenusTabsAndControls) {
     QStringList captions;
     for (int i = 0; i < tabs->count(); ++i)
         captions << tabs->tabText(i);
-    EXPECT_EQ(captions, QStringList({"车辆具体信息", "审车信息", "二级维护信息", "保险信息", "管理费用信息",
-                                     "营运证信息", "违章查询"}));
+    EXPECT_EQ(captions, QStringList({u"车辆具体信息"_s, u"审车信息"_s, u"二级维护信息"_s, u"保险信息"_s,
+                                     u"管理费用信息"_s, u"营运证信息"_s, u"违章查询"_s}));
     // Pages 0 and 6 carry the colours white / cyan / white (converted from 0x00BBGGRR).
     const auto colours = tabs->tabBar()->tabData(0).toList();
     ASSERT_EQ(colours.size(), 3);
@@ -117,7 +117,7 @@ TEST_F(MainWindowTest, StartUpOpensTheFileOnceForTheSignInAndTheMainWindow) {
 TEST_F(MainWindowTest, MissingDatabaseIsReportedAndNotCreated) {
     QFile::remove(dbPath());
     auto w = start();
-    EXPECT_EQ(dialogs.shown.mid(0, 2), QStringList({"数据库丢失！", "数据库打开失败！"}));
+    EXPECT_EQ(dialogs.shown.mid(0, 2), QStringList({u"数据库丢失！"_s, u"数据库打开失败！"_s}));
     EXPECT_FALSE(w->database().IsOpen());
     EXPECT_FALSE(QFileInfo::exists(dbPath()));
 }
@@ -127,7 +127,7 @@ TEST_F(MainWindowTest, ExitAsksAndClosingAsksOnlyAfterAChange) {
     w->show();
     dialogs.answers = {ui::Answer::No};
     action(*w, "退出")->trigger();
-    EXPECT_EQ(dialogs.shown, QStringList({"真的要退出吗？"}));
+    EXPECT_EQ(dialogs.shown, QStringList({u"真的要退出吗？"_s}));
     EXPECT_TRUE(w->isVisible());
     EXPECT_TRUE(w->database().IsOpen());
 
@@ -144,7 +144,7 @@ TEST_F(MainWindowTest, ExitAsksAndClosingAsksOnlyAfterAChange) {
     dialogs.shown.clear();
     dialogs.answers = {ui::Answer::Cancel};
     changed->close();
-    EXPECT_EQ(dialogs.shown, QStringList({"当前数据已经被修改，请问是否备份？"}));
+    EXPECT_EQ(dialogs.shown, QStringList({u"当前数据已经被修改，请问是否备份？"_s}));
     EXPECT_EQ(dialogs.titles.last(), u"询问:"_s);
     EXPECT_TRUE(changed->isVisible()); // 取消 goes back to work
     dialogs.answers = {ui::Answer::No};
@@ -167,7 +167,7 @@ TEST_F(MainWindowTest, BackupCopiesTheFileOrNothingOnCancel) {
     old.close();
     dialogs.files = {target};
     w->findChild<QPushButton*>(u"超级按钮_数据备份"_s)->click();
-    EXPECT_EQ(dialogs.shown, QStringList({"数据备份成功！"}));
+    EXPECT_EQ(dialogs.shown, QStringList({u"数据备份成功！"_s}));
     store::DatabaseConnection copy;
     EXPECT_TRUE(copy.OpenDatabaseFile(target, store::kDatabasePassword));
     EXPECT_NE(copy.OpenRecordSet(u"select * from 权限"_s), 0);
@@ -176,5 +176,5 @@ TEST_F(MainWindowTest, BackupCopiesTheFileOrNothingOnCancel) {
     dialogs.shown.clear();
     dialogs.files = {QDir(dataDir()).filePath(u"no/such/dir/x.mdb"_s)};
     action(*w, "备份")->trigger();
-    EXPECT_EQ(dialogs.shown, QStringList({"数据备份失败！"}));
+    EXPECT_EQ(dialogs.shown, QStringList({u"数据备份失败！"_s}));
 }

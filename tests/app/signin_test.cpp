@@ -18,8 +18,8 @@ protected:
     void addOperator(const QString& name, const QString& password, bool all) {
         const QString flag = all ? u"true"_s : u"false"_s;
         QString n = name, p = password;
-        n.replace("'", "''");
-        p.replace("'", "''");
+        n.replace(u"'"_s, u"''"_s);
+        p.replace(u"'"_s, u"''"_s);
         ASSERT_TRUE(db().ExecuteStatement(
             u"insert into 权限 ([用户名],[密码],[增删车辆],[修改车辆信息],[增加车辆信息],[费用可见],[统计查询],"
             u"[权限设置]) values ('%1','%2',%3,%3,%3,%3,%3,%3)"_s.arg(n, p, flag)));

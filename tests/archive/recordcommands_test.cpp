@@ -61,23 +61,23 @@ protected:
     // A vehicle whose first row carries every group, inspection due on inspectionDue with 1000 due
     // and 400 paid; the other obligations fall due far ahead.
     void addVehicle(const QString& plate, const QString& archive, const QDate& inspectionDue) {
-        ASSERT_TRUE(db().ExecuteStatement("select * into " + plate + " from yangbiao"));
+        ASSERT_TRUE(db().ExecuteStatement(u"select * into "_s + plate + u" from yangbiao"_s));
         ASSERT_TRUE(
-            db().ExecuteStatement("Alter table " + plate + "  Add  Constraint  PrimaryKey  Primary  Key (编号)"));
-        ASSERT_TRUE(
-            db().ExecuteStatement("insert into [总表]([档案编号],[车牌号]) values('" + archive + "','" + plate + "')"));
+            db().ExecuteStatement(u"Alter table "_s + plate + u"  Add  Constraint  PrimaryKey  Primary  Key (编号)"_s));
+        ASSERT_TRUE(db().ExecuteStatement(u"insert into [总表]([档案编号],[车牌号]) values('"_s + archive + u"','"_s +
+                                          plate + u"')"_s));
         const QString far = store::SqlDate(QDate(2030, 1, 1));
         ASSERT_TRUE(db().ExecuteStatement(
-            "insert into " + plate +
+            u"insert into "_s + plate +
             "([档案编号],[车主姓名],[车主电话],[车主身份证号],[主车牌号],[主车架号],[买入日期],[车辆状态],"
             "[下次审车日期],[下次挂车审车日期],[审车应缴费用],[审车已缴费用],[审车缴费日期],[审车是否通知车主],["
             "是否脱审],"
             "[审车车号],[下次二维日期],[二维车号],[下次保险日期],[下次挂车保险日期],[保险车号],[投保险种],"
-            "[下次管理费用日期],[管理车号],[下次营运证日期],[营运车号],[是否驻内]) values('" +
-            archive + "','张三','13800000000','110101199001011234','" + plate + "','LZ123','2024年1月1日','1','" +
-            store::SqlDate(inspectionDue) + "','2000年1月1日','1000','400','2025年3月1日','已通知',false,'" + plate +
-            "','" + far + "','" + plate + "','" + far + "','2000年1月1日','" + plate + "','全险','" + far + "','" +
-            plate + "','" + far + "','" + plate + "','驻内')"));
+            u"[下次管理费用日期],[管理车号],[下次营运证日期],[营运车号],[是否驻内]) values('"_s +
+            archive + u"','张三','13800000000','110101199001011234','"_s + plate + u"','LZ123','2024年1月1日','1','"_s +
+            store::SqlDate(inspectionDue) + u"','2000年1月1日','1000','400','2025年3月1日','已通知',false,'"_s + plate +
+            u"','"_s + far + u"','"_s + plate + u"','"_s + far + u"','2000年1月1日','"_s + plate + u"','全险','"_s +
+            far + u"','"_s + plate + u"','"_s + far + u"','"_s + plate + u"','驻内')"_s));
     }
 
     void show(app::MainWindow& w, const QString& plate) {
@@ -103,18 +103,18 @@ protected:
     static QTabWidget* tabs(app::MainWindow& w) { return w.parts().tabs; }
 
     int rows(const QString& plate, const QString& where = {}) {
-        const int rs = db().OpenRecordSet("select count(*) as[数量] from " + plate + where);
+        const int rs = db().OpenRecordSet(u"select count(*) as[数量] from "_s + plate + where);
         if (rs == 0)
             return -1;
-        const int n = int(db().ReadField(rs, "数量").number());
+        const int n = int(db().ReadField(rs, u"数量"_s).number());
         db().CloseRecordSet(rs);
         return n;
     }
 
     int masterRows(const QString& plate) {
-        const int rs = db().OpenRecordSet("select count(*) as[数量] from [总表] where [车牌号]='" + plate + "'");
+        const int rs = db().OpenRecordSet(u"select count(*) as[数量] from [总表] where [车牌号]='"_s + plate + u"'"_s);
         EXPECT_NE(rs, 0);
-        const int n = int(db().ReadField(rs, "数量").number());
+        const int n = int(db().ReadField(rs, u"数量"_s).number());
         db().CloseRecordSet(rs);
         return n;
     }
@@ -161,7 +161,7 @@ TEST_F(RecordCommandsTest, WithoutAVehicleSwitchingLoadsNothingAndClickingDoesNo
 }
 
 TEST_F(RecordCommandsTest, SwitchingCopiesTheHeaderAndReloadsThePage) {
-    addVehicle(kPlate, "001", QDate(2026, 8, 1));
+    addVehicle(kPlate, u"001"_s, QDate(2026, 8, 1));
     auto w = start();
     show(*w, kPlate);
     tabs(*w)->setCurrentIndex(1);
@@ -175,32 +175,32 @@ TEST_F(RecordCommandsTest, SwitchingCopiesTheHeaderAndReloadsThePage) {
     EXPECT_EQ(ui::ControlText(w.get(), u"带标签编辑框_查询身份证号"_s), u"110101199001011234"_s);
     EXPECT_EQ(ui::ControlText(w.get(), u"带标签编辑框_查询车架号"_s), u"LZ123"_s);
     EXPECT_EQ(archive::formState().RecordSelectedFlag, 0);
-    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.shown.join("|").toStdString();
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.shown.join(u"|"_s).toStdString();
 }
 
 TEST_F(RecordCommandsTest, ViolationPageOpensTheQueryAddressInTheBrowser) {
     auto w = start();
     auto* open = button(*w, "按钮_打开违章查询");
     ASSERT_TRUE(open);
-    EXPECT_TRUE(w->findChild<QLabel*>(u"标签_违章查询网址"_s)->text().contains("https://gab.122.gov.cn"));
+    EXPECT_TRUE(w->findChild<QLabel*>(u"标签_违章查询网址"_s)->text().contains(u"https://gab.122.gov.cn"_s));
     open->click();
-    EXPECT_EQ(dialogs.opened, QStringList({"https://gab.122.gov.cn"}));
+    EXPECT_EQ(dialogs.opened, QStringList({u"https://gab.122.gov.cn"_s}));
 }
 
 // ---- Selecting a record ---------------------------------------------------------------------------
 
 TEST_F(RecordCommandsTest, SelectingShowsTheRecordAndTheOwedAmount) {
-    addVehicle(kPlate, "001", QDate(2026, 8, 1));
+    addVehicle(kPlate, u"001"_s, QDate(2026, 8, 1));
     auto w = start(Rights{false, true});
     show(*w, kPlate);
     tabs(*w)->setCurrentIndex(1);
     // Clear the boxes so that what follows is what the selection wrote.
-    ui::SetControlText(w.get(), u"带标签编辑框_审车还欠费用"_s, "");
+    ui::SetControlText(w.get(), u"带标签编辑框_审车还欠费用"_s, u""_s);
     ui::SetControlDate(w.get(), u"日期框_下次主车审车"_s, QDate(2000, 1, 1));
     click(*w, 1, 0);
-    EXPECT_EQ(ui::ControlText(w.get(), u"带标签编辑框_审车应缴费用"_s), "1000");
-    EXPECT_EQ(ui::ControlText(w.get(), u"带标签编辑框_审车已缴费用"_s), "400");
-    EXPECT_EQ(ui::ControlText(w.get(), u"带标签编辑框_审车还欠费用"_s), "600");
+    EXPECT_EQ(ui::ControlText(w.get(), u"带标签编辑框_审车应缴费用"_s), u"1000"_s);
+    EXPECT_EQ(ui::ControlText(w.get(), u"带标签编辑框_审车已缴费用"_s), u"400"_s);
+    EXPECT_EQ(ui::ControlText(w.get(), u"带标签编辑框_审车还欠费用"_s), u"600"_s);
     EXPECT_EQ(ui::ControlDate(w.get(), u"日期框_下次主车审车"_s), QDate(2026, 8, 1));
     EXPECT_EQ(ui::ControlText(w.get(), u"组合框_审车"_s), u"已通知"_s);
     EXPECT_EQ(archive::formState().RecordSelectedFlag, 1);
@@ -210,15 +210,15 @@ TEST_F(RecordCommandsTest, SelectingShowsTheRecordAndTheOwedAmount) {
     EXPECT_FALSE(button(*w, "超级按钮_删除记录")->isEnabled());
     EXPECT_TRUE(button(*w, "超级按钮_数据备份")->isEnabled());
     EXPECT_TRUE(w->parts().action(u"备份"_s)->isEnabled());
-    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.shown.join("|").toStdString();
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.shown.join(u"|"_s).toStdString();
 }
 
 TEST_F(RecordCommandsTest, ABasicRecordSelectsTheVehicleState) {
-    addVehicle(kPlate, "001", QDate(2026, 8, 1));
-    ASSERT_TRUE(db().ExecuteStatement("update " + kPlate + " set [车辆状态]='3'"));
+    addVehicle(kPlate, u"001"_s, QDate(2026, 8, 1));
+    ASSERT_TRUE(db().ExecuteStatement(u"update "_s + kPlate + u" set [车辆状态]='3'"_s));
     auto w = start();
     show(*w, kPlate);
-    ui::SetControlText(w.get(), u"带标签编辑框_车主姓名"_s, "");
+    ui::SetControlText(w.get(), u"带标签编辑框_车主姓名"_s, u""_s);
     click(*w, 0, 0);
     EXPECT_EQ(ui::ControlText(w.get(), u"组合框_车辆状态"_s), u"注销"_s);
     EXPECT_EQ(ui::ControlText(w.get(), u"带标签编辑框_车主姓名"_s), u"张三"_s);
@@ -227,11 +227,11 @@ TEST_F(RecordCommandsTest, ABasicRecordSelectsTheVehicleState) {
 }
 
 TEST_F(RecordCommandsTest, AFailedSelectShowsThePageMessage) {
-    addVehicle(kPlate, "001", QDate(2026, 8, 1));
+    addVehicle(kPlate, u"001"_s, QDate(2026, 8, 1));
     auto w = start();
     show(*w, kPlate);
     tabs(*w)->setCurrentIndex(1);
-    ASSERT_TRUE(db().ExecuteStatement("DROP TABLE " + kPlate));
+    ASSERT_TRUE(db().ExecuteStatement(u"DROP TABLE "_s + kPlate));
     click(*w, 1, 0);
     EXPECT_EQ(dialogs.shown, QStringList({u"登陆失败!"_s}));
     EXPECT_EQ(archive::formState().RecordSelectedFlag, 0);
@@ -241,13 +241,13 @@ TEST_F(RecordCommandsTest, AFailedSelectShowsThePageMessage) {
 // ---- Adding a record: the renewal of an inspection, end to end ---------------------------------------
 
 TEST_F(RecordCommandsTest, RenewingAnInspectionTakesTheVehicleOutOfThisMonthsNode) {
-    addVehicle(kPlate, "001", QDate(2026, 3, 20));
-    addVehicle(u"京B54321"_s, "002", QDate(2026, 3, 25));
+    addVehicle(kPlate, u"001"_s, QDate(2026, 3, 20));
+    addVehicle(u"京B54321"_s, u"002"_s, QDate(2026, 3, 25));
     auto w = start();
     QTreeWidget* tree = w->parts().tree;
     ASSERT_TRUE(tree);
     const QString node = u"本月需审车辆"_s;
-    ASSERT_TRUE(plateUnderNode(tree, node).contains(kPlate)) << plateUnderNode(tree, node).join(",").toStdString();
+    ASSERT_TRUE(plateUnderNode(tree, node).contains(kPlate)) << plateUnderNode(tree, node).join(u","_s).toStdString();
 
     // 1. The vehicle is chosen under the node.
     QTreeWidgetItem* item = nullptr;
@@ -265,8 +265,8 @@ TEST_F(RecordCommandsTest, RenewingAnInspectionTakesTheVehicleOutOfThisMonthsNod
 
     // 3. Next due date, fees and payment date; the lapse box was checked, yet no row stays lapsed.
     ui::SetControlDate(w.get(), u"日期框_下次主车审车"_s, QDate(2027, 3, 20));
-    ui::SetControlText(w.get(), u"带标签编辑框_审车应缴费用"_s, "1200");
-    ui::SetControlText(w.get(), u"带标签编辑框_审车已缴费用"_s, "1200");
+    ui::SetControlText(w.get(), u"带标签编辑框_审车应缴费用"_s, u"1200"_s);
+    ui::SetControlText(w.get(), u"带标签编辑框_审车已缴费用"_s, u"1200"_s);
     ui::SetControlDate(w.get(), u"日期框_审车缴费时间"_s, QDate(2026, 3, 10));
     ui::SetControlChecked(w.get(), u"选择框_是否脱审"_s, true);
     dialogs.shown.clear();
@@ -276,7 +276,7 @@ TEST_F(RecordCommandsTest, RenewingAnInspectionTakesTheVehicleOutOfThisMonthsNod
     EXPECT_EQ(rows(kPlate, u" where 下次审车日期 is not null"_s), 2);
     EXPECT_EQ(rows(kPlate, u" where [是否脱审]=true"_s), 0);
     EXPECT_EQ(list(*w, 1)->rowCount(), 2);
-    EXPECT_EQ(list(*w, 1)->cell(0, 0).left(10), "2027-03-20");
+    EXPECT_EQ(list(*w, 1)->cell(0, 0).left(10), u"2027-03-20"_s);
     EXPECT_EQ(ui::ControlDate(w.get(), u"日期框_下次主车审车"_s), QDate(2027, 3, 20));
     EXPECT_EQ(archive::formState().RecordSelectedFlag, 0);
     // The reloaded list shows no chosen row, and the commands on a chosen record wait for one.
@@ -294,11 +294,11 @@ TEST_F(RecordCommandsTest, RenewingAnInspectionTakesTheVehicleOutOfThisMonthsNod
 }
 
 TEST_F(RecordCommandsTest, AddingABasicRecordNeedsThePlate) {
-    addVehicle(kPlate, "001", QDate(2026, 8, 1));
+    addVehicle(kPlate, u"001"_s, QDate(2026, 8, 1));
     auto w = start();
     show(*w, kPlate);
     click(*w, 0, 0);
-    ui::SetControlText(w.get(), u"带标签编辑框_主车牌号"_s, "");
+    ui::SetControlText(w.get(), u"带标签编辑框_主车牌号"_s, u""_s);
     button(*w, "超级按钮_加记录")->click();
     EXPECT_EQ(dialogs.shown, QStringList({u"请输入主车车牌号！"_s}));
     EXPECT_EQ(rows(kPlate), 1);
@@ -308,13 +308,13 @@ TEST_F(RecordCommandsTest, AddingABasicRecordNeedsThePlate) {
 // ---- Modifying a record -------------------------------------------------------------------------------
 
 TEST_F(RecordCommandsTest, ModifyingAnObligationEndsOnTheFirstPage) {
-    addVehicle(kPlate, "001", QDate(2026, 8, 1));
+    addVehicle(kPlate, u"001"_s, QDate(2026, 8, 1));
     auto w = start();
     show(*w, kPlate);
     tabs(*w)->setCurrentIndex(1);
     click(*w, 1, 0);
     ui::SetControlText(w.get(), u"带标签编辑框_审车备注"_s, u"  补缴  "_s);
-    ui::SetControlText(w.get(), u"带标签编辑框_审车已缴费用"_s, "1000");
+    ui::SetControlText(w.get(), u"带标签编辑框_审车已缴费用"_s, u"1000"_s);
     button(*w, "超级按钮_修改记录")->click();
     EXPECT_EQ(dialogs.shown, QStringList({u"车号为京A12345的审车信息修改成功！"_s}));
     EXPECT_EQ(tabs(*w)->currentIndex(), 0);
@@ -325,27 +325,27 @@ TEST_F(RecordCommandsTest, ModifyingAnObligationEndsOnTheFirstPage) {
 }
 
 TEST_F(RecordCommandsTest, ModifyingABasicRecordStaysOnTheFirstPage) {
-    addVehicle(kPlate, "001", QDate(2026, 8, 1));
+    addVehicle(kPlate, u"001"_s, QDate(2026, 8, 1));
     auto w = start();
     show(*w, kPlate);
     click(*w, 0, 0);
-    ui::SetControlText(w.get(), u"带标签编辑框_车主电话"_s, "13900000000");
+    ui::SetControlText(w.get(), u"带标签编辑框_车主电话"_s, u"13900000000"_s);
     ui::SetControlImage(w.get(), u"图片框_行车证2"_s, QByteArray("licence"));
     button(*w, "超级按钮_修改记录")->click();
     EXPECT_EQ(dialogs.shown, QStringList({u"车号为京A12345的车辆基本信息修改成功！"_s}));
     EXPECT_EQ(tabs(*w)->currentIndex(), 0);
-    const int rs = db().OpenRecordSet("select [车主电话],[行车证信息2],[下次审车日期] from " + kPlate);
+    const int rs = db().OpenRecordSet(u"select [车主电话],[行车证信息2],[下次审车日期] from "_s + kPlate);
     ASSERT_NE(rs, 0);
-    EXPECT_EQ(db().ReadField(rs, "车主电话").text(), "13900000000");
-    EXPECT_EQ(db().ReadField(rs, "行车证信息2").bytes(), QByteArray("licence"));
-    EXPECT_EQ(db().ReadField(rs, "下次审车日期").date(), QDate(2026, 8, 1)); // other groups untouched
+    EXPECT_EQ(db().ReadField(rs, u"车主电话"_s).text(), u"13900000000"_s);
+    EXPECT_EQ(db().ReadField(rs, u"行车证信息2"_s).bytes(), QByteArray("licence"));
+    EXPECT_EQ(db().ReadField(rs, u"下次审车日期"_s).date(), QDate(2026, 8, 1)); // other groups untouched
     db().CloseRecordSet(rs);
 }
 
 // ---- Deleting a record ---------------------------------------------------------------------------------
 
 TEST_F(RecordCommandsTest, TheOnlyRowNumberedOneRemovesTheVehicleAfterYes) {
-    addVehicle(kPlate, "001", QDate(2026, 8, 1));
+    addVehicle(kPlate, u"001"_s, QDate(2026, 8, 1));
     auto w = start();
     show(*w, kPlate);
     tabs(*w)->setCurrentIndex(1);
@@ -369,11 +369,12 @@ TEST_F(RecordCommandsTest, TheOnlyRowNumberedOneRemovesTheVehicleAfterYes) {
 }
 
 TEST_F(RecordCommandsTest, TheOnlyRowNumberedOtherThanOneAsksOnlyWhetherToDelete) {
-    addVehicle(kPlate, "001", QDate(2026, 8, 1));
+    addVehicle(kPlate, u"001"_s, QDate(2026, 8, 1));
     // Move the inspection into a second row: the page's list then holds one row, numbered 2.
-    ASSERT_TRUE(db().ExecuteStatement(
-        "insert into " + kPlate + "([下次审车日期],[审车应缴费用],[审车车号]) values('2027年1月1日','10','京A12345')"));
-    ASSERT_TRUE(db().ExecuteStatement("update " + kPlate + " set [下次审车日期]=null where [编号]=1"));
+    ASSERT_TRUE(
+        db().ExecuteStatement(u"insert into "_s + kPlate +
+                              u"([下次审车日期],[审车应缴费用],[审车车号]) values('2027年1月1日','10','京A12345')"_s));
+    ASSERT_TRUE(db().ExecuteStatement(u"update "_s + kPlate + u" set [下次审车日期]=null where [编号]=1"_s));
     auto w = start();
     show(*w, kPlate);
     tabs(*w)->setCurrentIndex(1);
@@ -398,7 +399,7 @@ TEST_F(RecordCommandsTest, TheOnlyRowNumberedOtherThanOneAsksOnlyWhetherToDelete
 // ---- The save question on leaving a page -------------------------------------------------------------
 
 TEST_F(RecordCommandsTest, QuestionForAnOperatorWhoMayOnlyAdd) {
-    addVehicle(kPlate, "001", QDate(2026, 8, 1));
+    addVehicle(kPlate, u"001"_s, QDate(2026, 8, 1));
     auto w = start(Rights{false, true});
     show(*w, kPlate);
     editInspection(*w);
@@ -430,7 +431,7 @@ TEST_F(RecordCommandsTest, QuestionForAnOperatorWhoMayOnlyAdd) {
 }
 
 TEST_F(RecordCommandsTest, AddChosenInTheQuestionSavesThePageBeingLeft) {
-    addVehicle(kPlate, "001", QDate(2026, 8, 1));
+    addVehicle(kPlate, u"001"_s, QDate(2026, 8, 1));
     auto w = start();
     show(*w, kPlate);
     editInspection(*w);
@@ -444,7 +445,7 @@ TEST_F(RecordCommandsTest, AddChosenInTheQuestionSavesThePageBeingLeft) {
 }
 
 TEST_F(RecordCommandsTest, ModifyChosenInTheQuestionWritesOverTheSelectedRecord) {
-    addVehicle(kPlate, "001", QDate(2026, 8, 1));
+    addVehicle(kPlate, u"001"_s, QDate(2026, 8, 1));
     auto w = start();
     show(*w, kPlate);
     editInspection(*w);
@@ -460,7 +461,7 @@ TEST_F(RecordCommandsTest, ModifyChosenInTheQuestionWritesOverTheSelectedRecord)
 }
 
 TEST_F(RecordCommandsTest, NoModifyIsOfferedWithoutTheModifyRight) {
-    addVehicle(kPlate, "001", QDate(2026, 8, 1));
+    addVehicle(kPlate, u"001"_s, QDate(2026, 8, 1));
     auto w = start(Rights{false, false});
     show(*w, kPlate);
     tabs(*w)->setCurrentIndex(1);
@@ -479,12 +480,12 @@ TEST_F(RecordCommandsTest, NoModifyIsOfferedWithoutTheModifyRight) {
     QDialog drain;
     drain.setObjectName("drain");
     drain.exec();
-    EXPECT_EQ(firstModal, "drain");
+    EXPECT_EQ(firstModal, u"drain"_s);
     EXPECT_EQ(tabs(*w)->currentIndex(), 2);
 }
 
 TEST_F(RecordCommandsTest, ScreenshotOfTheQuestionOverTheMainWindow) {
-    addVehicle(kPlate, "001", QDate(2026, 8, 1));
+    addVehicle(kPlate, u"001"_s, QDate(2026, 8, 1));
     auto w = start(Rights{false, true});
     w->resize(1280, 800);
     w->show();
@@ -511,10 +512,10 @@ TEST_F(RecordCommandsTest, ScreenshotOfTheQuestionOverTheMainWindow) {
     const QString dir = qEnvironmentVariable("VELMORA_SHOTS_DIR");
     if (!dir.isEmpty()) {
         ASSERT_TRUE(QDir().mkpath(dir));
-        EXPECT_TRUE(shot.save(dir + "/question.png"));
+        EXPECT_TRUE(shot.save(dir + u"/question.png"_s));
         tabs(*w)->setCurrentIndex(6);
         QApplication::processEvents();
-        EXPECT_TRUE(w->grab().save(dir + "/violation-page.png"));
+        EXPECT_TRUE(w->grab().save(dir + u"/violation-page.png"_s));
     }
 }
 
@@ -533,8 +534,8 @@ QTreeWidgetItem* vehicleItem(QTreeWidget* tree, const QString& plate) {
 
 TEST_F(RecordCommandsTest, ChoosingAnotherVehicleAsksAboutAndSavesIntoTheVehicleBeingLeft) {
     const QString other = u"京B54321"_s;
-    addVehicle(kPlate, "001", QDate(2026, 8, 1));
-    addVehicle(other, "002", QDate(2026, 9, 1));
+    addVehicle(kPlate, u"001"_s, QDate(2026, 8, 1));
+    addVehicle(other, u"002"_s, QDate(2026, 9, 1));
     for (const bool bySearch : {false, true}) {
         SCOPED_TRACE(bySearch ? "search result" : "tree");
         auto w = start();
@@ -576,16 +577,16 @@ TEST_F(RecordCommandsTest, ChoosingAnotherVehicleAsksAboutAndSavesIntoTheVehicle
 // ---- The selected record's own values -----------------------------------------------------------
 
 TEST_F(RecordCommandsTest, EveryComboShowsTheSelectedRecordsValueEmptyOrUnknownIncluded) {
-    addVehicle(kPlate, "001", QDate(2026, 8, 1));
+    addVehicle(kPlate, u"001"_s, QDate(2026, 8, 1));
     // Record 2: inspection with an empty notification and a permit with an unknown category;
     // record 3: a basic record whose state is empty.
-    ASSERT_TRUE(db().ExecuteStatement("insert into " + kPlate +
+    ASSERT_TRUE(db().ExecuteStatement(u"insert into "_s + kPlate +
                                       "([下次审车日期],[审车是否通知车主],[审车车号],[下次营运证日期],[是否驻内],"
-                                      "[营运证是否通知车主],[营运车号]) values('2027年8月1日','','" +
-                                      kPlate + "','2028年1月1日','外地','其他','" + kPlate + "')"));
-    ASSERT_TRUE(db().ExecuteStatement("insert into " + kPlate +
-                                      "([档案编号],[车主姓名],[主车牌号]) values('001','李四','" + kPlate + "')"));
-    ASSERT_TRUE(db().ExecuteStatement("update " + kPlate + " set [营运证是否通知车主]='已通知' where [编号]=1"));
+                                      u"[营运证是否通知车主],[营运车号]) values('2027年8月1日','','"_s +
+                                      kPlate + u"','2028年1月1日','外地','其他','"_s + kPlate + u"')"_s));
+    ASSERT_TRUE(db().ExecuteStatement(
+        u"insert into "_s + kPlate + u"([档案编号],[车主姓名],[主车牌号]) values('001','李四','"_s + kPlate + u"')"_s));
+    ASSERT_TRUE(db().ExecuteStatement(u"update "_s + kPlate + u" set [营运证是否通知车主]='已通知' where [编号]=1"_s));
     auto w = start();
     show(*w, kPlate);
     auto combo = [&](const char* name) { return w->findChild<QComboBox*>(QString::fromUtf8(name)); };
@@ -611,10 +612,11 @@ TEST_F(RecordCommandsTest, EveryComboShowsTheSelectedRecordsValueEmptyOrUnknownI
     EXPECT_NE(category, u"驻内"_s);
     EXPECT_NE(notified, u"已通知"_s);
     w->findChild<QPushButton*>(u"超级按钮_修改记录"_s)->click();
-    const int rs = db().OpenRecordSet("select [是否驻内],[营运证是否通知车主] from " + kPlate + " where [编号]=2");
+    const int rs =
+        db().OpenRecordSet(u"select [是否驻内],[营运证是否通知车主] from "_s + kPlate + u" where [编号]=2"_s);
     ASSERT_NE(rs, 0);
-    EXPECT_EQ(db().ReadField(rs, "是否驻内").text(), category);
-    EXPECT_EQ(db().ReadField(rs, "营运证是否通知车主").text(), notified);
+    EXPECT_EQ(db().ReadField(rs, u"是否驻内"_s).text(), category);
+    EXPECT_EQ(db().ReadField(rs, u"营运证是否通知车主"_s).text(), notified);
     db().CloseRecordSet(rs);
 
     tabs(*w)->setCurrentIndex(0);
@@ -631,9 +633,9 @@ TEST_F(RecordCommandsTest, EveryComboShowsTheSelectedRecordsValueEmptyOrUnknownI
 // ---- Adding a record and its lapse reset --------------------------------------------------------
 
 TEST_F(RecordCommandsTest, AFailedLapseResetIsReportedAndTheRecordIsNotAdded) {
-    addVehicle(kPlate, "001", QDate(2026, 8, 1));
-    ASSERT_TRUE(db().ExecuteStatement("create trigger 拒绝清除 before update of 是否脱审 on " + kPlate +
-                                      " begin select raise(abort, 'refused'); end"))
+    addVehicle(kPlate, u"001"_s, QDate(2026, 8, 1));
+    ASSERT_TRUE(db().ExecuteStatement(u"create trigger 拒绝清除 before update of 是否脱审 on "_s + kPlate +
+                                      u" begin select raise(abort, 'refused'); end"_s))
         << db().LastError().toStdString();
     auto w = start();
     show(*w, kPlate);
@@ -649,9 +651,9 @@ TEST_F(RecordCommandsTest, AFailedLapseResetIsReportedAndTheRecordIsNotAdded) {
 // ---- Deleting a record of a row that carries other groups ---------------------------------------
 
 TEST_F(RecordCommandsTest, DeletingRowOnesInspectionKeepsTheBasicRecordAndTheOtherGroups) {
-    addVehicle(kPlate, "001", QDate(2026, 8, 1));
-    ASSERT_TRUE(db().ExecuteStatement("insert into " + kPlate + "([下次审车日期],[审车车号]) values('2027年8月1日','" +
-                                      kPlate + "')"));
+    addVehicle(kPlate, u"001"_s, QDate(2026, 8, 1));
+    ASSERT_TRUE(db().ExecuteStatement(u"insert into "_s + kPlate +
+                                      u"([下次审车日期],[审车车号]) values('2027年8月1日','"_s + kPlate + u"')"_s));
     auto w = start();
     show(*w, kPlate);
     tabs(*w)->setCurrentIndex(1);
@@ -681,7 +683,7 @@ TEST_F(RecordCommandsTest, DeletingRowOnesInspectionKeepsTheBasicRecordAndTheOth
 }
 
 TEST_F(RecordCommandsTest, RecordCommandsRefuseAPlateThatIsNoListedVehicle) {
-    addVehicle(kPlate, "001", QDate(2026, 8, 1));
+    addVehicle(kPlate, u"001"_s, QDate(2026, 8, 1));
     auto w = start();
     show(*w, kPlate);
     tabs(*w)->setCurrentIndex(1);

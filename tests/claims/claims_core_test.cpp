@@ -29,8 +29,8 @@ protected:
         claims::ResetClaimState();
     }
     void add(const Claim& c) { ASSERT_TRUE(claims::InsertClaim(db(), c)) << db().LastError().toStdString(); }
-    QList<Claim> load(const QDate& from, const QDate& to) {
-        const auto list = claims::LoadClaims(db(), from, to);
+    QList<Claim> load(const QDate& first, const QDate& last) {
+        const auto list = claims::LoadClaims(db(), first, last);
         EXPECT_TRUE(list.has_value()) << db().LastError().toStdString();
         return list.value_or(QList<Claim>{});
     }

@@ -83,9 +83,9 @@ protected:
 
     static QList<QStringList> jsonRows(const QJsonObject& o) {
         QList<QStringList> rows;
-        for (const QJsonValue& row : o.value(u"rows"_s).toArray()) {
+        for (const auto& row : o.value(u"rows"_s).toArray()) {
             QStringList cells;
-            for (const QJsonValue& cell : row.toArray())
+            for (const auto& cell : row.toArray())
                 cells << cell.toString();
             rows << cells;
         }

@@ -53,13 +53,12 @@ br_y 100.0
 
 QString SaneTestDevice::folder() {
     static QTemporaryDir dir;
-    static const bool made = [] {
+    [[maybe_unused]] static const bool made = [] {
         writeFile(QDir(dir.path()).filePath(u"test.conf"_s), QByteArray(kTestConf));
         // No trailing colon: the system's configuration folders are not searched after this one.
         qputenv("SANE_CONFIG_DIR", dir.path().toLocal8Bit());
         return true;
     }();
-    (void)made;
     return dir.path();
 }
 

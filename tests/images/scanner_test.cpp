@@ -69,7 +69,7 @@ QImage scanImage(Scanner& scanner, const QList<ScanOption>& options) {
     return out.image;
 }
 
-QList<ScanOption> opts(const QString& mode, int depth, const QString& picture, QList<ScanOption> more = {}) {
+QList<ScanOption> opts(const QString& mode, int depth, const QString& picture, const QList<ScanOption>& more = {}) {
     QList<ScanOption> o = {{u"mode"_s, mode}, {u"depth"_s, depth}, {u"test-picture"_s, picture}};
     o += more;
     return o;

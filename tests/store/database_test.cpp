@@ -19,10 +19,10 @@ class DatabaseTest : public DataDirTest {
 protected:
     // A vehicle table made the way the program makes one.
     void makeVehicle(const QString& plate) {
-        ASSERT_TRUE(db().ExecuteStatement("select * into " + plate + " from yangbiao"))
+        ASSERT_TRUE(db().ExecuteStatement(u"select * into "_s + plate + u" from yangbiao"_s))
             << db().LastError().toStdString();
         ASSERT_TRUE(
-            db().ExecuteStatement("Alter table " + plate + "  Add  Constraint  PrimaryKey  Primary  Key (编号)"))
+            db().ExecuteStatement(u"Alter table "_s + plate + u"  Add  Constraint  PrimaryKey  Primary  Key (编号)"_s))
             << db().LastError().toStdString();
     }
 };
@@ -197,14 +197,15 @@ TEST_F(DatabaseTest, QuotingKeepsValuesAsTyped) {
     ASSERT_TRUE(db().ExecuteStatement(
         u"insert into 权限 ([用户名],[密码],[增删车辆],[修改车辆信息],[增加车辆信息],[费用可见],[统计查询],"
         u"[权限设置]) values ('"_s +
-        store::SqlText(name) + "','" + store::SqlText(u"pw"_s) + "',true,false,false,false,false,false)"));
+        store::SqlText(name) + u"','"_s + store::SqlText(u"pw"_s) + u"',true,false,false,false,false,false)"_s));
     int rs = db().OpenRecordSet(u"select count(*) as[数量] from [权限] where [用户名]='"_s + store::SqlText(name) +
-                                "'and [密码]='pw'");
+                                u"'and [密码]='pw'"_s);
     ASSERT_NE(rs, 0);
     EXPECT_EQ(db().ReadField(rs, u"数量"_s).number(), 1);
     // The classic injection matches nobody.
     rs = db().OpenRecordSet(u"select count(*) as[数量] from [权限] where [用户名]='"_s +
-                            store::SqlText(store::kInitialOperator) + "'and [密码]='" + store::SqlText(password) + "'");
+                            store::SqlText(store::kInitialOperator) + u"'and [密码]='"_s + store::SqlText(password) +
+                            u"'"_s);
     ASSERT_NE(rs, 0);
     EXPECT_EQ(db().ReadField(rs, u"数量"_s).number(), 0);
 }

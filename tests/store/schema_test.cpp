@@ -20,7 +20,7 @@ TEST_F(DataDirTest, NewDatabaseHasTheFixedTablesAndTheInitialOperator) {
     EXPECT_EQ(db().Columns(rs), expected);
     EXPECT_TRUE(db().AtEnd(rs));
 
-    rs = db().OpenRecordSet(u"select * from 权限 where [用户名]='"_s + store::kInitialOperator + "'");
+    rs = db().OpenRecordSet(u"select * from 权限 where [用户名]='"_s + store::kInitialOperator + u"'"_s);
     ASSERT_NE(rs, 0);
     ASSERT_FALSE(db().AtEnd(rs));
     EXPECT_EQ(db().ReadField(rs, u"密码"_s).text(), store::kInitialPassword);

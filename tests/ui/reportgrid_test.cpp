@@ -182,24 +182,24 @@ TEST_F(PrintTest, ExportAsksThroughTheDialogLayerWithTheTitleAsName) {
             filter = f;
             return ScriptedDialogs::saveFile(w, c, d, f);
         }
-    } dialogs;
-    ui::SetDialogProvider(&dialogs);
-    dialogs.files.push_back(dataDir() + u"/out"_s); // no suffix: Excel
+    } recording;
+    ui::SetDialogProvider(&recording);
+    recording.files.push_back(dataDir() + u"/out"_s); // no suffix: Excel
     EXPECT_TRUE(ui::ExportReport(table()));
     EXPECT_TRUE(QFile::exists(dataDir() + u"/out.xlsx"_s));
-    EXPECT_TRUE(dialogs.defaultPath.endsWith(u"/拉黑车辆清单.xlsx"_s));
-    EXPECT_TRUE(dialogs.filter.contains(u"*.xlsx"_s) && dialogs.filter.contains(u"*.csv"_s) &&
-                dialogs.filter.contains(u"*.pdf"_s));
-    dialogs.files.push_back(dataDir() + u"/out.txt"_s);
+    EXPECT_TRUE(recording.defaultPath.endsWith(u"/拉黑车辆清单.xlsx"_s));
+    EXPECT_TRUE(recording.filter.contains(u"*.xlsx"_s) && recording.filter.contains(u"*.csv"_s) &&
+                recording.filter.contains(u"*.pdf"_s));
+    recording.files.push_back(dataDir() + u"/out.txt"_s);
     EXPECT_FALSE(ui::ExportReport(table()));
-    dialogs.files.push_back(u"/nonexistent-dir/x.csv"_s);
+    recording.files.push_back(u"/nonexistent-dir/x.csv"_s);
     EXPECT_FALSE(ui::ExportReport(table()));
     EXPECT_FALSE(ui::ExportReport(table())); // cancelled: nothing shown
     ui::SetDialogProvider(nullptr);
-    ASSERT_EQ(dialogs.shown.size(), 3);
-    EXPECT_EQ(dialogs.shown[0], u"导出成功！"_s);
-    EXPECT_TRUE(dialogs.shown[1].contains(u".xlsx"_s));
-    EXPECT_TRUE(dialogs.shown[2].startsWith(u"导出失败！"_s));
+    ASSERT_EQ(recording.shown.size(), 3);
+    EXPECT_EQ(recording.shown[0], u"导出成功！"_s);
+    EXPECT_TRUE(recording.shown[1].contains(u".xlsx"_s));
+    EXPECT_TRUE(recording.shown[2].startsWith(u"导出失败！"_s));
 }
 
 TEST_F(PrintTest, PreviewPaintsThroughTheSameRoutine) {
