@@ -18,9 +18,7 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMetaObject>
-#include <QPlainTextEdit>
 #include <QPointer>
-#include <QTextEdit>
 
 using namespace Qt::StringLiterals;
 
@@ -64,7 +62,7 @@ void PasteIntoFocusedBox(QWidget* window) {
 }
 
 QString OpenHelp(QWidget* parent) {
-    const QString path = HelpDocumentPath(QCoreApplication::applicationDirPath());
+    QString path = HelpDocumentPath(QCoreApplication::applicationDirPath());
     if (!QFileInfo::exists(path)) {
         ui::MessageBox(u"找不到帮助文件："_s + path, ui::Buttons::Ok, {}, parent);
         return path;

@@ -13,7 +13,6 @@
 namespace app {
 
 void AttachModules(ui::MainParts& parts) {
-    (void)parts;
     archive::AttachRecordForm(parts);
     archive::AttachVehicleCommands(parts);
     archive::AttachRecordCommands(parts);

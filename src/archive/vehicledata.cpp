@@ -1,7 +1,5 @@
 #include "vehicledata.h"
 
-#include <QSet>
-
 #include "domain/dates.h"
 #include "domain/obligations.h"
 #include "domain/vehiclecolumns.h"

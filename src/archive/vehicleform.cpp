@@ -17,8 +17,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTabWidget>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
@@ -345,10 +343,6 @@ void SearchVehicle(ui::MainParts& parts) {
 
 // ---------------------------------------------------------------------------------------------
 // Adding, saving and deleting
-
-bool InAddMode() {
-    return g_addMode;
-}
 
 void EnterAddMode(ui::MainParts& parts) {
     state().CurrentPlate.clear();

@@ -50,8 +50,6 @@ void AddVehicleFromMenu(ui::MainParts& parts);
 bool SaveNewVehicle(ui::MainParts& parts);
 // 删除车辆 (button and menu item).
 void DeleteVehicle(ui::MainParts& parts);
-// True between 增加车辆 and a successful save.
-bool InAddMode();
 
 // The first row of a new vehicle as the form shows it.
 NewVehicle ReadNewVehicle(QWidget* window);

@@ -113,7 +113,7 @@ QString takeOption(QStringList& args, const QString& name) {
     const int i = args.indexOf(name);
     if (i < 0 || i + 1 >= args.size())
         return {};
-    const QString value = args.at(i + 1);
+    QString value = args.at(i + 1);
     args.remove(i, 2);
     return value;
 }

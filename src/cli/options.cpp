@@ -21,7 +21,7 @@ QString TakeValue(QStringList& args, const QString& name, bool* bad) {
         args.remove(i);
         return {};
     }
-    const QString value = args.at(i + 1);
+    QString value = args.at(i + 1);
     args.remove(i, 2);
     return value;
 }

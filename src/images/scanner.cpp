@@ -217,7 +217,7 @@ private:
         FrameAssembler frames;
         QString assemblyError;
         int shownPercent = -2;
-        std::vector<SANE_Byte> buffer(64 * 1024);
+        std::vector<SANE_Byte> buffer(std::size_t(64) * 1024);
         status = shared_->cancel ? SANE_STATUS_CANCELLED : sane_start(handle);
         while (status == SANE_STATUS_GOOD) {
             SANE_Parameters p;

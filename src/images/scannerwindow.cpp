@@ -118,7 +118,6 @@ void ScannerWindow::showDevices(const QList<ScanDevice>& devices) {
     progress_->setRange(0, 100);
     progress_->setValue(0);
     progress_->setFormat(devices.isEmpty() ? u"没有找到扫描仪"_s : u"%p%"_s);
-    emit devicesReady();
 }
 
 void ScannerWindow::setScanning(bool on) {

@@ -35,7 +35,6 @@ public:
     void reject() override;
 
 signals:
-    void devicesReady();
     void scanEnded();
 
 private:

@@ -8,6 +8,7 @@
 
 #include <QSet>
 
+#include <array>
 #include <cstdlib>
 
 using namespace Qt::StringLiterals;
@@ -110,8 +111,8 @@ struct Group {
 };
 
 struct AlertFacts {
-    Group basic;     // 档案编号, 主车牌号, 车主姓名, 车主电话
-    Group status[5]; // one date each
+    Group basic;                 // 档案编号, 主车牌号, 车主姓名, 车主电话
+    std::array<Group, 5> status; // one date each
     bool statusFailed[5] = {};
     bool flags[5] = {};  // any row true
     int failedFlag = -1; // first blacklist flag whose query fails

@@ -576,6 +576,30 @@ QStringList DatabaseConnection::Columns(int handle) const {
     return it == recordSets_.end() ? QStringList{} : it->second->columns;
 }
 
+namespace {
+// The kind a value reads as: after its column's declared type, or for an expression (no declared
+// type) after the value itself.
+FieldKind kindOf(const QString& decl, const QVariant& v) {
+    if (IsDateType(decl))
+        return FieldKind::DateTime;
+    if (IsYesNoType(decl))
+        return FieldKind::YesNo;
+    const QString upper = decl.toUpper();
+    if (upper.contains(QLatin1String("BLOB")) || upper.contains(QLatin1String("BINARY")))
+        return FieldKind::Bytes;
+    if (upper.contains(QLatin1String("INT")) || upper.contains(QLatin1String("NUM")) ||
+        upper.contains(QLatin1String("REAL")) || upper.contains(QLatin1String("DOUB")))
+        return FieldKind::Number;
+    if (!decl.isEmpty())
+        return FieldKind::Text;
+    if (v.typeId() == QMetaType::LongLong || v.typeId() == QMetaType::Double)
+        return FieldKind::Number;
+    if (v.typeId() == QMetaType::QByteArray)
+        return FieldKind::Bytes;
+    return FieldKind::Text;
+}
+} // namespace
+
 FieldValue DatabaseConnection::ReadField(int handle, const QString& column) const {
     FieldValue f;
     auto it = recordSets_.find(handle);
@@ -587,22 +611,7 @@ FieldValue DatabaseConnection::ReadField(int handle, const QString& column) cons
         return f;
     const QVariant& v = rs.rows[rs.current][c];
     const QString& decl = rs.declaredTypes[c];
-    const QString upper = decl.toUpper();
-    if (IsDateType(decl))
-        f.kind = FieldKind::DateTime;
-    else if (IsYesNoType(decl))
-        f.kind = FieldKind::YesNo;
-    else if (upper.contains(QLatin1String("BLOB")) || upper.contains(QLatin1String("BINARY")))
-        f.kind = FieldKind::Bytes;
-    else if (upper.contains(QLatin1String("INT")) || upper.contains(QLatin1String("NUM")) ||
-             upper.contains(QLatin1String("REAL")) || upper.contains(QLatin1String("DOUB")))
-        f.kind = FieldKind::Number;
-    else if (!decl.isEmpty())
-        f.kind = FieldKind::Text;
-    else if (v.typeId() == QMetaType::LongLong || v.typeId() == QMetaType::Double)
-        f.kind = FieldKind::Number;
-    else if (v.typeId() == QMetaType::QByteArray)
-        f.kind = FieldKind::Bytes;
+    f.kind = kindOf(decl, v);
     f.isNull = !v.isValid();
     if (f.isNull) {
         // Text and bytes read as empty; the other kinds keep an invalid value.

@@ -169,7 +169,7 @@ QString DatabasePath() {
 namespace {
 
 QString columnSql(const ColumnDef& c) {
-    const QString name = QLatin1Char('"') + c.name + QLatin1Char('"');
+    QString name = QLatin1Char('"') + c.name + QLatin1Char('"');
     switch (c.type) {
     case ColumnType::Number:
         return name + QLatin1String(" INTEGER PRIMARY KEY AUTOINCREMENT");

@@ -3,7 +3,7 @@
 #include "mainparts.h"
 #include "widgets.h"
 
-#include <QCheckBox>
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
