@@ -152,11 +152,7 @@ QList<RecordPage> makePages() {
 
 QList<QList<RecordField>> makeFields() {
     const domain::VehicleColumnNames& c = domain::VehicleColumn();
-    const domain::ObligationColumns& inspection = obligation(domain::ObligationKind::Inspection);
-    const domain::ObligationColumns& maintenance = obligation(domain::ObligationKind::Maintenance);
-    const domain::ObligationColumns& insurance = obligation(domain::ObligationKind::Insurance);
-    const domain::ObligationColumns& management = obligation(domain::ObligationKind::ManagementFee);
-    const domain::ObligationColumns& permit = obligation(domain::ObligationKind::OperatingPermit);
+    const auto& [inspection, maintenance, insurance, management, permit] = domain::Obligations();
     QList<QList<RecordField>> f(kRecordPageCount);
     f[0] = {Edit(c.archiveNumber, "带标签编辑框_档案编号"),
             Edit(c.ownerName, "带标签编辑框_车主姓名"),
@@ -249,11 +245,7 @@ QList<QList<RecordField>> makeFields() {
 
 QList<QStringList> makeUpdateOrders() {
     const domain::VehicleColumnNames& c = domain::VehicleColumn();
-    const domain::ObligationColumns& inspection = obligation(domain::ObligationKind::Inspection);
-    const domain::ObligationColumns& maintenance = obligation(domain::ObligationKind::Maintenance);
-    const domain::ObligationColumns& insurance = obligation(domain::ObligationKind::Insurance);
-    const domain::ObligationColumns& management = obligation(domain::ObligationKind::ManagementFee);
-    const domain::ObligationColumns& permit = obligation(domain::ObligationKind::OperatingPermit);
+    const auto& [inspection, maintenance, insurance, management, permit] = domain::Obligations();
     QList<QStringList> u(kRecordPageCount);
     u[0] = {c.archiveNumber,  c.ownerName,    c.ownerPhone,   c.qualification, c.ownerId,      c.ownerAddress,
             c.mainPlate,      c.trailerPlate, c.boughtOn,     c.mainFrame,     c.trailerFrame, c.mainTonnage,

@@ -13,10 +13,6 @@ namespace archive {
 
 namespace {
 
-const domain::ObligationColumns& obligation(domain::ObligationKind kind) {
-    return domain::Obligation(kind);
-}
-
 // The column names of a "select [a],[b],…" list, in order.
 QStringList selectedColumns(const QString& select) {
     QStringList out;
@@ -35,11 +31,7 @@ using store::RecordSetGuard;
 
 QList<GroupInfo> buildTable() {
     const domain::VehicleColumnNames& c = domain::VehicleColumn();
-    const domain::ObligationColumns& inspection = obligation(domain::ObligationKind::Inspection);
-    const domain::ObligationColumns& maintenance = obligation(domain::ObligationKind::Maintenance);
-    const domain::ObligationColumns& insurance = obligation(domain::ObligationKind::Insurance);
-    const domain::ObligationColumns& management = obligation(domain::ObligationKind::ManagementFee);
-    const domain::ObligationColumns& permit = obligation(domain::ObligationKind::OperatingPermit);
+    const auto& [inspection, maintenance, insurance, management, permit] = domain::Obligations();
     QList<GroupInfo> table;
     table << GroupInfo{
         VehicleGroup::Basic,
@@ -490,11 +482,7 @@ TabColour GroupTabColour(VehicleGroup group, const GroupRow& row, const QDate& r
 const QStringList& FirstRowColumns() {
     static const QStringList columns = [] {
         const domain::VehicleColumnNames& c = domain::VehicleColumn();
-        const domain::ObligationColumns& inspection = obligation(domain::ObligationKind::Inspection);
-        const domain::ObligationColumns& maintenance = obligation(domain::ObligationKind::Maintenance);
-        const domain::ObligationColumns& insurance = obligation(domain::ObligationKind::Insurance);
-        const domain::ObligationColumns& management = obligation(domain::ObligationKind::ManagementFee);
-        const domain::ObligationColumns& permit = obligation(domain::ObligationKind::OperatingPermit);
+        const auto& [inspection, maintenance, insurance, management, permit] = domain::Obligations();
         return QStringList{c.archiveNumber,
                            c.ownerName,
                            c.ownerPhone,

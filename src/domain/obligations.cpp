@@ -4,7 +4,7 @@ using namespace Qt::StringLiterals;
 
 namespace domain {
 
-const ObligationColumns& Obligation(ObligationKind kind) {
+const std::array<ObligationColumns, kObligationKindCount>& Obligations() {
     static const std::array<ObligationColumns, kObligationKindCount> table = {{
         {ObligationKind::Inspection, u"Inspection"_s, u"下次审车日期"_s, u"下次挂车审车日期"_s, u"审车应缴费用"_s,
          u"审车已缴费用"_s, u"审车缴费日期"_s, u"是否脱审"_s, u"审车车号"_s, u"是否提醒主车审车"_s,
@@ -52,7 +52,11 @@ const ObligationColumns& Obligation(ObligationKind kind) {
          u"营运证是否通知车主"_s,
          u"营运证备注"_s},
     }};
-    return table[static_cast<int>(kind)];
+    return table;
+}
+
+const ObligationColumns& Obligation(ObligationKind kind) {
+    return Obligations()[static_cast<std::size_t>(kind)];
 }
 
 } // namespace domain

@@ -33,5 +33,8 @@ struct ObligationColumns {
 };
 
 const ObligationColumns& Obligation(ObligationKind kind);
+// All five in the order of ObligationKind, for tables that name the columns of several kinds:
+//   const auto& [inspection, maintenance, insurance, management, permit] = domain::Obligations();
+const std::array<ObligationColumns, kObligationKindCount>& Obligations();
 
 } // namespace domain
