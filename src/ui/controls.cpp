@@ -53,6 +53,20 @@ QMenu* MainMenu(const MainParts& parts, const QString& caption) {
     return menu;
 }
 
+QAction* MainParts::action(const QString& caption) const {
+    QAction* item = actions.value(caption);
+    if (!item)
+        reportUnresolved(caption, "unknown menu item", window ? window->objectName() : QString());
+    return item;
+}
+
+QPushButton* MainParts::button(const QString& name) const {
+    QPushButton* b = buttons.value(name);
+    if (!b)
+        reportUnresolved(name, "unknown tool button", window ? window->objectName() : QString());
+    return b;
+}
+
 QString ControlText(QWidget* root, const QString& name) {
     QWidget* w = Control(root, name);
     if (auto* e = qobject_cast<LabeledEdit*>(w))

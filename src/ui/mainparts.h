@@ -50,8 +50,10 @@ struct MainParts {
     // order the modules were attached (presets, list columns, fee controls).
     std::vector<std::function<void()>> startupSteps;
 
-    QAction* action(const QString& caption) const { return actions.value(caption); }
-    QPushButton* button(const QString& name) const { return buttons.value(name); }
+    // Checked like every control lookup: an unknown caption or name stops a strict run (tests)
+    // and reads as null otherwise.
+    QAction* action(const QString& caption) const;
+    QPushButton* button(const QString& name) const;
 };
 
 } // namespace ui

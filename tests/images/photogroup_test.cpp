@@ -191,7 +191,11 @@ protected:
         window->setExtraOptions(options);
         QSignalSpy ended(window, &images::ScannerWindow::scanEnded);
         window->findChild<QPushButton*>(u"获取图象按钮"_s)->click();
-        EXPECT_TRUE(ended.wait(30000));
+        // Says which half failed when no end comes: the window refused to start the scan (its
+        // cancel button is enabled from the click until the end is delivered), or it never ended.
+        EXPECT_TRUE(window->findChild<QPushButton*>(u"按钮_取消扫描"_s)->isEnabled())
+            << "the scan did not start (" << window->findChild<QComboBox*>(u"来源列表"_s)->count() << " devices)";
+        EXPECT_TRUE(ended.wait(30000)) << "the scan did not end";
     }
     static void save(images::ScannerWindow* window) { window->findChild<QPushButton*>(u"保存"_s)->click(); }
 
