@@ -35,11 +35,10 @@ int ClaimsCommand(QStringList args, QTextStream& out, QTextStream& err) {
         err << kUsage;
         return 2;
     }
-    const std::optional<QDate> fromDate = ParseDate(fromText, err);
-    const std::optional<QDate> toDate = fromDate ? ParseDate(toText, err) : std::nullopt;
-    if (!toDate)
+    const std::optional<Period> period = ParsePeriod(fromText, toText, err);
+    if (!period)
         return 2;
-    const QDate from = *fromDate, to = *toDate;
+    const auto [from, to] = *period;
     if (closedName.isEmpty())
         closedName = u"all"_s;
     int closed = 0;

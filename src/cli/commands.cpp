@@ -4,6 +4,7 @@
 #include "claimscommand.h"
 #include "feescommand.h"
 #include "listcommand.h"
+#include "options.h"
 #include "store/backup.h"
 #include "store/schema.h"
 #include "store/upgrade.h"
@@ -108,20 +109,9 @@ QString commandHelp(const QString& command) {
     return {};
 }
 
-// Takes "--name value" out of args; returns the value or an empty string.
-QString takeOption(QStringList& args, const QString& name) {
-    const int i = args.indexOf(name);
-    if (i < 0 || i + 1 >= args.size())
-        return {};
-    QString value = args.at(i + 1);
-    args.remove(i, 2);
-    return value;
-}
-
 int init(QStringList args, QTextStream& out, QTextStream& err) {
-    const QString dir = takeOption(args, u"--data-dir"_s);
-    if (!dir.isEmpty())
-        qputenv("VELMORA_DATA_DIR", QDir(dir).absolutePath().toLocal8Bit());
+    bool missing = false; // init has always ignored a --data-dir without a value
+    UseDataDirectory(TakeValue(args, u"--data-dir"_s, &missing));
     const QString path = store::DatabasePath();
     QString error;
     if (!store::CreateDatabase(path, &error)) {
@@ -136,18 +126,17 @@ int init(QStringList args, QTextStream& out, QTextStream& err) {
 // velmora-cli backup DEST [--data-dir DIR]: DEST is the copy's file name, or a folder that then
 // receives clxx.mdb. An earlier copy there is replaced only by a whole, checked one.
 int backup(QStringList args, QTextStream& out, QTextStream& err) {
-    const int at = args.indexOf(u"--data-dir"_s);
-    if (at >= 0 && at + 1 >= args.size()) {
+    bool missing = false;
+    const QString dir = TakeValue(args, u"--data-dir"_s, &missing);
+    if (missing) {
         err << u"--data-dir 需要一个目录\n"_s;
         return 2;
     }
-    const QString dir = takeOption(args, u"--data-dir"_s);
     if (args.size() != 1 || args.first().isEmpty()) {
         err << u"用法：velmora-cli backup 目标文件或目录 [--data-dir DIR]\n"_s;
         return 2;
     }
-    if (!dir.isEmpty())
-        qputenv("VELMORA_DATA_DIR", QDir(dir).absolutePath().toLocal8Bit());
+    UseDataDirectory(dir);
     QString destination = args.first();
     if (QFileInfo(destination).isDir())
         destination = QDir(destination).filePath(store::kDatabaseFileName);
@@ -163,18 +152,17 @@ int backup(QStringList args, QTextStream& out, QTextStream& err) {
 // velmora-cli upgrade [--data-dir DIR]: rewrites the tables of an older file with the image
 // columns last, after a checked copy of the file; a file already in that layout is left alone.
 int upgrade(QStringList args, QTextStream& out, QTextStream& err) {
-    const int at = args.indexOf(u"--data-dir"_s);
-    if (at >= 0 && at + 1 >= args.size()) {
+    bool missing = false;
+    const QString dir = TakeValue(args, u"--data-dir"_s, &missing);
+    if (missing) {
         err << u"--data-dir 需要一个目录\n"_s;
         return 2;
     }
-    const QString dir = takeOption(args, u"--data-dir"_s);
     if (!args.isEmpty()) {
         err << u"用法：velmora-cli upgrade [--data-dir DIR]\n"_s;
         return 2;
     }
-    if (!dir.isEmpty())
-        qputenv("VELMORA_DATA_DIR", QDir(dir).absolutePath().toLocal8Bit());
+    UseDataDirectory(dir);
     const QString path = store::DatabasePath();
     const QString copy = QDir(store::DataDirectory()).filePath(store::kUpgradeBackupFileName);
     store::UpgradeReport report;

@@ -35,6 +35,14 @@ std::optional<QDate> ParseDate(const QString& text, QTextStream& err) {
     return date;
 }
 
+std::optional<Period> ParsePeriod(const QString& fromText, const QString& toText, QTextStream& err) {
+    const std::optional<QDate> from = ParseDate(fromText, err);
+    const std::optional<QDate> to = from ? ParseDate(toText, err) : std::nullopt;
+    if (!to)
+        return std::nullopt;
+    return Period{*from, *to};
+}
+
 void UseDataDirectory(const QString& dir) {
     if (!dir.isEmpty())
         qputenv("VELMORA_DATA_DIR", QDir(dir).absolutePath().toLocal8Bit());

@@ -24,6 +24,12 @@ QString TakeValue(QStringList& args, const QString& name, bool* bad);
 // Parses a YYYY-MM-DD option value; an invalid one is reported on err.
 std::optional<QDate> ParseDate(const QString& text, QTextStream& err);
 
+// The --from and --to dates of a period; the first invalid one is reported on err.
+struct Period {
+    QDate from, to;
+};
+std::optional<Period> ParsePeriod(const QString& fromText, const QString& toText, QTextStream& err);
+
 // Points the program at dir as its data directory (nothing when dir is empty).
 void UseDataDirectory(const QString& dir);
 

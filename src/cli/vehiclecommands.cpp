@@ -1,5 +1,7 @@
 #include "vehiclecommands.h"
 
+#include "cli/options.h"
+
 #include "alerts/monthmath.h"
 #include "archive/vehicledata.h"
 #include "store/database.h"
@@ -18,27 +20,15 @@ namespace cli {
 
 namespace {
 
-// Takes "--name value" out of args. Returns false when the option is given without a value.
-bool takeOption(QStringList& args, const QString& name, QString* value) {
-    const int i = args.indexOf(name);
-    if (i < 0)
-        return true;
-    if (i + 1 >= args.size())
-        return false;
-    *value = args.at(i + 1);
-    args.remove(i, 2);
-    return true;
-}
-
 // Opens the database named by --data-dir (or the usual place); reports on err when it cannot.
 bool openDatabase(QStringList& args, store::DatabaseConnection& db, QTextStream& err) {
-    QString dir;
-    if (!takeOption(args, u"--data-dir"_s, &dir)) {
+    bool missing = false;
+    const QString dir = TakeValue(args, u"--data-dir"_s, &missing);
+    if (missing) {
         err << u"--data-dir 需要一个目录\n"_s;
         return false;
     }
-    if (!dir.isEmpty())
-        qputenv("VELMORA_DATA_DIR", QDir(dir).absolutePath().toLocal8Bit());
+    UseDataDirectory(dir);
     const QString path = store::DatabasePath();
     if (!QFileInfo::exists(path)) {
         err << u"数据库不存在：%1\n"_s.arg(QDir::toNativeSeparators(path));
@@ -75,8 +65,9 @@ QJsonValue fieldJson(const store::FieldValue& f, bool trim) {
 } // namespace
 
 int SearchCommand(QStringList args, QTextStream& out, QTextStream& err) {
-    QString by;
-    if (!takeOption(args, u"--by"_s, &by)) {
+    bool missing = false;
+    const QString by = TakeValue(args, u"--by"_s, &missing);
+    if (missing) {
         err << u"用法：velmora-cli search --by plate|trailer|owner|archive 搜索内容\n"_s;
         return 2;
     }
@@ -118,8 +109,9 @@ int SearchCommand(QStringList args, QTextStream& out, QTextStream& err) {
 }
 
 int ShowCommand(QStringList args, QTextStream& out, QTextStream& err) {
-    QString todayText;
-    if (!takeOption(args, u"--today"_s, &todayText)) {
+    bool missing = false;
+    const QString todayText = TakeValue(args, u"--today"_s, &missing);
+    if (missing) {
         err << u"--today 需要一个日期（YYYY-MM-DD）\n"_s;
         return 2;
     }
