@@ -4,7 +4,11 @@
 #include "support/testsupport.h"
 #include "ui/mainparts.h"
 
+#include <QAction>
 #include <QTreeWidget>
+
+#include <memory>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -32,6 +36,14 @@ TEST_F(FlagNoticeTest, RefreshUnderAHeldWriteLockShowsTheTreeAndOneNotice) {
     ui::MainParts parts;
     parts.db = &refresher;
     parts.tree = &tree;
+    // The refresh enables the menu items of the nodes it fills: they are there as in the main window.
+    std::vector<std::unique_ptr<QAction>> items;
+    for (int k = 0; k < alerts::kNodeCount; ++k)
+        for (const QString& caption : alerts::NodeMenuItems(k))
+            if (!parts.actions.contains(caption)) {
+                items.push_back(std::make_unique<QAction>(caption));
+                parts.actions.insert(caption, items.back().get());
+            }
     alerts::RefreshAlertTree(parts);
     holder.RollbackTransaction();
 
