@@ -23,6 +23,11 @@ class ModalWaitCheck : public ::testing::EmptyTestEventListener {
 // 800 × 800, so that window placement is tested on a screen the main window is made for; window
 // frames are on, so a frame above the screen's top edge shows.
 int main(int argc, char** argv) {
+    // Every test run checks control names strictly (a misspelt name is fatal), whether CTest or a
+    // developer starts the binary. (A CTest ENVIRONMENT list passed through gtest_discover_tests
+    // keeps only its first entry, so the variable is set here.)
+    if (!qEnvironmentVariableIsSet("VELMORA_STRICT_NAMES"))
+        qputenv("VELMORA_STRICT_NAMES", "1");
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir configDir;
