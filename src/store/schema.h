@@ -64,4 +64,8 @@ QString DatabasePath();
 enum class TableLayout { ImagesLast, ImagesAmongColumns };
 bool CreateDatabase(const QString& path, QString* error = nullptr, TableLayout layout = TableLayout::ImagesLast);
 
+// The same tables, operator and kinds on an empty server database (target as in target.h), in one
+// transaction. Refuses a database that already holds any table; on failure nothing is created.
+bool CreateServerDatabase(const QString& target, QString* error = nullptr);
+
 } // namespace store
