@@ -260,7 +260,7 @@ QStringList schemaStatements(TableLayout layout, Dialect dialect = Dialect::SQLi
                        dialect);
     for (const TableDef& t : otherFixedTables())
         sql << createTable(t.name, t.columns, t.notNull, dialect);
-    sql << u"CREATE UNIQUE INDEX \"总表_车牌号\" ON \"总表\" (\"车牌号\")"_s;
+    sql << u"CREATE INDEX \"总表_车牌号\" ON \"总表\" (\"车牌号\")"_s;
     sql << u"CREATE INDEX \"总表_档案编号\" ON \"总表\" (\"档案编号\")"_s;
     sql << u"CREATE INDEX \"报险表_报险日期\" ON \"报险表\" (\"报险日期\")"_s;
     QStringList seed;
