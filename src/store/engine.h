@@ -41,6 +41,8 @@ public:
     virtual QStringList tableNames(QString& error) = 0;
     virtual QStringList storedColumns(const QString& table) = 0;
     virtual QString describe() const = 0;
+    // False (with the reason) when the server cannot be reached, after one try to connect again.
+    virtual bool reachable(QString& error) = 0;
 };
 
 // What an open expects to find on the server.

@@ -202,6 +202,7 @@ public:
     QStringList tableNames(QString& error) override;
     QStringList storedColumns(const QString& table) override;
     QString describe() const override { return description_; }
+    bool reachable(QString& error) override { return usable(error); }
     bool executeRaw(const QString& sql, QString& error) {
         const Result r = simple(sql.toUtf8().constData());
         if (!r.ok())
@@ -213,6 +214,7 @@ private:
     bool usable(QString& error);
     bool setUp(QString& error);
     bool lostAfterFailure(QString& error);
+    void noteFailure(const PGresult* result);
     bool run(const void* owner, const QString& statement, const QList<QByteArray>* binaries, ResultRows* rows,
              QString& error);
     bool pipeline(const std::vector<Command>& commands, int keep, Result* kept, QString& error);
@@ -224,6 +226,8 @@ private:
     const void* transactionOwner_ = nullptr;
     int transactionDepth_ = 0;
     bool transactionLost_ = false; // the server dropped the open transaction with the connection
+    bool clientFailure_ = false;   // the last failure came from libpq, not from the server
+    bool needsReset_ = false;
     QHash<QString, QHash<QString, QString>> typeCache_;
 };
 
@@ -355,11 +359,13 @@ bool PgEngine::usable(QString& error) {
         error = kConnectionLost + u"事务已撤销，请重新操作。"_s;
         return false;
     }
-    if (PQstatus(conn_) == CONNECTION_OK)
+    if (PQstatus(conn_) == CONNECTION_OK && !needsReset_)
         return true;
+    needsReset_ = false;
     PQreset(conn_);
     if (PQstatus(conn_) != CONNECTION_OK) {
         error = kConnectionLost + message(PQerrorMessage(conn_));
+        DatabaseConnection::ReportConnectionLost(error);
         return false;
     }
     typeCache_.clear();
@@ -371,9 +377,17 @@ bool PgEngine::usable(QString& error) {
 }
 
 // After a failed call: true (and the error said so) when the failure was the connection's.
+// Every error of the server carries an SQLSTATE; one without it is libpq's own: the connection's.
+void PgEngine::noteFailure(const PGresult* result) {
+    clientFailure_ = !result || !PQresultErrorField(result, PG_DIAG_SQLSTATE);
+}
+
 bool PgEngine::lostAfterFailure(QString& error) {
-    if (PQstatus(conn_) != CONNECTION_BAD)
+    const bool lost = PQstatus(conn_) == CONNECTION_BAD || clientFailure_;
+    clientFailure_ = false;
+    if (!lost)
         return false;
+    needsReset_ = true;
     error = kConnectionLost + message(PQerrorMessage(conn_));
     if (transactionDepth_ > 0)
         transactionLost_ = true;
@@ -398,6 +412,7 @@ bool PgEngine::pipeline(const std::vector<Command>& commands, int keep, Result* 
         Result r(PQexecParams(conn_, c.sql.constData(), int(values.size()), types.data(), values.data(), lengths.data(),
                               formats.data(), 1));
         if (!r.ok()) {
+            noteFailure(r.r);
             error = message(r.r ? PQresultErrorMessage(r.r) : PQerrorMessage(conn_));
             if (error.isEmpty())
                 error = message(PQerrorMessage(conn_));
@@ -431,6 +446,7 @@ bool PgEngine::pipeline(const std::vector<Command>& commands, int keep, Result* 
     }
     if (!sent || !PQpipelineSync(conn_)) {
         error = message(PQerrorMessage(conn_));
+        clientFailure_ = true;
         PQexitPipelineMode(conn_);
         return false;
     }
@@ -444,8 +460,10 @@ bool PgEngine::pipeline(const std::vector<Command>& commands, int keep, Result* 
             if (s == PGRES_PIPELINE_ABORTED)
                 continue;
             if (!r.ok()) {
-                if (ok)
+                if (ok) {
                     error = message(PQresultErrorMessage(raw));
+                    noteFailure(raw);
+                }
                 ok = false;
             } else if (int(i) == keep && kept) {
                 *kept = std::move(r);
@@ -454,6 +472,7 @@ bool PgEngine::pipeline(const std::vector<Command>& commands, int keep, Result* 
         if (!gotOne && PQstatus(conn_) == CONNECTION_BAD) {
             if (ok)
                 error = message(PQerrorMessage(conn_));
+            clientFailure_ = true;
             PQexitPipelineMode(conn_);
             return false;
         }
@@ -607,6 +626,7 @@ bool PgEngine::begin(const void* owner, TransactionMode mode, QString& error) {
     const Result r = simple(sql.constData());
     if (!r.ok()) {
         error = message(PQerrorMessage(conn_));
+        noteFailure(r.r);
         if (lostAfterFailure(error))
             DatabaseConnection::ReportConnectionLost(error);
         return false;
@@ -636,6 +656,8 @@ bool PgEngine::commit(const void* owner, QString& error) {
     const bool rolledBack = r.ok() && QByteArray(PQcmdStatus(r.r)) == "ROLLBACK";
     if (!r.ok() || rolledBack) {
         error = rolledBack ? u"事务已撤销"_s : message(PQerrorMessage(conn_));
+        if (!rolledBack)
+            noteFailure(r.r);
         if (lostAfterFailure(error))
             DatabaseConnection::ReportConnectionLost(error);
         else if (transactionDepth_ == 0 && !rolledBack)
@@ -676,6 +698,7 @@ QStringList PgEngine::tableNames(QString& error) {
     const Result r = simple("SELECT tablename FROM pg_tables WHERE schemaname = current_schema() ORDER BY tablename");
     if (!r.ok()) {
         error = message(PQerrorMessage(conn_));
+        noteFailure(r.r);
         lostAfterFailure(error);
         return names;
     }
@@ -696,6 +719,7 @@ QStringList PgEngine::storedColumns(const QString& table) {
     const char* values[] = {name.constData()};
     const Result r(PQexecParams(conn_, sql, 1, nullptr, values, nullptr, nullptr, 0));
     if (!r.ok()) {
+        noteFailure(r.r);
         lostAfterFailure(error);
         return names;
     }
@@ -713,8 +737,14 @@ std::shared_ptr<Engine> OpenServerEngine(const QString& target, ConnectionSharin
     if (shared) {
         auto it = t_servers.find(key);
         if (it != t_servers.end())
-            if (auto engine = it->second.lock())
-                return engine;
+            if (auto engine = it->second.lock()) {
+                // Another window's session: usable only while its server answers.
+                QString why;
+                if (engine->reachable(why))
+                    return engine;
+                error = u"无法连接数据库服务器：%1"_s.arg(why);
+                return nullptr;
+            }
     }
     auto engine = std::make_shared<PgEngine>();
     if (!engine->connect(target, contents, error))
