@@ -1,5 +1,8 @@
 #include "report/exports.h"
 
+#include "store/outputfile.h"
+
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -7,9 +10,10 @@
 #include <QJsonDocument>
 #include <QPdfWriter>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 #include <xlsxwriter.h>
+
+#include <cerrno>
 
 using namespace Qt::StringLiterals;
 
@@ -23,12 +27,7 @@ void setError(QString* error, const QString& text) {
 }
 
 bool writeBytes(const QString& path, const QByteArray& bytes, QString* error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        setError(error, file.errorString());
-        return false;
-    }
-    return true;
+    return store::WriteOutputBytes(path, bytes, error);
 }
 
 QString csvField(const QString& text) {
@@ -89,6 +88,9 @@ QByteArray sheetName(const QString& title) {
     return (name.isEmpty() ? u"表格"_s : name).toUtf8();
 }
 
+// Writes the workbook straight to path (the temporary of WriteXlsx).
+bool writeXlsxFile(const ReportTable& t, const QString& path, QString* error, const RenderOptions& options);
+
 } // namespace
 
 std::optional<ExportFormat> FormatForName(const QString& name) {
@@ -133,12 +135,24 @@ QByteArray JsonText(const ReportTable& t) {
     return QJsonDocument(ToJson(t)).toJson(QJsonDocument::Indented);
 }
 
+QString CsvCellText(const Cell& cell) {
+    QString text = cell.displayText();
+    // A spreadsheet runs a cell that begins with one of these as a formula, quoted or not: a
+    // leading apostrophe makes it text. Numbers and dates the report holds as such are left alone.
+    if (cell.kind == CellKind::Text && !cell.number && !text.isEmpty()) {
+        static const QString kFormulaStarts = u"=+-@\t\r"_s;
+        if (kFormulaStarts.contains(text.front()))
+            text.prepend(u'\'');
+    }
+    return text;
+}
+
 QByteArray CsvText(const ReportTable& t) {
     QString text;
     for (int r = 0; r < t.rowCount(); ++r) {
         QStringList fields;
         for (int c = 0; c < t.columnCount(); ++c)
-            fields << csvField(t.cell(r, c).displayText());
+            fields << csvField(CsvCellText(t.cell(r, c)));
         text += fields.join(u',') + u"\r\n"_s;
     }
     return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
@@ -158,8 +172,12 @@ bool WriteCsv(const ReportTable& t, const QString& path, QString* error) {
 }
 
 bool WritePdf(const ReportTable& t, const QString& path, QString* error, const RenderOptions& options) {
+    // Rendered in memory and written in one go: a failed write leaves no part of a PDF behind.
+    QByteArray bytes;
     {
-        QPdfWriter writer(path);
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QPdfWriter writer(&buffer);
         writer.setResolution(300);
         writer.setTitle(t.title);
         writer.setCreator(u"Velmora"_s);
@@ -169,14 +187,21 @@ bool WritePdf(const ReportTable& t, const QString& path, QString* error, const R
             return false;
         }
     }
-    if (!QFileInfo(path).isFile() || QFileInfo(path).size() == 0) {
+    if (bytes.isEmpty()) {
         setError(error, u"无法写入 PDF 文件"_s);
         return false;
     }
-    return true;
+    return writeBytes(path, bytes, error);
 }
 
 bool WriteXlsx(const ReportTable& t, const QString& path, QString* error, const RenderOptions& options) {
+    return store::WriteOutputFile(
+        path, [&](const QString& temp, QString* why) { return writeXlsxFile(t, temp, why, options); }, error);
+}
+
+namespace {
+
+bool writeXlsxFile(const ReportTable& t, const QString& path, QString* error, const RenderOptions& options) {
     const QByteArray file = QFile::encodeName(path);
     lxw_workbook* book = workbook_new(file.constData());
     if (!book) {
@@ -235,13 +260,18 @@ bool WriteXlsx(const ReportTable& t, const QString& path, QString* error, const 
     }
     if (t.headerRows > 0)
         worksheet_freeze_panes(sheet, lxw_row_t(t.headerRows + offset), 0);
+    errno = 0;
     const lxw_error result = workbook_close(book);
+    const int code = errno; // the zip writer's failed system call, such as a full disk
     if (result != LXW_NO_ERROR) {
-        setError(error, QString::fromUtf8(lxw_strerror(result)));
+        setError(error, code != 0 ? u"无法写入 Excel 文件：%1"_s.arg(store::SystemErrorText(code))
+                                  : u"无法写入 Excel 文件（%1）"_s.arg(QString::fromUtf8(lxw_strerror(result))));
         return false;
     }
     return true;
 }
+
+} // namespace
 
 bool WriteReport(const ReportTable& t, const QString& path, ExportFormat format, QString* error,
                  const RenderOptions& options) {

@@ -1,5 +1,7 @@
 #include "engine.h"
 
+#include "failure.h"
+
 #include "schema.h"
 #include "target.h"
 #include "translate.h"
@@ -203,6 +205,8 @@ public:
     QStringList storedColumns(const QString& table) override;
     QString describe() const override { return description_; }
     bool reachable(QString& error) override { return usable(error); }
+    FailureKind lastFailureKind() const override { return failureKind_; }
+    bool readOnly = false;
     bool executeRaw(const QString& sql, QString& error) {
         const Result r = simple(sql.toUtf8().constData());
         if (!r.ok())
@@ -219,6 +223,7 @@ private:
              QString& error);
     bool pipeline(const std::vector<Command>& commands, int keep, Result* kept, QString& error);
     Result simple(const char* sql);
+    Result simple(const QByteArray& sql);
     QHash<QString, QString> columnTypes(const QString& table);
 
     PGconn* conn_ = nullptr;
@@ -228,6 +233,7 @@ private:
     bool transactionLost_ = false; // the server dropped the open transaction with the connection
     bool clientFailure_ = false;   // the last failure came from libpq, not from the server
     bool needsReset_ = false;
+    FailureKind failureKind_ = FailureKind::None;
     QHash<QString, QHash<QString, QString>> typeCache_;
 };
 
@@ -252,9 +258,14 @@ Result PgEngine::simple(const char* sql) {
     return Result(PQexec(conn_, sql));
 }
 
+Result PgEngine::simple(const QByteArray& sql) {
+    return Result(PQexec(conn_, sql.constData()));
+}
+
 bool PgEngine::setUp(QString& error) {
     PQsetNoticeProcessor(conn_, ignoreNotice, nullptr);
-    const Result r = simple(kSessionSettings);
+    const Result r = simple(readOnly ? QByteArray(kSessionSettings) + "; SET default_transaction_read_only = on"
+                                     : QByteArray(kSessionSettings));
     if (!r.ok()) {
         error = message(PQerrorMessage(conn_));
         return false;
@@ -357,6 +368,7 @@ bool PgEngine::usable(QString& error) {
     }
     if (transactionLost_) {
         error = kConnectionLost + u"事务已撤销，请重新操作。"_s;
+        failureKind_ = FailureKind::Lost;
         return false;
     }
     if (PQstatus(conn_) == CONNECTION_OK && !needsReset_)
@@ -365,6 +377,7 @@ bool PgEngine::usable(QString& error) {
     PQreset(conn_);
     if (PQstatus(conn_) != CONNECTION_OK) {
         error = kConnectionLost + message(PQerrorMessage(conn_));
+        failureKind_ = FailureKind::Lost;
         DatabaseConnection::ReportConnectionLost(error);
         return false;
     }
@@ -379,7 +392,23 @@ bool PgEngine::usable(QString& error) {
 // After a failed call: true (and the error said so) when the failure was the connection's.
 // Every error of the server carries an SQLSTATE; one without it is libpq's own: the connection's.
 void PgEngine::noteFailure(const PGresult* result) {
-    clientFailure_ = !result || !PQresultErrorField(result, PG_DIAG_SQLSTATE);
+    const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+    clientFailure_ = !state;
+    const QByteArray code(state ? state : "");
+    if (!state)
+        failureKind_ = FailureKind::Lost;
+    else if (code == "55P03" || code == "40001" || code == "40P01" || code == "57014")
+        failureKind_ = FailureKind::Busy; // a lock not granted in time, a conflict, the statement timeout
+    else if (code == "25006")
+        failureKind_ = FailureKind::ReadOnly;
+    else if (code == "53100")
+        failureKind_ = FailureKind::DiskFull;
+    else if (code.startsWith("XX00"))
+        failureKind_ = FailureKind::Corrupt;
+    else if (code == "58030")
+        failureKind_ = FailureKind::IoError;
+    else
+        failureKind_ = FailureKind::Other;
 }
 
 bool PgEngine::lostAfterFailure(QString& error) {
@@ -387,6 +416,7 @@ bool PgEngine::lostAfterFailure(QString& error) {
     clientFailure_ = false;
     if (!lost)
         return false;
+    failureKind_ = FailureKind::Lost;
     needsReset_ = true;
     error = kConnectionLost + message(PQerrorMessage(conn_));
     if (transactionDepth_ > 0)
@@ -526,10 +556,12 @@ bool PgEngine::run(const void* owner, const QString& statement, const QList<QByt
         return false;
     if (!rows && transactionOwner_ && transactionOwner_ != owner) {
         error = u"另一窗口的数据库事务尚未结束，请稍后再试。"_s;
+        failureKind_ = FailureKind::Busy;
         return false;
     }
     const Translation tr =
         TranslateStatement(statement, {[this](const QString& t) { return columnTypes(t); }, {}}, Dialect::PostgreSQL);
+    failureKind_ = FailureKind::Other;
     if (!tr.ok()) {
         error = tr.error;
         return false;
@@ -617,6 +649,7 @@ bool PgEngine::begin(const void* owner, TransactionMode mode, QString& error) {
         return false;
     if (transactionOwner_ && transactionOwner_ != owner) {
         error = u"另一窗口的数据库事务尚未结束，请稍后再试。"_s;
+        failureKind_ = FailureKind::Busy;
         return false;
     }
     const QByteArray sql = transactionDepth_ > 0 ? "SAVEPOINT t" + QByteArray::number(transactionDepth_)
@@ -731,8 +764,8 @@ QStringList PgEngine::storedColumns(const QString& table) {
 } // namespace
 
 std::shared_ptr<Engine> OpenServerEngine(const QString& target, ConnectionSharing sharing, ServerContents contents,
-                                         QString& error) {
-    const QString key = target.trimmed();
+                                         bool readOnly, QString& error) {
+    const QString key = target.trimmed() + (readOnly ? u"\nread-only"_s : QString());
     const bool shared = sharing == ConnectionSharing::Shared && contents == ServerContents::OurTables;
     if (shared) {
         auto it = t_servers.find(key);
@@ -747,6 +780,7 @@ std::shared_ptr<Engine> OpenServerEngine(const QString& target, ConnectionSharin
             }
     }
     auto engine = std::make_shared<PgEngine>();
+    engine->readOnly = readOnly;
     if (!engine->connect(target, contents, error))
         return nullptr;
     if (shared) {
@@ -757,7 +791,7 @@ std::shared_ptr<Engine> OpenServerEngine(const QString& target, ConnectionSharin
 }
 
 bool CreateServerSchema(const QString& target, const QStringList& statements, QString& error) {
-    auto engine = OpenServerEngine(target, ConnectionSharing::Private, ServerContents::Empty, error);
+    auto engine = OpenServerEngine(target, ConnectionSharing::Private, ServerContents::Empty, false, error);
     if (!engine)
         return false;
     const void* owner = &error;

@@ -1,5 +1,7 @@
 #include "schema.h"
 
+#include "target.h"
+
 #include "database.h"
 #include "engine.h"
 #include "translate.h"
@@ -165,7 +167,8 @@ QString DataDirectory() {
 }
 
 QString DatabasePath() {
-    return QDir(DataDirectory()).filePath(kDatabaseFileName);
+    const DatabaseTargetInfo target = DatabaseTarget();
+    return target.ok() && !target.isServer() ? target.file : QDir(DataDirectory()).filePath(kDatabaseFileName);
 }
 
 namespace {
