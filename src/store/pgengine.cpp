@@ -235,6 +235,17 @@ private:
     bool needsReset_ = false;
     FailureKind failureKind_ = FailureKind::None;
     QHash<QString, QHash<QString, QString>> typeCache_;
+    bool typesLoaded_ = false;
+    void forgetTypes() {
+        typeCache_.clear();
+        typesLoaded_ = false;
+    }
+    static bool isAsciiName(const QString& name) {
+        for (QChar c : name)
+            if (c.unicode() >= 0x80)
+                return false;
+        return true;
+    }
 };
 
 thread_local std::map<QString, std::weak_ptr<PgEngine>> t_servers;
@@ -381,7 +392,7 @@ bool PgEngine::usable(QString& error) {
         DatabaseConnection::ReportConnectionLost(error);
         return false;
     }
-    typeCache_.clear();
+    forgetTypes();
     if (!setUp(error)) {
         error = kConnectionLost + error;
         return false;
@@ -519,7 +530,28 @@ bool PgEngine::pipeline(const std::vector<Command>& commands, int keep, Result* 
 }
 
 QHash<QString, QString> PgEngine::columnTypes(const QString& table) {
+    if (!typesLoaded_) {
+        // Every table's columns in one round trip, rather than one per vehicle table.
+        typesLoaded_ = true;
+        static const char* all = "SELECT c.relname, a.attname, format_type(a.atttypid, a.atttypmod), "
+                                 "       coalesce(a.attnum = ANY (i.indkey), false) "
+                                 "FROM pg_attribute a JOIN pg_class c ON c.oid = a.attrelid "
+                                 "LEFT JOIN pg_index i ON i.indrelid = c.oid AND i.indisprimary "
+                                 "WHERE c.relnamespace = current_schema()::regnamespace AND c.relkind = 'r' "
+                                 "  AND a.attnum > 0 AND NOT a.attisdropped ORDER BY c.relname, a.attnum";
+        const Result r = simple(all);
+        if (r.ok())
+            for (int row = 0; row < PQntuples(r.r); ++row) {
+                QString type = QString::fromUtf8(PQgetvalue(r.r, row, 2));
+                if (PQgetvalue(r.r, row, 3)[0] == 't')
+                    type += QLatin1String(" PRIMARY KEY");
+                typeCache_[QString::fromUtf8(PQgetvalue(r.r, row, 0))].insert(
+                    QString::fromUtf8(PQgetvalue(r.r, row, 1)).toLower(), type);
+            }
+    }
     auto it = typeCache_.constFind(table);
+    if (it == typeCache_.constEnd() && isAsciiName(table))
+        it = typeCache_.constFind(table.toLower());
     if (it != typeCache_.constEnd())
         return *it;
     QHash<QString, QString> types;
@@ -614,7 +646,7 @@ bool PgEngine::run(const void* owner, const QString& statement, const QList<QByt
         return false;
     }
     if (tr.changesSchema)
-        typeCache_.clear();
+        forgetTypes();
     if (!rows)
         return true;
     const int ncol = PQnfields(kept.r);
@@ -696,7 +728,7 @@ bool PgEngine::commit(const void* owner, QString& error) {
         else if (transactionDepth_ == 0 && !rolledBack)
             simple("ROLLBACK");
         transactionLost_ = false;
-        typeCache_.clear();
+        forgetTypes();
         return false;
     }
     return true;
@@ -716,7 +748,7 @@ void PgEngine::rollback(const void* owner) {
         simple(("ROLLBACK TO SAVEPOINT t" + n + "; RELEASE SAVEPOINT t" + n).constData());
     }
     // A rolled-back create or drop leaves cached column types stale.
-    typeCache_.clear();
+    forgetTypes();
 }
 
 void PgEngine::release(const void* owner) {

@@ -255,17 +255,21 @@ QString createTable(const QString& name, const QList<ColumnDef>& columns, const 
     return u"CREATE TABLE \"%1\" (%2)"_s.arg(name, cols.join(QLatin1String(", ")));
 }
 
-// The fixed tables (yangbiao first, its images last unless the older layout is asked for), the
-// indexes the lookups by plate and period use, the initial operator and a few insurance kinds.
+// The fixed tables (yangbiao first, its images last unless the older layout is asked for), on the
+// server the indexes the lookups by plate and period use, the initial operator and a few kinds.
 QStringList schemaStatements(TableLayout layout, Dialect dialect = Dialect::SQLite) {
     QStringList sql;
     sql << createTable(u"yangbiao"_s, layout == TableLayout::ImagesLast ? StorageColumns() : VehicleColumns(), {},
                        dialect);
     for (const TableDef& t : otherFixedTables())
         sql << createTable(t.name, t.columns, t.notNull, dialect);
-    sql << u"CREATE INDEX \"总表_车牌号\" ON \"总表\" (\"车牌号\")"_s;
-    sql << u"CREATE INDEX \"总表_档案编号\" ON \"总表\" (\"档案编号\")"_s;
-    sql << u"CREATE INDEX \"报险表_报险日期\" ON \"报险表\" (\"报险日期\")"_s;
+    // On the server only: the file's readers take rows in table order, which SQLite would leave
+    // for an index's order; the server's selects name their order (see translate.h).
+    if (dialect == Dialect::PostgreSQL) {
+        sql << u"CREATE INDEX \"总表_车牌号\" ON \"总表\" (\"车牌号\")"_s;
+        sql << u"CREATE INDEX \"总表_档案编号\" ON \"总表\" (\"档案编号\")"_s;
+        sql << u"CREATE INDEX \"报险表_报险日期\" ON \"报险表\" (\"报险日期\")"_s;
+    }
     QStringList seed;
     seed << u"insert into [权限]([用户名],[密码],[增删车辆],[修改车辆信息],[增加车辆信息],[费用可见],[统计查询],"
             u"[权限设置]) values('%1','%2',true,true,true,true,true,true)"_s.arg(kInitialOperator, kInitialPassword);

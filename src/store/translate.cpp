@@ -428,6 +428,50 @@ void serverColumnTypes(std::vector<Token>& tokens) {
     }
 }
 
+// The program reads rows in table order (the current record is the last one). The file keeps
+// rows in the order of their 编号 (or of their insertion); the server keeps none, and moves an
+// updated row: a select of one table that names no order of its own gets the file's.
+void serverTableOrder(std::vector<Token>& tokens, const SchemaLookup& schema) {
+    const auto sig = significant(tokens);
+    if (sig.size() < 4 || !isWord(tokens[sig[0]], "select"))
+        return;
+    int from = -1;
+    for (int k = 1; k < int(sig.size()); ++k) {
+        const Token& t = tokens[sig[k]];
+        for (const char* word : {"order", "group", "union", "distinct", "limit", "join", "into", "having"})
+            if (isWord(t, word))
+                return;
+        for (const char* aggregate : {"count", "sum", "min", "max", "avg"})
+            if (isWord(t, aggregate) && k + 1 < int(sig.size()) && isPunct(tokens[sig[k + 1]], '('))
+                return;
+        if (isPunct(t, '('))
+            return; // a subquery or an expression the order cannot be judged by
+        if (from < 0 && isWord(t, "from"))
+            from = k;
+    }
+    if (from < 0 || from + 1 >= int(sig.size()) || !isName(tokens[sig[from + 1]]))
+        return;
+    // One table: after its name only a where clause.
+    if (from + 2 < int(sig.size()) && !isWord(tokens[sig[from + 2]], "where") && !isPunct(tokens[sig[from + 2]], ';'))
+        return;
+    const auto types = schema.columnTypes ? schema.columnTypes(tokens[sig[from + 1]].text) : QHash<QString, QString>{};
+    if (types.isEmpty())
+        return;
+    std::vector<Token> order{{Tok::Space, u" "_s},
+                             {Tok::Word, u"ORDER"_s},
+                             {Tok::Space, u" "_s},
+                             {Tok::Word, u"BY"_s},
+                             {Tok::Space, u" "_s}};
+    if (types.contains(u"编号"_s))
+        order.push_back({Tok::Ident, u"编号"_s});
+    else
+        order.push_back({Tok::Word, u"ctid"_s});
+    auto insertAt = tokens.end();
+    if (isPunct(tokens[sig.back()], ';'))
+        insertAt = tokens.begin() + sig.back();
+    tokens.insert(insertAt, order.begin(), order.end());
+}
+
 const QString kMoreThanOneStatement = u"一次只能执行一条语句"_s;
 
 } // namespace
@@ -525,6 +569,8 @@ Translation TranslateStatement(const QString& statement, const SchemaLookup& sch
         if (!convertUpdateDates(tokens, schema, result.error))
             return result;
     }
+    if (server)
+        serverTableOrder(tokens, schema);
     moveTopToLimit(tokens);
     if (!replaceIIf(tokens, result.error))
         return result;

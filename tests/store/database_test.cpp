@@ -297,3 +297,23 @@ TEST_P(DatabaseTest, TableNamesListFixedAndVehicleTables) {
     EXPECT_EQ(db().IsServer(), onServer());
     EXPECT_FALSE(db().Describe().isEmpty());
 }
+
+TEST_P(DatabaseTest, CorrectingARowKeepsTableOrder) {
+    makeVehicle(u"京O1"_s);
+    for (const char* date : {"2026年1月1日", "2026年2月1日", "2026年3月1日"})
+        ASSERT_TRUE(db().ExecuteStatement(
+            u"insert into 京O1([下次审车日期],[审车备注]) values('%1','')"_s.arg(QString::fromUtf8(date))));
+    // A correction of an earlier row leaves the last row the current one (the server would
+    // otherwise hand the changed row out last).
+    ASSERT_TRUE(db().ExecuteStatement(u"update 京O1 set [审车备注]='"_s + QString(2000, QLatin1Char('x')) +
+                                      u"' where [编号]=1"_s));
+    const int rs = db().OpenRecordSet(u"select [编号],[下次审车日期] from 京O1 where 下次审车日期 is not null"_s);
+    ASSERT_NE(rs, 0);
+    QList<int> numbers;
+    for (db().MoveFirst(rs); !db().AtEnd(rs); db().MoveNext(rs))
+        numbers << int(db().ReadField(rs, u"编号"_s).number());
+    EXPECT_EQ(numbers, QList<int>({1, 2, 3}));
+    db().MoveLast(rs);
+    EXPECT_EQ(db().ReadField(rs, u"下次审车日期"_s).date(), QDate(2026, 3, 1));
+    db().CloseRecordSet(rs);
+}

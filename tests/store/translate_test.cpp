@@ -151,14 +151,18 @@ INSTANTIATE_TEST_SUITE_P(
         // LIKE: the server's is made case-blind and given the file's escaping.
         DialectCase{"select * from 京A12345 where 审车备注 like'%a_b%'",
                     "select * from [京A12345] where [审车备注] like'%a_b%'",
-                    "select * from \"京A12345\" where \"审车备注\" ILIKE'%a_b%' ESCAPE ''"},
+                    "select * from \"京A12345\" where \"审车备注\" ILIKE'%a_b%' ESCAPE '' ORDER BY \"编号\""},
         DialectCase{"select * from 京A12345 where 审车备注 like'%a\\%%' escape '\\'",
                     "select * from [京A12345] where [审车备注] like'%a\\%%' escape '\\'",
-                    "select * from \"京A12345\" where \"审车备注\" ILIKE'%a\\%%' escape '\\'"},
+                    "select * from \"京A12345\" where \"审车备注\" ILIKE'%a\\%%' escape '\\' ORDER BY \"编号\""},
         // Parameters are numbered on the server.
         DialectCase{"update 京A12345 set [a]=?,[b]=? where [编号]=1",
                     "update [京A12345] set [a]=?,[b]=? where [编号]=1",
                     "update \"京A12345\" set \"a\"=$1,\"b\"=$2 where \"编号\"=1"},
+        // The server is given the file's table order where the select names none.
+        DialectCase{"select [下次审车日期] from 京A12345 where 下次审车日期 is not null;",
+                    "select [下次审车日期] from [京A12345] where [下次审车日期] is not null;",
+                    "select \"下次审车日期\" from \"京A12345\" where \"下次审车日期\" is not null ORDER BY \"编号\";"},
         // TOP and IIf, which neither engine knows.
         DialectCase{"select top 5 [编号] from 京A12345 order by [编号] desc",
                     "select [编号] from [京A12345] order by [编号] desc LIMIT 5",
