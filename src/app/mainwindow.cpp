@@ -391,8 +391,10 @@ bool MainWindow::runBackup() {
         return false;
     }
     // A consistent snapshot, checked before it replaces anything at the chosen name.
-    if (!store::BackupDatabase(source, destination)) {
-        ui::MessageBox(u"数据备份失败！"_s);
+    QString reason;
+    if (!store::BackupDatabase(source, destination, &reason)) {
+        // The cause goes with it (a full disk, a folder that cannot be written, a damaged file).
+        ui::MessageBox(u"数据备份失败！"_s + (reason.isEmpty() ? QString() : u"\n"_s + reason));
         return false;
     }
     ui::MessageBox(u"数据备份成功！"_s);

@@ -168,7 +168,12 @@ QString DataDirectory() {
 
 QString DatabasePath() {
     const DatabaseTargetInfo target = DatabaseTarget();
-    return target.ok() && !target.isServer() ? target.file : QDir(DataDirectory()).filePath(kDatabaseFileName);
+    // A refused address is returned as it was named, and a server's text as it is: no file has that
+    // name, so an opener that does not ask DatabaseTarget() first finds no database rather than
+    // quietly opening another file.
+    if (!target.ok())
+        return qEnvironmentVariable("VELMORA_DATABASE");
+    return target.text();
 }
 
 namespace {

@@ -177,7 +177,9 @@ TEST_F(MainWindowTest, BackupCopiesTheFileOrNothingOnCancel) {
     dialogs.shown.clear();
     dialogs.files = {QDir(dataDir()).filePath(u"no/such/dir/x.mdb"_s)};
     action(*w, "备份")->trigger();
-    EXPECT_EQ(dialogs.shown, QStringList({u"数据备份失败！"_s}));
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_EQ(dialogs.shown.first(), u"数据备份失败！\n备份目录不存在："_s + QDir(dataDir()).filePath(u"no/such/dir"_s))
+        << dialogs.shown.first().toStdString();
 }
 
 namespace {

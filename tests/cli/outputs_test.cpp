@@ -48,7 +48,7 @@ const PathCase kPaths[] = {
      }},
     {"HardLink", true,
      [](const QString& db, const QString& out, const QString& suffix) {
-         const QString link = out + u"/report."_s + suffix;
+         QString link = out + u"/report."_s + suffix;
          ::link(QFile::encodeName(db).constData(), QFile::encodeName(link).constData());
          return link;
      }},
@@ -248,7 +248,7 @@ TEST_P(StaleTemporaryTest, NextRunRemovesItsOwnOldTemporariesOnly) {
         name + u".Ab3dE9.new"_s,       // not a temporary of this writer
         u"notes.txt"_s,
     };
-    const time_t old = time(nullptr) - 2 * 3600;
+    const time_t old = time(nullptr) - time_t(2) * 3600;
     for (const QString& file : stale + kept) {
         QFile f(QDir(folder).filePath(file));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -274,7 +274,7 @@ INSTANTIATE_TEST_SUITE_P(BackupAndUpgrade, StaleTemporaryTest,
                          testing::Values(StaleCase{"Backup", "backup"}, StaleCase{"Upgrade", "upgrade"}),
                          [](const testing::TestParamInfo<StaleCase>& p) { return std::string(p.param.name); });
 
-// A failed backup removes its own temporary and journal at once.
+// A failed backup removes its own temporary and journal at once; the earlier copy stays.
 TEST_F(CliTest, FailedBackupLeavesNothingBehind) {
     const QString copies = QDir(dataDir()).filePath(u"copies"_s);
     ASSERT_TRUE(QDir().mkpath(copies));
@@ -288,9 +288,17 @@ TEST_F(CliTest, FailedBackupLeavesNothingBehind) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(bytes);
     }
+    {
+        QFile earlier(copies + u"/copy.mdb"_s);
+        ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+        earlier.write("yesterday's copy");
+    }
     const Outcome o = run({u"backup"_s, copies + u"/copy.mdb"_s, u"--database"_s, damaged});
     EXPECT_EQ(o.status, 1) << o.err.toStdString();
-    EXPECT_EQ(strayFiles(copies, {}), QStringList());
+    EXPECT_EQ(strayFiles(copies, {u"copy.mdb"_s}), QStringList());
+    QFile earlier(copies + u"/copy.mdb"_s);
+    ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
+    EXPECT_EQ(earlier.readAll(), QByteArray("yesterday's copy"));
 }
 
 } // namespace
