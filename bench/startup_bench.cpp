@@ -19,6 +19,7 @@
 #include "store/target.h"
 #include "store/upgrade.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -343,16 +344,19 @@ bool copyFleet(store::DatabaseConnection& from, store::DatabaseConnection& to) {
 }
 
 ServerFleet& serverFleet() {
-    static ServerFleet fleet = [] {
-        ServerFleet f;
+    // Stopped with the application object, while a process can still be run and waited for.
+    static std::unique_ptr<ServerFleet> fleet = [] {
+        qAddPostRoutine([] { fleet.reset(); });
+        auto made = std::make_unique<ServerFleet>();
+        ServerFleet& f = *made;
         if (!QFileInfo::exists(u"/usr/lib/postgresql/15/bin/initdb"_s))
-            return f;
+            return made;
         f.info = QDir(bench::benchDir()).filePath(u"pgcluster.info"_s);
         if (QProcess::execute(u"bash"_s, {QStringLiteral(VELMORA_PGCLUSTER_SCRIPT), u"start"_s, f.info}) != 0)
-            return f;
+            return made;
         QFile infoFile(f.info);
         if (!infoFile.open(QIODevice::ReadOnly))
-            return f;
+            return made;
         QString socket, port;
         for (const QByteArray& line : infoFile.readAll().split('\n')) {
             if (line.startsWith("socket="))
@@ -363,7 +367,7 @@ ServerFleet& serverFleet() {
         const QString passFile = QDir(bench::benchDir()).filePath(u"pgpass"_s);
         QFile pass(passFile);
         if (!pass.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return f;
+            return made;
         pass.write(u"127.0.0.1:%1:*:velmora_pw:velmora-pw\n"_s.arg(port).toUtf8());
         pass.close();
         pass.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
@@ -379,9 +383,9 @@ ServerFleet& serverFleet() {
                copyFleet(bench::fleet(1000, 1), to);
         if (f.ok) // settled, as the file's fleet is before its refresh is timed
             alerts::ComputeAlerts(to, alerts::MonthStart(store::Today()));
-        return f;
+        return made;
     }();
-    return fleet;
+    return *fleet;
 }
 
 // Args: 0 Unix socket, 1 127.0.0.1.
