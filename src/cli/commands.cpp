@@ -6,6 +6,7 @@
 #include "listcommand.h"
 #include "options.h"
 #include "store/backup.h"
+#include "store/database.h"
 #include "store/schema.h"
 #include "store/target.h"
 #include "store/upgrade.h"
@@ -35,14 +36,15 @@ const char* const kUsage =
     "  claims --from YYYY-MM-DD --to YYYY-MM-DD [--plate|--owner|--insurer|--policy 文字] [--closed all|open|closed]\n"
     "         [--format json|csv|xlsx|pdf] [--output 文件] [--data-dir DIR]    报险清单\n"
     "  upgrade [--data-dir DIR]    把旧文件的车辆表改为图片列在后的存储布局（先写备份；刷新和启动更快）\n"
-    "每个命令都可加 --help 查看说明；--data-dir DIR 和 --database URL（数据库文件路径）对每个命令都有效。\n";
+    "每个命令都可加 --help 查看说明；--data-dir DIR 和 --database URL 对每个命令都有效（URL 为数据库文件路径，\n"
+    "或 postgresql://主机/数据库、host=… dbname=… 形式的服务器连接文本；口令写在 .pgpass 或 velmora.ini 中）。\n";
 
 const CommandSpec kInitSpec{
     .usage = u"velmora-cli init [--data-dir DIR] [--database URL]"_s,
     .help = u"在数据目录中新建加密数据库 clxx.mdb，并建立初始管理员。已有文件时不覆盖，报错退出。\n"
             u"  --data-dir DIR   数据目录（默认为环境变量 VELMORA_DATA_DIR 或程序目录）\n"
-            u"  --database URL   新数据库文件的路径\n"
-            u"写入：新建数据库文件。\n"_s,
+            u"  --database URL   新数据库文件的路径，或一个空的服务器数据库（在其中建表；已有任何表时拒绝）\n"
+            u"写入：新建数据库文件，或在服务器数据库中建表。\n"_s,
 };
 
 int init(const QStringList& args, QTextStream& out, QTextStream& err) {
@@ -55,6 +57,15 @@ int init(const QStringList& args, QTextStream& out, QTextStream& err) {
         return 1;
     }
     QString error;
+    if (target.isServer()) {
+        if (!store::CreateServerDatabase(target.server, &error)) {
+            err << error << "\n";
+            return 1;
+        }
+        out << u"已在服务器数据库中建表：%1\n初始管理员：%2  口令：%3\n"_s.arg(target.server, store::kInitialOperator,
+                                                                               store::kInitialPassword);
+        return 0;
+    }
     if (!store::CreateDatabase(target.file, &error)) {
         err << error << "\n";
         return 1;
@@ -91,6 +102,10 @@ int backup(const QStringList& args, QTextStream& out, QTextStream& err) {
         err << target.refusal << "\n";
         return 1;
     }
+    if (target.isServer()) {
+        err << u"此命令只适用于数据库文件，不适用于服务器数据库：%1\n"_s.arg(target.server);
+        return 1;
+    }
     QString destination = o.arguments.first();
     if (QFileInfo(destination).isDir())
         destination = QDir(destination).filePath(store::kDatabaseFileName);
@@ -123,6 +138,10 @@ int upgrade(const QStringList& args, QTextStream& out, QTextStream& err) {
         err << target.refusal << "\n";
         return 1;
     }
+    if (target.isServer()) {
+        err << u"此命令只适用于数据库文件，不适用于服务器数据库：%1\n"_s.arg(target.server);
+        return 1;
+    }
     const QString path = target.file;
     const QString copy = QFileInfo(path).absoluteDir().filePath(store::kUpgradeBackupFileName);
     store::UpgradeReport report;
@@ -153,6 +172,16 @@ int Run(const QStringList& arguments, QTextStream& out, QTextStream& err) {
         out << QString::fromUtf8(kUsage);
         return 0;
     }
+    const QString settingsWarning = store::SettingsWarning();
+    if (!settingsWarning.isEmpty())
+        err << settingsWarning << "\n";
+    // A lost server connection is said on stderr as it happens; the command then fails.
+    struct LostConnectionReport {
+        explicit LostConnectionReport(QTextStream& stream) {
+            store::DatabaseConnection::SetConnectionLostHandler([&stream](const QString& m) { stream << m << "\n"; });
+        }
+        ~LostConnectionReport() { store::DatabaseConnection::SetConnectionLostHandler({}); }
+    } lostConnectionReport(err);
     if (command == QLatin1String("init"))
         return init(args, out, err);
     if (command == QLatin1String("search"))

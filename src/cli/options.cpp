@@ -159,6 +159,17 @@ bool OpenDataDatabase(store::DatabaseConnection& db, QTextStream& err, OpenFor m
         err << target.refusal << "\n";
         return false;
     }
+    if (target.isServer()) {
+        if (readOnly)
+            *readOnly = mode == OpenFor::ReadOnly;
+        const store::OpenAccess access =
+            mode == OpenFor::ReadOnly ? store::OpenAccess::ReadOnly : store::OpenAccess::ReadWrite;
+        if (!store::OpenTarget(db, target.server, store::ConnectionSharing::Shared, access)) {
+            err << u"数据库打开失败！%1\n"_s.arg(db.LastError());
+            return false;
+        }
+        return true;
+    }
     const QString path = target.file;
     if (!QFileInfo::exists(path)) {
         err << u"数据库丢失！%1\n"_s.arg(QDir::toNativeSeparators(path));

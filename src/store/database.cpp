@@ -1,7 +1,9 @@
 #include "database.h"
 
+#include "engine.h"
 #include "outputfile.h"
 #include "schema.h"
+#include "target.h"
 #include "translate.h"
 
 #include <QFile>
@@ -49,11 +51,9 @@ bool isSingleStatement(const QByteArray& sql) {
 const QString kMoreThanOneStatement = u"一次只能执行一条语句"_s;
 } // namespace
 
-struct DatabaseConnection::RecordSet {
-    QStringList columns;
-    QHash<QString, int> index;    // lower-case column name -> position
-    QList<QString> declaredTypes; // per column, empty for expressions
-    std::vector<std::vector<QVariant>> rows;
+// columns, their declared types (empty for expressions) and the rows, from either engine.
+struct DatabaseConnection::RecordSet : detail::ResultRows {
+    QHash<QString, int> index; // lower-case column name -> position
     int current = 0;
 };
 
@@ -210,6 +210,7 @@ bool DatabaseConnection::OpenDatabaseFile(const QString& path, const QString& pa
                                           OpenAccess access) {
     const bool readOnly = access == OpenAccess::ReadOnly;
     CloseDatabase();
+    path_ = QFileInfo(path).absoluteFilePath();
     // Never create: a missing file must fail rather than leave an empty database behind.
     const QFileInfo info(path);
     if (!info.isFile()) {
@@ -297,6 +298,10 @@ void DatabaseConnection::SetBusyTimeout(int milliseconds) {
 
 void DatabaseConnection::CloseDatabase() {
     recordSets_.clear();
+    if (server_) {
+        server_->release(this);
+        server_.reset();
+    }
     if (!file_)
         return;
     // An open transaction of this connection ends with it, as closing a connection of its own did.
@@ -345,6 +350,8 @@ bool DatabaseConnection::refuseForeignTransaction() {
 
 QStringList DatabaseConnection::StoredColumns(const QString& table) {
     QStringList names;
+    if (server_)
+        return server_->storedColumns(table);
     if (!file_)
         return names;
     sqlite3_stmt* stmt = nullptr;
@@ -428,6 +435,12 @@ bool DatabaseConnection::execTranslated(const QString& sql, const QList<QByteArr
 bool DatabaseConnection::run(const QString& statement, const QList<QByteArray>* binaries) {
     if (g_logging)
         g_log << statement;
+    if (server_) {
+        QString error;
+        const bool ok = server_->execute(this, statement, binaries, error);
+        ok ? clearFailure() : fail(error, server_->lastFailureKind());
+        return ok;
+    }
     if (!ready() || refuseForeignTransaction())
         return false;
     SchemaLookup schema{[this](const QString& t) { return columnTypes(t); },
@@ -495,6 +508,21 @@ bool DatabaseConnection::ExecuteWithBinaries(const QString& statement, const QLi
 int DatabaseConnection::OpenRecordSet(const QString& select) {
     if (g_logging)
         g_log << select;
+    if (server_) {
+        auto rs = std::make_unique<RecordSet>();
+        QString error;
+        if (!server_->query(this, select, *rs, error)) {
+            fail(error, server_->lastFailureKind());
+            return 0;
+        }
+        for (int c = 0; c < rs->columns.size(); ++c)
+            if (!rs->index.contains(rs->columns[c].toLower()))
+                rs->index.insert(rs->columns[c].toLower(), c);
+        const int handle = nextHandle_++;
+        recordSets_[handle] = std::move(rs);
+        clearFailure();
+        return handle;
+    }
     if (!ready())
         return 0;
     const Translation tr = TranslateStatement(select, {[this](const QString& t) { return columnTypes(t); }, {}});
@@ -656,12 +684,23 @@ void DatabaseConnection::CloseRecordSet(int handle) {
     recordSets_.erase(handle);
 }
 
-bool DatabaseConnection::BeginTransaction() {
+bool DatabaseConnection::BeginTransaction(TransactionMode mode) {
+    if (server_) {
+        QString error;
+        const bool ok = server_->begin(this, mode, error);
+        if (!ok)
+            fail(error, server_->lastFailureKind());
+        return ok;
+    }
     if (!ready() || refuseForeignTransaction())
         return false;
     SharedFile& f = *file_;
-    const QByteArray sql = f.transactionDepth == 0 ? QByteArray("BEGIN IMMEDIATE")
-                                                   : QByteArray("SAVEPOINT t") + QByteArray::number(f.transactionDepth);
+    // A snapshot reads under a shared lock taken by its first read, here and now, and held to its
+    // end: writers of other processes wait for it, so every read sees the same state.
+    const QByteArray sql = f.transactionDepth > 0 ? QByteArray("SAVEPOINT t") + QByteArray::number(f.transactionDepth)
+                           : mode == TransactionMode::Snapshot
+                               ? QByteArray("BEGIN DEFERRED; SELECT count(*) FROM sqlite_master")
+                               : QByteArray("BEGIN IMMEDIATE");
     if (sqlite3_exec(f.db, sql.constData(), nullptr, nullptr, nullptr) != SQLITE_OK) {
         failSqlite(f.db);
         return false;
@@ -672,6 +711,13 @@ bool DatabaseConnection::BeginTransaction() {
 }
 
 bool DatabaseConnection::CommitTransaction() {
+    if (server_) {
+        QString error;
+        const bool ok = server_->commit(this, error);
+        if (!ok && !error.isEmpty())
+            fail(error, server_->lastFailureKind());
+        return ok;
+    }
     if (!file_ || file_->transactionOwner != this || file_->transactionDepth == 0)
         return false;
     SharedFile& f = *file_;
@@ -691,6 +737,10 @@ bool DatabaseConnection::CommitTransaction() {
 }
 
 void DatabaseConnection::RollbackTransaction() {
+    if (server_) {
+        server_->rollback(this);
+        return;
+    }
     if (!file_ || file_->transactionOwner != this || file_->transactionDepth == 0)
         return;
     SharedFile& f = *file_;
@@ -705,6 +755,66 @@ void DatabaseConnection::RollbackTransaction() {
     }
     // A rolled-back create or drop leaves cached column types stale.
     f.forgetSchema();
+}
+
+bool DatabaseConnection::Open(const QString& target, const QString& password, ConnectionSharing sharing,
+                              OpenAccess access) {
+    if (!IsServerTarget(target)) {
+        return OpenDatabaseFile(target, password, sharing, access);
+    }
+    CloseDatabase();
+    QString error;
+    server_ = detail::OpenServerEngine(target, sharing, detail::ServerContents::OurTables,
+                                       access == OpenAccess::ReadOnly, error);
+    if (!server_) {
+        fail(error);
+        return false;
+    }
+    clearFailure();
+    return true;
+}
+
+QString DatabaseConnection::Describe() const {
+    if (server_)
+        return server_->describe();
+    return file_ ? path_ : QString();
+}
+
+QStringList DatabaseConnection::TableNames() {
+    QStringList names;
+    if (server_) {
+        QString error;
+        names = server_->tableNames(error);
+        if (!error.isEmpty())
+            fail(error, server_->lastFailureKind());
+        return names;
+    }
+    if (!ready())
+        return names;
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(
+            db(), "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'", -1,
+            &stmt, nullptr) == SQLITE_OK)
+        while (sqlite3_step(stmt) == SQLITE_ROW)
+            names << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+    sqlite3_finalize(stmt);
+    return names;
+}
+
+namespace {
+std::function<void(const QString&)>& connectionLostHandler() {
+    static std::function<void(const QString&)> handler;
+    return handler;
+}
+} // namespace
+
+void DatabaseConnection::SetConnectionLostHandler(std::function<void(const QString&)> handler) {
+    connectionLostHandler() = std::move(handler);
+}
+
+void DatabaseConnection::ReportConnectionLost(const QString& message) {
+    if (connectionLostHandler())
+        connectionLostHandler()(message);
 }
 
 void DatabaseConnection::SetStatementLogging(bool on) {

@@ -46,6 +46,8 @@ QString FailureText(FailureKind kind) {
         return u"数据库文件损坏"_s;
     case FailureKind::IoError:
         return u"读写数据库文件出错"_s;
+    case FailureKind::Lost:
+        return u"与数据库服务器的连接中断"_s;
     case FailureKind::None:
     case FailureKind::Other:
         break;

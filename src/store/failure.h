@@ -13,6 +13,7 @@ enum class FailureKind {
     DiskFull, // no room left on the disk (SQLITE_FULL)
     Corrupt,  // a damaged page or not a database (SQLITE_CORRUPT, SQLITE_NOTADB)
     IoError,  // the disk failed a read or write (SQLITE_IOERR)
+    Lost,     // the connection to the database server went away
     Other,    // anything else (a statement the engine refused, …)
 };
 

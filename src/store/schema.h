@@ -56,7 +56,8 @@ bool ImagesBeforeOtherColumns(const QStringList& storedColumns);
 // Folder holding clxx.mdb: $VELMORA_DATA_DIR when set, else the program's own folder.
 QString DataDirectory();
 // The database file: DatabaseTarget()'s file (target.h). When that refuses what $VELMORA_DATABASE
-// names, the name itself (no such file: the database is missing, never another file in its place).
+// names, the name itself, and for a server its connection text (no such file: the database is
+// missing, never another file in its place).
 QString DatabasePath();
 
 // Creates a new encrypted database with the fixed tables, the initial operator and a few
@@ -65,5 +66,9 @@ QString DatabasePath();
 // program itself always creates ImagesLast, the other is kept for upgrade tests and benchmarks.
 enum class TableLayout { ImagesLast, ImagesAmongColumns };
 bool CreateDatabase(const QString& path, QString* error = nullptr, TableLayout layout = TableLayout::ImagesLast);
+
+// The same tables, operator and kinds on an empty server database (target as in target.h), in one
+// transaction. Refuses a database that already holds any table; on failure nothing is created.
+bool CreateServerDatabase(const QString& target, QString* error = nullptr);
 
 } // namespace store

@@ -2,6 +2,7 @@
 
 #include "store/database.h"
 #include "store/schema.h"
+#include "store/target.h"
 #include "store/upgrade.h"
 
 #include <QAbstractButton>
@@ -122,12 +123,17 @@ Answer AskWithDefault(const QString& text, Buttons buttons, Answer defaultButton
 }
 
 bool OpenWindowDatabase(store::DatabaseConnection& db) {
-    const QString path = store::DatabasePath();
-    if (!QFileInfo::exists(path))
+    const store::DatabaseTargetInfo where = store::DatabaseTarget();
+    if (!where.ok()) {
+        MessageBox(u"数据库打开失败！"_s + where.refusal);
+        return false;
+    }
+    const QString target = where.text();
+    if (store::TargetMissing(target))
         MessageBox(u"数据库丢失！"_s);
-    if (db.OpenDatabaseFile(path, store::kDatabasePassword)) {
+    if (store::OpenTarget(db, target)) {
         static QSet<QString> announced;
-        const QString file = QFileInfo(path).absoluteFilePath();
+        const QString file = db.Describe();
         if (!announced.contains(file) && store::HasOldTableLayout(db)) {
             announced.insert(file);
             dialogs().notice(nullptr, OldLayoutNotice(), {});

@@ -146,13 +146,15 @@ const CommandLine kCommandLines[] = {
     {"BackupDataDir", {u"backup"_s, u"%F/copy.mdb"_s, u"--data-dir"_s, u"%D"_s}, 0},
     {"UpgradeDatabase", {u"upgrade"_s, u"--database"_s, u"%D/clxx.mdb"_s}, 0},
     {"HelpWinsAnywhere", {u"fees"_s, u"--bogus"_s, u"--help"_s}, 0},
-    // A server's address is refused until this build can reach one, never quietly the file.
-    {"DatabaseServerUrl", {u"alerts"_s, u"--database"_s, u"postgresql://clerk@server/velmora"_s}, 1},
-    {"DatabaseSettings", {u"list"_s, u"--titles"_s, u"--database"_s, u"host=server dbname=velmora"_s}, 0},
+    // A server that cannot be reached fails with the reason, never quietly the file; an address
+    // of another kind is refused.
+    {"DatabaseServerUrl", {u"alerts"_s, u"--database"_s, u"postgresql://clerk@server.invalid/velmora"_s}, 1},
+    {"DatabaseSettings", {u"list"_s, u"--titles"_s, u"--database"_s, u"host=server.invalid dbname=velmora"_s}, 0},
     {"DatabaseSettingsFees",
-     {u"fees"_s, u"--from"_s, u"2026-01-01"_s, u"--to"_s, u"2026-12-31"_s, u"--database"_s, u"host=server"_s},
+     {u"fees"_s, u"--from"_s, u"2026-01-01"_s, u"--to"_s, u"2026-12-31"_s, u"--database"_s, u"host=server.invalid"_s},
      1},
-    {"InitServerUrl", {u"init"_s, u"--database"_s, u"postgres://server/velmora"_s}, 1},
+    {"InitServerUrl", {u"init"_s, u"--database"_s, u"postgres://server.invalid/velmora"_s}, 1},
+    {"DatabaseOtherScheme", {u"alerts"_s, u"--database"_s, u"mysql://server/velmora"_s}, 1},
 };
 
 class CommandLineTest : public CliTest, public testing::WithParamInterface<CommandLine> {};
@@ -173,7 +175,9 @@ TEST_P(CommandLineTest, DeclaredOptionsOnly) {
         EXPECT_TRUE(QDir(fresh.path()).isEmpty()) << "a refused command wrote";
     }
     if (line.status == 1) {
-        EXPECT_TRUE(o.err.contains(u"不支持的数据库地址"_s)) << o.err.toStdString();
+        const bool server = args.join(u' ').contains(u"server.invalid"_s);
+        EXPECT_TRUE(o.err.contains(server ? u"无法连接数据库服务器"_s : u"不支持的数据库地址"_s))
+            << o.err.toStdString();
     }
     if (QString::fromLatin1(line.name).startsWith(u"Init"_s) && line.status == 0) {
         EXPECT_EQ(QDir(fresh.path()).entryList(QDir::Files).size(), 1);

@@ -105,3 +105,95 @@ TEST(ParseJetDate, AcceptsTheProgramsFormsAndRefusesImpossibleDates) {
     EXPECT_FALSE(store::ParseJetDate(u"2026-13-01"_s).isValid());
     EXPECT_FALSE(store::ParseJetDate(QString()).isValid());
 }
+
+namespace {
+
+// One statement of the program and what each dialect makes of it.
+struct DialectCase {
+    const char* jet;
+    const char* sqlite;
+    const char* postgres;
+};
+
+class DialectTest : public ::testing::TestWithParam<DialectCase> {};
+
+QString translated(const char* jet, store::Dialect dialect) {
+    const auto t = TranslateStatement(QString::fromUtf8(jet), fakeSchema(), dialect);
+    EXPECT_TRUE(t.ok()) << t.error.toStdString();
+    return t.statements.join(u"\n"_s);
+}
+
+} // namespace
+
+TEST_P(DialectTest, EachEngineGetsItsOwnSql) {
+    EXPECT_EQ(translated(GetParam().jet, store::Dialect::SQLite).toStdString(), GetParam().sqlite);
+    EXPECT_EQ(translated(GetParam().jet, store::Dialect::PostgreSQL).toStdString(), GetParam().postgres);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Statements, DialectTest,
+    ::testing::Values(
+        // Names: bracketed and Chinese names are quoted as written; ASCII words stay bare.
+        DialectCase{"select count(*) as[数量] from [总表] where [车牌号]='京A'", //
+                    "select count(*) as[数量] from [总表] where [车牌号]='京A'",
+                    "select count(*) as\"数量\" from \"总表\" where \"车牌号\"='京A'"},
+        // Yes/no stays boolean on the server; dates are typed literals.
+        DialectCase{"update 京A12345 set [是否脱审]=false where [编号]=3",
+                    "update [京A12345] set [是否脱审]=0 where [编号]=3",
+                    "update \"京A12345\" set \"是否脱审\"=FALSE where \"编号\"=3"},
+        DialectCase{
+            "select * from [报险表] where 报险日期>=#2026-1-5# and 报险日期<=#12/8/2026#",
+            "select * from [报险表] where [报险日期]>='2026-01-05' and [报险日期]<='2026-12-08'",
+            "select * from \"报险表\" where \"报险日期\">=DATE '2026-01-05' and \"报险日期\"<=DATE '2026-12-08'"},
+        DialectCase{"insert into 京A12345([下次审车日期],[审车备注]) values('2026年12月8日','')",
+                    "insert into [京A12345]([下次审车日期],[审车备注]) values('2026-12-08','')",
+                    "insert into \"京A12345\"(\"下次审车日期\",\"审车备注\") values('2026-12-08','')"},
+        // LIKE: the server's is made case-blind and given the file's escaping.
+        DialectCase{"select * from 京A12345 where 审车备注 like'%a_b%'",
+                    "select * from [京A12345] where [审车备注] like'%a_b%'",
+                    "select * from \"京A12345\" where \"审车备注\" ILIKE'%a_b%' ESCAPE '' ORDER BY \"编号\""},
+        DialectCase{"select * from 京A12345 where 审车备注 like'%a\\%%' escape '\\'",
+                    "select * from [京A12345] where [审车备注] like'%a\\%%' escape '\\'",
+                    "select * from \"京A12345\" where \"审车备注\" ILIKE'%a\\%%' escape '\\' ORDER BY \"编号\""},
+        // Parameters are numbered on the server.
+        DialectCase{"update 京A12345 set [a]=?,[b]=? where [编号]=1",
+                    "update [京A12345] set [a]=?,[b]=? where [编号]=1",
+                    "update \"京A12345\" set \"a\"=$1,\"b\"=$2 where \"编号\"=1"},
+        // The server is given the file's table order where the select names none.
+        DialectCase{"select [下次审车日期] from 京A12345 where 下次审车日期 is not null;",
+                    "select [下次审车日期] from [京A12345] where [下次审车日期] is not null;",
+                    "select \"下次审车日期\" from \"京A12345\" where \"下次审车日期\" is not null ORDER BY \"编号\";"},
+        // TOP and IIf, which neither engine knows.
+        DialectCase{"select top 5 [编号] from 京A12345 order by [编号] desc",
+                    "select [编号] from [京A12345] order by [编号] desc LIMIT 5",
+                    "select \"编号\" from \"京A12345\" order by \"编号\" desc LIMIT 5"},
+        DialectCase{"select IIf([是否脱审], 'y', IIf([编号]>2, 'n', '?')) as s from 京A12345",
+                    "select CASE WHEN [是否脱审] THEN 'y' ELSE CASE WHEN [编号]>2 THEN 'n' ELSE '?' END END as s from "
+                    "[京A12345]",
+                    "select CASE WHEN \"是否脱审\" THEN 'y' ELSE CASE WHEN \"编号\">2 THEN 'n' ELSE '?' END END as s "
+                    "from \"京A12345\""},
+        // The copy of the template and its key.
+        DialectCase{"select * into 京B777 from yangbiao",
+                    "CREATE TABLE [京B777] ([编号] INTEGER PRIMARY KEY AUTOINCREMENT)\n"
+                    "INSERT INTO [京B777] SELECT * FROM [yangbiao]",
+                    "CREATE TABLE \"京B777\" (LIKE \"yangbiao\" INCLUDING ALL)\n"
+                    "INSERT INTO \"京B777\" SELECT * FROM \"yangbiao\""},
+        DialectCase{"delete * from [总表] where 车牌号='京A'", "delete  from [总表] where [车牌号]='京A'",
+                    "delete  from \"总表\" where \"车牌号\"='京A'"},
+        // A "--" that SQLite reads as a comment is never one on the server.
+        DialectCase{"select 1--2 from 总表", "select 1--2 from [总表]", "select 1- -2 from \"总表\""},
+        // The file's column types in a new table.
+        DialectCase{"create table t ([编号] integer primary key autoincrement, [y] yesno default 0, [p] blob)",
+                    "create table t ([编号] integer primary key autoincrement, [y] yesno default 0, [p] blob)",
+                    "create table t (\"编号\" integer GENERATED BY DEFAULT AS IDENTITY primary key, \"y\" boolean "
+                    "default FALSE, \"p\" bytea)"}));
+
+TEST(Translate, ServerRefusesASecondStatementBeforeTheEnd) {
+    for (const char* sql : {"delete from 总表; drop table 权限", "delete from 总表;;", "select 1; select 2;"}) {
+        const auto t = TranslateStatement(QString::fromUtf8(sql), fakeSchema(), store::Dialect::PostgreSQL);
+        EXPECT_FALSE(t.ok()) << sql;
+        EXPECT_EQ(t.error, u"一次只能执行一条语句"_s) << sql;
+    }
+    EXPECT_TRUE(TranslateStatement(u"delete from 总表 ;  "_s, fakeSchema(), store::Dialect::PostgreSQL).ok());
+    EXPECT_TRUE(TranslateStatement(u"select ';x;' from 总表"_s, fakeSchema(), store::Dialect::PostgreSQL).ok());
+}
