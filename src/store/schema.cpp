@@ -204,6 +204,7 @@ QStringList schemaStatements(TableLayout layout) {
            u"\"增加车辆信息\" YESNO DEFAULT 0, \"费用可见\" YESNO DEFAULT 0, "
            u"\"统计查询\" YESNO DEFAULT 0, \"权限设置\" YESNO DEFAULT 0)"_s;
     sql << u"CREATE TABLE \"险种名称\" (\"险种名称\" TEXT)"_s;
+    sql << u"CREATE TABLE \"车辆版本\" (\"车牌号\" TEXT PRIMARY KEY NOT NULL, \"版本\" INTEGER NOT NULL DEFAULT 0)"_s;
     sql << u"CREATE TABLE \"报险表\" (\"编号\" INTEGER PRIMARY KEY AUTOINCREMENT, %1, "
            u"\"主车牌号\" TEXT, \"车主姓名\" TEXT, \"车主电话\" TEXT, \"保险公司名称\" TEXT, "
            u"\"保单号\" TEXT, \"理赔金额\" TEXT, \"是否结案\" YESNO DEFAULT 0, \"备注\" TEXT)"_s.arg(

@@ -1,0 +1,258 @@
+#include "archive/records.h"
+#include "archive/vehicledata.h"
+#include "claims/claims.h"
+#include "store/recordset.h"
+#include "store/schema.h"
+#include "store/versions.h"
+#include "support/testsupport.h"
+
+#include <functional>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+using namespace archive;
+using store::ConnectionSharing;
+using store::DatabaseConnection;
+
+namespace {
+
+const QString kPlate = u"京A12345"_s;
+
+NewVehicle vehicle(const QString& plate, const QString& archiveNumber) {
+    NewVehicle v;
+    for (const store::ColumnDef& c : store::VehicleColumns()) {
+        if (c.type == store::ColumnType::Text)
+            v.values.insert(c.name, QString());
+        else if (c.type == store::ColumnType::Date)
+            v.values.insert(c.name, QDate(2026, 3, 1));
+        else if (c.type == store::ColumnType::YesNo)
+            v.values.insert(c.name, false);
+    }
+    v.values.insert(u"主车牌号"_s, plate);
+    v.values.insert(u"档案编号"_s, archiveNumber);
+    v.values.insert(u"车主姓名"_s, u"张三"_s);
+    v.images = {"id-card", "photo", {}, {}, "licence"};
+    return v;
+}
+
+RecordValues basicValues(const QString& owner) {
+    RecordValues v;
+    for (const RecordField& f : RecordFields(0)) {
+        if (f.kind == ValueKind::Text || f.kind == ValueKind::Choice)
+            v.insert(f.column, QString());
+        else if (f.kind == ValueKind::Date)
+            v.insert(f.column, QDate(2026, 3, 1));
+        else if (f.kind == ValueKind::Image)
+            v.insert(f.column, QByteArray("image of ") + owner.toUtf8());
+        else if (f.kind == ValueKind::State)
+            v.insert(f.column, 1);
+    }
+    v.insert(u"主车牌号"_s, kPlate);
+    v.insert(u"档案编号"_s, u"001"_s);
+    v.insert(u"车主姓名"_s, owner);
+    return v;
+}
+
+RecordValues inspectionValues(const QString& remark) {
+    RecordValues v;
+    for (const RecordField& f : RecordFields(1)) {
+        if (f.kind == ValueKind::Date)
+            v.insert(f.column, QDate(2027, 3, 1));
+        else if (f.kind == ValueKind::YesNo)
+            v.insert(f.column, false);
+        else
+            v.insert(f.column, QString());
+    }
+    v.insert(u"审车备注"_s, remark);
+    v.insert(u"审车应缴费用"_s, u"300"_s);
+    return v;
+}
+
+// One operator: a connection of its own, as another PC's program has, and what it loaded.
+struct Operator {
+    DatabaseConnection db;
+    std::optional<qint64> version;
+    QList<claims::Claim> claimsLoaded;
+
+    void load() {
+        version = store::ReadVehicleVersion(db, kPlate);
+        claimsLoaded =
+            claims::ReadClaims(db, QDate(2026, 1, 1), QDate(2026, 12, 31), {}).value_or(QList<claims::Claim>{});
+    }
+};
+
+struct Outcome {
+    bool ok = false;
+    QString message;
+};
+
+using Write = std::function<Outcome(Operator&, const QString& who)>;
+
+Outcome fromRecord(const RecordOutcome& r) {
+    return {r.ok, r.message};
+}
+
+const Write kModifyBasic = [](Operator& op, const QString& who) {
+    return fromRecord(ModifyRecordRow(op.db, 0, kPlate, basicValues(who), 1, op.version));
+};
+const Write kAddInspection = [](Operator& op, const QString& who) {
+    return fromRecord(AddRecordRow(op.db, 1, kPlate, inspectionValues(who), op.version));
+};
+const Write kModifyInspection = [](Operator& op, const QString& who) {
+    return fromRecord(ModifyRecordRow(op.db, 1, kPlate, inspectionValues(who), 2, op.version));
+};
+const Write kDeleteInspection = [](Operator& op, const QString&) {
+    return fromRecord(DeleteRecordRow(op.db, 1, kPlate, 2, op.version));
+};
+const Write kDeleteVehicle = [](Operator& op, const QString&) {
+    const DeleteResult r = DeleteVehicleRows(op.db, kPlate, op.version);
+    return Outcome{r.ok, r.message};
+};
+const Write kRemoveWithLastRecord = [](Operator& op, const QString&) {
+    bool changed = false;
+    const bool ok = RemoveVehicleWithLastRecord(op.db, kPlate, op.version, &changed);
+    return Outcome{ok, changed ? store::kVehicleChangedMessage : QString()};
+};
+// Changes the remarks of the listed claim at position row.
+Write claimRemark(int row) {
+    return [row](Operator& op, const QString& who) {
+        QList<claims::Claim> typed = op.claimsLoaded;
+        typed[row].remarks = who;
+        const claims::UpdateOutcome r = claims::UpdateClaims(op.db, typed, &op.claimsLoaded);
+        return Outcome{r.ok(),
+                       r.failure == claims::UpdateOutcome::ChangedByOther ? claims::kClaimChangedMessage : QString()};
+    };
+}
+
+struct Race {
+    const char* name;
+    Write first;         // the operator who saves first
+    Write second;        // the other, who loaded before the first saved
+    bool secondSucceeds; // false: refused with message, nothing of it written
+    QString message;
+};
+
+void PrintTo(const Race& r, std::ostream* os) {
+    *os << r.name;
+}
+
+const QString kChanged = store::kVehicleChangedMessage;
+
+// Both operators load, the first saves, then the second saves what it loaded before.
+class LostUpdateTest : public testing_support::DataDirTest, public ::testing::WithParamInterface<Race> {
+protected:
+    void SetUp() override {
+        DataDirTest::SetUp();
+        ASSERT_TRUE(SaveNewVehicleRows(db(), vehicle(kPlate, u"001"_s)).ok);
+        ASSERT_TRUE(AddRecordRow(db(), 1, kPlate, inspectionValues(u"第二条"_s)).ok);
+        for (const char* remark : {"一", "二"}) {
+            claims::Claim c;
+            c.date = u"2026-05-01"_s;
+            c.plate = kPlate;
+            c.remarks = QString::fromUtf8(remark);
+            ASSERT_TRUE(claims::InsertClaim(db(), c));
+        }
+        for (Operator* op : {&a, &b}) {
+            ASSERT_TRUE(op->db.OpenDatabaseFile(dbPath(), store::kDatabasePassword, ConnectionSharing::Private));
+            op->load();
+        }
+    }
+
+    // Everything a save could touch, row by row.
+    QStringList contents() {
+        QStringList out;
+        for (const QString& table : {u"总表"_s, u"报险表"_s, u"车辆版本"_s, kPlate}) {
+            store::RecordSetGuard rs(db(), u"select * from "_s + table);
+            if (!rs.ok()) {
+                out << table + u": none"_s;
+                continue;
+            }
+            const int h = rs.handle();
+            for (db().MoveFirst(h); !db().AtEnd(h); db().MoveNext(h)) {
+                QStringList row;
+                for (const QString& c : db().Columns(h))
+                    row << db().ReadField(h, c).text() + QString::fromLatin1(db().ReadField(h, c).bytes().toHex());
+                out << table + u": "_s + row.join(u"|"_s);
+            }
+        }
+        return out;
+    }
+
+    Operator a, b;
+};
+
+TEST_P(LostUpdateTest, SecondSaveSeesTheFirst) {
+    const Race& race = GetParam();
+    const Outcome first = race.first(a, u"甲"_s);
+    ASSERT_TRUE(first.ok) << first.message.toStdString();
+    const QStringList afterFirst = contents();
+    const Outcome second = race.second(b, u"乙"_s);
+    EXPECT_EQ(second.ok, race.secondSucceeds) << second.message.toStdString();
+    if (race.secondSucceeds) {
+        EXPECT_NE(contents(), afterFirst);
+        EXPECT_TRUE(contents().join(u"\n"_s).contains(u"甲"_s)) << "the first save is kept";
+    } else {
+        EXPECT_EQ(second.message, race.message);
+        EXPECT_EQ(contents(), afterFirst) << "nothing of the refused save is written";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    TwoOperators, LostUpdateTest,
+    ::testing::Values(Race{"BasicThenBasic", kModifyBasic, kModifyBasic, false, kChanged},
+                      Race{"RecordAddedThenRecordChanged", kAddInspection, kModifyInspection, false, kChanged},
+                      Race{"RecordChangedThenRecordAdded", kModifyInspection, kAddInspection, false, kChanged},
+                      Race{"RecordDeletedThenRecordChanged", kDeleteInspection, kModifyInspection, false, kChanged},
+                      Race{"RecordChangedThenRecordDeleted", kModifyInspection, kDeleteInspection, false, kChanged},
+                      Race{"BasicChangedThenVehicleDeleted", kModifyBasic, kDeleteVehicle, false, kChanged},
+                      Race{"VehicleDeletedThenBasicChanged", kDeleteVehicle, kModifyBasic, false, kChanged},
+                      Race{"VehicleDeletedThenRecordAdded", kDeleteVehicle, kAddInspection, false, kChanged},
+                      Race{"RecordAddedThenLastRecordRemoved", kAddInspection, kRemoveWithLastRecord, false, kChanged},
+                      Race{"SameClaimTwice", claimRemark(0), claimRemark(0), false, claims::kClaimChangedMessage},
+                      Race{"DifferentClaims", claimRemark(0), claimRemark(1), true, {}}),
+    [](const ::testing::TestParamInfo<Race>& param) { return std::string(param.param.name); });
+
+// The version a vehicle carries across its life and the adds that meet in the checks.
+class VehicleVersionTest : public testing_support::DataDirTest {};
+
+TEST_F(VehicleVersionTest, DeleteAndAddAgainNeverReturnsToALoadedVersion) {
+    ASSERT_TRUE(SaveNewVehicleRows(db(), vehicle(kPlate, u"001"_s)).ok);
+    const std::optional<qint64> loaded = store::ReadVehicleVersion(db(), kPlate);
+    ASSERT_TRUE(loaded);
+    ASSERT_TRUE(DeleteVehicleRows(db(), kPlate).ok);
+    ASSERT_TRUE(SaveNewVehicleRows(db(), vehicle(kPlate, u"002"_s)).ok);
+    const RecordOutcome late = ModifyRecordRow(db(), 0, kPlate, basicValues(u"迟到"_s), 1, loaded);
+    EXPECT_TRUE(late.changed);
+    EXPECT_GT(*store::ReadVehicleVersion(db(), kPlate), *loaded + 1);
+}
+
+TEST_F(VehicleVersionTest, TwoAddsCheckedBeforeEitherSavedEndInOne) {
+    DatabaseConnection other;
+    ASSERT_TRUE(other.OpenDatabaseFile(dbPath(), store::kDatabasePassword, ConnectionSharing::Private));
+    // Both forms found the archive number free; the second save must still see the first.
+    ASSERT_FALSE(*ArchiveNumberTaken(db(), u"007"_s));
+    ASSERT_FALSE(*ArchiveNumberTaken(other, u"7"_s));
+    ASSERT_TRUE(SaveNewVehicleRows(db(), vehicle(kPlate, u"007"_s)).ok);
+    const SaveResult second = SaveNewVehicleRows(other, vehicle(u"京B54321"_s, u"7"_s));
+    EXPECT_FALSE(second.ok);
+    EXPECT_EQ(second.message, u"对不起！已经存在此档案编号的信息了！"_s);
+    EXPECT_TRUE(other.StoredColumns(u"京B54321"_s).isEmpty()) << "no half-made vehicle";
+    const SaveResult samePlate = SaveNewVehicleRows(other, vehicle(kPlate, u"008"_s));
+    EXPECT_FALSE(samePlate.ok);
+    EXPECT_EQ(samePlate.message, u"创建新车表格失败！"_s);
+}
+
+// A file made before versions were kept: no table until the first write, then versions as usual.
+TEST_F(VehicleVersionTest, OlderFileGainsTheTableAtItsFirstWrite) {
+    ASSERT_TRUE(SaveNewVehicleRows(db(), vehicle(kPlate, u"001"_s)).ok);
+    ASSERT_TRUE(db().ExecuteStatement(u"drop table [车辆版本]"_s));
+    EXPECT_EQ(store::ReadVehicleVersion(db(), kPlate), 0);
+    Operator late;
+    ASSERT_TRUE(late.db.OpenDatabaseFile(dbPath(), store::kDatabasePassword, ConnectionSharing::Private));
+    late.load();
+    EXPECT_TRUE(ModifyRecordRow(db(), 0, kPlate, basicValues(u"甲"_s), 1, qint64(0)).ok);
+    EXPECT_EQ(store::ReadVehicleVersion(db(), kPlate), 1);
+    EXPECT_EQ(kModifyBasic(late, u"乙"_s).message, kChanged);
+}
+
+} // namespace
