@@ -4,6 +4,7 @@
 #include "claimscommand.h"
 #include "feescommand.h"
 #include "listcommand.h"
+#include "migratecommand.h"
 #include "options.h"
 #include "store/backup.h"
 #include "store/schema.h"
@@ -34,10 +35,13 @@ const char* const kUsage =
     "  claims --from YYYY-MM-DD --to YYYY-MM-DD [--plate|--owner|--insurer|--policy 文字] [--closed all|open|closed]\n"
     "         [--format json|csv|xlsx|pdf] [--output 文件] [--data-dir DIR]    报险清单\n"
     "  upgrade [--data-dir DIR]    把旧文件的车辆表改为图片列在后的存储布局（先写备份；刷新和启动更快）\n"
+    "  migrate --from-file clxx.mdb --database 目标    把数据库文件整体迁移到空的目标数据库并逐表校验\n"
     "每个命令都可加 --help 查看说明。\n";
 
 // velmora-cli <command> --help: what the command does, its options, and whether it writes.
 QString commandHelp(const QString& command) {
+    if (command == QLatin1String("migrate"))
+        return MigrateHelp();
     if (command == QLatin1String("init"))
         return u"用法：velmora-cli init [--data-dir DIR]\n"
                u"在数据目录中新建加密数据库 clxx.mdb，并建立初始管理员。已有文件时不覆盖，报错退出。\n"
@@ -218,6 +222,8 @@ int Run(const QStringList& arguments, QTextStream& out, QTextStream& err) {
         return backup(args, out, err);
     if (command == QLatin1String("upgrade"))
         return upgrade(args, out, err);
+    if (command == QLatin1String("migrate"))
+        return MigrateCommand(args, out, err);
     err << u"未知命令：%1\n"_s.arg(command) << QString::fromUtf8(kUsage);
     return 2;
 }
