@@ -419,9 +419,21 @@ bool MigrateFile(const QString& sourcePath, const QString& target, CopyReport* r
                           : u"无法打开源数据库（密码不对，或不是本程序的数据库文件）：%1"_s.arg(
                                 QDir::toNativeSeparators(sourcePath)));
     }
+    // One state of the source: writers wait until the copy is done.
+    if (!source.BeginTransaction())
+        return failed(u"源数据库正忙：%1"_s.arg(source.LastError()));
     QString failure;
-    const bool written = WriteOutputFile(
-        target, {sourcePath},
+    const bool written = CopyToNewFile(source, target, {sourcePath}, report, &failure, progress);
+    source.RollbackTransaction();
+    if (!written)
+        return failed(u"迁移失败，目标数据库未写入：%1"_s.arg(failure));
+    return true;
+}
+
+bool CopyToNewFile(DatabaseConnection& source, const QString& destination, const QStringList& alsoRefused,
+                   CopyReport* report, QString* error, const CopyProgress& progress) {
+    return WriteOutputFile(
+        destination, alsoRefused,
         [&](const QString& temp, QString* why) {
             QFile::remove(temp);
             if (!CreateDatabase(temp, why))
@@ -433,27 +445,17 @@ bool MigrateFile(const QString& sourcePath, const QString& target, CopyReport* r
                     *why = to.LastError();
                     return false;
                 }
-                // One state of the source (writers wait), one transaction of the target.
-                if (!source.BeginTransaction()) {
-                    *why = u"源数据库正忙：%1"_s.arg(source.LastError());
-                    return false;
-                }
                 if (!to.BeginTransaction()) {
-                    source.RollbackTransaction();
                     *why = to.LastError();
                     return false;
                 }
                 copied = CopyTables(source, to, report, why, progress) && to.CommitTransaction();
                 if (!copied)
                     to.RollbackTransaction();
-                source.RollbackTransaction();
             }
             return copied && CheckDatabaseFile(temp, why);
         },
-        &failure);
-    if (!written)
-        return failed(u"迁移失败，目标数据库未写入：%1"_s.arg(failure));
-    return true;
+        error);
 }
 
 QString DescribeCopy(const CopyReport& report) {

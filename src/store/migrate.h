@@ -60,6 +60,14 @@ bool TargetIsEmpty(DatabaseConnection& target, QString* why);
 bool MigrateFile(const QString& sourcePath, const QString& target, CopyReport* report, QString* error,
                  const CopyProgress& progress = {});
 
+// Writes source's tables as a new database file at destination (vehicle tables images last),
+// through a temporary beside it that takes the name only once whole, equal to source table by
+// table and checked as a backup is; an earlier file there stays until then. The caller holds a
+// transaction on source, so that the copy is one state of it. alsoRefused: files the
+// destination may not be (see WriteOutputFile).
+bool CopyToNewFile(DatabaseConnection& source, const QString& destination, const QStringList& alsoRefused,
+                   CopyReport* report, QString* error, const CopyProgress& progress = {});
+
 // Writes report as the lines velmora-cli prints: one per table with both sides' rows and checksums.
 QString DescribeCopy(const CopyReport& report);
 
