@@ -458,6 +458,23 @@ bool CopyToNewFile(DatabaseConnection& source, const QString& destination, const
         error);
 }
 
+bool BackupSnapshot(DatabaseConnection& source, const QString& destination, QString* error, CopyReport* report) {
+    CopyReport own;
+    if (!report)
+        report = &own;
+    if (!source.BeginTransaction()) {
+        if (error)
+            *error = u"数据库正忙，无法开始备份：%1"_s.arg(source.LastError());
+        return false;
+    }
+    QString failure;
+    const bool ok = CopyToNewFile(source, destination, {}, report, &failure);
+    source.RollbackTransaction();
+    if (!ok && error)
+        *error = failure;
+    return ok;
+}
+
 QString DescribeCopy(const CopyReport& report) {
     QString out;
     for (const TableSummary& s : report.source) {

@@ -68,6 +68,12 @@ bool MigrateFile(const QString& sourcePath, const QString& target, CopyReport* r
 bool CopyToNewFile(DatabaseConnection& source, const QString& destination, const QStringList& alsoRefused,
                    CopyReport* report, QString* error, const CopyProgress& progress = {});
 
+// A backup of the open database as one ordinary encrypted file: one read transaction of source
+// (on a server a read-only snapshot, so other operators go on writing) copied by CopyToNewFile.
+// An earlier file at destination is replaced only by a whole, checked, equal copy.
+bool BackupSnapshot(DatabaseConnection& source, const QString& destination, QString* error,
+                    CopyReport* report = nullptr);
+
 // Writes report as the lines velmora-cli prints: one per table with both sides' rows and checksums.
 QString DescribeCopy(const CopyReport& report);
 

@@ -144,8 +144,13 @@ TEST_P(MigrateRoundTrip, EveryTableRowAndImageArrives) {
     ASSERT_TRUE(store::MigrateFile(source, path(u"新库.mdb"_s), &report, &error)) << error.toStdString();
     EXPECT_TRUE(report.differences.isEmpty());
     EXPECT_EQ(report.source, before);
-    // Copied once more, from the copy: the migrated file is an ordinary database of the program.
-    ASSERT_TRUE(store::MigrateFile(path(u"新库.mdb"_s), path(u"再一次.mdb"_s), &report, &error)) << error.toStdString();
+    // Backed up from the copy: the migrated file is an ordinary database of the program, and its
+    // snapshot holds the same again.
+    {
+        DatabaseConnection copy;
+        ASSERT_TRUE(copy.OpenDatabaseFile(path(u"新库.mdb"_s), store::kDatabasePassword));
+        ASSERT_TRUE(store::BackupSnapshot(copy, path(u"再一次.mdb"_s), &error)) << error.toStdString();
+    }
     for (const QString& copy : {path(u"新库.mdb"_s), path(u"再一次.mdb"_s)}) {
         QList<store::TableSummary> after = summaries(copy);
         if (!GetParam().versions) // a new database brings the table, empty
