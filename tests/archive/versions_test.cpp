@@ -7,7 +7,11 @@
 #include "support/testsupport.h"
 
 #include <functional>
+#include <set>
+
 #include <memory>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using namespace archive;
@@ -240,6 +244,45 @@ TEST_F(VehicleVersionTest, TwoAddsCheckedBeforeEitherSavedEndInOne) {
     const SaveResult samePlate = SaveNewVehicleRows(other, vehicle(kPlate, u"008"_s));
     EXPECT_FALSE(samePlate.ok);
     EXPECT_EQ(samePlate.message, u"创建新车表格失败！"_s);
+}
+
+// Two processes adding at the same moment: one vehicle, and the other told why, whichever wins.
+TEST_F(VehicleVersionTest, TwoProcessesAddingTheSameNumberAtOnceEndWithOneVehicle) {
+    int gate[2];
+    ASSERT_EQ(pipe(gate), 0);
+    std::vector<pid_t> children;
+    for (const QString& plate : {kPlate, u"京B54321"_s}) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            close(gate[1]);
+            DatabaseConnection own;
+            if (!own.OpenDatabaseFile(dbPath(), store::kDatabasePassword, ConnectionSharing::Private))
+                _exit(3);
+            char go = 0;
+            if (read(gate[0], &go, 1) != 1)
+                _exit(3);
+            const SaveResult r = SaveNewVehicleRows(own, vehicle(plate, u"9"_s));
+            _exit(r.ok ? 0 : r.message == u"对不起！已经存在此档案编号的信息了！"_s ? 1 : 2);
+        }
+        children.push_back(pid);
+    }
+    close(gate[0]);
+    ASSERT_EQ(write(gate[1], "gg", 2), 2);
+    close(gate[1]);
+    std::multiset<int> codes;
+    for (pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status));
+        codes.insert(WEXITSTATUS(status));
+    }
+    EXPECT_EQ(codes, (std::multiset<int>{0, 1}));
+    store::RecordSetGuard rs(db(), u"select [车牌号] from [总表]"_s);
+    ASSERT_TRUE(rs.ok());
+    EXPECT_EQ(db().RowCount(rs.handle()), 1);
+    const QString winner = db().ReadField(rs.handle(), u"车牌号"_s).text();
+    const QString loser = winner == kPlate ? u"京B54321"_s : kPlate;
+    EXPECT_TRUE(db().StoredColumns(loser).isEmpty()) << "no half-made vehicle";
 }
 
 // A file made before versions were kept: no table until the first write, then versions as usual.
