@@ -4,6 +4,7 @@
 #include "store/backup.h"
 #include "store/schema.h"
 #include "store/session.h"
+#include "store/target.h"
 #include "ui/controls.h"
 #include "ui/dialogs.h"
 #include "ui/widgets.h"
@@ -275,10 +276,13 @@ void MainWindow::buildFrame() {
     parts_.statusTip = new QLabel(bar);
     parts_.statusTip->setObjectName(u"标签_状态提示"_s);
     parts_.statusTip->setMinimumWidth(400);
+    databaseLabel_ = new QLabel(bar);
+    databaseLabel_->setObjectName(u"标签_数据库"_s);
     auto* company = new QLabel(u"Velmora 车辆档案管理系统"_s, bar);
     company->setObjectName(u"标签_软件公司"_s);
     company->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     barLayout->addWidget(parts_.statusTip, 1);
+    barLayout->addWidget(databaseLabel_);
     barLayout->addWidget(company, 1);
     outer->addWidget(bar);
 
@@ -298,8 +302,16 @@ bool MainWindow::initialise(const SignInStep& signIn) {
     // The main window's connection is opened before the sign-in window's, so that the two
     // share one open file: the key is derived and the schema read once. A failure is reported
     // after the sign-in, by the same open that reports it in every window.
-    if (QFileInfo::exists(store::DatabasePath()))
-        db_.OpenDatabaseFile(store::DatabasePath(), store::kDatabasePassword);
+    const QString target = store::DatabaseTarget();
+    // A lost server connection is told at once, whichever window's statement met it.
+    store::DatabaseConnection::SetConnectionLostHandler([](const QString& message) { ui::MessageBox(message); });
+    if (!store::TargetMissing(target))
+        store::OpenTarget(db_, target);
+    // Without its server the program cannot do anything: it says why and ends.
+    if (store::IsServerTarget(target) && !db_.IsOpen()) {
+        ui::MessageBox(u"数据库打开失败！\n"_s + db_.LastError());
+        return false;
+    }
 
     const bool signedIn = signIn ? signIn(this) : [this] {
         SignInWindow window(this);
@@ -312,6 +324,7 @@ bool MainWindow::initialise(const SignInStep& signIn) {
 
     if (!db_.IsOpen())
         ui::OpenWindowDatabase(db_);
+    databaseLabel_->setText(db_.IsOpen() ? u"数据库：%1"_s.arg(db_.Describe()) : QString());
 
     for (const auto& step : parts_.startupSteps)
         step();

@@ -9,6 +9,8 @@
 
 class QTimer;
 
+class QLabel;
+
 namespace app {
 
 // The program's hub: menus, tool buttons, the record tabs, the alert tree, the search and photo
@@ -51,9 +53,10 @@ private:
 
     store::DatabaseConnection db_; // 外部数据库1
     ui::MainParts parts_;
-    QTimer* clock1_ = nullptr; // 时钟1
-    QTimer* clock2_ = nullptr; // 时钟2
-    bool altAlone_ = false;    // Alt is down and no other key came with it
+    QTimer* clock1_ = nullptr;        // 时钟1
+    QTimer* clock2_ = nullptr;        // 时钟2
+    bool altAlone_ = false;           // Alt is down and no other key came with it
+    QLabel* databaseLabel_ = nullptr; // which database is open: file path or server host/db
 };
 
 // Every module's attach function, in the order the start-up relies on.

@@ -7,7 +7,10 @@
 #include "migratecommand.h"
 #include "options.h"
 #include "store/backup.h"
+#include "store/migrate.h"
+#include "store/database.h"
 #include "store/schema.h"
+#include "store/target.h"
 #include "store/upgrade.h"
 #include "vehiclecommands.h"
 
@@ -22,7 +25,8 @@ namespace {
 
 const char* const kUsage =
     "用法：velmora-cli <命令> [选项]\n"
-    "  init [--data-dir DIR]    在数据目录中新建加密数据库 clxx.mdb（不覆盖已有文件）\n"
+    "  init [--data-dir DIR | --database URL]    新建加密数据库 "
+    "clxx.mdb（不覆盖已有文件），或在空的服务器数据库中建表\n"
     "  search --by plate|trailer|owner|archive 内容 [--data-dir DIR]    按条件搜索车辆（JSON）\n"
     "  show 主车牌号 [--today YYYY-MM-DD] [--data-dir DIR]    显示车辆当前档案（JSON）\n"
     "  alerts [--today YYYY-MM-DD] [--format json|text] [--dry-run] [--data-dir DIR]    "
@@ -36,7 +40,8 @@ const char* const kUsage =
     "         [--format json|csv|xlsx|pdf] [--output 文件] [--data-dir DIR]    报险清单\n"
     "  upgrade [--data-dir DIR]    把旧文件的车辆表改为图片列在后的存储布局（先写备份；刷新和启动更快）\n"
     "  migrate --from-file clxx.mdb --database 目标    把数据库文件整体迁移到空的目标数据库并逐表校验\n"
-    "每个命令都可加 --help 查看说明。\n";
+    "每个命令都可加 --database 文件或服务器（postgresql://主机/库 或 host=… dbname=…）代替数据目录中的 clxx.mdb，\n"
+    "口令写在 .pgpass 或 velmora.ini 中。每个命令都可加 --help 查看说明。\n";
 
 // velmora-cli <command> --help: what the command does, its options, and whether it writes.
 QString commandHelp(const QString& command) {
@@ -102,7 +107,10 @@ QString commandHelp(const QString& command) {
         return u"用法：velmora-cli backup 目标文件或目录 [--data-dir DIR]\n"
                u"把数据库备份为一致、校验过的副本（可在定时任务中使用）。目标是目录时写入其中的 clxx.mdb。\n"
                u"副本完整并通过校验后才替换同名的旧副本；不会覆盖数据库文件本身。\n"
+               u"数据库在服务器上时，在一个只读的快照事务中读出，写成普通的加密 clxx.mdb 文件（程序可直接打开，\n"
+               u"也可用 migrate 恢复到服务器）；备份期间其他操作员照常工作。\n"
                u"  --data-dir DIR   数据目录\n"
+               u"  --database 目标  要备份的数据库（文件或服务器）\n"
                u"写入：只写备份副本，不修改数据库。\n"_s;
     if (command == QLatin1String("upgrade"))
         return u"用法：velmora-cli upgrade [--data-dir DIR]\n"
@@ -116,8 +124,17 @@ QString commandHelp(const QString& command) {
 int init(QStringList args, QTextStream& out, QTextStream& err) {
     bool missing = false; // init has always ignored a --data-dir without a value
     UseDataDirectory(TakeValue(args, u"--data-dir"_s, &missing));
-    const QString path = store::DatabasePath();
+    const QString path = store::DatabaseTarget();
     QString error;
+    if (store::IsServerTarget(path)) {
+        if (!store::CreateServerDatabase(path, &error)) {
+            err << error << "\n";
+            return 1;
+        }
+        out << u"已在服务器数据库中建表：%1\n初始管理员：%2  口令：%3\n"_s.arg(path, store::kInitialOperator,
+                                                                               store::kInitialPassword);
+        return 0;
+    }
     if (!store::CreateDatabase(path, &error)) {
         err << error << "\n";
         return 1;
@@ -145,7 +162,7 @@ int backup(QStringList args, QTextStream& out, QTextStream& err) {
     if (QFileInfo(destination).isDir())
         destination = QDir(destination).filePath(store::kDatabaseFileName);
     QString error;
-    if (!store::BackupDatabase(store::DatabasePath(), destination, &error)) {
+    if (!store::BackupTarget(store::DatabaseTarget(), destination, &error)) {
         err << u"数据备份失败！%1\n"_s.arg(error);
         return 1;
     }
@@ -204,6 +221,25 @@ int Run(const QStringList& arguments, QTextStream& out, QTextStream& err) {
             return 0;
         }
     }
+    // --database names the database of any command: a file, or a server.
+    bool noDatabase = false;
+    const QString database = TakeValue(args, u"--database"_s, &noDatabase);
+    if (noDatabase) {
+        err << u"--database 需要数据库文件或服务器连接文本\n"_s;
+        return 2;
+    }
+    if (!database.isEmpty())
+        qputenv("VELMORA_DATABASE", database.toUtf8());
+    const QString settingsWarning = store::SettingsWarning();
+    if (!settingsWarning.isEmpty())
+        err << settingsWarning << "\n";
+    // A lost server connection is said on stderr as it happens; the command then fails.
+    struct LostConnectionReport {
+        explicit LostConnectionReport(QTextStream& err) {
+            store::DatabaseConnection::SetConnectionLostHandler([&err](const QString& m) { err << m << "\n"; });
+        }
+        ~LostConnectionReport() { store::DatabaseConnection::SetConnectionLostHandler({}); }
+    } lostConnectionReport(err);
     if (command == QLatin1String("init"))
         return init(args, out, err);
     if (command == QLatin1String("search"))

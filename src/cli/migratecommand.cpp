@@ -2,6 +2,7 @@
 
 #include "options.h"
 #include "store/migrate.h"
+#include "store/target.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -16,18 +17,22 @@ QString MigrateHelp() {
            u"图片（逐字节）、操作员、险种、报险记录和其他表，在一个事务中完成。完成后逐表比较两边的行数和校验和\n"
            u"并输出；有任何不同则全部撤销，目标保持为空。\n"
            u"  --from-file 文件  要迁移的 clxx.mdb\n"
-           u"  --database 目标   空的目标数据库：尚不存在的文件路径\n"
+           u"  --database 目标   空的目标数据库：服务器上没有任何表的数据库（postgresql://主机/库 或\n"
+           u"                    host=… dbname=…），或尚不存在的文件路径；缺省为程序配置的数据库\n"
            u"写入：只写目标数据库；源文件不变。\n"_s;
 }
 
 int MigrateCommand(QStringList args, QTextStream& out, QTextStream& err) {
     bool missing = false;
     const QString from = TakeValue(args, u"--from-file"_s, &missing);
-    const QString target = TakeValue(args, u"--database"_s, &missing);
-    if (missing || !args.isEmpty() || from.isEmpty() || target.isEmpty()) {
+    const QString dir = TakeValue(args, u"--data-dir"_s, &missing);
+    if (missing || !args.isEmpty() || from.isEmpty()) {
         err << u"用法：velmora-cli migrate --from-file clxx.mdb --database 目标\n"_s;
         return 2;
     }
+    UseDataDirectory(dir);
+    // --database (taken by the dispatcher) or the program's configured database.
+    const QString target = store::DatabaseTarget();
     store::CopyReport report;
     QString error;
     QElapsedTimer timer;

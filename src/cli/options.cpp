@@ -3,6 +3,7 @@
 #include "store/database.h"
 #include "store/outputfile.h"
 #include "store/schema.h"
+#include "store/target.h"
 
 #include <QDate>
 #include <QDir>
@@ -50,12 +51,12 @@ void UseDataDirectory(const QString& dir) {
 }
 
 bool OpenDataDatabase(store::DatabaseConnection& db, QTextStream& err) {
-    const QString path = store::DatabasePath();
-    if (!QFileInfo::exists(path)) {
-        err << u"数据库丢失！%1\n"_s.arg(QDir::toNativeSeparators(path));
+    const QString target = store::DatabaseTarget();
+    if (store::TargetMissing(target)) {
+        err << u"数据库丢失！%1\n"_s.arg(QDir::toNativeSeparators(target));
         return false;
     }
-    if (!db.OpenDatabaseFile(path, store::kDatabasePassword)) {
+    if (!store::OpenTarget(db, target)) {
         err << u"数据库打开失败！%1\n"_s.arg(db.LastError());
         return false;
     }

@@ -7,6 +7,7 @@
 #include "store/database.h"
 #include "store/schema.h"
 #include "store/session.h"
+#include "store/target.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -29,13 +30,13 @@ bool openDatabase(QStringList& args, store::DatabaseConnection& db, QTextStream&
         return false;
     }
     UseDataDirectory(dir);
-    const QString path = store::DatabasePath();
-    if (!QFileInfo::exists(path)) {
-        err << u"数据库不存在：%1\n"_s.arg(QDir::toNativeSeparators(path));
+    const QString target = store::DatabaseTarget();
+    if (store::TargetMissing(target)) {
+        err << u"数据库不存在：%1\n"_s.arg(QDir::toNativeSeparators(target));
         return false;
     }
-    if (!db.OpenDatabaseFile(path, store::kDatabasePassword)) {
-        err << u"数据库打开失败：%1（%2）\n"_s.arg(QDir::toNativeSeparators(path), db.LastError());
+    if (!store::OpenTarget(db, target)) {
+        err << u"数据库打开失败：%1（%2）\n"_s.arg(QDir::toNativeSeparators(target), db.LastError());
         return false;
     }
     return true;

@@ -2,6 +2,7 @@
 
 #include "store/schema.h"
 #include "store/session.h"
+#include "store/target.h"
 #include "ui/dialogs.h"
 #include "ui/mainparts.h"
 #include "ui/reportgrid.h"
@@ -142,7 +143,7 @@ FeeQueryWindow::FeeQueryWindow(QWidget* owner) : QDialog(owner) {
     connect(cancelButton_, &QPushButton::clicked, this, &QDialog::reject);
 
     // The window goes on without a database: only the list of plates stays empty.
-    if (!db_.OpenDatabaseFile(store::DatabasePath(), store::kDatabasePassword))
+    if (!store::OpenTarget(db_))
         ui::MessageBox(u"数据库丢失！"_s, ui::Buttons::Ok, {}, this);
     vehicleBox_->addItem(AllVehiclesText());
     if (db_.IsOpen())

@@ -1,7 +1,9 @@
 #include "database.h"
 
 #include "outputfile.h"
+#include "engine.h"
 #include "schema.h"
+#include "target.h"
 #include "translate.h"
 
 #include <QFile>
@@ -49,11 +51,9 @@ bool isSingleStatement(const QByteArray& sql) {
 const QString kMoreThanOneStatement = u"一次只能执行一条语句"_s;
 } // namespace
 
-struct DatabaseConnection::RecordSet {
-    QStringList columns;
-    QHash<QString, int> index;    // lower-case column name -> position
-    QList<QString> declaredTypes; // per column, empty for expressions
-    std::vector<std::vector<QVariant>> rows;
+// columns, their declared types (empty for expressions) and the rows, from either engine.
+struct DatabaseConnection::RecordSet : detail::ResultRows {
+    QHash<QString, int> index; // lower-case column name -> position
     int current = 0;
 };
 
@@ -203,6 +203,7 @@ sqlite3* DatabaseConnection::db() const {
 
 bool DatabaseConnection::OpenDatabaseFile(const QString& path, const QString& password, ConnectionSharing sharing) {
     CloseDatabase();
+    path_ = QFileInfo(path).absoluteFilePath();
     // Never create: a missing file must fail rather than leave an empty database behind.
     const QFileInfo info(path);
     if (!info.isFile()) {
@@ -285,6 +286,10 @@ void DatabaseConnection::SetBusyTimeout(int milliseconds) {
 
 void DatabaseConnection::CloseDatabase() {
     recordSets_.clear();
+    if (server_) {
+        server_->release(this);
+        server_.reset();
+    }
     if (!file_)
         return;
     // An open transaction of this connection ends with it, as closing a connection of its own did.
@@ -333,6 +338,8 @@ bool DatabaseConnection::refuseForeignTransaction() {
 
 QStringList DatabaseConnection::StoredColumns(const QString& table) {
     QStringList names;
+    if (server_)
+        return server_->storedColumns(table);
     if (!file_)
         return names;
     sqlite3_stmt* stmt = nullptr;
@@ -416,6 +423,12 @@ bool DatabaseConnection::execTranslated(const QString& sql, const QList<QByteArr
 bool DatabaseConnection::run(const QString& statement, const QList<QByteArray>* binaries) {
     if (g_logging)
         g_log << statement;
+    if (server_) {
+        QString error;
+        const bool ok = server_->execute(this, statement, binaries, error);
+        ok ? lastError_.clear() : fail(error);
+        return ok;
+    }
     if (!ready() || refuseForeignTransaction())
         return false;
     SchemaLookup schema{[this](const QString& t) { return columnTypes(t); },
@@ -483,6 +496,21 @@ bool DatabaseConnection::ExecuteWithBinaries(const QString& statement, const QLi
 int DatabaseConnection::OpenRecordSet(const QString& select) {
     if (g_logging)
         g_log << select;
+    if (server_) {
+        auto rs = std::make_unique<RecordSet>();
+        QString error;
+        if (!server_->query(this, select, *rs, error)) {
+            fail(error);
+            return 0;
+        }
+        for (int c = 0; c < rs->columns.size(); ++c)
+            if (!rs->index.contains(rs->columns[c].toLower()))
+                rs->index.insert(rs->columns[c].toLower(), c);
+        const int handle = nextHandle_++;
+        recordSets_[handle] = std::move(rs);
+        lastError_.clear();
+        return handle;
+    }
     if (!ready())
         return 0;
     const Translation tr = TranslateStatement(select, {[this](const QString& t) { return columnTypes(t); }, {}});
@@ -641,12 +669,23 @@ void DatabaseConnection::CloseRecordSet(int handle) {
     recordSets_.erase(handle);
 }
 
-bool DatabaseConnection::BeginTransaction() {
+bool DatabaseConnection::BeginTransaction(TransactionMode mode) {
+    if (server_) {
+        QString error;
+        const bool ok = server_->begin(this, mode, error);
+        if (!ok)
+            fail(error);
+        return ok;
+    }
     if (!ready() || refuseForeignTransaction())
         return false;
     SharedFile& f = *file_;
-    const QByteArray sql = f.transactionDepth == 0 ? QByteArray("BEGIN IMMEDIATE")
-                                                   : QByteArray("SAVEPOINT t") + QByteArray::number(f.transactionDepth);
+    // A snapshot reads under a shared lock taken by its first read, here and now, and held to its
+    // end: writers of other processes wait for it, so every read sees the same state.
+    const QByteArray sql = f.transactionDepth > 0 ? QByteArray("SAVEPOINT t") + QByteArray::number(f.transactionDepth)
+                           : mode == TransactionMode::Snapshot
+                               ? QByteArray("BEGIN DEFERRED; SELECT count(*) FROM sqlite_master")
+                               : QByteArray("BEGIN IMMEDIATE");
     if (sqlite3_exec(f.db, sql.constData(), nullptr, nullptr, nullptr) != SQLITE_OK) {
         fail(QString::fromUtf8(sqlite3_errmsg(f.db)));
         return false;
@@ -657,6 +696,13 @@ bool DatabaseConnection::BeginTransaction() {
 }
 
 bool DatabaseConnection::CommitTransaction() {
+    if (server_) {
+        QString error;
+        const bool ok = server_->commit(this, error);
+        if (!ok && !error.isEmpty())
+            fail(error);
+        return ok;
+    }
     if (!file_ || file_->transactionOwner != this || file_->transactionDepth == 0)
         return false;
     SharedFile& f = *file_;
@@ -676,6 +722,10 @@ bool DatabaseConnection::CommitTransaction() {
 }
 
 void DatabaseConnection::RollbackTransaction() {
+    if (server_) {
+        server_->rollback(this);
+        return;
+    }
     if (!file_ || file_->transactionOwner != this || file_->transactionDepth == 0)
         return;
     SharedFile& f = *file_;
@@ -690,6 +740,110 @@ void DatabaseConnection::RollbackTransaction() {
     }
     // A rolled-back create or drop leaves cached column types stale.
     f.forgetSchema();
+}
+
+bool DatabaseConnection::Open(const QString& target, const QString& password, ConnectionSharing sharing) {
+    if (!IsServerTarget(target)) {
+        return OpenDatabaseFile(target, password, sharing);
+    }
+    CloseDatabase();
+    QString error;
+    server_ = detail::OpenServerEngine(target, sharing, detail::ServerContents::OurTables, error);
+    if (!server_) {
+        fail(error);
+        return false;
+    }
+    lastError_.clear();
+    return true;
+}
+
+bool DatabaseConnection::OpenEmptyServer(const QString& target, ConnectionSharing sharing) {
+    CloseDatabase();
+    QString error;
+    server_ = detail::OpenServerEngine(target, sharing, detail::ServerContents::Empty, error);
+    if (!server_) {
+        fail(error);
+        return false;
+    }
+    lastError_.clear();
+    return true;
+}
+
+bool DatabaseConnection::CreateFixedTables() {
+    if (!server_) {
+        fail(u"只能在服务器的空数据库中建立数据表"_s);
+        return false;
+    }
+    for (const QString& sql : SchemaStatements(TableLayout::ImagesLast, Dialect::PostgreSQL)) {
+        QString error;
+        if (!server_->executeRaw(sql, error)) {
+            fail(u"创建数据库失败：%1"_s.arg(error));
+            return false;
+        }
+    }
+    return true;
+}
+
+bool DatabaseConnection::ContinueKeyAfterRows(const QString& table) {
+    if (!server_)
+        return file_ != nullptr;
+    // The names go in as literals and as one quoted identifier; the copy refuses a table name
+    // with a quote or bracket before it gets here.
+    QString name = table;
+    name.replace(QLatin1Char('"'), u"\"\""_s);
+    QString literal = u"\""_s + name + u"\""_s;
+    literal.replace(QLatin1Char('\''), u"''"_s);
+    const QString sql = u"SELECT setval(s, coalesce((SELECT max(\"编号\") FROM \"%1\"), 0) + 1, false) FROM "
+                        u"pg_get_serial_sequence('%2', '编号') AS s WHERE s IS NOT NULL"_s.arg(name, literal);
+    QString error;
+    if (!server_->executeRaw(sql, error)) {
+        fail(error);
+        return false;
+    }
+    return true;
+}
+
+QString DatabaseConnection::Describe() const {
+    if (server_)
+        return server_->describe();
+    return file_ ? path_ : QString();
+}
+
+QStringList DatabaseConnection::TableNames() {
+    QStringList names;
+    if (server_) {
+        QString error;
+        names = server_->tableNames(error);
+        if (!error.isEmpty())
+            fail(error);
+        return names;
+    }
+    if (!ready())
+        return names;
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(
+            db(), "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'", -1,
+            &stmt, nullptr) == SQLITE_OK)
+        while (sqlite3_step(stmt) == SQLITE_ROW)
+            names << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+    sqlite3_finalize(stmt);
+    return names;
+}
+
+namespace {
+std::function<void(const QString&)>& connectionLostHandler() {
+    static std::function<void(const QString&)> handler;
+    return handler;
+}
+} // namespace
+
+void DatabaseConnection::SetConnectionLostHandler(std::function<void(const QString&)> handler) {
+    connectionLostHandler() = std::move(handler);
+}
+
+void DatabaseConnection::ReportConnectionLost(const QString& message) {
+    if (connectionLostHandler())
+        connectionLostHandler()(message);
 }
 
 void DatabaseConnection::SetStatementLogging(bool on) {

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -15,6 +16,10 @@
 struct sqlite3;
 
 namespace store {
+
+namespace detail {
+class Engine;
+}
 
 // The kind a column value is read back as, after the declared type of its column.
 enum class FieldKind { Text, Number, DateTime, YesNo, Bytes };
@@ -38,8 +43,14 @@ struct FieldValue {
 // it to stand for one).
 enum class ConnectionSharing { Shared, Private };
 
-// One connection to the encrypted database file. Statements are written in the program's
-// Jet dialect and translated before SQLite sees them (see translate.h).
+// Write: the transaction of a change (the file's write lock is taken at its start). Snapshot: a
+// consistent read-only view of the whole database for as long as the transaction lasts, while
+// others go on writing on the server (REPEATABLE READ READ ONLY) or wait on the file.
+enum class TransactionMode { Write, Snapshot };
+
+// One connection to the encrypted database file or to a PostgreSQL server. Statements are
+// written in the program's Jet dialect and translated before the engine sees them (see
+// translate.h); the values read back have the same kinds and texts on both.
 class DatabaseConnection {
 public:
     DatabaseConnection();
@@ -47,11 +58,31 @@ public:
     DatabaseConnection(const DatabaseConnection&) = delete;
     DatabaseConnection& operator=(const DatabaseConnection&) = delete;
 
+    // Opens target: a server when it is a PostgreSQL URI or key=value text (see target.h; the
+    // password then comes from .pgpass or velmora.ini, never from the text), else the file at
+    // that path with password as its key. A database without the program's tables is refused.
+    bool Open(const QString& target, const QString& password, ConnectionSharing sharing = ConnectionSharing::Shared);
+    bool IsServer() const { return server_ != nullptr; }
+    // The file's path, or the server's host[:port]/database.
+    QString Describe() const;
+    // Every table of the database (fixed and vehicle tables), in no particular order.
+    QStringList TableNames();
+
+    // For the copy of a whole database into a server (store/migrate.h): opens a server database
+    // that holds no table at all (any table there is refused), then creates the program's fixed
+    // tables inside the transaction the caller has begun, so that a copy that fails leaves the
+    // database empty again. After rows were written with their own 编号, the table's key counter
+    // is moved past them, so that the next row added gets a number of its own (the file's counter
+    // follows by itself).
+    bool OpenEmptyServer(const QString& target, ConnectionSharing sharing = ConnectionSharing::Private);
+    bool CreateFixedTables();
+    bool ContinueKeyAfterRows(const QString& table);
+
     // Opens an existing file only; a missing file, a wrong password or a file without the
     // program's fixed tables (an empty or foreign database) fails here and leaves the file as it is.
     bool OpenDatabaseFile(const QString& path, const QString& password,
                           ConnectionSharing sharing = ConnectionSharing::Shared);
-    bool IsOpen() const { return file_ != nullptr; }
+    bool IsOpen() const { return file_ != nullptr || server_ != nullptr; }
     void CloseDatabase();
 
     // How long a statement waits for another connection's lock before it fails (5 s unless set).
@@ -82,11 +113,17 @@ public:
     // transaction is open, another connection sharing its file may read (and sees the open
     // transaction's changes) but a write or a transaction of its own is refused at once rather
     // than mixed into it.
-    bool BeginTransaction();
+    bool BeginTransaction(TransactionMode mode = TransactionMode::Write);
     bool CommitTransaction();
     void RollbackTransaction();
 
     QString LastError() const { return lastError_; }
+
+    // Called when the connection to the server is lost (the text begins "与数据库服务器的连接中断："):
+    // the windows show it, velmora-cli prints it. The transaction then open is gone whole; the
+    // next action connects again.
+    static void SetConnectionLostHandler(std::function<void(const QString&)> handler);
+    static void ReportConnectionLost(const QString& message);
 
     // Every statement text handed to the connection, as the caller wrote it, in order.
     // Off by default; tests switch it on to compare what a command sent.
@@ -115,6 +152,8 @@ private:
     void fail(const QString& message);
 
     std::shared_ptr<SharedFile> file_;
+    std::shared_ptr<detail::Engine> server_;
+    QString path_;
     QString lastError_;
     int nextHandle_ = 1;
     int busyTimeoutMs_ = 5000;

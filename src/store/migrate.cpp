@@ -6,6 +6,7 @@
 #include "recordset.h"
 #include "schema.h"
 #include "sqltext.h"
+#include "target.h"
 #include "versions.h"
 
 #include <QCryptographicHash>
@@ -246,20 +247,14 @@ bool copyRows(DatabaseConnection& source, DatabaseConnection& target, const QStr
     return flush();
 }
 
-bool looksLikeServer(const QString& target) {
-    return target.startsWith(u"postgresql://"_s) || target.startsWith(u"postgres://"_s) ||
-           target.contains(u"host="_s) || target.contains(u"dbname="_s);
-}
-
 } // namespace
 
 std::optional<QStringList> ListTables(DatabaseConnection& db) {
-    RecordSetGuard rs(db, u"select name from sqlite_master where type='table' and name not like 'sqlite%'"_s);
-    if (!rs.ok())
+    if (!db.IsOpen())
         return std::nullopt;
-    QStringList names;
-    for (db.MoveFirst(rs.handle()); !db.AtEnd(rs.handle()); db.MoveNext(rs.handle()))
-        names << db.ReadField(rs.handle(), u"name"_s).text();
+    QStringList names = db.TableNames();
+    if (names.isEmpty() && !db.LastError().isEmpty())
+        return std::nullopt;
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -365,6 +360,10 @@ bool CopyTables(DatabaseConnection& source, DatabaseConnection& target, CopyRepo
             return false;
         if (sourceRows > 0 && !copyRows(source, target, table, columns, report, error, progress))
             return false;
+        if (columns.contains(kNumber) && !target.ContinueKeyAfterRows(table)) {
+            *error = u"无法设置表 %1 的编号：%2"_s.arg(table, target.LastError());
+            return false;
+        }
     }
     std::optional<QList<TableSummary>> from = SummariseTables(source, error);
     if (!from)
@@ -407,9 +406,8 @@ bool MigrateFile(const QString& sourcePath, const QString& target, CopyReport* r
         return failed(u"源数据库文件不存在：%1"_s.arg(QDir::toNativeSeparators(sourcePath)));
     if (target.isEmpty())
         return failed(u"没有给出目标数据库"_s);
-    if (looksLikeServer(target))
-        return failed(u"此版本还不能连接数据库服务器：%1"_s.arg(target));
-    if (QFileInfo::exists(target))
+    const bool server = IsServerTarget(target);
+    if (!server && QFileInfo::exists(target))
         return failed(u"目标数据库不是空的：文件已存在：%1"_s.arg(QDir::toNativeSeparators(target)));
     DatabaseConnection source;
     if (!source.OpenDatabaseFile(sourcePath, kDatabasePassword, ConnectionSharing::Private)) {
@@ -419,11 +417,34 @@ bool MigrateFile(const QString& sourcePath, const QString& target, CopyReport* r
                           : u"无法打开源数据库（密码不对，或不是本程序的数据库文件）：%1"_s.arg(
                                 QDir::toNativeSeparators(sourcePath)));
     }
+    DatabaseConnection to;
+    if (server && !to.OpenEmptyServer(target))
+        return failed(u"迁移失败，目标数据库未写入：%1"_s.arg(to.LastError()));
     // One state of the source: writers wait until the copy is done.
-    if (!source.BeginTransaction())
+    if (!source.BeginTransaction(TransactionMode::Snapshot))
         return failed(u"源数据库正忙：%1"_s.arg(source.LastError()));
     QString failure;
-    const bool written = CopyToNewFile(source, target, {sourcePath}, report, &failure, progress);
+    bool written = false;
+    if (server) {
+        // The tables, the rows and the check in one transaction of the server: a copy that fails
+        // or is killed leaves the database as empty as it was.
+        written = to.BeginTransaction();
+        if (!written)
+            failure = to.LastError();
+        else if (!to.CreateFixedTables()) {
+            failure = to.LastError();
+            written = false;
+        } else
+            written = CopyTables(source, to, report, &failure, progress);
+        if (written && !to.CommitTransaction()) {
+            failure = to.LastError();
+            written = false;
+        }
+        if (!written)
+            to.RollbackTransaction();
+    } else {
+        written = CopyToNewFile(source, target, {sourcePath}, report, &failure, progress);
+    }
     source.RollbackTransaction();
     if (!written)
         return failed(u"迁移失败，目标数据库未写入：%1"_s.arg(failure));
@@ -462,7 +483,7 @@ bool BackupSnapshot(DatabaseConnection& source, const QString& destination, QStr
     CopyReport own;
     if (!report)
         report = &own;
-    if (!source.BeginTransaction()) {
+    if (!source.BeginTransaction(TransactionMode::Snapshot)) {
         if (error)
             *error = u"数据库正忙，无法开始备份：%1"_s.arg(source.LastError());
         return false;
@@ -473,6 +494,18 @@ bool BackupSnapshot(DatabaseConnection& source, const QString& destination, QStr
     if (!ok && error)
         *error = failure;
     return ok;
+}
+
+bool BackupTarget(const QString& target, const QString& destination, QString* error) {
+    if (!IsServerTarget(target))
+        return BackupDatabase(target, destination, error);
+    DatabaseConnection server;
+    if (!server.Open(target, kDatabasePassword, ConnectionSharing::Private)) {
+        if (error)
+            *error = server.LastError();
+        return false;
+    }
+    return BackupSnapshot(server, destination, error);
 }
 
 QString DescribeCopy(const CopyReport& report) {

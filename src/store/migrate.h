@@ -53,9 +53,10 @@ bool CopyTables(DatabaseConnection& source, DatabaseConnection& target, CopyRepo
 // than the fixed ones (whose operator and kinds rows a copy replaces). *why says what is there.
 bool TargetIsEmpty(DatabaseConnection& target, QString* why);
 
-// velmora-cli migrate: copies the file sourcePath into target, which must be empty: a file path
-// that does not exist yet (written through a temporary beside it, renamed only once whole and
-// checked). Source and target are each read or written in one transaction; any failure or
+// velmora-cli migrate: copies the file sourcePath into target, which must be empty: a server
+// database without any table (the fixed tables are made in the copy's transaction), or a file
+// path that does not exist yet (written through a temporary beside it, renamed only once whole
+// and checked). Source and target are each read or written in one transaction; any failure or
 // difference leaves the target as it was. Messages in Chinese.
 bool MigrateFile(const QString& sourcePath, const QString& target, CopyReport* report, QString* error,
                  const CopyProgress& progress = {});
@@ -73,6 +74,10 @@ bool CopyToNewFile(DatabaseConnection& source, const QString& destination, const
 // An earlier file at destination is replaced only by a whole, checked, equal copy.
 bool BackupSnapshot(DatabaseConnection& source, const QString& destination, QString* error,
                     CopyReport* report = nullptr);
+
+// The backup of the database target names (see target.h): a file is copied page by page as
+// BackupDatabase does, a server through BackupSnapshot on a connection of its own.
+bool BackupTarget(const QString& target, const QString& destination, QString* error);
 
 // Writes report as the lines velmora-cli prints: one per table with both sides' rows and checksums.
 QString DescribeCopy(const CopyReport& report);

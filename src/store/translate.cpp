@@ -92,7 +92,13 @@ bool tokenize(const QString& s, std::vector<Token>& out, QString& error) {
 
 // Names go between brackets: SQLite never reads a bracketed name as a text literal, whereas a
 // double-quoted name that matches no column would silently become a string.
-QString quoteIdent(const QString& name) {
+QString quoteIdent(const QString& name, Dialect dialect = Dialect::SQLite) {
+    if (dialect == Dialect::PostgreSQL) {
+        // Quoted, so that a plate or a Chinese name is kept exactly as written.
+        QString escaped = name;
+        escaped.replace(QLatin1Char('"'), QLatin1String("\"\""));
+        return QLatin1Char('"') + escaped + QLatin1Char('"');
+    }
     if (!name.contains(QLatin1Char(']')))
         return QLatin1Char('[') + name + QLatin1Char(']');
     QString escaped = name;
@@ -134,40 +140,54 @@ std::vector<int> significant(const std::vector<Token>& tokens) {
     return idx;
 }
 
-QString renderToken(const Token& t, QString& error) {
-    switch (t.type) {
-    case Tok::Space:
-    case Tok::Number:
-    case Tok::Punct:
-        return t.text;
-    case Tok::String:
-        return quoteString(t.text);
-    case Tok::Ident:
-        return quoteIdent(t.text);
-    case Tok::Hash: {
-        const QDate d = ParseJetDate(t.text);
-        if (!d.isValid()) {
-            error = u"invalid date literal #%1#"_s.arg(t.text);
-            return {};
-        }
-        return quoteString(d.toString(Qt::ISODate));
-    }
-    case Tok::Word:
-        if (t.text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
-            return u"1"_s;
-        if (t.text.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
-            return u"0"_s;
-        return isAsciiKeywordish(t.text) ? t.text : quoteIdent(t.text);
-    }
-    return t.text;
-}
+// How tokens are written out: the dialect, and the number of the next "?" parameter (the server
+// numbers its parameters $1, $2, ...).
+struct Renderer {
+    Dialect dialect = Dialect::SQLite;
+    int nextParameter = 1;
 
-QString render(const std::vector<Token>& tokens, int from, int to, QString& error) {
-    QString out;
-    for (int i = from; i < to && error.isEmpty(); ++i)
-        out += renderToken(tokens[i], error);
-    return out;
-}
+    bool server() const { return dialect == Dialect::PostgreSQL; }
+
+    QString token(const Token& t, QString& error) {
+        switch (t.type) {
+        case Tok::Space:
+        case Tok::Number:
+            return t.text;
+        case Tok::Punct:
+            if (server() && t.text == QLatin1Char('?'))
+                return QLatin1Char('$') + QString::number(nextParameter++);
+            return t.text;
+        case Tok::String:
+            return quoteString(t.text);
+        case Tok::Ident:
+            return quoteIdent(t.text, dialect);
+        case Tok::Hash: {
+            const QDate d = ParseJetDate(t.text);
+            if (!d.isValid()) {
+                error = u"invalid date literal #%1#"_s.arg(t.text);
+                return {};
+            }
+            // A typed literal on the server, where the columns are of type date.
+            return (server() ? u"DATE "_s : QString()) + quoteString(d.toString(Qt::ISODate));
+        }
+        case Tok::Word:
+            // Yes/no columns are boolean on the server, integers 0/1 in the file.
+            if (t.text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
+                return server() ? u"TRUE"_s : u"1"_s;
+            if (t.text.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
+                return server() ? u"FALSE"_s : u"0"_s;
+            return isAsciiKeywordish(t.text) ? t.text : quoteIdent(t.text, dialect);
+        }
+        return t.text;
+    }
+
+    QString render(const std::vector<Token>& tokens, int from, int to, QString& error) {
+        QString out;
+        for (int i = from; i < to && error.isEmpty(); ++i)
+            out += token(tokens[i], error);
+        return out;
+    }
+};
 
 // Makes a text value headed for a date column ISO text; an empty text stores no date.
 bool normaliseDateValue(Token& value, const QString& column, QString& error) {
@@ -294,7 +314,92 @@ QDate ParseJetDate(const QString& text) {
     return {};
 }
 
-Translation TranslateStatement(const QString& statement, const SchemaLookup& schema) {
+namespace {
+
+// "select top n ..." becomes "select ... LIMIT n": neither engine knows TOP.
+void moveTopToLimit(std::vector<Token>& tokens) {
+    auto sig = significant(tokens);
+    if (sig.size() < 3 || !isWord(tokens[sig[0]], "select"))
+        return;
+    size_t k = 1;
+    if (isWord(tokens[sig[k]], "distinct"))
+        ++k;
+    if (k + 1 >= sig.size() || !isWord(tokens[sig[k]], "top") || tokens[sig[k + 1]].type != Tok::Number)
+        return;
+    const QString count = tokens[sig[k + 1]].text;
+    tokens.erase(tokens.begin() + sig[k], tokens.begin() + sig[k + 1] + 1);
+    sig = significant(tokens);
+    auto insertAt = tokens.end();
+    if (!sig.empty() && isPunct(tokens[sig.back()], ';'))
+        insertAt = tokens.begin() + sig.back();
+    tokens.insert(insertAt,
+                  {{Tok::Space, u" "_s}, {Tok::Word, u"LIMIT"_s}, {Tok::Space, u" "_s}, {Tok::Number, count}});
+}
+
+// IIf(condition, a, b) becomes CASE WHEN condition THEN a ELSE b END, which both engines know.
+bool replaceIIf(std::vector<Token>& tokens, QString& error) {
+    for (;;) {
+        const auto sig = significant(tokens);
+        int at = -1;
+        for (int k = 0; k + 1 < int(sig.size()); ++k)
+            if (isWord(tokens[sig[k]], "iif") && isPunct(tokens[sig[k + 1]], '(')) {
+                at = k;
+                break;
+            }
+        if (at < 0)
+            return true;
+        const int close = matchingParen(tokens, sig, at + 1);
+        if (close < 0) {
+            error = u"unbalanced IIf"_s;
+            return false;
+        }
+        const auto parts = splitTopLevel(tokens, sig, at + 2, close);
+        if (parts.size() != 3) {
+            error = u"IIf needs three arguments"_s;
+            return false;
+        }
+        auto slice = [&](std::pair<int, int> part) {
+            return std::vector<Token>(tokens.begin() + sig[part.first], tokens.begin() + sig[part.second - 1] + 1);
+        };
+        std::vector<Token> out{
+            {Tok::Word, u"CASE"_s}, {Tok::Space, u" "_s}, {Tok::Word, u"WHEN"_s}, {Tok::Space, u" "_s}};
+        for (const Token& t : slice(parts[0]))
+            out.push_back(t);
+        out.insert(out.end(), {{Tok::Space, u" "_s}, {Tok::Word, u"THEN"_s}, {Tok::Space, u" "_s}});
+        for (const Token& t : slice(parts[1]))
+            out.push_back(t);
+        out.insert(out.end(), {{Tok::Space, u" "_s}, {Tok::Word, u"ELSE"_s}, {Tok::Space, u" "_s}});
+        for (const Token& t : slice(parts[2]))
+            out.push_back(t);
+        out.insert(out.end(), {{Tok::Space, u" "_s}, {Tok::Word, u"END"_s}});
+        tokens.erase(tokens.begin() + sig[at], tokens.begin() + sig[close] + 1);
+        tokens.insert(tokens.begin() + sig[at], out.begin(), out.end());
+    }
+}
+
+// The server's LIKE differs from the file's twice: it tells case apart, and without an ESCAPE
+// clause the backslash escapes. ILIKE, and ESCAPE '' where the statement names none, make a
+// pattern match what it matches in the file.
+void serverLike(std::vector<Token>& tokens) {
+    const auto sig = significant(tokens);
+    for (int k = int(sig.size()) - 1; k >= 0; --k) {
+        if (!isWord(tokens[sig[k]], "like"))
+            continue;
+        tokens[sig[k]].text = u"ILIKE"_s;
+        if (k + 1 >= int(sig.size()) || tokens[sig[k + 1]].type != Tok::String)
+            continue;
+        if (k + 2 < int(sig.size()) && isWord(tokens[sig[k + 2]], "escape"))
+            continue;
+        tokens.insert(tokens.begin() + sig[k + 1] + 1,
+                      {{Tok::Space, u" "_s}, {Tok::Word, u"ESCAPE"_s}, {Tok::Space, u" "_s}, {Tok::String, QString()}});
+    }
+}
+
+const QString kMoreThanOneStatement = u"一次只能执行一条语句"_s;
+
+} // namespace
+
+Translation TranslateStatement(const QString& statement, const SchemaLookup& schema, Dialect dialect) {
     Translation result;
     std::vector<Token> tokens;
     if (!tokenize(statement, tokens, result.error))
@@ -304,7 +409,18 @@ Translation TranslateStatement(const QString& statement, const SchemaLookup& sch
         result.error = u"empty statement"_s;
         return result;
     }
-    const Token& first = tokens[sig[0]];
+    Renderer out{dialect};
+    const bool server = dialect == Dialect::PostgreSQL;
+    if (server) {
+        // The file engine checks what SQLite would split; the server is given one statement, a
+        // blank or one ";" after it and nothing else.
+        for (size_t k = 0; k + 1 < sig.size(); ++k)
+            if (isPunct(tokens[sig[k]], ';')) {
+                result.error = kMoreThanOneStatement;
+                return result;
+            }
+    }
+    const Token first = tokens[sig[0]];
     auto at = [&](size_t k) -> const Token& {
         static const Token none{Tok::Space, {}};
         return k < sig.size() ? tokens[sig[k]] : none;
@@ -318,22 +434,34 @@ Translation TranslateStatement(const QString& statement, const SchemaLookup& sch
         // select * into X from Y [where ...]: X gets Y's exact definition, then Y's rows.
         const QString target = at(3).text;
         const QString source = at(5).text;
-        const QString create = schema.createSql ? schema.createSql(source) : QString();
-        if (create.isEmpty()) {
-            result.error = u"no such table: %1"_s.arg(source);
-            return result;
+        if (server) {
+            if (!schema.columnTypes || schema.columnTypes(source).isEmpty()) {
+                result.error = u"no such table: %1"_s.arg(source);
+                return result;
+            }
+            // LIKE ... INCLUDING ALL copies the key, its own identity sequence, defaults and indexes.
+            result.statements << u"CREATE TABLE %1 (LIKE %2 INCLUDING ALL)"_s.arg(quoteIdent(target, dialect),
+                                                                                  quoteIdent(source, dialect));
+        } else {
+            const QString create = schema.createSql ? schema.createSql(source) : QString();
+            if (create.isEmpty()) {
+                result.error = u"no such table: %1"_s.arg(source);
+                return result;
+            }
+            const int open = create.indexOf(QLatin1Char('('));
+            result.statements << u"CREATE TABLE %1 %2"_s.arg(quoteIdent(target), create.mid(open));
         }
-        const int open = create.indexOf(QLatin1Char('('));
-        result.statements << u"CREATE TABLE %1 %2"_s.arg(quoteIdent(target), create.mid(open));
-        QString rest = render(tokens, sig[5] + 1, int(tokens.size()), result.error);
-        result.statements << u"INSERT INTO %1 SELECT * FROM %2%3"_s.arg(quoteIdent(target), quoteIdent(source), rest);
+        QString rest = out.render(tokens, sig[5] + 1, int(tokens.size()), result.error);
+        result.statements << u"INSERT INTO %1 SELECT * FROM %2%3"_s.arg(quoteIdent(target, dialect),
+                                                                        quoteIdent(source, dialect), rest);
         result.changesSchema = true;
+        result.parameters = out.nextParameter - 1;
         return result;
     } else if (isWord(first, "alter") && isWord(at(1), "table") && isName(at(2)) && isWord(at(3), "add") &&
                isWord(at(4), "constraint") && isName(at(5)) && isWord(at(6), "primary") && isWord(at(7), "key") &&
                isPunct(at(8), '(') && isName(at(9)) && isPunct(at(10), ')')) {
         // SQLite cannot add a key to an existing table. A copied table already carries the
-        // template's key; otherwise a unique index gives the same guarantee.
+        // template's key; otherwise a unique index (a key on the server) gives the same guarantee.
         const QString table = at(2).text;
         const QString column = at(9).text;
         const auto types = schema.columnTypes ? schema.columnTypes(table) : QHash<QString, QString>{};
@@ -345,9 +473,16 @@ Translation TranslateStatement(const QString& statement, const SchemaLookup& sch
             result.error = u"no such column: %1"_s.arg(column);
             return result;
         }
-        if (!types.value(column.toLower()).contains(QLatin1String("PRIMARY KEY"), Qt::CaseInsensitive))
-            result.statements << u"CREATE UNIQUE INDEX %1 ON %2 (%3)"_s.arg(
-                quoteIdent(table + QLatin1String("_") + at(5).text), quoteIdent(table), quoteIdent(column));
+        if (!types.value(column.toLower()).contains(QLatin1String("PRIMARY KEY"), Qt::CaseInsensitive)) {
+            // Constraint and index names are per schema on the server: the table's name goes first.
+            const QString name = quoteIdent(table + QLatin1String("_") + at(5).text, dialect);
+            if (server)
+                result.statements << u"ALTER TABLE %1 ADD CONSTRAINT %2 PRIMARY KEY (%3)"_s.arg(
+                    quoteIdent(table, dialect), name, quoteIdent(column, dialect));
+            else
+                result.statements << u"CREATE UNIQUE INDEX %1 ON %2 (%3)"_s.arg(name, quoteIdent(table),
+                                                                                quoteIdent(column));
+        }
         result.changesSchema = true;
         return result;
     } else if (isWord(first, "insert")) {
@@ -357,12 +492,18 @@ Translation TranslateStatement(const QString& statement, const SchemaLookup& sch
         if (!convertUpdateDates(tokens, schema, result.error))
             return result;
     }
+    moveTopToLimit(tokens);
+    if (!replaceIIf(tokens, result.error))
+        return result;
+    if (server)
+        serverLike(tokens);
 
     if (isWord(first, "drop") || isWord(first, "create") || isWord(first, "alter"))
         result.changesSchema = true;
-    const QString sql = render(tokens, 0, int(tokens.size()), result.error);
+    const QString sql = out.render(tokens, 0, int(tokens.size()), result.error);
     if (result.ok())
         result.statements << sql;
+    result.parameters = out.nextParameter - 1;
     return result;
 }
 

@@ -20,14 +20,22 @@ struct Translation {
     QStringList statements; // SQLite statements to run in order, as one unit
     QString error;          // set when the statement cannot be translated; nothing is run then
     bool changesSchema = false;
+    int parameters = 0; // "?" placeholders of the server's statements, numbered $1 .. $parameters
     bool ok() const { return error.isEmpty(); }
 };
+
+// The SQL the statement is written out in: the file's SQLite or the server's PostgreSQL.
+enum class Dialect { SQLite, PostgreSQL };
 
 // Rewrites one Jet-style statement for SQLite: bracketed and non-ASCII names quoted, #date#
 // literals and date values of date columns made ISO text, bare true/false made 1/0,
 // "delete * from", "select * into" and the primary-key "Alter table". Quoted text is kept as is,
 // except a value assigned to a date column, which is stored as ISO text.
-Translation TranslateStatement(const QString& statement, const SchemaLookup& schema);
+// For PostgreSQL names are double-quoted as written, #date# literals typed DATE, true/false kept
+// (yes/no columns are boolean there), "?" numbered $1, $2, ..., LIKE made ILIKE with ESCAPE ''
+// unless the statement gives one, and a ";" before the end refused. Both dialects turn
+// "select top n" into LIMIT n and IIf(c, a, b) into CASE.
+Translation TranslateStatement(const QString& statement, const SchemaLookup& schema, Dialect dialect = Dialect::SQLite);
 
 // Reads a date the way the program writes one: 2026年12月8日, 2026-12-8, 2026/12/8 or 12/8/2026,
 // optionally followed by a time part. Invalid when it is not a real calendar date.

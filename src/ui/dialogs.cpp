@@ -2,6 +2,7 @@
 
 #include "store/database.h"
 #include "store/schema.h"
+#include "store/target.h"
 #include "store/upgrade.h"
 
 #include <QAbstractButton>
@@ -122,12 +123,12 @@ Answer AskWithDefault(const QString& text, Buttons buttons, Answer defaultButton
 }
 
 bool OpenWindowDatabase(store::DatabaseConnection& db) {
-    const QString path = store::DatabasePath();
-    if (!QFileInfo::exists(path))
+    const QString target = store::DatabaseTarget();
+    if (store::TargetMissing(target))
         MessageBox(u"数据库丢失！"_s);
-    if (db.OpenDatabaseFile(path, store::kDatabasePassword)) {
+    if (store::OpenTarget(db, target)) {
         static QSet<QString> announced;
-        const QString file = QFileInfo(path).absoluteFilePath();
+        const QString file = db.Describe();
         if (!announced.contains(file) && store::HasOldTableLayout(db)) {
             announced.insert(file);
             dialogs().notice(nullptr, OldLayoutNotice(), {});

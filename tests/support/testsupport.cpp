@@ -2,6 +2,7 @@
 
 #include "store/schema.h"
 #include "store/session.h"
+#include "store/target.h"
 
 #include <QApplication>
 #include <QDir>
@@ -62,8 +63,20 @@ bool ScriptedDialogs::openExternal(const QString& pathOrUrl) {
 void DataDirTest::SetUp() {
     ASSERT_TRUE(dir_.isValid());
     qputenv("VELMORA_DATA_DIR", dir_.path().toLocal8Bit());
+    qunsetenv("VELMORA_DATABASE");
     QString error;
-    ASSERT_TRUE(store::CreateDatabase(dbPath(), &error)) << error.toStdString();
+    if (onServer()) {
+        QString why;
+        cluster_ = TestCluster(&why);
+        if (!cluster_)
+            GTEST_SKIP() << "server engine not tested: " << why.toStdString();
+        serverDatabase_ = cluster_->CreateEmptyDatabase();
+        ASSERT_FALSE(serverDatabase_.isEmpty());
+        ASSERT_TRUE(store::CreateServerDatabase(target(), &error)) << error.toStdString();
+        qputenv("VELMORA_DATABASE", target().toUtf8());
+    } else {
+        ASSERT_TRUE(store::CreateDatabase(dbPath(), &error)) << error.toStdString();
+    }
     store::ResetSession();
     store::SetToday({});
     ui::SetDialogProvider(&dialogs);
@@ -76,6 +89,13 @@ void DataDirTest::TearDown() {
     store::SetToday({});
     db_.reset();
     qunsetenv("VELMORA_DATA_DIR");
+    qunsetenv("VELMORA_DATABASE");
+    if (cluster_)
+        cluster_->DropDatabase(serverDatabase_);
+}
+
+QString DataDirTest::target() const {
+    return onServer() ? cluster_->SocketTarget(serverDatabase_) : dbPath();
 }
 
 QString DataDirTest::dbPath() const {
@@ -85,7 +105,7 @@ QString DataDirTest::dbPath() const {
 store::DatabaseConnection& DataDirTest::db() {
     if (!db_) {
         db_ = std::make_unique<store::DatabaseConnection>();
-        EXPECT_TRUE(db_->OpenDatabaseFile(dbPath(), store::kDatabasePassword)) << db_->LastError().toStdString();
+        EXPECT_TRUE(store::OpenTarget(*db_, target())) << db_->LastError().toStdString();
     }
     return *db_;
 }

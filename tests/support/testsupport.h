@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pgserver.h"
 #include "store/database.h"
 #include "ui/dialogs.h"
 
@@ -38,16 +39,26 @@ public:
     void notice(QWidget*, const QString& text, const QString&) override { notices << text; }
 };
 
-// Gives each test a fresh data directory with a new encrypted database, the dialog layer
-// replaced by a script, and the session and clock reset.
+// Gives each test a fresh data directory with a new encrypted database (or, for a test on the
+// server engine, a new database on the test cluster, which the program then opens through
+// VELMORA_DATABASE), the dialog layer replaced by a script, and the session and clock reset.
 class DataDirTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
 
+    // The engine the test runs on; EngineTest's parameter decides.
+    virtual Engine engine() const { return Engine::File; }
+    bool onServer() const { return engine() == Engine::Server; }
+
     QString dataDir() const { return dir_.path(); }
     QString dbPath() const;
-    // A connection of the test's own to the same file.
+    // What the program opens: the file's path, or the server database's connection text.
+    QString target() const;
+    // The test's server database (empty on the file) and its cluster.
+    QString serverDatabase() const { return serverDatabase_; }
+    PgCluster* cluster() const { return cluster_; }
+    // A connection of the test's own to the same database.
     store::DatabaseConnection& db();
 
     ScriptedDialogs dialogs;
@@ -55,7 +66,24 @@ protected:
 private:
     QTemporaryDir dir_;
     std::unique_ptr<store::DatabaseConnection> db_;
+    PgCluster* cluster_ = nullptr;
+    QString serverDatabase_;
 };
+
+// The fixture of the tests that run on both engines, one instance per engine:
+//   INSTANTIATE_TEST_SUITE_P(Engines, MyTest, BothEngines(), EngineParamName);
+// A server instance skips, saying so, only when the PostgreSQL server programs are missing.
+class EngineTest : public DataDirTest, public ::testing::WithParamInterface<Engine> {
+protected:
+    Engine engine() const override { return GetParam(); }
+};
+
+inline auto BothEngines() {
+    return ::testing::Values(Engine::File, Engine::Server);
+}
+inline std::string EngineParamName(const ::testing::TestParamInfo<Engine>& info) {
+    return EngineName(info.param);
+}
 
 // Types text into widget as the keyboard would, a key press and release per character.
 // QTest::keyClicks sends Latin-1 only; the Chinese characters of plates and names go as key

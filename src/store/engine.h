@@ -1,0 +1,60 @@
+#pragma once
+
+// The store's inner interface to a database server. DatabaseConnection talks to the encrypted
+// file itself and to a server through this interface only; nothing outside src/store includes it.
+
+#include "store/database.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <memory>
+#include <vector>
+
+namespace store::detail {
+
+// The rows of one result with each column's declared type in the file's words (TEXT, INTEGER,
+// DATE, YESNO, BLOB, NUMERIC, REAL), so that both engines' values are read as the same kinds.
+struct ResultRows {
+    QStringList columns;
+    QList<QString> declaredTypes;
+    std::vector<std::vector<QVariant>> rows;
+};
+
+// One open server session, possibly shared by several connections of a thread. The owner
+// argument is the DatabaseConnection acting: a transaction belongs to the connection that began
+// it, and another connection's write during it is refused, as on the shared file.
+class Engine {
+public:
+    virtual ~Engine() = default;
+    virtual bool execute(const void* owner, const QString& statement, const QList<QByteArray>* binaries,
+                         QString& error) = 0;
+    virtual bool query(const void* owner, const QString& select, ResultRows& rows, QString& error) = 0;
+    virtual bool begin(const void* owner, TransactionMode mode, QString& error) = 0;
+    virtual bool commit(const void* owner, QString& error) = 0;
+    virtual void rollback(const void* owner) = 0;
+    // The owner closes: a transaction it left open is rolled back.
+    virtual void release(const void* owner) = 0;
+    virtual QStringList tableNames(QString& error) = 0;
+    virtual QStringList storedColumns(const QString& table) = 0;
+    virtual QString describe() const = 0;
+    // The server's own SQL, untranslated, in the session (and the transaction open in it): for the
+    // store's schema statements only, never for a value of the operator's.
+    virtual bool executeRaw(const QString& sql, QString& error) = 0;
+};
+
+// What an open expects to find on the server.
+enum class ServerContents { OurTables, Empty };
+
+// Connects to the server that target (a URI or key=value text) names. OurTables refuses a
+// database without the program's fixed tables; Empty refuses one that holds any table.
+std::shared_ptr<Engine> OpenServerEngine(const QString& target, ConnectionSharing sharing, ServerContents contents,
+                                         QString& error);
+
+// Runs statements (the server's own SQL) in one transaction on an empty database.
+bool CreateServerSchema(const QString& target, const QStringList& statements, QString& error);
+
+} // namespace store::detail

@@ -1,0 +1,750 @@
+#include "engine.h"
+
+#include "schema.h"
+#include "target.h"
+#include "translate.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QHash>
+#include <QTimeZone>
+#include <QtEndian>
+
+#include <libpq-fe.h>
+
+#include <cstring>
+#include <map>
+
+using namespace Qt::StringLiterals;
+
+namespace store::detail {
+
+namespace {
+
+// How long a connection attempt may take, and a statement run, before the window gets its answer.
+constexpr const char* kConnectTimeoutSeconds = "5";
+constexpr const char* kSessionSettings = "SET statement_timeout = '30s'; SET lock_timeout = '10s'; "
+                                         "SET DateStyle = 'ISO, YMD'; SET client_min_messages = warning";
+
+const QString kConnectionLost = u"与数据库服务器的连接中断："_s;
+
+// Type OIDs of the server's built-in types the schema uses.
+enum : Oid {
+    kBool = 16,
+    kBytea = 17,
+    kChar = 18,
+    kName = 19,
+    kInt8 = 20,
+    kInt2 = 21,
+    kInt4 = 23,
+    kText = 25,
+    kOid = 26,
+    kFloat4 = 700,
+    kFloat8 = 701,
+    kBpchar = 1042,
+    kVarchar = 1043,
+    kDate = 1082,
+    kTimestamp = 1114,
+    kTimestampTz = 1184,
+    kNumeric = 1700,
+};
+
+QString message(const char* text) {
+    return QString::fromUtf8(text ? text : "").trimmed();
+}
+
+void ignoreNotice(void*, const char*) {}
+
+// A result freed however the scope ends.
+struct Result {
+    PGresult* r = nullptr;
+    explicit Result(PGresult* result = nullptr) : r(result) {}
+    ~Result() { PQclear(r); }
+    Result(const Result&) = delete;
+    Result& operator=(const Result&) = delete;
+    Result(Result&& other) noexcept : r(other.r) { other.r = nullptr; }
+    Result& operator=(Result&& other) noexcept {
+        std::swap(r, other.r);
+        return *this;
+    }
+    bool ok() const {
+        const ExecStatusType s = PQresultStatus(r);
+        return r && (s == PGRES_COMMAND_OK || s == PGRES_TUPLES_OK);
+    }
+};
+
+quint16 be16(const char* p) {
+    return qFromBigEndian<quint16>(p);
+}
+
+// The binary form of numeric: digit count, weight, sign and scale, then base-10000 digits.
+QString numericText(const char* p, int length) {
+    if (length < 8)
+        return {};
+    const int ndigits = qint16(be16(p));
+    const int weight = qint16(be16(p + 2));
+    const int sign = be16(p + 4);
+    const int dscale = be16(p + 6);
+    if (sign == 0xC000)
+        return u"NaN"_s;
+    QString intPart;
+    QString fracPart;
+    for (int i = 0; i < ndigits && 8 + 2 * i + 1 < length; ++i) {
+        const int digit = be16(p + 8 + 2 * i);
+        const QString four = QString::number(digit).rightJustified(4, QLatin1Char('0'));
+        if (i <= weight)
+            intPart += four;
+        else
+            fracPart += four;
+    }
+    for (int i = ndigits; i <= weight; ++i)
+        intPart += u"0000"_s;
+    for (int i = weight + 1; i < 0; ++i)
+        fracPart.prepend(u"0000"_s);
+    while (intPart.size() > 1 && intPart.startsWith(QLatin1Char('0')))
+        intPart.remove(0, 1);
+    if (intPart.isEmpty())
+        intPart = u"0"_s;
+    fracPart = fracPart.left(dscale).leftJustified(dscale, QLatin1Char('0'));
+    QString text = (sign == 0x4000 ? u"-"_s : QString()) + intPart;
+    if (dscale > 0)
+        text += QLatin1Char('.') + fracPart;
+    return text;
+}
+
+// The declared type a column of this type has in the file, which decides the kind it reads as.
+QString declaredType(Oid type) {
+    switch (type) {
+    case kBool:
+        return u"YESNO"_s;
+    case kBytea:
+        return u"BLOB"_s;
+    case kInt2:
+    case kInt4:
+    case kInt8:
+    case kOid:
+        return u"INTEGER"_s;
+    case kFloat4:
+    case kFloat8:
+        return u"REAL"_s;
+    case kNumeric:
+        return u"NUMERIC"_s;
+    case kDate:
+    case kTimestamp:
+    case kTimestampTz:
+        return u"DATE"_s;
+    default:
+        return u"TEXT"_s;
+    }
+}
+
+QVariant binaryValue(Oid type, const char* p, int length) {
+    switch (type) {
+    case kBool:
+        return QVariant(length > 0 && p[0] != 0);
+    case kBytea:
+        return QVariant(QByteArray(p, length));
+    case kInt2:
+        return QVariant(qint64(qint16(be16(p))));
+    case kInt4:
+    case kOid:
+        return QVariant(qint64(qFromBigEndian<qint32>(p)));
+    case kInt8:
+        return QVariant(qint64(qFromBigEndian<qint64>(p)));
+    case kFloat4: {
+        const quint32 bits = qFromBigEndian<quint32>(p);
+        float f;
+        std::memcpy(&f, &bits, sizeof f);
+        return QVariant(double(f));
+    }
+    case kFloat8: {
+        const quint64 bits = qFromBigEndian<quint64>(p);
+        double d;
+        std::memcpy(&d, &bits, sizeof d);
+        return QVariant(d);
+    }
+    case kNumeric:
+        return QVariant(numericText(p, length));
+    case kDate:
+        return QVariant(QDate(2000, 1, 1).addDays(qFromBigEndian<qint32>(p)));
+    case kTimestamp:
+    case kTimestampTz: {
+        const qint64 micros = qFromBigEndian<qint64>(p);
+        return QVariant(
+            QDateTime(QDate(2000, 1, 1), QTime(0, 0), QTimeZone::utc()).addMSecs(micros / 1000).toString(Qt::ISODate));
+    }
+    default:
+        return QVariant(QString::fromUtf8(p, length));
+    }
+}
+
+// One statement of a pipeline: its text and, for the program's statement, the byte arrays bound
+// to its $n parameters.
+struct Command {
+    QByteArray sql;
+    std::vector<QByteArray> parameters;
+};
+
+class PgEngine final : public Engine, public std::enable_shared_from_this<PgEngine> {
+public:
+    ~PgEngine() override;
+
+    bool connect(const QString& target, ServerContents contents, QString& error);
+    QString registryKey;
+
+    bool execute(const void* owner, const QString& statement, const QList<QByteArray>* binaries,
+                 QString& error) override;
+    bool query(const void* owner, const QString& select, ResultRows& rows, QString& error) override;
+    bool begin(const void* owner, TransactionMode mode, QString& error) override;
+    bool commit(const void* owner, QString& error) override;
+    void rollback(const void* owner) override;
+    void release(const void* owner) override;
+    QStringList tableNames(QString& error) override;
+    QStringList storedColumns(const QString& table) override;
+    QString describe() const override { return description_; }
+    bool executeRaw(const QString& sql, QString& error) override {
+        const Result r = simple(sql.toUtf8().constData());
+        if (!r.ok())
+            error = message(PQerrorMessage(conn_));
+        return r.ok();
+    }
+
+private:
+    bool usable(QString& error);
+    bool setUp(QString& error);
+    bool lostAfterFailure(QString& error);
+    bool run(const void* owner, const QString& statement, const QList<QByteArray>* binaries, ResultRows* rows,
+             QString& error);
+    bool pipeline(const std::vector<Command>& commands, int keep, Result* kept, QString& error);
+    Result simple(const char* sql);
+    QHash<QString, QString> columnTypes(const QString& table);
+
+    PGconn* conn_ = nullptr;
+    QString description_;
+    const void* transactionOwner_ = nullptr;
+    int transactionDepth_ = 0;
+    bool transactionLost_ = false; // the server dropped the open transaction with the connection
+    QHash<QString, QHash<QString, QString>> typeCache_;
+};
+
+thread_local std::map<QString, std::weak_ptr<PgEngine>> t_servers;
+thread_local bool t_serversGone = false;
+struct ServerRegistryGuard {
+    ~ServerRegistryGuard() { t_serversGone = true; }
+};
+thread_local ServerRegistryGuard t_serverGuard;
+
+PgEngine::~PgEngine() {
+    if (conn_)
+        PQfinish(conn_);
+    if (!registryKey.isEmpty() && !t_serversGone) {
+        auto it = t_servers.find(registryKey);
+        if (it != t_servers.end() && it->second.expired())
+            t_servers.erase(it);
+    }
+}
+
+Result PgEngine::simple(const char* sql) {
+    return Result(PQexec(conn_, sql));
+}
+
+bool PgEngine::setUp(QString& error) {
+    PQsetNoticeProcessor(conn_, ignoreNotice, nullptr);
+    const Result r = simple(kSessionSettings);
+    if (!r.ok()) {
+        error = message(PQerrorMessage(conn_));
+        return false;
+    }
+    return true;
+}
+
+bool PgEngine::connect(const QString& target, ServerContents contents, QString& error) {
+    char* parseError = nullptr;
+    const QByteArray text = target.trimmed().toUtf8();
+    PQconninfoOption* options = PQconninfoParse(text.constData(), &parseError);
+    if (!options) {
+        error = u"数据库连接文本无效：%1"_s.arg(message(parseError));
+        PQfreemem(parseError);
+        return false;
+    }
+    std::vector<QByteArray> keys;
+    std::vector<QByteArray> values;
+    bool timeoutGiven = false;
+    bool passwordGiven = false;
+    for (PQconninfoOption* o = options; o->keyword; ++o) {
+        if (!o->val)
+            continue;
+        const QByteArray key(o->keyword);
+        timeoutGiven = timeoutGiven || key == "connect_timeout";
+        passwordGiven = passwordGiven || key == "password";
+        keys.push_back(key);
+        values.push_back(QByteArray(o->val));
+    }
+    PQconninfoFree(options);
+    if (passwordGiven) {
+        // A password in the connection text shows in every process list and shell history.
+        error = u"数据库连接文本中不能写口令：请把口令写在 .pgpass（或 PGPASSFILE 指定的文件）或 velmora.ini 中。"_s;
+        return false;
+    }
+    if (!timeoutGiven) {
+        keys.push_back("connect_timeout");
+        values.push_back(kConnectTimeoutSeconds);
+    }
+    const QByteArray password = ServerPassword().toUtf8();
+    if (!password.isEmpty()) {
+        keys.push_back("password");
+        values.push_back(password);
+    }
+    keys.push_back("client_encoding");
+    values.push_back("UTF8");
+    keys.push_back("fallback_application_name");
+    values.push_back("velmora");
+    std::vector<const char*> k;
+    std::vector<const char*> v;
+    for (size_t i = 0; i < keys.size(); ++i) {
+        k.push_back(keys[i].constData());
+        v.push_back(values[i].constData());
+    }
+    k.push_back(nullptr);
+    v.push_back(nullptr);
+    conn_ = PQconnectdbParams(k.data(), v.data(), 0);
+    if (!conn_ || PQstatus(conn_) != CONNECTION_OK) {
+        error = u"无法连接数据库服务器：%1"_s.arg(conn_ ? message(PQerrorMessage(conn_)) : u"out of memory"_s);
+        return false;
+    }
+    if (!setUp(error))
+        return false;
+    const QString host = QString::fromUtf8(PQhost(conn_));
+    const QString port = QString::fromUtf8(PQport(conn_));
+    description_ = host + (port.isEmpty() || port == QLatin1String("5432") ? QString() : QLatin1Char(':') + port) +
+                   QLatin1Char('/') + QString::fromUtf8(PQdb(conn_));
+
+    QString listError;
+    const QStringList tables = tableNames(listError);
+    if (!listError.isEmpty()) {
+        error = listError;
+        return false;
+    }
+    if (contents == ServerContents::Empty) {
+        if (!tables.isEmpty()) {
+            error = u"数据库 %1 中已经有表（%2 个），不会在其中创建：请使用新建的空数据库。"_s.arg(description_)
+                        .arg(tables.size());
+            return false;
+        }
+        return true;
+    }
+    QStringList missing;
+    for (const QString& table : FixedTableNames())
+        if (!tables.contains(table))
+            missing << table;
+    if (!missing.isEmpty()) {
+        error = u"不是本程序的数据库（缺少表：%1）：%2"_s.arg(missing.join(u"、"_s), description_);
+        return false;
+    }
+    return true;
+}
+
+// A connection that went away is taken up again once, when no transaction was open on it: the
+// server has dropped that transaction, and its owner must learn so before anything else runs.
+bool PgEngine::usable(QString& error) {
+    if (!conn_) {
+        error = u"数据库未打开"_s;
+        return false;
+    }
+    if (transactionLost_) {
+        error = kConnectionLost + u"事务已撤销，请重新操作。"_s;
+        return false;
+    }
+    if (PQstatus(conn_) == CONNECTION_OK)
+        return true;
+    PQreset(conn_);
+    if (PQstatus(conn_) != CONNECTION_OK) {
+        error = kConnectionLost + message(PQerrorMessage(conn_));
+        return false;
+    }
+    typeCache_.clear();
+    if (!setUp(error)) {
+        error = kConnectionLost + error;
+        return false;
+    }
+    return true;
+}
+
+// After a failed call: true (and the error said so) when the failure was the connection's.
+bool PgEngine::lostAfterFailure(QString& error) {
+    if (PQstatus(conn_) != CONNECTION_BAD)
+        return false;
+    error = kConnectionLost + message(PQerrorMessage(conn_));
+    if (transactionDepth_ > 0)
+        transactionLost_ = true;
+    return true;
+}
+
+// Sends the commands in one round trip and reads their results; the result of commands[keep]
+// goes to kept. Fails at the first command that fails: the server skips the rest.
+bool PgEngine::pipeline(const std::vector<Command>& commands, int keep, Result* kept, QString& error) {
+    if (commands.size() == 1) {
+        const Command& c = commands.front();
+        std::vector<const char*> values;
+        std::vector<int> lengths;
+        std::vector<int> formats;
+        std::vector<Oid> types;
+        for (const QByteArray& p : c.parameters) {
+            values.push_back(p.constData());
+            lengths.push_back(int(p.size()));
+            formats.push_back(1);
+            types.push_back(kBytea);
+        }
+        Result r(PQexecParams(conn_, c.sql.constData(), int(values.size()), types.data(), values.data(), lengths.data(),
+                              formats.data(), 1));
+        if (!r.ok()) {
+            error = message(r.r ? PQresultErrorMessage(r.r) : PQerrorMessage(conn_));
+            if (error.isEmpty())
+                error = message(PQerrorMessage(conn_));
+            return false;
+        }
+        if (keep == 0 && kept)
+            *kept = std::move(r);
+        return true;
+    }
+    if (!PQenterPipelineMode(conn_)) {
+        error = message(PQerrorMessage(conn_));
+        return false;
+    }
+    bool sent = true;
+    for (const Command& c : commands) {
+        std::vector<const char*> values;
+        std::vector<int> lengths;
+        std::vector<int> formats;
+        std::vector<Oid> types;
+        for (const QByteArray& p : c.parameters) {
+            values.push_back(p.constData());
+            lengths.push_back(int(p.size()));
+            formats.push_back(1);
+            types.push_back(kBytea);
+        }
+        if (!PQsendQueryParams(conn_, c.sql.constData(), int(values.size()), types.data(), values.data(),
+                               lengths.data(), formats.data(), 1)) {
+            sent = false;
+            break;
+        }
+    }
+    if (!sent || !PQpipelineSync(conn_)) {
+        error = message(PQerrorMessage(conn_));
+        PQexitPipelineMode(conn_);
+        return false;
+    }
+    bool ok = true;
+    for (size_t i = 0; i < commands.size(); ++i) {
+        bool gotOne = false;
+        while (PGresult* raw = PQgetResult(conn_)) {
+            Result r(raw);
+            gotOne = true;
+            const ExecStatusType s = PQresultStatus(raw);
+            if (s == PGRES_PIPELINE_ABORTED)
+                continue;
+            if (!r.ok()) {
+                if (ok)
+                    error = message(PQresultErrorMessage(raw));
+                ok = false;
+            } else if (int(i) == keep && kept) {
+                *kept = std::move(r);
+            }
+        }
+        if (!gotOne && PQstatus(conn_) == CONNECTION_BAD) {
+            if (ok)
+                error = message(PQerrorMessage(conn_));
+            PQexitPipelineMode(conn_);
+            return false;
+        }
+    }
+    // The sync's own result, then the pipeline is left.
+    while (PGresult* raw = PQgetResult(conn_)) {
+        const bool sync = PQresultStatus(raw) == PGRES_PIPELINE_SYNC;
+        PQclear(raw);
+        if (sync)
+            break;
+    }
+    PQexitPipelineMode(conn_);
+    return ok;
+}
+
+QHash<QString, QString> PgEngine::columnTypes(const QString& table) {
+    auto it = typeCache_.constFind(table);
+    if (it != typeCache_.constEnd())
+        return *it;
+    QHash<QString, QString> types;
+    // A bare ASCII name is folded to lower case by the server; a quoted one is kept as written.
+    static const char* sql =
+        "SELECT a.attname, format_type(a.atttypid, a.atttypmod), "
+        "       coalesce(a.attnum = ANY (i.indkey), false) "
+        "FROM pg_attribute a JOIN pg_class c ON c.oid = a.attrelid "
+        "LEFT JOIN pg_index i ON i.indrelid = c.oid AND i.indisprimary "
+        "WHERE c.relnamespace = current_schema()::regnamespace AND c.relkind = 'r' "
+        "  AND c.relname = (SELECT n FROM (VALUES (1, $1::text), (2, lower($1::text))) v(o, n) "
+        "                   WHERE EXISTS (SELECT 1 FROM pg_class x WHERE x.relname = v.n "
+        "                                 AND x.relnamespace = current_schema()::regnamespace) ORDER BY o LIMIT 1) "
+        "  AND a.attnum > 0 AND NOT a.attisdropped ORDER BY a.attnum";
+    const QByteArray name = table.toUtf8();
+    const char* values[] = {name.constData()};
+    Result r(PQexecParams(conn_, sql, 1, nullptr, values, nullptr, nullptr, 0));
+    if (!r.ok())
+        return types;
+    for (int row = 0; row < PQntuples(r.r); ++row) {
+        QString type = QString::fromUtf8(PQgetvalue(r.r, row, 1));
+        if (PQgetvalue(r.r, row, 2)[0] == 't')
+            type += QLatin1String(" PRIMARY KEY");
+        types.insert(QString::fromUtf8(PQgetvalue(r.r, row, 0)).toLower(), type);
+    }
+    if (!types.isEmpty())
+        typeCache_.insert(table, types);
+    return types;
+}
+
+bool PgEngine::run(const void* owner, const QString& statement, const QList<QByteArray>* binaries, ResultRows* rows,
+                   QString& error) {
+    if (!usable(error))
+        return false;
+    if (!rows && transactionOwner_ && transactionOwner_ != owner) {
+        error = u"另一窗口的数据库事务尚未结束，请稍后再试。"_s;
+        return false;
+    }
+    const Translation tr =
+        TranslateStatement(statement, {[this](const QString& t) { return columnTypes(t); }, {}}, Dialect::PostgreSQL);
+    if (!tr.ok()) {
+        error = tr.error;
+        return false;
+    }
+    if (rows && tr.statements.size() != 1) {
+        error = u"not a query"_s;
+        return false;
+    }
+    std::vector<Command> commands;
+    // Inside a transaction a failed statement must not end it (the file engine keeps it open):
+    // each statement runs under a savepoint of its own. Several statements standing for one run
+    // as one unit outside a transaction too.
+    const bool inTransaction = transactionDepth_ > 0;
+    const bool group = tr.statements.size() > 1;
+    if (inTransaction)
+        commands.push_back({"SAVEPOINT velmora_statement", {}});
+    else if (group)
+        commands.push_back({"BEGIN", {}});
+    const int first = int(commands.size());
+    int bound = 0;
+    for (const QString& sql : tr.statements) {
+        Command c{sql.toUtf8(), {}};
+        if (&sql == &tr.statements.last())
+            for (int p = 0; p < tr.parameters; ++p)
+                c.parameters.push_back(binaries && bound < binaries->size() ? binaries->at(bound++) : QByteArray(""));
+        commands.push_back(std::move(c));
+    }
+    if (inTransaction)
+        commands.push_back({"RELEASE SAVEPOINT velmora_statement", {}});
+    else if (group)
+        commands.push_back({"COMMIT", {}});
+    Result kept;
+    const bool retryable = rows && !inTransaction;
+    bool ok = pipeline(commands, first, &kept, error);
+    if (!ok && lostAfterFailure(error) && retryable) {
+        // A read outside a transaction changes nothing: it may go again on a new connection.
+        QString again;
+        if (usable(again))
+            ok = pipeline(commands, first, &kept, error);
+    }
+    if (!ok) {
+        if (error.startsWith(kConnectionLost))
+            DatabaseConnection::ReportConnectionLost(error);
+        if (PQstatus(conn_) == CONNECTION_OK) {
+            if (inTransaction)
+                simple("ROLLBACK TO SAVEPOINT velmora_statement; RELEASE SAVEPOINT velmora_statement");
+            else if (group)
+                simple("ROLLBACK");
+        }
+        return false;
+    }
+    if (tr.changesSchema)
+        typeCache_.clear();
+    if (!rows)
+        return true;
+    const int ncol = PQnfields(kept.r);
+    const int nrow = PQntuples(kept.r);
+    std::vector<Oid> types(ncol);
+    for (int c = 0; c < ncol; ++c) {
+        rows->columns << QString::fromUtf8(PQfname(kept.r, c));
+        types[c] = PQftype(kept.r, c);
+        rows->declaredTypes << declaredType(types[c]);
+    }
+    rows->rows.reserve(nrow);
+    for (int r = 0; r < nrow; ++r) {
+        std::vector<QVariant> row(ncol);
+        for (int c = 0; c < ncol; ++c)
+            if (!PQgetisnull(kept.r, r, c))
+                row[c] = binaryValue(types[c], PQgetvalue(kept.r, r, c), PQgetlength(kept.r, r, c));
+        rows->rows.push_back(std::move(row));
+    }
+    return true;
+}
+
+bool PgEngine::execute(const void* owner, const QString& statement, const QList<QByteArray>* binaries, QString& error) {
+    return run(owner, statement, binaries, nullptr, error);
+}
+
+bool PgEngine::query(const void* owner, const QString& select, ResultRows& rows, QString& error) {
+    return run(owner, select, nullptr, &rows, error);
+}
+
+bool PgEngine::begin(const void* owner, TransactionMode mode, QString& error) {
+    if (!usable(error))
+        return false;
+    if (transactionOwner_ && transactionOwner_ != owner) {
+        error = u"另一窗口的数据库事务尚未结束，请稍后再试。"_s;
+        return false;
+    }
+    const QByteArray sql = transactionDepth_ > 0 ? "SAVEPOINT t" + QByteArray::number(transactionDepth_)
+                           : mode == TransactionMode::Snapshot
+                               ? QByteArray("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY")
+                               : QByteArray("BEGIN");
+    const Result r = simple(sql.constData());
+    if (!r.ok()) {
+        error = message(PQerrorMessage(conn_));
+        if (lostAfterFailure(error))
+            DatabaseConnection::ReportConnectionLost(error);
+        return false;
+    }
+    transactionOwner_ = owner;
+    ++transactionDepth_;
+    return true;
+}
+
+bool PgEngine::commit(const void* owner, QString& error) {
+    if (transactionOwner_ != owner || transactionDepth_ == 0)
+        return false;
+    --transactionDepth_;
+    if (transactionDepth_ == 0)
+        transactionOwner_ = nullptr;
+    if (transactionLost_) {
+        // The loss was reported when it happened.
+        error = kConnectionLost + u"事务已撤销，没有写入。"_s;
+        if (transactionDepth_ == 0)
+            transactionLost_ = false;
+        return false;
+    }
+    const QByteArray sql =
+        transactionDepth_ == 0 ? QByteArray("COMMIT") : "RELEASE SAVEPOINT t" + QByteArray::number(transactionDepth_);
+    const Result r = simple(sql.constData());
+    // COMMIT of a transaction that failed reads as ROLLBACK: it wrote nothing.
+    const bool rolledBack = r.ok() && QByteArray(PQcmdStatus(r.r)) == "ROLLBACK";
+    if (!r.ok() || rolledBack) {
+        error = rolledBack ? u"事务已撤销"_s : message(PQerrorMessage(conn_));
+        if (lostAfterFailure(error))
+            DatabaseConnection::ReportConnectionLost(error);
+        else if (transactionDepth_ == 0 && !rolledBack)
+            simple("ROLLBACK");
+        transactionLost_ = false;
+        typeCache_.clear();
+        return false;
+    }
+    return true;
+}
+
+void PgEngine::rollback(const void* owner) {
+    if (transactionOwner_ != owner || transactionDepth_ == 0)
+        return;
+    --transactionDepth_;
+    if (transactionDepth_ == 0) {
+        transactionOwner_ = nullptr;
+        transactionLost_ = false;
+        if (PQstatus(conn_) == CONNECTION_OK)
+            simple("ROLLBACK");
+    } else if (!transactionLost_ && PQstatus(conn_) == CONNECTION_OK) {
+        const QByteArray n = QByteArray::number(transactionDepth_);
+        simple(("ROLLBACK TO SAVEPOINT t" + n + "; RELEASE SAVEPOINT t" + n).constData());
+    }
+    // A rolled-back create or drop leaves cached column types stale.
+    typeCache_.clear();
+}
+
+void PgEngine::release(const void* owner) {
+    while (transactionOwner_ == owner && transactionDepth_ > 0)
+        rollback(owner);
+}
+
+QStringList PgEngine::tableNames(QString& error) {
+    QStringList names;
+    if (!usable(error))
+        return names;
+    const Result r = simple("SELECT tablename FROM pg_tables WHERE schemaname = current_schema() ORDER BY tablename");
+    if (!r.ok()) {
+        error = message(PQerrorMessage(conn_));
+        lostAfterFailure(error);
+        return names;
+    }
+    for (int row = 0; row < PQntuples(r.r); ++row)
+        names << QString::fromUtf8(PQgetvalue(r.r, row, 0));
+    return names;
+}
+
+QStringList PgEngine::storedColumns(const QString& table) {
+    QStringList names;
+    QString error;
+    if (!usable(error))
+        return names;
+    static const char* sql = "SELECT a.attname FROM pg_attribute a JOIN pg_class c ON c.oid = a.attrelid "
+                             "WHERE c.relnamespace = current_schema()::regnamespace AND c.relname = $1 "
+                             "AND c.relkind = 'r' AND a.attnum > 0 AND NOT a.attisdropped ORDER BY a.attnum";
+    const QByteArray name = table.toUtf8();
+    const char* values[] = {name.constData()};
+    const Result r(PQexecParams(conn_, sql, 1, nullptr, values, nullptr, nullptr, 0));
+    if (!r.ok()) {
+        lostAfterFailure(error);
+        return names;
+    }
+    for (int row = 0; row < PQntuples(r.r); ++row)
+        names << QString::fromUtf8(PQgetvalue(r.r, row, 0));
+    return names;
+}
+
+} // namespace
+
+std::shared_ptr<Engine> OpenServerEngine(const QString& target, ConnectionSharing sharing, ServerContents contents,
+                                         QString& error) {
+    const QString key = target.trimmed();
+    const bool shared = sharing == ConnectionSharing::Shared && contents == ServerContents::OurTables;
+    if (shared) {
+        auto it = t_servers.find(key);
+        if (it != t_servers.end())
+            if (auto engine = it->second.lock())
+                return engine;
+    }
+    auto engine = std::make_shared<PgEngine>();
+    if (!engine->connect(target, contents, error))
+        return nullptr;
+    if (shared) {
+        engine->registryKey = key;
+        t_servers[key] = engine;
+    }
+    return engine;
+}
+
+bool CreateServerSchema(const QString& target, const QStringList& statements, QString& error) {
+    auto engine = OpenServerEngine(target, ConnectionSharing::Private, ServerContents::Empty, error);
+    if (!engine)
+        return false;
+    const void* owner = &error;
+    if (!engine->begin(owner, TransactionMode::Write, error))
+        return false;
+    auto* pg = static_cast<PgEngine*>(engine.get());
+    for (const QString& sql : statements)
+        if (!pg->executeRaw(sql, error)) {
+            engine->rollback(owner);
+            error = u"创建数据库失败：%1"_s.arg(error);
+            return false;
+        }
+    if (!engine->commit(owner, error)) {
+        error = u"创建数据库失败：%1"_s.arg(error);
+        return false;
+    }
+    return true;
+}
+
+} // namespace store::detail
