@@ -649,6 +649,9 @@ SaveResult SaveNewVehicleRows(store::DatabaseConnection& db, const NewVehicle& v
         result.message = PlateRefusal(plate);
         return result;
     }
+    // The row the adds queue on exists before any of them begins (on a server two that both found
+    // none would meet at its insert instead, and one would fail for no reason of its own).
+    store::EnsureVersionRow(db, store::kFleetVersionKey);
     if (!db.BeginTransaction()) {
         result.failedStep = SaveStep::CopyTable;
         result.message = u"创建新车表格失败！"_s;

@@ -1,7 +1,7 @@
 #include "database.h"
 
-#include "outputfile.h"
 #include "engine.h"
+#include "outputfile.h"
 #include "schema.h"
 #include "target.h"
 #include "translate.h"

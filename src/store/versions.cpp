@@ -39,6 +39,15 @@ std::optional<qint64> ReadVehicleVersion(DatabaseConnection& db, const QString& 
     return std::nullopt;
 }
 
+void EnsureVersionRow(DatabaseConnection& db, const QString& key) {
+    std::optional<qint64> stored;
+    if (readStored(db, key, &stored) && stored)
+        return;
+    if (db.StoredColumns(kVehicleVersionTable).isEmpty())
+        db.ExecuteStatement(VehicleVersionTableStatement());
+    db.ExecuteStatement(u"insert into [车辆版本] ([车牌号],[版本]) values ('"_s + SqlText(key) + u"',0)"_s);
+}
+
 VersionOutcome TakeVehicleVersion(DatabaseConnection& db, const QString& plate, std::optional<qint64> expected) {
     VersionOutcome out;
     // No statement here may fail on a server, where a failed one ends the transaction: the

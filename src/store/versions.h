@@ -22,6 +22,11 @@ inline const QString kVehicleChangedMessage = u"该车辆已被其他操作员�
 // second sees the plate and archive number of the first. No plate is empty.
 inline const QString kFleetVersionKey = QString();
 
+// Makes sure the key has a row (a version 0 one when it had none), outside any transaction of the
+// caller's: a lock row that exists before two writers meet there. A failure because another
+// writer made the row at the same moment leaves what was wanted.
+void EnsureVersionRow(DatabaseConnection& db, const QString& key);
+
 // The statement creating the table; the schema of new files runs the same.
 QString VehicleVersionTableStatement();
 

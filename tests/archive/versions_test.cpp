@@ -142,9 +142,13 @@ void PrintTo(const Race& r, std::ostream* os) {
 
 const QString kChanged = store::kVehicleChangedMessage;
 
-// Both operators load, the first saves, then the second saves what it loaded before.
-class LostUpdateTest : public testing_support::DataDirTest, public ::testing::WithParamInterface<Race> {
+// Both operators load, the first saves, then the second saves what it loaded before; on the file
+// and on the server.
+class LostUpdateTest : public testing_support::DataDirTest,
+                       public ::testing::WithParamInterface<std::tuple<testing_support::Engine, Race>> {
 protected:
+    testing_support::Engine engine() const override { return std::get<0>(GetParam()); }
+
     void SetUp() override {
         DataDirTest::SetUp();
         ASSERT_TRUE(SaveNewVehicleRows(db(), vehicle(kPlate, u"001"_s)).ok);
@@ -157,7 +161,8 @@ protected:
             ASSERT_TRUE(claims::InsertClaim(db(), c));
         }
         for (Operator* op : {&a, &b}) {
-            ASSERT_TRUE(op->db.OpenDatabaseFile(dbPath(), store::kDatabasePassword, ConnectionSharing::Private));
+            ASSERT_TRUE(op->db.Open(target(), store::kDatabasePassword, ConnectionSharing::Private))
+                << op->db.LastError().toStdString();
             op->load();
         }
     }
@@ -186,7 +191,7 @@ protected:
 };
 
 TEST_P(LostUpdateTest, SecondSaveSeesTheFirst) {
-    const Race& race = GetParam();
+    const Race& race = std::get<1>(GetParam());
     const Outcome first = race.first(a, u"甲"_s);
     ASSERT_TRUE(first.ok) << first.message.toStdString();
     const QStringList afterFirst = contents();
@@ -203,23 +208,28 @@ TEST_P(LostUpdateTest, SecondSaveSeesTheFirst) {
 
 INSTANTIATE_TEST_SUITE_P(
     TwoOperators, LostUpdateTest,
-    ::testing::Values(Race{"BasicThenBasic", kModifyBasic, kModifyBasic, false, kChanged},
-                      Race{"RecordAddedThenRecordChanged", kAddInspection, kModifyInspection, false, kChanged},
-                      Race{"RecordChangedThenRecordAdded", kModifyInspection, kAddInspection, false, kChanged},
-                      Race{"RecordDeletedThenRecordChanged", kDeleteInspection, kModifyInspection, false, kChanged},
-                      Race{"RecordChangedThenRecordDeleted", kModifyInspection, kDeleteInspection, false, kChanged},
-                      Race{"BasicChangedThenVehicleDeleted", kModifyBasic, kDeleteVehicle, false, kChanged},
-                      Race{"VehicleDeletedThenBasicChanged", kDeleteVehicle, kModifyBasic, false, kChanged},
-                      Race{"VehicleDeletedThenRecordAdded", kDeleteVehicle, kAddInspection, false, kChanged},
-                      Race{"RecordAddedThenLastRecordRemoved", kAddInspection, kRemoveWithLastRecord, false, kChanged},
-                      Race{"SameClaimTwice", claimRemark(0), claimRemark(0), false, claims::kClaimChangedMessage},
-                      Race{"DifferentClaims", claimRemark(0), claimRemark(1), true, {}}),
-    [](const ::testing::TestParamInfo<Race>& param) { return std::string(param.param.name); });
+    ::testing::Combine(
+        testing_support::BothEngines(),
+        ::testing::Values(Race{"BasicThenBasic", kModifyBasic, kModifyBasic, false, kChanged},
+                          Race{"RecordAddedThenRecordChanged", kAddInspection, kModifyInspection, false, kChanged},
+                          Race{"RecordChangedThenRecordAdded", kModifyInspection, kAddInspection, false, kChanged},
+                          Race{"RecordDeletedThenRecordChanged", kDeleteInspection, kModifyInspection, false, kChanged},
+                          Race{"RecordChangedThenRecordDeleted", kModifyInspection, kDeleteInspection, false, kChanged},
+                          Race{"BasicChangedThenVehicleDeleted", kModifyBasic, kDeleteVehicle, false, kChanged},
+                          Race{"VehicleDeletedThenBasicChanged", kDeleteVehicle, kModifyBasic, false, kChanged},
+                          Race{"VehicleDeletedThenRecordAdded", kDeleteVehicle, kAddInspection, false, kChanged},
+                          Race{"RecordAddedThenLastRecordRemoved", kAddInspection, kRemoveWithLastRecord, false,
+                               kChanged},
+                          Race{"SameClaimTwice", claimRemark(0), claimRemark(0), false, claims::kClaimChangedMessage},
+                          Race{"DifferentClaims", claimRemark(0), claimRemark(1), true, {}})),
+    [](const ::testing::TestParamInfo<std::tuple<testing_support::Engine, Race>>& param) {
+        return std::string(testing_support::EngineName(std::get<0>(param.param))) + std::get<1>(param.param).name;
+    });
 
 // The version a vehicle carries across its life and the adds that meet in the checks.
-class VehicleVersionTest : public testing_support::DataDirTest {};
+class VehicleVersionTest : public testing_support::EngineTest {};
 
-TEST_F(VehicleVersionTest, DeleteAndAddAgainNeverReturnsToALoadedVersion) {
+TEST_P(VehicleVersionTest, DeleteAndAddAgainNeverReturnsToALoadedVersion) {
     ASSERT_TRUE(SaveNewVehicleRows(db(), vehicle(kPlate, u"001"_s)).ok);
     const std::optional<qint64> loaded = store::ReadVehicleVersion(db(), kPlate);
     ASSERT_TRUE(loaded);
@@ -230,9 +240,9 @@ TEST_F(VehicleVersionTest, DeleteAndAddAgainNeverReturnsToALoadedVersion) {
     EXPECT_GT(*store::ReadVehicleVersion(db(), kPlate), *loaded + 1);
 }
 
-TEST_F(VehicleVersionTest, TwoAddsCheckedBeforeEitherSavedEndInOne) {
+TEST_P(VehicleVersionTest, TwoAddsCheckedBeforeEitherSavedEndInOne) {
     DatabaseConnection other;
-    ASSERT_TRUE(other.OpenDatabaseFile(dbPath(), store::kDatabasePassword, ConnectionSharing::Private));
+    ASSERT_TRUE(other.Open(target(), store::kDatabasePassword, ConnectionSharing::Private));
     // Both forms found the archive number free; the second save must still see the first.
     ASSERT_FALSE(*ArchiveNumberTaken(db(), u"007"_s));
     ASSERT_FALSE(*ArchiveNumberTaken(other, u"7"_s));
@@ -247,7 +257,7 @@ TEST_F(VehicleVersionTest, TwoAddsCheckedBeforeEitherSavedEndInOne) {
 }
 
 // Two processes adding at the same moment: one vehicle, and the other told why, whichever wins.
-TEST_F(VehicleVersionTest, TwoProcessesAddingTheSameNumberAtOnceEndWithOneVehicle) {
+TEST_P(VehicleVersionTest, TwoProcessesAddingTheSameNumberAtOnceEndWithOneVehicle) {
     int gate[2];
     ASSERT_EQ(pipe(gate), 0);
     std::vector<pid_t> children;
@@ -256,7 +266,7 @@ TEST_F(VehicleVersionTest, TwoProcessesAddingTheSameNumberAtOnceEndWithOneVehicl
         if (pid == 0) {
             close(gate[1]);
             DatabaseConnection own;
-            if (!own.OpenDatabaseFile(dbPath(), store::kDatabasePassword, ConnectionSharing::Private))
+            if (!own.Open(target(), store::kDatabasePassword, ConnectionSharing::Private))
                 _exit(3);
             char go = 0;
             if (read(gate[0], &go, 1) != 1)
@@ -286,16 +296,18 @@ TEST_F(VehicleVersionTest, TwoProcessesAddingTheSameNumberAtOnceEndWithOneVehicl
 }
 
 // A file made before versions were kept: no table until the first write, then versions as usual.
-TEST_F(VehicleVersionTest, OlderFileGainsTheTableAtItsFirstWrite) {
+TEST_P(VehicleVersionTest, OlderFileGainsTheTableAtItsFirstWrite) {
     ASSERT_TRUE(SaveNewVehicleRows(db(), vehicle(kPlate, u"001"_s)).ok);
     ASSERT_TRUE(db().ExecuteStatement(u"drop table [车辆版本]"_s));
     EXPECT_EQ(store::ReadVehicleVersion(db(), kPlate), 0);
     Operator late;
-    ASSERT_TRUE(late.db.OpenDatabaseFile(dbPath(), store::kDatabasePassword, ConnectionSharing::Private));
+    ASSERT_TRUE(late.db.Open(target(), store::kDatabasePassword, ConnectionSharing::Private));
     late.load();
     EXPECT_TRUE(ModifyRecordRow(db(), 0, kPlate, basicValues(u"甲"_s), 1, qint64(0)).ok);
     EXPECT_EQ(store::ReadVehicleVersion(db(), kPlate), 1);
     EXPECT_EQ(kModifyBasic(late, u"乙"_s).message, kChanged);
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, VehicleVersionTest, testing_support::BothEngines(), testing_support::EngineParamName);
 
 } // namespace
