@@ -91,20 +91,22 @@ QString literal(const FieldValue& v, QList<QByteArray>* binaries, qint64* bytes)
     return u"'"_s + SqlText(text) + u"'"_s;
 }
 
-QString columnKindSql(FieldKind kind) {
+// The declared type a column of this kind gets on the target's engine (the file's own words, or
+// the server's types that read back as the same kinds).
+QString columnKindSql(FieldKind kind, bool server) {
     switch (kind) {
     case FieldKind::Number:
-        return u"INTEGER"_s;
+        return server ? u"numeric"_s : u"INTEGER"_s;
     case FieldKind::DateTime:
-        return u"DATE"_s;
+        return server ? u"date"_s : u"DATE"_s;
     case FieldKind::YesNo:
-        return u"YESNO"_s;
+        return server ? u"boolean"_s : u"YESNO"_s;
     case FieldKind::Bytes:
-        return u"BLOB"_s;
+        return server ? u"bytea"_s : u"BLOB"_s;
     case FieldKind::Text:
         break;
     }
-    return u"TEXT"_s;
+    return server ? u"text"_s : u"TEXT"_s;
 }
 
 QString selectAll(const QString& table, const QStringList& columns) {
@@ -189,7 +191,7 @@ bool createTable(DatabaseConnection& source, DatabaseConnection& target, const Q
             if (rs.ok() && !source.AtEnd(rs.handle()))
                 kind = source.ReadField(rs.handle(), c).kind;
         }
-        definitions << bracketed(c) + QLatin1Char(' ') + columnKindSql(kind);
+        definitions << bracketed(c) + QLatin1Char(' ') + columnKindSql(kind, target.IsServer());
     }
     if (target.ExecuteStatement(u"create table "_s + bracketed(table) + u" ("_s + definitions.join(u", "_s) + u")"_s))
         return true;

@@ -3,7 +3,9 @@
 #include "store/migrate.h"
 #include "store/recordset.h"
 #include "store/schema.h"
+#include "store/target.h"
 #include "store/versions.h"
+#include "support/testsupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -41,6 +43,7 @@ struct Fleet {
     bool versions = true;    // false: a file made before vehicles carried versions
     bool extraTable = false; // a table of the operator's own beside the program's
     const char* name = "";
+    bool server = false; // migrated into a server database, then backed up from it into a file
 };
 
 void PrintTo(const Fleet& f, std::ostream* os) {
@@ -101,7 +104,7 @@ void buildFleet(const QString& path, const Fleet& fleet) {
 
 QList<store::TableSummary> summaries(const QString& path) {
     DatabaseConnection db;
-    if (!db.OpenDatabaseFile(path, store::kDatabasePassword, store::ConnectionSharing::Private))
+    if (!db.Open(path, store::kDatabasePassword, store::ConnectionSharing::Private))
         return {};
     QString error;
     return store::SummariseTables(db, &error).value_or(QList<store::TableSummary>{});
@@ -111,7 +114,7 @@ QList<store::TableSummary> summaries(const QString& path) {
 QMap<QString, QByteArray> images(const QString& path) {
     QMap<QString, QByteArray> out;
     DatabaseConnection db;
-    if (!db.OpenDatabaseFile(path, store::kDatabasePassword, store::ConnectionSharing::Private))
+    if (!db.Open(path, store::kDatabasePassword, store::ConnectionSharing::Private))
         return out;
     for (int v = 0; v < 3; ++v) {
         const QString plate = u"京A1234%1"_s.arg(v);
@@ -128,51 +131,77 @@ QMap<QString, QByteArray> images(const QString& path) {
 
 class MigrateTest : public ::testing::Test {
 public:
+    void TearDown() override {
+        for (const QString& name : databases)
+            cluster->DropDatabase(name);
+    }
     QString path(const QString& name) const { return QDir(dir.path()).filePath(name); }
+    // An empty database of the test server, dropped after the test; empty when there is no server.
+    QString serverDatabase() {
+        QString why;
+        cluster = testing_support::TestCluster(&why);
+        if (!cluster)
+            return {};
+        databases << cluster->CreateEmptyDatabase();
+        return cluster->SocketTarget(databases.last());
+    }
     QTemporaryDir dir;
+    testing_support::PgCluster* cluster = nullptr;
+    QStringList databases;
 };
 
 class MigrateRoundTrip : public MigrateTest, public ::testing::WithParamInterface<Fleet> {};
 
+// file → target → backup file: the same tables, rows and images all the way.
 TEST_P(MigrateRoundTrip, EveryTableRowAndImageArrives) {
+    const Fleet& fleet = GetParam();
     const QString source = path(u"clxx.mdb"_s);
-    buildFleet(source, GetParam());
+    buildFleet(source, fleet);
     const QList<store::TableSummary> before = summaries(source);
     ASSERT_FALSE(before.isEmpty());
+    const QString target = fleet.server ? serverDatabase() : path(u"新库.mdb"_s);
+    if (target.isEmpty())
+        GTEST_SKIP() << "no PostgreSQL server programs";
     store::CopyReport report;
     QString error;
-    ASSERT_TRUE(store::MigrateFile(source, path(u"新库.mdb"_s), &report, &error)) << error.toStdString();
+    ASSERT_TRUE(store::MigrateFile(source, target, &report, &error)) << error.toStdString();
     EXPECT_TRUE(report.differences.isEmpty());
     EXPECT_EQ(report.source, before);
-    // Backed up from the copy: the migrated file is an ordinary database of the program, and its
-    // snapshot holds the same again.
-    {
-        DatabaseConnection copy;
-        ASSERT_TRUE(copy.OpenDatabaseFile(path(u"新库.mdb"_s), store::kDatabasePassword));
-        ASSERT_TRUE(store::BackupSnapshot(copy, path(u"再一次.mdb"_s), &error)) << error.toStdString();
-    }
-    for (const QString& copy : {path(u"新库.mdb"_s), path(u"再一次.mdb"_s)}) {
+    // The backup of the copy is an ordinary file of the program holding the same again.
+    const QString backup = path(u"备份.mdb"_s);
+    ASSERT_TRUE(store::BackupTarget(target, backup, &error)) << error.toStdString();
+    for (const QString& copy : {target, backup}) {
         QList<store::TableSummary> after = summaries(copy);
-        if (!GetParam().versions) // a new database brings the table, empty
+        if (!fleet.versions) // a new database brings the table, empty
             after.removeIf(
                 [](const store::TableSummary& s) { return s.table == store::kVehicleVersionTable && !s.rows; });
-        EXPECT_EQ(after, before);
+        EXPECT_EQ(after, before) << copy.toStdString();
         const QMap<QString, QByteArray> copied = images(copy);
         EXPECT_EQ(copied.size(), 3 * 3 * 5);
         EXPECT_EQ(copied, images(source));
     }
-    // New vehicle tables take the template's layout: images last.
     DatabaseConnection db;
-    ASSERT_TRUE(db.OpenDatabaseFile(path(u"新库.mdb"_s), store::kDatabasePassword));
-    EXPECT_FALSE(store::ImagesBeforeOtherColumns(db.StoredColumns(u"京A12341"_s)));
-    EXPECT_EQ(store::ReadVehicleVersion(db, u"京A12341"_s), GetParam().versions ? 1 : 0);
+    ASSERT_TRUE(db.Open(target, store::kDatabasePassword));
+    EXPECT_EQ(store::ReadVehicleVersion(db, u"京A12341"_s), fleet.versions ? 1 : 0);
+    // The next row gets a number after the copied ones.
+    ASSERT_TRUE(
+        db.ExecuteStatement(u"insert into 京A12341 ([下次审车日期],[审车车号]) values ('2027年1月1日','京A12341')"_s))
+        << db.LastError().toStdString();
+    store::RecordSetGuard rs(db, u"select max([编号]) as[数量] from 京A12341"_s);
+    ASSERT_TRUE(rs.ok());
+    EXPECT_EQ(db.ReadField(rs.handle(), u"数量"_s).number(), 5);
+    if (!fleet.server) { // new vehicle tables take the template's layout: images last
+        EXPECT_FALSE(store::ImagesBeforeOtherColumns(db.StoredColumns(u"京A12341"_s)));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Layouts, MigrateRoundTrip,
     ::testing::Values(Fleet{store::TableLayout::ImagesLast, true, false, "ImagesLast"},
                       Fleet{store::TableLayout::ImagesAmongColumns, true, false, "ImagesAmongColumns"},
-                      Fleet{store::TableLayout::ImagesAmongColumns, false, true, "OlderFileWithATableOfItsOwn"}),
+                      Fleet{store::TableLayout::ImagesAmongColumns, false, true, "OlderFileWithATableOfItsOwn"},
+                      Fleet{store::TableLayout::ImagesAmongColumns, true, false, "ToTheServer", true},
+                      Fleet{store::TableLayout::ImagesAmongColumns, false, true, "OlderFileToTheServer", true}),
     [](const ::testing::TestParamInfo<Fleet>& p) { return std::string(p.param.name); });
 
 struct BadInput {
@@ -197,6 +226,13 @@ TEST_P(MigrateRefusal, NothingIsWritten) {
     QString target = path(u"目标.mdb"_s);
     buildFleet(source, {});
     GetParam().prepare(*this, &source, &target);
+    if (target.isEmpty())
+        GTEST_SKIP() << "no PostgreSQL server programs";
+    const bool server = store::IsServerTarget(target);
+    const QStringList serverTables = [&] {
+        DatabaseConnection db;
+        return server && db.Open(target, store::kDatabasePassword) ? db.TableNames() : QStringList{};
+    }();
     const bool targetExisted = QFileInfo::exists(target);
     const QByteArray targetBefore = [&] {
         QFile f(target);
@@ -206,8 +242,12 @@ TEST_P(MigrateRefusal, NothingIsWritten) {
     QString printed;
     QTextStream errors(&printed);
     EXPECT_EQ(cli::Run({u"migrate"_s, u"--from-file"_s, source, u"--database"_s, target}, out, errors), 1);
+    qunsetenv("VELMORA_DATABASE");
     EXPECT_TRUE(printed.contains(GetParam().message)) << printed.toStdString();
-    if (!targetExisted) {
+    if (server) {
+        DatabaseConnection db;
+        EXPECT_EQ(db.Open(target, store::kDatabasePassword) ? db.TableNames() : QStringList{}, serverTables);
+    } else if (!targetExisted) {
         EXPECT_FALSE(QFileInfo::exists(target));
     } else {
         QFile f(target);
@@ -241,7 +281,20 @@ INSTANTIATE_TEST_SUITE_P(
                                u"不是本程序的数据库文件"_s},
                       BadInput{"SourceIsTarget",
                                [](MigrateTest&, QString* source, QString* target) { *target = *source; },
-                               u"目标数据库不是空的"_s}),
+                               u"目标数据库不是空的"_s},
+                      BadInput{"ServerDatabaseHoldsTables",
+                               [](MigrateTest& test, QString*, QString* target) {
+                                   *target = test.serverDatabase();
+                                   if (!target->isEmpty()) {
+                                       ASSERT_TRUE(store::CreateServerDatabase(*target));
+                                   }
+                               },
+                               u"迁移失败，目标数据库未写入"_s},
+                      BadInput{"ServerUnreachable",
+                               [](MigrateTest&, QString*, QString* target) {
+                                   *target = u"host=127.0.0.1 port=9 dbname=velmora connect_timeout=2"_s;
+                               },
+                               u"迁移失败，目标数据库未写入"_s}),
     [](const ::testing::TestParamInfo<BadInput>& p) { return std::string(p.param.name); });
 
 // A target that comes out different from the source is rolled back whole.
@@ -272,11 +325,16 @@ TEST_F(MigrateTest, ADifferenceUndoesTheCopy) {
     EXPECT_TRUE(store::TargetIsEmpty(to, &why)) << why.toStdString();
 }
 
-// Killed in the middle of the copy, the migrate leaves no target; the next one succeeds.
-TEST_F(MigrateTest, KilledMidwayLeavesNoTarget) {
+// Killed in the middle of the copy, the migrate leaves the target empty; the next one succeeds.
+class MigrateKilled : public MigrateTest, public ::testing::WithParamInterface<testing_support::Engine> {};
+
+TEST_P(MigrateKilled, LeavesTheTargetEmpty) {
     const QString source = path(u"clxx.mdb"_s);
     buildFleet(source, {});
-    const QString target = path(u"目标.mdb"_s);
+    const bool server = GetParam() == testing_support::Engine::Server;
+    const QString target = server ? serverDatabase() : path(u"目标.mdb"_s);
+    if (target.isEmpty())
+        GTEST_SKIP() << "no PostgreSQL server programs";
     const pid_t pid = fork();
     if (pid == 0) {
         store::CopyReport report;
@@ -291,18 +349,25 @@ TEST_F(MigrateTest, KilledMidwayLeavesNoTarget) {
     int status = 0;
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
     ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
-    EXPECT_FALSE(QFileInfo::exists(target));
+    if (server) {
+        DatabaseConnection empty;
+        EXPECT_TRUE(empty.OpenEmptyServer(target)) << empty.LastError().toStdString();
+    } else {
+        EXPECT_FALSE(QFileInfo::exists(target));
+    }
     store::CopyReport report;
     QString error;
     EXPECT_TRUE(store::MigrateFile(source, target, &report, &error)) << error.toStdString();
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, MigrateKilled, testing_support::BothEngines(), testing_support::EngineParamName);
 
 TEST_F(MigrateTest, CommandPrintsBothSidesAndRefusesWrongUsage) {
     const QString source = path(u"clxx.mdb"_s);
     buildFleet(source, {});
     QString printed, errors;
     QTextStream out(&printed), err(&errors);
-    EXPECT_EQ(cli::Run({u"migrate"_s, u"--from-file"_s, source}, out, err), 2);
+    EXPECT_EQ(cli::Run({u"migrate"_s, u"--database"_s, path(u"t.mdb"_s)}, out, err), 2);
     EXPECT_EQ(cli::Run({u"migrate"_s, u"--from-file"_s, source, u"--database"_s, path(u"t.mdb"_s), u"x"_s}, out, err),
               2);
     EXPECT_EQ(cli::Run({u"migrate"_s, u"--from-file"_s, source, u"--database"_s, path(u"t.mdb"_s)}, out, err), 0)
@@ -311,6 +376,7 @@ TEST_F(MigrateTest, CommandPrintsBothSidesAndRefusesWrongUsage) {
     for (const QString& table : {u"总表"_s, u"京A12340"_s, u"报险表"_s, u"权限"_s})
         EXPECT_TRUE(printed.contains(table + u"\t源 "_s)) << table.toStdString();
     EXPECT_FALSE(printed.contains(u"不一致"_s));
+    qunsetenv("VELMORA_DATABASE");
 }
 
 } // namespace
