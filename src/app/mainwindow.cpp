@@ -2,6 +2,7 @@
 
 #include "signinwindow.h"
 #include "store/backup.h"
+#include "store/migrate.h"
 #include "store/schema.h"
 #include "store/session.h"
 #include "store/target.h"
@@ -384,13 +385,15 @@ bool MainWindow::runBackup() {
     QString destination = *target;
     if (QFileInfo(destination).suffix().isEmpty())
         destination += u".mdb"_s;
-    const QString source = store::DatabasePath();
-    if (QFileInfo(source).absoluteFilePath() == QFileInfo(destination).absoluteFilePath()) {
+    const QString source = store::DatabaseTarget();
+    if (!store::IsServerTarget(source) &&
+        QFileInfo(source).absoluteFilePath() == QFileInfo(destination).absoluteFilePath()) {
         ui::MessageBox(u"数据备份失败：不能备份到数据库文件本身！"_s);
         return false;
     }
-    // A consistent snapshot, checked before it replaces anything at the chosen name.
-    if (!store::BackupDatabase(source, destination)) {
+    // A consistent snapshot, checked before it replaces anything at the chosen name; from a
+    // server an ordinary encrypted file of the same tables, read in one read-only snapshot.
+    if (!store::BackupTarget(source, destination, nullptr)) {
         ui::MessageBox(u"数据备份失败！"_s);
         return false;
     }
