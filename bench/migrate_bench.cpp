@@ -104,8 +104,10 @@ bool bulkLoad(store::DatabaseConnection& source, const QString& target, qint64* 
         for (const QString& col : columns)
             quoted << u"\""_s + col + u"\""_s;
         const bool fixed = store::FixedTableNames().contains(table) || table == u"车辆版本"_s;
-        if (!fixed)
+        if (!fixed && columns.size() == store::VehicleColumns().size())
             ok = run(c, (u"CREATE TABLE \"%1\" (LIKE yangbiao INCLUDING ALL)"_s.arg(table)).toUtf8());
+        else if (!fixed)
+            ok = run(c, (u"CREATE TABLE \"%1\" (%2 text)"_s.arg(table, quoted.join(u" text, "_s))).toUtf8());
         if (fixed && (table == u"权限"_s || table == u"险种名称"_s))
             ok = ok && run(c, (u"DELETE FROM \"%1\""_s.arg(table)).toUtf8());
         PGresult* r =
@@ -119,10 +121,13 @@ bool bulkLoad(store::DatabaseConnection& source, const QString& target, qint64* 
             for (int i = 0; i < columns.size(); ++i) {
                 if (i)
                     line += '\t';
-                appendCopyValue(line, source.ReadField(h, columns.at(i)));
+                const store::FieldValue v = source.ReadField(h, columns.at(i));
+                // Counted as migrate counts: texts as UTF-8, images as stored (not as their hex).
+                if (!v.isNull)
+                    *bytes += v.kind == store::FieldKind::Bytes ? v.bytes().size() : v.text().toUtf8().size();
+                appendCopyValue(line, v);
             }
             line += '\n';
-            *bytes += line.size();
             ok = PQputCopyData(c, line.constData(), int(line.size())) == 1;
         }
         ok = PQputCopyEnd(c, nullptr) == 1 && ok;
@@ -197,8 +202,9 @@ void BM_CopyBulkLoad(benchmark::State& state) {
 
 } // namespace
 
-BENCHMARK(BM_MigrateToServer)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK(BM_CopyBulkLoad)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1);
+// Wall time: most of the work is the server's, outside this process's CPU time.
+BENCHMARK(BM_MigrateToServer)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_CopyBulkLoad)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
 static const bool kMigrateSummary = bench::Compare({"migrate into the server (checked) against a COPY bulk load",
                                                     "BM_CopyBulkLoad/1000", "BM_MigrateToServer/1000", ""});

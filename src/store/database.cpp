@@ -793,8 +793,11 @@ bool DatabaseConnection::ContinueKeyAfterRows(const QString& table) {
     name.replace(QLatin1Char('"'), u"\"\""_s);
     QString literal = u"\""_s + name + u"\""_s;
     literal.replace(QLatin1Char('\''), u"''"_s);
-    const QString sql = u"SELECT setval(s, coalesce((SELECT max(\"编号\") FROM \"%1\"), 0) + 1, false) FROM "
-                        u"pg_get_serial_sequence('%2', '编号') AS s WHERE s IS NOT NULL"_s.arg(name, literal);
+    // The cast lets the text pass the parser for a table whose 编号 is no key of its own (then
+    // there is no sequence and no row, and nothing is evaluated).
+    const QString sql =
+        u"SELECT setval(s, coalesce((SELECT max(\"编号\")::text::bigint FROM \"%1\"), 0) + 1, false) FROM "
+        u"pg_get_serial_sequence('%2', '编号') AS s WHERE s IS NOT NULL"_s.arg(name, literal);
     QString error;
     if (!server_->executeRaw(sql, error)) {
         fail(error);

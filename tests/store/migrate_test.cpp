@@ -95,6 +95,8 @@ void buildFleet(const QString& path, const Fleet& fleet) {
         u"insert into 报险表 ([报险日期],[主车牌号],[理赔金额],[是否结案]) values('2026年5月1日','京A12340','1200.50',true)"_s));
     if (fleet.extraTable) {
         ASSERT_TRUE(db.ExecuteStatement(u"create table [备忘] ([内容] TEXT, [次数] INTEGER, [附件] BLOB)"_s));
+        // Empty, with a number column: the kinds come from no value at all.
+        ASSERT_TRUE(db.ExecuteStatement(u"create table [空表] ([编号] INTEGER PRIMARY KEY, [名称] TEXT)"_s));
         QList<QByteArray> attachment{image(9, 9)};
         ASSERT_TRUE(
             db.ExecuteWithBinaries(u"insert into [备忘] ([内容],[次数],[附件]) values ('年检',3,?)"_s, attachment));
