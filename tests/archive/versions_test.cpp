@@ -308,6 +308,72 @@ TEST_P(VehicleVersionTest, OlderFileGainsTheTableAtItsFirstWrite) {
     EXPECT_EQ(kModifyBasic(late, u"乙"_s).message, kChanged);
 }
 
+// Two processes that loaded the same vehicle save at the same moment: one goes through, the other
+// is told, neither waits for ever, and the vehicle is whole (listed exactly when its table exists).
+struct Clash {
+    const char* name;
+    Write one;
+    Write other;
+};
+
+class ConcurrentSaveTest : public testing_support::DataDirTest,
+                           public ::testing::WithParamInterface<std::tuple<testing_support::Engine, Clash>> {
+protected:
+    testing_support::Engine engine() const override { return std::get<0>(GetParam()); }
+};
+
+TEST_P(ConcurrentSaveTest, OneSaveWinsTheOtherIsTold) {
+    ASSERT_TRUE(SaveNewVehicleRows(db(), vehicle(kPlate, u"001"_s)).ok);
+    ASSERT_TRUE(AddRecordRow(db(), 1, kPlate, inspectionValues(u"第二条"_s)).ok);
+    int gate[2], loaded[2];
+    ASSERT_EQ(pipe(gate), 0);
+    ASSERT_EQ(pipe(loaded), 0);
+    std::vector<pid_t> children;
+    const Clash& clash = std::get<1>(GetParam());
+    for (const Write& write : {clash.one, clash.other}) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            close(gate[1]);
+            Operator op;
+            if (!op.db.Open(target(), store::kDatabasePassword, ConnectionSharing::Private))
+                _exit(3);
+            op.load();
+            char go = 0;
+            if (::write(loaded[1], "l", 1) != 1 || read(gate[0], &go, 1) != 1)
+                _exit(3);
+            const Outcome out = write(op, u"并发"_s);
+            _exit(out.ok ? 0 : out.message == kChanged ? 1 : 2);
+        }
+        children.push_back(pid);
+    }
+    close(gate[0]);
+    close(loaded[1]);
+    char both[2];
+    ASSERT_EQ(read(loaded[0], both, 1) + read(loaded[0], both + 1, 1), 2); // both have loaded
+    close(loaded[0]);
+    ASSERT_EQ(write(gate[1], "gg", 2), 2);
+    close(gate[1]);
+    std::multiset<int> codes;
+    for (pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status));
+        codes.insert(WEXITSTATUS(status));
+    }
+    EXPECT_EQ(codes, (std::multiset<int>{0, 1}));
+    EXPECT_EQ(*PlateListed(db(), kPlate), !db().StoredColumns(kPlate).isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    TwoProcesses, ConcurrentSaveTest,
+    ::testing::Combine(testing_support::BothEngines(),
+                       ::testing::Values(Clash{"BasicAndBasic", kModifyBasic, kModifyBasic},
+                                         Clash{"RecordAndVehicleDelete", kModifyInspection, kDeleteVehicle},
+                                         Clash{"RecordAddedAndRecordDeleted", kAddInspection, kDeleteInspection})),
+    [](const ::testing::TestParamInfo<std::tuple<testing_support::Engine, Clash>>& param) {
+        return std::string(testing_support::EngineName(std::get<0>(param.param))) + std::get<1>(param.param).name;
+    });
+
 INSTANTIATE_TEST_SUITE_P(Engines, VehicleVersionTest, testing_support::BothEngines(), testing_support::EngineParamName);
 
 } // namespace
