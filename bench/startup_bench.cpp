@@ -16,12 +16,14 @@
 #include "store/schema.h"
 #include "store/session.h"
 #include "store/sqltext.h"
+#include "store/target.h"
 #include "store/upgrade.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 
 #include <benchmark/benchmark.h>
 
@@ -275,6 +277,166 @@ void BM_SqlcipherShellFloor(benchmark::State& state) {
                         "BM_CliAlerts/" + v + "/1",
                         {}});
     }
+    return true;
+}();
+
+// ---- the same work on a PostgreSQL server --------------------------------------------------------
+
+// A private cluster (the tests' script) holding the 1,000-vehicle fleet of the file, images left
+// out: the refresh never reads them, and the server keeps large values apart from the row. Over
+// its Unix socket (0) and over 127.0.0.1 (1), as the password role velmora_pw.
+struct ServerFleet {
+    QString info;
+    QString targets[2];
+    bool ok = false;
+    ~ServerFleet() {
+        if (!info.isEmpty())
+            QProcess::execute(u"bash"_s, {QStringLiteral(VELMORA_PGCLUSTER_SCRIPT), u"stop"_s, info});
+    }
+};
+
+QString literal(const store::FieldValue& v) {
+    if (v.isNull)
+        return u"NULL"_s;
+    switch (v.kind) {
+    case store::FieldKind::DateTime:
+        return u"'"_s + v.date().toString(Qt::ISODate) + u"'"_s;
+    case store::FieldKind::YesNo:
+        return store::SqlBool(v.yesNo());
+    case store::FieldKind::Number:
+        return v.text();
+    default:
+        return u"'"_s + store::SqlText(v.text()) + u"'"_s;
+    }
+}
+
+bool copyFleet(store::DatabaseConnection& from, store::DatabaseConnection& to) {
+    QStringList columns;
+    for (const store::ColumnDef& c : store::StorageColumns())
+        if (c.type != store::ColumnType::Bytes)
+            columns << c.name;
+    QStringList bracketed;
+    for (const QString& c : columns)
+        bracketed << u"["_s + c + u"]"_s;
+    const QString list = bracketed.join(u","_s);
+    if (!to.BeginTransaction())
+        return false;
+    for (const QString& plate : bench::plates(from)) {
+        if (!to.ExecuteStatement(u"insert into [总表]([档案编号],[车牌号]) values('"_s + store::SqlText(plate) +
+                                 u"','"_s + store::SqlText(plate) + u"')"_s) ||
+            !to.ExecuteStatement(u"select * into "_s + plate + u" from yangbiao"_s))
+            return false;
+        const int h = from.OpenRecordSet(u"select "_s + list + u" from "_s + plate);
+        QStringList rows;
+        for (from.MoveFirst(h); !from.AtEnd(h); from.MoveNext(h)) {
+            QStringList values;
+            for (const QString& c : columns)
+                values << literal(from.ReadField(h, c));
+            rows << u"("_s + values.join(u","_s) + u")"_s;
+        }
+        from.CloseRecordSet(h);
+        if (!rows.isEmpty() &&
+            !to.ExecuteStatement(u"insert into "_s + plate + u"("_s + list + u") values "_s + rows.join(u","_s)))
+            return false;
+    }
+    return to.CommitTransaction();
+}
+
+ServerFleet& serverFleet() {
+    static ServerFleet fleet = [] {
+        ServerFleet f;
+        if (!QFileInfo::exists(u"/usr/lib/postgresql/15/bin/initdb"_s))
+            return f;
+        f.info = QDir(bench::benchDir()).filePath(u"pgcluster.info"_s);
+        if (QProcess::execute(u"bash"_s, {QStringLiteral(VELMORA_PGCLUSTER_SCRIPT), u"start"_s, f.info}) != 0)
+            return f;
+        QFile infoFile(f.info);
+        if (!infoFile.open(QIODevice::ReadOnly))
+            return f;
+        QString socket, port;
+        for (const QByteArray& line : infoFile.readAll().split('\n')) {
+            if (line.startsWith("socket="))
+                socket = QString::fromUtf8(line.mid(7));
+            if (line.startsWith("port="))
+                port = QString::fromUtf8(line.mid(5));
+        }
+        const QString passFile = QDir(bench::benchDir()).filePath(u"pgpass"_s);
+        QFile pass(passFile);
+        if (!pass.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return f;
+        pass.write(u"127.0.0.1:%1:*:velmora_pw:velmora-pw\n"_s.arg(port).toUtf8());
+        pass.close();
+        pass.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        qputenv("PGPASSFILE", QFile::encodeName(passFile));
+        QProcess::execute(u"psql"_s, {u"-h"_s, socket, u"-p"_s, port, u"-U"_s, u"velmora_test"_s, u"-d"_s,
+                                      u"postgres"_s, u"-qc"_s, u"CREATE DATABASE fleet OWNER velmora_pw"_s});
+        f.targets[0] = u"host=%1 port=%2 user=velmora_pw dbname=fleet"_s.arg(socket, port);
+        f.targets[1] = u"host=127.0.0.1 port=%1 user=velmora_pw dbname=fleet"_s.arg(port);
+        QString error;
+        store::DatabaseConnection to;
+        f.ok = store::CreateServerDatabase(f.targets[0], &error) &&
+               to.Open(f.targets[0], store::kDatabasePassword, store::ConnectionSharing::Private) &&
+               copyFleet(bench::fleet(1000, 1), to);
+        if (f.ok) // settled, as the file's fleet is before its refresh is timed
+            alerts::ComputeAlerts(to, alerts::MonthStart(store::Today()));
+        return f;
+    }();
+    return fleet;
+}
+
+// Args: 0 Unix socket, 1 127.0.0.1.
+void BM_ServerRefresh(benchmark::State& state) {
+    ServerFleet& f = serverFleet();
+    if (!f.ok) {
+        state.SkipWithError("no server fleet (PostgreSQL server programs missing?)");
+        return;
+    }
+    store::DatabaseConnection db;
+    if (!db.Open(f.targets[state.range(0)], store::kDatabasePassword, store::ConnectionSharing::Private)) {
+        state.SkipWithError(db.LastError().toStdString().c_str());
+        return;
+    }
+    const QDate month = alerts::MonthStart(store::Today());
+    int members = 0;
+    for (auto _ : state) {
+        const alerts::AlertResult r = alerts::ComputeAlerts(db, month);
+        members = 0;
+        for (const QStringList& set : r.sets)
+            members += int(set.size());
+        benchmark::DoNotOptimize(members);
+    }
+    state.counters["members"] = members;
+}
+
+void BM_ServerCliAlerts(benchmark::State& state) {
+    ServerFleet& f = serverFleet();
+    if (!f.ok) {
+        state.SkipWithError("no server fleet (PostgreSQL server programs missing?)");
+        return;
+    }
+    // The children are started by a helper forked before the password file was named: env names it.
+    timeChild(state,
+              {u"/usr/bin/env"_s, u"PGPASSFILE="_s + qEnvironmentVariable("PGPASSFILE"), QStringLiteral(VELMORA_CLI),
+               u"alerts"_s, u"--database"_s, f.targets[state.range(0)]},
+              {});
+}
+
+BENCHMARK(BM_ServerRefresh)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ServerCliAlerts)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseManualTime();
+
+[[maybe_unused]] const bool kServerComparisons = [] {
+    bench::Compare(
+        {"refresh, 1000 vehicles (server over a Unix socket / file)", "BM_Refresh/1000/1", "BM_ServerRefresh/0", {}});
+    bench::Compare(
+        {"refresh, 1000 vehicles (server over 127.0.0.1 / file)", "BM_Refresh/1000/1", "BM_ServerRefresh/1", {}});
+    bench::Compare({"velmora-cli alerts, 1000 vehicles (server over a Unix socket / file)",
+                    "BM_CliAlerts/1000/1",
+                    "BM_ServerCliAlerts/0",
+                    {}});
+    bench::Compare({"velmora-cli alerts, 1000 vehicles (server over 127.0.0.1 / file)",
+                    "BM_CliAlerts/1000/1",
+                    "BM_ServerCliAlerts/1",
+                    {}});
     return true;
 }();
 

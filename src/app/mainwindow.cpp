@@ -303,13 +303,14 @@ bool MainWindow::initialise(const SignInStep& signIn) {
     // The main window's connection is opened before the sign-in window's, so that the two
     // share one open file: the key is derived and the schema read once. A failure is reported
     // after the sign-in, by the same open that reports it in every window.
-    const QString target = store::DatabaseTarget();
+    const store::DatabaseTargetInfo where = store::DatabaseTarget();
+    const QString target = where.text();
     // A lost server connection is told at once, whichever window's statement met it.
     store::DatabaseConnection::SetConnectionLostHandler([](const QString& message) { ui::MessageBox(message); });
     if (!store::TargetMissing(target))
         store::OpenTarget(db_, target);
     // Without its server the program cannot do anything: it says why and ends.
-    if (store::IsServerTarget(target) && !db_.IsOpen()) {
+    if (where.isServer() && !db_.IsOpen()) {
         ui::MessageBox(u"数据库打开失败！\n"_s + db_.LastError());
         return false;
     }
@@ -385,7 +386,7 @@ bool MainWindow::runBackup() {
     QString destination = *target;
     if (QFileInfo(destination).suffix().isEmpty())
         destination += u".mdb"_s;
-    const QString source = store::DatabaseTarget();
+    const QString source = store::DatabaseTarget().text();
     if (!store::IsServerTarget(source) &&
         QFileInfo(source).absoluteFilePath() == QFileInfo(destination).absoluteFilePath()) {
         ui::MessageBox(u"数据备份失败：不能备份到数据库文件本身！"_s);

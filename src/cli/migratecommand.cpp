@@ -11,33 +11,38 @@ using namespace Qt::StringLiterals;
 
 namespace cli {
 
-QString MigrateHelp() {
-    return u"用法：velmora-cli migrate --from-file clxx.mdb --database 目标\n"
-           u"把已有的数据库文件（新旧两种存储布局均可）整体复制到一个空的目标数据库：所有车辆表及其行、编号、\n"
-           u"图片（逐字节）、操作员、险种、报险记录和其他表，在一个事务中完成。完成后逐表比较两边的行数和校验和\n"
-           u"并输出；有任何不同则全部撤销，目标保持为空。\n"
-           u"  --from-file 文件  要迁移的 clxx.mdb\n"
-           u"  --database 目标   空的目标数据库：服务器上没有任何表的数据库（postgresql://主机/库 或\n"
-           u"                    host=… dbname=…），或尚不存在的文件路径；缺省为程序配置的数据库\n"
-           u"写入：只写目标数据库；源文件不变。\n"_s;
-}
+namespace {
 
-int MigrateCommand(QStringList args, QTextStream& out, QTextStream& err) {
-    bool missing = false;
-    const QString from = TakeValue(args, u"--from-file"_s, &missing);
-    const QString dir = TakeValue(args, u"--data-dir"_s, &missing);
-    if (missing || !args.isEmpty() || from.isEmpty()) {
-        err << u"用法：velmora-cli migrate --from-file clxx.mdb --database 目标\n"_s;
-        return 2;
+const CommandSpec kMigrateSpec{
+    .usage = u"velmora-cli migrate --from-file clxx.mdb --database URL [--data-dir DIR]"_s,
+    .help = u"把已有的数据库文件（新旧两种存储布局均可）整体复制到一个空的目标数据库：所有车辆表及其行、编号、\n"
+            u"图片（逐字节）、操作员、险种、报险记录和其他表，在一个事务中完成。完成后逐表比较两边的行数和校验和\n"
+            u"并输出；有任何不同则全部撤销，目标保持为空。\n"
+            u"  --from-file 文件  要迁移的 clxx.mdb\n"
+            u"  --database URL    空的目标数据库：服务器上没有任何表的数据库（postgresql://主机/库 或\n"
+            u"                    host=… dbname=…），或尚不存在的文件路径；缺省为程序配置的数据库\n"
+            u"写入：只写目标数据库；源文件不变。\n"_s,
+    .options = {{u"--from-file"_s, OptionKind::Path, true}},
+};
+
+} // namespace
+
+int MigrateCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
+    const ParsedCommand o = ParseCommandLine(kMigrateSpec, args, out, err);
+    if (!o.ok())
+        return o.exitStatus;
+    // --database (applied by the parser) or the program's configured database.
+    const store::DatabaseTargetInfo target = store::DatabaseTarget();
+    if (!target.ok()) {
+        err << target.refusal << u"\n"_s;
+        return 1;
     }
-    UseDataDirectory(dir);
-    // --database (taken by the dispatcher) or the program's configured database.
-    const QString target = store::DatabaseTarget();
+    const QString from = o.value(u"--from-file"_s);
     store::CopyReport report;
     QString error;
     QElapsedTimer timer;
     timer.start();
-    const bool ok = store::MigrateFile(from, target, &report, &error);
+    const bool ok = store::MigrateFile(from, target.text(), &report, &error);
     out << store::DescribeCopy(report);
     if (!ok) {
         err << error << u"\n"_s;

@@ -9,7 +9,6 @@ namespace cli {
 // table layout) into an empty target in one transaction and prints both sides' row counts and
 // checksums. Exit 0 when every table matched, 1 on a refusal or difference (nothing written), 2
 // on wrong usage.
-int MigrateCommand(QStringList args, QTextStream& out, QTextStream& err);
-QString MigrateHelp();
+int MigrateCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 
 } // namespace cli

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/failure.h"
+
 #include <QByteArray>
 #include <QDate>
 #include <QHash>
@@ -48,6 +50,11 @@ enum class ConnectionSharing { Shared, Private };
 // others go on writing on the server (REPEATABLE READ READ ONLY) or wait on the file.
 enum class TransactionMode { Write, Snapshot };
 
+// ReadOnly opens the database without ever writing to it (a dry run, a read-only file or copy):
+// every write statement fails with FailureKind::ReadOnly. Read-only and read-write connections of
+// one database never share.
+enum class OpenAccess { ReadWrite, ReadOnly };
+
 // One connection to the encrypted database file or to a PostgreSQL server. Statements are
 // written in the program's Jet dialect and translated before the engine sees them (see
 // translate.h); the values read back have the same kinds and texts on both.
@@ -61,7 +68,8 @@ public:
     // Opens target: a server when it is a PostgreSQL URI or key=value text (see target.h; the
     // password then comes from .pgpass or velmora.ini, never from the text), else the file at
     // that path with password as its key. A database without the program's tables is refused.
-    bool Open(const QString& target, const QString& password, ConnectionSharing sharing = ConnectionSharing::Shared);
+    bool Open(const QString& target, const QString& password, ConnectionSharing sharing = ConnectionSharing::Shared,
+              OpenAccess access = OpenAccess::ReadWrite);
     bool IsServer() const { return server_ != nullptr; }
     // The file's path, or the server's host[:port]/database.
     QString Describe() const;
@@ -81,7 +89,8 @@ public:
     // Opens an existing file only; a missing file, a wrong password or a file without the
     // program's fixed tables (an empty or foreign database) fails here and leaves the file as it is.
     bool OpenDatabaseFile(const QString& path, const QString& password,
-                          ConnectionSharing sharing = ConnectionSharing::Shared);
+                          ConnectionSharing sharing = ConnectionSharing::Shared,
+                          OpenAccess access = OpenAccess::ReadWrite);
     bool IsOpen() const { return file_ != nullptr || server_ != nullptr; }
     void CloseDatabase();
 
@@ -118,6 +127,8 @@ public:
     void RollbackTransaction();
 
     QString LastError() const { return lastError_; }
+    // Why the last failed operation failed (None after a success).
+    FailureKind LastFailure() const { return lastFailure_; }
 
     // Called when the connection to the server is lost (the text begins "与数据库服务器的连接中断："):
     // the windows show it, velmora-cli prints it. The transaction then open is gone whole; the
@@ -149,12 +160,18 @@ private:
     bool run(const QString& statement, const QList<QByteArray>* binaries);
     bool execTranslated(const QString& sql, const QList<QByteArray>* binaries, int* bindIndex);
     QHash<QString, QString> columnTypes(const QString& table);
-    void fail(const QString& message);
+    void fail(const QString& message, FailureKind kind = FailureKind::Other);
+    void failSqlite(sqlite3* handle); // the handle's message and kind
+    void clearFailure() {
+        lastError_.clear();
+        lastFailure_ = FailureKind::None;
+    }
 
     std::shared_ptr<SharedFile> file_;
     std::shared_ptr<detail::Engine> server_;
     QString path_;
     QString lastError_;
+    FailureKind lastFailure_ = FailureKind::None;
     int nextHandle_ = 1;
     int busyTimeoutMs_ = 5000;
     std::map<int, std::unique_ptr<RecordSet>> recordSets_;

@@ -44,6 +44,10 @@ public:
     // The server's own SQL, untranslated, in the session (and the transaction open in it): for the
     // store's schema statements only, never for a value of the operator's.
     virtual bool executeRaw(const QString& sql, QString& error) = 0;
+    // False (with the reason) when the server cannot be reached, after one try to connect again.
+    virtual bool reachable(QString& error) = 0;
+    // What the last failure was, for the caller's message.
+    virtual FailureKind lastFailureKind() const = 0;
 };
 
 // What an open expects to find on the server.
@@ -51,8 +55,9 @@ enum class ServerContents { OurTables, Empty };
 
 // Connects to the server that target (a URI or key=value text) names. OurTables refuses a
 // database without the program's fixed tables; Empty refuses one that holds any table.
+// A read-only session refuses every write on the server's side.
 std::shared_ptr<Engine> OpenServerEngine(const QString& target, ConnectionSharing sharing, ServerContents contents,
-                                         QString& error);
+                                         bool readOnly, QString& error);
 
 // Runs statements (the server's own SQL) in one transaction on an empty database.
 bool CreateServerSchema(const QString& target, const QStringList& statements, QString& error);

@@ -1,5 +1,7 @@
 #include "engine.h"
 
+#include "failure.h"
+
 #include "schema.h"
 #include "target.h"
 #include "translate.h"
@@ -202,6 +204,9 @@ public:
     QStringList tableNames(QString& error) override;
     QStringList storedColumns(const QString& table) override;
     QString describe() const override { return description_; }
+    bool reachable(QString& error) override { return usable(error); }
+    FailureKind lastFailureKind() const override { return failureKind_; }
+    bool readOnly = false;
     bool executeRaw(const QString& sql, QString& error) override {
         const Result r = simple(sql.toUtf8().constData());
         if (!r.ok())
@@ -213,10 +218,12 @@ private:
     bool usable(QString& error);
     bool setUp(QString& error);
     bool lostAfterFailure(QString& error);
+    void noteFailure(const PGresult* result);
     bool run(const void* owner, const QString& statement, const QList<QByteArray>* binaries, ResultRows* rows,
              QString& error);
     bool pipeline(const std::vector<Command>& commands, int keep, Result* kept, QString& error);
     Result simple(const char* sql);
+    Result simple(const QByteArray& sql);
     QHash<QString, QString> columnTypes(const QString& table);
 
     PGconn* conn_ = nullptr;
@@ -224,6 +231,9 @@ private:
     const void* transactionOwner_ = nullptr;
     int transactionDepth_ = 0;
     bool transactionLost_ = false; // the server dropped the open transaction with the connection
+    bool clientFailure_ = false;   // the last failure came from libpq, not from the server
+    bool needsReset_ = false;
+    FailureKind failureKind_ = FailureKind::None;
     QHash<QString, QHash<QString, QString>> typeCache_;
 };
 
@@ -248,9 +258,14 @@ Result PgEngine::simple(const char* sql) {
     return Result(PQexec(conn_, sql));
 }
 
+Result PgEngine::simple(const QByteArray& sql) {
+    return Result(PQexec(conn_, sql.constData()));
+}
+
 bool PgEngine::setUp(QString& error) {
     PQsetNoticeProcessor(conn_, ignoreNotice, nullptr);
-    const Result r = simple(kSessionSettings);
+    const Result r = simple(readOnly ? QByteArray(kSessionSettings) + "; SET default_transaction_read_only = on"
+                                     : QByteArray(kSessionSettings));
     if (!r.ok()) {
         error = message(PQerrorMessage(conn_));
         return false;
@@ -353,13 +368,17 @@ bool PgEngine::usable(QString& error) {
     }
     if (transactionLost_) {
         error = kConnectionLost + u"事务已撤销，请重新操作。"_s;
+        failureKind_ = FailureKind::Lost;
         return false;
     }
-    if (PQstatus(conn_) == CONNECTION_OK)
+    if (PQstatus(conn_) == CONNECTION_OK && !needsReset_)
         return true;
+    needsReset_ = false;
     PQreset(conn_);
     if (PQstatus(conn_) != CONNECTION_OK) {
         error = kConnectionLost + message(PQerrorMessage(conn_));
+        failureKind_ = FailureKind::Lost;
+        DatabaseConnection::ReportConnectionLost(error);
         return false;
     }
     typeCache_.clear();
@@ -371,9 +390,34 @@ bool PgEngine::usable(QString& error) {
 }
 
 // After a failed call: true (and the error said so) when the failure was the connection's.
+// Every error of the server carries an SQLSTATE; one without it is libpq's own: the connection's.
+void PgEngine::noteFailure(const PGresult* result) {
+    const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+    clientFailure_ = !state;
+    const QByteArray code(state ? state : "");
+    if (!state)
+        failureKind_ = FailureKind::Lost;
+    else if (code == "55P03" || code == "40001" || code == "40P01" || code == "57014")
+        failureKind_ = FailureKind::Busy; // a lock not granted in time, a conflict, the statement timeout
+    else if (code == "25006")
+        failureKind_ = FailureKind::ReadOnly;
+    else if (code == "53100")
+        failureKind_ = FailureKind::DiskFull;
+    else if (code.startsWith("XX00"))
+        failureKind_ = FailureKind::Corrupt;
+    else if (code == "58030")
+        failureKind_ = FailureKind::IoError;
+    else
+        failureKind_ = FailureKind::Other;
+}
+
 bool PgEngine::lostAfterFailure(QString& error) {
-    if (PQstatus(conn_) != CONNECTION_BAD)
+    const bool lost = PQstatus(conn_) == CONNECTION_BAD || clientFailure_;
+    clientFailure_ = false;
+    if (!lost)
         return false;
+    failureKind_ = FailureKind::Lost;
+    needsReset_ = true;
     error = kConnectionLost + message(PQerrorMessage(conn_));
     if (transactionDepth_ > 0)
         transactionLost_ = true;
@@ -398,6 +442,7 @@ bool PgEngine::pipeline(const std::vector<Command>& commands, int keep, Result* 
         Result r(PQexecParams(conn_, c.sql.constData(), int(values.size()), types.data(), values.data(), lengths.data(),
                               formats.data(), 1));
         if (!r.ok()) {
+            noteFailure(r.r);
             error = message(r.r ? PQresultErrorMessage(r.r) : PQerrorMessage(conn_));
             if (error.isEmpty())
                 error = message(PQerrorMessage(conn_));
@@ -431,6 +476,7 @@ bool PgEngine::pipeline(const std::vector<Command>& commands, int keep, Result* 
     }
     if (!sent || !PQpipelineSync(conn_)) {
         error = message(PQerrorMessage(conn_));
+        clientFailure_ = true;
         PQexitPipelineMode(conn_);
         return false;
     }
@@ -444,8 +490,10 @@ bool PgEngine::pipeline(const std::vector<Command>& commands, int keep, Result* 
             if (s == PGRES_PIPELINE_ABORTED)
                 continue;
             if (!r.ok()) {
-                if (ok)
+                if (ok) {
                     error = message(PQresultErrorMessage(raw));
+                    noteFailure(raw);
+                }
                 ok = false;
             } else if (int(i) == keep && kept) {
                 *kept = std::move(r);
@@ -454,6 +502,7 @@ bool PgEngine::pipeline(const std::vector<Command>& commands, int keep, Result* 
         if (!gotOne && PQstatus(conn_) == CONNECTION_BAD) {
             if (ok)
                 error = message(PQerrorMessage(conn_));
+            clientFailure_ = true;
             PQexitPipelineMode(conn_);
             return false;
         }
@@ -507,10 +556,12 @@ bool PgEngine::run(const void* owner, const QString& statement, const QList<QByt
         return false;
     if (!rows && transactionOwner_ && transactionOwner_ != owner) {
         error = u"另一窗口的数据库事务尚未结束，请稍后再试。"_s;
+        failureKind_ = FailureKind::Busy;
         return false;
     }
     const Translation tr =
         TranslateStatement(statement, {[this](const QString& t) { return columnTypes(t); }, {}}, Dialect::PostgreSQL);
+    failureKind_ = FailureKind::Other;
     if (!tr.ok()) {
         error = tr.error;
         return false;
@@ -598,6 +649,7 @@ bool PgEngine::begin(const void* owner, TransactionMode mode, QString& error) {
         return false;
     if (transactionOwner_ && transactionOwner_ != owner) {
         error = u"另一窗口的数据库事务尚未结束，请稍后再试。"_s;
+        failureKind_ = FailureKind::Busy;
         return false;
     }
     const QByteArray sql = transactionDepth_ > 0 ? "SAVEPOINT t" + QByteArray::number(transactionDepth_)
@@ -607,6 +659,7 @@ bool PgEngine::begin(const void* owner, TransactionMode mode, QString& error) {
     const Result r = simple(sql.constData());
     if (!r.ok()) {
         error = message(PQerrorMessage(conn_));
+        noteFailure(r.r);
         if (lostAfterFailure(error))
             DatabaseConnection::ReportConnectionLost(error);
         return false;
@@ -636,6 +689,8 @@ bool PgEngine::commit(const void* owner, QString& error) {
     const bool rolledBack = r.ok() && QByteArray(PQcmdStatus(r.r)) == "ROLLBACK";
     if (!r.ok() || rolledBack) {
         error = rolledBack ? u"事务已撤销"_s : message(PQerrorMessage(conn_));
+        if (!rolledBack)
+            noteFailure(r.r);
         if (lostAfterFailure(error))
             DatabaseConnection::ReportConnectionLost(error);
         else if (transactionDepth_ == 0 && !rolledBack)
@@ -676,6 +731,7 @@ QStringList PgEngine::tableNames(QString& error) {
     const Result r = simple("SELECT tablename FROM pg_tables WHERE schemaname = current_schema() ORDER BY tablename");
     if (!r.ok()) {
         error = message(PQerrorMessage(conn_));
+        noteFailure(r.r);
         lostAfterFailure(error);
         return names;
     }
@@ -696,6 +752,7 @@ QStringList PgEngine::storedColumns(const QString& table) {
     const char* values[] = {name.constData()};
     const Result r(PQexecParams(conn_, sql, 1, nullptr, values, nullptr, nullptr, 0));
     if (!r.ok()) {
+        noteFailure(r.r);
         lostAfterFailure(error);
         return names;
     }
@@ -707,16 +764,23 @@ QStringList PgEngine::storedColumns(const QString& table) {
 } // namespace
 
 std::shared_ptr<Engine> OpenServerEngine(const QString& target, ConnectionSharing sharing, ServerContents contents,
-                                         QString& error) {
-    const QString key = target.trimmed();
+                                         bool readOnly, QString& error) {
+    const QString key = target.trimmed() + (readOnly ? u"\nread-only"_s : QString());
     const bool shared = sharing == ConnectionSharing::Shared && contents == ServerContents::OurTables;
     if (shared) {
         auto it = t_servers.find(key);
         if (it != t_servers.end())
-            if (auto engine = it->second.lock())
-                return engine;
+            if (auto engine = it->second.lock()) {
+                // Another window's session: usable only while its server answers.
+                QString why;
+                if (engine->reachable(why))
+                    return engine;
+                error = u"无法连接数据库服务器：%1"_s.arg(why);
+                return nullptr;
+            }
     }
     auto engine = std::make_shared<PgEngine>();
+    engine->readOnly = readOnly;
     if (!engine->connect(target, contents, error))
         return nullptr;
     if (shared) {
@@ -727,7 +791,7 @@ std::shared_ptr<Engine> OpenServerEngine(const QString& target, ConnectionSharin
 }
 
 bool CreateServerSchema(const QString& target, const QStringList& statements, QString& error) {
-    auto engine = OpenServerEngine(target, ConnectionSharing::Private, ServerContents::Empty, error);
+    auto engine = OpenServerEngine(target, ConnectionSharing::Private, ServerContents::Empty, false, error);
     if (!engine)
         return false;
     const void* owner = &error;

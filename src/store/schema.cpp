@@ -1,5 +1,7 @@
 #include "schema.h"
 
+#include "target.h"
+
 #include "database.h"
 #include "engine.h"
 #include "translate.h"
@@ -165,7 +167,8 @@ QString DataDirectory() {
 }
 
 QString DatabasePath() {
-    return QDir(DataDirectory()).filePath(kDatabaseFileName);
+    const DatabaseTargetInfo target = DatabaseTarget();
+    return target.ok() && !target.isServer() ? target.file : QDir(DataDirectory()).filePath(kDatabaseFileName);
 }
 
 namespace {
@@ -262,7 +265,7 @@ QStringList schemaStatements(TableLayout layout, Dialect dialect) {
         sql << createTable(t.name, t.columns, t.notNull, dialect);
     // Of every database, new or made from a file by migrate; older files gain it at their first write.
     sql << u"CREATE TABLE \"车辆版本\" (\"车牌号\" TEXT PRIMARY KEY NOT NULL, \"版本\" INTEGER NOT NULL DEFAULT 0)"_s;
-    sql << u"CREATE UNIQUE INDEX \"总表_车牌号\" ON \"总表\" (\"车牌号\")"_s;
+    sql << u"CREATE INDEX \"总表_车牌号\" ON \"总表\" (\"车牌号\")"_s;
     sql << u"CREATE INDEX \"总表_档案编号\" ON \"总表\" (\"档案编号\")"_s;
     sql << u"CREATE INDEX \"报险表_报险日期\" ON \"报险表\" (\"报险日期\")"_s;
     QStringList seed;

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QUrl>
 
 using namespace Qt::StringLiterals;
 
@@ -26,6 +27,24 @@ QString setting(const QString& key) {
     const QSettings settings(path, QSettings::IniFormat);
     return settings.value(key).toString().trimmed();
 }
+
+// A named database: a server, a file (relative paths from base), or a refusal.
+DatabaseTargetInfo named(const QString& text, const QString& base) {
+    static const QRegularExpression scheme(u"^[A-Za-z][A-Za-z0-9+.-]+:"_s);
+    if (IsServerTarget(text))
+        return {{}, text.trimmed(), {}};
+    if (text.startsWith(u"file:"_s, Qt::CaseInsensitive)) {
+        const QString local = QUrl(text).toLocalFile();
+        if (!local.isEmpty())
+            return {QDir(local).absolutePath(), {}, {}};
+    } else if (!scheme.match(text).hasMatch()) {
+        return {QFileInfo(QDir(base), text).absoluteFilePath(), {}, {}};
+    }
+    return {{},
+            {},
+            u"不支持的数据库地址：%1（请给出数据库文件的路径，或 postgresql://主机/数据库、host=… dbname=… "
+            u"形式的服务器连接文本）"_s.arg(text)};
+}
 } // namespace
 
 bool IsServerTarget(const QString& target) {
@@ -35,18 +54,15 @@ bool IsServerTarget(const QString& target) {
            t.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive) || keyValue.match(t).hasMatch();
 }
 
-QString DatabaseTarget() {
-    const QString env = QString::fromLocal8Bit(qgetenv("VELMORA_DATABASE")).trimmed();
+DatabaseTargetInfo DatabaseTarget() {
+    const QString env = qEnvironmentVariable("VELMORA_DATABASE").trimmed();
     if (!env.isEmpty())
-        return IsServerTarget(env) ? env : QFileInfo(env).absoluteFilePath();
+        return named(env, QDir::currentPath());
+    // A relative file path in the settings is taken from the program's folder, where they are.
     const QString configured = setting(u"database"_s);
-    if (!configured.isEmpty()) {
-        if (IsServerTarget(configured))
-            return configured;
-        // A relative file path is taken from the program's folder, where the settings are.
-        return QFileInfo(QFileInfo(settingsPath()).absolutePath(), configured).absoluteFilePath();
-    }
-    return DatabasePath();
+    if (!configured.isEmpty())
+        return named(configured, QFileInfo(settingsPath()).absolutePath());
+    return {QDir(DataDirectory()).filePath(kDatabaseFileName), {}, {}};
 }
 
 QString ServerPassword() {
@@ -67,8 +83,13 @@ bool TargetMissing(const QString& target) {
     return !IsServerTarget(target) && !QFileInfo::exists(target);
 }
 
-bool OpenTarget(DatabaseConnection& db, const QString& target, ConnectionSharing sharing) {
-    return db.Open(target, kDatabasePassword, sharing);
+bool OpenTarget(DatabaseConnection& db, const QString& target, ConnectionSharing sharing, OpenAccess access) {
+    return db.Open(target, kDatabasePassword, sharing, access);
+}
+
+bool OpenTarget(DatabaseConnection& db) {
+    const DatabaseTargetInfo target = DatabaseTarget();
+    return target.ok() && OpenTarget(db, target.text());
 }
 
 } // namespace store

@@ -123,7 +123,12 @@ Answer AskWithDefault(const QString& text, Buttons buttons, Answer defaultButton
 }
 
 bool OpenWindowDatabase(store::DatabaseConnection& db) {
-    const QString target = store::DatabaseTarget();
+    const store::DatabaseTargetInfo where = store::DatabaseTarget();
+    if (!where.ok()) {
+        MessageBox(u"数据库打开失败！"_s + where.refusal);
+        return false;
+    }
+    const QString target = where.text();
     if (store::TargetMissing(target))
         MessageBox(u"数据库丢失！"_s);
     if (store::OpenTarget(db, target)) {

@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -177,4 +178,39 @@ TEST_F(MainWindowTest, BackupCopiesTheFileOrNothingOnCancel) {
     dialogs.files = {QDir(dataDir()).filePath(u"no/such/dir/x.mdb"_s)};
     action(*w, "备份")->trigger();
     EXPECT_EQ(dialogs.shown, QStringList({u"数据备份失败！"_s}));
+}
+
+namespace {
+class MainWindowEngineTest : public testing_support::EngineTest {};
+} // namespace
+
+// The same start-up on either engine; the status bar names the database that is open.
+TEST_P(MainWindowEngineTest, StartsAndNamesItsDatabase) {
+    app::MainWindow w;
+    ASSERT_TRUE(w.initialise([](QWidget* owner) {
+        app::SignInWindow signIn(owner);
+        store::session().OperatorPermissions.权限设置 = true;
+        return true;
+    }));
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.shown.join(u"|"_s).toStdString();
+    EXPECT_EQ(w.database().IsServer(), onServer());
+    auto* label = w.findChild<QLabel*>(u"标签_数据库"_s);
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text(), u"数据库："_s + w.database().Describe());
+    EXPECT_TRUE(label->text().contains(onServer() ? serverDatabase() : dbPath())) << label->text().toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, MainWindowEngineTest, testing_support::BothEngines(),
+                         testing_support::EngineParamName);
+
+TEST_F(MainWindowTest, ServerDownAtStartUpSaysSoAndEndsBeforeTheSignIn) {
+    qputenv("VELMORA_DATABASE", "host=127.0.0.1 port=1 dbname=velmora");
+    app::MainWindow w;
+    bool signInShown = false;
+    EXPECT_FALSE(w.initialise([&](QWidget*) { return signInShown = true; }));
+    EXPECT_FALSE(signInShown);
+    EXPECT_FALSE(w.database().IsOpen());
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_TRUE(dialogs.shown.first().startsWith(u"数据库打开失败！"_s));
+    EXPECT_TRUE(dialogs.shown.first().contains(u"无法连接数据库服务器"_s)) << dialogs.shown.first().toStdString();
 }

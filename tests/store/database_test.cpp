@@ -258,3 +258,42 @@ TEST_P(DatabaseTest, StatementLogKeepsTheTextsAsWritten) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, DatabaseTest, testing_support::BothEngines(), testing_support::EngineParamName);
+
+TEST_P(DatabaseTest, SnapshotSeesOneStateWhileOthersWrite) {
+    const auto kinds = [](DatabaseConnection& c) {
+        const int h = c.OpenRecordSet(u"select count(*) as[数量] from 险种名称"_s);
+        const int n = h ? int(c.ReadField(h, u"数量"_s).number()) : -1;
+        c.CloseRecordSet(h);
+        return n;
+    };
+    DatabaseConnection writer;
+    ASSERT_TRUE(store::OpenTarget(writer, target(), store::ConnectionSharing::Private));
+    writer.SetBusyTimeout(200);
+    const int before = kinds(db());
+    ASSERT_TRUE(db().BeginTransaction(store::TransactionMode::Snapshot)) << db().LastError().toStdString();
+    EXPECT_EQ(kinds(db()), before);
+    // The server lets the other write and keeps the snapshot as it was; the file holds the
+    // writer off until the snapshot ends.
+    const bool written = writer.ExecuteStatement(u"insert into 险种名称 (险种名称) values ('甲')"_s);
+    EXPECT_EQ(written, onServer()) << writer.LastError().toStdString();
+    EXPECT_EQ(kinds(db()), before);
+    // A snapshot writes nothing.
+    if (onServer()) {
+        EXPECT_FALSE(db().ExecuteStatement(u"insert into 险种名称 (险种名称) values ('乙')"_s));
+    }
+    EXPECT_TRUE(db().CommitTransaction());
+    EXPECT_EQ(kinds(db()), before + (written ? 1 : 0));
+    EXPECT_TRUE(writer.ExecuteStatement(u"insert into 险种名称 (险种名称) values ('丙')"_s));
+    EXPECT_EQ(kinds(db()), before + (written ? 2 : 1));
+}
+
+TEST_P(DatabaseTest, TableNamesListFixedAndVehicleTables) {
+    makeVehicle(u"京T1"_s);
+    const QStringList names = db().TableNames();
+    for (const QString& table : store::FixedTableNames())
+        EXPECT_TRUE(names.contains(table)) << table.toStdString();
+    EXPECT_TRUE(names.contains(u"京T1"_s));
+    EXPECT_EQ(names.size(), store::FixedTableNames().size() + 1);
+    EXPECT_EQ(db().IsServer(), onServer());
+    EXPECT_FALSE(db().Describe().isEmpty());
+}

@@ -42,10 +42,10 @@ start)
     chmod 755 "$dir" "$dir/socket"
     "${as[@]}" "$bin/initdb" -D "$dir/data" -U velmora_test --auth-local=trust --auth-host=scram-sha-256 \
         -E UTF8 --locale=C.UTF-8 --no-sync >"$dir/initdb.log" 2>&1
-    # Speed over durability: a test cluster is thrown away.
+    # Speed over durability against a machine crash: a test cluster is thrown away. Commits are
+    # still written out before they return, so a killed server (pg_ctl stop -m immediate) keeps them.
     cat >>"$dir/data/postgresql.conf" <<EOF
 fsync = off
-synchronous_commit = off
 full_page_writes = off
 max_connections = 60
 shared_buffers = 32MB

@@ -18,6 +18,11 @@ const char* EngineName(Engine engine) {
     return engine == Engine::Server ? "Server" : "File";
 }
 
+Engine DefaultEngine() {
+    static const Engine engine = qgetenv("VELMORA_TEST_ENGINE") == "server" ? Engine::Server : Engine::File;
+    return engine;
+}
+
 namespace {
 QString scriptPath() {
     return QString::fromUtf8(VELMORA_PGCLUSTER_SCRIPT);

@@ -9,6 +9,8 @@ namespace testing_support {
 // Where a test's data lives: the encrypted file or a database on the test server.
 enum class Engine { File, Server };
 const char* EngineName(Engine engine);
+// File, unless VELMORA_TEST_ENGINE=server.
+Engine DefaultEngine();
 
 // A PostgreSQL cluster of the tests, run by tests/support/pgcluster.sh as an unprivileged user
 // on a private socket folder and port.

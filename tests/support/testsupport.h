@@ -47,8 +47,9 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // The engine the test runs on; EngineTest's parameter decides.
-    virtual Engine engine() const { return Engine::File; }
+    // The engine the test runs on; EngineTest's parameter decides. VELMORA_TEST_ENGINE=server
+    // runs the file tests on the server too (a look for differences; the file's own checks fail).
+    virtual Engine engine() const { return DefaultEngine(); }
     bool onServer() const { return engine() == Engine::Server; }
 
     QString dataDir() const { return dir_.path(); }
