@@ -38,6 +38,10 @@ int MigrateCommand(const QStringList& args, QTextStream& out, QTextStream& err) 
         return 1;
     }
     const QString from = o.value(u"--from-file"_s);
+    // From here the target is a new database being written, no longer the one the program has
+    // open: the output-file guard, which refuses the program's database, keeps guarding the data
+    // directory's file and the source instead.
+    qunsetenv("VELMORA_DATABASE");
     store::CopyReport report;
     QString error;
     QElapsedTimer timer;

@@ -777,7 +777,7 @@ bool DatabaseConnection::Open(const QString& target, const QString& password, Co
 bool DatabaseConnection::OpenEmptyServer(const QString& target, ConnectionSharing sharing) {
     CloseDatabase();
     QString error;
-    server_ = detail::OpenServerEngine(target, sharing, detail::ServerContents::Empty, error);
+    server_ = detail::OpenServerEngine(target, sharing, detail::ServerContents::Empty, false, error);
     if (!server_) {
         fail(error);
         return false;
