@@ -2,6 +2,7 @@
 
 #include "signinwindow.h"
 #include "store/backup.h"
+#include "store/migrate.h"
 #include "store/schema.h"
 #include "store/session.h"
 #include "store/target.h"
@@ -385,14 +386,16 @@ bool MainWindow::runBackup() {
     QString destination = *target;
     if (QFileInfo(destination).suffix().isEmpty())
         destination += u".mdb"_s;
-    const QString source = store::DatabasePath();
-    if (QFileInfo(source).absoluteFilePath() == QFileInfo(destination).absoluteFilePath()) {
+    const QString source = store::DatabaseTarget().text();
+    if (!store::IsServerTarget(source) &&
+        QFileInfo(source).absoluteFilePath() == QFileInfo(destination).absoluteFilePath()) {
         ui::MessageBox(u"数据备份失败：不能备份到数据库文件本身！"_s);
         return false;
     }
-    // A consistent snapshot, checked before it replaces anything at the chosen name.
+    // A consistent snapshot, checked before it replaces anything at the chosen name; from a
+    // server an ordinary encrypted file of the same tables, read in one read-only snapshot.
     QString reason;
-    if (!store::BackupDatabase(source, destination, &reason)) {
+    if (!store::BackupTarget(source, destination, &reason)) {
         // The cause goes with it (a full disk, a folder that cannot be written, a damaged file).
         ui::MessageBox(u"数据备份失败！"_s + (reason.isEmpty() ? QString() : u"\n"_s + reason));
         return false;

@@ -6,6 +6,7 @@
 #include "archive/vehicledata.h"
 #include "archive/vehicleform.h"
 #include "store/session.h"
+#include "store/versions.h"
 #include "ui/controls.h"
 #include "ui/dialogs.h"
 #include "ui/mainparts.h"
@@ -328,8 +329,10 @@ void AddRecord(ui::MainParts& parts) {
 
     const int page = currentTab(parts);
     if (page >= 0 && page < kRecordPageCount && parts.db && plateUsable(parts)) {
-        const RecordOutcome out = AddRecordRow(*parts.db, page, plate(), ReadPageValues(parts.window, page));
+        const RecordOutcome out =
+            AddRecordRow(*parts.db, page, plate(), ReadPageValues(parts.window, page), LoadedVersionOf(plate()));
         if (out.ok) {
+            KeepSavedVersion(plate(), out.version);
             ui::SetControlReadOnly(parts.window, u"带标签编辑框_档案编号"_s, true);
             ui::SetControlReadOnly(parts.window, u"带标签编辑框_主车牌号"_s, true);
             ui::MessageBox(out.message, ui::Buttons::Ok, {}, parts.window);
@@ -353,12 +356,21 @@ void ModifyRecord(ui::MainParts& parts) {
         const RecordPage& info = RecordPageInfo(page);
         const qint64 number = currentRecordNumber(parts.window, page);
         // Without a selected row the update would match nothing and still read as done.
-        const RecordOutcome out =
-            number != 0 ? ModifyRecordRow(*parts.db, page, plate(), ReadPageValues(parts.window, page), number)
-                        : RecordOutcome{false, info.updateFailure};
+        const RecordOutcome out = number != 0
+                                      ? ModifyRecordRow(*parts.db, page, plate(), ReadPageValues(parts.window, page),
+                                                        number, LoadedVersionOf(plate()))
+                                      : RecordOutcome{false, info.updateFailure};
         ui::MessageBox(out.message, ui::Buttons::Ok, {}, parts.window);
-        if (out.ok)
+        // Another operator's change since the vehicle was loaded: the page keeps what was typed,
+        // for the operator to compare after reloading.
+        if (out.changed) {
+            refreshAlertTree(parts);
+            return;
+        }
+        if (out.ok) {
+            KeepSavedVersion(plate(), out.version);
             runListLoader(parts, page);
+        }
         runPageLoader(parts, page);
         if (page >= 1 && !g_offering && parts.tabs)
             parts.tabs->setCurrentIndex(0);
@@ -381,8 +393,13 @@ void DeleteRecord(ui::MainParts& parts) {
         if (ui::AskWithDefault(u"已经是最后一条关于此车辆的信息了！如果删除将彻底删除此车辆信息!"_s, ui::Buttons::YesNo,
                                ui::Answer::No, {}, parts.window) != ui::Answer::Yes)
             return;
-        if (RemoveVehicleWithLastRecord(*parts.db, plate())) {
+        bool changed = false;
+        if (RemoveVehicleWithLastRecord(*parts.db, plate(), LoadedVersionOf(plate()), &changed)) {
             refreshAlertTree(parts);
+            return;
+        }
+        if (changed) {
+            ui::MessageBox(store::kVehicleChangedMessage, ui::Buttons::Ok, {}, parts.window);
             return;
         }
     }
@@ -390,10 +407,11 @@ void DeleteRecord(ui::MainParts& parts) {
     if (ui::AskWithDefault(u"确定要删除吗"_s, ui::Buttons::YesNo, ui::Answer::No, u"提示!"_s, parts.window) !=
         ui::Answer::Yes)
         return;
-    const RecordOutcome out = DeleteRecordRow(*parts.db, page, plate(), number);
+    const RecordOutcome out = DeleteRecordRow(*parts.db, page, plate(), number, LoadedVersionOf(plate()));
     ui::MessageBox(out.message, ui::Buttons::Ok, {}, parts.window);
     if (!out.ok)
         return;
+    KeepSavedVersion(plate(), out.version);
     runPageLoader(parts, page);
     runListLoader(parts, page);
     refreshAlertTree(parts);

@@ -6,6 +6,7 @@
 #include "store/database.h"
 #include "store/recordset.h"
 #include "store/sqltext.h"
+#include "store/versions.h"
 
 #include <QDate>
 #include <QRegularExpression>
@@ -479,13 +480,49 @@ bool IsLastRecordOfVehicle(int listRowCount, qint64 number) {
     return listRowCount == 1 && number == 1;
 }
 
-RecordOutcome AddRecordRow(store::DatabaseConnection& db, int page, const QString& plate, const RecordValues& values) {
+namespace {
+
+// Opens the command's transaction and takes the vehicle's version in it. On a refusal the
+// transaction is already rolled back and *refused holds what to report.
+bool beginVersioned(store::DatabaseConnection& db, const QString& plate, std::optional<qint64> loadedVersion,
+                    const QString& failure, RecordOutcome* refused, qint64* version) {
+    if (!db.BeginTransaction()) {
+        *refused = {false, failure};
+        return false;
+    }
+    const store::VersionOutcome taken = store::TakeVehicleVersion(db, plate, loadedVersion);
+    if (!taken.ok()) {
+        db.RollbackTransaction();
+        *refused = taken.check == store::VersionCheck::Changed
+                       ? RecordOutcome{false, store::kVehicleChangedMessage, true}
+                       : RecordOutcome{false, failure};
+        return false;
+    }
+    *version = taken.version;
+    return true;
+}
+
+RecordOutcome commitVersioned(store::DatabaseConnection& db, const QString& message, const QString& failure,
+                              qint64 version) {
+    if (!db.CommitTransaction()) {
+        db.RollbackTransaction();
+        return {false, failure};
+    }
+    return {true, message, false, version};
+}
+
+} // namespace
+
+RecordOutcome AddRecordRow(store::DatabaseConnection& db, int page, const QString& plate, const RecordValues& values,
+                           std::optional<qint64> loadedVersion) {
     const BuiltStatement insert = BuildInsert(page, plate, values);
     if (!insert.ok())
         return {false, insert.error};
     const RecordPage& info = RecordPageInfo(page);
-    if (!db.BeginTransaction())
-        return {false, info.insertFailure};
+    RecordOutcome refused;
+    qint64 version = 0;
+    if (!beginVersioned(db, plate, loadedVersion, info.insertFailure, &refused, &version))
+        return refused;
     const bool written =
         info.index == 0 ? db.ExecuteWithBinaries(insert.text, insert.binaries) : db.ExecuteStatement(insert.text);
     if (!written) {
@@ -497,24 +534,26 @@ RecordOutcome AddRecordRow(store::DatabaseConnection& db, int page, const QStrin
         db.RollbackTransaction();
         return {false, u"清除"_s + info.lapseColumn + u"标记失败，历史记录没有添加！"_s};
     }
-    if (!db.CommitTransaction()) {
-        db.RollbackTransaction();
-        return {false, info.insertFailure};
-    }
-    return {true, u"添加车辆历史记录成功！"_s};
+    return commitVersioned(db, u"添加车辆历史记录成功！"_s, info.insertFailure, version);
 }
 
 RecordOutcome ModifyRecordRow(store::DatabaseConnection& db, int page, const QString& plate, const RecordValues& values,
-                              qint64 number) {
+                              qint64 number, std::optional<qint64> loadedVersion) {
     const RecordPage& info = RecordPageInfo(page);
     const BuiltStatement update = BuildUpdate(page, plate, values, number);
     if (!update.ok())
         return {false, update.error};
+    RecordOutcome refused;
+    qint64 version = 0;
+    if (!beginVersioned(db, plate, loadedVersion, info.updateFailure, &refused, &version))
+        return refused;
     const bool written =
         info.index == 0 ? db.ExecuteWithBinaries(update.text, update.binaries) : db.ExecuteStatement(update.text);
-    if (!written)
+    if (!written) {
+        db.RollbackTransaction();
         return {false, info.updateFailure};
-    return {true, u"车号为"_s + plate + info.updateSuccessEnding};
+    }
+    return commitVersioned(db, u"车号为"_s + plate + info.updateSuccessEnding, info.updateFailure, version);
 }
 
 // The group's marker: the column its loader's condition " where <marker> is not null" names.
@@ -537,11 +576,20 @@ QStringList GroupColumns(int page) {
     return columns;
 }
 
-RecordOutcome DeleteRecordRow(store::DatabaseConnection& db, int page, const QString& plate, qint64 number) {
+RecordOutcome DeleteRecordRow(store::DatabaseConnection& db, int page, const QString& plate, qint64 number,
+                              std::optional<qint64> loadedVersion) {
     RecordOutcome failed{false, u"删除不成功"_s};
     if (!PlateUsableAsTableName(plate))
         return failed;
     page = checkedPage(page);
+    RecordOutcome refused;
+    qint64 version = 0;
+    if (!beginVersioned(db, plate, loadedVersion, failed.message, &refused, &version))
+        return refused;
+    auto fail = [&] {
+        db.RollbackTransaction();
+        return failed;
+    };
     // Which other groups the row carries: each group's marker column.
     QStringList others;
     for (int p = 0; p < kRecordPageCount; ++p)
@@ -553,7 +601,7 @@ RecordOutcome DeleteRecordRow(store::DatabaseConnection& db, int page, const QSt
     const int rs = db.OpenRecordSet(u"select "_s + selected.join(QLatin1Char(',')) + u" from "_s + plate +
                                     u" where [编号]="_s + QString::number(number));
     if (rs == 0)
-        return failed;
+        return fail();
     store::RecordSetGuard rsGuard(db, rs);
     bool exists = false;
     bool carriesOthers = false;
@@ -566,20 +614,33 @@ RecordOutcome DeleteRecordRow(store::DatabaseConnection& db, int page, const QSt
     }
     rsGuard.close();
     if (!exists)
-        return failed;
-    if (!carriesOthers)
-        return db.ExecuteStatement(BuildDeleteOne(plate, number)) ? RecordOutcome{true, u"删除成功!"_s} : failed;
-    QStringList assignments;
-    for (const QString& column : GroupColumns(page))
-        assignments << QLatin1Char('[') + column + u"]=NULL"_s;
-    const QString update = u"update "_s + plate + u" set "_s + assignments.join(QLatin1Char(',')) +
-                           u" where [编号]="_s + QString::number(number);
-    return db.ExecuteStatement(update) ? RecordOutcome{true, u"删除成功!"_s} : failed;
+        return fail();
+    QString statement = BuildDeleteOne(plate, number);
+    if (carriesOthers) {
+        QStringList assignments;
+        for (const QString& column : GroupColumns(page))
+            assignments << QLatin1Char('[') + column + u"]=NULL"_s;
+        statement = u"update "_s + plate + u" set "_s + assignments.join(QLatin1Char(',')) + u" where [编号]="_s +
+                    QString::number(number);
+    }
+    if (!db.ExecuteStatement(statement))
+        return fail();
+    return commitVersioned(db, u"删除成功!"_s, failed.message, version);
 }
 
-bool RemoveVehicleWithLastRecord(store::DatabaseConnection& db, const QString& plate) {
-    if (!PlateUsableAsTableName(plate) || !db.BeginTransaction())
+bool RemoveVehicleWithLastRecord(store::DatabaseConnection& db, const QString& plate,
+                                 std::optional<qint64> loadedVersion, bool* changed) {
+    if (changed)
+        *changed = false;
+    if (!PlateUsableAsTableName(plate))
         return false;
+    RecordOutcome refused;
+    qint64 version = 0;
+    if (!beginVersioned(db, plate, loadedVersion, {}, &refused, &version)) {
+        if (changed)
+            *changed = refused.changed;
+        return false;
+    }
     if (db.ExecuteStatement(BuildMasterRowDelete(plate)) && db.ExecuteStatement(BuildDropTable(plate)) &&
         db.CommitTransaction())
         return true;

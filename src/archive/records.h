@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <optional>
+
 using namespace Qt::StringLiterals;
 
 namespace store {
@@ -105,25 +107,35 @@ bool IsLastRecordOfVehicle(int listRowCount, qint64 number);
 
 struct RecordOutcome {
     bool ok = false;
-    QString message; // the text to show: the success text, or the failure message
+    QString message;      // the text to show: the success text, or the failure message
+    bool changed = false; // refused: another operator changed the vehicle after it was loaded
+    qint64 version = 0;   // the vehicle's version after a write that succeeded
 };
+
+// Each command below checks and raises the vehicle's version in its own transaction (see
+// store/versions.h): given the version the form loaded, a vehicle that another operator changed
+// since is refused with store::kVehicleChangedMessage (changed set) and nothing is written.
+// Without one the version is raised unchecked.
 
 // Appends a record of the page; for an obligation the kind's lapse flag is then cleared on every
 // row, in the same transaction: when the reset fails, neither is written and the failure is
 // reported.
-RecordOutcome AddRecordRow(store::DatabaseConnection& db, int page, const QString& plate, const RecordValues& values);
+RecordOutcome AddRecordRow(store::DatabaseConnection& db, int page, const QString& plate, const RecordValues& values,
+                           std::optional<qint64> loadedVersion = std::nullopt);
 // Writes the values over record number; edit-box texts are trimmed first.
 RecordOutcome ModifyRecordRow(store::DatabaseConnection& db, int page, const QString& plate, const RecordValues& values,
-                              qint64 number);
+                              qint64 number, std::optional<qint64> loadedVersion = std::nullopt);
 // Deletes the page's record number: "删除成功!" or "删除不成功". A row that also carries another
 // group (its marker set: the first row carries every group) keeps that group: only the page's
 // columns are set to NULL, its marker included.
-RecordOutcome DeleteRecordRow(store::DatabaseConnection& db, int page, const QString& plate, qint64 number);
+RecordOutcome DeleteRecordRow(store::DatabaseConnection& db, int page, const QString& plate, qint64 number,
+                              std::optional<qint64> loadedVersion = std::nullopt);
 // The columns of page's group that a delete empties (编号 never among them).
 QStringList GroupColumns(int page);
 // Removes the vehicle's master row and drops its table together: true only when both happened;
-// on false neither did.
-bool RemoveVehicleWithLastRecord(store::DatabaseConnection& db, const QString& plate);
+// on false neither did (*changed set when the vehicle's version was no longer the loaded one).
+bool RemoveVehicleWithLastRecord(store::DatabaseConnection& db, const QString& plate,
+                                 std::optional<qint64> loadedVersion = std::nullopt, bool* changed = nullptr);
 // Reads one record of the page into values (column -> value, kinds as RecordValues). On failure
 // returns false and leaves values untouched.
 bool ReadRecord(store::DatabaseConnection& db, int page, const QString& plate, qint64 number, RecordValues* values);

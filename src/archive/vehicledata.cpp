@@ -6,6 +6,7 @@
 #include "store/recordset.h"
 #include "store/schema.h"
 #include "store/sqltext.h"
+#include "store/versions.h"
 
 using namespace Qt::StringLiterals;
 
@@ -648,15 +649,24 @@ SaveResult SaveNewVehicleRows(store::DatabaseConnection& db, const NewVehicle& v
         result.message = PlateRefusal(plate);
         return result;
     }
+    // The row the adds queue on exists before any of them begins (on a server two that both found
+    // none would meet at its insert instead, and one would fail for no reason of its own).
+    store::EnsureVersionRow(db, store::kFleetVersionKey);
     if (!db.BeginTransaction()) {
         result.failedStep = SaveStep::CopyTable;
         result.message = u"创建新车表格失败！"_s;
         return result;
     }
+    // Adds queue on one row: what the checks below read is then what the adds before left.
+    if (!store::TakeVehicleVersion(db, store::kFleetVersionKey, std::nullopt).ok())
+        return fail(SaveStep::CopyTable, "创建新车表格失败！");
     // A plate already listed must not get a second master row, even if its table has gone.
     const std::optional<bool> listed = PlateListed(db, plate);
     if (!listed || *listed)
         return fail(SaveStep::CopyTable, "创建新车表格失败！");
+    const std::optional<bool> taken = ArchiveNumberTaken(db, archiveNumber);
+    if (!taken || *taken)
+        return fail(SaveStep::MasterRow, "对不起！已经存在此档案编号的信息了！");
     if (!db.ExecuteStatement(u"select * into "_s + plate + u" from yangbiao"_s))
         return fail(SaveStep::CopyTable, "创建新车表格失败！");
     // Without the key the rows of the new table would carry no numbers, and every record
@@ -672,6 +682,11 @@ SaveResult SaveNewVehicleRows(store::DatabaseConnection& db, const NewVehicle& v
     images = images.mid(0, ImageColumns().size());
     if (!db.ExecuteWithBinaries(FirstRowInsert(vehicle), images))
         return fail(SaveStep::FirstRow, "在新表录入记录失败!！");
+    // A plate used before keeps counting from where its deleted vehicle left off.
+    const store::VersionOutcome version = store::TakeVehicleVersion(db, plate, std::nullopt);
+    if (!version.ok())
+        return fail(SaveStep::FirstRow, "在新表录入记录失败!！");
+    result.version = version.version;
     if (!db.CommitTransaction())
         return fail(SaveStep::FirstRow, "在新表录入记录失败!！");
     result.ok = true;
@@ -679,7 +694,8 @@ SaveResult SaveNewVehicleRows(store::DatabaseConnection& db, const NewVehicle& v
     return result;
 }
 
-DeleteResult DeleteVehicleRows(store::DatabaseConnection& db, const QString& plate) {
+DeleteResult DeleteVehicleRows(store::DatabaseConnection& db, const QString& plate,
+                               std::optional<qint64> loadedVersion) {
     DeleteResult result;
     const QString refusal = PlateTableRefusal(db, plate);
     if (!refusal.isEmpty()) {
@@ -688,6 +704,12 @@ DeleteResult DeleteVehicleRows(store::DatabaseConnection& db, const QString& pla
     }
     if (!db.BeginTransaction()) {
         result.message = u"没有删除"_s;
+        return result;
+    }
+    const store::VersionOutcome version = store::TakeVehicleVersion(db, plate, loadedVersion);
+    if (!version.ok()) {
+        db.RollbackTransaction();
+        result.message = version.check == store::VersionCheck::Changed ? store::kVehicleChangedMessage : u"没有删除"_s;
         return result;
     }
     if (!db.ExecuteStatement(u"drop table "_s + plate)) {
@@ -710,6 +732,27 @@ DeleteResult DeleteVehicleRows(store::DatabaseConnection& db, const QString& pla
     result.ok = true;
     result.message = u"已经成功删除主表主车号为"_s + plate + u"的车辆档案信息"_s;
     return result;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The version of the vehicle the record form shows
+
+LoadedVehicleVersion& LoadedVersion() {
+    static LoadedVehicleVersion loaded;
+    return loaded;
+}
+
+void RememberLoadedVersion(store::DatabaseConnection& db, const QString& plate) {
+    LoadedVersion() = {plate, store::ReadVehicleVersion(db, plate)};
+}
+
+std::optional<qint64> LoadedVersionOf(const QString& plate) {
+    const LoadedVehicleVersion& loaded = LoadedVersion();
+    return loaded.plate == plate ? loaded.version : std::nullopt;
+}
+
+void KeepSavedVersion(const QString& plate, qint64 version) {
+    LoadedVersion() = {plate, version};
 }
 
 } // namespace archive

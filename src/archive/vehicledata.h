@@ -190,11 +190,14 @@ enum class SaveStep { None, CopyTable, PrimaryKey, MasterRow, FirstRow };
 struct SaveResult {
     bool ok = false;
     SaveStep failedStep = SaveStep::None;
-    QString message; // the failure message to show, or "新车辆添加成功！"
+    QString message;    // the failure message to show, or "新车辆添加成功！"
+    qint64 version = 0; // the new vehicle's version when saved
 };
 
 // Table copy, key, master row and first row as one transaction: either all of them or nothing.
-// The caller has checked the plate (PlateRefusal) and the archive number.
+// The caller has checked the plate (PlateRefusal) and the archive number; both are checked again
+// inside the transaction, after it has taken the adds' common version row, so that of two
+// operators adding the same plate or archive number at once the second is refused.
 SaveResult SaveNewVehicleRows(store::DatabaseConnection& db, const NewVehicle& vehicle);
 
 struct DeleteResult {
@@ -207,6 +210,26 @@ struct DeleteResult {
 // [总表] does not list, a fixed table's name or an SQL word is refused before any statement.
 // When the vehicle table no longer exists the master row alone is removed (dropFailure set), so
 // that an orphan row of [总表] can be cleared; a drop that fails otherwise keeps both.
-DeleteResult DeleteVehicleRows(store::DatabaseConnection& db, const QString& plate);
+// Given the version the form loaded, a vehicle another operator changed since is kept whole and
+// the result says store::kVehicleChangedMessage.
+DeleteResult DeleteVehicleRows(store::DatabaseConnection& db, const QString& plate,
+                               std::optional<qint64> loadedVersion = std::nullopt);
+
+// ---------------------------------------------------------------------------------------------
+// The version of the vehicle the record form shows
+
+// Read when the vehicle is loaded (before its records, so that a change in between makes the
+// next save refuse rather than overwrite) and raised by every save of the form that succeeds.
+struct LoadedVehicleVersion {
+    QString plate;
+    std::optional<qint64> version; // nullopt: not known, saves go unchecked
+};
+LoadedVehicleVersion& LoadedVersion();
+// Reads and keeps the plate's version; nullopt when it cannot be read.
+void RememberLoadedVersion(store::DatabaseConnection& db, const QString& plate);
+// The version to check a save of plate against: the kept one when it is this plate's.
+std::optional<qint64> LoadedVersionOf(const QString& plate);
+// After a save of plate that succeeded, the form holds the version that save left.
+void KeepSavedVersion(const QString& plate, qint64 version);
 
 } // namespace archive

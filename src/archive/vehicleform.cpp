@@ -284,6 +284,9 @@ void LoadOperatingPermitList(ui::MainParts& parts) {
 }
 
 void LoadVehicle(ui::MainParts& parts) {
+    // The version first: a change between it and the records makes the next save refuse.
+    if (parts.db)
+        RememberLoadedVersion(*parts.db, currentPlate());
     // The basic page goes first: the obligation pages copy four of its boxes.
     LoadBasicList(parts);
     LoadBasicPage(parts);
@@ -486,7 +489,7 @@ void DeleteVehicle(ui::MainParts& parts) {
     if (ui::AskWithDefault(u"确实要删除车号为"_s + plate + u"的车辆吗？"_s, ui::Buttons::OkCancel, ui::Answer::Cancel,
                            u"警告！"_s) != ui::Answer::Ok)
         return;
-    const DeleteResult result = DeleteVehicleRows(*parts.db, plate);
+    const DeleteResult result = DeleteVehicleRows(*parts.db, plate, LoadedVersionOf(plate));
     if (!result.dropFailure.isEmpty())
         ui::MessageBox(result.dropFailure);
     ui::MessageBox(result.message);

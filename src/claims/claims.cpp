@@ -71,12 +71,9 @@ QString LoadClaimsStatement(const QDate& start, const QDate& end, const ClaimFil
            filters.policy;
 }
 
-std::optional<QList<Claim>> ReadClaims(store::DatabaseConnection& db, const QDate& start, const QDate& end,
-                                       const ClaimFilterSet& filters) {
-    const int rs = db.OpenRecordSet(LoadClaimsStatement(start, end, filters));
-    if (rs == 0)
-        return std::nullopt;
-    store::RecordSetGuard rsGuard(db, rs);
+namespace {
+
+QList<Claim> readRows(store::DatabaseConnection& db, int rs) {
     QList<Claim> list;
     auto text = [&](const QString& column) { return db.ReadField(rs, column).text(); };
     for (db.MoveFirst(rs); !db.AtEnd(rs); db.MoveNext(rs)) {
@@ -93,8 +90,39 @@ std::optional<QList<Claim>> ReadClaims(store::DatabaseConnection& db, const QDat
         c.remarks = text(u"备注"_s);
         list << c;
     }
-    rsGuard.close();
     return list;
+}
+
+} // namespace
+
+std::optional<QList<Claim>> ReadClaims(store::DatabaseConnection& db, const QDate& start, const QDate& end,
+                                       const ClaimFilterSet& filters) {
+    store::RecordSetGuard rs(db, LoadClaimsStatement(start, end, filters));
+    if (!rs.ok())
+        return std::nullopt;
+    return readRows(db, rs.handle());
+}
+
+std::optional<Claim> ReadClaim(store::DatabaseConnection& db, qint64 number) {
+    store::RecordSetGuard rs(db, u"select * from [报险表] where [编号]="_s + QString::number(number));
+    if (!rs.ok())
+        return std::nullopt;
+    const QList<Claim> list = readRows(db, rs.handle());
+    return list.isEmpty() ? std::nullopt : std::optional<Claim>(list.first());
+}
+
+bool SameClaim(const Claim& a, const Claim& b) {
+    Claim left = a;
+    Claim right = b;
+    const QDate da = ClaimDate(a.date);
+    const QDate db = ClaimDate(b.date);
+    if (da.isValid() || db.isValid()) {
+        if (da != db)
+            return false;
+        left.date.clear();
+        right.date.clear();
+    }
+    return left == right;
 }
 
 std::optional<QList<Claim>> LoadClaims(store::DatabaseConnection& db, const QDate& start, const QDate& end) {
@@ -134,6 +162,20 @@ QString UpdateClaimStatement(const Claim& c) {
            u"' where [编号]="_s + QString::number(c.number);
 }
 
+namespace {
+
+// Locks the stored claim first (on a server a second writer waits here for the first), then
+// compares it with what was loaded.
+bool unchangedSinceLoaded(store::DatabaseConnection& db, const Claim& loaded) {
+    const QString number = QString::number(loaded.number);
+    if (loaded.number <= 0 || !db.ExecuteStatement(u"update 报险表 set [编号]=[编号] where [编号]="_s + number))
+        return false;
+    const std::optional<Claim> stored = ReadClaim(db, loaded.number);
+    return stored && SameClaim(*stored, loaded);
+}
+
+} // namespace
+
 bool InsertClaim(store::DatabaseConnection& db, const Claim& claim) {
     // A claim without its date would never show in any date range again.
     if (!ClaimDate(claim.date).isValid())
@@ -141,7 +183,7 @@ bool InsertClaim(store::DatabaseConnection& db, const Claim& claim) {
     return db.ExecuteStatement(InsertClaimStatement(claim));
 }
 
-UpdateOutcome UpdateClaims(store::DatabaseConnection& db, const QList<Claim>& list) {
+UpdateOutcome UpdateClaims(store::DatabaseConnection& db, const QList<Claim>& list, const QList<Claim>* loaded) {
     UpdateOutcome outcome;
     if (!db.BeginTransaction()) {
         outcome.failure = UpdateOutcome::NotCommitted;
@@ -149,10 +191,15 @@ UpdateOutcome UpdateClaims(store::DatabaseConnection& db, const QList<Claim>& li
     }
     for (int i = 0; i < list.size(); ++i) {
         const Claim& c = list.at(i);
+        const Claim* before = loaded && i < loaded->size() ? &loaded->at(i) : nullptr;
+        if (before && before->number == c.number && SameClaim(c, *before))
+            continue; // left as loaded: another operator's change to it is kept
         if (!ClaimDate(c.date).isValid())
             outcome.failure = UpdateOutcome::InvalidDate;
         else if (c.number <= 0)
             outcome.failure = UpdateOutcome::InvalidNumber;
+        else if (before && !unchangedSinceLoaded(db, *before))
+            outcome.failure = UpdateOutcome::ChangedByOther;
         else if (!db.ExecuteStatement(UpdateClaimStatement(c)))
             outcome.failure = UpdateOutcome::Refused;
         if (!outcome.ok()) {

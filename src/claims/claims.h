@@ -9,6 +9,8 @@
 
 #include <optional>
 
+using namespace Qt::StringLiterals;
+
 namespace claims {
 
 // One claim of 报险表 as the register shows and edits it: the report date as the text of its
@@ -89,15 +91,24 @@ QString UpdateClaimStatement(const Claim& claim);
 bool InsertClaim(store::DatabaseConnection& db, const Claim& claim);
 
 struct UpdateOutcome {
-    enum Failure { None, InvalidDate, InvalidNumber, Refused, NotCommitted };
+    enum Failure { None, InvalidDate, InvalidNumber, Refused, NotCommitted, ChangedByOther };
     Failure failure = None;
     int failedRow = 0; // 1-based position in the list of the row that failed; 0 when none
     bool ok() const { return failure == None; }
 };
 
 // Writes every claim of the list back under its 编号, all of them or none: on the first row
-// that is refused the rows before it are rolled back as well.
-UpdateOutcome UpdateClaims(store::DatabaseConnection& db, const QList<Claim>& claims);
+// that is refused the rows before it are rolled back as well. Given the claims as they were
+// loaded (same positions), a row left as loaded is not written (so another operator's change
+// to it stays), and a changed row whose stored claim is no longer the loaded one, or is gone,
+// fails the whole save with ChangedByOther.
+UpdateOutcome UpdateClaims(store::DatabaseConnection& db, const QList<Claim>& claims,
+                           const QList<Claim>* loaded = nullptr);
+// The same claim, the dates compared as dates.
+bool SameClaim(const Claim& a, const Claim& b);
+// The stored claim numbered number; nullopt when it is gone or cannot be read.
+std::optional<Claim> ReadClaim(store::DatabaseConnection& db, qint64 number);
+inline const QString kClaimChangedMessage = u"该报险记录已被其他操作员修改，请重新查找后再保存。"_s;
 
 // The register as a grid: header row 0 ("编号" … "备注", the running-number column without a
 // caption), then one row per claim with its running number 1, 2, 3 … in column 10. Column 0

@@ -43,6 +43,8 @@ QString updateFailureText(const UpdateOutcome& outcome) {
         return u"修改不成功\n第%1行：报险日期不是有效日期"_s.arg(outcome.failedRow);
     case UpdateOutcome::InvalidNumber:
         return u"修改不成功\n第%1行：不是已保存的报险记录"_s.arg(outcome.failedRow);
+    case UpdateOutcome::ChangedByOther:
+        return u"修改不成功\n第%1行："_s.arg(outcome.failedRow) + kClaimChangedMessage;
     case UpdateOutcome::Refused:
         return u"修改不成功\n第%1行：数据库未能保存"_s.arg(outcome.failedRow);
     default:
@@ -128,6 +130,7 @@ ClaimsWindow::ClaimsWindow(QWidget* owner) : QDialog(owner) {
 void ClaimsWindow::loadClaims() {
     const std::optional<QList<Claim>> list = LoadClaims(db_, start_->date(), end_->date());
     grid_->setEntryRowEnabled(false);
+    loaded_ = list.value_or(QList<Claim>{});
     if (!list) {
         grid_->setTable(ClaimsTable({}));
         ui::MessageBox(u"查询失败?！"_s, ui::Buttons::Ok, {}, this);
@@ -163,7 +166,7 @@ void ClaimsWindow::saveChangesCommand() {
     QList<Claim> rows;
     for (int r = 1; r <= ClaimRowCount && r < table.rowCount(); ++r)
         rows << ClaimFromRow(table.row(r));
-    const UpdateOutcome outcome = UpdateClaims(db_, rows);
+    const UpdateOutcome outcome = UpdateClaims(db_, rows, &loaded_);
     if (!outcome.ok()) {
         // Nothing was written; the typed values stay for the operator to correct.
         if (outcome.failedRow > 0)
@@ -171,6 +174,7 @@ void ClaimsWindow::saveChangesCommand() {
         ui::MessageBox(updateFailureText(outcome), ui::Buttons::Ok, {}, this);
         return;
     }
+    loaded_ = rows; // what is stored now
     ui::MessageBox(u"修改成功！"_s, ui::Buttons::Ok, {}, this);
 }
 

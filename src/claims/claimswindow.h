@@ -1,5 +1,6 @@
 #pragma once
 
+#include "claims/claims.h"
 #include "store/database.h"
 
 #include <QDialog>
@@ -42,6 +43,7 @@ private:
     ui::LabeledEdit* policy_;      // 带标签编辑框_保单号
     QComboBox* closed_;            // 组合框_是否结案
     ClaimsGrid* grid_;             // 高级表格
+    QList<Claim> loaded_;          // the listed claims as loaded, to tell another operator's change
 };
 
 // Connects the main window's menu item 报险清单.

@@ -4,9 +4,11 @@
 #include "claimscommand.h"
 #include "feescommand.h"
 #include "listcommand.h"
+#include "migratecommand.h"
 #include "options.h"
 #include "store/backup.h"
 #include "store/database.h"
+#include "store/migrate.h"
 #include "store/schema.h"
 #include "store/target.h"
 #include "store/upgrade.h"
@@ -36,6 +38,7 @@ const char* const kUsage =
     "  claims --from YYYY-MM-DD --to YYYY-MM-DD [--plate|--owner|--insurer|--policy 文字] [--closed all|open|closed]\n"
     "         [--format json|csv|xlsx|pdf] [--output 文件] [--data-dir DIR]    报险清单\n"
     "  upgrade [--data-dir DIR]    把旧文件的车辆表改为图片列在后的存储布局（先写备份；刷新和启动更快）\n"
+    "  migrate --from-file clxx.mdb --database URL    把数据库文件整体迁移到空的目标数据库并逐表校验\n"
     "每个命令都可加 --help 查看说明；--data-dir DIR 和 --database URL 对每个命令都有效（URL 为数据库文件路径，\n"
     "或 postgresql://主机/数据库、host=… dbname=… 形式的服务器连接文本；口令写在 .pgpass 或 velmora.ini 中）。\n";
 
@@ -79,9 +82,11 @@ const CommandSpec kBackupSpec{
     .usage = u"velmora-cli backup 目标文件或目录 [--data-dir DIR] [--database URL]"_s,
     .help = u"把数据库备份为一致、校验过的副本（可在定时任务中使用）。目标是目录时写入其中的 clxx.mdb。\n"
             u"副本完整并通过校验后才替换同名的旧副本；不会覆盖数据库文件本身。\n"
+            u"数据库在服务器上时，在一个只读的快照事务中读出，写成普通的加密 clxx.mdb 文件（程序可直接打开，\n"
+            u"也可用 migrate 恢复到服务器）；备份期间其他操作员照常工作。\n"
             u"被中断的备份留下的临时文件（目标名.XXXXXX.part）在下一次备份时删除（一小时以上的）。\n"
             u"  --data-dir DIR   数据目录\n"
-            u"  --database URL   数据库（文件路径）\n"
+            u"  --database URL   要备份的数据库（文件路径或服务器）\n"
             u"写入：只写备份副本，不修改数据库。\n"_s,
     .minArguments = 1,
     .maxArguments = 1,
@@ -102,15 +107,11 @@ int backup(const QStringList& args, QTextStream& out, QTextStream& err) {
         err << target.refusal << "\n";
         return 1;
     }
-    if (target.isServer()) {
-        err << u"此命令只适用于数据库文件，不适用于服务器数据库：%1\n"_s.arg(target.server);
-        return 1;
-    }
     QString destination = o.arguments.first();
     if (QFileInfo(destination).isDir())
         destination = QDir(destination).filePath(store::kDatabaseFileName);
     QString error;
-    if (!store::BackupDatabase(target.file, destination, &error)) {
+    if (!store::BackupTarget(target.text(), destination, &error)) {
         err << u"数据备份失败！%1\n"_s.arg(error);
         return 1;
     }
@@ -200,6 +201,8 @@ int Run(const QStringList& arguments, QTextStream& out, QTextStream& err) {
         return backup(args, out, err);
     if (command == QLatin1String("upgrade"))
         return upgrade(args, out, err);
+    if (command == QLatin1String("migrate"))
+        return MigrateCommand(args, out, err);
     err << u"未知命令：%1\n"_s.arg(command) << QString::fromUtf8(kUsage);
     return 2;
 }

@@ -109,6 +109,14 @@ bool checkCopy(const QString& path, QString* error) {
 
 } // namespace
 
+bool CheckDatabaseFile(const QString& path, QString* error) {
+    QString why;
+    const bool ok = checkCopy(path, &why);
+    if (!ok && error)
+        *error = why;
+    return ok;
+}
+
 bool BackupDatabase(const QString& source, const QString& destination, QString* error) {
     auto failed = [&](const QString& message) {
         if (error)

@@ -14,4 +14,8 @@ namespace store {
 // or a file SQLite keeps beside it (see WriteOutputFile).
 bool BackupDatabase(const QString& source, const QString& destination, QString* error = nullptr);
 
+// The checks a backup passes before it takes its name: the file opens with the password as a
+// database of the program and "PRAGMA integrity_check" reads ok.
+bool CheckDatabaseFile(const QString& path, QString* error);
+
 } // namespace store

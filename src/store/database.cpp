@@ -774,6 +774,55 @@ bool DatabaseConnection::Open(const QString& target, const QString& password, Co
     return true;
 }
 
+bool DatabaseConnection::OpenEmptyServer(const QString& target, ConnectionSharing sharing) {
+    CloseDatabase();
+    QString error;
+    server_ = detail::OpenServerEngine(target, sharing, detail::ServerContents::Empty, false, error);
+    if (!server_) {
+        fail(error);
+        return false;
+    }
+    lastError_.clear();
+    return true;
+}
+
+bool DatabaseConnection::CreateFixedTables() {
+    if (!server_) {
+        fail(u"只能在服务器的空数据库中建立数据表"_s);
+        return false;
+    }
+    for (const QString& sql : SchemaStatements(TableLayout::ImagesLast, Dialect::PostgreSQL)) {
+        QString error;
+        if (!server_->executeRaw(sql, error)) {
+            fail(u"创建数据库失败：%1"_s.arg(error));
+            return false;
+        }
+    }
+    return true;
+}
+
+bool DatabaseConnection::ContinueKeyAfterRows(const QString& table) {
+    if (!server_)
+        return file_ != nullptr;
+    // The names go in as literals and as one quoted identifier; the copy refuses a table name
+    // with a quote or bracket before it gets here.
+    QString name = table;
+    name.replace(QLatin1Char('"'), u"\"\""_s);
+    QString literal = u"\""_s + name + u"\""_s;
+    literal.replace(QLatin1Char('\''), u"''"_s);
+    // The cast lets the text pass the parser for a table whose 编号 is no key of its own (then
+    // there is no sequence and no row, and nothing is evaluated).
+    const QString sql =
+        u"SELECT setval(s, coalesce((SELECT max(\"编号\")::text::bigint FROM \"%1\"), 0) + 1, false) FROM "
+        u"pg_get_serial_sequence('%2', '编号') AS s WHERE s IS NOT NULL"_s.arg(name, literal);
+    QString error;
+    if (!server_->executeRaw(sql, error)) {
+        fail(error);
+        return false;
+    }
+    return true;
+}
+
 QString DatabaseConnection::Describe() const {
     if (server_)
         return server_->describe();

@@ -76,6 +76,16 @@ public:
     // Every table of the database (fixed and vehicle tables), in no particular order.
     QStringList TableNames();
 
+    // For the copy of a whole database into a server (store/migrate.h): opens a server database
+    // that holds no table at all (any table there is refused), then creates the program's fixed
+    // tables inside the transaction the caller has begun, so that a copy that fails leaves the
+    // database empty again. After rows were written with their own 编号, the table's key counter
+    // is moved past them, so that the next row added gets a number of its own (the file's counter
+    // follows by itself).
+    bool OpenEmptyServer(const QString& target, ConnectionSharing sharing = ConnectionSharing::Private);
+    bool CreateFixedTables();
+    bool ContinueKeyAfterRows(const QString& table);
+
     // Opens an existing file only; a missing file, a wrong password or a file without the
     // program's fixed tables (an empty or foreign database) fails here and leaves the file as it is.
     bool OpenDatabaseFile(const QString& path, const QString& password,

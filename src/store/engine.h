@@ -41,6 +41,9 @@ public:
     virtual QStringList tableNames(QString& error) = 0;
     virtual QStringList storedColumns(const QString& table) = 0;
     virtual QString describe() const = 0;
+    // The server's own SQL, untranslated, in the session (and the transaction open in it): for the
+    // store's schema statements only, never for a value of the operator's.
+    virtual bool executeRaw(const QString& sql, QString& error) = 0;
     // False (with the reason) when the server cannot be reached, after one try to connect again.
     virtual bool reachable(QString& error) = 0;
     // What the last failure was, for the caller's message.

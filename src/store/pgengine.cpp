@@ -207,7 +207,7 @@ public:
     bool reachable(QString& error) override { return usable(error); }
     FailureKind lastFailureKind() const override { return failureKind_; }
     bool readOnly = false;
-    bool executeRaw(const QString& sql, QString& error) {
+    bool executeRaw(const QString& sql, QString& error) override {
         const Result r = simple(sql.toUtf8().constData());
         if (!r.ok())
             error = message(PQerrorMessage(conn_));

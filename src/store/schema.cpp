@@ -268,6 +268,8 @@ QStringList schemaStatements(TableLayout layout, Dialect dialect = Dialect::SQLi
                        dialect);
     for (const TableDef& t : otherFixedTables())
         sql << createTable(t.name, t.columns, t.notNull, dialect);
+    // Of every database, new or made from a file by migrate; older files gain it at their first write.
+    sql << u"CREATE TABLE \"车辆版本\" (\"车牌号\" TEXT PRIMARY KEY NOT NULL, \"版本\" INTEGER NOT NULL DEFAULT 0)"_s;
     // On the server only: the file's readers take rows in table order, which SQLite would leave
     // for an index's order; the server's selects name their order (see translate.h).
     if (dialect == Dialect::PostgreSQL) {
@@ -286,6 +288,10 @@ QStringList schemaStatements(TableLayout layout, Dialect dialect = Dialect::SQLi
 }
 
 } // namespace
+
+QStringList SchemaStatements(TableLayout layout, Dialect dialect) {
+    return schemaStatements(layout, dialect);
+}
 
 bool CreateServerDatabase(const QString& target, QString* error) {
     QString failure;
@@ -324,7 +330,7 @@ bool CreateDatabase(const QString& path, QString* error, TableLayout layout) {
     const QByteArray key = kDatabasePassword.toUtf8();
     sqlite3_key(db, key.constData(), int(key.size()));
     QString failure;
-    QStringList statements = schemaStatements(layout);
+    QStringList statements = schemaStatements(layout, Dialect::SQLite);
     statements.prepend(u"BEGIN"_s);
     statements << u"COMMIT"_s;
     for (const QString& s : statements) {

@@ -67,6 +67,11 @@ QString DatabasePath();
 enum class TableLayout { ImagesLast, ImagesAmongColumns };
 bool CreateDatabase(const QString& path, QString* error = nullptr, TableLayout layout = TableLayout::ImagesLast);
 
+// The statements that create the fixed tables, indexes, initial operator and insurance kinds of
+// a new database, in the engine's own SQL (see translate.h for the dialects).
+enum class Dialect;
+QStringList SchemaStatements(TableLayout layout, Dialect dialect);
+
 // The same tables, operator and kinds on an empty server database (target as in target.h), in one
 // transaction. Refuses a database that already holds any table; on failure nothing is created.
 bool CreateServerDatabase(const QString& target, QString* error = nullptr);

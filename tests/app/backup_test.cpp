@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "store/migrate.h"
 #include "store/schema.h"
 #include "store/session.h"
 #include "support/testsupport.h"
@@ -114,3 +115,33 @@ TEST_F(BackupCommandTest, FailedCheckShowsFailureAndKeepsTheEarlierFile) {
     EXPECT_EQ(digest(target), earlier);
     EXPECT_EQ(QDir(dataDir()).entryList({u"keep.mdb*"_s}, QDir::Files | QDir::Hidden), QStringList({u"keep.mdb"_s}));
 }
+
+namespace {
+
+// 文件 → 备份 on a server: the snapshot is written as an ordinary file of the program, table for
+// table equal to the server.
+class ServerBackupTest : public BackupCommandTest {
+protected:
+    testing_support::Engine engine() const override { return testing_support::Engine::Server; }
+};
+
+TEST_F(ServerBackupTest, MenuBackupWritesTheServerAsAnEncryptedFile) {
+    if (!cluster())
+        GTEST_SKIP() << "no PostgreSQL server programs";
+    ASSERT_TRUE(db().ExecuteStatement(u"insert into [报险表]([报险日期],[主车牌号]) values('2026年5月1日','京W1')"_s));
+    auto w = start();
+    const QString copy = QDir(dataDir()).filePath(u"服务器备份.mdb"_s);
+    recording.files = {copy};
+    backup(*w);
+    EXPECT_EQ(recording.shown, QStringList({u"数据备份成功！"_s}));
+    store::DatabaseConnection file;
+    ASSERT_TRUE(file.OpenDatabaseFile(copy, store::kDatabasePassword)) << file.LastError().toStdString();
+    QString error;
+    const auto fromFile = store::SummariseTables(file, &error);
+    const auto fromServer = store::SummariseTables(db(), &error);
+    ASSERT_TRUE(fromFile && fromServer) << error.toStdString();
+    EXPECT_EQ(*fromFile, *fromServer);
+    EXPECT_EQ(fromFile->size(), store::FixedTableNames().size() + 1);
+}
+
+} // namespace

@@ -3,6 +3,8 @@
 #include "archive/questionwindow.h"
 #include "archive/recordcommands.h"
 #include "archive/recordform.h"
+#include "archive/records.h"
+#include "store/schema.h"
 #include "store/session.h"
 #include "store/sqltext.h"
 #include "support/testsupport.h"
@@ -340,6 +342,49 @@ TEST_F(RecordCommandsTest, ModifyingABasicRecordStaysOnTheFirstPage) {
     EXPECT_EQ(db().ReadField(rs, u"行车证信息2"_s).bytes(), QByteArray("licence"));
     EXPECT_EQ(db().ReadField(rs, u"下次审车日期"_s).date(), QDate(2026, 8, 1)); // other groups untouched
     db().CloseRecordSet(rs);
+}
+
+// The operator's own saves follow one another; another operator's save in between makes the next
+// one refuse, write nothing, and leave on the page what was typed.
+TEST_F(RecordCommandsTest, AnotherOperatorsSaveSinceLoadingRefusesTheNextAndKeepsTheTyping) {
+    addVehicle(kPlate, u"001"_s, QDate(2026, 8, 1));
+    auto w = start();
+    show(*w, kPlate);
+    tabs(*w)->setCurrentIndex(1);
+    click(*w, 1, 0);
+    ui::SetControlText(w.get(), u"带标签编辑框_审车备注"_s, u"第一次"_s);
+    button(*w, "超级按钮_修改记录")->click();
+    tabs(*w)->setCurrentIndex(1);
+    click(*w, 1, 0);
+    ui::SetControlText(w.get(), u"带标签编辑框_审车备注"_s, u"第二次"_s);
+    button(*w, "超级按钮_修改记录")->click();
+    ASSERT_EQ(dialogs.shown,
+              QStringList({u"车号为京A12345的审车信息修改成功！"_s, u"车号为京A12345的审车信息修改成功！"_s}));
+
+    tabs(*w)->setCurrentIndex(1);
+    click(*w, 1, 0);
+    {
+        store::DatabaseConnection other; // another PC
+        ASSERT_TRUE(other.OpenDatabaseFile(dbPath(), store::kDatabasePassword, store::ConnectionSharing::Private));
+        archive::RecordValues values;
+        ASSERT_TRUE(archive::ReadRecord(other, 1, kPlate, 1, &values));
+        values.insert(u"审车已缴费用"_s, u"999"_s);
+        ASSERT_TRUE(archive::ModifyRecordRow(other, 1, kPlate, values, 1).ok);
+    }
+    dialogs.shown.clear();
+    ui::SetControlText(w.get(), u"带标签编辑框_审车备注"_s, u"第三次"_s);
+    button(*w, "超级按钮_修改记录")->click();
+    EXPECT_EQ(dialogs.shown, QStringList({u"该车辆已被其他操作员修改，请重新载入后再保存。"_s}));
+    EXPECT_EQ(ui::ControlText(w.get(), u"带标签编辑框_审车备注"_s), u"第三次"_s);
+    EXPECT_EQ(tabs(*w)->currentIndex(), 1);
+    EXPECT_EQ(rows(kPlate, u" where [审车备注]='第二次' and [审车已缴费用]='999'"_s), 1);
+    // Loaded again, the vehicle saves.
+    show(*w, kPlate);
+    tabs(*w)->setCurrentIndex(1);
+    click(*w, 1, 0);
+    ui::SetControlText(w.get(), u"带标签编辑框_审车备注"_s, u"第三次"_s);
+    button(*w, "超级按钮_修改记录")->click();
+    EXPECT_EQ(rows(kPlate, u" where [审车备注]='第三次' and [审车已缴费用]='999'"_s), 1);
 }
 
 // ---- Deleting a record ---------------------------------------------------------------------------------

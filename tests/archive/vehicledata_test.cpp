@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -119,7 +120,10 @@ TEST_F(VehicleDataTest, SaveWritesTheFirstRowWithAllColumnsPlateCopiesAndReminde
     EXPECT_TRUE(log.contains(u"select * into 鲁A12345 from yangbiao"_s));
     EXPECT_TRUE(log.contains(u"Alter table 鲁A12345  Add  Constraint  PrimaryKey  Primary  Key (编号)"_s));
     EXPECT_TRUE(log.contains(u"insert into [总表]([档案编号],[车牌号]) values('007','鲁A12345')"_s));
-    const QString& insert = log.last();
+    const auto first =
+        std::find_if(log.begin(), log.end(), [](const QString& s) { return s.startsWith(u"insert into 鲁A12345("_s); });
+    ASSERT_NE(first, log.end());
+    const QString& insert = *first;
     EXPECT_TRUE(insert.startsWith(u"insert into 鲁A12345([档案编号],[车主姓名],"_s)) << insert.toStdString();
     EXPECT_TRUE(insert.contains(u"'',2,'',''"_s)) << "status unquoted";
     EXPECT_TRUE(insert.contains(u"'',?,?,?,?,?,''"_s));
