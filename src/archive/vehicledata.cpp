@@ -3,6 +3,7 @@
 #include "domain/dates.h"
 #include "domain/obligations.h"
 #include "domain/vehiclecolumns.h"
+#include "formfields.h"
 #include "store/recordset.h"
 #include "store/schema.h"
 #include "store/sqltext.h"
@@ -179,15 +180,10 @@ QString PlateTableRefusal(store::DatabaseConnection& db, const QString& plate) {
 }
 
 std::optional<bool> PlateListed(store::DatabaseConnection& db, const QString& plate) {
-    const int rs = db.OpenRecordSet(u"select 车牌号 from [总表] "_s);
-    if (!rs)
+    const std::optional<VehicleRoster> roster = VehicleRoster::Read(db);
+    if (!roster)
         return std::nullopt;
-    RecordSetGuard guard(db, rs);
-    for (db.MoveFirst(rs); !db.AtEnd(rs); db.MoveNext(rs)) {
-        if (db.ReadField(rs, u"车牌号"_s).text() == plate)
-            return true;
-    }
-    return false;
+    return roster->plateListed(plate);
 }
 
 QString ArchiveKey(const QString& archiveNumber) {
@@ -198,16 +194,26 @@ QString ArchiveKey(const QString& archiveNumber) {
 }
 
 std::optional<bool> ArchiveNumberTaken(store::DatabaseConnection& db, const QString& archiveNumber) {
-    const int rs = db.OpenRecordSet(u"select 档案编号 from [总表] "_s);
+    const std::optional<VehicleRoster> roster = VehicleRoster::Read(db);
+    if (!roster)
+        return std::nullopt;
+    return roster->archiveTaken(archiveNumber);
+}
+
+std::optional<VehicleRoster> VehicleRoster::Read(store::DatabaseConnection& db) {
+    const int rs = db.OpenRecordSet(u"select 车牌号,档案编号 from [总表] "_s);
     if (!rs)
         return std::nullopt;
     RecordSetGuard guard(db, rs);
-    const QString key = ArchiveKey(archiveNumber);
-    for (db.MoveFirst(rs); !db.AtEnd(rs); db.MoveNext(rs)) {
-        if (ArchiveKey(db.ReadField(rs, u"档案编号"_s).text()) == key)
-            return true;
-    }
-    return false;
+    VehicleRoster roster;
+    for (db.MoveFirst(rs); !db.AtEnd(rs); db.MoveNext(rs))
+        roster.add(db.ReadField(rs, u"车牌号"_s).text(), db.ReadField(rs, u"档案编号"_s).text());
+    return roster;
+}
+
+void VehicleRoster::add(const QString& plate, const QString& archiveNumber) {
+    plates_.insert(plate);
+    archiveKeys_.insert(ArchiveKey(archiveNumber));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -633,16 +639,68 @@ QString FirstRowInsert(const NewVehicle& vehicle) {
            values.join(QLatin1Char(',')) + u")"_s;
 }
 
+void SetNewVehiclePlate(NewVehicle& vehicle, const QString& plate) {
+    vehicle.values.insert(domain::VehicleColumn().mainPlate, plate);
+    for (const domain::ObligationKind kind : domain::kObligationKinds)
+        vehicle.values.insert(domain::Obligation(kind).plateCopy, plate);
+}
+
+NewVehicle BlankNewVehicle(const QDate& today, const QString& insuranceKind) {
+    NewVehicle v;
+    for (int page = 0; page < 6; ++page) {
+        for (const FieldDef& f : PageFields(page)) {
+            if (f.column.isEmpty())
+                continue;
+            switch (f.kind) {
+            case FieldKind::Edit:
+                v.values.insert(f.column, QString());
+                break;
+            case FieldKind::Date:
+                v.values.insert(f.column, PaymentDateBoxes().contains(f.name) ? today : domain::kUnsetDate);
+                break;
+            case FieldKind::Check:
+                v.values.insert(f.column, ReminderBoxes().contains(f.name));
+                break;
+            case FieldKind::Combo:
+                if (!f.itemValues.isEmpty())
+                    v.values.insert(f.column, f.itemValues.first());
+                else if (f.column == domain::VehicleColumn().insuranceKind)
+                    v.values.insert(f.column, insuranceKind);
+                else
+                    v.values.insert(f.column, f.items.value(0));
+                break;
+            case FieldKind::Display:
+            case FieldKind::Picture:
+                break;
+            }
+        }
+    }
+    SetNewVehiclePlate(v, QString());
+    for (int i = 0; i < ImageColumns().size(); ++i)
+        v.images << QByteArray();
+    return v;
+}
+
+QString NewVehicleRefusal(const NewVehicle& vehicle, const VehicleRoster& roster) {
+    const QString plate = vehicle.plate();
+    if (plate.isEmpty())
+        return u"请输入主车车牌号！"_s;
+    QString refusal = PlateRefusal(plate);
+    if (!refusal.isEmpty())
+        return refusal;
+    if (roster.plateListed(plate))
+        return u"对不起！已经存在此车辆的信息了！"_s;
+    const QString archiveNumber = vehicle.archiveNumber();
+    if (archiveNumber.isEmpty())
+        return u"请输入档案编号！"_s;
+    if (roster.archiveTaken(archiveNumber))
+        return u"对不起！已经存在此档案编号的信息了！"_s;
+    return {};
+}
+
 SaveResult SaveNewVehicleRows(store::DatabaseConnection& db, const NewVehicle& vehicle) {
     SaveResult result;
     const QString plate = vehicle.plate();
-    const QString archiveNumber = vehicle.archiveNumber();
-    auto fail = [&](SaveStep step, const char* message) {
-        db.RollbackTransaction();
-        result.failedStep = step;
-        result.message = QString::fromUtf8(message);
-        return result;
-    };
     if (!IsSafePlate(plate)) {
         result.failedStep = SaveStep::CopyTable;
         result.message = PlateRefusal(plate);
@@ -655,25 +713,49 @@ SaveResult SaveNewVehicleRows(store::DatabaseConnection& db, const NewVehicle& v
     }
     // A plate already listed must not get a second master row, even if its table has gone.
     const std::optional<bool> listed = PlateListed(db, plate);
-    if (!listed || *listed)
-        return fail(SaveStep::CopyTable, "创建新车表格失败！");
+    if (!listed || *listed) {
+        db.RollbackTransaction();
+        result.failedStep = SaveStep::CopyTable;
+        result.message = u"创建新车表格失败！"_s;
+        return result;
+    }
+    result = WriteNewVehicleRows(db, vehicle);
+    if (result.ok && !db.CommitTransaction()) {
+        result.ok = false;
+        result.failedStep = SaveStep::FirstRow;
+        result.message = u"在新表录入记录失败!！"_s;
+    }
+    if (!result.ok)
+        db.RollbackTransaction();
+    return result;
+}
+
+SaveResult WriteNewVehicleRows(store::DatabaseConnection& db, const NewVehicle& vehicle) {
+    SaveResult result;
+    const QString plate = vehicle.plate();
+    const QString archiveNumber = vehicle.archiveNumber();
+    auto fail = [&](SaveStep step, const QString& message) {
+        result.failedStep = step;
+        result.message = message;
+        return result;
+    };
+    if (!IsSafePlate(plate))
+        return fail(SaveStep::CopyTable, PlateRefusal(plate));
     if (!db.ExecuteStatement(u"select * into "_s + plate + u" from yangbiao"_s))
-        return fail(SaveStep::CopyTable, "创建新车表格失败！");
+        return fail(SaveStep::CopyTable, u"创建新车表格失败！"_s);
     // Without the key the rows of the new table would carry no numbers, and every record
     // command addresses rows by number: a vehicle without it is not created at all.
     if (!db.ExecuteStatement(u"Alter table "_s + plate + u"  Add  Constraint  PrimaryKey  Primary  Key (编号)"_s))
-        return fail(SaveStep::PrimaryKey, "设置主键失败！");
+        return fail(SaveStep::PrimaryKey, u"设置主键失败！"_s);
     if (!db.ExecuteStatement(u"insert into [总表]([档案编号],[车牌号]) values('"_s + store::SqlText(archiveNumber) +
                              u"','"_s + plate + u"')"_s))
-        return fail(SaveStep::MasterRow, "在总表创建新车记录失败！");
+        return fail(SaveStep::MasterRow, u"在总表创建新车记录失败！"_s);
     QList<QByteArray> images = vehicle.images;
     while (images.size() < ImageColumns().size())
         images << QByteArray();
     images = images.mid(0, ImageColumns().size());
     if (!db.ExecuteWithBinaries(FirstRowInsert(vehicle), images))
-        return fail(SaveStep::FirstRow, "在新表录入记录失败!！");
-    if (!db.CommitTransaction())
-        return fail(SaveStep::FirstRow, "在新表录入记录失败!！");
+        return fail(SaveStep::FirstRow, u"在新表录入记录失败!！"_s);
     result.ok = true;
     result.message = u"新车辆添加成功！"_s;
     return result;

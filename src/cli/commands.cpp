@@ -3,6 +3,7 @@
 #include "alertscommand.h"
 #include "claimscommand.h"
 #include "feescommand.h"
+#include "importcommand.h"
 #include "listcommand.h"
 #include "options.h"
 #include "store/backup.h"
@@ -33,6 +34,8 @@ const char* const kUsage =
     "  backup 目标文件或目录 [--data-dir DIR]    把数据库备份为一致、校验过的副本（可用于定时备份）\n"
     "  claims --from YYYY-MM-DD --to YYYY-MM-DD [--plate|--owner|--insurer|--policy 文字] [--closed all|open|closed]\n"
     "         [--format json|csv|xlsx|pdf] [--output 文件] [--data-dir DIR]    报险清单\n"
+    "  import 文件 [--sheet 工作表] [--dry-run] [--map 列名=字段]... [--format json|text] [--data-dir DIR]    "
+    "从 .xlsx、.xls 或 .csv 导入车辆\n"
     "  upgrade [--data-dir DIR]    把旧文件的车辆表改为图片列在后的存储布局（先写备份；刷新和启动更快）\n"
     "每个命令都可加 --help 查看说明。\n";
 
@@ -100,6 +103,8 @@ QString commandHelp(const QString& command) {
                u"副本完整并通过校验后才替换同名的旧副本；不会覆盖数据库文件本身。\n"
                u"  --data-dir DIR   数据目录\n"
                u"写入：只写备份副本，不修改数据库。\n"_s;
+    if (command == QLatin1String("import"))
+        return ImportHelp();
     if (command == QLatin1String("upgrade"))
         return u"用法：velmora-cli upgrade [--data-dir DIR]\n"
                u"把旧文件的 yangbiao 和各车辆表改为图片列在后的存储布局，预警刷新和启动因此更快。\n"
@@ -218,6 +223,8 @@ int Run(const QStringList& arguments, QTextStream& out, QTextStream& err) {
         return backup(args, out, err);
     if (command == QLatin1String("upgrade"))
         return upgrade(args, out, err);
+    if (command == QLatin1String("import"))
+        return ImportCommand(args, out, err);
     err << u"未知命令：%1\n"_s.arg(command) << QString::fromUtf8(kUsage);
     return 2;
 }
