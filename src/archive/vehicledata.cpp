@@ -211,8 +211,17 @@ std::optional<VehicleRoster> VehicleRoster::Read(store::DatabaseConnection& db) 
     return roster;
 }
 
+QString VehicleRoster::TableNameKey(const QString& plate) {
+    QString key = plate;
+    for (QChar& c : key)
+        if (c.unicode() < 128)
+            c = c.toLower();
+    return key;
+}
+
 void VehicleRoster::add(const QString& plate, const QString& archiveNumber) {
     plates_.insert(plate);
+    tableNames_.insert(TableNameKey(plate), plate);
     archiveKeys_.insert(ArchiveKey(archiveNumber));
 }
 
@@ -690,6 +699,8 @@ QString NewVehicleRefusal(const NewVehicle& vehicle, const VehicleRoster& roster
         return refusal;
     if (roster.plateListed(plate))
         return u"对不起！已经存在此车辆的信息了！"_s;
+    if (const QString same = roster.sameTableAs(plate); !same.isEmpty())
+        return u"创建新车表格失败！已有车辆“%1”，车牌号只差字母大小写。"_s.arg(same);
     const QString archiveNumber = vehicle.archiveNumber();
     if (archiveNumber.isEmpty())
         return u"请输入档案编号！"_s;

@@ -53,10 +53,15 @@ public:
     static std::optional<VehicleRoster> Read(store::DatabaseConnection& db);
     bool plateListed(const QString& plate) const { return plates_.contains(plate); }
     bool archiveTaken(const QString& archiveNumber) const { return archiveKeys_.contains(ArchiveKey(archiveNumber)); }
+    // A listed plate that differs from this one only in the case of its letters: the database
+    // folds that case in table names, so the two would name one vehicle table. Empty when none.
+    QString sameTableAs(const QString& plate) const { return tableNames_.value(TableNameKey(plate)); }
     void add(const QString& plate, const QString& archiveNumber);
+    static QString TableNameKey(const QString& plate);
 
 private:
     QSet<QString> plates_;
+    QHash<QString, QString> tableNames_;
     QSet<QString> archiveKeys_;
 };
 
