@@ -437,7 +437,8 @@ QString BlacklistFailureMessage(int column) {
     return u"拉黑查询失败车辆%1！?"_s.arg(column + 1);
 }
 
-AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceMonth, ReadMode mode) {
+AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceMonth, ReadMode mode,
+                          FlagWrites writes) {
     AlertResult result;
     const QDate n = MonthStart(referenceMonth);
     const QString masterFailed = u"查询失败！"_s;
@@ -459,8 +460,11 @@ AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceM
     // One transaction for the whole walk: the reads share one lock and the lapse flags are
     // written with one commit instead of one per statement. Begun first, so that a write lock
     // held elsewhere costs one wait of the busy timeout rather than one per flag.
-    const bool inTransaction = db.BeginTransaction();
-    const QString beginError = inTransaction ? QString() : db.LastError();
+    // Without writes there is no write transaction either: nothing is locked for writing, and a
+    // read-only connection computes the same tree.
+    const bool skip = writes == FlagWrites::Skip;
+    const bool inTransaction = !skip && db.BeginTransaction();
+    const QString beginError = inTransaction || skip ? QString() : db.LastError();
     QStringList flagStatements;
 
     std::vector<VehicleFacts> facts;
@@ -580,6 +584,8 @@ AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceM
         }
     }
     result.flagsDue = int(flagStatements.size());
+    if (skip)
+        return result;
     if (written) {
         result.flagUpdates = int(flagStatements.size());
     } else if (!flagStatements.isEmpty()) {

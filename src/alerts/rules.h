@@ -90,6 +90,10 @@ enum class ReadMode {
 // or the file or its folder is read-only).
 inline const QString kFlagWriteFailedMessage = u"预警标记写入失败：数据库正忙，请稍后刷新。"_s;
 
+// Whether the refresh writes the lapse flags it finds due. Skip computes the same tree and counts
+// the flags without any write (a dry run, a read-only file): the connection may be read-only.
+enum class FlagWrites { Write, Skip };
+
 struct AlertResult {
     AlertSetList sets;           // members of each node, in the order they were added
     QStringList messages;        // failure messages to show, in order
@@ -105,6 +109,6 @@ struct AlertResult {
 // timeout once): when it cannot begin, or a flag write or the commit fails, no flag is written,
 // the tree is still computed from what was read and the failure is reported once.
 AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceMonth,
-                          ReadMode mode = ReadMode::OneQueryPerTable);
+                          ReadMode mode = ReadMode::OneQueryPerTable, FlagWrites writes = FlagWrites::Write);
 
 } // namespace alerts

@@ -17,8 +17,29 @@ namespace cli {
 
 namespace {
 
-const char16_t* const kUsage = u"用法：velmora-cli import 文件 [--sheet 工作表] [--dry-run] [--map 列名=字段]... "
-                               u"[--format json|text] [--today YYYY-MM-DD] [--data-dir DIR]\n";
+const CommandSpec kImportSpec{
+    .usage = u"velmora-cli import 文件 [--sheet 工作表] [--dry-run] [--map 列名=字段]... [--format json|text] "
+             u"[--today YYYY-MM-DD] [--data-dir DIR] [--database URL]"_s,
+    .help =
+        u"把 .xlsx、.xls 或 .csv 文件中的车辆逐行加入档案，与“保存增加车辆”相同：同样的检查（车牌号规则、已有车辆、\n"
+        u"已用的档案编号，文件中重复的也算），同样的新车记录。第一行是表头，按表头对应到字段（可用 --map 改）。\n"
+        u"所有可加入的行在一个事务中写入；文件损坏、工作表为空或没有主车牌号列时拒绝，什么也不写。\n"
+        u"  --sheet 工作表     要导入的工作表（默认第一个）\n"
+        u"  --dry-run          只检查并列出每行将添加还是拒绝及原因，不写数据库，数据库文件保持不变\n"
+        u"  --map 列名=字段    把文件的一列对应到字段（可写多次；字段写车辆表的列名，如 主车牌号、下次审车日期；\n"
+        u"                     写 - 表示这一列不导入）\n"
+        u"  --format 格式      text（默认）或 json\n"
+        u"  --today 日期       新车记录的缴费日期按此日期（默认今天）\n"
+        u"  --data-dir DIR     数据目录\n"
+        u"  --database URL     数据库文件\n"
+        u"写入：新车辆（除非加 --dry-run）。有被拒绝的行时退出状态为 1。\n"_s,
+    .options = {{u"--sheet"_s, OptionKind::Text},
+                {u"--dry-run"_s, OptionKind::Flag},
+                {u"--format"_s, OptionKind::Choice, false, {u"json"_s, u"text"_s}},
+                {u"--today"_s, OptionKind::Date}},
+    .minArguments = 1,
+    .maxArguments = 1,
+};
 
 QString outcomeText(const fleetimport::RowOutcome& r, bool dryRun) {
     if (r.accepted)
@@ -26,59 +47,45 @@ QString outcomeText(const fleetimport::RowOutcome& r, bool dryRun) {
     return r.reason.startsWith(u"已取消") ? u"未添加"_s : u"拒绝"_s;
 }
 
-} // namespace
-
-QString ImportHelp() {
-    return QString::fromUtf16(kUsage) +
-           u"把 .xlsx、.xls 或 .csv "
-           u"文件中的车辆逐行加入档案，与“保存增加车辆”相同：同样的检查（车牌号规则、已有车辆、\n"
-           u"已用的档案编号，文件中重复的也算），同样的新车记录。第一行是表头，按表头对应到字段（可用 --map 改）。\n"
-           u"所有可加入的行在一个事务中写入；文件损坏、工作表为空或没有主车牌号列时拒绝，什么也不写。\n"
-           u"  --sheet 工作表     要导入的工作表（默认第一个）\n"
-           u"  --dry-run          只检查并列出每行将添加还是拒绝及原因，不写数据库，数据库文件保持不变\n"
-           u"  --map 列名=字段    把文件的一列对应到字段（字段写车辆表的列名，如 主车牌号、下次审车日期；写 - "
-           u"表示不导入）\n"
-           u"  --format 格式      text（默认）或 json\n"
-           u"  --today 日期       新车记录的缴费日期按此日期（默认今天）\n"
-           u"  --data-dir DIR     数据目录\n"
-           u"写入：新车辆（除非加 --dry-run）。有被拒绝的行时退出状态为 1。\n"_s;
+// --map is the one option a command may give more than once: its values are taken out before the
+// shared parser sees the rest. nullopt when a --map has no value.
+std::optional<QStringList> takeMapOptions(QStringList& args) {
+    QStringList maps;
+    for (int i = 0; i < args.size();) {
+        if (args.at(i) == u"--")
+            break;
+        if (args.at(i) == u"--map") {
+            if (i + 1 >= args.size())
+                return std::nullopt;
+            maps << args.at(i + 1);
+            args.remove(i, 2);
+        } else if (args.at(i).startsWith(u"--map=")) {
+            maps << args.at(i).mid(6);
+            args.remove(i);
+        } else {
+            ++i;
+        }
+    }
+    return maps;
 }
 
+} // namespace
+
 int ImportCommand(QStringList args, QTextStream& out, QTextStream& err) {
-    bool missing = false;
-    const QString dir = TakeValue(args, u"--data-dir"_s, &missing);
-    const QString database = TakeValue(args, u"--database"_s, &missing);
-    const QString sheetName = TakeValue(args, u"--sheet"_s, &missing);
-    const QString todayText = TakeValue(args, u"--today"_s, &missing);
-    QString format = TakeValue(args, u"--format"_s, &missing);
-    QStringList maps;
-    while (args.contains(u"--map"_s) && !missing) {
-        const QString m = TakeValue(args, u"--map"_s, &missing);
-        if (!missing)
-            maps << m;
-    }
-    const bool dryRun = args.removeAll(u"--dry-run"_s) > 0;
-    if (missing || args.size() != 1 || args.first().startsWith(u"--"_s)) {
-        err << QString::fromUtf16(kUsage);
+    const std::optional<QStringList> maps = takeMapOptions(args);
+    if (!maps) {
+        err << u"--map 需要一个值：列名=字段\n用法："_s << kImportSpec.usage << "\n";
         return 2;
     }
-    if (format.isEmpty())
-        format = u"text"_s;
-    if (format != u"json" && format != u"text") {
-        err << u"输出格式只能是 json 或 text：%1\n"_s.arg(format);
-        return 2;
-    }
-    if (!database.isEmpty()) {
-        err << u"--database 还不能用于导入：请用 --data-dir 指定数据目录。\n"_s;
-        return 2;
-    }
-    if (!todayText.isEmpty()) {
-        const std::optional<QDate> today = ParseDate(todayText, err);
-        if (!today)
-            return 2;
+    const ParsedCommand o = ParseCommandLine(kImportSpec, args, out, err);
+    if (!o.ok())
+        return o.exitStatus;
+    const bool dryRun = o.has(u"--dry-run"_s);
+    const QString format = o.value(u"--format"_s, u"text"_s);
+    const QString sheetName = o.value(u"--sheet"_s);
+    if (const std::optional<QDate> today = o.date(u"--today"_s))
         store::SetToday(*today);
-    }
-    const QString path = args.first();
+    const QString path = o.arguments.first();
 
     const fleetimport::ReadOutcome read = fleetimport::ReadWorkbook(path);
     if (!read.book) {
@@ -94,16 +101,16 @@ int ImportCommand(QStringList args, QTextStream& out, QTextStream& err) {
         return 1;
     }
     fleetimport::ColumnMap map = fleetimport::MatchColumns(fleetimport::HeaderCaptions(*sheet));
-    for (const QString& m : maps) {
+    for (const QString& m : *maps) {
         if (const std::optional<QString> refusal = fleetimport::ApplyMapOption(map, m)) {
-            err << *refusal << "\n";
+            err << *refusal << u"\n用法："_s << kImportSpec.usage << "\n";
             return 2;
         }
     }
 
-    UseDataDirectory(dir);
+    // A dry run opens the file read-only: it cannot write, and the file stays byte-identical.
     store::DatabaseConnection db;
-    if (!OpenDataDatabase(db, err))
+    if (!OpenDataDatabase(db, err, dryRun ? OpenFor::ReadOnly : OpenFor::ReadWrite))
         return 1;
     const fleetimport::PlanOutcome planned = fleetimport::PlanImport(db, *sheet, map, store::Today());
     if (!planned.plan) {

@@ -1,5 +1,6 @@
 #include "database.h"
 
+#include "outputfile.h"
 #include "schema.h"
 #include "translate.h"
 
@@ -118,6 +119,7 @@ QByteArray FieldValue::bytes() const {
 struct DatabaseConnection::SharedFile {
     sqlite3* db = nullptr;
     QString registryKey; // empty for a private connection
+    QString path;        // as opened; no output may replace it while open
     quint64 device = 0, inode = 0;
     int appliedBusyTimeout = -1;
     // Column types per lower-case table name, valid for the schema version they were read at.
@@ -158,6 +160,7 @@ DatabaseConnection::SharedFile::~SharedFile() {
             sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
         sqlite3_close_v2(db);
         --t_openFiles;
+        NoteDatabaseFile(path, false);
     }
     if (!registryKey.isEmpty() && !t_registryGone) {
         auto it = sharedFiles().find(registryKey);
@@ -198,7 +201,9 @@ sqlite3* DatabaseConnection::db() const {
     return file_ ? file_->db : nullptr;
 }
 
-bool DatabaseConnection::OpenDatabaseFile(const QString& path, const QString& password, ConnectionSharing sharing) {
+bool DatabaseConnection::OpenDatabaseFile(const QString& path, const QString& password, ConnectionSharing sharing,
+                                          OpenAccess access) {
+    const bool readOnly = access == OpenAccess::ReadOnly;
     CloseDatabase();
     // Never create: a missing file must fail rather than leave an empty database behind.
     const QFileInfo info(path);
@@ -212,7 +217,7 @@ bool DatabaseConnection::OpenDatabaseFile(const QString& path, const QString& pa
     if (sharing == ConnectionSharing::Shared && identified) {
         // The file's identity, not its name: two spellings of one file share, and a file
         // replaced under the same name (a restore, a fresh init) gets a connection of its own.
-        key = u"%1:%2\n"_s.arg(device).arg(inode) + password;
+        key = u"%1:%2%3\n"_s.arg(device).arg(inode).arg(readOnly ? u":ro"_s : QString()) + password;
         auto it = sharedFiles().find(key);
         if (it != sharedFiles().end()) {
             if (auto shared = it->second.lock()) {
@@ -224,7 +229,8 @@ bool DatabaseConnection::OpenDatabaseFile(const QString& path, const QString& pa
     }
     sqlite3* db = nullptr;
     const QByteArray file = path.toUtf8();
-    if (sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(file.constData(), &db, readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, nullptr) !=
+        SQLITE_OK) {
         fail(db ? QString::fromUtf8(sqlite3_errmsg(db)) : u"cannot open"_s);
         sqlite3_close(db);
         return false;
@@ -257,10 +263,13 @@ bool DatabaseConnection::OpenDatabaseFile(const QString& path, const QString& pa
         return false;
     }
     // A rollback journal, never WAL: the database stays one file, and a backup is one file too.
-    sqlite3_exec(db, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
+    if (!readOnly)
+        sqlite3_exec(db, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
     auto shared = std::make_shared<SharedFile>();
     shared->db = db;
     ++t_openFiles;
+    shared->path = path;
+    NoteDatabaseFile(path, true);
     shared->device = device;
     shared->inode = inode;
     shared->appliedBusyTimeout = busyTimeoutMs_;

@@ -38,6 +38,11 @@ struct FieldValue {
 // it to stand for one).
 enum class ConnectionSharing { Shared, Private };
 
+// ReadOnly opens the file without ever writing to it (a dry run, a read-only file or copy): every
+// write statement fails with FailureKind::ReadOnly. Read-only and read-write connections of one
+// file never share.
+enum class OpenAccess { ReadWrite, ReadOnly };
+
 // One connection to the encrypted database file. Statements are written in the program's
 // Jet dialect and translated before SQLite sees them (see translate.h).
 class DatabaseConnection {
@@ -50,7 +55,8 @@ public:
     // Opens an existing file only; a missing file, a wrong password or a file without the
     // program's fixed tables (an empty or foreign database) fails here and leaves the file as it is.
     bool OpenDatabaseFile(const QString& path, const QString& password,
-                          ConnectionSharing sharing = ConnectionSharing::Shared);
+                          ConnectionSharing sharing = ConnectionSharing::Shared,
+                          OpenAccess access = OpenAccess::ReadWrite);
     bool IsOpen() const { return file_ != nullptr; }
     void CloseDatabase();
 

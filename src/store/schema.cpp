@@ -1,5 +1,7 @@
 #include "schema.h"
 
+#include "target.h"
+
 #include "database.h"
 
 #include <QCoreApplication>
@@ -163,7 +165,8 @@ QString DataDirectory() {
 }
 
 QString DatabasePath() {
-    return QDir(DataDirectory()).filePath(kDatabaseFileName);
+    const DatabaseTargetInfo target = DatabaseTarget();
+    return target.ok() ? target.file : QDir(DataDirectory()).filePath(kDatabaseFileName);
 }
 
 namespace {
