@@ -69,7 +69,9 @@ ImportWindow::ImportWindow(QWidget* owner) : QDialog(owner) {
     progress_ = new QProgressBar(this);
     progress_->setObjectName(u"进度条_导入"_s);
     progress_->setFormat(u"%v / %m"_s);
+    progress_->setRange(0, 1);
     progress_->setValue(0);
+    progress_->setTextVisible(false); // until rows are written
     status_ = new QLabel(this);
     status_->setObjectName(u"标签_状态"_s);
     status_->setWordWrap(true);
@@ -235,6 +237,7 @@ void ImportWindow::importCommand() {
     cancelRequested_ = false;
     progress_->setRange(0, p->acceptedCount());
     progress_->setValue(0);
+    progress_->setTextVisible(true);
     setBusy(true);
     const RunOutcome run = RunImport(db_, *p, [this](int done, int) {
         progress_->setValue(done);
