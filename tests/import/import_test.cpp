@@ -139,7 +139,14 @@ INSTANTIATE_TEST_SUITE_P(
                       FormatCase{"csv_utf8_bom", "fleet.csv", "UTF-8（带BOM）",
                                  [](const QString& p) { WriteBytes(p, "\xEF\xBB\xBF" + FleetCsvText().toUtf8()); }},
                       FormatCase{"csv_gb18030", "fleet.csv", "GB18030",
-                                 [](const QString& p) { WriteBytes(p, Encode(FleetCsvText(), "GB18030")); }}),
+                                 [](const QString& p) { WriteBytes(p, Encode(FleetCsvText(), "GB18030")); }},
+                      // Excel's "Unicode text": UTF-16 with its byte-order mark, the fields separated by tabs.
+                      FormatCase{"unicode_text_tabs", "fleet.txt", "UTF-16",
+                                 [](const QString& p) {
+                                     QString text = FleetCsvText();
+                                     text.replace(QLatin1Char(','), QLatin1Char('\t'));
+                                     WriteBytes(p, "\xFF\xFE" + Encode(text, "UTF-16LE"));
+                                 }}),
     [](const ::testing::TestParamInfo<FormatCase>& p) { return std::string(p.param.name); });
 
 // A sheet other than the first, and a sheet that does not exist.
