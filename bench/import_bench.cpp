@@ -31,7 +31,7 @@ QDate inspectionOf(int i) {
 
 // The file the import reads: seven columns, dates in two of the office forms.
 QString importFile() {
-    const QString path = QDir(bench::benchDir()).filePath(u"import-%1.csv"_s.arg(kRows));
+    QString path = QDir(bench::benchDir()).filePath(u"import-%1.csv"_s.arg(kRows));
     if (QFile::exists(path))
         return path;
     QByteArray text = "车号,档案编号,车主,车主电话,挂车号,下次审车日期,下次保险日期\n";

@@ -18,8 +18,8 @@ namespace cli {
 namespace {
 
 const CommandSpec kImportSpec{
-    .usage = u"velmora-cli import 文件 [--sheet 工作表] [--dry-run] [--map 列名=字段]... [--format json|text] "
-             u"[--today YYYY-MM-DD] [--data-dir DIR] [--database URL]"_s,
+    .usage = u"velmora-cli import 文件 [--sheet 工作表] [--dry-run] [--map 列名=字段]... [--format json|text|csv] "
+             u"[--output 文件] [--today YYYY-MM-DD] [--data-dir DIR] [--database URL]"_s,
     .help =
         u"把 .xlsx、.xls 或 .csv 文件中的车辆逐行加入档案，与“保存增加车辆”相同：同样的检查（车牌号规则、已有车辆、\n"
         u"已用的档案编号，文件中重复的也算），同样的新车记录。第一行是表头，按表头对应到字段（可用 --map 改）。\n"
@@ -28,14 +28,16 @@ const CommandSpec kImportSpec{
         u"  --dry-run          只检查并列出每行将添加还是拒绝及原因，不写数据库，数据库文件保持不变\n"
         u"  --map 列名=字段    把文件的一列对应到字段（可写多次；字段写车辆表的列名，如 主车牌号、下次审车日期；\n"
         u"                     写 - 表示这一列不导入）\n"
-        u"  --format 格式      text（默认）或 json\n"
+        u"  --format 格式      text（默认）、json，或 csv（报告表：行号、主车牌号、结果、原因）\n"
+        u"  --output 文件      把输出写入文件（默认标准输出）\n"
         u"  --today 日期       新车记录的缴费日期按此日期（默认今天）\n"
         u"  --data-dir DIR     数据目录\n"
         u"  --database URL     数据库文件\n"
         u"写入：新车辆（除非加 --dry-run）。有被拒绝的行时退出状态为 1。\n"_s,
     .options = {{u"--sheet"_s, OptionKind::Text},
                 {u"--dry-run"_s, OptionKind::Flag},
-                {u"--format"_s, OptionKind::Choice, false, {u"json"_s, u"text"_s}},
+                {u"--format"_s, OptionKind::Choice, false, {u"json"_s, u"text"_s, u"csv"_s}},
+                {u"--output"_s, OptionKind::Path},
                 {u"--today"_s, OptionKind::Date}},
     .minArguments = 1,
     .maxArguments = 1,
@@ -142,7 +144,14 @@ int ImportCommand(QStringList args, QTextStream& out, QTextStream& err) {
 
     const QString fileText = QFileInfo(path).fileName();
     const QString encoding = read.book->encoding;
-    if (format == u"json") {
+    QString text;
+    if (format == u"csv") {
+        // The report table the dialog shows and saves, in the exports' CSV.
+        if (!WriteTable(fleetimport::ImportReport(rows, dryRun ? fleetimport::ReportKind::DryRun
+                                                               : fleetimport::ReportKind::Import),
+                        report::ExportFormat::Csv, o.value(u"--output"_s), out, err))
+            return 1;
+    } else if (format == u"json") {
         QJsonObject root;
         root.insert(u"file"_s, fileText);
         root.insert(u"format"_s, read.book->format);
@@ -164,9 +173,9 @@ int ImportCommand(QStringList args, QTextStream& out, QTextStream& err) {
         root.insert(u"accepted"_s, accepted);
         root.insert(u"refused"_s, refused);
         root.insert(u"committed"_s, committed);
-        out << QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Indented));
+        text = QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Indented));
     } else {
-        out << u"文件：%1（%2%3），工作表：%4\n"_s.arg(
+        text += u"文件：%1（%2%3），工作表：%4\n"_s.arg(
             fileText, read.book->format, encoding.isEmpty() ? QString() : u"，编码 "_s + encoding, sheet->name);
         QStringList pairs;
         QStringList ignored;
@@ -176,20 +185,22 @@ int ImportCommand(QStringList args, QTextStream& out, QTextStream& err) {
             else
                 pairs << map.headers.at(i) + u"→"_s + map.fields.at(i);
         }
-        out << u"列对应：%1\n"_s.arg(pairs.join(u"，"_s));
+        text += u"列对应：%1\n"_s.arg(pairs.join(u"，"_s));
         if (!ignored.isEmpty())
-            out << u"不导入的列：%1\n"_s.arg(ignored.join(u"，"_s));
+            text += u"不导入的列：%1\n"_s.arg(ignored.join(u"，"_s));
         for (const fleetimport::RowOutcome& r : rows) {
-            out << u"第 %1 行  %2  %3"_s.arg(r.row).arg(r.plate, outcomeText(r, dryRun));
+            text += u"第 %1 行  %2  %3"_s.arg(r.row).arg(r.plate, outcomeText(r, dryRun));
             if (!r.reason.isEmpty())
-                out << u"："_s << r.reason;
-            out << "\n";
+                text += u"："_s + r.reason;
+            text += QLatin1Char('\n');
         }
         if (dryRun)
-            out << u"试导入：将添加 %1 辆，拒绝 %2 行；数据库没有改动。\n"_s.arg(accepted).arg(refused);
+            text += u"试导入：将添加 %1 辆，拒绝 %2 行；数据库没有改动。\n"_s.arg(accepted).arg(refused);
         else if (committed)
-            out << u"已导入 %1 辆，拒绝 %2 行。\n"_s.arg(accepted).arg(refused);
+            text += u"已导入 %1 辆，拒绝 %2 行。\n"_s.arg(accepted).arg(refused);
     }
+    if (format != u"csv" && !WriteText(text.toUtf8(), o.value(u"--output"_s), out, err))
+        return 1;
     if (!failure.isEmpty()) {
         err << failure << "\n";
         return 1;

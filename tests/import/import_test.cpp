@@ -52,7 +52,7 @@ protected:
         err.flush();
         return r;
     }
-    CliResult importJson(const QString& path, QStringList more = {}) {
+    CliResult importJson(const QString& path, const QStringList& more = {}) {
         return cli(QStringList{u"import"_s, path, u"--format"_s, u"json"_s} + more);
     }
     int vehicleCount() {
@@ -73,7 +73,7 @@ protected:
     static QMap<int, QString> outcomes(const CliResult& r, QMap<int, QString>* reasons = nullptr) {
         QMap<int, QString> map;
         const QJsonArray rows = QJsonDocument::fromJson(r.out.toUtf8()).object().value(u"rows"_s).toArray();
-        for (const QJsonValue& v : rows) {
+        for (const QJsonValue v : rows) {
             map.insert(v[u"row"_s].toInt(), v[u"outcome"_s].toString());
             if (reasons)
                 reasons->insert(v[u"row"_s].toInt(), v[u"reason"_s].toString());
@@ -469,6 +469,18 @@ TEST_F(ImportTest, TextReportNamesEncodingMappingAndOutcomes) {
     EXPECT_TRUE(r.out.contains(u"车号→主车牌号"_s));
     EXPECT_TRUE(r.out.contains(u"第 5 行  鲁A12345  拒绝：对不起！已经存在此车辆的信息了！（与第 2 行重复）"_s));
     EXPECT_TRUE(r.out.contains(u"试导入：将添加 3 辆，拒绝 1 行；数据库没有改动。"_s));
+
+    // The report table as the exports write it, into a file.
+    const QString report = file(u"报告.csv"_s);
+    const CliResult csv = cli({u"import"_s, path, u"--dry-run"_s, u"--format"_s, u"csv"_s, u"--output"_s, report});
+    EXPECT_EQ(csv.code, 1);
+    EXPECT_TRUE(csv.out.isEmpty());
+    QFile saved(report);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(saved.readAll()).remove(QChar(0xFEFF)).split(u"\r\n"_s);
+    EXPECT_EQ(lines.value(0), u"行号,主车牌号,结果,原因"_s);
+    EXPECT_EQ(lines.value(1), u"2,鲁A12345,将添加,"_s);
+    EXPECT_EQ(lines.value(4), u"5,鲁A12345,拒绝,对不起！已经存在此车辆的信息了！（与第 2 行重复）"_s);
 }
 
 // ---------------------------------------------------------------------------------------------
