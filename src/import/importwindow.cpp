@@ -65,7 +65,7 @@ ImportWindow::ImportWindow(QWidget* owner) : QDialog(owner) {
     import_ = button(u"按钮_导入"_s, u"导入"_s, this);
     cancel_ = button(u"按钮_取消导入"_s, u"取消"_s, this);
     saveReport_ = button(u"按钮_保存报告"_s, u"保存报告"_s, this);
-    QPushButton* close = button(u"按钮_关闭"_s, u"关闭"_s, this);
+    close_ = button(u"按钮_关闭"_s, u"关闭"_s, this);
     progress_ = new QProgressBar(this);
     progress_->setObjectName(u"进度条_导入"_s);
     progress_->setFormat(u"%v / %m"_s);
@@ -93,7 +93,7 @@ ImportWindow::ImportWindow(QWidget* owner) : QDialog(owner) {
     buttons->addWidget(progress_, 1);
     buttons->addWidget(cancel_);
     buttons->addWidget(saveReport_);
-    buttons->addWidget(close);
+    buttons->addWidget(close_);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(new QLabel(u"列对应（第一行是表头；请确认或改选每列对应的字段）："_s, this));
@@ -109,14 +109,25 @@ ImportWindow::ImportWindow(QWidget* owner) : QDialog(owner) {
     connect(import_, &QPushButton::clicked, this, &ImportWindow::importCommand);
     connect(cancel_, &QPushButton::clicked, this, [this] { cancelRequested_ = true; });
     connect(saveReport_, &QPushButton::clicked, this, &ImportWindow::saveReportCommand);
-    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    connect(close_, &QPushButton::clicked, this, &ImportWindow::reject);
     setBusy(false);
 
     ui::OpenWindowDatabase(db_);
 }
 
+void ImportWindow::reject() {
+    if (busy_) {
+        cancelRequested_ = true;
+        return;
+    }
+    QDialog::reject();
+}
+
 void ImportWindow::setBusy(bool busy) {
+    busy_ = busy;
     const bool ready = book_.has_value() && !busy;
+    mapping_->setEnabled(!busy);
+    close_->setEnabled(!busy);
     choose_->setEnabled(!busy);
     sheet_->setEnabled(ready);
     dryRun_->setEnabled(ready);

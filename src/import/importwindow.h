@@ -41,6 +41,9 @@ public:
     // Called after vehicles were added (the main window refreshes its alert tree).
     std::function<void()> onImported;
 
+    // Closing (Esc, the window's close button) while rows are written cancels the import instead.
+    void reject() override;
+
 private:
     void showSheet(int index);
     std::optional<ImportPlan> plan();
@@ -57,10 +60,12 @@ private:
     QPushButton* import_;
     QPushButton* cancel_;
     QPushButton* saveReport_;
+    QPushButton* close_;
     QProgressBar* progress_;
     QLabel* status_;
     ui::ReportGrid* grid_;
     bool cancelRequested_ = false;
+    bool busy_ = false;
 };
 
 // Connects the main window's menu item 导入车辆… (for operators who may add vehicles).

@@ -258,8 +258,11 @@ INSTANTIATE_TEST_SUITE_P(
                           "no_plate_column", "号牌,档案编号\n鲁A40001,1\n", {}, {QString(), u"档案编号"_s}, {}, ""}),
     [](const ::testing::TestParamInfo<MappingCase>& p) { return std::string(p.param.name); });
 
-// Cancel while the rows are written: nothing of the file is kept.
-TEST_F(ImportWindowTest, CancelDuringTheImportKeepsNothing) {
+// Cancel while the rows are written: nothing of the file is kept. The parameter: closing the
+// window instead of 取消.
+class CancelTest : public ImportWindowTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(CancelTest, CancelDuringTheImportKeepsNothing) {
     start();
     QByteArray text = "车号,档案编号\n";
     for (int i = 0; i < 120; ++i)
@@ -272,7 +275,14 @@ TEST_F(ImportWindowTest, CancelDuringTheImportKeepsNothing) {
     // The click lands while the window answers events between rows.
     QTimer::singleShot(0, &window, [&] {
         EXPECT_TRUE(button(&window, "按钮_取消导入")->isEnabled());
-        button(&window, "按钮_取消导入")->click();
+        EXPECT_GT(ui::FindControl<QProgressBar>(&window, u"进度条_导入"_s)->value(), 0);
+        screenshot(&window, "import-progress.png");
+        EXPECT_FALSE(button(&window, "按钮_关闭")->isEnabled());
+        // Esc or the window's close button while rows are written cancels, as 取消 does.
+        if (GetParam())
+            window.reject();
+        else
+            button(&window, "按钮_取消导入")->click();
     });
     window.importCommand();
     EXPECT_EQ(dialogs.shown.last(), u"已取消导入，没有添加任何车辆。"_s);
@@ -281,6 +291,9 @@ TEST_F(ImportWindowTest, CancelDuringTheImportKeepsNothing) {
     EXPECT_FALSE(button(&window, "按钮_取消导入")->isEnabled());
     EXPECT_EQ(refreshes, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Cancel, CancelTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& p) { return p.param ? "Escape" : "CancelButton"; });
 
 // A damaged file is refused with its reason and the window keeps nothing of it.
 TEST_F(ImportWindowTest, RefusedFileIsReported) {
