@@ -180,10 +180,10 @@ QString PlateTableRefusal(store::DatabaseConnection& db, const QString& plate) {
 }
 
 std::optional<bool> PlateListed(store::DatabaseConnection& db, const QString& plate) {
-    const std::optional<VehicleRoster> roster = VehicleRoster::Read(db);
-    if (!roster)
+    VehicleRoster roster;
+    if (!roster.readPlates(db))
         return std::nullopt;
-    return roster->plateListed(plate);
+    return roster.plateListed(plate);
 }
 
 QString ArchiveKey(const QString& archiveNumber) {
@@ -194,21 +194,40 @@ QString ArchiveKey(const QString& archiveNumber) {
 }
 
 std::optional<bool> ArchiveNumberTaken(store::DatabaseConnection& db, const QString& archiveNumber) {
-    const std::optional<VehicleRoster> roster = VehicleRoster::Read(db);
-    if (!roster)
+    VehicleRoster roster;
+    if (!roster.readArchiveNumbers(db))
         return std::nullopt;
-    return roster->archiveTaken(archiveNumber);
+    return roster.archiveTaken(archiveNumber);
 }
 
 std::optional<VehicleRoster> VehicleRoster::Read(store::DatabaseConnection& db) {
-    const int rs = db.OpenRecordSet(u"select 车牌号,档案编号 from [总表] "_s);
-    if (!rs)
-        return std::nullopt;
-    RecordSetGuard guard(db, rs);
     VehicleRoster roster;
-    for (db.MoveFirst(rs); !db.AtEnd(rs); db.MoveNext(rs))
-        roster.add(db.ReadField(rs, u"车牌号"_s).text(), db.ReadField(rs, u"档案编号"_s).text());
+    if (!roster.readPlates(db) || !roster.readArchiveNumbers(db))
+        return std::nullopt;
     return roster;
+}
+
+bool VehicleRoster::readPlates(store::DatabaseConnection& db) {
+    const int rs = db.OpenRecordSet(u"select 车牌号 from [总表] "_s);
+    if (!rs)
+        return false;
+    RecordSetGuard guard(db, rs);
+    for (db.MoveFirst(rs); !db.AtEnd(rs); db.MoveNext(rs)) {
+        const QString plate = db.ReadField(rs, u"车牌号"_s).text();
+        plates_.insert(plate);
+        tableNames_.insert(TableNameKey(plate), plate);
+    }
+    return true;
+}
+
+bool VehicleRoster::readArchiveNumbers(store::DatabaseConnection& db) {
+    const int rs = db.OpenRecordSet(u"select 档案编号 from [总表] "_s);
+    if (!rs)
+        return false;
+    RecordSetGuard guard(db, rs);
+    for (db.MoveFirst(rs); !db.AtEnd(rs); db.MoveNext(rs))
+        archiveKeys_.insert(ArchiveKey(db.ReadField(rs, u"档案编号"_s).text()));
+    return true;
 }
 
 QString VehicleRoster::TableNameKey(const QString& plate) {

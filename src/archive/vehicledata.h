@@ -51,6 +51,9 @@ class VehicleRoster {
 public:
     // nullopt when [总表] cannot be read.
     static std::optional<VehicleRoster> Read(store::DatabaseConnection& db);
+    // Each half alone, with the check's own statement; false when [总表] cannot be read.
+    bool readPlates(store::DatabaseConnection& db);
+    bool readArchiveNumbers(store::DatabaseConnection& db);
     bool plateListed(const QString& plate) const { return plates_.contains(plate); }
     bool archiveTaken(const QString& archiveNumber) const { return archiveKeys_.contains(ArchiveKey(archiveNumber)); }
     // A listed plate that differs from this one only in the case of its letters: the database
