@@ -437,6 +437,15 @@ QString BlacklistFailureMessage(int column) {
     return u"拉黑查询失败车辆%1！?"_s.arg(column + 1);
 }
 
+QString FlagWriteFailedMessage(store::FailureKind kind, const QString& databaseError) {
+    if (kind == store::FailureKind::Busy)
+        return kFlagWriteFailedMessage;
+    const QString cause = store::FailureText(kind);
+    if (!cause.isEmpty())
+        return u"预警标记写入失败：%1。"_s.arg(cause);
+    return u"预警标记写入失败：%1"_s.arg(databaseError.isEmpty() ? u"未知原因"_s : databaseError);
+}
+
 AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceMonth, ReadMode mode,
                           FlagWrites writes) {
     AlertResult result;
@@ -465,6 +474,7 @@ AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceM
     const bool skip = writes == FlagWrites::Skip;
     const bool inTransaction = !skip && db.BeginTransaction();
     const QString beginError = inTransaction || skip ? QString() : db.LastError();
+    const store::FailureKind beginFailure = inTransaction || skip ? store::FailureKind::None : db.LastFailure();
     QStringList flagStatements;
 
     std::vector<VehicleFacts> facts;
@@ -566,6 +576,7 @@ AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceM
     }
 
     QString writeError = beginError;
+    store::FailureKind writeFailure = beginFailure;
     bool written = inTransaction;
     for (const QString& statement : std::as_const(flagStatements)) {
         if (!written)
@@ -573,6 +584,7 @@ AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceM
         if (!db.ExecuteStatement(statement)) {
             written = false;
             writeError = db.LastError();
+            writeFailure = db.LastFailure();
         }
     }
     if (inTransaction) {
@@ -581,6 +593,7 @@ AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceM
         } else if (!db.CommitTransaction()) {
             written = false;
             writeError = db.LastError();
+            writeFailure = db.LastFailure();
         }
     }
     result.flagsDue = int(flagStatements.size());
@@ -591,7 +604,8 @@ AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceM
     } else if (!flagStatements.isEmpty()) {
         result.flagsUnwritten = true;
         result.flagWriteError = writeError;
-        result.messages << kFlagWriteFailedMessage;
+        result.flagWriteFailure = writeFailure;
+        result.messages << FlagWriteFailedMessage(writeFailure, writeError);
     }
     return result;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/failure.h"
+
 #include <QByteArray>
 #include <QDate>
 #include <QHash>
@@ -93,6 +95,8 @@ public:
     void RollbackTransaction();
 
     QString LastError() const { return lastError_; }
+    // Why the last failed operation failed (None after a success).
+    FailureKind LastFailure() const { return lastFailure_; }
 
     // Every statement text handed to the connection, as the caller wrote it, in order.
     // Off by default; tests switch it on to compare what a command sent.
@@ -118,10 +122,16 @@ private:
     bool run(const QString& statement, const QList<QByteArray>* binaries);
     bool execTranslated(const QString& sql, const QList<QByteArray>* binaries, int* bindIndex);
     QHash<QString, QString> columnTypes(const QString& table);
-    void fail(const QString& message);
+    void fail(const QString& message, FailureKind kind = FailureKind::Other);
+    void failSqlite(sqlite3* handle); // the handle's message and kind
+    void clearFailure() {
+        lastError_.clear();
+        lastFailure_ = FailureKind::None;
+    }
 
     std::shared_ptr<SharedFile> file_;
     QString lastError_;
+    FailureKind lastFailure_ = FailureKind::None;
     int nextHandle_ = 1;
     int busyTimeoutMs_ = 5000;
     std::map<int, std::unique_ptr<RecordSet>> recordSets_;

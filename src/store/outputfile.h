@@ -40,7 +40,7 @@ inline constexpr int kStaleTemporaryMinutes = 60;
 // names them ("<target file name>.XXXXXX.part", six letters or digits, and that name + "-journal")
 // whose last change is at least minAgeSeconds ago. Returns how many it removed. Nothing else in the
 // folder is touched.
-int RemoveStaleTemporaries(const QString& target, qint64 minAgeSeconds = kStaleTemporaryMinutes * 60);
+int RemoveStaleTemporaries(const QString& target, qint64 minAgeSeconds = qint64(kStaleTemporaryMinutes) * 60);
 
 // The reason for a failed system call in Chinese (disk full, no permission, read-only file system…).
 QString SystemErrorText(int errorNumber);
