@@ -20,9 +20,10 @@ ALLOWED = {
     "fees": {"domain", "store", "report", "archive", "ui"},
     "claims": {"domain", "store", "report", "ui"},
     "admin": {"store", "ui"},
+    "import": {"domain", "store", "report", "archive", "ui"},
     "ui": {"domain", "store", "report"},
-    "app": {"domain", "store", "report", "ui", "alerts", "archive", "lists", "fees", "claims", "images", "admin"},
-    "cli": {"domain", "store", "report", "alerts", "archive", "lists", "fees", "claims", "images", "admin"},
+    "app": {"domain", "store", "report", "ui", "alerts", "archive", "lists", "fees", "claims", "images", "admin", "import"},
+    "cli": {"domain", "store", "report", "alerts", "archive", "lists", "fees", "claims", "images", "admin", "import"},
 }
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z_]+)/[^"]+"', re.M)
 

@@ -42,7 +42,7 @@ struct MenuEntry {
 
 // The main menu: top-level captions and their items, in order.
 const std::initializer_list<MenuEntry> kMenus = {
-    {"文件", {"备份", "退出"}},
+    {"文件", {"导入车辆…", "备份", "退出"}},
     {"编辑", {"复制", "剪切", "粘贴"}},
     {"车辆管理", {"删除车辆", "增加车辆", "保存增加车辆"}},
     {"车辆预警",
@@ -353,6 +353,7 @@ void MainWindow::applyPermissions() {
         for (const char* item : {"删除车辆", "增加车辆", "保存增加车辆"})
             parts_.action(QString::fromUtf8(item))->setEnabled(false);
         parts_.action(u"备份"_s)->setEnabled(false);
+        parts_.action(u"导入车辆…"_s)->setEnabled(false);
         for (const char* name : {"超级按钮_数据备份", "超级按钮_增加车辆", "超级按钮_删除车辆", "超级按钮_保存增加"})
             parts_.button(QString::fromUtf8(name))->setEnabled(false);
     }

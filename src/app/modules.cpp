@@ -8,6 +8,7 @@
 #include "claims/claimswindow.h"
 #include "fees/feequerywindow.h"
 #include "images/photocommands.h"
+#include "import/importwindow.h"
 #include "lists/listwindow.h"
 
 namespace app {
@@ -22,6 +23,7 @@ void AttachModules(ui::MainParts& parts) {
     lists::AttachListCommands(parts);
     fees::AttachFeeQuery(parts);
     claims::AttachClaimsCommands(parts);
+    fleetimport::AttachImportCommand(parts);
 }
 
 } // namespace app

@@ -3,6 +3,7 @@
 #include "domain/dates.h"
 #include "domain/obligations.h"
 #include "domain/vehiclecolumns.h"
+#include "formfields.h"
 #include "store/recordset.h"
 #include "store/schema.h"
 #include "store/sqltext.h"
@@ -180,15 +181,10 @@ QString PlateTableRefusal(store::DatabaseConnection& db, const QString& plate) {
 }
 
 std::optional<bool> PlateListed(store::DatabaseConnection& db, const QString& plate) {
-    const int rs = db.OpenRecordSet(u"select 车牌号 from [总表] "_s);
-    if (!rs)
+    VehicleRoster roster;
+    if (!roster.readPlates(db))
         return std::nullopt;
-    RecordSetGuard guard(db, rs);
-    for (db.MoveFirst(rs); !db.AtEnd(rs); db.MoveNext(rs)) {
-        if (db.ReadField(rs, u"车牌号"_s).text() == plate)
-            return true;
-    }
-    return false;
+    return roster.plateListed(plate);
 }
 
 QString ArchiveKey(const QString& archiveNumber) {
@@ -199,16 +195,54 @@ QString ArchiveKey(const QString& archiveNumber) {
 }
 
 std::optional<bool> ArchiveNumberTaken(store::DatabaseConnection& db, const QString& archiveNumber) {
+    VehicleRoster roster;
+    if (!roster.readArchiveNumbers(db))
+        return std::nullopt;
+    return roster.archiveTaken(archiveNumber);
+}
+
+std::optional<VehicleRoster> VehicleRoster::Read(store::DatabaseConnection& db) {
+    VehicleRoster roster;
+    if (!roster.readPlates(db) || !roster.readArchiveNumbers(db))
+        return std::nullopt;
+    return roster;
+}
+
+bool VehicleRoster::readPlates(store::DatabaseConnection& db) {
+    const int rs = db.OpenRecordSet(u"select 车牌号 from [总表] "_s);
+    if (!rs)
+        return false;
+    RecordSetGuard guard(db, rs);
+    for (db.MoveFirst(rs); !db.AtEnd(rs); db.MoveNext(rs)) {
+        const QString plate = db.ReadField(rs, u"车牌号"_s).text();
+        plates_.insert(plate);
+        tableNames_.insert(TableNameKey(plate), plate);
+    }
+    return true;
+}
+
+bool VehicleRoster::readArchiveNumbers(store::DatabaseConnection& db) {
     const int rs = db.OpenRecordSet(u"select 档案编号 from [总表] "_s);
     if (!rs)
-        return std::nullopt;
+        return false;
     RecordSetGuard guard(db, rs);
-    const QString key = ArchiveKey(archiveNumber);
-    for (db.MoveFirst(rs); !db.AtEnd(rs); db.MoveNext(rs)) {
-        if (ArchiveKey(db.ReadField(rs, u"档案编号"_s).text()) == key)
-            return true;
-    }
-    return false;
+    for (db.MoveFirst(rs); !db.AtEnd(rs); db.MoveNext(rs))
+        archiveKeys_.insert(ArchiveKey(db.ReadField(rs, u"档案编号"_s).text()));
+    return true;
+}
+
+QString VehicleRoster::TableNameKey(const QString& plate) {
+    QString key = plate;
+    for (QChar& c : key)
+        if (c.unicode() < 128)
+            c = c.toLower();
+    return key;
+}
+
+void VehicleRoster::add(const QString& plate, const QString& archiveNumber) {
+    plates_.insert(plate);
+    tableNames_.insert(TableNameKey(plate), plate);
+    archiveKeys_.insert(ArchiveKey(archiveNumber));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -634,6 +668,67 @@ QString FirstRowInsert(const NewVehicle& vehicle) {
            values.join(QLatin1Char(',')) + u")"_s;
 }
 
+void SetNewVehiclePlate(NewVehicle& vehicle, const QString& plate) {
+    vehicle.values.insert(domain::VehicleColumn().mainPlate, plate);
+    for (const domain::ObligationKind kind : domain::kObligationKinds)
+        vehicle.values.insert(domain::Obligation(kind).plateCopy, plate);
+}
+
+NewVehicle BlankNewVehicle(const QDate& today, const QString& insuranceKind) {
+    NewVehicle v;
+    for (int page = 0; page < 6; ++page) {
+        for (const FieldDef& f : PageFields(page)) {
+            if (f.column.isEmpty())
+                continue;
+            switch (f.kind) {
+            case FieldKind::Edit:
+                v.values.insert(f.column, QString());
+                break;
+            case FieldKind::Date:
+                v.values.insert(f.column, PaymentDateBoxes().contains(f.name) ? today : domain::kUnsetDate);
+                break;
+            case FieldKind::Check:
+                v.values.insert(f.column, ReminderBoxes().contains(f.name));
+                break;
+            case FieldKind::Combo:
+                if (!f.itemValues.isEmpty())
+                    v.values.insert(f.column, f.itemValues.first());
+                else if (f.column == domain::VehicleColumn().insuranceKind)
+                    v.values.insert(f.column, insuranceKind);
+                else
+                    v.values.insert(f.column, f.items.value(0));
+                break;
+            case FieldKind::Display:
+            case FieldKind::Picture:
+                break;
+            }
+        }
+    }
+    SetNewVehiclePlate(v, QString());
+    for (int i = 0; i < ImageColumns().size(); ++i)
+        v.images << QByteArray();
+    return v;
+}
+
+QString NewVehicleRefusal(const NewVehicle& vehicle, const VehicleRoster& roster) {
+    const QString plate = vehicle.plate();
+    if (plate.isEmpty())
+        return u"请输入主车车牌号！"_s;
+    QString refusal = PlateRefusal(plate);
+    if (!refusal.isEmpty())
+        return refusal;
+    if (roster.plateListed(plate))
+        return u"对不起！已经存在此车辆的信息了！"_s;
+    if (const QString same = roster.sameTableAs(plate); !same.isEmpty())
+        return u"创建新车表格失败！已有车辆“%1”，车牌号只差字母大小写。"_s.arg(same);
+    const QString archiveNumber = vehicle.archiveNumber();
+    if (archiveNumber.isEmpty())
+        return u"请输入档案编号！"_s;
+    if (roster.archiveTaken(archiveNumber))
+        return u"对不起！已经存在此档案编号的信息了！"_s;
+    return {};
+}
+
 SaveResult SaveNewVehicleRows(store::DatabaseConnection& db, const NewVehicle& vehicle) {
     SaveResult result;
     const QString plate = vehicle.plate();
@@ -667,28 +762,47 @@ SaveResult SaveNewVehicleRows(store::DatabaseConnection& db, const NewVehicle& v
     const std::optional<bool> taken = ArchiveNumberTaken(db, archiveNumber);
     if (!taken || *taken)
         return fail(SaveStep::MasterRow, "对不起！已经存在此档案编号的信息了！");
+    result = WriteNewVehicleRows(db, vehicle);
+    if (!result.ok) {
+        db.RollbackTransaction();
+        return result;
+    }
+    if (!db.CommitTransaction())
+        return fail(SaveStep::FirstRow, "在新表录入记录失败!！");
+    return result;
+}
+
+SaveResult WriteNewVehicleRows(store::DatabaseConnection& db, const NewVehicle& vehicle) {
+    SaveResult result;
+    const QString plate = vehicle.plate();
+    const QString archiveNumber = vehicle.archiveNumber();
+    auto fail = [&](SaveStep step, const QString& message) {
+        result.failedStep = step;
+        result.message = message;
+        return result;
+    };
+    if (!IsSafePlate(plate))
+        return fail(SaveStep::CopyTable, PlateRefusal(plate));
     if (!db.ExecuteStatement(u"select * into "_s + plate + u" from yangbiao"_s))
-        return fail(SaveStep::CopyTable, "创建新车表格失败！");
+        return fail(SaveStep::CopyTable, u"创建新车表格失败！"_s);
     // Without the key the rows of the new table would carry no numbers, and every record
     // command addresses rows by number: a vehicle without it is not created at all.
     if (!db.ExecuteStatement(u"Alter table "_s + plate + u"  Add  Constraint  PrimaryKey  Primary  Key (编号)"_s))
-        return fail(SaveStep::PrimaryKey, "设置主键失败！");
+        return fail(SaveStep::PrimaryKey, u"设置主键失败！"_s);
     if (!db.ExecuteStatement(u"insert into [总表]([档案编号],[车牌号]) values('"_s + store::SqlText(archiveNumber) +
                              u"','"_s + plate + u"')"_s))
-        return fail(SaveStep::MasterRow, "在总表创建新车记录失败！");
+        return fail(SaveStep::MasterRow, u"在总表创建新车记录失败！"_s);
     QList<QByteArray> images = vehicle.images;
     while (images.size() < ImageColumns().size())
         images << QByteArray();
     images = images.mid(0, ImageColumns().size());
     if (!db.ExecuteWithBinaries(FirstRowInsert(vehicle), images))
-        return fail(SaveStep::FirstRow, "在新表录入记录失败!！");
+        return fail(SaveStep::FirstRow, u"在新表录入记录失败!！"_s);
     // A plate used before keeps counting from where its deleted vehicle left off.
     const store::VersionOutcome version = store::TakeVehicleVersion(db, plate, std::nullopt);
     if (!version.ok())
-        return fail(SaveStep::FirstRow, "在新表录入记录失败!！");
+        return fail(SaveStep::FirstRow, u"在新表录入记录失败!！"_s);
     result.version = version.version;
-    if (!db.CommitTransaction())
-        return fail(SaveStep::FirstRow, "在新表录入记录失败!！");
     result.ok = true;
     result.message = u"新车辆添加成功！"_s;
     return result;

@@ -12,6 +12,7 @@
 #include <QDate>
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -42,6 +43,30 @@ QString ArchiveKey(const QString& archiveNumber);
 // True when [总表] holds an archive number equal to this one after ArchiveKey. nullopt when
 // [总表] cannot be read.
 std::optional<bool> ArchiveNumberTaken(store::DatabaseConnection& db, const QString& archiveNumber);
+
+// The vehicles [总表] lists, read in one pass: plates as stored, archive numbers by ArchiveKey.
+// PlateListed and ArchiveNumberTaken ask it; an import asks it once per row and adds each vehicle
+// it accepts, so that a file naming a plate or an archive number twice is caught too.
+class VehicleRoster {
+public:
+    // nullopt when [总表] cannot be read.
+    static std::optional<VehicleRoster> Read(store::DatabaseConnection& db);
+    // Each half alone, with the check's own statement; false when [总表] cannot be read.
+    bool readPlates(store::DatabaseConnection& db);
+    bool readArchiveNumbers(store::DatabaseConnection& db);
+    bool plateListed(const QString& plate) const { return plates_.contains(plate); }
+    bool archiveTaken(const QString& archiveNumber) const { return archiveKeys_.contains(ArchiveKey(archiveNumber)); }
+    // A listed plate that differs from this one only in the case of its letters: the database
+    // folds that case in table names, so the two would name one vehicle table. Empty when none.
+    QString sameTableAs(const QString& plate) const { return tableNames_.value(TableNameKey(plate)); }
+    void add(const QString& plate, const QString& archiveNumber);
+    static QString TableNameKey(const QString& plate);
+
+private:
+    QSet<QString> plates_;
+    QHash<QString, QString> tableNames_;
+    QSet<QString> archiveKeys_;
+};
 
 // ---------------------------------------------------------------------------------------------
 // Search
@@ -185,6 +210,19 @@ struct NewVehicle {
 
 QString FirstRowInsert(const NewVehicle& vehicle);
 
+// Sets the plate and its five copies in the obligation columns, as the save writes them.
+void SetNewVehiclePlate(NewVehicle& vehicle, const QString& plate);
+
+// The first row of a vehicle for which nothing was typed: what the emptied record form holds
+// (texts empty, dates unset, the five payment dates today, the seven reminders on, 车辆状态 1,
+// each choice its first item; insuranceKind is the first kind the insurance list offers).
+NewVehicle BlankNewVehicle(const QDate& today, const QString& insuranceKind);
+
+// Why the save refuses this vehicle, in its words, checked in its order: no plate, a plate the
+// rules refuse, a plate already listed, no archive number, an archive number already taken.
+// Empty when the vehicle may be added.
+QString NewVehicleRefusal(const NewVehicle& vehicle, const VehicleRoster& roster);
+
 enum class SaveStep { None, CopyTable, PrimaryKey, MasterRow, FirstRow };
 
 struct SaveResult {
@@ -199,6 +237,10 @@ struct SaveResult {
 // inside the transaction, after it has taken the adds' common version row, so that of two
 // operators adding the same plate or archive number at once the second is refused.
 SaveResult SaveNewVehicleRows(store::DatabaseConnection& db, const NewVehicle& vehicle);
+// The four statements of SaveNewVehicleRows inside a transaction (or savepoint) the caller holds
+// and rolls back on failure; the caller has checked the vehicle with NewVehicleRefusal against a
+// roster read in that transaction.
+SaveResult WriteNewVehicleRows(store::DatabaseConnection& db, const NewVehicle& vehicle);
 
 struct DeleteResult {
     bool ok = false;

@@ -397,9 +397,7 @@ NewVehicle ReadNewVehicle(QWidget* window) {
             }
         }
     }
-    const QString plate = ui::ControlText(window, u"带标签编辑框_主车牌号"_s);
-    for (const domain::ObligationKind kind : domain::kObligationKinds)
-        v.values.insert(domain::Obligation(kind).plateCopy, plate);
+    SetNewVehiclePlate(v, ui::ControlText(window, u"带标签编辑框_主车牌号"_s));
     for (const FieldDef& f : PageFields(0))
         if (f.kind == FieldKind::Picture)
             v.images << ui::ControlImage(window, f.name);

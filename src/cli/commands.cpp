@@ -3,6 +3,7 @@
 #include "alertscommand.h"
 #include "claimscommand.h"
 #include "feescommand.h"
+#include "importcommand.h"
 #include "listcommand.h"
 #include "migratecommand.h"
 #include "options.h"
@@ -37,6 +38,9 @@ const char* const kUsage =
     "  backup 目标文件或目录 [--data-dir DIR]    把数据库备份为一致、校验过的副本（可用于定时备份）\n"
     "  claims --from YYYY-MM-DD --to YYYY-MM-DD [--plate|--owner|--insurer|--policy 文字] [--closed all|open|closed]\n"
     "         [--format json|csv|xlsx|pdf] [--output 文件] [--data-dir DIR]    报险清单\n"
+    "  import 文件 [--sheet 工作表] [--dry-run] [--map 列名=字段]... [--format json|text|csv] [--output 文件] "
+    "[--data-dir DIR]    "
+    "从 .xlsx、.xls 或 .csv 导入车辆\n"
     "  upgrade [--data-dir DIR]    把旧文件的车辆表改为图片列在后的存储布局（先写备份；刷新和启动更快）\n"
     "  migrate --from-file clxx.mdb --database URL    把数据库文件整体迁移到空的目标数据库并逐表校验\n"
     "每个命令都可加 --help 查看说明；--data-dir DIR 和 --database URL 对每个命令都有效（URL 为数据库文件路径，\n"
@@ -203,6 +207,8 @@ int Run(const QStringList& arguments, QTextStream& out, QTextStream& err) {
         return upgrade(args, out, err);
     if (command == QLatin1String("migrate"))
         return MigrateCommand(args, out, err);
+    if (command == QLatin1String("import"))
+        return ImportCommand(args, out, err);
     err << u"未知命令：%1\n"_s.arg(command) << QString::fromUtf8(kUsage);
     return 2;
 }
