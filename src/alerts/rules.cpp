@@ -384,6 +384,22 @@ LapseOutcome Lapsed(const QDate& main, const QDate& trailer, const QDate& refere
     return LapseOutcome::None;
 }
 
+DueState DueStateOf(const QDate& due, const QDate& referenceMonth) {
+    if (DueThisMonth(due, {}, referenceMonth))
+        return DueState::DueThisMonth;
+    if (DueSoon(due, {}, referenceMonth))
+        return DueState::DueSoon;
+    switch (Lapsed(due, {}, referenceMonth)) {
+    case LapseOutcome::Lapsed:
+        return DueState::Lapsed;
+    case LapseOutcome::FlagOnly:
+        return DueState::LongOverdue;
+    case LapseOutcome::None:
+        break;
+    }
+    return DueState::None;
+}
+
 bool BlacklistDate(const QDate& date, const QDate& referenceMonth) {
     return date.isValid() && date != kUnsetDate && MonthsBetween(date, MonthStart(referenceMonth)) < -2;
 }
@@ -437,7 +453,7 @@ QString BlacklistFailureMessage(int column) {
     return u"拉黑查询失败车辆%1！?"_s.arg(column + 1);
 }
 
-AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceMonth, ReadMode mode) {
+AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceMonth, ReadMode mode, FlagWrites flags) {
     AlertResult result;
     const QDate n = MonthStart(referenceMonth);
     const QString masterFailed = u"查询失败！"_s;
@@ -459,8 +475,9 @@ AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceM
     // One transaction for the whole walk: the reads share one lock and the lapse flags are
     // written with one commit instead of one per statement. Begun first, so that a write lock
     // held elsewhere costs one wait of the busy timeout rather than one per flag.
-    const bool inTransaction = db.BeginTransaction();
-    const QString beginError = inTransaction ? QString() : db.LastError();
+    const bool writing = flags == FlagWrites::Write;
+    const bool inTransaction = writing && db.BeginTransaction();
+    const QString beginError = inTransaction || !writing ? QString() : db.LastError();
     QStringList flagStatements;
 
     std::vector<VehicleFacts> facts;
@@ -580,6 +597,8 @@ AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceM
         }
     }
     result.flagsDue = int(flagStatements.size());
+    if (!writing)
+        return result;
     if (written) {
         result.flagUpdates = int(flagStatements.size());
     } else if (!flagStatements.isEmpty()) {

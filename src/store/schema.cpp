@@ -1,5 +1,6 @@
 #include "schema.h"
 
+#include "company.h"
 #include "database.h"
 
 #include <QCoreApplication>
@@ -211,6 +212,7 @@ QStringList schemaStatements(TableLayout layout) {
     sql << u"INSERT INTO \"权限\" (\"用户名\", \"密码\", \"增删车辆\", \"修改车辆信息\", \"增加车辆信息\", "
            u"\"费用可见\", \"统计查询\", \"权限设置\") VALUES ('%1', '%2', 1, 1, 1, 1, 1, 1)"_s.arg(kInitialOperator,
                                                                                                     kInitialPassword);
+    sql << CompanyTableStatement();
     for (const char* kind : {"交强险", "商业险", "车辆损失险", "第三者责任险", "车上人员责任险", "不计免赔险"})
         sql << u"INSERT INTO \"险种名称\" (\"险种名称\") VALUES ('%1')"_s.arg(QString::fromUtf8(kind));
     return sql;
