@@ -12,7 +12,7 @@ import sys
 ALLOWED = {
     "domain": set(),
     "store": set(),
-    "report": set(),
+    "report": {"store"},
     "images": {"ui", "store"},
     "alerts": {"domain", "store", "ui"},
     "archive": {"domain", "store", "ui"},

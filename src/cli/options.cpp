@@ -1,6 +1,7 @@
 #include "cli/options.h"
 
 #include "store/database.h"
+#include "store/outputfile.h"
 #include "store/schema.h"
 
 #include <QDate>
@@ -85,9 +86,9 @@ bool WriteText(const QByteArray& bytes, const QString& output, QTextStream& out,
             out << QString::fromUtf8(bytes);
         return true;
     }
-    QFile file(output);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) {
-        err << u"写入失败：%1 %2\n"_s.arg(QDir::toNativeSeparators(output), file.errorString());
+    QString error;
+    if (!store::WriteOutputBytes(output, bytes, &error)) {
+        err << u"写入失败：%1 %2\n"_s.arg(QDir::toNativeSeparators(output), error);
         return false;
     }
     return true;

@@ -2,6 +2,7 @@
 
 #include "imageprintwindow.h"
 #include "scannerwindow.h"
+#include "store/outputfile.h"
 #include "store/session.h"
 #include "ui/controls.h"
 #include "ui/dialogs.h"
@@ -16,7 +17,6 @@
 #include <QGroupBox>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 using namespace Qt::StringLiterals;
@@ -116,11 +116,11 @@ void ExportDocument(QWidget* form, Document document) {
     if (QFileInfo(path).suffix().isEmpty())
         path += u".jpg"_s;
     const QByteArray bytes = ui::ControlImage(form, ControlsOf(document).pictureBox);
-    // Written beside the target and renamed over it, so a failed export never truncates the file.
-    QSaveFile file(path);
-    const bool ok = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
-    if (!ok)
-        ui::MessageBox(u"导出图片失败！"_s, ui::Buttons::Ok, {}, form);
+    // Written beside the target and renamed over it, so a failed export never truncates the file;
+    // never over the database.
+    QString error;
+    if (!store::WriteOutputBytes(path, bytes, &error))
+        ui::MessageBox(u"导出图片失败！\n"_s + error, ui::Buttons::Ok, {}, form);
 }
 
 void EnlargeDocument(QWidget* form, Document document) {

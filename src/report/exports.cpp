@@ -1,5 +1,8 @@
 #include "report/exports.h"
 
+#include "store/outputfile.h"
+
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -7,7 +10,6 @@
 #include <QJsonDocument>
 #include <QPdfWriter>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 #include <xlsxwriter.h>
 
@@ -23,12 +25,7 @@ void setError(QString* error, const QString& text) {
 }
 
 bool writeBytes(const QString& path, const QByteArray& bytes, QString* error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        setError(error, file.errorString());
-        return false;
-    }
-    return true;
+    return store::WriteOutputBytes(path, bytes, error);
 }
 
 QString csvField(const QString& text) {
@@ -88,6 +85,9 @@ QByteArray sheetName(const QString& title) {
     name = name.left(31).trimmed();
     return (name.isEmpty() ? u"表格"_s : name).toUtf8();
 }
+
+// Writes the workbook straight to path (the temporary of WriteXlsx).
+bool writeXlsxFile(const ReportTable& t, const QString& path, QString* error, const RenderOptions& options);
 
 } // namespace
 
@@ -158,8 +158,12 @@ bool WriteCsv(const ReportTable& t, const QString& path, QString* error) {
 }
 
 bool WritePdf(const ReportTable& t, const QString& path, QString* error, const RenderOptions& options) {
+    // Rendered in memory and written in one go: a failed write leaves no part of a PDF behind.
+    QByteArray bytes;
     {
-        QPdfWriter writer(path);
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QPdfWriter writer(&buffer);
         writer.setResolution(300);
         writer.setTitle(t.title);
         writer.setCreator(u"Velmora"_s);
@@ -169,14 +173,21 @@ bool WritePdf(const ReportTable& t, const QString& path, QString* error, const R
             return false;
         }
     }
-    if (!QFileInfo(path).isFile() || QFileInfo(path).size() == 0) {
+    if (bytes.isEmpty()) {
         setError(error, u"无法写入 PDF 文件"_s);
         return false;
     }
-    return true;
+    return writeBytes(path, bytes, error);
 }
 
 bool WriteXlsx(const ReportTable& t, const QString& path, QString* error, const RenderOptions& options) {
+    return store::WriteOutputFile(
+        path, [&](const QString& temp, QString* why) { return writeXlsxFile(t, temp, why, options); }, error);
+}
+
+namespace {
+
+bool writeXlsxFile(const ReportTable& t, const QString& path, QString* error, const RenderOptions& options) {
     const QByteArray file = QFile::encodeName(path);
     lxw_workbook* book = workbook_new(file.constData());
     if (!book) {
@@ -237,11 +248,13 @@ bool WriteXlsx(const ReportTable& t, const QString& path, QString* error, const 
         worksheet_freeze_panes(sheet, lxw_row_t(t.headerRows + offset), 0);
     const lxw_error result = workbook_close(book);
     if (result != LXW_NO_ERROR) {
-        setError(error, QString::fromUtf8(lxw_strerror(result)));
+        setError(error, u"无法写入 Excel 文件（%1）"_s.arg(QString::fromUtf8(lxw_strerror(result))));
         return false;
     }
     return true;
 }
+
+} // namespace
 
 bool WriteReport(const ReportTable& t, const QString& path, ExportFormat format, QString* error,
                  const RenderOptions& options) {

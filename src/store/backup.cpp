@@ -1,21 +1,18 @@
 #include "backup.h"
 
 #include "database.h"
+#include "outputfile.h"
 #include "schema.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
-#include <QTemporaryFile>
 #include <QThread>
 
 #ifndef SQLITE_HAS_CODEC
 #define SQLITE_HAS_CODEC 1
 #endif
 #include <sqlite3.h>
-
-#include <filesystem>
-#include <system_error>
 
 using namespace Qt::StringLiterals;
 
@@ -108,17 +105,9 @@ bool checkCopy(const QString& path, QString* error) {
     return true;
 }
 
-bool sameFile(const QString& a, const QString& b) {
-    std::error_code ec;
-    const bool same = std::filesystem::equivalent(std::filesystem::path(QFile::encodeName(a).toStdString()),
-                                                  std::filesystem::path(QFile::encodeName(b).toStdString()), ec);
-    return !ec && same;
-}
-
 } // namespace
 
 bool BackupDatabase(const QString& source, const QString& destination, QString* error) {
-    QString failure;
     auto failed = [&](const QString& message) {
         if (error)
             *error = message;
@@ -129,42 +118,42 @@ bool BackupDatabase(const QString& source, const QString& destination, QString* 
     const QFileInfo target(destination);
     if (target.fileName().isEmpty())
         return failed(u"备份文件名为空"_s);
-    if (target.absoluteFilePath() == QFileInfo(source).absoluteFilePath() || sameFile(source, destination))
-        return failed(u"不能备份到数据库文件本身：%1"_s.arg(QDir::toNativeSeparators(destination)));
     if (target.isDir())
         return failed(u"备份文件名是一个目录：%1"_s.arg(QDir::toNativeSeparators(destination)));
     if (!target.absoluteDir().exists())
         return failed(u"备份目录不存在：%1"_s.arg(QDir::toNativeSeparators(target.absolutePath())));
 
-    // Reserve a name of its own beside the target, so that the final rename stays on one file
-    // system and a second backup running at the same time never shares it.
-    QTemporaryFile partial(target.absoluteFilePath() + u".XXXXXX.part"_s);
-    if (!partial.open())
-        return failed(u"无法在备份目录中写入：%1"_s.arg(QDir::toNativeSeparators(target.absolutePath())));
-    partial.close();
-    const QString temp = partial.fileName();
-
-    {
-        Handle from;
-        if (!openKeyed(from, source, SQLITE_OPEN_READONLY, &failure))
-            return failed(u"数据库打开失败：%1"_s.arg(failure));
-        sqlite3_busy_timeout(from.db, 0); // the copy's own loop retries, without backing off
-        Handle to;
-        if (!openKeyed(to, temp, SQLITE_OPEN_READWRITE, &failure))
-            return failed(u"无法写入备份文件：%1"_s.arg(failure));
-        if (!copyPages(from.db, to.db, &failure))
-            return failed(u"复制数据库失败：%1"_s.arg(failure));
-    }
-    if (!checkCopy(temp, &failure))
+    // Written under a temporary name beside the target and renamed over it only once whole and
+    // checked; the source and the files beside it are never a target.
+    QString failure;
+    const bool written = WriteOutputFile(
+        destination, {source},
+        [&source](const QString& temp, QString* why) {
+            {
+                Handle from;
+                if (!openKeyed(from, source, SQLITE_OPEN_READONLY, why)) {
+                    *why = u"数据库打开失败：%1"_s.arg(*why);
+                    return false;
+                }
+                sqlite3_busy_timeout(from.db, 0); // the copy's own loop retries, without backing off
+                Handle to;
+                if (!openKeyed(to, temp, SQLITE_OPEN_READWRITE, why)) {
+                    *why = u"无法写入备份文件：%1"_s.arg(*why);
+                    return false;
+                }
+                if (!copyPages(from.db, to.db, why)) {
+                    *why = u"复制数据库失败：%1"_s.arg(*why);
+                    return false;
+                }
+            }
+            return checkCopy(temp, why);
+        },
+        &failure);
+    if (!written) {
+        if (failure.startsWith(u"不能写入数据库文件本身"_s))
+            failure = u"不能备份到数据库文件本身：%1"_s.arg(QDir::toNativeSeparators(destination));
         return failed(failure);
-
-    std::error_code ec;
-    std::filesystem::rename(std::filesystem::path(QFile::encodeName(temp).toStdString()),
-                            std::filesystem::path(QFile::encodeName(target.absoluteFilePath()).toStdString()), ec);
-    if (ec)
-        return failed(u"无法写入备份文件：%1（%2）"_s.arg(QDir::toNativeSeparators(destination),
-                                                          QString::fromLocal8Bit(ec.message().c_str())));
-    partial.setAutoRemove(false); // the name now belongs to the backup
+    }
     return true;
 }
 

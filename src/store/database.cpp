@@ -1,5 +1,6 @@
 #include "database.h"
 
+#include "outputfile.h"
 #include "schema.h"
 #include "translate.h"
 
@@ -118,6 +119,7 @@ QByteArray FieldValue::bytes() const {
 struct DatabaseConnection::SharedFile {
     sqlite3* db = nullptr;
     QString registryKey; // empty for a private connection
+    QString path;        // as opened; no output may replace it while open
     quint64 device = 0, inode = 0;
     int appliedBusyTimeout = -1;
     // Column types per lower-case table name, valid for the schema version they were read at.
@@ -158,6 +160,7 @@ DatabaseConnection::SharedFile::~SharedFile() {
             sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
         sqlite3_close_v2(db);
         --t_openFiles;
+        NoteDatabaseFile(path, false);
     }
     if (!registryKey.isEmpty() && !t_registryGone) {
         auto it = sharedFiles().find(registryKey);
@@ -261,6 +264,8 @@ bool DatabaseConnection::OpenDatabaseFile(const QString& path, const QString& pa
     auto shared = std::make_shared<SharedFile>();
     shared->db = db;
     ++t_openFiles;
+    shared->path = path;
+    NoteDatabaseFile(path, true);
     shared->device = device;
     shared->inode = inode;
     shared->appliedBusyTimeout = busyTimeoutMs_;

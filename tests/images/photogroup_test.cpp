@@ -342,7 +342,9 @@ TEST_F(PhotoGroupTest, ExportWritesTheBoxBytesAndAnEmptyBoxAnEmptyFile) {
     // A folder that cannot be written is reported, and the box keeps its image.
     dialogs.files.push_back(file(u"missing/folder/x.jpg"_s));
     button(u"超级按钮_导出行车证"_s)->click();
-    EXPECT_EQ(dialogs.shown, QStringList{u"导出图片失败！"_s});
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_TRUE(dialogs.shown.first().startsWith(u"导出图片失败！\n输出目录不存在"_s))
+        << dialogs.shown.first().toStdString();
     EXPECT_EQ(boxBytes(Document::Licence1), photo);
 }
 
