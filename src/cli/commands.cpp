@@ -1,9 +1,11 @@
 #include "commands.h"
 
 #include "alertscommand.h"
+#include "calendarcommand.h"
 #include "claimscommand.h"
 #include "feescommand.h"
 #include "listcommand.h"
+#include "noticescommand.h"
 #include "options.h"
 #include "store/backup.h"
 #include "store/schema.h"
@@ -34,6 +36,10 @@ const char* const kUsage =
     "  claims --from YYYY-MM-DD --to YYYY-MM-DD [--plate|--owner|--insurer|--policy 文字] [--closed all|open|closed]\n"
     "         [--format json|csv|xlsx|pdf] [--output 文件] [--data-dir DIR]    报险清单\n"
     "  upgrade [--data-dir DIR]    把旧文件的车辆表改为图片列在后的存储布局（先写备份；刷新和启动更快）\n"
+    "  notices [--today YYYY-MM-DD] [--list 清单名称] [--format pdf|csv] [--output 文件] [--no-fees] [--data-dir DIR]  "
+    "  "
+    "车主通知单（只读）\n"
+    "  calendar [--today YYYY-MM-DD] [--months N] [--output 文件.ics] [--data-dir DIR]    到期日历 iCalendar（只读）\n"
     "每个命令都可加 --help 查看说明。\n";
 
 // velmora-cli <command> --help: what the command does, its options, and whether it writes.
@@ -106,6 +112,26 @@ QString commandHelp(const QString& command) {
                u"先写备份副本 clxx升级前备份.mdb；改写在一个事务中完成并经完整性检查，失败时原文件不变。\n"
                u"  --data-dir DIR   数据目录\n"
                u"写入：改写数据库文件（行、编号和数据不变）。\n"_s;
+    if (command == QLatin1String("notices"))
+        return u"用法：velmora-cli notices [--today YYYY-MM-DD] [--list 清单名称] [--format pdf|csv] [--output 文件] "
+               u"[--no-fees] [--data-dir DIR]\n"
+               u"车主通知单：每位车主一页，列出其车辆已到期或即将到期（下月）的项目、到期月份和应缴费用，\n"
+               u"页首为公司名称、地址和电话（设置 → 公司信息设置），页尾留车主签字处。\n"
+               u"  --list 清单名称  只通知此清单中的车辆（默认全部在册车辆，转出和注销的除外）\n"
+               u"  --format 格式    pdf（默认，须给 --output）或 csv（每个项目一行，默认输出到标准输出）\n"
+               u"  --no-fees        不列应缴费用\n"
+               u"  --today 日期     按此日期所在月份计算（默认今天）\n"
+               u"  --data-dir DIR   数据目录\n"
+               u"只读：不修改数据库（不写入脱期标志）。\n"_s;
+    if (command == QLatin1String("calendar"))
+        return u"用法：velmora-cli calendar [--today YYYY-MM-DD] [--months N] [--output 文件.ics] [--data-dir DIR]\n"
+               u"到期日历（iCalendar，RFC 5545）：在册车辆每项到期日一个全天事件，提前 7 天提醒；\n"
+               u"同一车辆同一项目的事件标识不变，重新导入或订阅时更新而不重复。\n"
+               u"  --months N       从本月初到今天之后 N 个月内的到期日（默认 3，1 到 120）\n"
+               u"  --output 文件    写入文件（默认输出到标准输出）\n"
+               u"  --today 日期     按此日期计算（默认今天）\n"
+               u"  --data-dir DIR   数据目录\n"
+               u"只读：不修改数据库。\n"_s;
     return {};
 }
 
@@ -218,6 +244,10 @@ int Run(const QStringList& arguments, QTextStream& out, QTextStream& err) {
         return backup(args, out, err);
     if (command == QLatin1String("upgrade"))
         return upgrade(args, out, err);
+    if (command == QLatin1String("notices"))
+        return NoticesCommand(args, out, err);
+    if (command == QLatin1String("calendar"))
+        return CalendarCommand(args, out, err);
     err << u"未知命令：%1\n"_s.arg(command) << QString::fromUtf8(kUsage);
     return 2;
 }

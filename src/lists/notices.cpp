@@ -278,8 +278,8 @@ NoticeBuild BuildNotices(store::DatabaseConnection& db, const QStringList& plate
     QString error;
     if (!store::ReadCompanyDetails(db, &options.company, &error))
         out.messages << u"读取公司信息失败：%1"_s.arg(error);
-    else if (options.company.公司名称.trimmed().isEmpty())
-        out.messages << kCompanyMissing;
+    else
+        out.companyMissing = options.company.公司名称.trimmed().isEmpty();
     const DueRead read = ReadDueDates(db, plates, today);
     out.messages << read.messages;
     out.notices = GroupByOwner(read.vehicles);

@@ -81,7 +81,8 @@ struct NoticeBuild {
     QList<OwnerNotice> notices;
     report::ReportTable pages;
     report::ReportTable rows;
-    QStringList messages; // vehicles not read, the company's details missing or unreadable
+    QStringList messages;        // vehicles not read, the company's details unreadable
+    bool companyMissing = false; // no company name stored yet: the pages carry no letterhead
 };
 
 // Reads the vehicles and the company's details and builds both tables.
