@@ -11,6 +11,8 @@
 #include <QHash>
 #include <QSet>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace lists {
@@ -162,6 +164,12 @@ QList<OwnerNotice> GroupByOwner(const QList<VehicleDue>& vehicles) {
                 due.items << item;
         if (due.items.isEmpty())
             continue;
+        // A kind's fee covers the tractor and the trailer: told once, with the main date.
+        for (DueItem& item : due.items)
+            if (item.trailer && std::any_of(due.items.cbegin(), due.items.cend(), [&item](const DueItem& other) {
+                    return !other.trailer && other.kind == item.kind;
+                }))
+                item.fee.clear();
         const QString key = ownerKey(v);
         auto at = index.constFind(key);
         if (at == index.constEnd()) {
@@ -211,7 +219,7 @@ report::ReportTable NoticePages(const QList<OwnerNotice>& notices, const NoticeO
                         << line(u"通知日期：%1"_s.arg(options.today.toString(Qt::ISODate)));
         section.closing << line(QString())
                         << line(u"车主签字：______________________        日期：______年____月____日"_s, 12)
-                        << line(u"（请签字后交回本通知单的回执联，或电话告知公司已收到本通知。）"_s, 9);
+                        << line(u"（请车主签字后将本通知单交回公司，或电话告知公司已收到本通知。）"_s, 9);
         t.startSection(section);
         int number = 0;
         for (const VehicleDue& v : n.vehicles) {

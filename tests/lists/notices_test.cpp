@@ -139,6 +139,10 @@ TEST_P(NoticePdf, EachOwnerOnHisOwnPage) {
             EXPECT_TRUE(page.contains(detail)) << detail.toStdString();
         EXPECT_TRUE(page.contains(u"第%1页/共2页"_s.arg(p + 1)));
     }
+    // The insurance fee covers the trailer too: it is not told twice.
+    EXPECT_FALSE(report_test::squeezed(pages[0]).contains(u"已经脱保3个月4500"_s));
+    if (const QString shots = qEnvironmentVariable("VELMORA_SHOT_DIR"); !shots.isEmpty() && GetParam().feesVisible)
+        QFile::copy(path, QDir(shots).filePath(u"notices.pdf"_s));
     EXPECT_FALSE(pages.join(QString()).contains(u"王五"_s));
     EXPECT_FALSE(pages.join(QString()).contains(u"鲁D40001"_s)) << "a transferred vehicle is not told";
 }
@@ -375,5 +379,22 @@ INSTANTIATE_TEST_SUITE_P(
                       QStringList{u"notices"_s, u"--list"_s, u"脱保车辆清单"_s, u"--format"_s, u"csv"_s, u"--today"_s,
                                   u"2026-05-12"_s},
                       QStringList{u"calendar"_s, u"--today"_s, u"2026-05-12"_s, u"--output"_s, u"{dir}/due.ics"_s}));
+
+} // namespace
+
+namespace {
+
+class OutputOntoTheDatabase : public ListTest, public ::testing::WithParamInterface<QString> {};
+
+// Both commands write through the program's output routine: never onto the open database.
+TEST_P(OutputOntoTheDatabase, IsRefusedAndTheFileKept) {
+    const QByteArray before = fileHash(dbPath());
+    const CliRun r = runCli({GetParam(), u"--output"_s, dbPath(), u"--data-dir"_s, dataDir()});
+    EXPECT_EQ(r.status, 1) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(u"写入失败"_s)) << r.err.toStdString();
+    EXPECT_EQ(fileHash(dbPath()), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, OutputOntoTheDatabase, ::testing::Values(u"notices"_s, u"calendar"_s));
 
 } // namespace
