@@ -98,6 +98,10 @@ DueRead ReadDueDates(store::DatabaseConnection& db, const QStringList& plates, c
         return out;
     bool listedOk = false;
     const QSet<QString> listed = listedPlates(db, &listedOk);
+    if (!listedOk) {
+        out.messages << u"查询失败！"_s;
+        return out;
+    }
     const QDate month = domain::MonthStart(referenceMonth);
     for (const QString& plate : plates) {
         if (!listed.contains(plate) || !archive::PlateUsableAsTableName(plate)) {
