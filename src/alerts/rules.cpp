@@ -453,7 +453,17 @@ QString BlacklistFailureMessage(int column) {
     return u"拉黑查询失败车辆%1！?"_s.arg(column + 1);
 }
 
-AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceMonth, ReadMode mode, FlagWrites flags) {
+QString FlagWriteFailedMessage(store::FailureKind kind, const QString& databaseError) {
+    if (kind == store::FailureKind::Busy)
+        return kFlagWriteFailedMessage;
+    const QString cause = store::FailureText(kind);
+    if (!cause.isEmpty())
+        return u"预警标记写入失败：%1。"_s.arg(cause);
+    return u"预警标记写入失败：%1"_s.arg(databaseError.isEmpty() ? u"未知原因"_s : databaseError);
+}
+
+AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceMonth, ReadMode mode,
+                          FlagWrites writes) {
     AlertResult result;
     const QDate n = MonthStart(referenceMonth);
     const QString masterFailed = u"查询失败！"_s;
@@ -475,9 +485,12 @@ AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceM
     // One transaction for the whole walk: the reads share one lock and the lapse flags are
     // written with one commit instead of one per statement. Begun first, so that a write lock
     // held elsewhere costs one wait of the busy timeout rather than one per flag.
-    const bool writing = flags == FlagWrites::Write;
-    const bool inTransaction = writing && db.BeginTransaction();
-    const QString beginError = inTransaction || !writing ? QString() : db.LastError();
+    // Without writes there is no write transaction either: nothing is locked for writing, and a
+    // read-only connection computes the same tree.
+    const bool skip = writes == FlagWrites::Skip;
+    const bool inTransaction = !skip && db.BeginTransaction();
+    const QString beginError = inTransaction || skip ? QString() : db.LastError();
+    const store::FailureKind beginFailure = inTransaction || skip ? store::FailureKind::None : db.LastFailure();
     QStringList flagStatements;
 
     std::vector<VehicleFacts> facts;
@@ -579,6 +592,7 @@ AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceM
     }
 
     QString writeError = beginError;
+    store::FailureKind writeFailure = beginFailure;
     bool written = inTransaction;
     for (const QString& statement : std::as_const(flagStatements)) {
         if (!written)
@@ -586,6 +600,7 @@ AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceM
         if (!db.ExecuteStatement(statement)) {
             written = false;
             writeError = db.LastError();
+            writeFailure = db.LastFailure();
         }
     }
     if (inTransaction) {
@@ -594,17 +609,19 @@ AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceM
         } else if (!db.CommitTransaction()) {
             written = false;
             writeError = db.LastError();
+            writeFailure = db.LastFailure();
         }
     }
     result.flagsDue = int(flagStatements.size());
-    if (!writing)
+    if (skip)
         return result;
     if (written) {
         result.flagUpdates = int(flagStatements.size());
     } else if (!flagStatements.isEmpty()) {
         result.flagsUnwritten = true;
         result.flagWriteError = writeError;
-        result.messages << kFlagWriteFailedMessage;
+        result.flagWriteFailure = writeFailure;
+        result.messages << FlagWriteFailedMessage(writeFailure, writeError);
     }
     return result;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "alerts/monthmath.h"
+#include "store/failure.h"
 
 #include <QDate>
 #include <QString>
@@ -92,9 +93,16 @@ enum class ReadMode {
     PerQuery,         // the status, fifteen class and six blacklist queries of every vehicle
 };
 
-// Shown once when the lapse flags could not be written (another connection holds the write lock,
-// or the file or its folder is read-only).
+// Shown once when the lapse flags could not be written because another connection holds the lock.
 inline const QString kFlagWriteFailedMessage = u"预警标记写入失败：数据库正忙，请稍后刷新。"_s;
+// The notice for a failure of the given kind: kFlagWriteFailedMessage only when the database is
+// busy; otherwise the cause ("预警标记写入失败：数据库文件只读。", 磁盘已满, 数据库文件损坏, 读写数据库文件
+// 出错), or the database's own message for another failure.
+QString FlagWriteFailedMessage(store::FailureKind kind, const QString& databaseError);
+
+// Whether the refresh writes the lapse flags it finds due. Skip computes the same tree and counts
+// the flags without any write (a dry run, a read-only file): the connection may be read-only.
+enum class FlagWrites { Write, Skip };
 
 struct AlertResult {
     AlertSetList sets;           // members of each node, in the order they were added
@@ -103,6 +111,7 @@ struct AlertResult {
     int flagUpdates = 0;         // lapse flags written (0 when the write failed as a whole)
     bool flagsUnwritten = false; // flags were due and none was written; messages ends with the notice
     QString flagWriteError;      // the database's reason when flagsUnwritten
+    store::FailureKind flagWriteFailure = store::FailureKind::None; // its kind
 };
 
 // Classifies the fleet against the reference month and writes the lapse flags. The passes run in
@@ -110,11 +119,7 @@ struct AlertResult {
 // The reads and the flag writes share one write transaction, begun first (waiting the busy
 // timeout once): when it cannot begin, or a flag write or the commit fails, no flag is written,
 // the tree is still computed from what was read and the failure is reported once.
-// FlagWrites::Leave computes the same tree without a transaction and writes nothing (the flags
-// that would be written are counted in flagsDue): for readers such as the notices, which must
-// leave the file as it is and need no write lock.
-enum class FlagWrites { Write, Leave };
 AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceMonth,
-                          ReadMode mode = ReadMode::OneQueryPerTable, FlagWrites flags = FlagWrites::Write);
+                          ReadMode mode = ReadMode::OneQueryPerTable, FlagWrites writes = FlagWrites::Write);
 
 } // namespace alerts

@@ -1,5 +1,6 @@
 #include "claims.h"
 
+#include "report/exports.h"
 #include "store/recordset.h"
 #include "store/sqltext.h"
 
@@ -192,6 +193,17 @@ report::ReportTable ClaimsTable(const QList<Claim>& list) {
     return t;
 }
 
+namespace {
+
+// The amount as typed; one that reads as a number is held as one (exports need not guard it).
+report::Cell amountCell(const QString& amount) {
+    report::Cell cell = report::Cell::Text(amount);
+    cell.number = report::IsNumericText(amount.trimmed()) && amount.trimmed() == amount;
+    return cell;
+}
+
+} // namespace
+
 QList<report::Cell> ClaimRowCells(const Claim& c, int runningNumber) {
     using report::Cell;
     return {Cell::Text(c.number > 0 ? QString::number(c.number) : QString()),
@@ -201,7 +213,7 @@ QList<report::Cell> ClaimRowCells(const Claim& c, int runningNumber) {
             Cell::Text(c.phone),
             Cell::Text(c.insurer),
             Cell::Text(c.policy),
-            Cell::Text(c.amount),
+            amountCell(c.amount),
             Cell::YesNo(c.closed),
             Cell::Text(c.remarks),
             Cell::Text(QString::number(runningNumber))};

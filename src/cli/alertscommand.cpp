@@ -44,47 +44,43 @@ QString treeText(const QDate& month, const alerts::AlertSetList& sets) {
 
 } // namespace
 
-int AlertsCommand(QStringList args, QTextStream& out, QTextStream& err) {
-    bool missing = false;
-    const QString dir = TakeValue(args, u"--data-dir"_s, &missing);
-    const QString todayText = TakeValue(args, u"--today"_s, &missing);
-    QString format = TakeValue(args, u"--format"_s, &missing);
-    const bool dryRun = args.removeAll(u"--dry-run"_s) > 0;
-    if (missing || !args.isEmpty()) {
-        err << u"用法：velmora-cli alerts [--today YYYY-MM-DD] [--format json|text] [--dry-run] [--data-dir DIR]\n"_s;
-        return 2;
-    }
-    if (format.isEmpty())
-        format = u"text"_s;
-    if (format != QLatin1String("json") && format != QLatin1String("text")) {
-        err << u"输出格式只能是 json 或 text：%1\n"_s.arg(format);
-        return 2;
-    }
-    if (!todayText.isEmpty()) {
-        const std::optional<QDate> today = ParseDate(todayText, err);
-        if (!today)
-            return 2;
+const CommandSpec kAlertsSpec{
+    .usage = u"velmora-cli alerts [--today YYYY-MM-DD] [--format json|text] [--dry-run] [--data-dir DIR] "
+             u"[--database URL]"_s,
+    .help = u"与主窗口的“刷新”相同：计算预警树的各节点车辆并输出。\n"
+            u"  --today 日期     按此日期所在月份计算（默认今天）\n"
+            u"  --format 格式    text（默认）或 json\n"
+            u"  --dry-run        只读打开数据库，只计算和输出，不写入任何脱期标志，数据库文件保持不变\n"
+            u"                   （只读文件和只读副本也可以）\n"
+            u"  --data-dir DIR   数据目录\n"
+            u"  --database URL   数据库（文件路径）\n"
+            u"写入：逾期三个月以上的义务记录被置为脱审、脱维、脱保、脱管或脱营（与主窗口相同），\n"
+            u"除非加 --dry-run。用 --today 预览将来的日期时请加 --dry-run。\n"_s,
+    .options = {{u"--today"_s, OptionKind::Date},
+                {u"--format"_s, OptionKind::Choice, false, {u"json"_s, u"text"_s}},
+                {u"--dry-run"_s, OptionKind::Flag}},
+};
+
+int AlertsCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
+    const ParsedCommand o = ParseCommandLine(kAlertsSpec, args, out, err);
+    if (!o.ok())
+        return o.exitStatus;
+    const bool dryRun = o.has(u"--dry-run"_s);
+    if (const std::optional<QDate> today = o.date(u"--today"_s))
         store::SetToday(*today);
-    }
-    UseDataDirectory(dir);
+    // A dry run opens the file read-only and writes nothing at all, not even pages it would roll
+    // back: the file stays byte-identical, and a read-only file or copy serves as well.
     store::DatabaseConnection db;
-    if (!OpenDataDatabase(db, err))
+    if (!OpenDataDatabase(db, err, dryRun ? OpenFor::ReadOnly : OpenFor::ReadWrite))
         return 1;
     const QDate month = alerts::MonthStart(store::Today());
-    // A dry run computes inside a transaction that is rolled back: the lapse flags the rules
-    // write are undone, and the file is left as it was. When the transaction cannot be begun the
-    // dry run refuses to compute rather than write.
-    if (dryRun && !db.BeginTransaction()) {
-        err << u"无法开始事务，未计算：%1\n"_s.arg(db.LastError());
-        return 1;
-    }
-    const alerts::AlertResult result = alerts::ComputeAlerts(db, month);
-    if (dryRun)
-        db.RollbackTransaction();
+    const alerts::AlertResult result = alerts::ComputeAlerts(
+        db, month, alerts::ReadMode::OneQueryPerTable, dryRun ? alerts::FlagWrites::Skip : alerts::FlagWrites::Write);
     for (const QString& message : result.messages)
         err << message << "\n";
     if (result.flagsUnwritten)
         err << u"未写入的脱期标志：%1 个（%2）\n"_s.arg(result.flagsDue).arg(result.flagWriteError);
+    const QString format = o.value(u"--format"_s, u"text"_s);
     out << (format == QLatin1String("json") ? jsonText(month, result.sets) : treeText(month, result.sets));
     return result.messages.isEmpty() ? 0 : 1;
 }

@@ -18,44 +18,46 @@ namespace cli {
 
 namespace {
 
-const QString kUsage =
-    u"用法：velmora-cli calendar [--today YYYY-MM-DD] [--months N] [--output 文件.ics] [--data-dir 目录]\n"_s;
+const CommandSpec kCalendarSpec{
+    .usage = u"velmora-cli calendar [--today YYYY-MM-DD] [--months N] [--output 文件.ics] [--data-dir DIR] "
+             u"[--database URL]"_s,
+    .help = u"到期日历（iCalendar，RFC 5545）：在册车辆每项到期日一个全天事件，提前 7 天提醒；\n"
+            u"同一车辆同一项目的事件标识不变，重新导入或订阅时更新而不重复。\n"
+            u"  --months N       从本月初到今天之后 N 个月内的到期日（默认 3，1 到 120）\n"
+            u"  --output 文件    写入文件（整份写好后替换旧文件；默认输出到标准输出）\n"
+            u"  --today 日期     按此日期计算（默认今天）\n"
+            u"  --data-dir DIR   数据目录\n"
+            u"  --database URL   数据库（文件路径）\n"
+            u"只读：不修改数据库。\n"_s,
+    .options = {{u"--today"_s, OptionKind::Date}, {u"--months"_s, OptionKind::Text}, {u"--output"_s, OptionKind::Path}},
+};
 
 } // namespace
 
-int CalendarCommand(QStringList args, QTextStream& out, QTextStream& err) {
-    bool bad = false;
-    const QString dir = TakeValue(args, u"--data-dir"_s, &bad);
-    const QString todayText = TakeValue(args, u"--today"_s, &bad);
-    const QString monthsText = TakeValue(args, u"--months"_s, &bad);
-    const QString output = TakeValue(args, u"--output"_s, &bad);
-    if (bad || !args.isEmpty()) {
-        err << kUsage;
-        return 2;
-    }
+int CalendarCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
+    const ParsedCommand o = ParseCommandLine(kCalendarSpec, args, out, err);
+    if (!o.ok())
+        return o.exitStatus;
     int months = lists::kDefaultCalendarMonths;
-    if (!monthsText.isNull()) {
+    if (o.has(u"--months"_s)) {
         bool ok = false;
-        months = monthsText.toInt(&ok);
+        const QString text = o.value(u"--months"_s);
+        months = text.toInt(&ok);
         if (!ok || months < 1 || months > lists::kMaxCalendarMonths) {
-            err << u"--months 应为 1 到 %1 之间的整数：%2\n"_s.arg(lists::kMaxCalendarMonths).arg(monthsText);
+            err << u"--months 应为 1 到 %1 之间的整数：%2\n用法："_s.arg(lists::kMaxCalendarMonths).arg(text)
+                << kCalendarSpec.usage << "\n";
             return 2;
         }
     }
-    if (!todayText.isEmpty()) {
-        const std::optional<QDate> today = ParseDate(todayText, err);
-        if (!today)
-            return 2;
+    if (const std::optional<QDate> today = o.date(u"--today"_s))
         store::SetToday(*today);
-    }
-    UseDataDirectory(dir);
     store::DatabaseConnection db;
-    if (!OpenDataDatabase(db, err))
+    if (!OpenDataDatabase(db, err, OpenFor::ReadOnly))
         return 1;
 
     const QDate today = store::Today();
     const alerts::AlertResult tree = alerts::ComputeAlerts(
-        db, alerts::MonthStart(today), alerts::ReadMode::OneQueryPerTable, alerts::FlagWrites::Leave);
+        db, alerts::MonthStart(today), alerts::ReadMode::OneQueryPerTable, alerts::FlagWrites::Skip);
     QStringList failures = tree.messages;
     const std::optional<QStringList> plates = lists::VehiclesInService(db, tree.sets);
     if (!plates)
@@ -73,10 +75,10 @@ int CalendarCommand(QStringList args, QTextStream& out, QTextStream& err) {
     const QString name =
         company.公司名称.trimmed().isEmpty() ? u"车辆到期提醒"_s : company.公司名称.trimmed() + u" 车辆到期提醒"_s;
     const QByteArray text = lists::CalendarText(events, QDateTime::currentDateTimeUtc(), name);
-    if (!WriteText(text, output, out, err))
+    if (!WriteText(text, o.value(u"--output"_s), out, err))
         return 1;
-    if (!output.isEmpty())
-        err << u"已写入 %1 个到期事件：%2\n"_s.arg(events.size()).arg(QDir::toNativeSeparators(output));
+    if (o.has(u"--output"_s))
+        err << u"已写入 %1 个到期事件：%2\n"_s.arg(events.size()).arg(QDir::toNativeSeparators(o.value(u"--output"_s)));
     return failures.isEmpty() ? 0 : 1;
 }
 

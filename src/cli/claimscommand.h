@@ -10,6 +10,6 @@ namespace cli {
 //                    [--output FILE] [--data-dir DIR]
 // The claims register with the query and filters of ClaimsWindow, as the grid shows it without
 // its entry row. json and csv go to standard output without --output; xlsx and pdf need it.
-int ClaimsCommand(QStringList args, QTextStream& out, QTextStream& err);
+int ClaimsCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 
 } // namespace cli

@@ -16,10 +16,25 @@ namespace cli {
 
 namespace {
 
-const QString kUsage =
-    u"用法：velmora-cli fees --from YYYY-MM-DD --to YYYY-MM-DD [--plate 主车牌号] "
-    u"[--item 全部费用|审车类|二维类|保险类|管理费用类|营运证类] [--format json|csv|xlsx|pdf] [--output 文件] "
-    u"[--data-dir 目录]\n"_s;
+const CommandSpec kFeesSpec{
+    .usage = u"velmora-cli fees --from YYYY-MM-DD --to YYYY-MM-DD [--plate 主车牌号] "
+             u"[--item 全部费用|审车类|二维类|保险类|管理费用类|营运证类] [--format json|csv|xlsx|pdf] [--output 文件] "
+             u"[--data-dir DIR] [--database URL]"_s,
+    .help = u"与“缴费查询”相同：统计期间内（含两端）各车各项费用的应缴、已缴和缴费日期，附小计和合计。\n"
+            u"  --plate 主车牌号 只统计这一辆车（默认全部车辆）\n"
+            u"  --item 项目      全部费用（默认）、审车类、二维类、保险类、管理费用类或营运证类\n"
+            u"  --format 格式    json（默认）、csv、xlsx 或 pdf（xlsx 和 pdf 须给 --output）\n"
+            u"  --output 文件    写入文件；json 和 csv 默认输出到标准输出\n"
+            u"  --data-dir DIR   数据目录\n"
+            u"  --database URL   数据库（文件路径）\n"
+            u"只读：只读打开数据库，不修改数据库（只读文件也可以）。\n"_s,
+    .options = {{u"--from"_s, OptionKind::Date, true},
+                {u"--to"_s, OptionKind::Date, true},
+                {u"--plate"_s, OptionKind::Text},
+                {u"--item"_s, OptionKind::Text},
+                {u"--format"_s, OptionKind::Choice, false, ReportFormatNames()},
+                {u"--output"_s, OptionKind::Path}},
+};
 
 // The report as JSON, with the due and paid totals of each reported kind.
 QByteArray jsonText(const fees::FeeReport& report, int item) {
@@ -39,23 +54,15 @@ QByteArray jsonText(const fees::FeeReport& report, int item) {
 
 } // namespace
 
-int FeesCommand(QStringList args, QTextStream& out, QTextStream& err) {
-    bool bad = false;
-    const QString dir = TakeValue(args, u"--data-dir"_s, &bad);
-    const QString fromText = TakeValue(args, u"--from"_s, &bad);
-    const QString toText = TakeValue(args, u"--to"_s, &bad);
-    const QString plate = TakeValue(args, u"--plate"_s, &bad);
-    QString itemText = TakeValue(args, u"--item"_s, &bad);
-    const QString formatName = TakeValue(args, u"--format"_s, &bad);
-    const QString output = TakeValue(args, u"--output"_s, &bad);
-    if (bad || !args.isEmpty() || fromText.isEmpty() || toText.isEmpty()) {
-        err << kUsage;
-        return 2;
-    }
-    const std::optional<Period> period = ParsePeriod(fromText, toText, err);
-    if (!period)
-        return 2;
-    const auto [from, to] = *period;
+int FeesCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
+    const ParsedCommand o = ParseCommandLine(kFeesSpec, args, out, err);
+    if (!o.ok())
+        return o.exitStatus;
+    const QDate from = *o.date(u"--from"_s);
+    const QDate to = *o.date(u"--to"_s);
+    const QString plate = o.value(u"--plate"_s);
+    QString itemText = o.value(u"--item"_s);
+    const QString output = o.value(u"--output"_s);
     if (itemText.isEmpty())
         itemText = fees::ItemTexts().first();
     const int item = fees::ItemIndex(itemText);
@@ -63,12 +70,11 @@ int FeesCommand(QStringList args, QTextStream& out, QTextStream& err) {
         err << u"没有这个项目：%1\n可用的项目：%2\n"_s.arg(itemText, fees::ItemTexts().join(u'、'));
         return 2;
     }
-    const std::optional<report::ExportFormat> format = ReportFormat(formatName, output, err);
+    const std::optional<report::ExportFormat> format = ReportFormat(o.value(u"--format"_s), output, err);
     if (!format)
         return 2;
-    UseDataDirectory(dir);
     store::DatabaseConnection db;
-    if (!OpenDataDatabase(db, err))
+    if (!OpenDataDatabase(db, err, OpenFor::ReadOnly))
         return 1;
     // A plate given here is one chosen from the list: it names the titles.
     const fees::FeeReport report = fees::BuildFeeReport(db, {plate, false, from, to, item});

@@ -15,53 +15,71 @@ namespace cli {
 
 namespace {
 
-const QString kUsage = u"用法：velmora-cli list 清单名称 [--today YYYY-MM-DD] [--format json|csv|xlsx|pdf] [--output "
-                       u"文件] [--data-dir 目录]\n"
-                       "      velmora-cli list --titles\n"_s;
+const CommandSpec kListSpec{
+    .usage = u"velmora-cli list 清单名称 [--today YYYY-MM-DD] [--format json|csv|xlsx|pdf] [--output 文件] "
+             u"[--data-dir DIR] [--database URL]\n"
+             u"      velmora-cli list --titles"_s,
+    .help = u"先刷新预警树（与 alerts 相同），再生成与“车辆清单”窗口相同的清单。清单名称可用标题或菜单项文字。\n"
+            u"  --titles         列出十七个清单名称\n"
+            u"  --today 日期     按此日期所在月份计算（默认今天）\n"
+            u"  --format 格式    json（默认）、csv、xlsx 或 pdf（xlsx 和 pdf 须给 --output）\n"
+            u"  --output 文件    写入文件；json 和 csv 默认输出到标准输出\n"
+            u"  --data-dir DIR   数据目录\n"
+            u"  --database URL   数据库（文件路径）\n"
+            u"写入：与 alerts 相同，刷新时写入逾期三个月以上的脱期标志。数据库文件只读时只计算不写入，\n"
+            u"在标准错误上说明未写入的标志个数，清单照常生成（退出状态 0）。\n"_s,
+    .options = {{u"--titles"_s, OptionKind::Flag},
+                {u"--today"_s, OptionKind::Date},
+                {u"--format"_s, OptionKind::Choice, false, ReportFormatNames()},
+                {u"--output"_s, OptionKind::Path}},
+    .minArguments = 0,
+    .maxArguments = 1,
+};
 
 } // namespace
 
-int ListCommand(QStringList args, QTextStream& out, QTextStream& err) {
-    if (args.removeAll(u"--titles"_s) > 0) {
-        if (!args.isEmpty()) {
-            err << kUsage;
+int ListCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
+    const ParsedCommand o = ParseCommandLine(kListSpec, args, out, err);
+    if (!o.ok())
+        return o.exitStatus;
+    if (o.has(u"--titles"_s)) {
+        if (!o.arguments.isEmpty() || o.has(u"--today"_s) || o.has(u"--format"_s) || o.has(u"--output"_s)) {
+            err << u"--titles 不与清单名称或其他清单选项同用\n用法："_s << kListSpec.usage << "\n";
             return 2;
         }
         for (const QString& title : lists::ListTitles())
             out << title << "\n";
         return 0;
     }
-    bool bad = false;
-    const QString dir = TakeValue(args, u"--data-dir"_s, &bad);
-    const QString todayText = TakeValue(args, u"--today"_s, &bad);
-    const QString formatName = TakeValue(args, u"--format"_s, &bad);
-    const QString output = TakeValue(args, u"--output"_s, &bad);
-    if (bad || args.size() != 1 || args.first().startsWith(u"--"_s)) {
-        err << kUsage;
+    if (o.arguments.size() != 1) {
+        err << u"缺少清单名称\n用法："_s << kListSpec.usage << "\n";
         return 2;
     }
-    const std::optional<int> list = lists::FindList(args.first());
+    const std::optional<int> list = lists::FindList(o.arguments.first());
     if (!list) {
-        err << u"没有这个清单：%1\n可用的清单：\n"_s.arg(args.first()) << lists::ListTitles().join(u'\n') << "\n";
+        err << u"没有这个清单：%1\n可用的清单：\n"_s.arg(o.arguments.first()) << lists::ListTitles().join(u'\n')
+            << "\n";
         return 2;
     }
-    const std::optional<report::ExportFormat> format = ReportFormat(formatName, output, err);
+    const QString output = o.value(u"--output"_s);
+    const std::optional<report::ExportFormat> format = ReportFormat(o.value(u"--format"_s), output, err);
     if (!format)
         return 2;
-    if (!todayText.isEmpty()) {
-        const std::optional<QDate> today = ParseDate(todayText, err);
-        if (!today)
-            return 2;
+    if (const std::optional<QDate> today = o.date(u"--today"_s))
         store::SetToday(*today);
-    }
-    UseDataDirectory(dir);
+    // The refresh writes the lapse flags as the window's does; a file this process may not write
+    // is read without writing, and the list is the same but for flags not yet set in the file.
+    bool readOnly = false;
     store::DatabaseConnection db;
-    if (!OpenDataDatabase(db, err))
+    if (!OpenDataDatabase(db, err, OpenFor::ReadWriteIfPossible, &readOnly))
         return 1;
     const QDate month = alerts::MonthStart(store::Today());
-    const alerts::AlertResult refresh = alerts::ComputeAlerts(db, month);
+    const alerts::AlertResult refresh = alerts::ComputeAlerts(
+        db, month, alerts::ReadMode::OneQueryPerTable, readOnly ? alerts::FlagWrites::Skip : alerts::FlagWrites::Write);
     for (const QString& message : refresh.messages)
         err << message << "\n";
+    if (readOnly && refresh.flagsDue > 0)
+        err << u"数据库文件只读：%1 个脱期标志未写入，清单照常生成。\n"_s.arg(refresh.flagsDue);
     const lists::ListBuild build = lists::BuildList(db, *list, refresh.sets, month);
     for (const QString& message : build.messages)
         err << message << "\n";

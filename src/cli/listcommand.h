@@ -10,6 +10,6 @@ namespace cli {
 // velmora-cli list --titles
 // Runs the alert refresh, then builds the list exactly as ListWindow does. json and csv go to
 // standard output without --output; xlsx and pdf need it. PDF needs a QGuiApplication.
-int ListCommand(QStringList args, QTextStream& out, QTextStream& err);
+int ListCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 
 } // namespace cli

@@ -6,7 +6,7 @@
 namespace cli {
 
 // velmora-cli notices [--today YYYY-MM-DD] [--list TITLE] [--format pdf|csv] [--output FILE]
-// [--no-fees] [--data-dir DIR]: the owner notices as the list window prints them. Read-only.
-int NoticesCommand(QStringList args, QTextStream& out, QTextStream& err);
+// [--no-fees] [--data-dir DIR] [--database URL]: the owner notices as the list window prints them. Read-only.
+int NoticesCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 
 } // namespace cli

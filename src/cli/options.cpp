@@ -3,63 +3,188 @@
 #include "store/database.h"
 #include "store/outputfile.h"
 #include "store/schema.h"
+#include "store/target.h"
 
 #include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
 namespace cli {
 
-QString TakeValue(QStringList& args, const QString& name, bool* bad) {
-    const auto i = args.indexOf(name);
-    if (i < 0)
-        return {};
-    if (i + 1 >= args.size()) {
-        *bad = true;
-        args.remove(i);
-        return {};
-    }
-    QString value = args.at(i + 1);
-    args.remove(i, 2);
-    return value;
+namespace {
+
+// The options every command takes besides its own.
+const QList<OptionSpec>& commonOptions() {
+    static const QList<OptionSpec> options = {
+        {u"--data-dir"_s, OptionKind::Path},
+        {u"--database"_s, OptionKind::Path},
+    };
+    return options;
 }
 
-std::optional<QDate> ParseDate(const QString& text, QTextStream& err) {
-    const QDate date = QDate::fromString(text, Qt::ISODate);
-    if (!date.isValid()) {
-        err << u"日期无效，应为 YYYY-MM-DD：%1\n"_s.arg(text);
+const OptionSpec* findOption(const CommandSpec& spec, const QString& name) {
+    for (const QList<OptionSpec>* list : {&spec.options, &commonOptions()})
+        for (const OptionSpec& option : *list)
+            if (option.name == name)
+                return &option;
+    return nullptr;
+}
+
+bool isHelp(const QString& word) {
+    return word == u"--help"_s || word == u"-h"_s;
+}
+
+ParsedCommand refused(const CommandSpec& spec, const QString& reason, QTextStream& err) {
+    err << reason << "\n" << u"用法："_s << spec.usage << "\n";
+    ParsedCommand result;
+    result.exitStatus = 2;
+    return result;
+}
+
+// A value given to option, or the reason it is refused.
+std::optional<QString> valueRefusal(const OptionSpec& option, const QString& value) {
+    switch (option.kind) {
+    case OptionKind::Flag:
+    case OptionKind::Text:
+        return std::nullopt;
+    case OptionKind::Path:
+        if (value.isEmpty())
+            return u"%1 的值不能为空"_s.arg(option.name);
+        return std::nullopt;
+    case OptionKind::Date:
+        if (!StrictDate(value))
+            return u"日期无效，应为 YYYY-MM-DD：%1 %2"_s.arg(option.name, value);
+        return std::nullopt;
+    case OptionKind::Choice:
+        if (!option.choices.contains(value))
+            return u"%1 只能是 %2：%3"_s.arg(option.name, option.choices.join(u"、"_s), value);
         return std::nullopt;
     }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<QDate> StrictDate(const QString& text) {
+    static const QRegularExpression form(u"^[0-9]{4}-[0-9]{2}-[0-9]{2}$"_s);
+    if (!form.match(text).hasMatch())
+        return std::nullopt;
+    const QDate date = QDate::fromString(text, u"yyyy-MM-dd"_s);
+    if (!date.isValid())
+        return std::nullopt;
     return date;
 }
 
-std::optional<Period> ParsePeriod(const QString& fromText, const QString& toText, QTextStream& err) {
-    const std::optional<QDate> from = ParseDate(fromText, err);
-    const std::optional<QDate> to = from ? ParseDate(toText, err) : std::nullopt;
-    if (!to)
+std::optional<QDate> ParsedCommand::date(const QString& option) const {
+    if (!has(option))
         return std::nullopt;
-    return Period{*from, *to};
+    return StrictDate(value(option));
 }
 
-void UseDataDirectory(const QString& dir) {
-    if (!dir.isEmpty())
-        qputenv("VELMORA_DATA_DIR", QDir(dir).absolutePath().toLocal8Bit());
+ParsedCommand ParseCommandLine(const CommandSpec& spec, const QStringList& args, QTextStream& out, QTextStream& err) {
+    // --help anywhere before "--" wins over everything else on the line.
+    for (const QString& word : args) {
+        if (word == u"--"_s)
+            break;
+        if (isHelp(word)) {
+            out << u"用法："_s << spec.usage << "\n" << spec.help;
+            ParsedCommand help;
+            help.exitStatus = 0;
+            return help;
+        }
+    }
+    ParsedCommand result;
+    bool argumentsOnly = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& word = args.at(i);
+        if (argumentsOnly || !word.startsWith(u'-') || word == u"-"_s) {
+            result.arguments << word;
+            continue;
+        }
+        if (word == u"--"_s) {
+            argumentsOnly = true;
+            continue;
+        }
+        QString name = word;
+        std::optional<QString> inlineValue;
+        if (const qsizetype equals = word.indexOf(u'='); word.startsWith(u"--"_s) && equals > 2) {
+            name = word.left(equals);
+            inlineValue = word.mid(equals + 1);
+        }
+        const OptionSpec* option = findOption(spec, name);
+        if (!option)
+            return refused(spec, u"未知选项：%1"_s.arg(word), err);
+        if (result.has(option->name))
+            return refused(spec, u"选项重复：%1"_s.arg(option->name), err);
+        QString value;
+        if (option->kind == OptionKind::Flag) {
+            if (inlineValue)
+                return refused(spec, u"%1 不带值"_s.arg(option->name), err);
+        } else if (inlineValue) {
+            value = *inlineValue;
+        } else if (i + 1 < args.size() && !(args.at(i + 1).startsWith(u"--"_s) && args.at(i + 1).size() > 2)) {
+            // The next word is the value, unless it is another option: "--output --format" lacks one.
+            value = args.at(++i);
+        } else {
+            return refused(spec, u"%1 缺少值"_s.arg(option->name), err);
+        }
+        if (const std::optional<QString> refusal = valueRefusal(*option, value))
+            return refused(spec, *refusal, err);
+        result.set(option->name, value);
+    }
+    for (const OptionSpec& option : spec.options)
+        if (option.required && !result.has(option.name))
+            return refused(spec, u"缺少选项：%1"_s.arg(option.name), err);
+    if (result.arguments.size() < spec.minArguments)
+        return refused(spec, u"缺少参数"_s, err);
+    if (result.arguments.size() > spec.maxArguments)
+        return refused(spec, u"多余的参数：%1"_s.arg(result.arguments.mid(spec.maxArguments).join(u' ')), err);
+    if (result.has(u"--data-dir"_s))
+        qputenv("VELMORA_DATA_DIR", QDir(result.value(u"--data-dir"_s)).absolutePath().toLocal8Bit());
+    if (result.has(u"--database"_s))
+        qputenv("VELMORA_DATABASE", result.value(u"--database"_s).toLocal8Bit());
+    return result;
 }
 
-bool OpenDataDatabase(store::DatabaseConnection& db, QTextStream& err) {
-    const QString path = store::DatabasePath();
+bool OpenDataDatabase(store::DatabaseConnection& db, QTextStream& err, OpenFor mode, bool* readOnly) {
+    const store::DatabaseTargetInfo target = store::DatabaseTarget();
+    if (!target.ok()) {
+        err << target.refusal << "\n";
+        return false;
+    }
+    const QString path = target.file;
     if (!QFileInfo::exists(path)) {
         err << u"数据库丢失！%1\n"_s.arg(QDir::toNativeSeparators(path));
         return false;
     }
-    if (!db.OpenDatabaseFile(path, store::kDatabasePassword)) {
+    bool openReadOnly = mode == OpenFor::ReadOnly;
+    if (mode == OpenFor::ReadWriteIfPossible) {
+        // A write needs the file and, for its journal, the folder.
+        const QByteArray file = QFile::encodeName(path);
+        const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+        openReadOnly = ::faccessat(AT_FDCWD, file.constData(), W_OK, AT_EACCESS) != 0 ||
+                       ::faccessat(AT_FDCWD, folder.constData(), W_OK, AT_EACCESS) != 0;
+    }
+    if (readOnly)
+        *readOnly = openReadOnly;
+    const store::OpenAccess access = openReadOnly ? store::OpenAccess::ReadOnly : store::OpenAccess::ReadWrite;
+    if (!db.OpenDatabaseFile(path, store::kDatabasePassword, store::ConnectionSharing::Shared, access)) {
         err << u"数据库打开失败！%1\n"_s.arg(db.LastError());
         return false;
     }
     return true;
+}
+
+const QStringList& ReportFormatNames() {
+    static const QStringList names = {u"json"_s, u"csv"_s, u"xlsx"_s, u"pdf"_s};
+    return names;
 }
 
 std::optional<report::ExportFormat> ReportFormat(const QString& name, const QString& output, QTextStream& err) {

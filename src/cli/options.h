@@ -4,6 +4,8 @@
 
 #include <QByteArray>
 #include <QDate>
+#include <QHash>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
@@ -14,32 +16,102 @@ namespace store {
 class DatabaseConnection;
 }
 
-// What the report commands (list, fees, claims, alerts) share: their options, the database of
-// the data directory and where a report goes. One wording of each message for all of them.
+// The one option parser of velmora-cli, and what the commands share after it: the database of
+// the data directory and where a report goes. One wording of each message for all commands.
+//
+// A command declares what it takes and parses with ParseCommandLine:
+//
+//     const CommandSpec kSpec{
+//         .usage = u"velmora-cli notices --from YYYY-MM-DD [--format json|csv] [--output 文件]"_s,
+//         .help = u"说明……\n  --from 日期   ……\n写入：……\n"_s,
+//         .options = {{u"--from"_s, OptionKind::Date, true},
+//                     {u"--format"_s, OptionKind::Choice, false, {u"json"_s, u"csv"_s}},
+//                     {u"--output"_s, OptionKind::Path},
+//                     {u"--dry-run"_s, OptionKind::Flag}},
+//         .minArguments = 0, .maxArguments = 0, // the words that are not options, e.g. a plate
+//     };
+//     int NoticesCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
+//         const ParsedCommand o = ParseCommandLine(kSpec, args, out, err);
+//         if (!o.ok())
+//             return o.exitStatus; // 0 after --help, 2 after a refusal (the usage was printed)
+//         const QDate from = *o.date(u"--from"_s);
+//         store::DatabaseConnection db;
+//         if (!OpenDataDatabase(db, err))
+//             return 1;
+//         ...
+//     }
+//
+// Every command also takes --data-dir DIR and --database URL (applied by ParseCommandLine: they set
+// VELMORA_DATA_DIR and VELMORA_DATABASE, which the store reads) and --help. Refused with the
+// command's usage and exit status 2: an option the command does not declare, an option without
+// its value, an option given twice, a Date value that is not exactly YYYY-MM-DD (a real date), an
+// empty Path or Date value, a Choice value not among its choices, a missing required option, fewer
+// or more arguments than declared. "--name=value" is read as "--name value"; after "--" every word
+// is an argument, even one that begins with "-".
 namespace cli {
 
-// Takes "--name value" out of args; *bad is set when the value is missing.
-QString TakeValue(QStringList& args, const QString& name, bool* bad);
-
-// Parses a YYYY-MM-DD option value; an invalid one is reported on err.
-std::optional<QDate> ParseDate(const QString& text, QTextStream& err);
-
-// The --from and --to dates of a period; the first invalid one is reported on err.
-struct Period {
-    QDate from, to;
+enum class OptionKind {
+    Flag,   // no value: present or not
+    Text,   // any value, empty included (a filter)
+    Path,   // a value that is not empty (a file or folder)
+    Date,   // exactly YYYY-MM-DD, a real date
+    Choice, // one of the option's choices
 };
-std::optional<Period> ParsePeriod(const QString& fromText, const QString& toText, QTextStream& err);
 
-// Points the program at dir as its data directory (nothing when dir is empty).
-void UseDataDirectory(const QString& dir);
+struct OptionSpec {
+    QString name{}; // "--today"
+    OptionKind kind = OptionKind::Text;
+    bool required = false;
+    QStringList choices{}; // Choice only
+};
 
-// Opens the data directory's database as the windows do; a missing file or a failed open is
-// reported on err.
-bool OpenDataDatabase(store::DatabaseConnection& db, QTextStream& err);
+struct CommandSpec {
+    QString usage{}; // the usage line(s), without "用法："
+    QString help{};  // the lines --help prints after the usage
+    QList<OptionSpec> options{};
+    int minArguments = 0;
+    int maxArguments = 0;
+};
+
+class ParsedCommand {
+public:
+    bool ok() const { return exitStatus < 0; }
+    int exitStatus = -1; // when !ok(): what the command returns at once
+
+    QStringList arguments;
+    bool has(const QString& option) const { return values_.contains(option); }
+    QString value(const QString& option, const QString& fallback = {}) const { return values_.value(option, fallback); }
+    // A Date option's value; nothing when it was not given.
+    std::optional<QDate> date(const QString& option) const;
+
+    void set(const QString& option, const QString& value) { values_.insert(option, value); }
+
+private:
+    QHash<QString, QString> values_;
+};
+
+// Parses args (the words after the command's name) against spec. On a refusal prints the reason and
+// "用法：" + spec.usage on err; on --help prints the usage and help on out. On success applies the
+// common options (--data-dir, --database) to the environment.
+ParsedCommand ParseCommandLine(const CommandSpec& spec, const QStringList& args, QTextStream& out, QTextStream& err);
+
+// Exactly YYYY-MM-DD (ASCII digits) naming a real date; anything else (2026/01/01, trailing text, an
+// empty text) is nothing.
+std::optional<QDate> StrictDate(const QString& text);
+
+// The database of the data directory (or of --database), opened as the windows do; a refused
+// database address, a missing file or a failed open is reported on err. ReadOnly opens without any
+// write (the file stays byte-identical); ReadWriteIfPossible opens a file the process may not write
+// (a read-only file or folder) read-only, and says so through *readOnly.
+enum class OpenFor { ReadWrite, ReadOnly, ReadWriteIfPossible };
+bool OpenDataDatabase(store::DatabaseConnection& db, QTextStream& err, OpenFor mode = OpenFor::ReadWrite,
+                      bool* readOnly = nullptr);
 
 // The export format named by --format (json when empty); a binary format needs --output.
 // A refusal is reported on err.
 std::optional<report::ExportFormat> ReportFormat(const QString& name, const QString& output, QTextStream& err);
+// The choices of --format for the report commands.
+const QStringList& ReportFormatNames();
 
 // Whether a CSV written to standard output starts with its byte-order mark (list's does; fees'
 // and claims' print the text without it, as their readers expect).

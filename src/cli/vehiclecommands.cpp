@@ -20,26 +20,29 @@ namespace cli {
 
 namespace {
 
-// Opens the database named by --data-dir (or the usual place); reports on err when it cannot.
-bool openDatabase(QStringList& args, store::DatabaseConnection& db, QTextStream& err) {
-    bool missing = false;
-    const QString dir = TakeValue(args, u"--data-dir"_s, &missing);
-    if (missing) {
-        err << u"--data-dir 需要一个目录\n"_s;
-        return false;
-    }
-    UseDataDirectory(dir);
-    const QString path = store::DatabasePath();
-    if (!QFileInfo::exists(path)) {
-        err << u"数据库不存在：%1\n"_s.arg(QDir::toNativeSeparators(path));
-        return false;
-    }
-    if (!db.OpenDatabaseFile(path, store::kDatabasePassword)) {
-        err << u"数据库打开失败：%1（%2）\n"_s.arg(QDir::toNativeSeparators(path), db.LastError());
-        return false;
-    }
-    return true;
-}
+const CommandSpec kSearchSpec{
+    .usage = u"velmora-cli search --by plate|trailer|owner|archive 搜索内容 [--data-dir DIR] [--database URL]"_s,
+    .help = u"按主车牌号、挂车牌号、车主姓名（从开头匹配）或档案编号搜索车辆，输出 JSON 数组。\n"
+            u"  --by 条件        plate 主车牌号（默认），trailer 挂车牌号，owner 车主姓名，archive 档案编号\n"
+            u"  --data-dir DIR   数据目录\n"
+            u"  --database URL   数据库（文件路径）\n"
+            u"只读：只读打开数据库，不修改数据库（只读文件也可以）。\n"_s,
+    .options = {{u"--by"_s, OptionKind::Choice, false, {u"plate"_s, u"trailer"_s, u"owner"_s, u"archive"_s}}},
+    .minArguments = 0, // an empty search has a message of its own
+    .maxArguments = 1,
+};
+
+const CommandSpec kShowSpec{
+    .usage = u"velmora-cli show 主车牌号 [--today YYYY-MM-DD] [--data-dir DIR] [--database URL]"_s,
+    .help = u"输出车辆的当前档案和各项义务的最新记录（JSON）。\n"
+            u"  --today 日期     按此日期计算到期状态（默认今天）\n"
+            u"  --data-dir DIR   数据目录\n"
+            u"  --database URL   数据库（文件路径）\n"
+            u"只读：只读打开数据库，不修改数据库（只读文件也可以）。\n"_s,
+    .options = {{u"--today"_s, OptionKind::Date}},
+    .minArguments = 1,
+    .maxArguments = 1,
+};
 
 QString json(const QJsonDocument& doc) {
     return QString::fromUtf8(doc.toJson(QJsonDocument::Indented));
@@ -64,31 +67,21 @@ QJsonValue fieldJson(const store::FieldValue& f, bool trim) {
 
 } // namespace
 
-int SearchCommand(QStringList args, QTextStream& out, QTextStream& err) {
-    bool missing = false;
-    const QString by = TakeValue(args, u"--by"_s, &missing);
-    if (missing) {
-        err << u"用法：velmora-cli search --by plate|trailer|owner|archive 搜索内容\n"_s;
-        return 2;
-    }
+int SearchCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
+    const ParsedCommand options = ParseCommandLine(kSearchSpec, args, out, err);
+    if (!options.ok())
+        return options.exitStatus;
     const QStringList conditions = {u"plate"_s, u"trailer"_s, u"owner"_s, u"archive"_s};
-    const int condition = conditions.indexOf(by.isEmpty() ? u"plate"_s : by);
-    if (condition < 0) {
-        err << u"未知的搜索条件：%1（可用 plate、trailer、owner、archive）\n"_s.arg(by);
-        return 2;
-    }
-    store::DatabaseConnection db;
-    if (!openDatabase(args, db, err))
-        return 1;
-    if (args.size() > 1) {
-        err << u"用法：velmora-cli search --by plate|trailer|owner|archive 搜索内容\n"_s;
-        return 2;
-    }
-    if (args.isEmpty() || args.first().isEmpty()) {
+    const int condition = int(conditions.indexOf(options.value(u"--by"_s, u"plate"_s)));
+    if (options.arguments.isEmpty() || options.arguments.first().isEmpty()) {
         err << u"请输入搜索条件后后再次搜索！\n"_s;
         return 2;
     }
-    const archive::SearchOutcome outcome = archive::SearchVehicles(db, condition, args.first());
+    store::DatabaseConnection db;
+    if (!OpenDataDatabase(db, err, OpenFor::ReadOnly))
+        return 1;
+    const QStringList words = options.arguments;
+    const archive::SearchOutcome outcome = archive::SearchVehicles(db, condition, words.first());
     if (outcome.masterUnreadable) {
         err << u"没有找到！\n"_s;
         return 1;
@@ -108,29 +101,16 @@ int SearchCommand(QStringList args, QTextStream& out, QTextStream& err) {
     return 0;
 }
 
-int ShowCommand(QStringList args, QTextStream& out, QTextStream& err) {
-    bool missing = false;
-    const QString todayText = TakeValue(args, u"--today"_s, &missing);
-    if (missing) {
-        err << u"--today 需要一个日期（YYYY-MM-DD）\n"_s;
-        return 2;
-    }
-    if (!todayText.isEmpty()) {
-        const QDate today = QDate::fromString(todayText, Qt::ISODate);
-        if (!today.isValid()) {
-            err << u"日期无效：%1（应为 YYYY-MM-DD）\n"_s.arg(todayText);
-            return 2;
-        }
-        store::SetToday(today);
-    }
+int ShowCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
+    const ParsedCommand options = ParseCommandLine(kShowSpec, args, out, err);
+    if (!options.ok())
+        return options.exitStatus;
+    if (const std::optional<QDate> today = options.date(u"--today"_s))
+        store::SetToday(*today);
     store::DatabaseConnection db;
-    if (!openDatabase(args, db, err))
+    if (!OpenDataDatabase(db, err, OpenFor::ReadOnly))
         return 1;
-    if (args.size() != 1 || args.first().isEmpty()) {
-        err << u"用法：velmora-cli show 主车牌号 [--today YYYY-MM-DD]\n"_s;
-        return 2;
-    }
-    const QString plate = args.first();
+    const QString plate = options.arguments.first();
     const std::optional<bool> listed = archive::PlateListed(db, plate);
     if (!listed) {
         err << u"查询失败！\n"_s;

@@ -6,6 +6,8 @@
 #include "store/recordset.h"
 #include "store/sqltext.h"
 
+#include <QSet>
+
 #include <algorithm>
 
 using namespace Qt::StringLiterals;
@@ -345,11 +347,18 @@ report::ReportTable FeeReportTable(const QString& printTitle, const QList<FeeRow
         if (ColumnWidth(c) > 0)
             table.setColumnWidth(c, ColumnWidth(c));
     }
-    auto put = [&table](const FeeRow& row) {
+    QSet<int> amountColumns;
+    for (int k = 0; k < kKindCount; ++k)
+        amountColumns << DueColumn(k) << PaidColumn(k);
+    auto put = [&table, &amountColumns](const FeeRow& row, bool data) {
         const int r = table.appendRow();
         for (int c = 0; c < kColumnCount; ++c) {
             const FeeCell& cell = row[std::size_t(c)];
             table.setText(r, c, cell.text);
+            // An amount that reads as one (and every subtotal) is a number of the report; a text
+            // typed where an amount belongs is not, and exports treat it as any text.
+            if (data && amountColumns.contains(c) && !cell.text.isEmpty() && cell.mark != CellMark::InvalidAmount)
+                table.cellRef(r, c).number = true;
             if (cell.mark == CellMark::Subtotal)
                 table.setColours(r, c, QColor(QRgb(kSubtotalRgb)));
             else if (cell.mark == CellMark::InvalidAmount)
@@ -357,11 +366,11 @@ report::ReportTable FeeReportTable(const QString& printTitle, const QList<FeeRow
         }
     };
     for (const FeeRow& row : HeaderRows())
-        put(row);
+        put(row, false);
     for (int k = 0; k < kKindCount; ++k)
         table.merge(0, CaptionColumn(k), 1, 3);
     for (const FeeRow& row : rows)
-        put(row);
+        put(row, true);
     return table;
 }
 

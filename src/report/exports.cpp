@@ -13,6 +13,8 @@
 
 #include <xlsxwriter.h>
 
+#include <cerrno>
+
 using namespace Qt::StringLiterals;
 
 namespace report {
@@ -133,12 +135,24 @@ QByteArray JsonText(const ReportTable& t) {
     return QJsonDocument(ToJson(t)).toJson(QJsonDocument::Indented);
 }
 
+QString CsvCellText(const Cell& cell) {
+    QString text = cell.displayText();
+    // A spreadsheet runs a cell that begins with one of these as a formula, quoted or not: a
+    // leading apostrophe makes it text. Numbers and dates the report holds as such are left alone.
+    if (cell.kind == CellKind::Text && !cell.number && !text.isEmpty()) {
+        static const QString kFormulaStarts = u"=+-@\t\r"_s;
+        if (kFormulaStarts.contains(text.front()))
+            text.prepend(u'\'');
+    }
+    return text;
+}
+
 QByteArray CsvText(const ReportTable& t) {
     QString text;
     for (int r = 0; r < t.rowCount(); ++r) {
         QStringList fields;
         for (int c = 0; c < t.columnCount(); ++c)
-            fields << csvField(t.cell(r, c).displayText());
+            fields << csvField(CsvCellText(t.cell(r, c)));
         text += fields.join(u',') + u"\r\n"_s;
     }
     return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
@@ -246,9 +260,12 @@ bool writeXlsxFile(const ReportTable& t, const QString& path, QString* error, co
     }
     if (t.headerRows > 0)
         worksheet_freeze_panes(sheet, lxw_row_t(t.headerRows + offset), 0);
+    errno = 0;
     const lxw_error result = workbook_close(book);
+    const int code = errno; // the zip writer's failed system call, such as a full disk
     if (result != LXW_NO_ERROR) {
-        setError(error, u"无法写入 Excel 文件（%1）"_s.arg(QString::fromUtf8(lxw_strerror(result))));
+        setError(error, code != 0 ? u"无法写入 Excel 文件：%1"_s.arg(store::SystemErrorText(code))
+                                  : u"无法写入 Excel 文件（%1）"_s.arg(QString::fromUtf8(lxw_strerror(result))));
         return false;
     }
     return true;

@@ -23,8 +23,12 @@ std::optional<ExportFormat> FormatForName(const QString& name);
 QJsonObject ToJson(const ReportTable& table);
 QByteArray JsonText(const ReportTable& table);
 // The same rows as CSV, UTF-8 with a byte-order mark (so Excel on a Chinese Windows reads it),
-// CRLF line ends, fields quoted where they hold a comma, quote or line break.
+// CRLF line ends, fields quoted where they hold a comma, quote or line break. A text cell that
+// begins with =, +, -, @, a tab or a carriage return is written with a leading ' so that a
+// spreadsheet shows it instead of running it as a formula (CsvCellText); cells the report marks as
+// numbers (Cell::number) and date cells are written as they are.
 QByteArray CsvText(const ReportTable& table);
+QString CsvCellText(const Cell& cell);
 
 // True when a text is a number in the sense of a spreadsheet: an optional minus, at most ten
 // integer digits without a leading zero, an optional fraction. Archive numbers like "003",

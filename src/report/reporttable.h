@@ -18,6 +18,7 @@ struct Cell {
     QColor background;     // invalid: the default (white for data, grey for header rows)
     QColor foreground;     // invalid: black
     bool editable = false; // the grid lets the operator change it (the claims register)
+    bool number = false;   // a Text cell the report holds as a number (an amount, a total), not as typed text
 
     static Cell Text(const QString& text);
     static Cell YesNo(bool yes);

@@ -62,12 +62,14 @@ bool copyPages(sqlite3* source, sqlite3* target, QString* error) {
     }
     sqlite3_backup_finish(backup);
     if (rc != SQLITE_DONE) {
-        *error = rc == SQLITE_BUSY || rc == SQLITE_LOCKED ? u"数据库正忙"_s : QString::fromUtf8(sqlite3_errstr(rc));
+        const QString cause = FailureText(FailureKindOfSqliteCode(rc));
+        *error = cause.isEmpty() ? QString::fromUtf8(sqlite3_errstr(rc)) : cause;
         return false;
     }
     const int finished = sqlite3_errcode(target);
     if (finished != SQLITE_OK && finished != SQLITE_DONE) {
-        *error = QString::fromUtf8(sqlite3_errmsg(target));
+        const QString cause = FailureText(FailureKindOfSqliteCode(finished));
+        *error = cause.isEmpty() ? QString::fromUtf8(sqlite3_errmsg(target)) : cause;
         return false;
     }
     return true;

@@ -193,15 +193,22 @@ DatabaseConnection::~DatabaseConnection() {
     CloseDatabase();
 }
 
-void DatabaseConnection::fail(const QString& message) {
+void DatabaseConnection::fail(const QString& message, FailureKind kind) {
     lastError_ = message;
+    lastFailure_ = kind;
+}
+
+void DatabaseConnection::failSqlite(sqlite3* handle) {
+    fail(QString::fromUtf8(sqlite3_errmsg(handle)), FailureKindOfSqliteCode(sqlite3_extended_errcode(handle)));
 }
 
 sqlite3* DatabaseConnection::db() const {
     return file_ ? file_->db : nullptr;
 }
 
-bool DatabaseConnection::OpenDatabaseFile(const QString& path, const QString& password, ConnectionSharing sharing) {
+bool DatabaseConnection::OpenDatabaseFile(const QString& path, const QString& password, ConnectionSharing sharing,
+                                          OpenAccess access) {
+    const bool readOnly = access == OpenAccess::ReadOnly;
     CloseDatabase();
     // Never create: a missing file must fail rather than leave an empty database behind.
     const QFileInfo info(path);
@@ -215,20 +222,24 @@ bool DatabaseConnection::OpenDatabaseFile(const QString& path, const QString& pa
     if (sharing == ConnectionSharing::Shared && identified) {
         // The file's identity, not its name: two spellings of one file share, and a file
         // replaced under the same name (a restore, a fresh init) gets a connection of its own.
-        key = u"%1:%2\n"_s.arg(device).arg(inode) + password;
+        key = u"%1:%2%3\n"_s.arg(device).arg(inode).arg(readOnly ? u":ro"_s : QString()) + password;
         auto it = sharedFiles().find(key);
         if (it != sharedFiles().end()) {
             if (auto shared = it->second.lock()) {
                 file_ = std::move(shared);
-                lastError_.clear();
+                clearFailure();
                 return true;
             }
         }
     }
     sqlite3* db = nullptr;
     const QByteArray file = path.toUtf8();
-    if (sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
-        fail(db ? QString::fromUtf8(sqlite3_errmsg(db)) : u"cannot open"_s);
+    if (sqlite3_open_v2(file.constData(), &db, readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, nullptr) !=
+        SQLITE_OK) {
+        if (db)
+            failSqlite(db);
+        else
+            fail(u"cannot open"_s);
         sqlite3_close(db);
         return false;
     }
@@ -246,7 +257,7 @@ bool DatabaseConnection::OpenDatabaseFile(const QString& path, const QString& pa
     }
     sqlite3_finalize(stmt);
     if (rc != SQLITE_DONE) {
-        fail(QString::fromUtf8(sqlite3_errmsg(db)));
+        failSqlite(db);
         sqlite3_close(db);
         return false;
     }
@@ -260,7 +271,8 @@ bool DatabaseConnection::OpenDatabaseFile(const QString& path, const QString& pa
         return false;
     }
     // A rollback journal, never WAL: the database stays one file, and a backup is one file too.
-    sqlite3_exec(db, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
+    if (!readOnly)
+        sqlite3_exec(db, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
     auto shared = std::make_shared<SharedFile>();
     shared->db = db;
     ++t_openFiles;
@@ -275,7 +287,7 @@ bool DatabaseConnection::OpenDatabaseFile(const QString& path, const QString& pa
         sharedFiles()[key] = shared;
     }
     file_ = std::move(shared);
-    lastError_.clear();
+    clearFailure();
     return true;
 }
 
@@ -325,7 +337,7 @@ bool DatabaseConnection::ready() {
 bool DatabaseConnection::refuseForeignTransaction() {
     const DatabaseConnection* owner = file_ ? file_->transactionOwner : nullptr;
     if (owner && owner != this) {
-        fail(u"另一窗口的数据库事务尚未结束，请稍后再试。"_s);
+        fail(u"另一窗口的数据库事务尚未结束，请稍后再试。"_s, FailureKind::Busy);
         return true;
     }
     return false;
@@ -379,7 +391,7 @@ bool DatabaseConnection::execTranslated(const QString& sql, const QList<QByteArr
         sqlite3_stmt* stmt = nullptr;
         const char* tail = nullptr;
         if (sqlite3_prepare_v2(db(), utf8.constData(), int(utf8.size()), &stmt, &tail) != SQLITE_OK) {
-            fail(QString::fromUtf8(sqlite3_errmsg(db())));
+            failSqlite(db());
             return false;
         }
         if (!stmt) {
@@ -404,7 +416,7 @@ bool DatabaseConnection::execTranslated(const QString& sql, const QList<QByteArr
         while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
         }
         if (rc != SQLITE_DONE) {
-            fail(QString::fromUtf8(sqlite3_errmsg(db())));
+            failSqlite(db());
             sqlite3_finalize(stmt);
             return false;
         }
@@ -450,7 +462,7 @@ bool DatabaseConnection::run(const QString& statement, const QList<QByteArray>* 
     // Several SQLite statements stand for one program statement: all of them or none.
     const bool group = tr.statements.size() > 1;
     if (group && sqlite3_exec(db(), "SAVEPOINT jet_statement", nullptr, nullptr, nullptr) != SQLITE_OK) {
-        fail(QString::fromUtf8(sqlite3_errmsg(db())));
+        failSqlite(db());
         return false;
     }
     int bindIndex = 0;
@@ -468,7 +480,7 @@ bool DatabaseConnection::run(const QString& statement, const QList<QByteArray>* 
         file_->forgetSchema();
     }
     if (ok)
-        lastError_.clear();
+        clearFailure();
     return ok;
 }
 
@@ -498,7 +510,10 @@ int DatabaseConnection::OpenRecordSet(const QString& select) {
     sqlite3_stmt* stmt = nullptr;
     const int prepared = sqlite3_prepare_v2(db(), sql.constData(), int(sql.size()), &stmt, nullptr);
     if (prepared != SQLITE_OK || !stmt) {
-        fail(prepared != SQLITE_OK ? QString::fromUtf8(sqlite3_errmsg(db())) : u"empty statement"_s);
+        if (prepared != SQLITE_OK)
+            failSqlite(db());
+        else
+            fail(u"empty statement"_s);
         sqlite3_finalize(stmt);
         return 0;
     }
@@ -539,14 +554,14 @@ int DatabaseConnection::OpenRecordSet(const QString& select) {
         rs->rows.push_back(std::move(row));
     }
     if (rc != SQLITE_DONE) {
-        fail(QString::fromUtf8(sqlite3_errmsg(db())));
+        failSqlite(db());
         sqlite3_finalize(stmt);
         return 0;
     }
     sqlite3_finalize(stmt);
     const int handle = nextHandle_++;
     recordSets_[handle] = std::move(rs);
-    lastError_.clear();
+    clearFailure();
     return handle;
 }
 
@@ -648,7 +663,7 @@ bool DatabaseConnection::BeginTransaction() {
     const QByteArray sql = f.transactionDepth == 0 ? QByteArray("BEGIN IMMEDIATE")
                                                    : QByteArray("SAVEPOINT t") + QByteArray::number(f.transactionDepth);
     if (sqlite3_exec(f.db, sql.constData(), nullptr, nullptr, nullptr) != SQLITE_OK) {
-        fail(QString::fromUtf8(sqlite3_errmsg(f.db)));
+        failSqlite(f.db);
         return false;
     }
     f.transactionOwner = this;
@@ -666,7 +681,7 @@ bool DatabaseConnection::CommitTransaction() {
     const QByteArray sql = f.transactionDepth == 0 ? QByteArray("COMMIT")
                                                    : QByteArray("RELEASE t") + QByteArray::number(f.transactionDepth);
     if (sqlite3_exec(f.db, sql.constData(), nullptr, nullptr, nullptr) != SQLITE_OK) {
-        fail(QString::fromUtf8(sqlite3_errmsg(f.db)));
+        failSqlite(f.db);
         if (f.transactionDepth == 0)
             sqlite3_exec(f.db, "ROLLBACK", nullptr, nullptr, nullptr);
         f.forgetSchema();

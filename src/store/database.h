@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/failure.h"
+
 #include <QByteArray>
 #include <QDate>
 #include <QHash>
@@ -38,6 +40,11 @@ struct FieldValue {
 // it to stand for one).
 enum class ConnectionSharing { Shared, Private };
 
+// ReadOnly opens the file without ever writing to it (a dry run, a read-only file or copy): every
+// write statement fails with FailureKind::ReadOnly. Read-only and read-write connections of one
+// file never share.
+enum class OpenAccess { ReadWrite, ReadOnly };
+
 // One connection to the encrypted database file. Statements are written in the program's
 // Jet dialect and translated before SQLite sees them (see translate.h).
 class DatabaseConnection {
@@ -50,7 +57,8 @@ public:
     // Opens an existing file only; a missing file, a wrong password or a file without the
     // program's fixed tables (an empty or foreign database) fails here and leaves the file as it is.
     bool OpenDatabaseFile(const QString& path, const QString& password,
-                          ConnectionSharing sharing = ConnectionSharing::Shared);
+                          ConnectionSharing sharing = ConnectionSharing::Shared,
+                          OpenAccess access = OpenAccess::ReadWrite);
     bool IsOpen() const { return file_ != nullptr; }
     void CloseDatabase();
 
@@ -87,6 +95,8 @@ public:
     void RollbackTransaction();
 
     QString LastError() const { return lastError_; }
+    // Why the last failed operation failed (None after a success).
+    FailureKind LastFailure() const { return lastFailure_; }
 
     // Every statement text handed to the connection, as the caller wrote it, in order.
     // Off by default; tests switch it on to compare what a command sent.
@@ -112,10 +122,16 @@ private:
     bool run(const QString& statement, const QList<QByteArray>* binaries);
     bool execTranslated(const QString& sql, const QList<QByteArray>* binaries, int* bindIndex);
     QHash<QString, QString> columnTypes(const QString& table);
-    void fail(const QString& message);
+    void fail(const QString& message, FailureKind kind = FailureKind::Other);
+    void failSqlite(sqlite3* handle); // the handle's message and kind
+    void clearFailure() {
+        lastError_.clear();
+        lastFailure_ = FailureKind::None;
+    }
 
     std::shared_ptr<SharedFile> file_;
     QString lastError_;
+    FailureKind lastFailure_ = FailureKind::None;
     int nextHandle_ = 1;
     int busyTimeoutMs_ = 5000;
     std::map<int, std::unique_ptr<RecordSet>> recordSets_;

