@@ -76,7 +76,14 @@ int ListCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
     const QDate month = alerts::MonthStart(store::Today());
     const alerts::AlertResult refresh = alerts::ComputeAlerts(
         db, month, alerts::ReadMode::OneQueryPerTable, readOnly ? alerts::FlagWrites::Skip : alerts::FlagWrites::Write);
-    for (const QString& message : refresh.messages)
+    // A file found read-only only when written (a read-only mount, an immutable file) is the same
+    // case: the flags wait for a refresh that can write them, the list is still what was asked for.
+    QStringList failures = refresh.messages;
+    if (refresh.flagsUnwritten && refresh.flagWriteFailure == store::FailureKind::ReadOnly) {
+        failures.removeLast();
+        readOnly = true;
+    }
+    for (const QString& message : std::as_const(failures))
         err << message << "\n";
     if (readOnly && refresh.flagsDue > 0)
         err << u"数据库文件只读：%1 个脱期标志未写入，清单照常生成。\n"_s.arg(refresh.flagsDue);
@@ -86,7 +93,7 @@ int ListCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
 
     if (!WriteTable(build.table, *format, output, out, err, {}, StdoutMark::Kept))
         return 1;
-    return refresh.messages.isEmpty() && build.messages.isEmpty() ? 0 : 1;
+    return failures.isEmpty() && build.messages.isEmpty() ? 0 : 1;
 }
 
 } // namespace cli

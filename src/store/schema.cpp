@@ -167,7 +167,9 @@ QString DataDirectory() {
 
 QString DatabasePath() {
     const DatabaseTargetInfo target = DatabaseTarget();
-    return target.ok() ? target.file : QDir(DataDirectory()).filePath(kDatabaseFileName);
+    // A refused address is returned as it was named: no file has that name, so an opener that does
+    // not ask DatabaseTarget() first finds no database rather than quietly opening another file.
+    return target.ok() ? target.file : qEnvironmentVariable("VELMORA_DATABASE");
 }
 
 namespace {

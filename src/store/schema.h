@@ -56,8 +56,8 @@ bool ImagesBeforeOtherColumns(const QStringList& storedColumns);
 
 // Folder holding clxx.mdb: $VELMORA_DATA_DIR when set, else the program's own folder.
 QString DataDirectory();
-// The database file: DatabaseTarget()'s file (target.h), or clxx.mdb of the data directory when
-// that refuses what $VELMORA_DATABASE names (the openers ask DatabaseTarget() and refuse first).
+// The database file: DatabaseTarget()'s file (target.h). When that refuses what $VELMORA_DATABASE
+// names, the name itself (no such file: the database is missing, never another file in its place).
 QString DatabasePath();
 
 // Creates a new encrypted database with the fixed tables, the initial operator and a few

@@ -25,6 +25,7 @@ using alerts_test::Fleet;
 namespace {
 
 const QDate kMay{2026, 5, 1};
+const QString kReadOnlyNotice = u"预警标记写入失败：数据库文件只读。"_s;
 const QStringList kPlates = {u"京F001"_s, u"京F002"_s, u"京F003"_s};
 
 // A raw second connection to the file, for locks the program's connection never takes alone.
@@ -69,10 +70,11 @@ protected:
         EXPECT_EQ(r.sets[alerts::kBlacklistNode], kPlates);
         EXPECT_EQ(r.flagsDue, 3);
     }
-    void expectUnwrittenOnce(const alerts::AlertResult& r) {
+    // The notice says busy only when another connection holds the lock.
+    void expectUnwrittenOnce(const alerts::AlertResult& r, const QString& notice = alerts::kFlagWriteFailedMessage) {
         EXPECT_TRUE(r.flagsUnwritten);
         EXPECT_EQ(r.flagUpdates, 0);
-        EXPECT_EQ(r.messages, QStringList({alerts::kFlagWriteFailedMessage}));
+        EXPECT_EQ(r.messages, QStringList({notice}));
         EXPECT_FALSE(r.flagWriteError.isEmpty());
         EXPECT_EQ(flagsSet(), 0);
     }
@@ -159,7 +161,7 @@ TEST_F(FlagWriteTest, ReadOnlyFileAndFolderKeepNoFlagAndTheCliFails) {
         ASSERT_TRUE(readOnlyConnection.OpenDatabaseFile(dbPath(), store::kDatabasePassword));
         const alerts::AlertResult r = alerts::ComputeAlerts(readOnlyConnection, kMay);
         expectTree(r);
-        expectUnwrittenOnce(r);
+        expectUnwrittenOnce(r, kReadOnlyNotice);
         const Cli c = alertsCommand();
         status = c.status;
         outText = c.outText;
@@ -168,7 +170,8 @@ TEST_F(FlagWriteTest, ReadOnlyFileAndFolderKeepNoFlagAndTheCliFails) {
     QFile::setPermissions(dataDir(), writable);
     QFile::setPermissions(dbPath(), readOnly | QFileDevice::WriteOwner);
     EXPECT_EQ(status, 1);
-    EXPECT_EQ(errText.count(alerts::kFlagWriteFailedMessage), 1) << errText.toStdString();
+    EXPECT_EQ(errText.count(kReadOnlyNotice), 1) << errText.toStdString();
+    EXPECT_FALSE(errText.contains(u"正忙"_s)) << errText.toStdString();
     EXPECT_TRUE(outText.contains(u"拉黑车辆（3辆）"_s)) << outText.toStdString();
     EXPECT_EQ(flagsSet(), 0);
 

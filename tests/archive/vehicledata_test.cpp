@@ -652,5 +652,5 @@ TEST_F(VehicleCliTest, ShowRefusesUnknownPlatesAndBadDates) {
     EXPECT_FALSE(r.err.isEmpty());
     r = runCli({u"show"_s, u"鲁A12345"_s, u"--data-dir"_s, dir_.path() + u"/missing"_s});
     EXPECT_NE(r.status, 0);
-    EXPECT_TRUE(r.err.contains(u"数据库不存在"_s));
+    EXPECT_TRUE(r.err.contains(u"数据库丢失"_s)) << r.err.toStdString();
 }
