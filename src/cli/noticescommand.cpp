@@ -70,15 +70,12 @@ int NoticesCommand(const QStringList& args, QTextStream& out, QTextStream& err) 
     const alerts::AlertResult tree = alerts::ComputeAlerts(
         db, alerts::MonthStart(today), alerts::ReadMode::OneQueryPerTable, alerts::FlagWrites::Skip);
     QStringList failures = tree.messages;
-    QStringList plates;
-    if (list) {
-        plates = tree.sets[lists::Lists()[*list].node];
-    } else if (const std::optional<QStringList> inService = lists::VehiclesInService(db, tree.sets)) {
-        plates = *inService;
-    } else {
+    const std::optional<QStringList> plates = list ? std::optional<QStringList>(tree.sets[lists::Lists()[*list].node])
+                                                   : lists::VehiclesInService(db, tree.sets);
+    if (!plates)
         failures << u"查询失败！"_s;
-    }
-    const lists::NoticeBuild build = lists::BuildNotices(db, plates, today, !o.has(u"--no-fees"_s));
+    const lists::NoticeBuild build =
+        lists::BuildNotices(db, plates.value_or(QStringList{}), today, !o.has(u"--no-fees"_s));
     failures << build.messages;
     for (const QString& message : failures)
         err << message << "\n";
