@@ -1,6 +1,7 @@
 #include "admincommands.h"
 
 #include "accounts.h"
+#include "companywindow.h"
 #include "helpwindow.h"
 #include "insurancetypewindow.h"
 #include "operatorwindow.h"
@@ -101,6 +102,11 @@ void AttachAdminCommands(ui::MainParts& parts) {
     if (QAction* a = parts.action(u"投保险种设置"_s))
         QObject::connect(a, &QAction::triggered, window, [window] {
             InsuranceTypeWindow w(window);
+            w.exec();
+        });
+    if (QAction* a = parts.action(u"公司信息设置"_s))
+        QObject::connect(a, &QAction::triggered, window, [window] {
+            CompanyWindow w(window);
             w.exec();
         });
     QAction* paste = parts.action(u"粘贴"_s);

@@ -10,7 +10,7 @@ struct MainParts;
 
 namespace admin {
 
-// Connects the administration menu items of the main window: 权限设置, 投保险种设置, 复制, 粘贴,
+// Connects the administration menu items of the main window: 权限设置, 投保险种设置, 公司信息设置, 复制, 粘贴,
 // 及时帮助 and 联系我们. 剪切 has no action.
 void AttachAdminCommands(ui::MainParts& parts);
 

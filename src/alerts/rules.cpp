@@ -384,6 +384,22 @@ LapseOutcome Lapsed(const QDate& main, const QDate& trailer, const QDate& refere
     return LapseOutcome::None;
 }
 
+DueState DueStateOf(const QDate& due, const QDate& referenceMonth) {
+    if (DueThisMonth(due, {}, referenceMonth))
+        return DueState::DueThisMonth;
+    if (DueSoon(due, {}, referenceMonth))
+        return DueState::DueSoon;
+    switch (Lapsed(due, {}, referenceMonth)) {
+    case LapseOutcome::Lapsed:
+        return DueState::Lapsed;
+    case LapseOutcome::FlagOnly:
+        return DueState::LongOverdue;
+    case LapseOutcome::None:
+        break;
+    }
+    return DueState::None;
+}
+
 bool BlacklistDate(const QDate& date, const QDate& referenceMonth) {
     return date.isValid() && date != kUnsetDate && MonthsBetween(date, MonthStart(referenceMonth)) < -2;
 }

@@ -60,6 +60,12 @@ enum class LapseOutcome {
 // Decides on the earlier of the two set dates (the month decides, the day plays no part).
 LapseOutcome Lapsed(const QDate& main, const QDate& trailer, const QDate& referenceMonth);
 
+// One due date alone against the reference month, by the three class rules: what a notice or a
+// calendar tells the owner about it. LongOverdue is three or more months overdue (the lapse flag's
+// case); None also for an unset date and one more than a month ahead.
+enum class DueState { None, DueSoon, DueThisMonth, Lapsed, LongOverdue };
+DueState DueStateOf(const QDate& due, const QDate& referenceMonth);
+
 // One of the six blacklist dates: the date itself is tested against 2000-01-01 (so a date in
 // January 2000 other than the first still counts).
 bool BlacklistDate(const QDate& date, const QDate& referenceMonth);

@@ -1,11 +1,13 @@
 #include "commands.h"
 
 #include "alertscommand.h"
+#include "calendarcommand.h"
 #include "claimscommand.h"
 #include "feescommand.h"
 #include "importcommand.h"
 #include "listcommand.h"
 #include "migratecommand.h"
+#include "noticescommand.h"
 #include "options.h"
 #include "store/backup.h"
 #include "store/database.h"
@@ -43,6 +45,9 @@ const char* const kUsage =
     "从 .xlsx、.xls 或 .csv 导入车辆\n"
     "  upgrade [--data-dir DIR]    把旧文件的车辆表改为图片列在后的存储布局（先写备份；刷新和启动更快）\n"
     "  migrate --from-file clxx.mdb --database URL    把数据库文件整体迁移到空的目标数据库并逐表校验\n"
+    "  notices [--today YYYY-MM-DD] [--list 清单名称] [--format pdf|csv] [--output 文件] [--no-fees]    "
+    "车主通知单（只读）\n"
+    "  calendar [--today YYYY-MM-DD] [--months N] [--output 文件.ics]    到期日历 iCalendar（只读）\n"
     "每个命令都可加 --help 查看说明；--data-dir DIR 和 --database URL 对每个命令都有效（URL 为数据库文件路径，\n"
     "或 postgresql://主机/数据库、host=… dbname=… 形式的服务器连接文本；口令写在 .pgpass 或 velmora.ini 中）。\n";
 
@@ -209,6 +214,10 @@ int Run(const QStringList& arguments, QTextStream& out, QTextStream& err) {
         return MigrateCommand(args, out, err);
     if (command == QLatin1String("import"))
         return ImportCommand(args, out, err);
+    if (command == QLatin1String("notices"))
+        return NoticesCommand(args, out, err);
+    if (command == QLatin1String("calendar"))
+        return CalendarCommand(args, out, err);
     err << u"未知命令：%1\n"_s.arg(command) << QString::fromUtf8(kUsage);
     return 2;
 }

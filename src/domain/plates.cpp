@@ -28,7 +28,7 @@ QString PlateRefusal(const QString& plate) {
 }
 
 bool IsFixedTableName(const QString& name) {
-    static const QStringList fixed = {u"总表"_s, u"权限"_s, u"险种名称"_s, u"报险表"_s, u"yangbiao"_s};
+    static const QStringList fixed = {u"总表"_s, u"权限"_s, u"险种名称"_s, u"报险表"_s, u"yangbiao"_s, u"公司信息"_s};
     for (const QString& f : fixed)
         if (name.compare(f, Qt::CaseInsensitive) == 0)
             return true;

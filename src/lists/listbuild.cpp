@@ -1,4 +1,5 @@
 #include "lists/listbuild.h"
+#include "lists/tablescan.h"
 
 #include "archive/records.h"
 #include "domain/dates.h"
@@ -105,11 +106,6 @@ QString ledgerPermitSelect(const QString& plate) {
 
 // ---- what one vehicle's rows give a list --------------------------------------------------
 
-struct Group {
-    bool found = false;              // a row with the group's marker present
-    QList<store::FieldValue> values; // the columns of the group's select, from that row
-};
-
 struct AlertFacts {
     Group basic;                 // 档案编号, 主车牌号, 车主姓名, 车主电话
     std::array<Group, 5> status; // one date each
@@ -162,33 +158,6 @@ bool readLast(store::DatabaseConnection& db, const QString& select, const QStrin
 QStringList basicColumns() {
     return {kBasicColumns[0], kBasicColumns[1], kBasicColumns[2], kBasicColumns[3]};
 }
-
-// The whole table in one query: the current row of each group is the last row, in table order,
-// where the group's marker is present, which is what each group's own query returns last.
-class TableScan {
-public:
-    TableScan(store::DatabaseConnection& db, const QString& select) : db_(db), rs_(db, select), h_(rs_.handle()) {}
-    bool ok() const { return rs_.ok(); }
-    template <typename Row> void forEach(Row row) {
-        for (db_.MoveFirst(h_); !db_.AtEnd(h_); db_.MoveNext(h_))
-            row();
-    }
-    store::FieldValue field(const QString& column) const { return db_.ReadField(h_, column); }
-    // Takes the group's columns from the current row when its marker is present.
-    void take(Group& g, const QString& marker, const QStringList& columns) const {
-        if (field(marker).isNull)
-            return;
-        g.found = true;
-        g.values.clear();
-        for (const QString& c : columns)
-            g.values << field(c);
-    }
-
-private:
-    store::DatabaseConnection& db_;
-    store::RecordSetGuard rs_;
-    int h_;
-};
 
 bool readAlertFactsOnce(store::DatabaseConnection& db, const QString& plate, bool blacklist, AlertFacts& f) {
     QString select = u"select [档案编号],[主车牌号],[车主姓名],[车主电话]"_s;
@@ -334,6 +303,7 @@ void buildAlert(store::DatabaseConnection& db, const ListInfo& info, const QStri
         for (int c = 0; c < 5; ++c)
             t.setText(0, 5 + c, StatusCaption(order[c]));
         t.ensureSize(i + 1, t.columnCount());
+        t.setRowKey(i, plate);
         t.setText(i, 0, QString::number(i));
         for (int c = 0; c < 4; ++c)
             t.setText(i, c + 1, valueText(f.basic, c));
@@ -387,6 +357,7 @@ void buildBlacklist(store::DatabaseConnection& db, const ListInfo& info, const Q
         }
         const int row = i + 1;
         t.ensureSize(row + 1, t.columnCount());
+        t.setRowKey(row, plate);
         t.setText(row, 0, QString::number(i));
         for (int c = 0; c < 4; ++c)
             t.setText(row, c + 1, valueText(f.basic, c));
@@ -430,6 +401,7 @@ void buildLedger(store::DatabaseConnection& db, const ListInfo& info, const QStr
             t.setText(0, c + 1, QString::fromUtf16(captions[c]));
         t.setText(0, 17, u"备注"_s);
         t.ensureSize(i + 1, 18);
+        t.setRowKey(i, plate);
         t.setText(i, 0, QString::number(i));
         // 车主姓名, 主车牌号, 挂车牌号, 主车架号, 驾驶员A身份证号, A姓名, 从业资格证号.
         const int fromBasic[7] = {0, 1, 2, 3, 4, 6, 5};

@@ -55,7 +55,8 @@ struct ListBuild {
 };
 
 // Builds list `list` (index into Lists()) for the vehicles of its node in `sets`, reading the
-// details from each vehicle table. referenceMonth is ReferenceMonthDate.
+// details from each vehicle table. referenceMonth is ReferenceMonthDate. Each vehicle's row carries
+// its plate as the row key (report::ReportTable::rowKey).
 ListBuild BuildList(store::DatabaseConnection& db, int list, const alerts::AlertSetList& sets,
                     const QDate& referenceMonth, ReadMode mode = ReadMode::OneQueryPerTable);
 

@@ -1,5 +1,6 @@
 #include "lists/listwindow.h"
 
+#include "report/exports.h"
 #include "store/session.h"
 #include "ui/dialogs.h"
 #include "ui/mainparts.h"
@@ -8,6 +9,8 @@
 #include "ui/windowsetup.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -68,6 +71,21 @@ ListWindow::ListWindow(QWidget* parent) : QDialog(parent) {
     buttons->addWidget(print);
     buttons->addWidget(preview);
     buttons->addWidget(exporting);
+    QPushButton* notices = button(this, u"超级按钮_车主通知单"_s, u"车主通知单"_s);
+    noticeMenu_ = new QMenu(u"车主通知单"_s, this);
+    noticeMenu_->setObjectName(u"车主通知单"_s);
+    const std::pair<const char16_t*, void (ListWindow::*)()> noticeItems[] = {
+        {u"通知单打印预览", &ListWindow::previewNoticesCommand},
+        {u"打印通知单", &ListWindow::printNoticesCommand},
+        {u"导出通知单", &ListWindow::exportNoticesCommand},
+    };
+    for (const auto& [caption, command] : noticeItems) {
+        QAction* a = noticeMenu_->addAction(QString::fromUtf16(caption));
+        a->setObjectName(u"菜单_"_s + QString::fromUtf16(caption));
+        connect(a, &QAction::triggered, this, command);
+    }
+    notices->setMenu(noticeMenu_);
+    buttons->addWidget(notices);
     buttons->addStretch(1);
     layout->addLayout(buttons);
 
@@ -125,6 +143,65 @@ void ListWindow::deleteRowCommand() {
 
 void ListWindow::deleteColumnCommand() {
     grid_->deleteColumn(GridCurrentCell().column);
+}
+
+NoticeBuild ListWindow::buildNotices() {
+    const report::ReportTable shown = grid_->currentTable();
+    QStringList plates;
+    for (int r = shown.headerRows; r < shown.rowCount(); ++r)
+        if (const QString plate = shown.rowKey(r); !plate.isEmpty() && !plates.contains(plate))
+            plates << plate;
+    return BuildNotices(db_, plates, store::Today(), store::session().OperatorPermissions.费用可见);
+}
+
+std::optional<NoticeBuild> ListWindow::noticesToPrint() {
+    NoticeBuild notices = buildNotices();
+    for (const QString& message : notices.messages)
+        ui::MessageBox(message, ui::Buttons::Ok, {}, this);
+    if (notices.notices.isEmpty()) {
+        ui::MessageBox(u"清单中的车辆没有已到期或即将到期的项目，没有需要通知的车主！"_s, ui::Buttons::Ok, {}, this);
+        return std::nullopt;
+    }
+    if (notices.companyMissing)
+        ui::MessageBox(kCompanyMissing, ui::Buttons::Ok, {}, this);
+    return notices;
+}
+
+void ListWindow::previewNoticesCommand() {
+    if (const std::optional<NoticeBuild> notices = noticesToPrint())
+        ui::PreviewReport(notices->pages, this);
+}
+
+void ListWindow::printNoticesCommand() {
+    if (const std::optional<NoticeBuild> notices = noticesToPrint())
+        ui::PrintReport(notices->pages, this);
+}
+
+// One PDF of all the pages, or a CSV with a row per item and the owner on each row.
+void ListWindow::exportNoticesCommand() {
+    const std::optional<NoticeBuild> notices = noticesToPrint();
+    if (!notices)
+        return;
+    const QString suggested = QDir(QDir::homePath()).filePath(build_.table.title + kNoticeTitle + u".pdf"_s);
+    const std::optional<QString> chosen =
+        ui::dialogs().saveFile(this, u"导出通知单"_s, suggested, u"PDF 文件 (*.pdf);;CSV 文件 (*.csv)"_s);
+    if (!chosen || chosen->isEmpty())
+        return;
+    QString path = *chosen;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += u".pdf"_s;
+    const std::optional<report::ExportFormat> format = report::FormatForPath(path);
+    if (format != report::ExportFormat::Pdf && format != report::ExportFormat::Csv) {
+        ui::MessageBox(u"通知单只能导出为 PDF（.pdf）或 CSV（.csv）文件！"_s, ui::Buttons::Ok, {}, this);
+        return;
+    }
+    QString error;
+    const report::ReportTable& table = *format == report::ExportFormat::Pdf ? notices->pages : notices->rows;
+    if (!report::WriteReport(table, path, *format, &error)) {
+        ui::MessageBox(u"导出失败！"_s + (error.isEmpty() ? QString() : u"\n"_s + error), ui::Buttons::Ok, {}, this);
+        return;
+    }
+    ui::MessageBox(u"导出成功！"_s, ui::Buttons::Ok, {}, this);
 }
 
 void OpenList(QWidget* parent, int list) {

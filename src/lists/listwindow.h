@@ -1,6 +1,7 @@
 #pragma once
 
 #include "lists/listbuild.h"
+#include "lists/notices.h"
 #include "store/database.h"
 
 #include <QDialog>
@@ -44,6 +45,14 @@ public:
     void deleteRowCommand();    // 删除行: the row in GridCurrentCell
     void deleteColumnCommand(); // 删除列: the column in GridCurrentCell
 
+    // 车主通知单: the notices of the vehicles the grid still lists (rows deleted in the window stay
+    // out), amounts only with 费用可见. The menu offers preview, print and export.
+    QMenu* noticeMenu() const { return noticeMenu_; }
+    NoticeBuild buildNotices();
+    void previewNoticesCommand();
+    void printNoticesCommand();
+    void exportNoticesCommand();
+
     void done(int result) override;
 
 private:
@@ -52,6 +61,9 @@ private:
     QLabel* title_ = nullptr;
     ui::ReportGrid* grid_ = nullptr;
     QMenu* tableMenu_ = nullptr;
+    QMenu* noticeMenu_ = nullptr;
+    // The notices to print, or nothing (after telling the operator why) when no owner has any.
+    std::optional<NoticeBuild> noticesToPrint();
 };
 
 // A list menu command: sets the list's flag and opens ListWindow modally over parent.

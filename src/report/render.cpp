@@ -40,7 +40,12 @@ struct Layout {
     double footerHeight = 0;
     double headerHeight = 0;
     double padding = 0;
-    QList<int> pageStarts; // first data row (table index) of each page
+    double pageHeaderHeight = 0;
+    QList<double> headingHeight; // per section
+    QList<double> closingHeight; // per section
+    QList<int> pageStarts;       // first data row (table index) of each page
+    QList<int> pageSection;      // the section (index) each page belongs to, -1 for none
+    QList<bool> pageCloses;      // the page ends its section: the closing goes below its rows
 };
 
 int dpiOf(QPagedPaintDevice& device) {
@@ -73,6 +78,44 @@ double textHeight(const QFont& font, QPaintDevice* device, const QString& text, 
     }
     layout.endLayout();
     return std::max(height, fm.height());
+}
+
+QFont blockFont(const BlockLine& line) {
+    QFont f(defaultBodyFamily());
+    f.setPointSizeF(line.pointSize > 0 ? line.pointSize : 11);
+    f.setBold(line.bold);
+    return f;
+}
+
+QTextOption blockOption(const BlockLine& line) {
+    QTextOption option(line.centred ? Qt::AlignHCenter | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignVCenter);
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    return option;
+}
+
+// A line's height with some leading; a long line wraps over the page width, an empty one is a gap.
+double blockLineHeight(const BlockLine& line, QPaintDevice* device, double width) {
+    return textHeight(blockFont(line), device, line.text, width) * 1.3;
+}
+
+double blockHeight(const QList<BlockLine>& lines, QPaintDevice* device, double width) {
+    double h = 0;
+    for (const BlockLine& line : lines)
+        h += blockLineHeight(line, device, width);
+    return h;
+}
+
+double paintBlock(QPainter& p, const QList<BlockLine>& lines, double width, double top) {
+    for (const BlockLine& line : lines) {
+        const double h = blockLineHeight(line, p.device(), width);
+        if (!line.text.isEmpty()) {
+            p.setPen(Qt::black);
+            p.setFont(blockFont(line));
+            p.drawText(QRectF(0, top, width, h), line.text, blockOption(line));
+        }
+        top += h;
+    }
+    return top;
 }
 
 Layout measure(const ReportTable& t, QPagedPaintDevice& device, const RenderOptions& options) {
@@ -131,17 +174,46 @@ Layout measure(const ReportTable& t, QPagedPaintDevice& device, const RenderOpti
     for (int r = 0; r < std::min(t.headerRows, t.rowCount()); ++r)
         l.headerHeight += l.rowHeight.at(r);
 
-    // Pages: whole rows only; a row taller than a page gets a page of its own.
-    const double room = l.pageHeight - l.titleHeight - l.headerHeight - l.footerHeight;
-    double used = 0;
-    l.pageStarts << t.headerRows;
-    for (int r = t.headerRows; r < t.rowCount(); ++r) {
-        const double h = l.rowHeight.at(r);
-        if (used > 0 && used + h > room) {
-            l.pageStarts << r;
-            used = 0;
+    l.pageHeaderHeight = blockHeight(t.pageHeader, &device, l.pageWidth);
+    for (const Section& s : t.sections()) {
+        l.headingHeight << blockHeight(s.heading, &device, l.pageWidth);
+        l.closingHeight << blockHeight(s.closing, &device, l.pageWidth);
+    }
+
+    // Pages: every section starts a page; whole rows only; a row taller than a page gets a page
+    // of its own; a section's closing stays on the page of its last row.
+    struct Segment {
+        int first, end, section;
+    };
+    QList<Segment> segments;
+    const QList<Section>& sections = t.sections();
+    const int firstSectionRow = sections.isEmpty() ? t.rowCount() : sections.first().firstRow;
+    if (sections.isEmpty() || firstSectionRow > t.headerRows)
+        segments << Segment{t.headerRows, std::max(firstSectionRow, t.headerRows), -1};
+    for (int i = 0; i < sections.size(); ++i)
+        segments << Segment{sections.at(i).firstRow,
+                            i + 1 < sections.size() ? sections.at(i + 1).firstRow : t.rowCount(), i};
+    for (const Segment& seg : segments) {
+        const double heading = seg.section >= 0 ? l.headingHeight.at(seg.section) : 0;
+        const double closing = seg.section >= 0 ? l.closingHeight.at(seg.section) : 0;
+        const double room =
+            l.pageHeight - l.pageHeaderHeight - l.titleHeight - heading - l.headerHeight - l.footerHeight;
+        double used = 0;
+        l.pageStarts << seg.first;
+        l.pageSection << seg.section;
+        l.pageCloses << false;
+        for (int r = seg.first; r < seg.end; ++r) {
+            const double h = l.rowHeight.at(r);
+            const double need = h + (r + 1 == seg.end ? closing : 0);
+            if (used > 0 && used + need > room) {
+                l.pageStarts << r;
+                l.pageSection << seg.section;
+                l.pageCloses << false;
+                used = 0;
+            }
+            used += h;
         }
-        used += h;
+        l.pageCloses.last() = true;
     }
     return l;
 }
@@ -230,7 +302,10 @@ QPageLayout::Orientation PreferredOrientation(const ReportTable& table) {
     constexpr int kPortraitHeight = 1047;
     constexpr int kRowHeight = 24;
     constexpr int kTitleHeight = 48;
-    const int tall = std::min(kTitleHeight + table.rowCount() * kRowHeight, kPortraitHeight);
+    // A table in sections fills a page per section however few its rows.
+    const int tall = table.sections().isEmpty()
+                         ? std::min(kTitleHeight + table.rowCount() * kRowHeight, kPortraitHeight)
+                         : kPortraitHeight;
     return table.totalWidth() > tall ? QPageLayout::Landscape : QPageLayout::Portrait;
 }
 
@@ -254,17 +329,22 @@ int RenderReport(const ReportTable& table, QPagedPaintDevice& device, const Rend
     for (int page = 0; page < pages; ++page) {
         if (page > 0)
             device.newPage();
-        double y = 0;
+        double y = paintBlock(p, table.pageHeader, l.pageWidth, 0);
         if (l.titleHeight > 0) {
             p.setPen(Qt::black);
             p.setFont(l.titleFont);
-            p.drawText(QRectF(0, 0, l.pageWidth, l.titleHeight), Qt::AlignCenter, table.printTitle.text);
-            y = l.titleHeight;
+            p.drawText(QRectF(0, y, l.pageWidth, l.titleHeight), Qt::AlignCenter, table.printTitle.text);
+            y += l.titleHeight;
         }
+        const int section = l.pageSection.at(page);
+        if (section >= 0)
+            y = paintBlock(p, table.sections().at(section).heading, l.pageWidth, y);
         y = paintRows(p, l, table, 0, std::min(table.headerRows, table.rowCount()), y);
         const int first = l.pageStarts.at(page);
         const int last = page + 1 < pages ? l.pageStarts.at(page + 1) : table.rowCount();
-        paintRows(p, l, table, first, last, y);
+        y = paintRows(p, l, table, first, last, y);
+        if (section >= 0 && l.pageCloses.at(page))
+            paintBlock(p, table.sections().at(section).closing, l.pageWidth, y);
         p.setPen(Qt::black);
         p.setFont(l.footer);
         p.drawText(QRectF(0, l.pageHeight - l.footerHeight, std::max(tableWidth, l.pageWidth), l.footerHeight),

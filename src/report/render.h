@@ -24,10 +24,11 @@ QPageLayout::Orientation PreferredOrientation(const ReportTable& table);
 void PreparePageLayout(const ReportTable& table, QPagedPaintDevice& device);
 
 // The one rendering routine of the report windows, for the printer, the preview and PDF: the
-// print title centred on top of every page in its font, the header rows (merged cells kept)
-// repeated on every page, rows never cut between pages, the columns scaled to the page width and
-// "第 n 页 / 共 N 页" at the foot of every page. Returns the number of pages painted (0 when the
-// device could not be painted on).
+// table's page header block and the print title centred on top of every page, the header rows
+// (merged cells kept) repeated on every page, rows never cut between pages, each section on pages
+// of its own (its heading above the header rows, its closing below its last row), the columns
+// scaled to the page width and "第 n 页 / 共 N 页" at the foot of every page. Returns the number of pages painted (0
+// when the device could not be painted on).
 int RenderReport(const ReportTable& table, QPagedPaintDevice& device, const RenderOptions& options = {});
 
 // How the rows fall onto pages for a page of the given size in device pixels at dpi: the data

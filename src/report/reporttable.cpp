@@ -204,9 +204,51 @@ void ReportTable::removeRow(int row) {
         if (m.rowSpan < 1 || (m.rowSpan == 1 && m.columnSpan == 1))
             merges_.removeAt(i);
     }
+    // A section runs up to the next one's first row; the one holding the row goes with it when
+    // that was its only row, the ones below move up.
+    QList<Section> kept;
+    for (qsizetype i = 0; i < sections_.size(); ++i) {
+        Section s = sections_.at(i);
+        const int end = i + 1 < sections_.size() ? sections_.at(i + 1).firstRow : rowCount();
+        if (row < s.firstRow)
+            --s.firstRow;
+        else if (row < end && end - s.firstRow == 1)
+            continue;
+        kept << s;
+    }
+    sections_ = kept;
     rows_.removeAt(row);
+    if (row < keys_.size())
+        keys_.removeAt(row);
     if (row < headerRows)
         --headerRows;
+}
+
+void ReportTable::startSection(const Section& section) {
+    auto at = std::lower_bound(sections_.begin(), sections_.end(), section.firstRow,
+                               [](const Section& s, int row) { return s.firstRow < row; });
+    if (at != sections_.end() && at->firstRow == section.firstRow)
+        *at = section;
+    else
+        sections_.insert(at, section);
+}
+
+const Section* ReportTable::sectionAt(int row) const {
+    const Section* found = nullptr;
+    for (const Section& s : sections_) {
+        if (s.firstRow > row)
+            break;
+        found = &s;
+    }
+    return row < rowCount() ? found : nullptr;
+}
+
+void ReportTable::setRowKey(int row, const QString& key) {
+    if (row < 0)
+        return;
+    if (keys_.size() <= row)
+        keys_.resize(row + 1);
+    keys_[row] = key;
 }
 
 void ReportTable::removeColumn(int column) {

@@ -48,6 +48,24 @@ struct PrintTitle {
     bool bold = true;
 };
 
+// One line of a text block printed around the table (a letterhead, the lines above or below a
+// section): its own size and weight, centred or from the left edge.
+struct BlockLine {
+    QString text;
+    double pointSize = 11;
+    bool bold = false;
+    bool centred = false;
+};
+
+// A run of data rows that starts on a page of its own (one owner's notice): its heading is printed
+// above the header rows of each of its pages, its closing once below its last row. A section runs
+// from its first row to the next section's first row or the end of the table.
+struct Section {
+    int firstRow = 0;
+    QList<BlockLine> heading;
+    QList<BlockLine> closing;
+};
+
 inline constexpr int kDefaultColumnWidth = 100;
 
 // A printable table without widgets: the lists, the fee statistics and the claims register all
@@ -58,6 +76,8 @@ public:
     QString title; // window caption and title label, default export name
     PrintTitle printTitle;
     int headerRows = 1;
+    // Printed at the top of every page, above the print title (the company's name and address).
+    QList<BlockLine> pageHeader;
 
     int rowCount() const { return int(rows_.size()); }
     int columnCount() const { return columns_; }
@@ -90,12 +110,27 @@ public:
     // The merge covering the cell, or nullptr.
     const Merge* mergeAt(int row, int column) const;
 
-    // Removing a row or column shrinks or drops the merges over it; a header row counts down.
+    // Starts a section at data row `row` (a forced page break before it). Sections are kept in row
+    // order; a second call for the same row replaces that section's texts.
+    void startSection(const Section& section);
+    const QList<Section>& sections() const { return sections_; }
+    // The section holding a data row, nullptr when none does (rows before the first section).
+    const Section* sectionAt(int row) const;
+
+    // A key the row carries without showing it (the plate a list row stands for); it goes with
+    // the row when rows above it are removed. Empty when never set.
+    QString rowKey(int row) const { return keys_.value(row); }
+    void setRowKey(int row, const QString& key);
+
+    // Removing a row or column shrinks or drops the merges over it; a header row counts down;
+    // a section that loses its last row goes.
     void removeRow(int row);
     void removeColumn(int column);
 
 private:
     QList<QList<Cell>> rows_;
+    QList<QString> keys_; // as long as the last row given a key
+    QList<Section> sections_;
     QList<int> widths_;
     QList<CellKind> kinds_;
     QList<Merge> merges_;

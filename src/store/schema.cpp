@@ -1,5 +1,6 @@
 #include "schema.h"
 
+#include "company.h"
 #include "target.h"
 
 #include "database.h"
@@ -270,6 +271,8 @@ QStringList schemaStatements(TableLayout layout, Dialect dialect = Dialect::SQLi
         sql << createTable(t.name, t.columns, t.notNull, dialect);
     // Of every database, new or made from a file by migrate; older files gain it at their first write.
     sql << u"CREATE TABLE \"车辆版本\" (\"车牌号\" TEXT PRIMARY KEY NOT NULL, \"版本\" INTEGER NOT NULL DEFAULT 0)"_s;
+    // The company's details (notices print them); older files gain the table at its first save.
+    sql << u"CREATE TABLE \"公司信息\" (\"编号\" INTEGER PRIMARY KEY, \"公司名称\" TEXT, \"地址\" TEXT, \"电话\" TEXT)"_s;
     // On the server only: the file's readers take rows in table order, which SQLite would leave
     // for an index's order; the server's selects name their order (see translate.h).
     if (dialect == Dialect::PostgreSQL) {

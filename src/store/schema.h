@@ -34,7 +34,8 @@ struct ColumnDef {
 };
 
 // The tables every database of the program holds from its creation: 总表, 权限, 险种名称, 报险表
-// and the template yangbiao. A file without them is not a database of the program.
+// and the template yangbiao. A file without them is not a database of the program. (公司信息, made
+// with every new file since, is not among them: older files gain it when the details are saved.)
 const QStringList& FixedTableNames();
 
 // The 96 columns of the template table yangbiao (and so of every vehicle table), in order. This

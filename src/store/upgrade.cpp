@@ -1,6 +1,7 @@
 #include "upgrade.h"
 
 #include "backup.h"
+#include "company.h"
 #include "database.h"
 #include "schema.h"
 
@@ -23,7 +24,7 @@ namespace {
 
 // Tables of the program that are not shaped like yangbiao and are never rewritten.
 const QStringList& otherFixedTables() {
-    static const QStringList names = {u"总表"_s, u"权限"_s, u"险种名称"_s, u"报险表"_s, u"车辆版本"_s};
+    static const QStringList names = {u"总表"_s, u"权限"_s, u"险种名称"_s, u"报险表"_s, u"车辆版本"_s, kCompanyTable};
     return names;
 }
 

@@ -170,5 +170,12 @@ TEST_F(AdminCommandsTest, SettingsMenuOpensBothWindowsModally) {
     });
     action("投保险种设置")->trigger();
     EXPECT_EQ(caption, u"投保险种设置"_s);
+
+    WhenModal([&caption](QWidget* w) {
+        caption = w->windowTitle();
+        w->findChild<QPushButton*>(u"超级按钮_退出"_s)->click();
+    });
+    action("公司信息设置")->trigger();
+    EXPECT_EQ(caption, u"公司信息设置"_s);
     EXPECT_TRUE(dialogs.shown.isEmpty());
 }

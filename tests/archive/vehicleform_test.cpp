@@ -490,8 +490,8 @@ TEST_F(VehicleFormTest, DeleteRefusesAPlateThatNamesAFixedTableOrAnSqlWord) {
     addVehicle(u"鲁A12345"_s, u"1"_s, u"张三"_s);
     // A plate read from row data that names a fixed table, even one listed in [总表].
     ASSERT_TRUE(db().ExecuteStatement(u"insert into [总表]([档案编号],[车牌号]) values('9','yangbiao')"_s));
-    for (const QString& plate : {u"权限"_s, u"yangbiao"_s, u"总表"_s, u"险种名称"_s, u"报险表"_s, u"sqlite_master"_s,
-                                 u"TRUE"_s, u"null"_s, u"ORDER"_s, u"鲁Q00000"_s}) {
+    for (const QString& plate : {u"权限"_s, u"yangbiao"_s, u"总表"_s, u"险种名称"_s, u"报险表"_s, u"公司信息"_s,
+                                 u"sqlite_master"_s, u"TRUE"_s, u"null"_s, u"ORDER"_s, u"鲁Q00000"_s}) {
         SCOPED_TRACE(plate.toStdString());
         dialogs.shown.clear();
         store::session().CurrentPlate = plate;
@@ -505,7 +505,7 @@ TEST_F(VehicleFormTest, DeleteRefusesAPlateThatNamesAFixedTableOrAnSqlWord) {
         EXPECT_NE(dialogs.shown.first(), u"确实要删除车号为"_s + plate + u"的车辆吗？"_s);
         EXPECT_TRUE(dialogs.shown.first().contains(plate));
     }
-    for (const char* table : {"权限", "yangbiao", "总表", "险种名称", "报险表", "鲁A12345"}) {
+    for (const char* table : {"权限", "yangbiao", "总表", "险种名称", "报险表", "公司信息", "鲁A12345"}) {
         const int rs = db().OpenRecordSet(u"select * from ["_s + QString::fromUtf8(table) + u"]"_s);
         EXPECT_NE(rs, 0) << table;
         db().CloseRecordSet(rs);

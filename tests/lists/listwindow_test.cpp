@@ -441,3 +441,93 @@ TEST_F(ListWindowTest, CommandLineListMatchesTheWindowForEveryTitle) {
 }
 
 } // namespace
+
+namespace {
+
+struct NoticeWindowCase {
+    const char* name;
+    bool feesVisible;
+};
+class NoticeWindowTest : public ListWindowTest, public ::testing::WithParamInterface<NoticeWindowCase> {};
+
+// 车主通知单 of the list as the grid shows it: a deleted row's vehicle stays out, one page per
+// owner, the amounts only with 费用可见; the missing company details are pointed out.
+TEST_P(NoticeWindowTest, ExportsOnePdfOfTheOwnersStillListed) {
+    const struct {
+        const char16_t* plate;
+        const char16_t* owner;
+        const char16_t* fee;
+    } vehicles[] = {{u"鲁E100", u"甲车主", u"310"}, {u"鲁E101", u"乙车主", u"320"}, {u"鲁E102", u"丙车主", u"330"}};
+    int n = 0;
+    for (const auto& v : vehicles) {
+        const QString plate = QString::fromUtf16(v.plate);
+        saveVehicle(plate, u"00%1"_s.arg(++n), QString::fromUtf16(v.owner));
+        record(1, plate,
+               {{u"下次审车日期"_s, QDate(2026, 5, 20)},
+                {u"下次挂车审车日期"_s, QDate(2026, 8, 1)},
+                {u"审车应缴费用"_s, QString::fromUtf16(v.fee)}});
+    }
+    refreshSession();
+    store::session().OperatorPermissions.费用可见 = GetParam().feesVisible;
+    auto w = open(u"本月需审车辆清单"_s);
+    const report::ReportTable shown = w->grid()->currentTable();
+    int deleted = -1;
+    for (int r = shown.headerRows; r < shown.rowCount(); ++r)
+        if (shown.rowKey(r) == u"鲁E101"_s)
+            deleted = r;
+    ASSERT_GT(deleted, 0);
+    lists::GridCurrentCell() = {deleted, 1};
+    w->deleteRowCommand();
+
+    const QString pdf = QDir(dataDir()).filePath(u"notices.pdf"_s);
+    dialogs.files.push_back(pdf);
+    dialogs.shown.clear();
+    QAction* exportItem = w->noticeMenu()->findChild<QAction*>(u"菜单_导出通知单"_s);
+    ASSERT_NE(exportItem, nullptr);
+    exportItem->trigger();
+    EXPECT_EQ(dialogs.shown, (QStringList{lists::kCompanyMissing, u"导出成功！"_s}));
+    const QStringList pages = report_test::pdfPages(pdf);
+    ASSERT_EQ(pages.size(), 2);
+    const char16_t* const owners[] = {u"甲车主", u"丙车主"};
+    const char16_t* const fees[] = {u"本月需审310", u"本月需审330"};
+    for (int p = 0; p < 2; ++p) {
+        const QString page = report_test::squeezed(pages[p]);
+        EXPECT_TRUE(page.contains(QString::fromUtf16(owners[p]))) << page.toStdString();
+        EXPECT_FALSE(page.contains(QString::fromUtf16(owners[1 - p])));
+        EXPECT_FALSE(page.contains(u"乙车主"_s));
+        EXPECT_EQ(page.contains(QString::fromUtf16(fees[p])), GetParam().feesVisible) << page.toStdString();
+    }
+    if (GetParam().feesVisible)
+        keep(u"notices-window.pdf"_s, [&](const QString& path) { QFile::copy(pdf, path); });
+
+    // The preview paints the same pages.
+    int previewPages = 0;
+    ui::SetPreviewHook([&](QPrintPreviewDialog& dialog) {
+        auto* preview = dialog.findChild<QPrintPreviewWidget*>();
+        ASSERT_NE(preview, nullptr);
+        preview->updatePreview();
+        previewPages = preview->pageCount();
+    });
+    w->noticeMenu()->findChild<QAction*>(u"菜单_通知单打印预览"_s)->trigger();
+    EXPECT_EQ(previewPages, 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Fees, NoticeWindowTest,
+                         ::testing::Values(NoticeWindowCase{"Visible", true}, NoticeWindowCase{"Hidden", false}),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+// A list whose vehicles have nothing due tells so and prints nothing.
+TEST_F(ListWindowTest, NoNoticeWhenNothingIsDue) {
+    saveVehicle(u"鲁E200"_s, u"001"_s, u"甲"_s);
+    record(1, u"鲁E200"_s, {{u"下次审车日期"_s, QDate(2026, 12, 20)}, {u"下次挂车审车日期"_s, QDate(2026, 12, 20)}});
+    refreshSession();
+    auto w = open(u"公司车辆台账清单"_s);
+    bool previewed = false;
+    ui::SetPreviewHook([&](QPrintPreviewDialog&) { previewed = true; });
+    dialogs.shown.clear();
+    w->previewNoticesCommand();
+    EXPECT_FALSE(previewed);
+    EXPECT_EQ(dialogs.shown, QStringList{u"清单中的车辆没有已到期或即将到期的项目，没有需要通知的车主！"_s});
+}
+
+} // namespace
