@@ -5,7 +5,7 @@ here="$(cd "$(dirname "$0")/.." && pwd)"
 packages=(cmake g++ make pkg-config qt6-base-dev libgl-dev libsqlcipher-dev sqlcipher
           libgtest-dev libgmock-dev libbenchmark-dev libsane-dev libsane1 libsane-common
           fonts-wqy-zenhei xvfb xauth libxlsxwriter-dev poppler-utils python3-openpyxl python3-icalendar
-          qt6-translations-l10n postgresql-15 libpq-dev libquazip1-qt6-dev libfreexl-dev python3-xlwt)
+          qt6-translations-l10n postgresql-15 libpq-dev libminizip-dev libfreexl-dev python3-xlwt)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

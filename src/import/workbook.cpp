@@ -7,8 +7,7 @@
 #include <QXmlStreamReader>
 
 #include <freexl.h>
-#include <quazip/quazip.h>
-#include <quazip/quazipfile.h>
+#include <unzip.h>
 
 #include <cmath>
 
@@ -166,28 +165,42 @@ bool isBuiltinDateFormat(int id) {
     return (id >= 14 && id <= 22) || (id >= 27 && id <= 36) || (id >= 45 && id <= 47) || (id >= 50 && id <= 58);
 }
 
+// The package's entries through minizip's reader: the same zip library the xlsx export links, so
+// that one process never holds two libraries exporting the same zip function names (the dynamic
+// linker would bind the export's calls to the other library's and crash it).
 class XlsxPackage {
 public:
-    explicit XlsxPackage(const QString& path) : zip_(path) {}
-    bool open() { return zip_.open(QuaZip::mdUnzip); }
-    bool has(const QString& name) { return zip_.setCurrentFile(name); }
+    explicit XlsxPackage(const QString& path) : path_(QFile::encodeName(path)) {}
+    ~XlsxPackage() {
+        if (zip_)
+            unzClose(zip_);
+    }
+    XlsxPackage(const XlsxPackage&) = delete;
+    XlsxPackage& operator=(const XlsxPackage&) = delete;
+    bool open() {
+        zip_ = unzOpen64(path_.constData());
+        return zip_ != nullptr;
+    }
+    bool has(const QString& name) { return zip_ && unzLocateFile(zip_, name.toUtf8().constData(), 1) == UNZ_OK; }
     // The whole entry, checked against its CRC; nullopt when missing or damaged.
     std::optional<QByteArray> read(const QString& name) {
-        if (!zip_.setCurrentFile(name))
+        if (!has(name) || unzOpenCurrentFile(zip_) != UNZ_OK)
             return std::nullopt;
-        QuaZipFile file(&zip_);
-        if (!file.open(QIODevice::ReadOnly))
-            return std::nullopt;
-        QByteArray bytes = file.readAll();
-        const bool whole = file.atEnd();
-        file.close();
-        if (!whole || file.getZipError() != UNZ_OK)
+        QByteArray bytes;
+        char buffer[65536];
+        int n = 0;
+        while ((n = unzReadCurrentFile(zip_, buffer, sizeof buffer)) > 0)
+            bytes.append(buffer, n);
+        // The CRC is compared when the entry is closed after its last byte.
+        const int closed = unzCloseCurrentFile(zip_);
+        if (n < 0 || closed != UNZ_OK)
             return std::nullopt;
         return bytes;
     }
 
 private:
-    QuaZip zip_;
+    QByteArray path_;
+    unzFile zip_ = nullptr;
 };
 
 QString attr(const QXmlStreamReader& xml, QStringView name) {

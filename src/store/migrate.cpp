@@ -1,6 +1,7 @@
 #include "migrate.h"
 
 #include "backup.h"
+#include "company.h"
 #include "database.h"
 #include "outputfile.h"
 #include "recordset.h"
@@ -49,7 +50,7 @@ QString bracketed(const QString& name) {
 
 // Tables every database of the program holds before any vehicle, filled by init.
 QStringList preparedTables() {
-    return FixedTableNames() + QStringList{kVehicleVersionTable};
+    return FixedTableNames() + QStringList{kVehicleVersionTable, kCompanyTable};
 }
 
 bool isVehicleShaped(const QStringList& columns) {
@@ -290,7 +291,7 @@ bool TargetIsEmpty(DatabaseConnection& target, QString* why) {
         }
     }
     // The tables a new database fills: only its initial operator, and insurance kinds.
-    for (const QString& t : {u"总表"_s, u"报险表"_s, u"yangbiao"_s, kVehicleVersionTable, u"权限"_s}) {
+    for (const QString& t : {u"总表"_s, u"报险表"_s, u"yangbiao"_s, kVehicleVersionTable, kCompanyTable, u"权限"_s}) {
         if (!tables->contains(t))
             continue;
         RecordSetGuard rs(target, u"select * from "_s + bracketed(t));

@@ -1,3 +1,4 @@
+#include "store/company.h"
 #include "store/database.h"
 #include "store/schema.h"
 #include "store/sqltext.h"
@@ -295,7 +296,8 @@ TEST_P(DatabaseTest, TableNamesListFixedAndVehicleTables) {
         EXPECT_TRUE(names.contains(table)) << table.toStdString();
     EXPECT_TRUE(names.contains(u"京T1"_s));
     EXPECT_TRUE(names.contains(store::kVehicleVersionTable)); // of every new database
-    EXPECT_EQ(names.size(), store::FixedTableNames().size() + 2);
+    EXPECT_TRUE(names.contains(store::kCompanyTable));
+    EXPECT_EQ(names.size(), store::FixedTableNames().size() + 3);
     EXPECT_EQ(db().IsServer(), onServer());
     EXPECT_FALSE(db().Describe().isEmpty());
 }
