@@ -29,8 +29,8 @@ const QList<OptionSpec>& commonOptions() {
     return options;
 }
 
-const OptionSpec* findOption(const CommandSpec& spec, const QString& name) {
-    for (const QList<OptionSpec>* list : {&spec.options, &commonOptions()})
+const OptionSpec* findOption(const CommandSpec& declared, const QString& name) {
+    for (const QList<OptionSpec>* list : {&declared.options, &commonOptions()})
         for (const OptionSpec& option : *list)
             if (option.name == name)
                 return &option;
@@ -41,8 +41,8 @@ bool isHelp(const QString& word) {
     return word == u"--help"_s || word == u"-h"_s;
 }
 
-ParsedCommand refused(const CommandSpec& spec, const QString& reason, QTextStream& err) {
-    err << reason << "\n" << u"用法："_s << spec.usage << "\n";
+ParsedCommand refused(const CommandSpec& declared, const QString& reason, QTextStream& err) {
+    err << reason << "\n" << u"用法："_s << declared.usage << "\n";
     ParsedCommand result;
     result.exitStatus = 2;
     return result;
@@ -88,13 +88,14 @@ std::optional<QDate> ParsedCommand::date(const QString& option) const {
     return StrictDate(value(option));
 }
 
-ParsedCommand ParseCommandLine(const CommandSpec& spec, const QStringList& args, QTextStream& out, QTextStream& err) {
+ParsedCommand ParseCommandLine(const CommandSpec& declared, const QStringList& args, QTextStream& out,
+                               QTextStream& err) {
     // --help anywhere before "--" wins over everything else on the line.
     for (const QString& word : args) {
         if (word == u"--"_s)
             break;
         if (isHelp(word)) {
-            out << u"用法："_s << spec.usage << "\n" << spec.help;
+            out << u"用法："_s << declared.usage << "\n" << declared.help;
             ParsedCommand help;
             help.exitStatus = 0;
             return help;
@@ -118,34 +119,34 @@ ParsedCommand ParseCommandLine(const CommandSpec& spec, const QStringList& args,
             name = word.left(equals);
             inlineValue = word.mid(equals + 1);
         }
-        const OptionSpec* option = findOption(spec, name);
+        const OptionSpec* option = findOption(declared, name);
         if (!option)
-            return refused(spec, u"未知选项：%1"_s.arg(word), err);
+            return refused(declared, u"未知选项：%1"_s.arg(word), err);
         if (result.has(option->name))
-            return refused(spec, u"选项重复：%1"_s.arg(option->name), err);
+            return refused(declared, u"选项重复：%1"_s.arg(option->name), err);
         QString value;
         if (option->kind == OptionKind::Flag) {
             if (inlineValue)
-                return refused(spec, u"%1 不带值"_s.arg(option->name), err);
+                return refused(declared, u"%1 不带值"_s.arg(option->name), err);
         } else if (inlineValue) {
             value = *inlineValue;
         } else if (i + 1 < args.size() && !(args.at(i + 1).startsWith(u"--"_s) && args.at(i + 1).size() > 2)) {
             // The next word is the value, unless it is another option: "--output --format" lacks one.
             value = args.at(++i);
         } else {
-            return refused(spec, u"%1 缺少值"_s.arg(option->name), err);
+            return refused(declared, u"%1 缺少值"_s.arg(option->name), err);
         }
         if (const std::optional<QString> refusal = valueRefusal(*option, value))
-            return refused(spec, *refusal, err);
+            return refused(declared, *refusal, err);
         result.set(option->name, value);
     }
-    for (const OptionSpec& option : spec.options)
+    for (const OptionSpec& option : declared.options)
         if (option.required && !result.has(option.name))
-            return refused(spec, u"缺少选项：%1"_s.arg(option.name), err);
-    if (result.arguments.size() < spec.minArguments)
-        return refused(spec, u"缺少参数"_s, err);
-    if (result.arguments.size() > spec.maxArguments)
-        return refused(spec, u"多余的参数：%1"_s.arg(result.arguments.mid(spec.maxArguments).join(u' ')), err);
+            return refused(declared, u"缺少选项：%1"_s.arg(option.name), err);
+    if (result.arguments.size() < declared.minArguments)
+        return refused(declared, u"缺少参数"_s, err);
+    if (result.arguments.size() > declared.maxArguments)
+        return refused(declared, u"多余的参数：%1"_s.arg(result.arguments.mid(declared.maxArguments).join(u' ')), err);
     if (result.has(u"--data-dir"_s))
         qputenv("VELMORA_DATA_DIR", QDir(result.value(u"--data-dir"_s)).absolutePath().toLocal8Bit());
     if (result.has(u"--database"_s))

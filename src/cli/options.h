@@ -90,10 +90,11 @@ private:
     QHash<QString, QString> values_;
 };
 
-// Parses args (the words after the command's name) against spec. On a refusal prints the reason and
-// "用法：" + spec.usage on err; on --help prints the usage and help on out. On success applies the
+// Parses args (the words after the command's name) against declared. On a refusal prints the reason and
+// "用法：" + declared.usage on err; on --help prints the usage and help on out. On success applies the
 // common options (--data-dir, --database) to the environment.
-ParsedCommand ParseCommandLine(const CommandSpec& spec, const QStringList& args, QTextStream& out, QTextStream& err);
+ParsedCommand ParseCommandLine(const CommandSpec& declared, const QStringList& args, QTextStream& out,
+                               QTextStream& err);
 
 // Exactly YYYY-MM-DD (ASCII digits) naming a real date; anything else (2026/01/01, trailing text, an
 // empty text) is nothing.
