@@ -53,7 +53,7 @@ const CommandSpec kAlertsSpec{
             u"  --dry-run        只读打开数据库，只计算和输出，不写入任何脱期标志，数据库文件保持不变\n"
             u"                   （只读文件和只读副本也可以）\n"
             u"  --data-dir DIR   数据目录\n"
-            u"  --database URL   数据库（文件路径）\n"
+            u"  --database URL   数据库（文件路径或 postgresql:// 服务器连接文本）\n"
             u"写入：逾期三个月以上的义务记录被置为脱审、脱维、脱保、脱管或脱营（与主窗口相同），\n"
             u"除非加 --dry-run。用 --today 预览将来的日期时请加 --dry-run。\n"_s,
     .options = {{u"--today"_s, OptionKind::Date},

@@ -27,7 +27,7 @@ const CommandSpec kCalendarSpec{
             u"  --output 文件    写入文件（整份写好后替换旧文件；默认输出到标准输出）\n"
             u"  --today 日期     按此日期计算（默认今天）\n"
             u"  --data-dir DIR   数据目录\n"
-            u"  --database URL   数据库（文件路径）\n"
+            u"  --database URL   数据库（文件路径或 postgresql:// 服务器连接文本）\n"
             u"只读：不修改数据库。\n"_s,
     .options = {{u"--today"_s, OptionKind::Date}, {u"--months"_s, OptionKind::Text}, {u"--output"_s, OptionKind::Path}},
 };

@@ -133,7 +133,7 @@ const CommandSpec kUpgradeSpec{
     .help = u"把旧文件的 yangbiao 和各车辆表改为图片列在后的存储布局，预警刷新和启动因此更快。\n"
             u"先写备份副本 clxx升级前备份.mdb；改写在一个事务中完成并经完整性检查，失败时原文件不变。\n"
             u"  --data-dir DIR   数据目录\n"
-            u"  --database URL   数据库（文件路径）\n"
+            u"  --database URL   数据库（文件路径或 postgresql:// 服务器连接文本）\n"
             u"写入：改写数据库文件（行、编号和数据不变）。\n"_s,
 };
 

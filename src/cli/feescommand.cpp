@@ -26,7 +26,7 @@ const CommandSpec kFeesSpec{
             u"  --format 格式    json（默认）、csv、xlsx 或 pdf（xlsx 和 pdf 须给 --output）\n"
             u"  --output 文件    写入文件；json 和 csv 默认输出到标准输出\n"
             u"  --data-dir DIR   数据目录\n"
-            u"  --database URL   数据库（文件路径）\n"
+            u"  --database URL   数据库（文件路径或 postgresql:// 服务器连接文本）\n"
             u"只读：只读打开数据库，不修改数据库（只读文件也可以）。\n"_s,
     .options = {{u"--from"_s, OptionKind::Date, true},
                 {u"--to"_s, OptionKind::Date, true},

@@ -25,7 +25,7 @@ const CommandSpec kListSpec{
             u"  --format 格式    json（默认）、csv、xlsx 或 pdf（xlsx 和 pdf 须给 --output）\n"
             u"  --output 文件    写入文件；json 和 csv 默认输出到标准输出\n"
             u"  --data-dir DIR   数据目录\n"
-            u"  --database URL   数据库（文件路径）\n"
+            u"  --database URL   数据库（文件路径或 postgresql:// 服务器连接文本）\n"
             u"写入：与 alerts 相同，刷新时写入逾期三个月以上的脱期标志。数据库文件只读时只计算不写入，\n"
             u"在标准错误上说明未写入的标志个数，清单照常生成（退出状态 0）。\n"_s,
     .options = {{u"--titles"_s, OptionKind::Flag},

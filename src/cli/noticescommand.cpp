@@ -27,7 +27,7 @@ const CommandSpec kNoticesSpec{
             u"  --no-fees        不列应缴费用\n"
             u"  --today 日期     按此日期所在月份计算（默认今天）\n"
             u"  --data-dir DIR   数据目录\n"
-            u"  --database URL   数据库（文件路径）\n"
+            u"  --database URL   数据库（文件路径或 postgresql:// 服务器连接文本）\n"
             u"只读：不修改数据库（按预警规则计算，不写入脱期标志）。\n"_s,
     .options = {{u"--today"_s, OptionKind::Date},
                 {u"--list"_s, OptionKind::Text},

@@ -25,7 +25,7 @@ const CommandSpec kSearchSpec{
     .help = u"按主车牌号、挂车牌号、车主姓名（从开头匹配）或档案编号搜索车辆，输出 JSON 数组。\n"
             u"  --by 条件        plate 主车牌号（默认），trailer 挂车牌号，owner 车主姓名，archive 档案编号\n"
             u"  --data-dir DIR   数据目录\n"
-            u"  --database URL   数据库（文件路径）\n"
+            u"  --database URL   数据库（文件路径或 postgresql:// 服务器连接文本）\n"
             u"只读：只读打开数据库，不修改数据库（只读文件也可以）。\n"_s,
     .options = {{u"--by"_s, OptionKind::Choice, false, {u"plate"_s, u"trailer"_s, u"owner"_s, u"archive"_s}}},
     .minArguments = 0, // an empty search has a message of its own
@@ -37,7 +37,7 @@ const CommandSpec kShowSpec{
     .help = u"输出车辆的当前档案和各项义务的最新记录（JSON）。\n"
             u"  --today 日期     按此日期计算到期状态（默认今天）\n"
             u"  --data-dir DIR   数据目录\n"
-            u"  --database URL   数据库（文件路径）\n"
+            u"  --database URL   数据库（文件路径或 postgresql:// 服务器连接文本）\n"
             u"只读：只读打开数据库，不修改数据库（只读文件也可以）。\n"_s,
     .options = {{u"--today"_s, OptionKind::Date}},
     .minArguments = 1,
