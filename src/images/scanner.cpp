@@ -11,6 +11,9 @@
 #include <sane/sane.h>
 #include <sane/saneopts.h>
 
+#include <poll.h>
+#include <pthread.h>
+
 #include <atomic>
 #include <cstring>
 #include <vector>
@@ -35,6 +38,8 @@ struct ScanShared {
     SANE_Handle handle = nullptr;
     std::atomic<bool> cancel{false};
     std::atomic<bool> scanning{false};
+    // The device has passed on bytes of the current acquisition (see waitForReader).
+    std::atomic<bool> dataSeen{false};
 };
 
 namespace {
@@ -118,6 +123,39 @@ void setColourMode(SANE_Handle handle) {
         return;
     }
     setOption(handle, QString::fromLatin1(SANE_NAME_SCAN_MODE), QString::fromLatin1(SANE_VALUE_SCAN_MODE_COLOR));
+}
+
+// Backends that read the device on a thread of their own stop it at sane_cancel with an
+// asynchronous thread cancel (SANE's reader threads do). A reader cancelled while it still
+// allocates its buffer leaves the allocator's lock taken: the backend's cancel then waits forever
+// and every later allocation in that arena hangs, up to the end of the process. So an acquisition
+// that ends before the device passed on any byte (an early device error, a quick cancel) first
+// waits until the reader has written its first bytes (or closed its pipe), at most two seconds.
+void waitForReader(SANE_Handle handle) {
+    SANE_Int fd = -1;
+    if (sane_get_select_fd(handle, &fd) == SANE_STATUS_GOOD && fd >= 0) {
+        pollfd p{fd, POLLIN, 0};
+        ::poll(&p, 1, 2000);
+        return;
+    }
+    QThread::msleep(100); // no descriptor to wait on: give the reader a moment to start
+}
+
+// pthread_exit and pthread_cancel load the C library's unwinder (libgcc_s) the first time either
+// runs in the process, with the dynamic loader's lock held. A backend's reader thread that ends
+// with pthread_exit while cancellation is asynchronous (see waitForReader) can be cancelled inside
+// that load and dies holding the loader's lock: every later library load and the process's exit
+// hang. A throwaway thread that exits once at start-up loads it where nothing can interrupt it.
+void LoadThreadUnwinder() {
+    static const bool loaded = [] {
+        pthread_t thread;
+        if (pthread_create(
+                &thread, nullptr, [](void*) -> void* { pthread_exit(nullptr); }, nullptr) != 0)
+            return false;
+        pthread_join(thread, nullptr);
+        return true;
+    }();
+    (void)loaded;
 }
 
 FrameParameters frameParameters(const SANE_Parameters& p) {
@@ -218,7 +256,9 @@ private:
         QString assemblyError;
         int shownPercent = -2;
         std::vector<SANE_Byte> buffer(std::size_t(64) * 1024);
+        shared_->dataSeen = false;
         status = shared_->cancel ? SANE_STATUS_CANCELLED : sane_start(handle);
+        const bool started = status == SANE_STATUS_GOOD;
         while (status == SANE_STATUS_GOOD) {
             SANE_Parameters p;
             status = sane_get_parameters(handle, &p);
@@ -237,6 +277,8 @@ private:
                 status = sane_read(handle, buffer.data(), SANE_Int(buffer.size()), &length);
                 if (status != SANE_STATUS_GOOD)
                     break;
+                if (length > 0)
+                    shared_->dataSeen = true;
                 frames.append(reinterpret_cast<const char*>(buffer.data()), length);
                 const qint64 expected = frames.expectedBytes();
                 const int percent = expected > 0 ? int(qMin<qint64>(100, frames.receivedBytes() * 100 / expected)) : -1;
@@ -255,6 +297,8 @@ private:
             QMutexLocker lock(&shared_->mutex);
             shared_->handle = nullptr;
         }
+        if (started && status != SANE_STATUS_EOF && !shared_->dataSeen)
+            waitForReader(handle);
         sane_cancel(handle); // ends the acquisition, whatever its outcome
         sane_close(handle);
 
@@ -279,6 +323,7 @@ private:
 };
 
 Scanner::Scanner(QObject* parent) : QObject(parent), shared_(std::make_shared<ScanShared>()) {
+    LoadThreadUnwinder();
     qRegisterMetaType<QList<images::ScanDevice>>();
     thread_ = new QThread;
     thread_->setObjectName(u"扫描线程"_s);
@@ -331,6 +376,10 @@ void Scanner::cancel() {
     if (!shared_->scanning)
         return;
     shared_->cancel = true;
+    // Interrupts a read the worker waits in. Before the device's first bytes the worker sees the
+    // request itself and cancels safely (see waitForReader).
+    if (!shared_->dataSeen.load())
+        return;
     QMutexLocker lock(&shared_->mutex);
     if (shared_->handle)
         sane_cancel(shared_->handle);

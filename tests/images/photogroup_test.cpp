@@ -218,6 +218,15 @@ QList<images::ScanOption> slowPicture() {
                                                                  {u"read-delay-duration"_s, 200000}};
 }
 
+// Every read fails as a jammed feeder would. The device's reader pauses after its first bytes, so
+// the cancel that ends the failed acquisition finds it waiting rather than freeing its buffer
+// (the test backend stops its reader with an asynchronous thread cancel).
+QList<images::ScanOption> jammedPicture() {
+    return picture(u"Solid white"_s) + QList<images::ScanOption>{{u"read-return-value"_s, u"SANE_STATUS_JAMMED"_s},
+                                                                 {u"read-delay"_s, true},
+                                                                 {u"read-delay-duration"_s, 200000}};
+}
+
 const QStringList kDocumentButtons = {u"超级按钮_扫描身份证"_s,  u"超级按钮_扫描车辆1"_s,   u"超级按钮_扫描车辆2"_s,
                                       u"超级按钮_扫描行车证1"_s, u"超级按钮_扫描行车证2"_s, u"超级按钮_导入身份证"_s,
                                       u"超级按钮_导入车辆"_s,    u"超级按钮_导入车辆1"_s,   u"超级按钮_导入行车证"_s,
@@ -609,8 +618,7 @@ TEST_F(PhotoGroupTest, CancelAndClosingDuringAScanLeaveTheBoxUnchanged) {
 
 TEST_F(PhotoGroupTest, AScanErrorIsShownAndTheBoxStaysUnchanged) {
     scan(Document::Licence2, [&](images::ScannerWindow* window) {
-        acquire(window, picture(u"Solid white"_s) +
-                            QList<images::ScanOption>{{u"read-return-value"_s, u"SANE_STATUS_JAMMED"_s}});
+        acquire(window, jammedPicture());
         EXPECT_TRUE(window->acquiredImage().isNull());
         save(window);
         EXPECT_TRUE(window->isVisible());

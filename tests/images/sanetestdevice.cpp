@@ -38,7 +38,7 @@ read-status-code "Default"
 fuzzy-parameters false
 ppl-loss 0
 non-blocking false
-select-fd false
+select-fd true
 enable-test-options false
 geometry_min 0.0
 geometry_max 200.0

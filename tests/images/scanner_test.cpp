@@ -210,7 +210,12 @@ TEST_F(ScannerTest, HandScannerWithUnknownHeight) {
 TEST_F(ScannerTest, AnErrorStatusIsReportedWithTheDevicesText) {
     Scanner scanner;
     const Outcome out =
-        scanWith(scanner, opts(u"Color"_s, 8, u"Solid white"_s, {{u"read-return-value"_s, u"SANE_STATUS_JAMMED"_s}}));
+        // The reader pauses after its first bytes, so the cancel that ends the failed acquisition
+        // finds it waiting (the test backend stops its reader with an asynchronous thread cancel).
+        scanWith(scanner, opts(u"Color"_s, 8, u"Solid white"_s,
+                               {{u"read-return-value"_s, u"SANE_STATUS_JAMMED"_s},
+                                {u"read-delay"_s, true},
+                                {u"read-delay-duration"_s, 200000}}));
     EXPECT_TRUE(out.image.isNull());
     EXPECT_FALSE(out.cancelled);
     EXPECT_TRUE(out.failure.startsWith(u"扫描失败："_s)) << out.failure.toStdString();
@@ -218,9 +223,10 @@ TEST_F(ScannerTest, AnErrorStatusIsReportedWithTheDevicesText) {
 
     // The device was closed properly: the next acquisition works (the test device keeps its
     // option values while the session lasts, so the status is set back explicitly).
-    EXPECT_EQ(
-        scanImage(scanner, opts(u"Color"_s, 8, u"Solid white"_s, {{u"read-return-value"_s, u"Default"_s}})).size(),
-        kPage);
+    EXPECT_EQ(scanImage(scanner, opts(u"Color"_s, 8, u"Solid white"_s,
+                                      {{u"read-return-value"_s, u"Default"_s}, {u"read-delay"_s, false}}))
+                  .size(),
+              kPage);
 }
 
 namespace {
