@@ -7,6 +7,9 @@
 
 #include <cstdio>
 
+#include <pwd.h>
+#include <unistd.h>
+
 int main(int argc, char* argv[]) {
     // Reports render PDF pages, which needs fonts and so a GUI application: headless unless a
     // platform is asked for.
@@ -14,8 +17,13 @@ int main(int argc, char* argv[]) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // Without a session (cron, ssh) Qt falls back to a runtime folder of its own but says so on
     // standard error, where a caller reads our messages: name that same folder quietly.
+    // The user is the process's own, not $USER: cron and su may leave that empty or another's, and
+    // a folder of another account is refused with the very warning this avoids.
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
-        const QByteArray runtime = QFile::encodeName(QDir::tempPath()) + "/runtime-" + qgetenv("USER");
+        const passwd* account = getpwuid(geteuid());
+        const QByteArray user = account && account->pw_name && *account->pw_name ? QByteArray(account->pw_name)
+                                                                                 : QByteArray::number(geteuid());
+        const QByteArray runtime = QFile::encodeName(QDir::tempPath()) + "/runtime-" + user;
         if (QDir().mkpath(QFile::decodeName(runtime)))
             QFile::setPermissions(QFile::decodeName(runtime), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         qputenv("XDG_RUNTIME_DIR", runtime);

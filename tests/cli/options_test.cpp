@@ -400,4 +400,16 @@ TEST_P(FormulaTest, CsvNeutralisesFormulaStarts) {
 INSTANTIATE_TEST_SUITE_P(Prefixes, FormulaTest, testing::ValuesIn(kFormulas),
                          [](const testing::TestParamInfo<FormulaCase>& p) { return std::string(p.param.name); });
 
+// Under cron or su the environment may name no user or another one; standard error then holds only
+// the command's own messages, whichever account runs it.
+TEST_F(CliTest, StandardErrorHoldsNoToolkitNoiseWithoutAUserName) {
+    for (const bool unprivileged : {false, true}) {
+        const Outcome o = runChild({u"list"_s, u"--titles"_s}, unprivileged, u"unset USER"_s);
+        EXPECT_EQ(o.status, 0) << o.err.toStdString();
+        EXPECT_EQ(o.err.toStdString(), "") << (unprivileged ? "as nobody" : "as this user");
+        const Outcome other = runChild({u"list"_s, u"--titles"_s}, unprivileged, u"export USER=someone-else"_s);
+        EXPECT_EQ(other.err.toStdString(), "") << (unprivileged ? "as nobody" : "as this user");
+    }
+}
+
 } // namespace
