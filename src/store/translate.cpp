@@ -472,6 +472,24 @@ void serverTableOrder(std::vector<Token>& tokens, const SchemaLookup& schema) {
     tokens.insert(insertAt, order.begin(), order.end());
 }
 
+// The server folds an unquoted name to lower case, but creates a copied table under its exact name
+// (see the copy below): a plate of ASCII letters (B6688) named bare after from, into, update, join
+// or table would name another table. Such a name is quoted like any other.
+void serverTableNames(std::vector<Token>& tokens) {
+    const auto sig = significant(tokens);
+    for (size_t k = 1; k < sig.size(); ++k) {
+        Token& t = tokens[sig[k]];
+        if (t.type != Tok::Word || isWord(t, "select"))
+            continue;
+        const Token& before = tokens[sig[k - 1]];
+        for (const char* word : {"from", "into", "update", "join", "table"})
+            if (isWord(before, word)) {
+                t.type = Tok::Ident;
+                break;
+            }
+    }
+}
+
 const QString kMoreThanOneStatement = u"一次只能执行一条语句"_s;
 
 } // namespace
@@ -569,8 +587,10 @@ Translation TranslateStatement(const QString& statement, const SchemaLookup& sch
         if (!convertUpdateDates(tokens, schema, result.error))
             return result;
     }
-    if (server)
+    if (server) {
+        serverTableNames(tokens);
         serverTableOrder(tokens, schema);
+    }
     moveTopToLimit(tokens);
     if (!replaceIIf(tokens, result.error))
         return result;

@@ -131,6 +131,26 @@ TEST_P(DatabaseTest, VehicleTableRoundTripWithTypedReads) {
     EXPECT_EQ(db().ReadField(raw, u"y"_s).number(), 1);
 }
 
+// Plates of ASCII letters alone (a typing slip, an old plate) name their tables too: every
+// statement of a vehicle reaches the table the copy of the template made, on either engine.
+TEST_P(DatabaseTest, AsciiPlateTablesTakeEveryStatement) {
+    for (const QString& plate : {u"B6688"_s, u"Ab12345"_s}) {
+        makeVehicle(plate);
+        ASSERT_TRUE(db().ExecuteStatement(u"insert into "_s + plate + u"([审车备注],[是否脱审]) values ('x',true)"_s))
+            << plate.toStdString() << ": " << db().LastError().toStdString();
+        ASSERT_TRUE(db().ExecuteStatement(u"update "_s + plate + u" set [是否脱审]=false where [编号]=1"_s))
+            << db().LastError().toStdString();
+        const int rs = db().OpenRecordSet(u"select * from "_s + plate + u" where [审车备注]='x'"_s);
+        ASSERT_NE(rs, 0) << db().LastError().toStdString();
+        EXPECT_EQ(db().RowCount(rs), 1);
+        EXPECT_FALSE(db().ReadField(rs, u"是否脱审"_s).yesNo());
+        db().CloseRecordSet(rs);
+        EXPECT_TRUE(db().ExecuteStatement(u"delete from "_s + plate + u" where [编号]=1"_s))
+            << db().LastError().toStdString();
+        EXPECT_TRUE(db().ExecuteStatement(u"drop table "_s + plate)) << db().LastError().toStdString();
+    }
+}
+
 TEST_P(DatabaseTest, UnknownColumnFailsInsteadOfReadingAsText) {
     makeVehicle(u"京F1"_s);
     EXPECT_EQ(db().OpenRecordSet(u"select [无此列] from 京F1 where 无此列 is not null"_s), 0);
