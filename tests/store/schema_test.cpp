@@ -10,7 +10,12 @@ using namespace Qt::StringLiterals;
 
 using testing_support::DataDirTest;
 
-TEST_F(DataDirTest, NewDatabaseHasTheFixedTablesAndTheInitialOperator) {
+namespace {
+class NewDatabaseTest : public testing_support::EngineTest {};
+} // namespace
+
+// A new file and a database made on a server by init hold the same tables, columns and operator.
+TEST_P(NewDatabaseTest, HasTheFixedTablesAndTheInitialOperator) {
     int rs = db().OpenRecordSet(u"select * from yangbiao"_s);
     ASSERT_NE(rs, 0);
     QStringList expected;
@@ -32,6 +37,8 @@ TEST_F(DataDirTest, NewDatabaseHasTheFixedTablesAndTheInitialOperator) {
     for (const char* table : {"总表", "报险表"})
         EXPECT_NE(db().OpenRecordSet(u"select * from [%1]"_s.arg(QString::fromUtf8(table))), 0) << table;
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, NewDatabaseTest, testing_support::BothEngines(), testing_support::EngineParamName);
 
 TEST_F(DataDirTest, CreateRefusesToOverwrite) {
     QString error;
