@@ -7,12 +7,8 @@
 
 #include <QDate>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -154,15 +150,13 @@ ParsedCommand ParseCommandLine(const CommandSpec& declared, const QStringList& a
     return result;
 }
 
-bool OpenDataDatabase(store::DatabaseConnection& db, QTextStream& err, OpenFor mode, bool* readOnly) {
+bool OpenDataDatabase(store::DatabaseConnection& db, QTextStream& err, OpenFor mode) {
     const store::DatabaseTargetInfo target = store::DatabaseTarget();
     if (!target.ok()) {
         err << target.refusal << "\n";
         return false;
     }
     if (target.isServer()) {
-        if (readOnly)
-            *readOnly = mode == OpenFor::ReadOnly;
         const store::OpenAccess access =
             mode == OpenFor::ReadOnly ? store::OpenAccess::ReadOnly : store::OpenAccess::ReadWrite;
         if (!store::OpenTarget(db, target.server, store::ConnectionSharing::Shared, access)) {
@@ -176,17 +170,8 @@ bool OpenDataDatabase(store::DatabaseConnection& db, QTextStream& err, OpenFor m
         err << u"数据库丢失！%1\n"_s.arg(QDir::toNativeSeparators(path));
         return false;
     }
-    bool openReadOnly = mode == OpenFor::ReadOnly;
-    if (mode == OpenFor::ReadWriteIfPossible) {
-        // A write needs the file and, for its journal, the folder.
-        const QByteArray file = QFile::encodeName(path);
-        const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
-        openReadOnly = ::faccessat(AT_FDCWD, file.constData(), W_OK, AT_EACCESS) != 0 ||
-                       ::faccessat(AT_FDCWD, folder.constData(), W_OK, AT_EACCESS) != 0;
-    }
-    if (readOnly)
-        *readOnly = openReadOnly;
-    const store::OpenAccess access = openReadOnly ? store::OpenAccess::ReadOnly : store::OpenAccess::ReadWrite;
+    const store::OpenAccess access =
+        mode == OpenFor::ReadOnly ? store::OpenAccess::ReadOnly : store::OpenAccess::ReadWrite;
     if (!db.OpenDatabaseFile(path, store::kDatabasePassword, store::ConnectionSharing::Shared, access)) {
         err << u"数据库打开失败！%1\n"_s.arg(db.LastError());
         return false;

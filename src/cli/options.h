@@ -102,11 +102,9 @@ std::optional<QDate> StrictDate(const QString& text);
 
 // The database of the data directory (or of --database), opened as the windows do; a refused
 // database address, a missing file or a failed open is reported on err. ReadOnly opens without any
-// write (the file stays byte-identical); ReadWriteIfPossible opens a file the process may not write
-// (a read-only file or folder) read-only, and says so through *readOnly.
-enum class OpenFor { ReadWrite, ReadOnly, ReadWriteIfPossible };
-bool OpenDataDatabase(store::DatabaseConnection& db, QTextStream& err, OpenFor mode = OpenFor::ReadWrite,
-                      bool* readOnly = nullptr);
+// write (the file stays byte-identical).
+enum class OpenFor { ReadWrite, ReadOnly };
+bool OpenDataDatabase(store::DatabaseConnection& db, QTextStream& err, OpenFor mode = OpenFor::ReadWrite);
 
 // The export format named by --format (json when empty); a binary format needs --output.
 // A refusal is reported on err.
