@@ -69,7 +69,8 @@ std::optional<QString> valueRefusal(const OptionSpec& option, const QString& val
 } // namespace
 
 std::optional<QDate> StrictDate(const QString& text) {
-    static const QRegularExpression form(u"^[0-9]{4}-[0-9]{2}-[0-9]{2}$"_s);
+    // Anchored at the very end: "$" alone would also take a date followed by a newline.
+    static const QRegularExpression form(QRegularExpression::anchoredPattern(u"[0-9]{4}-[0-9]{2}-[0-9]{2}"_s));
     if (!form.match(text).hasMatch())
         return std::nullopt;
     const QDate date = QDate::fromString(text, u"yyyy-MM-dd"_s);
@@ -126,12 +127,15 @@ ParsedCommand ParseCommandLine(const CommandSpec& declared, const QStringList& a
                 return refused(declared, u"%1 不带值"_s.arg(option->name), err);
         } else if (inlineValue) {
             value = *inlineValue;
-        } else if (i + 1 < args.size() && !(args.at(i + 1).startsWith(u"--"_s) && args.at(i + 1).size() > 2)) {
-            // The next word is the value, unless it is another option: "--output --format" lacks one.
+        } else if (i + 1 < args.size() && !args.at(i + 1).startsWith(u"--"_s)) {
+            // The next word is the value, unless it is another option or the "--" that ends the
+            // options: "--output --format" and "--output --" lack one.
             value = args.at(++i);
         } else {
             return refused(declared, u"%1 缺少值"_s.arg(option->name), err);
         }
+        if (value == u"--"_s)
+            return refused(declared, u"%1 缺少值"_s.arg(option->name), err);
         if (const std::optional<QString> refusal = valueRefusal(*option, value))
             return refused(declared, *refusal, err);
         result.set(option->name, value);

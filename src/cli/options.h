@@ -44,10 +44,11 @@ class DatabaseConnection;
 // Every command also takes --data-dir DIR and --database URL (applied by ParseCommandLine: they set
 // VELMORA_DATA_DIR and VELMORA_DATABASE, which the store reads) and --help. Refused with the
 // command's usage and exit status 2: an option the command does not declare, an option without
-// its value, an option given twice, a Date value that is not exactly YYYY-MM-DD (a real date), an
-// empty Path or Date value, a Choice value not among its choices, a missing required option, fewer
-// or more arguments than declared. "--name=value" is read as "--name value"; after "--" every word
-// is an argument, even one that begins with "-".
+// its value (the next word is another option or "--", or the value is "--"), an option given
+// twice, a Date value that is not exactly YYYY-MM-DD (a real date), an empty Path or Date value, a
+// Choice value not among its choices, a missing required option, fewer or more arguments than
+// declared. "--name=value" is read as "--name value"; after "--" every word is an argument, even
+// one that begins with "-".
 namespace cli {
 
 enum class OptionKind {

@@ -38,9 +38,11 @@ const DateForm kBadDates[] = {
     {"NoSuchDay", u"2026-02-30"_s},
     {"FullWidthDigits", u"２０２６-01-01"_s},
     {"WithTime", u"2026-01-01T00:00"_s},
+    {"TrailingNewline", u"2026-01-01\n"_s},
 };
 
-// Each date option of each command, with the rest of a valid command line.
+// Each date option of each command, with the rest of a valid command line (%D is the data
+// directory, which holds in.csv, a file import takes).
 struct DateOption {
     const char* name;
     QStringList before, after; // the date goes between
@@ -54,12 +56,17 @@ const DateOption kDateOptions[] = {
     {"FeesTo", {u"fees"_s, u"--from"_s, u"2026-01-01"_s, u"--to"_s}, {}},
     {"ClaimsFrom", {u"claims"_s, u"--to"_s, u"2026-12-31"_s, u"--from"_s}, {}},
     {"ClaimsToInline", {u"claims"_s, u"--from"_s, u"2026-01-01"_s, u"--to=%1"_s}, {}},
+    {"ImportToday", {u"import"_s, u"%D/in.csv"_s, u"--dry-run"_s, u"--today"_s}, {}},
+    {"NoticesToday", {u"notices"_s, u"--format"_s, u"csv"_s, u"--today"_s}, {}},
+    {"CalendarToday", {u"calendar"_s, u"--today"_s}, {}},
 };
 
 class DateFormTest : public CliTest, public testing::WithParamInterface<std::tuple<DateOption, DateForm>> {};
 
-QStringList withDate(const DateOption& option, const QString& date) {
-    QStringList args = option.before;
+QStringList withDate(const DateOption& option, const QString& date, const QString& dataDir) {
+    QStringList args;
+    for (const QString& word : option.before)
+        args << QString(word).replace(u"%D"_s, dataDir);
     if (args.last().contains(u"%1"_s))
         args.last() = args.last().arg(date);
     else
@@ -71,7 +78,7 @@ TEST_P(DateFormTest, RefusedWithTheUsage) {
     const auto& [option, form] = GetParam();
     EXPECT_FALSE(cli::StrictDate(form.text));
     const std::string before = Sha256(dbPath());
-    const Outcome o = run(withDate(option, form.text));
+    const Outcome o = run(withDate(option, form.text, dataDir()));
     EXPECT_EQ(o.status, 2) << o.err.toStdString();
     EXPECT_TRUE(o.err.contains(u"YYYY-MM-DD"_s)) << o.err.toStdString();
     EXPECT_TRUE(o.err.contains(u"用法：velmora-cli "_s + option.before.first())) << o.err.toStdString();
@@ -87,8 +94,12 @@ INSTANTIATE_TEST_SUITE_P(OptionsAndForms, DateFormTest,
 
 // The form the usage prints is taken, by every date option.
 TEST_F(CliTest, EveryDateOptionTakesTheUsageForm) {
+    QFile csv(QDir(dataDir()).filePath(u"in.csv"_s));
+    ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
+    csv.write("主车牌号,档案编号\r\n京A077,77\r\n");
+    csv.close();
     for (const DateOption& option : kDateOptions) {
-        const Outcome o = run(withDate(option, u"2026-05-20"_s));
+        const Outcome o = run(withDate(option, u"2026-05-20"_s, dataDir()));
         EXPECT_EQ(o.status, 0) << option.name << o.err.toStdString();
     }
     EXPECT_EQ(cli::StrictDate(u"2024-02-29"_s), QDate(2024, 2, 29));
@@ -115,6 +126,9 @@ const CommandLine kCommandLines[] = {
     {"AlertsArgument", {u"alerts"_s, u"now"_s}, 2},
     {"ListOutputWithoutValue", {u"list"_s, u"公司车辆台账清单"_s, u"--output"_s}, 2},
     {"ListOutputTakesNoOption", {u"list"_s, u"公司车辆台账清单"_s, u"--output"_s, u"--format"_s, u"csv"_s}, 2},
+    // "--" ends the options: it is no file name.
+    {"ListOutputDoubleDash", {u"list"_s, u"公司车辆台账清单"_s, u"--output"_s, u"--"_s}, 2},
+    {"ListOutputInlineDoubleDash", {u"list"_s, u"公司车辆台账清单"_s, u"--output=--"_s}, 2},
     {"ListTwoTitles", {u"list"_s, u"公司车辆台账清单"_s, u"拉黑车辆清单"_s}, 2},
     {"ListTitlesWithTitle", {u"list"_s, u"--titles"_s, u"拉黑车辆清单"_s}, 2},
     {"ListSingleDashOption", {u"list"_s, u"-x"_s, u"公司车辆台账清单"_s}, 2},
