@@ -67,7 +67,7 @@ const PrintTarget kTargets[] = {
     {"DatabaseItself", true, [](const QString& db, const QString&) { return db; }},
     {"SymlinkToDatabase", true,
      [](const QString& db, const QString& out) {
-         const QString link = out + u"/printed.pdf"_s;
+         QString link = out + u"/printed.pdf"_s;
          QFile::link(db, link);
          return link;
      }},
