@@ -557,8 +557,10 @@ AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceM
                         // Written with the others once the passes are done: all of them or none.
                         // A flag that already reads true is left alone: the update would change
                         // no value but would still rewrite the whole record, images included.
-                        if (!row.flagSet)
+                        if (!row.flagSet) {
                             flagStatements << LapseFlagUpdate(Kind(k), plates[i], row.number);
+                            result.dueFlags[std::size_t(k)].insert(plates[i]);
+                        }
                         break;
                     case LapseOutcome::None:
                         break;

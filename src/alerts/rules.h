@@ -4,6 +4,7 @@
 #include "store/failure.h"
 
 #include <QDate>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -104,6 +105,9 @@ QString FlagWriteFailedMessage(store::FailureKind kind, const QString& databaseE
 // the flags without any write (a dry run, a read-only file): the connection may be read-only.
 enum class FlagWrites { Write, Skip };
 
+// Per kind (alerts::Kind order), the vehicles whose lapse flag of that kind is meant.
+using LapseFlagPlates = std::array<QSet<QString>, kKindCount>;
+
 struct AlertResult {
     AlertSetList sets;           // members of each node, in the order they were added
     QStringList messages;        // failure messages to show, in order
@@ -112,6 +116,9 @@ struct AlertResult {
     bool flagsUnwritten = false; // flags were due and none was written; messages ends with the notice
     QString flagWriteError;      // the database's reason when flagsUnwritten
     store::FailureKind flagWriteFailure = store::FailureKind::None; // its kind
+    // The flags flagsDue counts, by vehicle: what the refresh writes. A reader that writes nothing
+    // takes them as set, and so reads the file as the windows do after their refresh.
+    LapseFlagPlates dueFlags;
 };
 
 // Classifies the fleet against the reference month and writes the lapse flags. The passes run in

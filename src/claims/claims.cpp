@@ -245,7 +245,7 @@ namespace {
 // The amount as typed; one that reads as a number is held as one (exports need not guard it).
 report::Cell amountCell(const QString& amount) {
     report::Cell cell = report::Cell::Text(amount);
-    cell.number = report::IsNumericText(amount.trimmed()) && amount.trimmed() == amount;
+    cell.number = report::IsNumericText(amount);
     return cell;
 }
 

@@ -19,15 +19,15 @@ const CommandSpec kListSpec{
     .usage = u"velmora-cli list 清单名称 [--today YYYY-MM-DD] [--format json|csv|xlsx|pdf] [--output 文件] "
              u"[--data-dir DIR] [--database URL]\n"
              u"      velmora-cli list --titles"_s,
-    .help = u"先刷新预警树（与 alerts 相同），再生成与“车辆清单”窗口相同的清单。清单名称可用标题或菜单项文字。\n"
+    .help = u"按预警树刷新后的结果（与 alerts 相同）生成与“车辆清单”窗口相同的清单。清单名称可用标题或菜单项文字。\n"
             u"  --titles         列出十七个清单名称\n"
             u"  --today 日期     按此日期所在月份计算（默认今天）\n"
             u"  --format 格式    json（默认）、csv、xlsx 或 pdf（xlsx 和 pdf 须给 --output）\n"
             u"  --output 文件    写入文件；json 和 csv 默认输出到标准输出\n"
             u"  --data-dir DIR   数据目录\n"
             u"  --database URL   数据库（文件路径或 postgresql:// 服务器连接文本）\n"
-            u"写入：与 alerts 相同，刷新时写入逾期三个月以上的脱期标志。数据库文件只读时只计算不写入，\n"
-            u"在标准错误上说明未写入的标志个数，清单照常生成（退出状态 0）。\n"_s,
+            u"只读：只读打开数据库，不写入脱期标志，数据库文件保持不变（只读文件也可以）；刷新应写入的脱期标志\n"
+            u"在清单中按已写入显示，与窗口刷新后的清单相同。\n"_s,
     .options = {{u"--titles"_s, OptionKind::Flag},
                 {u"--today"_s, OptionKind::Date},
                 {u"--format"_s, OptionKind::Choice, false, ReportFormatNames()},
@@ -67,33 +67,25 @@ int ListCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
         return 2;
     if (const std::optional<QDate> today = o.date(u"--today"_s))
         store::SetToday(*today);
-    // The refresh writes the lapse flags as the window's does; a file this process may not write
-    // is read without writing, and the list is the same but for flags not yet set in the file.
-    bool readOnly = false;
+    // The refresh's computation without its writes: the file is opened read-only and stays
+    // byte-identical, and the list is the one the window shows after its refresh, the lapse flags
+    // that refresh would write read as written.
     store::DatabaseConnection db;
-    if (!OpenDataDatabase(db, err, OpenFor::ReadWriteIfPossible, &readOnly))
+    if (!OpenDataDatabase(db, err, OpenFor::ReadOnly))
         return 1;
     const QDate month = alerts::MonthStart(store::Today());
-    const alerts::AlertResult refresh = alerts::ComputeAlerts(
-        db, month, alerts::ReadMode::OneQueryPerTable, readOnly ? alerts::FlagWrites::Skip : alerts::FlagWrites::Write);
-    // A file found read-only only when written (a read-only mount, an immutable file) is the same
-    // case: the flags wait for a refresh that can write them, the list is still what was asked for.
-    QStringList failures = refresh.messages;
-    if (refresh.flagsUnwritten && refresh.flagWriteFailure == store::FailureKind::ReadOnly) {
-        failures.removeLast();
-        readOnly = true;
-    }
-    for (const QString& message : std::as_const(failures))
+    const alerts::AlertResult refresh =
+        alerts::ComputeAlerts(db, month, alerts::ReadMode::OneQueryPerTable, alerts::FlagWrites::Skip);
+    for (const QString& message : refresh.messages)
         err << message << "\n";
-    if (readOnly && refresh.flagsDue > 0)
-        err << u"数据库文件只读：%1 个脱期标志未写入，清单照常生成。\n"_s.arg(refresh.flagsDue);
-    const lists::ListBuild build = lists::BuildList(db, *list, refresh.sets, month);
+    const lists::ListBuild build =
+        lists::BuildList(db, *list, refresh.sets, month, lists::ReadMode::OneQueryPerTable, refresh.dueFlags);
     for (const QString& message : build.messages)
         err << message << "\n";
 
     if (!WriteTable(build.table, *format, output, out, err, {}, StdoutMark::Kept))
         return 1;
-    return failures.isEmpty() && build.messages.isEmpty() ? 0 : 1;
+    return refresh.messages.isEmpty() && build.messages.isEmpty() ? 0 : 1;
 }
 
 } // namespace cli

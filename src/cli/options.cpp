@@ -7,12 +7,8 @@
 
 #include <QDate>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -73,7 +69,8 @@ std::optional<QString> valueRefusal(const OptionSpec& option, const QString& val
 } // namespace
 
 std::optional<QDate> StrictDate(const QString& text) {
-    static const QRegularExpression form(u"^[0-9]{4}-[0-9]{2}-[0-9]{2}$"_s);
+    // Anchored at the very end: "$" alone would also take a date followed by a newline.
+    static const QRegularExpression form(QRegularExpression::anchoredPattern(u"[0-9]{4}-[0-9]{2}-[0-9]{2}"_s));
     if (!form.match(text).hasMatch())
         return std::nullopt;
     const QDate date = QDate::fromString(text, u"yyyy-MM-dd"_s);
@@ -130,12 +127,15 @@ ParsedCommand ParseCommandLine(const CommandSpec& declared, const QStringList& a
                 return refused(declared, u"%1 不带值"_s.arg(option->name), err);
         } else if (inlineValue) {
             value = *inlineValue;
-        } else if (i + 1 < args.size() && !(args.at(i + 1).startsWith(u"--"_s) && args.at(i + 1).size() > 2)) {
-            // The next word is the value, unless it is another option: "--output --format" lacks one.
+        } else if (i + 1 < args.size() && !args.at(i + 1).startsWith(u"--"_s)) {
+            // The next word is the value, unless it is another option or the "--" that ends the
+            // options: "--output --format" and "--output --" lack one.
             value = args.at(++i);
         } else {
             return refused(declared, u"%1 缺少值"_s.arg(option->name), err);
         }
+        if (value == u"--"_s)
+            return refused(declared, u"%1 缺少值"_s.arg(option->name), err);
         if (const std::optional<QString> refusal = valueRefusal(*option, value))
             return refused(declared, *refusal, err);
         result.set(option->name, value);
@@ -154,15 +154,13 @@ ParsedCommand ParseCommandLine(const CommandSpec& declared, const QStringList& a
     return result;
 }
 
-bool OpenDataDatabase(store::DatabaseConnection& db, QTextStream& err, OpenFor mode, bool* readOnly) {
+bool OpenDataDatabase(store::DatabaseConnection& db, QTextStream& err, OpenFor mode) {
     const store::DatabaseTargetInfo target = store::DatabaseTarget();
     if (!target.ok()) {
         err << target.refusal << "\n";
         return false;
     }
     if (target.isServer()) {
-        if (readOnly)
-            *readOnly = mode == OpenFor::ReadOnly;
         const store::OpenAccess access =
             mode == OpenFor::ReadOnly ? store::OpenAccess::ReadOnly : store::OpenAccess::ReadWrite;
         if (!store::OpenTarget(db, target.server, store::ConnectionSharing::Shared, access)) {
@@ -176,17 +174,8 @@ bool OpenDataDatabase(store::DatabaseConnection& db, QTextStream& err, OpenFor m
         err << u"数据库丢失！%1\n"_s.arg(QDir::toNativeSeparators(path));
         return false;
     }
-    bool openReadOnly = mode == OpenFor::ReadOnly;
-    if (mode == OpenFor::ReadWriteIfPossible) {
-        // A write needs the file and, for its journal, the folder.
-        const QByteArray file = QFile::encodeName(path);
-        const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
-        openReadOnly = ::faccessat(AT_FDCWD, file.constData(), W_OK, AT_EACCESS) != 0 ||
-                       ::faccessat(AT_FDCWD, folder.constData(), W_OK, AT_EACCESS) != 0;
-    }
-    if (readOnly)
-        *readOnly = openReadOnly;
-    const store::OpenAccess access = openReadOnly ? store::OpenAccess::ReadOnly : store::OpenAccess::ReadWrite;
+    const store::OpenAccess access =
+        mode == OpenFor::ReadOnly ? store::OpenAccess::ReadOnly : store::OpenAccess::ReadWrite;
     if (!db.OpenDatabaseFile(path, store::kDatabasePassword, store::ConnectionSharing::Shared, access)) {
         err << u"数据库打开失败！%1\n"_s.arg(db.LastError());
         return false;

@@ -44,10 +44,11 @@ class DatabaseConnection;
 // Every command also takes --data-dir DIR and --database URL (applied by ParseCommandLine: they set
 // VELMORA_DATA_DIR and VELMORA_DATABASE, which the store reads) and --help. Refused with the
 // command's usage and exit status 2: an option the command does not declare, an option without
-// its value, an option given twice, a Date value that is not exactly YYYY-MM-DD (a real date), an
-// empty Path or Date value, a Choice value not among its choices, a missing required option, fewer
-// or more arguments than declared. "--name=value" is read as "--name value"; after "--" every word
-// is an argument, even one that begins with "-".
+// its value (the next word is another option or "--", or the value is "--"), an option given
+// twice, a Date value that is not exactly YYYY-MM-DD (a real date), an empty Path or Date value, a
+// Choice value not among its choices, a missing required option, fewer or more arguments than
+// declared. "--name=value" is read as "--name value"; after "--" every word is an argument, even
+// one that begins with "-".
 namespace cli {
 
 enum class OptionKind {
@@ -102,11 +103,9 @@ std::optional<QDate> StrictDate(const QString& text);
 
 // The database of the data directory (or of --database), opened as the windows do; a refused
 // database address, a missing file or a failed open is reported on err. ReadOnly opens without any
-// write (the file stays byte-identical); ReadWriteIfPossible opens a file the process may not write
-// (a read-only file or folder) read-only, and says so through *readOnly.
-enum class OpenFor { ReadWrite, ReadOnly, ReadWriteIfPossible };
-bool OpenDataDatabase(store::DatabaseConnection& db, QTextStream& err, OpenFor mode = OpenFor::ReadWrite,
-                      bool* readOnly = nullptr);
+// write (the file stays byte-identical).
+enum class OpenFor { ReadWrite, ReadOnly };
+bool OpenDataDatabase(store::DatabaseConnection& db, QTextStream& err, OpenFor mode = OpenFor::ReadWrite);
 
 // The export format named by --format (json when empty); a binary format needs --output.
 // A refusal is reported on err.

@@ -4,6 +4,7 @@
 #include "imagefiles.h"
 #include "store/session.h"
 #include "ui/controls.h"
+#include "ui/printoutput.h"
 #include "ui/widgets.h"
 
 #include <QLabel>
@@ -95,14 +96,16 @@ void ImagePrintWindow::print() {
     const PrintPicture picture = PreparePrintPicture(bytes);
     if (!askPrintDialog(printer, this))
         return;
-    QPainter painter;
-    if (!painter.begin(&printer))
-        return;
     const double scale = LeadingNumber(scale_->text());
     const PrintExtent extent = ScaledExtent(picture.width, picture.height, scale);
-    DrawPrintPicture(painter, QRect(0, 0, printer.width(), printer.height()), picture.picture, extent.width,
-                     extent.height);
-    painter.end();
+    ui::RenderToPrinter(printer, this, [&](QPrinter& output) {
+        QPainter painter;
+        if (!painter.begin(&output))
+            return false;
+        DrawPrintPicture(painter, QRect(0, 0, output.width(), output.height()), picture.picture, extent.width,
+                         extent.height);
+        return painter.end();
+    });
 }
 
 } // namespace images

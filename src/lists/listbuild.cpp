@@ -324,7 +324,8 @@ void buildAlert(store::DatabaseConnection& db, const ListInfo& info, const QStri
 }
 
 void buildBlacklist(store::DatabaseConnection& db, const ListInfo& info, const QStringList& plates,
-                    const QSet<QString>& listed, ReadMode mode, ListBuild& out) {
+                    const QSet<QString>& listed, ReadMode mode, const alerts::LapseFlagPlates& flagsTakenAsSet,
+                    ListBuild& out) {
     report::ReportTable& t = out.table;
     for (int i = 1; i <= plates.size(); ++i) {
         const QString& plate = plates.at(i - 1);
@@ -366,7 +367,7 @@ void buildBlacklist(store::DatabaseConnection& db, const ListInfo& info, const Q
                 out.messages << kFailed;
                 return;
             }
-            if (f.flags[k])
+            if (f.flags[k] || flagsTakenAsSet[std::size_t(k)].contains(plate))
                 t.setText(row, 5 + k, u"拉黑"_s);
         }
     }
@@ -518,7 +519,7 @@ std::optional<int> SelectedList(const ListSelectorFlags& flags) {
 }
 
 ListBuild BuildList(store::DatabaseConnection& db, int list, const alerts::AlertSetList& sets,
-                    const QDate& referenceMonth, ReadMode mode) {
+                    const QDate& referenceMonth, ReadMode mode, const alerts::LapseFlagPlates& flagsTakenAsSet) {
     ListBuild out;
     if (list < 0 || list >= kListCount)
         return out;
@@ -532,7 +533,7 @@ ListBuild BuildList(store::DatabaseConnection& db, int list, const alerts::Alert
         buildAlert(db, info, plates, listed, referenceMonth, mode, out);
         break;
     case Shape::Blacklist:
-        buildBlacklist(db, info, plates, listed, mode, out);
+        buildBlacklist(db, info, plates, listed, mode, flagsTakenAsSet, out);
         break;
     case Shape::Ledger:
         buildLedger(db, info, plates, listed, mode, out);

@@ -56,8 +56,11 @@ struct ListBuild {
 
 // Builds list `list` (index into Lists()) for the vehicles of its node in `sets`, reading the
 // details from each vehicle table. referenceMonth is ReferenceMonthDate. Each vehicle's row carries
-// its plate as the row key (report::ReportTable::rowKey).
+// its plate as the row key (report::ReportTable::rowKey). The lapse flags in flagsTakenAsSet read
+// as set whatever the file holds: a build after a refresh that did not write them (its dueFlags)
+// shows what it would show had the refresh written them.
 ListBuild BuildList(store::DatabaseConnection& db, int list, const alerts::AlertSetList& sets,
-                    const QDate& referenceMonth, ReadMode mode = ReadMode::OneQueryPerTable);
+                    const QDate& referenceMonth, ReadMode mode = ReadMode::OneQueryPerTable,
+                    const alerts::LapseFlagPlates& flagsTakenAsSet = {});
 
 } // namespace lists

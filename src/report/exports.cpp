@@ -138,8 +138,10 @@ QByteArray JsonText(const ReportTable& t) {
 QString CsvCellText(const Cell& cell) {
     QString text = cell.displayText();
     // A spreadsheet runs a cell that begins with one of these as a formula, quoted or not: a
-    // leading apostrophe makes it text. Numbers and dates the report holds as such are left alone.
-    if (cell.kind == CellKind::Text && !cell.number && !text.isEmpty()) {
+    // leading apostrophe makes it text. Dates are left alone, and so is a number the report holds
+    // as such when its text is the plain form a spreadsheet reads: an amount a report takes for a
+    // number may still be typed "+5" or with a tab before it.
+    if (cell.kind == CellKind::Text && !(cell.number && IsNumericText(text)) && !text.isEmpty()) {
         static const QString kFormulaStarts = u"=+-@\t\r"_s;
         if (kFormulaStarts.contains(text.front()))
             text.prepend(u'\'');

@@ -25,8 +25,9 @@ QByteArray JsonText(const ReportTable& table);
 // The same rows as CSV, UTF-8 with a byte-order mark (so Excel on a Chinese Windows reads it),
 // CRLF line ends, fields quoted where they hold a comma, quote or line break. A text cell that
 // begins with =, +, -, @, a tab or a carriage return is written with a leading ' so that a
-// spreadsheet shows it instead of running it as a formula (CsvCellText); cells the report marks as
-// numbers (Cell::number) and date cells are written as they are.
+// spreadsheet shows it instead of running it as a formula (CsvCellText); date cells, and cells the
+// report marks as numbers (Cell::number) whose text is a plain number (IsNumericText, so "-50" but
+// not "+5"), are written as they are.
 QByteArray CsvText(const ReportTable& table);
 QString CsvCellText(const Cell& cell);
 

@@ -459,8 +459,7 @@ bool CopyToNewFile(DatabaseConnection& source, const QString& destination, const
     return WriteOutputFile(
         destination, alsoRefused,
         [&](const QString& temp, QString* why) {
-            QFile::remove(temp);
-            if (!CreateDatabase(temp, why))
+            if (!WriteNewDatabase(temp, why))
                 return false;
             bool copied = false;
             {

@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -270,23 +271,42 @@ bool WriteOutputFile(const QString& target, const std::function<bool(const QStri
     return WriteOutputFile(target, {}, produce, error);
 }
 
-bool WriteOutputFile(const QString& target, const QStringList& alsoRefused,
-                     const std::function<bool(const QString&, QString*)>& produce, QString* error) {
-    if (!OutputPathAllowed(target, alsoRefused, error))
-        return false;
-    QString why;
-    const std::optional<Location> at = locate(target, &why);
-    if (!at) {
-        setError(error, why);
-        return false;
-    }
-    RemoveStaleTemporaries(at->path);
-    const QString folder = QFileInfo(at->path).absolutePath();
+namespace {
+
+// How the finished temporary takes the target's name.
+enum class Rename {
+    Replace,   // over whatever is there
+    NoReplace, // only where nothing is: a file that appeared in the meantime stays, the write fails
+};
+
+// Gives from the name to, unless a file has that name: 0, or the error number (EEXIST then).
+int renameNoReplace(const QString& from, const QString& to) {
+#ifdef RENAME_NOREPLACE
+    if (::renameat2(AT_FDCWD, native(from).constData(), AT_FDCWD, native(to).constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+#endif
+    // A file system without that rename: a second name, which link() never gives over an existing
+    // file, then the first one goes.
+    if (::link(native(from).constData(), native(to).constData()) != 0)
+        return errno;
+    ::unlink(native(from).constData());
+    return 0;
+}
+
+// The temporary beside the target, produce, the sync and the rename: the part of every write that
+// does not depend on what the target may be.
+bool writeThroughTemporary(const QString& target, const Location& at,
+                           const std::function<bool(const QString&, QString*)>& produce, Rename rename,
+                           QString* error) {
+    RemoveStaleTemporaries(at.path);
+    const QString folder = QFileInfo(at.path).absolutePath();
     QString temp;
     {
         // A name of its own beside the target: the rename stays on one file system, and two
         // writers of the same target at once never share a temporary.
-        QTemporaryFile reserved(at->path + u".XXXXXX.part"_s);
+        QTemporaryFile reserved(at.path + u".XXXXXX.part"_s);
         if (!reserved.open()) {
             const int code = errno;
             setError(error,
@@ -309,11 +329,17 @@ bool WriteOutputFile(const QString& target, const QStringList& alsoRefused,
         return fail(u"写入失败：临时文件丢失"_s);
     if (!syncFile(temp, &failure))
         return fail(u"写入失败：%1"_s.arg(failure));
-    const mode_t mode = at->exists ? (at->st.st_mode & 07777) : newFileMode();
+    const mode_t mode = at.exists ? (at.st.st_mode & 07777) : newFileMode();
     ::chmod(native(temp).constData(), mode);
-    if (::rename(native(temp).constData(), native(at->path).constData()) != 0) {
-        const int code = errno;
-        return fail(u"无法写入：%1（%2）"_s.arg(QDir::toNativeSeparators(target), SystemErrorText(code)));
+    if (rename == Rename::Replace) {
+        if (::rename(native(temp).constData(), native(at.path).constData()) != 0) {
+            const int code = errno;
+            return fail(u"无法写入：%1（%2）"_s.arg(QDir::toNativeSeparators(target), SystemErrorText(code)));
+        }
+    } else if (const int code = renameNoReplace(temp, at.path); code != 0) {
+        return fail(code == EEXIST
+                        ? u"文件已存在，不会覆盖：%1"_s.arg(QDir::toNativeSeparators(target))
+                        : u"无法写入：%1（%2）"_s.arg(QDir::toNativeSeparators(target), SystemErrorText(code)));
     }
     ::unlink(native(temp + u"-journal"_s).constData());
     // The rename itself reaches the disk with the folder.
@@ -323,6 +349,35 @@ bool WriteOutputFile(const QString& target, const QStringList& alsoRefused,
         ::close(dir);
     }
     return true;
+}
+
+} // namespace
+
+bool WriteOutputFile(const QString& target, const QStringList& alsoRefused,
+                     const std::function<bool(const QString&, QString*)>& produce, QString* error) {
+    if (!OutputPathAllowed(target, alsoRefused, error))
+        return false;
+    QString why;
+    const std::optional<Location> at = locate(target, &why);
+    if (!at) {
+        setError(error, why);
+        return false;
+    }
+    return writeThroughTemporary(target, *at, produce, Rename::Replace, error);
+}
+
+bool WriteNewFile(const QString& target, const std::function<bool(const QString&, QString*)>& produce, QString* error) {
+    QString why;
+    const std::optional<Location> at = locate(target, &why);
+    if (!at) {
+        setError(error, why);
+        return false;
+    }
+    if (at->exists) {
+        setError(error, u"文件已存在，不会覆盖：%1"_s.arg(QDir::toNativeSeparators(target)));
+        return false;
+    }
+    return writeThroughTemporary(target, *at, produce, Rename::NoReplace, error);
 }
 
 bool WriteOutputBytes(const QString& target, const QByteArray& bytes, QString* error) {

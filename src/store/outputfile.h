@@ -34,6 +34,13 @@ bool WriteOutputFile(const QString& target, const QStringList& alsoRefused,
                      const std::function<bool(const QString& tempPath, QString* error)>& produce, QString* error);
 bool WriteOutputBytes(const QString& target, const QByteArray& bytes, QString* error);
 
+// Writes a file that must not exist yet, a new database, through the same temporary as
+// WriteOutputFile (so a killed writer's leftovers are removed by the next write of that name), but
+// without refusing the database's own names, which is what it makes: refuses an existing target,
+// and never replaces a file that appears under its name while produce runs.
+bool WriteNewFile(const QString& target, const std::function<bool(const QString& tempPath, QString* error)>& produce,
+                  QString* error);
+
 // Temporaries older than this are taken as left by a killed or failed writer.
 inline constexpr int kStaleTemporaryMinutes = 60;
 // Removes the stale temporaries of target: files in its folder named exactly as WriteOutputFile

@@ -5,6 +5,7 @@
 
 #include "database.h"
 #include "engine.h"
+#include "outputfile.h"
 #include "translate.h"
 
 #include <QCoreApplication>
@@ -12,7 +13,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
-#include <QTemporaryFile>
 
 #ifndef SQLITE_HAS_CODEC
 #define SQLITE_HAS_CODEC 1
@@ -306,29 +306,17 @@ bool CreateServerDatabase(const QString& target, QString* error) {
     return true;
 }
 
-bool CreateDatabase(const QString& path, QString* error, TableLayout layout) {
+bool WriteNewDatabase(const QString& path, QString* error, TableLayout layout) {
     auto setError = [&](const QString& e) {
         if (error)
             *error = e;
         return false;
     };
-    if (QFileInfo::exists(path))
-        return setError(u"数据库文件已存在，不会覆盖：%1"_s.arg(path));
-    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
-        return setError(u"无法创建目录：%1"_s.arg(QFileInfo(path).absolutePath()));
-
-    // Build under a temporary name of its own, then rename: a half-made file never carries the
-    // real name, and no other file beside it is touched.
-    QTemporaryFile reserved(path + QLatin1String(".XXXXXX.new"));
-    if (!reserved.open())
-        return setError(u"无法创建数据库文件：%1"_s.arg(reserved.fileTemplate()));
-    reserved.close();
-    const QString temp = reserved.fileName();
     sqlite3* db = nullptr;
-    const QByteArray file = temp.toUtf8();
+    const QByteArray file = QFile::encodeName(path);
     if (sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
         sqlite3_close(db);
-        return setError(u"无法创建数据库文件：%1"_s.arg(temp));
+        return setError(u"无法创建数据库文件：%1"_s.arg(path));
     }
     const QByteArray key = kDatabasePassword.toUtf8();
     sqlite3_key(db, key.constData(), int(key.size()));
@@ -345,15 +333,26 @@ bool CreateDatabase(const QString& path, QString* error, TableLayout layout) {
         }
     }
     sqlite3_close(db);
-    if (!failure.isEmpty()) {
-        QFile::remove(temp);
+    if (!failure.isEmpty())
         return setError(u"创建数据库失败：%1"_s.arg(failure));
-    }
-    if (!QFile::rename(temp, path)) {
-        QFile::remove(temp);
-        return setError(u"无法写入数据库文件：%1"_s.arg(path));
-    }
     return true;
+}
+
+bool CreateDatabase(const QString& path, QString* error, TableLayout layout) {
+    if (QFileInfo::exists(path)) {
+        if (error)
+            *error = u"数据库文件已存在，不会覆盖：%1"_s.arg(path);
+        return false;
+    }
+    if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
+        if (error)
+            *error = u"无法创建目录：%1"_s.arg(QFileInfo(path).absolutePath());
+        return false;
+    }
+    // Built under the temporary name of every output file, then given its name: a half-made file
+    // never carries the real name, and one left by a killed init or migrate goes with the next.
+    return WriteNewFile(
+        path, [layout](const QString& temp, QString* why) { return WriteNewDatabase(temp, why, layout); }, error);
 }
 
 } // namespace store

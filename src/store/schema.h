@@ -67,6 +67,9 @@ QString DatabasePath();
 // program itself always creates ImagesLast, the other is kept for upgrade tests and benchmarks.
 enum class TableLayout { ImagesLast, ImagesAmongColumns };
 bool CreateDatabase(const QString& path, QString* error = nullptr, TableLayout layout = TableLayout::ImagesLast);
+// The same tables, operator and kinds written into path, an empty or missing file (the temporary
+// of an output file), as they are: no check of the name, no temporary of its own.
+bool WriteNewDatabase(const QString& path, QString* error = nullptr, TableLayout layout = TableLayout::ImagesLast);
 
 // The statements that create the fixed tables, indexes, initial operator and insurance kinds of
 // a new database, in the engine's own SQL (see translate.h for the dialects).

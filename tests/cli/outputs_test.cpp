@@ -220,28 +220,31 @@ TEST_F(CliTest, FullDiskLeavesTheEarlierFileAndNoTemporary) {
     }
 }
 
-// Stale temporaries: a killed backup or upgrade leaves "<target>.XXXXXX.part" and its journal;
-// the next one removes those older than an hour and nothing else.
+// Stale temporaries: a killed backup, upgrade, init or migrate leaves "<target>.XXXXXX.part" and
+// its journal; the next one of the same target removes those older than an hour and nothing else.
+enum class Writes { Backup, Upgrade, Init, Migrate };
 struct StaleCase {
     const char* name;
-    const char* command;
+    Writes writes;
 };
 
 class StaleTemporaryTest : public CliTest, public testing::WithParamInterface<StaleCase> {};
 
 TEST_P(StaleTemporaryTest, NextRunRemovesItsOwnOldTemporariesOnly) {
-    const bool upgrade = QString::fromLatin1(GetParam().command) == u"upgrade"_s;
-    const QString folder = upgrade ? dataDir() : QDir(dataDir()).filePath(u"copies"_s);
+    const Writes writes = GetParam().writes;
+    const QString folder = writes == Writes::Upgrade ? dataDir() : QDir(dataDir()).filePath(u"copies"_s);
     ASSERT_TRUE(QDir().mkpath(folder));
     // The upgrade writes its copy only for a file in the older layout.
-    if (upgrade) {
+    if (writes == Writes::Upgrade) {
         QFile::remove(dbPath());
         ASSERT_TRUE(store::CreateDatabase(dbPath(), nullptr, store::TableLayout::ImagesAmongColumns));
     }
-    const QString name = upgrade ? store::kUpgradeBackupFileName : u"nightly.mdb"_s;
+    const QString name = writes == Writes::Upgrade ? store::kUpgradeBackupFileName
+                         : writes == Writes::Init  ? store::kDatabaseFileName
+                                                   : u"nightly.mdb"_s;
     const QStringList stale = {name + u".Ab3dE9.part"_s, name + u".Ab3dE9.part-journal"_s, name + u".zz0000.part"_s};
     const QStringList kept = {
-        name + u".Fresh1.part"_s,      // a backup running now
+        name + u".Fresh1.part"_s,      // a writer running now
         name + u".Ab3dE.part"_s,       // not the pattern: five characters
         name + u".Ab3dE9.part.keep"_s, // not the pattern: more after it
         u"other.mdb.Ab3dE9.part"_s,    // another target's
@@ -259,46 +262,105 @@ TEST_P(StaleTemporaryTest, NextRunRemovesItsOwnOldTemporariesOnly) {
             ASSERT_EQ(::utime(QFile::encodeName(f.fileName()).constData(), &times), 0);
         }
     }
-    const Outcome o = upgrade ? run({u"upgrade"_s}) : run({u"backup"_s, QDir(folder).filePath(name)});
+    const QString target = QDir(folder).filePath(name);
+    Outcome o;
+    switch (writes) {
+    case Writes::Backup:
+        o = run({u"backup"_s, target});
+        break;
+    case Writes::Upgrade:
+        o = run({u"upgrade"_s});
+        break;
+    case Writes::Init:
+        o = run({u"init"_s, u"--data-dir"_s, folder});
+        break;
+    case Writes::Migrate:
+        o = run({u"migrate"_s, u"--from-file"_s, dbPath(), u"--database"_s, target});
+        break;
+    }
     ASSERT_EQ(o.status, 0) << o.err.toStdString();
     QStringList expected = kept;
     expected << name;
-    if (upgrade)
+    if (writes == Writes::Upgrade)
         expected << store::kDatabaseFileName;
     EXPECT_EQ(strayFiles(folder, expected), QStringList());
     for (const QString& file : kept)
         EXPECT_TRUE(QFile::exists(QDir(folder).filePath(file))) << file.toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(BackupAndUpgrade, StaleTemporaryTest,
-                         testing::Values(StaleCase{"Backup", "backup"}, StaleCase{"Upgrade", "upgrade"}),
+INSTANTIATE_TEST_SUITE_P(Writers, StaleTemporaryTest,
+                         testing::Values(StaleCase{"Backup", Writes::Backup}, StaleCase{"Upgrade", Writes::Upgrade},
+                                         StaleCase{"Init", Writes::Init}, StaleCase{"Migrate", Writes::Migrate}),
                          [](const testing::TestParamInfo<StaleCase>& p) { return std::string(p.param.name); });
 
-// A failed backup removes its own temporary and journal at once; the earlier copy stays.
-TEST_F(CliTest, FailedBackupLeavesNothingBehind) {
-    const QString copies = QDir(dataDir()).filePath(u"copies"_s);
-    ASSERT_TRUE(QDir().mkpath(copies));
-    const QString damaged = QDir(dataDir()).filePath(u"damaged.mdb"_s);
-    {
-        QFile source(dbPath());
-        ASSERT_TRUE(source.open(QIODevice::ReadOnly));
-        QByteArray bytes = source.readAll();
-        bytes.replace(2048, 4096, QByteArray(4096, '\x5a'));
-        QFile f(damaged);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
+// A copy that fails (a page of the database damaged) removes its own temporary and journal at
+// once; the earlier copy stays. The upgrade writes its copy through the same routine before it
+// changes anything.
+struct FailedCopyCase {
+    const char* name;
+    bool upgrade;
+};
+
+class FailedCopyTest : public CliTest, public testing::WithParamInterface<FailedCopyCase> {};
+
+// Overwrites bytes [from, from + count) of a file with garbage.
+void damage(const QString& path, qint64 from, qint64 count) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(f.seek(from));
+    f.write(QByteArray(count, '\x5a'));
+}
+
+TEST_P(FailedCopyTest, LeavesNothingBehind) {
+    const bool upgrade = GetParam().upgrade;
+    QString source = QDir(dataDir()).filePath(u"damaged.mdb"_s);
+    QString folder = QDir(dataDir()).filePath(u"copies"_s);
+    QString copy = folder + u"/copy.mdb"_s;
+    QStringList args = {u"backup"_s, copy, u"--database"_s, source};
+    if (upgrade) {
+        // A file in the older layout whose last page, an overflow page of a long owner's name,
+        // is read by nothing before the copy.
+        source = dbPath();
+        folder = dataDir();
+        copy = QDir(dataDir()).filePath(store::kUpgradeBackupFileName);
+        args = {u"upgrade"_s};
+        QFile::remove(dbPath());
+        ASSERT_TRUE(store::CreateDatabase(dbPath(), nullptr, store::TableLayout::ImagesAmongColumns));
+        {
+            store::DatabaseConnection old;
+            ASSERT_TRUE(old.OpenDatabaseFile(dbPath(), store::kDatabasePassword, store::ConnectionSharing::Private));
+            alerts_test::Fleet fleet(old);
+            fleet.vehicle(u"京A001"_s);
+            fleet.row(u"京A001"_s, {{u"车主姓名"_s, QString(20000, u'长')}});
+        }
+        damage(dbPath(), QFileInfo(dbPath()).size() - 2048, 1024);
+    } else {
+        ASSERT_TRUE(QFile::copy(dbPath(), source));
+        damage(source, 2048, 4096);
     }
+    ASSERT_TRUE(QDir().mkpath(folder));
     {
-        QFile earlier(copies + u"/copy.mdb"_s);
+        QFile earlier(copy);
         ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
         earlier.write("yesterday's copy");
     }
-    const Outcome o = run({u"backup"_s, copies + u"/copy.mdb"_s, u"--database"_s, damaged});
+    const std::string before = Sha256(source);
+    const Outcome o = run(args);
     EXPECT_EQ(o.status, 1) << o.err.toStdString();
-    EXPECT_EQ(strayFiles(copies, {u"copy.mdb"_s}), QStringList());
-    QFile earlier(copies + u"/copy.mdb"_s);
+    // The copy itself failed, not a read before it.
+    EXPECT_TRUE(o.err.contains(u"复制数据库失败"_s)) << o.err.toStdString();
+    EXPECT_EQ(Sha256(source), before);
+    QStringList expected = {QFileInfo(copy).fileName()};
+    if (upgrade)
+        expected << store::kDatabaseFileName;
+    EXPECT_EQ(strayFiles(folder, expected), QStringList());
+    QFile earlier(copy);
     ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
     EXPECT_EQ(earlier.readAll(), QByteArray("yesterday's copy"));
 }
+
+INSTANTIATE_TEST_SUITE_P(BackupAndUpgrade, FailedCopyTest,
+                         testing::Values(FailedCopyCase{"Backup", false}, FailedCopyCase{"Upgrade", true}),
+                         [](const testing::TestParamInfo<FailedCopyCase>& p) { return std::string(p.param.name); });
 
 } // namespace
