@@ -329,7 +329,9 @@ bool writeThroughTemporary(const QString& target, const Location& at,
         return fail(u"写入失败：临时文件丢失"_s);
     if (!syncFile(temp, &failure))
         return fail(u"写入失败：%1"_s.arg(failure));
-    const mode_t mode = at.exists ? (at.st.st_mode & 07777) : newFileMode();
+    // A new database (the one file written without replacing) holds owners' identity numbers and
+    // telephones: its owner's account alone reads it, as databases were always made.
+    const mode_t mode = at.exists ? (at.st.st_mode & 07777) : rename == Rename::NoReplace ? 0600 : newFileMode();
     ::chmod(native(temp).constData(), mode);
     if (rename == Rename::Replace) {
         if (::rename(native(temp).constData(), native(at.path).constData()) != 0) {

@@ -37,7 +37,8 @@ bool WriteOutputBytes(const QString& target, const QByteArray& bytes, QString* e
 // Writes a file that must not exist yet, a new database, through the same temporary as
 // WriteOutputFile (so a killed writer's leftovers are removed by the next write of that name), but
 // without refusing the database's own names, which is what it makes: refuses an existing target,
-// and never replaces a file that appears under its name while produce runs.
+// and never replaces a file that appears under its name while produce runs. The new file is the
+// owner's alone (0600).
 bool WriteNewFile(const QString& target, const std::function<bool(const QString& tempPath, QString* error)>& produce,
                   QString* error);
 

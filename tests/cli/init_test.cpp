@@ -19,6 +19,9 @@ TEST(CliInit, CreatesOnceInTheNamedDirectory) {
     const QString file = QDir(target).filePath(u"clxx.mdb"_s);
     EXPECT_TRUE(QFileInfo::exists(file));
     EXPECT_FALSE(QFileInfo::exists(file + u".new"_s));
+    // The owners' identity numbers and telephones are for this account alone.
+    EXPECT_EQ(QFileInfo(file).permissions() & ~(QFileDevice::ReadUser | QFileDevice::WriteUser),
+              QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     EXPECT_NE(cli::Run({u"init"_s, u"--data-dir"_s, target}, out, err), 0);
     EXPECT_TRUE(errText.contains(u"已存在"_s));
     EXPECT_NE(cli::Run({u"nonsense"_s}, out, err), 0);
