@@ -410,43 +410,44 @@ void ResetVehicleForm(QWidget* window) {
             ui::SetControlImage(window, f.name, QByteArray());
 }
 
+void ShowCheckMessage(const CheckMessage& message) {
+    ui::MessageBox(message.text, message.exclamation ? ui::Buttons::OkExclamation : ui::Buttons::Ok);
+}
+
 void CheckPlateUnique(QWidget* window, store::DatabaseConnection& db) {
     auto* box = ui::FindControl<ui::LabeledEdit>(window, u"带标签编辑框_主车牌号"_s);
     if (!box || box->isReadOnly() || box->text().isEmpty())
         return;
-    const QString plate = box->text();
-    box->setProperty(kCheckedPlateProperty, plate);
-    if (!PlateLengthPlausible(plate)) {
-        ui::MessageBox(u"请检查主车牌号是否正确"_s, ui::Buttons::OkExclamation);
-        return;
-    }
-    const std::optional<bool> listed = PlateListed(db, plate);
-    if (!listed) {
-        ui::MessageBox(u"查询失败！"_s);
-        return;
-    }
-    if (*listed)
-        ui::MessageBox(u"对不起！已经存在此车辆的信息了！"_s);
+    NotePlateChecked(window);
+    VehicleRoster plates;
+    const RosterSource listedPlates = [&db, &plates] { return plates.readPlates(db) ? &plates : nullptr; };
+    for (const CheckMessage& m : PlateCheckMessages(box->text(), listedPlates))
+        ShowCheckMessage(m);
 }
 
-bool PlateCheckedAsTyped(QWidget* window) {
+bool PlateCheckDue(QWidget* window) {
     auto* box = ui::FindControl<ui::LabeledEdit>(window, u"带标签编辑框_主车牌号"_s);
-    return box && !box->text().isEmpty() && box->property(kCheckedPlateProperty).toString() == box->text();
+    return box && !box->isReadOnly() && !box->text().isEmpty() &&
+           box->property(kCheckedPlateProperty).toString() != box->text();
+}
+
+void NotePlateChecked(QWidget* window) {
+    if (auto* box = ui::FindControl<ui::LabeledEdit>(window, u"带标签编辑框_主车牌号"_s))
+        box->setProperty(kCheckedPlateProperty, box->text());
 }
 
 void CheckArchiveNumberUnique(QWidget* window, store::DatabaseConnection& db) {
     auto* box = ui::FindControl<ui::LabeledEdit>(window, u"带标签编辑框_档案编号"_s);
     if (!box || box->isReadOnly() || box->text().isEmpty())
         return;
-    const std::optional<bool> taken = ArchiveNumberTaken(db, box->text());
-    if (!taken) {
-        ui::MessageBox(u"查询失败！"_s);
-        return;
-    }
-    if (*taken) {
+    VehicleRoster numbers;
+    const RosterSource takenNumbers = [&db, &numbers] { return numbers.readArchiveNumbers(db) ? &numbers : nullptr; };
+    const ArchiveNumberCheck check = CheckArchiveNumber(box->text(), takenNumbers);
+    // A taken number is emptied, so that a save started afterwards stops at the missing number.
+    if (check.taken)
         box->setText(QString());
-        ui::MessageBox(u"对不起！已经存在此档案编号的信息了！"_s);
-    }
+    if (!check.message.isEmpty())
+        ui::MessageBox(check.message);
 }
 
 } // namespace archive

@@ -17,6 +17,8 @@ struct MainParts;
 
 namespace archive {
 
+struct CheckMessage;
+
 // Builds every control of the seven record pages into parts.pages from the field tables, each
 // page's record list under its fields, the change tracking, the two uniqueness checks on leaving
 // the plate and archive-number boxes, the edit menu on the right mouse button, and queues the
@@ -29,14 +31,19 @@ void AttachRecordForm(ui::MainParts& parts);
 // CurrentPlate stay as they are.
 void ResetVehicleForm(QWidget* window);
 
-// Run when the operator leaves the plate box (and by the save): does nothing while the box is
-// read-only or empty; warns about an implausible length or a plate already in [总表].
+// Run when the operator leaves the plate box: does nothing while the box is read-only or empty;
+// shows PlateCheckMessages.
 void CheckPlateUnique(QWidget* window, store::DatabaseConnection& db);
-// True when CheckPlateUnique has already looked at the text now in the plate box.
-bool PlateCheckedAsTyped(QWidget* window);
-// Run when the operator leaves the archive-number box (and by the save): does nothing while the
-// box is read-only or empty; empties the box when the number (leading zeros aside) is taken.
+// True when a save is to run the plate check on the plate box: the box is writable and holds a
+// text the check has not yet looked at (leaving the box for the save button has just run it).
+bool PlateCheckDue(QWidget* window);
+// The plate check has looked at the text now in the plate box.
+void NotePlateChecked(QWidget* window);
+// Run when the operator leaves the archive-number box: does nothing while the box is read-only
+// or empty; empties the box when the number (leading zeros aside) is taken.
 void CheckArchiveNumberUnique(QWidget* window, store::DatabaseConnection& db);
+// Shows one message of the checks of a new vehicle, with its icon.
+void ShowCheckMessage(const CheckMessage& message);
 
 // The start-up presets, also usable alone: combo boxes on their first item (the insurance
 // kinds read from db first, when given), date boxes unset and the payment dates today.

@@ -710,65 +710,121 @@ NewVehicle BlankNewVehicle(const QDate& today, const QString& insuranceKind) {
     return v;
 }
 
-QString NewVehicleRefusal(const NewVehicle& vehicle, const VehicleRoster& roster) {
+QList<CheckMessage> PlateCheckMessages(const QString& plate, const RosterSource& roster) {
+    if (!domain::PlateLengthPlausible(plate))
+        return {{u"请检查主车牌号是否正确"_s, true}};
+    const VehicleRoster* listed = roster();
+    if (!listed)
+        return {{u"查询失败！"_s}};
+    if (listed->plateListed(plate))
+        return {{u"对不起！已经存在此车辆的信息了！"_s}};
+    return {};
+}
+
+ArchiveNumberCheck CheckArchiveNumber(const QString& archiveNumber, const RosterSource& roster) {
+    const VehicleRoster* listed = roster();
+    if (!listed)
+        return {u"查询失败！"_s, false};
+    if (listed->archiveTaken(archiveNumber))
+        return {u"对不起！已经存在此档案编号的信息了！"_s, true};
+    return {};
+}
+
+QString NewVehicleCheck::reason() const {
+    QStringList texts;
+    for (const CheckMessage& m : messages)
+        texts << m.text;
+    return texts.join(u"；"_s);
+}
+
+NewVehicleCheck CheckNewVehicle(const NewVehicle& vehicle, const RosterSource& roster, bool plateChecked) {
+    NewVehicleCheck check;
+    // [总表] is read once however many checks ask, and not at all when the plate stops the save.
+    std::optional<const VehicleRoster*> fetched;
+    const RosterSource once = [&fetched, &roster] {
+        if (!fetched)
+            fetched = roster();
+        return *fetched;
+    };
+    auto stop = [&check](NewVehicleStop where, const QString& text, bool exclamation = false) {
+        check.messages << CheckMessage{text, exclamation};
+        check.stop = where;
+        return check;
+    };
     const QString plate = vehicle.plate();
     if (plate.isEmpty())
-        return u"请输入主车车牌号！"_s;
-    QString refusal = PlateRefusal(plate);
-    if (!refusal.isEmpty())
-        return refusal;
-    if (roster.plateListed(plate))
-        return u"对不起！已经存在此车辆的信息了！"_s;
-    if (const QString same = roster.sameTableAs(plate); !same.isEmpty())
-        return u"创建新车表格失败！已有车辆“%1”，车牌号只差字母大小写。"_s.arg(same);
+        return stop(NewVehicleStop::NoPlate, u"请输入主车车牌号！"_s);
+    if (const QString refusal = PlateRefusal(plate); !refusal.isEmpty())
+        return stop(NewVehicleStop::PlateRules, refusal, true);
+    if (!plateChecked) {
+        check.messages << PlateCheckMessages(plate, once);
+        check.plateLooked = true;
+    }
     const QString archiveNumber = vehicle.archiveNumber();
     if (archiveNumber.isEmpty())
-        return u"请输入档案编号！"_s;
-    if (roster.archiveTaken(archiveNumber))
-        return u"对不起！已经存在此档案编号的信息了！"_s;
-    return {};
+        return stop(NewVehicleStop::NoArchiveNumber, u"请输入档案编号！"_s);
+    const ArchiveNumberCheck archive = CheckArchiveNumber(archiveNumber, once);
+    if (!archive.message.isEmpty())
+        return stop(archive.taken ? NewVehicleStop::ArchiveTaken : NewVehicleStop::ArchiveUnread, archive.message);
+    // The archive check has read [总表]. A listed plate is refused even when its table has gone,
+    // so that it never gets a second master row; one differing only in the case of its letters
+    // names the same table, which the database would refuse to copy.
+    if (!once()->sameTableAs(plate).isEmpty())
+        return stop(NewVehicleStop::PlateTaken, u"创建新车表格失败！"_s);
+    return check;
 }
 
 SaveResult SaveNewVehicleRows(store::DatabaseConnection& db, const NewVehicle& vehicle) {
     SaveResult result;
-    const QString plate = vehicle.plate();
-    const QString archiveNumber = vehicle.archiveNumber();
-    auto fail = [&](SaveStep step, const char* message) {
-        db.RollbackTransaction();
+    auto fail = [&result](SaveStep step, const QString& message) {
         result.failedStep = step;
-        result.message = QString::fromUtf8(message);
+        result.message = message;
         return result;
     };
-    if (!IsSafePlate(plate)) {
-        result.failedStep = SaveStep::CopyTable;
-        result.message = PlateRefusal(plate);
-        return result;
+    bool asked = false;
+    bool began = false;
+    bool queued = false;
+    std::optional<VehicleRoster> roster;
+    // Asked only once the plate has passed its rules: a refused plate runs no statement at all.
+    const RosterSource underQueue = [&]() -> const VehicleRoster* {
+        asked = true;
+        // The row the adds queue on exists before any of them begins (on a server two that both
+        // found none would meet at its insert instead, and one would fail for no reason of its own).
+        store::EnsureVersionRow(db, store::kFleetVersionKey);
+        began = db.BeginTransaction();
+        // Adds queue on one row: what the checks read is then what the adds before left.
+        queued = began && store::TakeVehicleVersion(db, store::kFleetVersionKey, std::nullopt).ok();
+        if (queued)
+            roster = VehicleRoster::Read(db);
+        return roster ? &*roster : nullptr;
+    };
+    // The form has shown the plate check already; only the refusal counts here.
+    const NewVehicleCheck check = CheckNewVehicle(vehicle, underQueue, true);
+    if (began && (!queued || check.refused()))
+        db.RollbackTransaction();
+    if (asked && !queued)
+        return fail(SaveStep::CopyTable, u"创建新车表格失败！"_s);
+    switch (check.stop) {
+    case NewVehicleStop::None:
+        break;
+    case NewVehicleStop::NoPlate:
+    case NewVehicleStop::PlateRules:
+    case NewVehicleStop::PlateTaken:
+        return fail(SaveStep::CopyTable, check.refusal());
+    case NewVehicleStop::NoArchiveNumber:
+    case NewVehicleStop::ArchiveUnread:
+    case NewVehicleStop::ArchiveTaken:
+        return fail(SaveStep::MasterRow, check.refusal());
     }
-    // The row the adds queue on exists before any of them begins (on a server two that both found
-    // none would meet at its insert instead, and one would fail for no reason of its own).
-    store::EnsureVersionRow(db, store::kFleetVersionKey);
-    if (!db.BeginTransaction()) {
-        result.failedStep = SaveStep::CopyTable;
-        result.message = u"创建新车表格失败！"_s;
-        return result;
-    }
-    // Adds queue on one row: what the checks below read is then what the adds before left.
-    if (!store::TakeVehicleVersion(db, store::kFleetVersionKey, std::nullopt).ok())
-        return fail(SaveStep::CopyTable, "创建新车表格失败！");
-    // A plate already listed must not get a second master row, even if its table has gone.
-    const std::optional<bool> listed = PlateListed(db, plate);
-    if (!listed || *listed)
-        return fail(SaveStep::CopyTable, "创建新车表格失败！");
-    const std::optional<bool> taken = ArchiveNumberTaken(db, archiveNumber);
-    if (!taken || *taken)
-        return fail(SaveStep::MasterRow, "对不起！已经存在此档案编号的信息了！");
     result = WriteNewVehicleRows(db, vehicle);
     if (!result.ok) {
         db.RollbackTransaction();
         return result;
     }
-    if (!db.CommitTransaction())
-        return fail(SaveStep::FirstRow, "在新表录入记录失败!！");
+    if (!db.CommitTransaction()) {
+        db.RollbackTransaction();
+        return fail(SaveStep::FirstRow, u"在新表录入记录失败!！"_s);
+    }
     return result;
 }
 

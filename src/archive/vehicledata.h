@@ -17,6 +17,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
 #include <optional>
 
 using namespace Qt::StringLiterals;
@@ -56,8 +57,9 @@ public:
     bool readArchiveNumbers(store::DatabaseConnection& db);
     bool plateListed(const QString& plate) const { return plates_.contains(plate); }
     bool archiveTaken(const QString& archiveNumber) const { return archiveKeys_.contains(ArchiveKey(archiveNumber)); }
-    // A listed plate that differs from this one only in the case of its letters: the database
-    // folds that case in table names, so the two would name one vehicle table. Empty when none.
+    // The listed plate that names the same vehicle table as this one: the plate itself, or one
+    // that differs only in the case of its letters (the database folds that case in table names).
+    // Empty when none.
     QString sameTableAs(const QString& plate) const { return tableNames_.value(TableNameKey(plate)); }
     void add(const QString& plate, const QString& archiveNumber);
     static QString TableNameKey(const QString& plate);
@@ -218,10 +220,57 @@ void SetNewVehiclePlate(NewVehicle& vehicle, const QString& plate);
 // each choice its first item; insuranceKind is the first kind the insurance list offers).
 NewVehicle BlankNewVehicle(const QDate& today, const QString& insuranceKind);
 
-// Why the save refuses this vehicle, in its words, checked in its order: no plate, a plate the
-// rules refuse, a plate already listed, no archive number, an archive number already taken.
-// Empty when the vehicle may be added.
-QString NewVehicleRefusal(const NewVehicle& vehicle, const VehicleRoster& roster);
+// One message of the checks of a new vehicle, as the record form shows it.
+struct CheckMessage {
+    QString text;
+    bool exclamation = false; // shown with the exclamation icon
+};
+
+// Where the checks of a new vehicle read [总表]: asked the first time a check needs it, so that a
+// plate the rules refuse, or one of implausible length on leaving its box, is turned away before
+// any statement. nullptr when [总表] cannot be read.
+using RosterSource = std::function<const VehicleRoster*()>;
+
+// The plate check of leaving the plate box: a plate of implausible length is warned about without
+// asking [总表]; otherwise an unreadable [总表] or a plate it already lists is reported. The
+// operator decides: none of these stops a save.
+QList<CheckMessage> PlateCheckMessages(const QString& plate, const RosterSource& roster);
+
+// The archive-number check of leaving its box: numbers compare by ArchiveKey. The form empties
+// the box when the number is taken.
+struct ArchiveNumberCheck {
+    QString message; // empty when the number is free
+    bool taken = false;
+};
+ArchiveNumberCheck CheckArchiveNumber(const QString& archiveNumber, const RosterSource& roster);
+
+// Where the checks of a new vehicle stopped.
+enum class NewVehicleStop {
+    None,            // the vehicle may be written
+    NoPlate,         // "请输入主车车牌号！"
+    PlateRules,      // PlateRefusal
+    NoArchiveNumber, // "请输入档案编号！"
+    ArchiveUnread,   // "查询失败！"
+    ArchiveTaken,    // "对不起！已经存在此档案编号的信息了！"
+    PlateTaken,      // "创建新车表格失败！": [总表] lists the plate, or one naming the same table
+};
+
+struct NewVehicleCheck {
+    QList<CheckMessage> messages; // in the order the save shows them; when refused, the last is why
+    NewVehicleStop stop = NewVehicleStop::None;
+    bool plateLooked = false; // the plate check's messages are among them
+    bool refused() const { return stop != NewVehicleStop::None; }
+    QString refusal() const { return refused() ? messages.last().text : QString(); }
+    // The messages one after another, as a report line shows them.
+    QString reason() const;
+};
+
+// The checks of 保存增加车辆, in its order and its words: no plate, a plate the rules refuse, the
+// plate check (left out when plateChecked: leaving the box has shown it for this very text), no
+// archive number, an unreadable [总表] or a taken archive number, and last a plate [总表] already
+// holds, where the table copy would fail. The form's save, its re-check inside the transaction and
+// the import all take their refusal from here.
+NewVehicleCheck CheckNewVehicle(const NewVehicle& vehicle, const RosterSource& roster, bool plateChecked = false);
 
 enum class SaveStep { None, CopyTable, PrimaryKey, MasterRow, FirstRow };
 
@@ -233,12 +282,12 @@ struct SaveResult {
 };
 
 // Table copy, key, master row and first row as one transaction: either all of them or nothing.
-// The caller has checked the plate (PlateRefusal) and the archive number; both are checked again
-// inside the transaction, after it has taken the adds' common version row, so that of two
-// operators adding the same plate or archive number at once the second is refused.
+// The vehicle is checked (CheckNewVehicle) again inside the transaction, after it has taken the
+// adds' common version row, so that of two operators adding the same plate or archive number at
+// once the second is refused; a refusal's message is the check's last.
 SaveResult SaveNewVehicleRows(store::DatabaseConnection& db, const NewVehicle& vehicle);
 // The four statements of SaveNewVehicleRows inside a transaction (or savepoint) the caller holds
-// and rolls back on failure; the caller has checked the vehicle with NewVehicleRefusal against a
+// and rolls back on failure; the caller has checked the vehicle with CheckNewVehicle against a
 // roster read in that transaction.
 SaveResult WriteNewVehicleRows(store::DatabaseConnection& db, const NewVehicle& vehicle);
 

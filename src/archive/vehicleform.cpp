@@ -406,38 +406,25 @@ NewVehicle ReadNewVehicle(QWidget* window) {
 
 bool SaveNewVehicle(ui::MainParts& parts) {
     QWidget* window = parts.window;
-    const QString plate = ui::ControlText(window, u"带标签编辑框_主车牌号"_s);
-    if (plate.isEmpty()) {
-        ui::MessageBox(u"请输入主车车牌号！"_s);
-        return false;
+    const NewVehicle vehicle = ReadNewVehicle(window);
+    std::optional<VehicleRoster> roster;
+    const RosterSource fromDatabase = [&parts, &roster]() -> const VehicleRoster* {
+        if (parts.db)
+            roster = VehicleRoster::Read(*parts.db);
+        return roster ? &*roster : nullptr;
+    };
+    const NewVehicleCheck check = CheckNewVehicle(vehicle, fromDatabase, !PlateCheckDue(window));
+    if (check.plateLooked)
+        NotePlateChecked(window);
+    for (qsizetype i = 0; i < check.messages.size(); ++i) {
+        // A taken number empties its box, so that the next save stops at "请输入档案编号！".
+        if (check.stop == NewVehicleStop::ArchiveTaken && i == check.messages.size() - 1)
+            ui::SetControlText(window, u"带标签编辑框_档案编号"_s, QString());
+        ShowCheckMessage(check.messages.at(i));
     }
-    const QString refusal = PlateRefusal(plate);
-    if (!refusal.isEmpty()) {
-        ui::MessageBox(refusal, ui::Buttons::OkExclamation);
+    if (check.refused() || !parts.db)
         return false;
-    }
-    if (!parts.db)
-        return false;
-    // Leaving the plate box for the save button has just run the check on this very text.
-    if (!PlateCheckedAsTyped(window))
-        CheckPlateUnique(window, *parts.db);
-    const QString archiveNumber = ui::ControlText(window, u"带标签编辑框_档案编号"_s);
-    if (archiveNumber.isEmpty()) {
-        ui::MessageBox(u"请输入档案编号！"_s);
-        return false;
-    }
-    // A taken number empties the box, so that the next save stops at "请输入档案编号！".
-    const std::optional<bool> taken = ArchiveNumberTaken(*parts.db, archiveNumber);
-    if (!taken) {
-        ui::MessageBox(u"查询失败！"_s);
-        return false;
-    }
-    if (*taken) {
-        ui::SetControlText(window, u"带标签编辑框_档案编号"_s, QString());
-        ui::MessageBox(u"对不起！已经存在此档案编号的信息了！"_s);
-        return false;
-    }
-    const SaveResult result = SaveNewVehicleRows(*parts.db, ReadNewVehicle(window));
+    const SaveResult result = SaveNewVehicleRows(*parts.db, vehicle);
     ui::MessageBox(result.message);
     if (!result.ok)
         return false;

@@ -168,7 +168,7 @@ int ImportCommand(QStringList args, QTextStream& out, QTextStream& err) {
             list.append(QJsonObject{{u"row"_s, r.row},
                                     {u"plate"_s, r.plate},
                                     {u"outcome"_s, outcomeText(r, dryRun)},
-                                    {u"reason"_s, r.reason}});
+                                    {u"reason"_s, r.shownReason()}});
         root.insert(u"rows"_s, list);
         root.insert(u"accepted"_s, accepted);
         root.insert(u"refused"_s, refused);
@@ -191,7 +191,7 @@ int ImportCommand(QStringList args, QTextStream& out, QTextStream& err) {
         for (const fleetimport::RowOutcome& r : rows) {
             text += u"第 %1 行  %2  %3"_s.arg(r.row).arg(r.plate, outcomeText(r, dryRun));
             if (!r.reason.isEmpty())
-                text += u"："_s + r.reason;
+                text += u"："_s + r.shownReason();
             text += QLatin1Char('\n');
         }
         if (dryRun)

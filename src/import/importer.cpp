@@ -1,6 +1,5 @@
 #include "importer.h"
 
-#include "domain/plates.h"
 #include "domain/vehiclecolumns.h"
 #include "store/database.h"
 #include "store/versions.h"
@@ -27,6 +26,10 @@ bool rowEmpty(const QList<SheetCell>& row) {
 }
 
 } // namespace
+
+QString RowOutcome::shownReason() const {
+    return repeatsRow > 0 ? reason + u"（与第 %1 行重复）"_s.arg(repeatsRow) : reason;
+}
 
 const Sheet* FindSheet(const Workbook& book, const QString& name) {
     if (name.isEmpty())
@@ -69,14 +72,15 @@ PlanOutcome PlanImport(store::DatabaseConnection& db, const Sheet& sheet, const 
     }
 
     ImportPlan plan;
-    QHash<QString, int> plateRow;   // plates of the file's accepted rows
-    QHash<QString, int> archiveRow; // their archive numbers by ArchiveKey
+    QHash<QString, int> plateRow;   // the file's accepted rows by the vehicle table their plate names
+    QHash<QString, int> archiveRow; // and by their archive numbers' ArchiveKey
+    const archive::RosterSource known = [&roster] { return &*roster; };
     for (int r = sheet.headerRows; r < sheet.rows.size(); ++r) {
         const QList<SheetCell>& cells = sheet.rows.at(r);
         if (rowEmpty(cells))
             continue;
         archive::NewVehicle vehicle = blank;
-        QStringList reasons;
+        QStringList valueRefusals;
         for (int col = 0; col < fieldOfColumn.size(); ++col) {
             const ImportField* field = fieldOfColumn.at(col);
             const SheetCell cell = cells.value(col);
@@ -84,7 +88,7 @@ PlanOutcome PlanImport(store::DatabaseConnection& db, const Sheet& sheet, const 
                 continue;
             const FieldValue v = ConvertCell(*field, cell, *kinds);
             if (!v.refusal.isEmpty())
-                reasons << v.refusal;
+                valueRefusals << v.refusal;
             else
                 vehicle.values.insert(field->column, v.value);
         }
@@ -92,26 +96,27 @@ PlanOutcome PlanImport(store::DatabaseConnection& db, const Sheet& sheet, const 
         RowOutcome outcome;
         outcome.row = sheet.sheetRow(r);
         outcome.plate = vehicle.plate();
-        QString refusal = archive::NewVehicleRefusal(vehicle, *roster);
-        if (refusal == u"对不起！已经存在此车辆的信息了！" && plateRow.contains(outcome.plate))
-            refusal += u"（与第 %1 行重复）"_s.arg(plateRow.value(outcome.plate));
-        else if (refusal == u"对不起！已经存在此档案编号的信息了！" &&
-                 archiveRow.contains(archive::ArchiveKey(vehicle.archiveNumber())))
-            refusal += u"（与第 %1 行重复）"_s.arg(archiveRow.value(archive::ArchiveKey(vehicle.archiveNumber())));
-        if (!refusal.isEmpty())
-            reasons.prepend(refusal);
-        if (reasons.isEmpty()) {
-            outcome.accepted = true;
-            // The save warns about a plate of unusual length and keeps it as typed.
-            if (!domain::PlateLengthPlausible(outcome.plate))
-                outcome.reason = u"请检查主车牌号是否正确"_s;
+        // What the form's save would show for this vehicle, with the rows above in [总表] already.
+        const archive::NewVehicleCheck check = archive::CheckNewVehicle(vehicle, known);
+        const QString plateKey = archive::VehicleRoster::TableNameKey(outcome.plate);
+        const QString archiveKey = archive::ArchiveKey(vehicle.archiveNumber());
+        if (check.stop == archive::NewVehicleStop::ArchiveTaken)
+            outcome.repeatsRow = archiveRow.value(archiveKey);
+        if ((check.stop == archive::NewVehicleStop::PlateTaken ||
+             check.stop == archive::NewVehicleStop::ArchiveTaken) &&
+            outcome.repeatsRow == 0)
+            outcome.repeatsRow = plateRow.value(plateKey);
+        QStringList reasons = {check.reason()};
+        reasons << valueRefusals;
+        reasons.removeAll(QString());
+        outcome.reason = reasons.join(u"；"_s);
+        outcome.accepted = !check.refused() && valueRefusals.isEmpty();
+        if (outcome.accepted) {
             roster->add(outcome.plate, vehicle.archiveNumber());
-            plateRow.insert(outcome.plate, outcome.row);
-            archiveRow.insert(archive::ArchiveKey(vehicle.archiveNumber()), outcome.row);
+            plateRow.insert(plateKey, outcome.row);
+            archiveRow.insert(archiveKey, outcome.row);
             plan.vehicleRows << int(plan.rows.size());
             plan.vehicles << vehicle;
-        } else {
-            outcome.reason = reasons.join(u"；"_s);
         }
         plan.rows << outcome;
     }
@@ -155,6 +160,7 @@ RunOutcome RunImport(store::DatabaseConnection& db, const ImportPlan& plan, cons
         notAdded(out.failure);
         return out;
     }
+    const archive::RosterSource known = [&roster] { return &*roster; };
     const int total = plan.acceptedCount();
     for (int i = 0; i < total; ++i) {
         RowOutcome& row = out.rows[plan.vehicleRows.at(i)];
@@ -162,10 +168,9 @@ RunOutcome RunImport(store::DatabaseConnection& db, const ImportPlan& plan, cons
         // behind, and the others go on.
         archive::SaveResult saved;
         const archive::NewVehicle& vehicle = plan.vehicles.at(i);
-        if (roster->plateListed(vehicle.plate()) || !roster->sameTableAs(vehicle.plate()).isEmpty()) {
-            saved.message = u"对不起！已经存在此车辆的信息了！"_s;
-        } else if (roster->archiveTaken(vehicle.archiveNumber())) {
-            saved.message = u"对不起！已经存在此档案编号的信息了！"_s;
+        const archive::NewVehicleCheck check = archive::CheckNewVehicle(vehicle, known);
+        if (check.refused()) {
+            saved.message = check.reason();
         } else if (db.BeginTransaction()) {
             saved = archive::WriteNewVehicleRows(db, vehicle);
             if (saved.ok && !db.CommitTransaction()) {
@@ -222,7 +227,7 @@ report::ReportTable ImportReport(const QList<RowOutcome>& rows, ReportKind kind)
         table.setText(i, 2,
                       r.accepted ? (kind == ReportKind::DryRun ? u"将添加"_s : u"已添加"_s)
                                  : (r.reason.startsWith(u"已取消") ? u"未添加"_s : u"拒绝"_s));
-        table.setText(i, 3, r.reason);
+        table.setText(i, 3, r.shownReason());
     }
     return table;
 }

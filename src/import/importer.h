@@ -27,7 +27,12 @@ struct RowOutcome {
     int row = 0; // the sheet's row number
     QString plate;
     bool accepted = false; // dry run: would be added; real run: added
-    QString reason;        // why refused; for an accepted row, what the save would warn about
+    // The messages the form's save shows for this vehicle, one after another, then whatever the
+    // cells themselves were refused for; for an accepted row, what the save would warn about.
+    QString reason;
+    int repeatsRow = 0; // a refused row's plate or archive number is that of this earlier row of the file
+    // The reason as the report shows it, naming the repeated row.
+    QString shownReason() const;
 };
 
 // The rows of a sheet checked against the database, written nowhere.
@@ -43,8 +48,8 @@ struct PlanOutcome {
     QString refusal; // the whole sheet is refused: empty, no plate column, unreadable database
 };
 
-// Checks every row: its values (dates, choices), then the save's checks against [总表] and the
-// rows above it in the file. Reads the database only.
+// Checks every row: the save's checks (archive::CheckNewVehicle) against [总表] and the rows
+// above it in the file, then its values (dates, choices). Reads the database only.
 PlanOutcome PlanImport(store::DatabaseConnection& db, const Sheet& sheet, const ColumnMap& map, const QDate& today);
 
 // Told after each written row; returning false cancels the import (nothing is kept).

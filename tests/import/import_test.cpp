@@ -1,5 +1,6 @@
 #include "importfleet.h"
 
+#include "app/mainwindow.h"
 #include "archive/vehicledata.h"
 #include "cli/commands.h"
 #include "domain/dates.h"
@@ -8,10 +9,12 @@
 #include "import/workbook.h"
 #include "store/schema.h"
 #include "store/session.h"
+#include "ui/controls.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPushButton>
 #include <QTextStream>
 
 #include <csignal>
@@ -106,7 +109,7 @@ TEST_P(FormatTest, ImportsTheFleetAsTheSaveWouldAddIt) {
     QMap<int, QString> reasons;
     const QMap<int, QString> outcome = outcomes(r, &reasons);
     EXPECT_EQ(outcome, (QMap<int, QString>{{2, u"已添加"_s}, {3, u"已添加"_s}, {4, u"已添加"_s}, {5, u"拒绝"_s}}));
-    EXPECT_EQ(reasons.value(5), u"对不起！已经存在此车辆的信息了！（与第 2 行重复）"_s);
+    EXPECT_EQ(reasons.value(5), u"对不起！已经存在此车辆的信息了！；创建新车表格失败！（与第 2 行重复）"_s);
     ASSERT_EQ(vehicleCount(), 3);
 
     const domain::VehicleColumnNames& col = domain::VehicleColumn();
@@ -300,15 +303,25 @@ TEST(ExcelSerial, LeapYearQuirkAndLimits) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// A refused row names its reason; the other rows go in
+// A row is refused or added as 保存增加车辆 refuses or adds the same vehicle, in its words; the
+// other rows go in
 
-struct RefusalCase {
+struct RowCase {
     const char* name;
-    const char* row; // CSV line under the header 车号,档案编号,车主,车辆状态,是否脱审,投保险种,审车是否通知车主
-    const char* reason;
+    const char* plate;
+    const char* archive;
+    const char* rest; // the CSV cells after 档案编号: 车主,车辆状态,是否脱审,投保险种,审车是否通知车主
+    QStringList messages; // what the save shows before it writes; the import's reason, joined
+    bool accepted;
+    int repeatsRow; // the earlier row of the file the import names
+    bool formToo;   // the form can be given the same vehicle (its choices offer no such value)
 };
 
-class RefusalTest : public ImportTest, public ::testing::WithParamInterface<RefusalCase> {
+void PrintTo(const RowCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class RefusalTest : public ImportTest, public ::testing::WithParamInterface<RowCase> {
 protected:
     void SetUp() override {
         ImportTest::SetUp();
@@ -318,48 +331,136 @@ protected:
         v.values.insert(u"档案编号"_s, u"7"_s);
         ASSERT_TRUE(archive::SaveNewVehicleRows(db(), v).ok);
     }
+    // 增加车辆, the plate, archive-number and owner boxes, 保存增加车辆: the messages shown.
+    QStringList saveThroughForm(const RowCase& c) {
+        app::MainWindow w;
+        EXPECT_TRUE(w.initialise([](QWidget*) {
+            store::session().OperatorPermissions.增删车辆 = true;
+            return true;
+        }));
+        w.findChild<QPushButton*>(u"超级按钮_增加车辆"_s)->click();
+        ui::SetControlText(&w, u"带标签编辑框_主车牌号"_s, QString::fromUtf8(c.plate));
+        ui::SetControlText(&w, u"带标签编辑框_档案编号"_s, QString::fromUtf8(c.archive));
+        ui::SetControlText(&w, u"带标签编辑框_车主姓名"_s, u"乙"_s);
+        dialogs.shown.clear();
+        w.findChild<QPushButton*>(u"超级按钮_保存增加"_s)->click();
+        return dialogs.shown;
+    }
 };
 
-TEST_P(RefusalTest, RowIsRefusedWithItsReasonAndTheOthersAdded) {
-    const RefusalCase& c = GetParam();
+TEST_P(RefusalTest, RowMeetsTheChecksOfTheFormsSave) {
+    const RowCase& c = GetParam();
     const QString path = file(u"refuse.csv"_s);
     WriteBytes(path, (u"车号,档案编号,车主,车辆状态,是否脱审,投保险种,审车是否通知车主\n"
-                      u"鲁A10001,100,甲,正常,否,,已通知\n"_s +
-                      QString::fromUtf8(c.row) + u"\n鲁A10003,300,丙,2,是,,\n"_s)
+                      u"鲁A10001,100,甲,正常,否,,已通知\n%1,%2,%3\n鲁A10003,300,丙,2,是,,\n"_s)
+                         .arg(QString::fromUtf8(c.plate), QString::fromUtf8(c.archive), QString::fromUtf8(c.rest))
                          .toUtf8());
-    const CliResult r = importJson(path);
-    EXPECT_EQ(r.code, 1);
-    QMap<int, QString> reasons;
-    const QMap<int, QString> outcome = outcomes(r, &reasons);
-    EXPECT_EQ(outcome, (QMap<int, QString>{{2, u"已添加"_s}, {3, u"拒绝"_s}, {4, u"已添加"_s}}));
-    EXPECT_TRUE(reasons.value(3).contains(QString::fromUtf8(c.reason))) << reasons.value(3).toStdString();
-    EXPECT_EQ(vehicleCount(), 3);
+    QString reason = c.messages.join(u"；"_s);
+    if (c.repeatsRow)
+        reason += u"（与第 %1 行重复）"_s.arg(c.repeatsRow);
+    for (const bool dryRun : {true, false}) {
+        const CliResult r = importJson(path, dryRun ? QStringList{u"--dry-run"_s} : QStringList{});
+        EXPECT_EQ(r.code, c.accepted ? 0 : 1) << dryRun;
+        const QString added = dryRun ? u"将添加"_s : u"已添加"_s;
+        QMap<int, QString> reasons;
+        EXPECT_EQ(outcomes(r, &reasons),
+                  (QMap<int, QString>{{2, added}, {3, c.accepted ? added : u"拒绝"_s}, {4, added}}))
+            << dryRun;
+        EXPECT_EQ(reasons.value(3), reason) << dryRun;
+    }
+    EXPECT_EQ(vehicleCount(), c.accepted ? 4 : 3);
     const archive::GroupRow first = current(archive::VehicleGroup::Inspection, u"鲁A10001"_s);
     EXPECT_EQ(first.text(u"审车是否通知车主"_s, false), u"已通知"_s);
     EXPECT_TRUE(current(archive::VehicleGroup::Inspection, u"鲁A10003"_s).value(u"是否脱审"_s).yesNo());
+    if (!c.formToo)
+        return;
+    // The form meets what the row met: the archive and the file's rows above it.
+    if (c.accepted) {
+        ASSERT_TRUE(archive::DeleteVehicleRows(conn(), QString::fromUtf8(c.plate)).ok);
+    }
+    QStringList shown = c.messages;
+    if (c.accepted)
+        shown << u"新车辆添加成功！"_s;
+    EXPECT_EQ(saveThroughForm(c), shown);
+    EXPECT_EQ(vehicleCount(), c.accepted ? 4 : 3);
 }
+
+const QString kPlateTaken = u"对不起！已经存在此车辆的信息了！"_s;
+const QString kArchiveTaken = u"对不起！已经存在此档案编号的信息了！"_s;
+const QString kCopyFails = u"创建新车表格失败！"_s;
+const QString kNoArchive = u"请输入档案编号！"_s;
+const QString kSymbols = u"主车牌号只能由汉字、字母和数字组成，不能含有空格、引号、括号、分号等符号！"_s;
+const QString kFixedTable = u"主车牌号“yangbiao”是数据库的固定表名，不能作为车牌号使用！"_s;
+const QString kKeyword = u"主车牌号“select”是数据库的保留字，不能作为车牌号使用！"_s;
+const QString kStatus = u"车辆状态“停用”应为正常、转出、注销之一"_s;
+const QString kKind = u"投保险种“神仙险”不在投保险种设置的险种中"_s;
+const QString kNotice = u"审车是否通知车主“打过电话”应为未到通知时间、已通知、未通知、通知未达之一"_s;
+constexpr const char* kRest = "乙,正常,否,,";
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, RefusalTest,
-    ::testing::Values(RefusalCase{"no_plate", ",200,乙,正常,否,,", "请输入主车车牌号！"},
-                      RefusalCase{"plate_symbols", "鲁A 10002,200,乙,正常,否,,", "主车牌号只能由汉字、字母和数字组成"},
-                      RefusalCase{"plate_table_name", "yangbiao,200,乙,正常,否,,", "是数据库的固定表名"},
-                      RefusalCase{"plate_keyword", "select,200,乙,正常,否,,", "是数据库的保留字"},
-                      RefusalCase{"plate_present", "鲁A99999,200,乙,正常,否,,", "对不起！已经存在此车辆的信息了！"},
-                      RefusalCase{"plate_case_only", "鲁a99999,200,乙,正常,否,,", "车牌号只差字母大小写"},
-                      RefusalCase{"plate_twice_in_file", "鲁A10001,200,乙,正常,否,,", "（与第 2 行重复）"},
-                      RefusalCase{"no_archive_number", "鲁A10002,,乙,正常,否,,", "请输入档案编号！"},
-                      RefusalCase{"archive_taken_leading_zeros", "鲁A10002,0007,乙,正常,否,,",
-                                  "对不起！已经存在此档案编号的信息了！"},
-                      RefusalCase{"archive_twice_in_file", "鲁A10002,0100,乙,正常,否,,",
-                                  "对不起！已经存在此档案编号的信息了！（与第 2 行重复）"},
-                      RefusalCase{"status", "鲁A10002,200,乙,停用,否,,", "车辆状态“停用”应为正常、转出、注销之一"},
-                      RefusalCase{"yes_no", "鲁A10002,200,乙,正常,也许,,", "是否脱审“也许”应为“是”或“否”"},
-                      RefusalCase{"insurance_kind", "鲁A10002,200,乙,正常,否,神仙险,",
-                                  "投保险种“神仙险”不在投保险种设置的险种中"},
-                      RefusalCase{"notification", "鲁A10002,200,乙,正常,否,,打过电话",
-                                  "审车是否通知车主“打过电话”应为未到通知时间、已通知、未通知、通知未达之一"}),
-    [](const ::testing::TestParamInfo<RefusalCase>& p) { return std::string(p.param.name); });
+    ::testing::Values(
+        RowCase{"valid", "鲁A10002", "200", kRest, {}, true, 0, true},
+        RowCase{"plate_length_warned", "鲁A102", "200", kRest, {u"请检查主车牌号是否正确"_s}, true, 0, true},
+        RowCase{"no_plate", "", "200", kRest, {u"请输入主车车牌号！"_s}, false, 0, true},
+        RowCase{"plate_symbols", "鲁A 10002", "200", kRest, {kSymbols}, false, 0, true},
+        RowCase{"plate_table_name", "yangbiao", "200", kRest, {kFixedTable}, false, 0, true},
+        RowCase{"plate_keyword", "select", "200", kRest, {kKeyword}, false, 0, true},
+        RowCase{"plate_present", "鲁A99999", "200", kRest, {kPlateTaken, kCopyFails}, false, 0, true},
+        RowCase{"plate_case_only", "鲁a99999", "200", kRest, {kCopyFails}, false, 0, true},
+        RowCase{"plate_present_no_archive", "鲁A99999", "", kRest, {kPlateTaken, kNoArchive}, false, 0, true},
+        RowCase{"plate_and_archive_present", "鲁A99999", "7", kRest, {kPlateTaken, kArchiveTaken}, false, 0, true},
+        RowCase{"plate_twice_in_file", "鲁A10001", "200", kRest, {kPlateTaken, kCopyFails}, false, 2, true},
+        RowCase{"plate_case_twice_in_file", "鲁a10001", "200", kRest, {kCopyFails}, false, 2, true},
+        RowCase{"no_archive_number", "鲁A10002", "", kRest, {kNoArchive}, false, 0, true},
+        RowCase{"archive_taken_leading_zeros", "鲁A10002", "0007", kRest, {kArchiveTaken}, false, 0, true},
+        RowCase{"archive_twice_in_file", "鲁A10002", "0100", kRest, {kArchiveTaken}, false, 2, true},
+        RowCase{"status", "鲁A10002", "200", "乙,停用,否,,", {kStatus}, false, 0, false},
+        RowCase{"yes_no", "鲁A10002", "200", "乙,正常,也许,,", {u"是否脱审“也许”应为“是”或“否”"_s}, false, 0, false},
+        RowCase{"insurance_kind", "鲁A10002", "200", "乙,正常,否,神仙险,", {kKind}, false, 0, false},
+        RowCase{"notification", "鲁A10002", "200", "乙,正常,否,,打过电话", {kNotice}, false, 0, false},
+        RowCase{"plate_and_cell_refused",
+                "鲁A99999",
+                "200",
+                "乙,停用,否,,",
+                {kPlateTaken, kCopyFails, kStatus},
+                false,
+                0,
+                false}),
+    [](const ::testing::TestParamInfo<RowCase>& p) { return std::string(p.param.name); });
+
+// A vehicle another operator adds between the plan and the run is refused inside the run's
+// transaction, in the words the plan would now give.
+TEST_F(ImportTest, VehiclesAddedAfterThePlanAreRefusedAsTheSaveRefusesThem) {
+    const QString path = file(u"later.csv"_s);
+    WriteBytes(path, "车号,档案编号\n鲁E10001,1\n鲁e10002,2\n鲁E10003,003\n鲁E10004,4\n");
+    const fleetimport::ReadOutcome read = fleetimport::ReadWorkbook(path);
+    ASSERT_TRUE(read.book);
+    const fleetimport::Sheet& sheet = read.book->sheets.at(0);
+    const fleetimport::ColumnMap map = fleetimport::MatchColumns(fleetimport::HeaderCaptions(sheet));
+    const fleetimport::PlanOutcome planned = fleetimport::PlanImport(conn(), sheet, map, QDate(2026, 3, 9));
+    ASSERT_TRUE(planned.plan);
+    ASSERT_EQ(planned.plan->acceptedCount(), 4);
+    for (const auto& [plate, number] :
+         {std::pair{u"鲁E10001"_s, u"91"_s}, std::pair{u"鲁E10002"_s, u"92"_s}, std::pair{u"鲁E19999"_s, u"3"_s}}) {
+        archive::NewVehicle v = archive::BlankNewVehicle(QDate(2026, 3, 9), QString());
+        archive::SetNewVehiclePlate(v, plate);
+        v.values.insert(u"档案编号"_s, number);
+        ASSERT_TRUE(archive::SaveNewVehicleRows(conn(), v).ok) << plate.toStdString();
+    }
+    const fleetimport::RunOutcome run = fleetimport::RunImport(conn(), *planned.plan);
+    EXPECT_TRUE(run.committed);
+    EXPECT_EQ(run.added, 1);
+    QStringList reasons;
+    for (const fleetimport::RowOutcome& r : run.rows)
+        reasons << r.reason;
+    EXPECT_EQ(reasons, (QStringList{kPlateTaken + u"；"_s + kCopyFails, kCopyFails, kArchiveTaken, QString()}));
+    const fleetimport::PlanOutcome again = fleetimport::PlanImport(conn(), sheet, map, QDate(2026, 3, 9));
+    ASSERT_TRUE(again.plan);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(again.plan->rows.at(i).reason, reasons.at(i)) << i;
+    EXPECT_EQ(vehicleCount(), 4);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Whole files refused: nothing written
@@ -467,7 +568,8 @@ TEST_F(ImportTest, TextReportNamesEncodingMappingAndOutcomes) {
     const CliResult r = cli({u"import"_s, path, u"--dry-run"_s});
     EXPECT_TRUE(r.out.contains(u"编码 GB18030"_s)) << r.out.toStdString();
     EXPECT_TRUE(r.out.contains(u"车号→主车牌号"_s));
-    EXPECT_TRUE(r.out.contains(u"第 5 行  鲁A12345  拒绝：对不起！已经存在此车辆的信息了！（与第 2 行重复）"_s));
+    EXPECT_TRUE(r.out.contains(
+        u"第 5 行  鲁A12345  拒绝：对不起！已经存在此车辆的信息了！；创建新车表格失败！（与第 2 行重复）"_s));
     EXPECT_TRUE(r.out.contains(u"试导入：将添加 3 辆，拒绝 1 行；数据库没有改动。"_s));
 
     // The report table as the exports write it, into a file.
@@ -480,7 +582,8 @@ TEST_F(ImportTest, TextReportNamesEncodingMappingAndOutcomes) {
     const QStringList lines = QString::fromUtf8(saved.readAll()).remove(QChar(0xFEFF)).split(u"\r\n"_s);
     EXPECT_EQ(lines.value(0), u"行号,主车牌号,结果,原因"_s);
     EXPECT_EQ(lines.value(1), u"2,鲁A12345,将添加,"_s);
-    EXPECT_EQ(lines.value(4), u"5,鲁A12345,拒绝,对不起！已经存在此车辆的信息了！（与第 2 行重复）"_s);
+    EXPECT_EQ(lines.value(4),
+              u"5,鲁A12345,拒绝,对不起！已经存在此车辆的信息了！；创建新车表格失败！（与第 2 行重复）"_s);
 }
 
 // ---------------------------------------------------------------------------------------------

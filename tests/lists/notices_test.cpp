@@ -289,7 +289,11 @@ TEST_F(NoticeTest, CalendarHasAnEventPerDueDateWithStableUids) {
 struct NameCase {
     const char* name;
     QString owner;
+    QByteArray escaped; // the owner as a TEXT value carries it in the file
 };
+void PrintTo(const NameCase& c, std::ostream* os) {
+    *os << c.name;
+}
 class CalendarText : public ::testing::TestWithParam<NameCase> {};
 
 // Whatever the owner's name, the file parses back to the same summary and description, no line
@@ -321,14 +325,30 @@ TEST_P(CalendarText, FoldsAndEscapesAnyName) {
     ASSERT_EQ(parsed.size(), 1);
     EXPECT_EQ(parsed[0].toObject()[u"summary"_s].toString(), events[0].summary);
     EXPECT_EQ(parsed[0].toObject()[u"description"_s].toString(), events[0].description);
+
+    // The bytes themselves: a reader may forgive a bare comma or semicolon, the format does not.
+    QByteArray unfolded = text;
+    unfolded.replace("\r\n ", "");
+    auto line = [&unfolded](const QByteArray& property) {
+        for (const QByteArray& l : unfolded.split('\n'))
+            if (l.startsWith(property))
+                return l.chopped(1);
+        return QByteArray();
+    };
+    const QByteArray& escaped = GetParam().escaped;
+    EXPECT_EQ(line("X-WR-CALNAME:").toStdString(), ("X-WR-CALNAME:" + escaped).toStdString());
+    EXPECT_TRUE(line("SUMMARY:").endsWith(" 鲁A12345 " + escaped)) << line("SUMMARY:").toStdString();
+    EXPECT_TRUE(line("DESCRIPTION:").contains("\\n车主：" + escaped + "\\n车主电话：138\\n"))
+        << line("DESCRIPTION:").toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Names, CalendarText,
-    ::testing::Values(NameCase{"Plain", u"张三"_s},
-                      NameCase{"Long", u"山东省泰安市泰山区东岳大街运输专业合作社第三车队长期合同车主代表人王某某"_s},
-                      NameCase{"Special", u"王, 某; 某\\某\n第二行"_s},
-                      NameCase{"LongAscii", QString(u'x').repeated(200) + u",;"_s}),
+    ::testing::Values(NameCase{"Plain", u"张三"_s, "张三"},
+                      NameCase{"Long", u"山东省泰安市泰山区东岳大街运输专业合作社第三车队长期合同车主代表人王某某"_s,
+                               "山东省泰安市泰山区东岳大街运输专业合作社第三车队长期合同车主代表人王某某"},
+                      NameCase{"Special", u"王, 某; 某\\某\n第二行"_s, "王\\, 某\\; 某\\\\某\\n第二行"},
+                      NameCase{"LongAscii", QString(u'x').repeated(200) + u",;"_s, QByteArray(200, 'x') + "\\,\\;"}),
     [](const auto& p) { return std::string(p.param.name); });
 
 // ---- refusals and the file left alone -------------------------------------------------------
