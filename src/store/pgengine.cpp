@@ -57,6 +57,22 @@ QString message(const char* text) {
 
 void ignoreNotice(void*, const char*) {}
 
+// The server's message of a failed statement; a wait the session's limits ended says so in the
+// operator's words first, since it asks for nothing but a later try.
+QString failureMessage(const PGresult* result) {
+    const QString server = message(PQresultErrorMessage(result));
+    const QByteArray state(PQresultErrorField(result, PG_DIAG_SQLSTATE) ? PQresultErrorField(result, PG_DIAG_SQLSTATE)
+                                                                        : "");
+    QString why;
+    if (state == "57014")
+        why = u"数据库语句执行超过时限，已被服务器取消，请稍后再试"_s;
+    else if (state == "55P03")
+        why = u"等待其他操作员正在修改的数据超时，语句已取消，请稍后再试"_s;
+    else if (state == "40P01")
+        why = u"与其他操作员的修改互相等待，语句已取消，请再试一次"_s;
+    return why.isEmpty() ? server : why + u"（"_s + server + u"）"_s;
+}
+
 // A result freed however the scope ends.
 struct Result {
     PGresult* r = nullptr;
@@ -197,6 +213,8 @@ public:
     bool execute(const void* owner, const QString& statement, const QList<QByteArray>* binaries,
                  QString& error) override;
     bool query(const void* owner, const QString& select, ResultRows& rows, QString& error) override;
+    void queryTables(const void* owner, const QStringList& tables, const QStringList& columns,
+                     const QStringList& selects, std::vector<TableRows>& out) override;
     bool begin(const void* owner, TransactionMode mode, QString& error) override;
     bool commit(const void* owner, QString& error) override;
     void rollback(const void* owner) override;
@@ -221,10 +239,17 @@ private:
     void noteFailure(const PGresult* result);
     bool run(const void* owner, const QString& statement, const QList<QByteArray>* binaries, ResultRows* rows,
              QString& error);
+    bool send(std::vector<Command> statements, bool read, Result* kept, QString& error);
     bool pipeline(const std::vector<Command>& commands, int keep, Result* kept, QString& error);
+    static void decode(const Result& result, ResultRows& rows, int firstColumn = 0, int endColumn = -1, int fromRow = 0,
+                       int toRow = -1);
+    void readTogether(const QStringList& tables, const QStringList& columns, const std::vector<int>& members,
+                      std::vector<TableRows>& out);
     Result simple(const char* sql);
     Result simple(const QByteArray& sql);
-    QHash<QString, QString> columnTypes(const QString& table);
+    // A table's column types (lower-case names), from the catalogue read once for all tables; a
+    // table made since is looked up alone, unless cachedOnly.
+    QHash<QString, QString> columnTypes(const QString& table, bool cachedOnly = false);
 
     PGconn* conn_ = nullptr;
     QString description_;
@@ -249,6 +274,7 @@ private:
 };
 
 thread_local std::map<QString, std::weak_ptr<PgEngine>> t_servers;
+thread_local qint64 t_roundTrips = 0;
 thread_local bool t_serversGone = false;
 struct ServerRegistryGuard {
     ~ServerRegistryGuard() { t_serversGone = true; }
@@ -266,11 +292,12 @@ PgEngine::~PgEngine() {
 }
 
 Result PgEngine::simple(const char* sql) {
+    ++t_roundTrips;
     return Result(PQexec(conn_, sql));
 }
 
 Result PgEngine::simple(const QByteArray& sql) {
-    return Result(PQexec(conn_, sql.constData()));
+    return simple(sql.constData());
 }
 
 bool PgEngine::setUp(QString& error) {
@@ -438,6 +465,7 @@ bool PgEngine::lostAfterFailure(QString& error) {
 // Sends the commands in one round trip and reads their results; the result of commands[keep]
 // goes to kept. Fails at the first command that fails: the server skips the rest.
 bool PgEngine::pipeline(const std::vector<Command>& commands, int keep, Result* kept, QString& error) {
+    ++t_roundTrips;
     if (commands.size() == 1) {
         const Command& c = commands.front();
         std::vector<const char*> values;
@@ -454,7 +482,7 @@ bool PgEngine::pipeline(const std::vector<Command>& commands, int keep, Result* 
                               formats.data(), 1));
         if (!r.ok()) {
             noteFailure(r.r);
-            error = message(r.r ? PQresultErrorMessage(r.r) : PQerrorMessage(conn_));
+            error = r.r ? failureMessage(r.r) : message(PQerrorMessage(conn_));
             if (error.isEmpty())
                 error = message(PQerrorMessage(conn_));
             return false;
@@ -502,7 +530,7 @@ bool PgEngine::pipeline(const std::vector<Command>& commands, int keep, Result* 
                 continue;
             if (!r.ok()) {
                 if (ok) {
-                    error = message(PQresultErrorMessage(raw));
+                    error = failureMessage(raw);
                     noteFailure(raw);
                 }
                 ok = false;
@@ -529,7 +557,7 @@ bool PgEngine::pipeline(const std::vector<Command>& commands, int keep, Result* 
     return ok;
 }
 
-QHash<QString, QString> PgEngine::columnTypes(const QString& table) {
+QHash<QString, QString> PgEngine::columnTypes(const QString& table, bool cachedOnly) {
     if (!typesLoaded_) {
         // Every table's columns in one round trip, rather than one per vehicle table.
         typesLoaded_ = true;
@@ -555,6 +583,8 @@ QHash<QString, QString> PgEngine::columnTypes(const QString& table) {
     if (it != typeCache_.constEnd())
         return *it;
     QHash<QString, QString> types;
+    if (cachedOnly)
+        return types;
     // A bare ASCII name is folded to lower case by the server; a quoted one is kept as written.
     static const char* sql =
         "SELECT a.attname, format_type(a.atttypid, a.atttypmod), "
@@ -568,6 +598,7 @@ QHash<QString, QString> PgEngine::columnTypes(const QString& table) {
         "  AND a.attnum > 0 AND NOT a.attisdropped ORDER BY a.attnum";
     const QByteArray name = table.toUtf8();
     const char* values[] = {name.constData()};
+    ++t_roundTrips;
     Result r(PQexecParams(conn_, sql, 1, nullptr, values, nullptr, nullptr, 0));
     if (!r.ok())
         return types;
@@ -602,37 +633,52 @@ bool PgEngine::run(const void* owner, const QString& statement, const QList<QByt
         error = u"not a query"_s;
         return false;
     }
-    std::vector<Command> commands;
-    // Inside a transaction a failed statement must not end it (the file engine keeps it open):
-    // each statement runs under a savepoint of its own. Several statements standing for one run
-    // as one unit outside a transaction too.
-    const bool inTransaction = transactionDepth_ > 0;
-    const bool group = tr.statements.size() > 1;
-    if (inTransaction)
-        commands.push_back({"SAVEPOINT velmora_statement", {}});
-    else if (group)
-        commands.push_back({"BEGIN", {}});
-    const int first = int(commands.size());
+    std::vector<Command> statements;
     int bound = 0;
     for (const QString& sql : tr.statements) {
         Command c{sql.toUtf8(), {}};
         if (&sql == &tr.statements.last())
             for (int p = 0; p < tr.parameters; ++p)
                 c.parameters.push_back(binaries && bound < binaries->size() ? binaries->at(bound++) : QByteArray(""));
-        commands.push_back(std::move(c));
+        statements.push_back(std::move(c));
     }
+    Result kept;
+    if (!send(std::move(statements), rows != nullptr, &kept, error))
+        return false;
+    if (tr.changesSchema)
+        forgetTypes();
+    if (rows)
+        decode(kept, *rows);
+    return true;
+}
+
+// Runs the server statements of one program statement as one unit; the result of the last goes
+// to kept.
+bool PgEngine::send(std::vector<Command> statements, bool read, Result* kept, QString& error) {
+    std::vector<Command> commands;
+    // Inside a transaction a failed statement must not end it (the file engine keeps it open):
+    // each statement runs under a savepoint of its own. Several statements standing for one run
+    // as one unit outside a transaction too.
+    const bool inTransaction = transactionDepth_ > 0;
+    const bool group = statements.size() > 1;
+    if (inTransaction)
+        commands.push_back({"SAVEPOINT velmora_statement", {}});
+    else if (group)
+        commands.push_back({"BEGIN", {}});
+    const int last = int(commands.size() + statements.size()) - 1;
+    for (Command& c : statements)
+        commands.push_back(std::move(c));
     if (inTransaction)
         commands.push_back({"RELEASE SAVEPOINT velmora_statement", {}});
     else if (group)
         commands.push_back({"COMMIT", {}});
-    Result kept;
-    const bool retryable = rows && !inTransaction;
-    bool ok = pipeline(commands, first, &kept, error);
+    const bool retryable = read && !inTransaction;
+    bool ok = pipeline(commands, last, kept, error);
     if (!ok && lostAfterFailure(error) && retryable) {
         // A read outside a transaction changes nothing: it may go again on a new connection.
         QString again;
         if (usable(again))
-            ok = pipeline(commands, first, &kept, error);
+            ok = pipeline(commands, last, kept, error);
     }
     if (!ok) {
         if (error.startsWith(kConnectionLost))
@@ -643,29 +689,115 @@ bool PgEngine::run(const void* owner, const QString& statement, const QList<QByt
             else if (group)
                 simple("ROLLBACK");
         }
-        return false;
     }
-    if (tr.changesSchema)
-        forgetTypes();
-    if (!rows)
-        return true;
-    const int ncol = PQnfields(kept.r);
-    const int nrow = PQntuples(kept.r);
+    return ok;
+}
+
+void PgEngine::decode(const Result& result, ResultRows& rows, int firstColumn, int endColumn, int fromRow, int toRow) {
+    const int ncol = (endColumn < 0 ? PQnfields(result.r) : endColumn) - firstColumn;
+    const int nrow = (toRow < 0 ? PQntuples(result.r) : toRow) - fromRow;
     std::vector<Oid> types(ncol);
     for (int c = 0; c < ncol; ++c) {
-        rows->columns << QString::fromUtf8(PQfname(kept.r, c));
-        types[c] = PQftype(kept.r, c);
-        rows->declaredTypes << declaredType(types[c]);
+        rows.columns << QString::fromUtf8(PQfname(result.r, firstColumn + c));
+        types[c] = PQftype(result.r, firstColumn + c);
+        rows.declaredTypes << declaredType(types[c]);
     }
-    rows->rows.reserve(nrow);
-    for (int r = 0; r < nrow; ++r) {
+    rows.rows.reserve(nrow);
+    for (int r = fromRow; r < fromRow + nrow; ++r) {
         std::vector<QVariant> row(ncol);
         for (int c = 0; c < ncol; ++c)
-            if (!PQgetisnull(kept.r, r, c))
-                row[c] = binaryValue(types[c], PQgetvalue(kept.r, r, c), PQgetlength(kept.r, r, c));
-        rows->rows.push_back(std::move(row));
+            if (!PQgetisnull(result.r, r, firstColumn + c))
+                row[c] = binaryValue(types[c], PQgetvalue(result.r, r, firstColumn + c),
+                                     PQgetlength(result.r, r, firstColumn + c));
+        rows.rows.push_back(std::move(row));
     }
-    return true;
+}
+
+// The tables whose columns have the same types are read with one statement: each table's select
+// tagged with the table's place, joined by UNION ALL and ordered by place and 编号, which is the
+// order each select alone returns (on the server a select of one table is ordered by its 编号).
+// A table that is missing, lacks a column or a unique 编号, or whose statement fails, is read
+// alone, so that its failure is its own and reads as it always did.
+void PgEngine::queryTables(const void* owner, const QStringList& tables, const QStringList& columns,
+                           const QStringList& selects, std::vector<TableRows>& out) {
+    out.assign(size_t(tables.size()), TableRows{});
+    const QString number = u"编号"_s;
+    QString error;
+    if (usable(error)) {
+        // Groups of tables by the types of the columns read; the column types of every table
+        // come from one look at the catalogue. A table it does not know (missing, or made since)
+        // is read alone, which looks it up.
+        std::map<QStringList, std::vector<int>> groups;
+        for (int i = 0; i < tables.size(); ++i) {
+            const QHash<QString, QString> types = columnTypes(tables[i], true);
+            if (!types.value(number).contains(QLatin1String("PRIMARY KEY")))
+                continue;
+            QStringList shape;
+            for (const QString& c : columns) {
+                const auto type = types.constFind(c.toLower());
+                if (type == types.constEnd())
+                    break;
+                shape << *type;
+            }
+            if (shape.size() == columns.size())
+                groups[shape].push_back(i);
+        }
+        for (const auto& [shape, members] : groups)
+            if (members.size() > 1)
+                readTogether(tables, columns, members, out);
+    }
+    for (int i = 0; i < tables.size(); ++i) {
+        TableRows& t = out[size_t(i)];
+        if (t.ok)
+            continue;
+        t.ok = run(owner, selects[i], nullptr, &t.rows, t.error);
+        t.failure = t.ok ? FailureKind::None : failureKind_;
+    }
+}
+
+void PgEngine::readTogether(const QStringList& tables, const QStringList& columns, const std::vector<int>& members,
+                            std::vector<TableRows>& out) {
+    const QString number = u"编号"_s;
+    QString list;
+    for (const QString& c : columns)
+        list += u", "_s + ServerQuotedName(c);
+    // The order needs 编号 among the output columns; it is left out of the rows when not asked for.
+    qsizetype numberColumn = -1;
+    for (qsizetype c = 0; c < columns.size() && numberColumn < 0; ++c)
+        if (columns[c].compare(number, Qt::CaseInsensitive) == 0)
+            numberColumn = c;
+    const bool extraNumber = numberColumn < 0;
+    if (extraNumber) {
+        list += u", "_s + ServerQuotedName(number);
+        numberColumn = columns.size();
+    }
+    QString sql;
+    for (size_t k = 0; k < members.size(); ++k) {
+        if (k > 0)
+            sql += u" UNION ALL "_s;
+        sql += u"SELECT "_s + QString::number(k) + (k == 0 ? u" AS velmora_table"_s : QString()) + list + u" FROM "_s +
+               ServerName(tables[members[k]]);
+    }
+    sql += u" ORDER BY 1, "_s + QString::number(numberColumn + 2);
+    Result kept;
+    QString error;
+    std::vector<Command> statement;
+    statement.push_back({sql.toUtf8(), {}});
+    failureKind_ = FailureKind::Other;
+    if (!send(std::move(statement), true, &kept, error))
+        return; // each is read alone, and says for itself what failed
+    const int nrow = PQntuples(kept.r);
+    const int endColumn = 1 + int(columns.size());
+    int row = 0;
+    for (size_t k = 0; k < members.size(); ++k) {
+        const int from = row;
+        // The tag comes back as a binary int4, as every value does.
+        while (row < nrow && qFromBigEndian<qint32>(PQgetvalue(kept.r, row, 0)) == qint32(k))
+            ++row;
+        TableRows& t = out[size_t(members[k])];
+        decode(kept, t.rows, 1, endColumn, from, row);
+        t.ok = true;
+    }
 }
 
 bool PgEngine::execute(const void* owner, const QString& statement, const QList<QByteArray>* binaries, QString& error) {
@@ -782,6 +914,7 @@ QStringList PgEngine::storedColumns(const QString& table) {
                              "AND c.relkind = 'r' AND a.attnum > 0 AND NOT a.attisdropped ORDER BY a.attnum";
     const QByteArray name = table.toUtf8();
     const char* values[] = {name.constData()};
+    ++t_roundTrips;
     const Result r(PQexecParams(conn_, sql, 1, nullptr, values, nullptr, nullptr, 0));
     if (!r.ok()) {
         noteFailure(r.r);
@@ -794,6 +927,10 @@ QStringList PgEngine::storedColumns(const QString& table) {
 }
 
 } // namespace
+
+qint64 ServerRoundTrips() {
+    return t_roundTrips;
+}
 
 std::shared_ptr<Engine> OpenServerEngine(const QString& target, ConnectionSharing sharing, ServerContents contents,
                                          bool readOnly, QString& error) {
