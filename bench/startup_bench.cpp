@@ -29,6 +29,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <memory>
 #include <string>
@@ -436,6 +438,29 @@ bool openServer(benchmark::State& state, store::DatabaseConnection& db,
     return true;
 }
 
+// The CPU time the server's process for db has used so far (ms), read from /proc: the server
+// runs on this machine; -1 where it cannot be read.
+struct ServerProcess {
+    QString stat;
+    explicit ServerProcess(store::DatabaseConnection& db) {
+        const int h = db.OpenRecordSet(u"select pg_backend_pid() as pid"_s);
+        if (h)
+            stat = u"/proc/%1/stat"_s.arg(db.ReadField(h, u"pid"_s).text());
+        db.CloseRecordSet(h);
+    }
+    double cpuMs() const {
+        QFile file(stat);
+        if (stat.isEmpty() || !file.open(QIODevice::ReadOnly))
+            return -1;
+        // After the command name in parentheses: utime and stime are fields 14 and 15.
+        const QByteArray text = file.readAll();
+        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() < 13)
+            return -1;
+        return double(fields[11].toLongLong() + fields[12].toLongLong()) * 1000.0 / double(sysconf(_SC_CLK_TCK));
+    }
+};
+
 // Round trips to the server per iteration, from the count at the start.
 void countRoundTrips(benchmark::State& state, qint64 atStart) {
     state.counters["round_trips"] = double(store::DatabaseConnection::ServerRoundTrips() - atStart) /
@@ -448,6 +473,8 @@ void BM_ServerRefresh(benchmark::State& state) {
         return;
     const QDate month = alerts::MonthStart(store::Today());
     int members = 0;
+    const ServerProcess server(db);
+    const double serverCpu = server.cpuMs();
     const qint64 trips = store::DatabaseConnection::ServerRoundTrips();
     for (auto _ : state) {
         const alerts::AlertResult r = alerts::ComputeAlerts(db, month);
@@ -457,6 +484,8 @@ void BM_ServerRefresh(benchmark::State& state) {
         benchmark::DoNotOptimize(members);
     }
     countRoundTrips(state, trips);
+    state.counters["server_cpu_ms"] =
+        (server.cpuMs() - serverCpu) / double(std::max<benchmark::IterationCount>(state.iterations(), 1));
     state.counters["members"] = members;
 }
 
@@ -533,6 +562,19 @@ void BM_ServerLedgerBuild(benchmark::State& state) {
     }
     countRoundTrips(state, trips);
     state.counters["rows"] = rows;
+}
+
+void BM_ServerCliAlerts(benchmark::State& state) {
+    ServerFleet& f = serverFleet();
+    if (!f.ok) {
+        state.SkipWithError("no server fleet (PostgreSQL server programs missing?)");
+        return;
+    }
+    // The children are started by a helper forked before the password file was named: env names it.
+    timeChild(state,
+              {u"/usr/bin/env"_s, u"PGPASSFILE="_s + qEnvironmentVariable("PGPASSFILE"), QStringLiteral(VELMORA_CLI),
+               u"alerts"_s, u"--database"_s, f.targets[state.range(0)]},
+              {});
 }
 
 BENCHMARK(BM_ServerRefresh)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);

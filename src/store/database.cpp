@@ -531,41 +531,33 @@ void DatabaseConnection::ReadTables(const QStringList& tables, const QStringList
     for (const QString& c : columns)
         head += (&c == &columns.first() ? u"["_s : u",["_s) + c + u"]"_s;
     head += u" from "_s;
-    // Tables to a statement on the server: few enough that their rows stay small in memory.
-    constexpr qsizetype kTablesAtOnce = 200;
-    for (qsizetype start = 0; start < tables.size(); start += kTablesAtOnce) {
-        const QStringList part = tables.mid(start, kTablesAtOnce);
-        QStringList selects;
-        for (const QString& table : part)
-            selects << head + table;
-        if (g_logging)
-            g_log << selects;
-        if (!server_) {
-            // SQLite reads a table in microseconds, and a compound select of as many tables
-            // would pass its limit: one select each.
-            for (qsizetype i = 0; i < part.size(); ++i) {
-                const int handle = openRecordSet(selects[i]);
-                visit(start + i, handle);
-                CloseRecordSet(handle);
-            }
-            continue;
-        }
-        std::vector<detail::TableRows> read;
-        server_->queryTables(this, part, columns, selects, read);
-        for (qsizetype i = 0; i < part.size(); ++i) {
-            detail::TableRows& t = read[size_t(i)];
-            int handle = 0;
-            if (t.ok) {
-                auto rs = std::make_unique<RecordSet>();
-                static_cast<detail::ResultRows&>(*rs) = std::move(t.rows);
-                handle = keepRecordSet(std::move(rs));
-            } else {
-                fail(t.error, t.failure);
-            }
-            visit(start + i, handle);
+    QStringList selects;
+    for (const QString& table : tables)
+        selects << head + table;
+    if (g_logging)
+        g_log << selects;
+    if (!server_) {
+        // SQLite reads a table in microseconds, and a compound select of many tables would pass
+        // its limit: one select each.
+        for (qsizetype i = 0; i < selects.size(); ++i) {
+            const int handle = openRecordSet(selects[i]);
+            visit(i, handle);
             CloseRecordSet(handle);
         }
+        return;
     }
+    server_->queryTables(this, tables, columns, selects, [&](qsizetype i, detail::TableRows& t) {
+        int handle = 0;
+        if (t.ok) {
+            auto rs = std::make_unique<RecordSet>();
+            static_cast<detail::ResultRows&>(*rs) = std::move(t.rows);
+            handle = keepRecordSet(std::move(rs));
+        } else {
+            fail(t.error, t.failure);
+        }
+        visit(i, handle);
+        CloseRecordSet(handle);
+    });
 }
 
 int DatabaseConnection::openRecordSet(const QString& select) {

@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -41,10 +42,12 @@ public:
     virtual bool execute(const void* owner, const QString& statement, const QList<QByteArray>* binaries,
                          QString& error) = 0;
     virtual bool query(const void* owner, const QString& select, ResultRows& rows, QString& error) = 0;
-    // selects[i] is the Jet text "select <columns> from tables[i]"; out gets one entry per table
-    // holding what query() of that select would give, rows in the same order.
+    // selects[i] is the Jet text "select <columns> from tables[i]". deliver(i, rows) is called for
+    // each table in order with what query() of that select would give. The next tables' rows may
+    // still be on their way meanwhile: deliver runs no statement on this session for a table that
+    // was read (for one that failed it may).
     virtual void queryTables(const void* owner, const QStringList& tables, const QStringList& columns,
-                             const QStringList& selects, std::vector<TableRows>& out) = 0;
+                             const QStringList& selects, const std::function<void(qsizetype, TableRows&)>& deliver) = 0;
     virtual bool begin(const void* owner, TransactionMode mode, QString& error) = 0;
     virtual bool commit(const void* owner, QString& error) = 0;
     virtual void rollback(const void* owner) = 0;

@@ -14,7 +14,9 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <cstring>
+#include <functional>
 #include <map>
 
 using namespace Qt::StringLiterals;
@@ -214,7 +216,7 @@ public:
                  QString& error) override;
     bool query(const void* owner, const QString& select, ResultRows& rows, QString& error) override;
     void queryTables(const void* owner, const QStringList& tables, const QStringList& columns,
-                     const QStringList& selects, std::vector<TableRows>& out) override;
+                     const QStringList& selects, const std::function<void(qsizetype, TableRows&)>& deliver) override;
     bool begin(const void* owner, TransactionMode mode, QString& error) override;
     bool commit(const void* owner, QString& error) override;
     void rollback(const void* owner) override;
@@ -240,11 +242,17 @@ private:
     bool run(const void* owner, const QString& statement, const QList<QByteArray>* binaries, ResultRows* rows,
              QString& error);
     bool send(std::vector<Command> statements, bool read, Result* kept, QString& error);
-    bool pipeline(const std::vector<Command>& commands, int keep, Result* kept, QString& error);
-    static void decode(const Result& result, ResultRows& rows, int firstColumn = 0, int endColumn = -1, int fromRow = 0,
-                       int toRow = -1);
-    void readTogether(const QStringList& tables, const QStringList& columns, const std::vector<int>& members,
-                      std::vector<TableRows>& out);
+    // Sends the commands in one round trip; the result of commands[keep] goes to kept, and with
+    // rows given every other result that holds rows goes there as it arrives, in order, while the
+    // server goes on with the next commands.
+    bool pipeline(const std::vector<Command>& commands, int keep, Result* kept, QString& error,
+                  const std::function<void(Result&&)>* rows = nullptr);
+    bool sendReads(std::vector<Command> selects, const std::function<void(Result&&)>& rows, QString& error);
+    static void decodeColumns(const Result& result, ResultRows& rows, int firstColumn, int endColumn);
+    static std::vector<QVariant> decodeRow(const Result& result, int row, int firstColumn, int endColumn);
+    static void decode(const Result& result, ResultRows& rows);
+    qsizetype readTogether(const QStringList& tables, const QStringList& columns, qsizetype first, qsizetype end,
+                           const std::function<void(qsizetype, TableRows&)>& deliver);
     Result simple(const char* sql);
     Result simple(const QByteArray& sql);
     // A table's column types (lower-case names), from the catalogue read once for all tables; a
@@ -464,7 +472,8 @@ bool PgEngine::lostAfterFailure(QString& error) {
 
 // Sends the commands in one round trip and reads their results; the result of commands[keep]
 // goes to kept. Fails at the first command that fails: the server skips the rest.
-bool PgEngine::pipeline(const std::vector<Command>& commands, int keep, Result* kept, QString& error) {
+bool PgEngine::pipeline(const std::vector<Command>& commands, int keep, Result* kept, QString& error,
+                        const std::function<void(Result&&)>* rows) {
     ++t_roundTrips;
     if (commands.size() == 1) {
         const Command& c = commands.front();
@@ -489,6 +498,8 @@ bool PgEngine::pipeline(const std::vector<Command>& commands, int keep, Result* 
         }
         if (keep == 0 && kept)
             *kept = std::move(r);
+        else if (rows && PQresultStatus(r.r) == PGRES_TUPLES_OK)
+            (*rows)(std::move(r));
         return true;
     }
     if (!PQenterPipelineMode(conn_)) {
@@ -536,6 +547,8 @@ bool PgEngine::pipeline(const std::vector<Command>& commands, int keep, Result* 
                 ok = false;
             } else if (int(i) == keep && kept) {
                 *kept = std::move(r);
+            } else if (rows && s == PGRES_TUPLES_OK && ok) {
+                (*rows)(std::move(r));
             }
         }
         if (!gotOne && PQstatus(conn_) == CONNECTION_BAD) {
@@ -559,23 +572,35 @@ bool PgEngine::pipeline(const std::vector<Command>& commands, int keep, Result* 
 
 QHash<QString, QString> PgEngine::columnTypes(const QString& table, bool cachedOnly) {
     if (!typesLoaded_) {
-        // Every table's columns in one round trip, rather than one per vehicle table.
+        // Every table's columns in one round trip, rather than one per vehicle table: a row per
+        // table, its columns in one text (name, type, key, set apart by control characters no name
+        // holds), each distinct text parsed once, since the vehicle tables are copies of one.
         typesLoaded_ = true;
-        static const char* all = "SELECT c.relname, a.attname, format_type(a.atttypid, a.atttypmod), "
-                                 "       coalesce(a.attnum = ANY (i.indkey), false) "
-                                 "FROM pg_attribute a JOIN pg_class c ON c.oid = a.attrelid "
-                                 "LEFT JOIN pg_index i ON i.indrelid = c.oid AND i.indisprimary "
-                                 "WHERE c.relnamespace = current_schema()::regnamespace AND c.relkind = 'r' "
-                                 "  AND a.attnum > 0 AND NOT a.attisdropped ORDER BY c.relname, a.attnum";
+        static const char* all =
+            "SELECT c.relname, string_agg(a.attname || chr(1) || format_type(a.atttypid, a.atttypmod) || "
+            "       CASE WHEN a.attnum = ANY (i.indkey) THEN ' PRIMARY KEY' ELSE '' END, chr(2) ORDER BY a.attnum) "
+            "FROM pg_attribute a JOIN pg_class c ON c.oid = a.attrelid "
+            "LEFT JOIN pg_index i ON i.indrelid = c.oid AND i.indisprimary "
+            "WHERE c.relnamespace = current_schema()::regnamespace AND c.relkind = 'r' "
+            "  AND a.attnum > 0 AND NOT a.attisdropped GROUP BY c.relname";
         const Result r = simple(all);
-        if (r.ok())
+        if (r.ok()) {
+            QHash<QByteArray, QHash<QString, QString>> shapes;
             for (int row = 0; row < PQntuples(r.r); ++row) {
-                QString type = QString::fromUtf8(PQgetvalue(r.r, row, 2));
-                if (PQgetvalue(r.r, row, 3)[0] == 't')
-                    type += QLatin1String(" PRIMARY KEY");
-                typeCache_[QString::fromUtf8(PQgetvalue(r.r, row, 0))].insert(
-                    QString::fromUtf8(PQgetvalue(r.r, row, 1)).toLower(), type);
+                const QByteArray text(PQgetvalue(r.r, row, 1), PQgetlength(r.r, row, 1));
+                auto shape = shapes.constFind(text);
+                if (shape == shapes.constEnd()) {
+                    QHash<QString, QString> types;
+                    for (const QByteArray& column : text.split('\x02')) {
+                        const qsizetype cut = column.indexOf('\x01');
+                        types.insert(QString::fromUtf8(column.left(cut)).toLower(),
+                                     QString::fromUtf8(column.mid(cut + 1)));
+                    }
+                    shape = shapes.insert(text, types);
+                }
+                typeCache_.insert(QString::fromUtf8(PQgetvalue(r.r, row, 0)), *shape);
             }
+        }
     }
     auto it = typeCache_.constFind(table);
     if (it == typeCache_.constEnd() && isAsciiName(table))
@@ -693,111 +718,173 @@ bool PgEngine::send(std::vector<Command> statements, bool read, Result* kept, QS
     return ok;
 }
 
-void PgEngine::decode(const Result& result, ResultRows& rows, int firstColumn, int endColumn, int fromRow, int toRow) {
-    const int ncol = (endColumn < 0 ? PQnfields(result.r) : endColumn) - firstColumn;
-    const int nrow = (toRow < 0 ? PQntuples(result.r) : toRow) - fromRow;
-    std::vector<Oid> types(ncol);
-    for (int c = 0; c < ncol; ++c) {
-        rows.columns << QString::fromUtf8(PQfname(result.r, firstColumn + c));
-        types[c] = PQftype(result.r, firstColumn + c);
-        rows.declaredTypes << declaredType(types[c]);
-    }
-    rows.rows.reserve(nrow);
-    for (int r = fromRow; r < fromRow + nrow; ++r) {
-        std::vector<QVariant> row(ncol);
-        for (int c = 0; c < ncol; ++c)
-            if (!PQgetisnull(result.r, r, firstColumn + c))
-                row[c] = binaryValue(types[c], PQgetvalue(result.r, r, firstColumn + c),
-                                     PQgetlength(result.r, r, firstColumn + c));
-        rows.rows.push_back(std::move(row));
+void PgEngine::decodeColumns(const Result& result, ResultRows& rows, int firstColumn, int endColumn) {
+    for (int c = firstColumn; c < endColumn; ++c) {
+        rows.columns << QString::fromUtf8(PQfname(result.r, c));
+        rows.declaredTypes << declaredType(PQftype(result.r, c));
     }
 }
 
-// The tables whose columns have the same types are read with one statement: each table's select
-// tagged with the table's place, joined by UNION ALL and ordered by place and 编号, which is the
-// order each select alone returns (on the server a select of one table is ordered by its 编号).
-// A table that is missing, lacks a column or a unique 编号, or whose statement fails, is read
-// alone, so that its failure is its own and reads as it always did.
+std::vector<QVariant> PgEngine::decodeRow(const Result& result, int row, int firstColumn, int endColumn) {
+    std::vector<QVariant> values(size_t(endColumn - firstColumn));
+    for (int c = firstColumn; c < endColumn; ++c)
+        if (!PQgetisnull(result.r, row, c))
+            values[size_t(c - firstColumn)] =
+                binaryValue(PQftype(result.r, c), PQgetvalue(result.r, row, c), PQgetlength(result.r, row, c));
+    return values;
+}
+
+void PgEngine::decode(const Result& result, ResultRows& rows) {
+    const int ncol = PQnfields(result.r);
+    const int nrow = PQntuples(result.r);
+    decodeColumns(result, rows, 0, ncol);
+    rows.rows.reserve(size_t(nrow));
+    for (int r = 0; r < nrow; ++r)
+        rows.rows.push_back(decodeRow(result, r, 0, ncol));
+}
+
+// Tables whose columns have the same types are read together: each table's select tagged with its
+// place, joined by UNION ALL, and its rows put in the order of its 编号, which is the order its own
+// select returns (on the server a select of one table is ordered by its 编号). A table that is
+// missing, lacks a column or a whole-number key 编号, or whose statement fails, is read alone, so
+// that its failure is its own and reads as it always did.
 void PgEngine::queryTables(const void* owner, const QStringList& tables, const QStringList& columns,
-                           const QStringList& selects, std::vector<TableRows>& out) {
-    out.assign(size_t(tables.size()), TableRows{});
+                           const QStringList& selects, const std::function<void(qsizetype, TableRows&)>& deliver) {
     const QString number = u"编号"_s;
+    // Each table's shape: the types of 编号 and of the columns read, empty for a table read alone.
+    // The column types of every table come from one look at the catalogue; a table it does not
+    // know (missing, or made since) is read alone, which looks it up.
+    std::vector<QStringList> shapes(size_t(tables.size()));
     QString error;
     if (usable(error)) {
-        // Groups of tables by the types of the columns read; the column types of every table
-        // come from one look at the catalogue. A table it does not know (missing, or made since)
-        // is read alone, which looks it up.
-        std::map<QStringList, std::vector<int>> groups;
-        for (int i = 0; i < tables.size(); ++i) {
+        for (qsizetype i = 0; i < tables.size(); ++i) {
             const QHash<QString, QString> types = columnTypes(tables[i], true);
-            if (!types.value(number).contains(QLatin1String("PRIMARY KEY")))
+            // 编号 orders the rows: a key, and a whole number the client can sort by.
+            const QString numberType = types.value(number);
+            if (!numberType.endsWith(QLatin1String(" PRIMARY KEY")) ||
+                !(numberType.startsWith(QLatin1String("integer")) || numberType.startsWith(QLatin1String("bigint")) ||
+                  numberType.startsWith(QLatin1String("smallint"))))
                 continue;
-            QStringList shape;
+            QStringList shape = {numberType};
             for (const QString& c : columns) {
                 const auto type = types.constFind(c.toLower());
                 if (type == types.constEnd())
                     break;
                 shape << *type;
             }
-            if (shape.size() == columns.size())
-                groups[shape].push_back(i);
+            if (shape.size() == columns.size() + 1)
+                shapes[size_t(i)] = shape;
         }
-        for (const auto& [shape, members] : groups)
-            if (members.size() > 1)
-                readTogether(tables, columns, members, out);
     }
-    for (int i = 0; i < tables.size(); ++i) {
-        TableRows& t = out[size_t(i)];
-        if (t.ok)
-            continue;
+    const auto readAlone = [&](qsizetype i) {
+        TableRows t;
         t.ok = run(owner, selects[i], nullptr, &t.rows, t.error);
         t.failure = t.ok ? FailureKind::None : failureKind_;
+        deliver(i, t);
+    };
+    for (qsizetype i = 0; i < tables.size();) {
+        // The next run of tables of one shape.
+        qsizetype end = i + 1;
+        while (!shapes[size_t(i)].isEmpty() && end < tables.size() && shapes[size_t(end)] == shapes[size_t(i)])
+            ++end;
+        if (end - i < 2) {
+            readAlone(i++);
+            continue;
+        }
+        for (qsizetype k = readTogether(tables, columns, i, end, deliver); k < end; ++k)
+            readAlone(k);
+        i = end;
     }
 }
 
-void PgEngine::readTogether(const QStringList& tables, const QStringList& columns, const std::vector<int>& members,
-                            std::vector<TableRows>& out) {
+// Several selects in one round trip, as one unit: under a savepoint inside a transaction, so that
+// a failure leaves the transaction as it was; outside one they read one state of the database.
+bool PgEngine::sendReads(std::vector<Command> selects, const std::function<void(Result&&)>& rows, QString& error) {
+    std::vector<Command> commands;
+    const bool inTransaction = transactionDepth_ > 0;
+    if (inTransaction)
+        commands.push_back({"SAVEPOINT velmora_statement", {}});
+    for (Command& c : selects)
+        commands.push_back(std::move(c));
+    if (inTransaction)
+        commands.push_back({"RELEASE SAVEPOINT velmora_statement", {}});
+    const bool ok = pipeline(commands, -1, nullptr, error, &rows);
+    if (!ok) {
+        // Not sent again when the connection was lost: the tables not yet delivered are read
+        // alone, each of which connects again where it may.
+        if (lostAfterFailure(error) && error.startsWith(kConnectionLost))
+            DatabaseConnection::ReportConnectionLost(error);
+        if (inTransaction && PQstatus(conn_) == CONNECTION_OK)
+            simple("ROLLBACK TO SAVEPOINT velmora_statement; RELEASE SAVEPOINT velmora_statement");
+    }
+    return ok;
+}
+
+// Tables first..end-1 (of one shape) read a few to a statement: the server plans a UNION ALL of
+// many tables in a time that grows faster than their number, and an ORDER BY over it costs it more
+// than the rows cost the client to sort. The statements go in one round trip, and each table is
+// delivered as soon as its statement's rows are in, while the server goes on with the next ones.
+// Returns the end of what was delivered: end, or where a failed statement stopped the rest.
+qsizetype PgEngine::readTogether(const QStringList& tables, const QStringList& columns, qsizetype first, qsizetype end,
+                                 const std::function<void(qsizetype, TableRows&)>& deliver) {
+    constexpr qsizetype kTablesPerStatement = 10;
     const QString number = u"编号"_s;
     QString list;
     for (const QString& c : columns)
         list += u", "_s + ServerQuotedName(c);
-    // The order needs 编号 among the output columns; it is left out of the rows when not asked for.
+    // The order needs 编号; it is left out of the rows when not asked for.
     qsizetype numberColumn = -1;
     for (qsizetype c = 0; c < columns.size() && numberColumn < 0; ++c)
         if (columns[c].compare(number, Qt::CaseInsensitive) == 0)
             numberColumn = c;
-    const bool extraNumber = numberColumn < 0;
-    if (extraNumber) {
+    if (numberColumn < 0) {
         list += u", "_s + ServerQuotedName(number);
         numberColumn = columns.size();
     }
-    QString sql;
-    for (size_t k = 0; k < members.size(); ++k) {
-        if (k > 0)
-            sql += u" UNION ALL "_s;
-        sql += u"SELECT "_s + QString::number(k) + (k == 0 ? u" AS velmora_table"_s : QString()) + list + u" FROM "_s +
-               ServerName(tables[members[k]]);
+    std::vector<Command> selects;
+    for (qsizetype from = first; from < end; from += kTablesPerStatement) {
+        QString sql;
+        for (qsizetype k = from; k < std::min(end, from + kTablesPerStatement); ++k) {
+            if (k > from)
+                sql += u" UNION ALL "_s;
+            sql += u"SELECT "_s + QString::number(k - from) + (k == from ? u" AS velmora_table"_s : QString()) + list +
+                   u" FROM "_s + ServerName(tables[k]);
+        }
+        selects.push_back({sql.toUtf8(), {}});
     }
-    sql += u" ORDER BY 1, "_s + QString::number(numberColumn + 2);
-    Result kept;
-    QString error;
-    std::vector<Command> statement;
-    statement.push_back({sql.toUtf8(), {}});
-    failureKind_ = FailureKind::Other;
-    if (!send(std::move(statement), true, &kept, error))
-        return; // each is read alone, and says for itself what failed
-    const int nrow = PQntuples(kept.r);
     const int endColumn = 1 + int(columns.size());
-    int row = 0;
-    for (size_t k = 0; k < members.size(); ++k) {
-        const int from = row;
-        // The tag comes back as a binary int4, as every value does.
-        while (row < nrow && qFromBigEndian<qint32>(PQgetvalue(kept.r, row, 0)) == qint32(k))
-            ++row;
-        TableRows& t = out[size_t(members[k])];
-        decode(kept, t.rows, 1, endColumn, from, row);
-        t.ok = true;
-    }
+    const int numberAt = 1 + int(numberColumn);
+    qsizetype delivered = first;
+    const std::function<void(Result &&)> onRows = [&](Result&& result) {
+        const qsizetype count = std::min(kTablesPerStatement, end - delivered);
+        // Where each table's rows are, then in the order of their 编号. Every value comes back in
+        // binary: the tag is an int4.
+        std::vector<std::vector<std::pair<qint64, int>>> rows(static_cast<size_t>(count));
+        const Oid numberType = PQftype(result.r, numberAt);
+        for (int row = 0; row < PQntuples(result.r); ++row) {
+            const qint32 k = qFromBigEndian<qint32>(PQgetvalue(result.r, row, 0));
+            if (k < 0 || k >= count)
+                continue;
+            rows[size_t(k)].push_back(
+                {binaryValue(numberType, PQgetvalue(result.r, row, numberAt), PQgetlength(result.r, row, numberAt))
+                     .toLongLong(),
+                 row});
+        }
+        for (qsizetype k = 0; k < count; ++k) {
+            std::sort(rows[size_t(k)].begin(), rows[size_t(k)].end());
+            TableRows t;
+            t.ok = true;
+            decodeColumns(result, t.rows, 1, endColumn);
+            t.rows.rows.reserve(rows[size_t(k)].size());
+            for (const auto& [n, row] : rows[size_t(k)])
+                t.rows.rows.push_back(decodeRow(result, row, 1, endColumn));
+            deliver(delivered++, t);
+        }
+    };
+    QString error;
+    failureKind_ = FailureKind::Other;
+    sendReads(std::move(selects), onRows, error);
+    return delivered;
 }
 
 bool PgEngine::execute(const void* owner, const QString& statement, const QList<QByteArray>* binaries, QString& error) {
