@@ -11,6 +11,7 @@
 #include <QSet>
 
 #include <cmath>
+#include <optional>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -318,29 +319,25 @@ void readWholeTable(store::DatabaseConnection& db, int h, VehicleFacts& f) {
 // Every vehicle's facts, in the order of plates. Each table is read once where it can be (all of
 // them through one call, which lets the server read many tables to a statement); a table that
 // cannot is read query by query, so that exactly its failing queries are reported.
-std::vector<VehicleFacts> readFleet(store::DatabaseConnection& db, const QStringList& plates, ReadMode mode) {
-    std::vector<VehicleFacts> facts(size_t(plates.size()));
-    if (mode == ReadMode::PerQuery) {
-        for (qsizetype i = 0; i < plates.size(); ++i)
-            facts[size_t(i)] = readByQueries(db, plates[i]);
-        return facts;
-    }
+std::vector<std::optional<VehicleFacts>> readFleet(store::DatabaseConnection& db, const QStringList& plates,
+                                                   ReadMode mode) {
+    std::vector<std::optional<VehicleFacts>> facts(size_t(plates.size()));
     QStringList tables;
     std::vector<qsizetype> at;
     for (qsizetype i = 0; i < plates.size(); ++i) {
-        if (domain::IsSafePlate(plates[i])) {
+        if (mode == ReadMode::OneQueryPerTable && domain::IsSafePlate(plates[i])) {
             tables << plates[i];
             at.push_back(i);
         } else {
-            facts[size_t(i)] = readByQueries(db, plates[i]);
+            facts[size_t(i)].emplace(readByQueries(db, plates[i]));
         }
     }
     db.ReadTables(tables, wholeColumns(), [&](qsizetype k, int handle) {
-        VehicleFacts& f = facts[size_t(at[size_t(k)])];
+        std::optional<VehicleFacts>& f = facts[size_t(at[size_t(k)])];
         if (handle)
-            readWholeTable(db, handle, f);
+            readWholeTable(db, handle, f.emplace());
         else
-            f = readByQueries(db, tables[k]);
+            f.emplace(readByQueries(db, tables[k]));
     });
     return facts;
 }
@@ -510,15 +507,15 @@ AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceM
     const store::FailureKind beginFailure = inTransaction || skip ? store::FailureKind::None : db.LastFailure();
     QStringList flagStatements;
 
-    const std::vector<VehicleFacts> facts = readFleet(db, plates, mode);
+    const std::vector<std::optional<VehicleFacts>> facts = readFleet(db, plates, mode);
 
     AlertSetList& sets = result.sets;
     for (qsizetype i = 0; i < plates.size(); ++i) {
-        if (facts[i].statusFailed) {
+        if (facts[i]->statusFailed) {
             result.messages << u"查询小表失败！"_s;
             continue;
         }
-        switch (facts[i].status) {
+        switch (facts[i]->status) {
         case 1:
             sets[kCompanyNode] << plates[i];
             break;
@@ -545,7 +542,7 @@ AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceM
             for (qsizetype i = 0; i < plates.size(); ++i) {
                 if (gone.contains(plates[i]))
                     continue;
-                const VehicleFacts& f = facts[i];
+                const VehicleFacts& f = *facts[i];
                 if (f.classFailed[k][c]) {
                     result.messages << ClassFailureMessage(node);
                     break;
@@ -586,7 +583,7 @@ AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceM
     for (qsizetype i = 0; i < plates.size(); ++i) {
         if (gone.contains(plates[i]))
             continue;
-        const VehicleFacts& f = facts[i];
+        const VehicleFacts& f = *facts[i];
         bool mark = false;
         int failedColumn = -1;
         for (int c = 0; c < 6; ++c) {

@@ -110,7 +110,7 @@ QString numericText(const char* p, int length) {
     QString intPart;
     QString fracPart;
     for (int i = 0; i < ndigits && 8 + 2 * i + 1 < length; ++i) {
-        const int digit = be16(p + 8 + 2 * i);
+        const int digit = be16(p + 8 + 2 * std::ptrdiff_t(i));
         const QString four = QString::number(digit).rightJustified(4, QLatin1Char('0'));
         if (i <= weight)
             intPart += four;

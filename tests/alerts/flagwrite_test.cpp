@@ -335,7 +335,7 @@ TEST_P(ConcurrentRefreshTest, TwoAtOnceBothEndAndLeaveOneRefreshsFlags) {
         ASSERT_EQ(nodes.size(), alerts::kNodeCount) << json.toStdString();
         for (int k = 0; k < alerts::kNodeCount; ++k) {
             QStringList members;
-            for (const QJsonValue& m : nodes[k].toObject().value(u"members"_s).toArray())
+            for (const QJsonValue m : nodes[k].toObject().value(u"members"_s).toArray())
                 members << m.toString();
             EXPECT_EQ(members, one.sets[k]) << "node " << k;
         }
