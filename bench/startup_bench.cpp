@@ -1,6 +1,8 @@
 // What a window's connection costs, the program's start-up, and velmora-cli alerts as a process
 // (its wall time and peak memory) beside the sqlcipher shell reading the same columns; each for
-// 1,000 and 5,000 vehicles and both table layouts, with their ratios printed after the table.
+// 1,000 and 5,000 vehicles and both table layouts, with their ratios printed after the table. Then
+// the refresh, the start-up, LoadVehicle, the company ledger and velmora-cli alerts on a PostgreSQL
+// server of the tests' kind, beside the same on the file.
 //
 // Args of every benchmark here start with the number of vehicles; the layout is 0 for older files
 // (images among the columns) and 1 for images last. Run a part of them with, for example,
