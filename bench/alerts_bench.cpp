@@ -15,6 +15,7 @@
 #include "store/session.h"
 #include "store/sqltext.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -124,6 +125,12 @@ QString fleetPath(int vehicles, int layout) {
 
 store::DatabaseConnection& fleet(int vehicles, int layout) {
     static std::map<std::pair<int, int>, std::unique_ptr<store::DatabaseConnection>> open;
+    // Closed with the application object, while the store's own registries still exist: at the
+    // process's exit they may be gone before this map is.
+    [[maybe_unused]] static const bool closedAtExit = [] {
+        qAddPostRoutine([] { open.clear(); });
+        return true;
+    }();
     auto& slot = open[{vehicles, layout}];
     if (!slot) {
         const QString path = fleetPath(vehicles, layout);

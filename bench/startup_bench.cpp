@@ -1,6 +1,8 @@
 // What a window's connection costs, the program's start-up, and velmora-cli alerts as a process
 // (its wall time and peak memory) beside the sqlcipher shell reading the same columns; each for
-// 1,000 and 5,000 vehicles and both table layouts, with their ratios printed after the table.
+// 1,000 and 5,000 vehicles and both table layouts, with their ratios printed after the table. Then
+// the refresh, the start-up, LoadVehicle, the company ledger and velmora-cli alerts on a PostgreSQL
+// server of the tests' kind, beside the same on the file.
 //
 // Args of every benchmark here start with the number of vehicles; the layout is 0 for older files
 // (images among the columns) and 1 for images last. Run a part of them with, for example,
@@ -12,6 +14,7 @@
 
 #include "alerts/rules.h"
 #include "archive/vehicledata.h"
+#include "lists/listbuild.h"
 #include "store/database.h"
 #include "store/schema.h"
 #include "store/session.h"
@@ -28,9 +31,12 @@
 
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -311,6 +317,35 @@ QString literal(const store::FieldValue& v) {
     }
 }
 
+// The vehicle BM_LoadVehicle loads: the one whose images the copy keeps, since loading reads them.
+const QString kLoadedPlate = u"京B10500"_s;
+
+bool copyImages(store::DatabaseConnection& from, store::DatabaseConnection& to, const QString& plate) {
+    QStringList images;
+    for (const store::ColumnDef& c : store::StorageColumns())
+        if (c.type == store::ColumnType::Bytes)
+            images << c.name;
+    const int h = from.OpenRecordSet(u"select [编号],["_s + images.join(u"],["_s) + u"] from "_s + plate);
+    bool ok = h != 0;
+    for (from.MoveFirst(h); ok && !from.AtEnd(h); from.MoveNext(h)) {
+        QList<QByteArray> values;
+        QStringList assignments;
+        for (const QString& c : images) {
+            const store::FieldValue v = from.ReadField(h, c);
+            if (v.isNull)
+                continue;
+            values << v.bytes();
+            assignments << u"["_s + c + u"]=?"_s;
+        }
+        if (!assignments.isEmpty())
+            ok = to.ExecuteWithBinaries(u"update "_s + plate + u" set "_s + assignments.join(u","_s) +
+                                            u" where [编号]="_s + from.ReadField(h, u"编号"_s).text(),
+                                        values);
+    }
+    from.CloseRecordSet(h);
+    return ok;
+}
+
 bool copyFleet(store::DatabaseConnection& from, store::DatabaseConnection& to) {
     QStringList columns;
     for (const store::ColumnDef& c : store::StorageColumns())
@@ -338,6 +373,8 @@ bool copyFleet(store::DatabaseConnection& from, store::DatabaseConnection& to) {
         from.CloseRecordSet(h);
         if (!rows.isEmpty() &&
             !to.ExecuteStatement(u"insert into "_s + plate + u"("_s + list + u") values "_s + rows.join(u","_s)))
+            return false;
+        if (plate == kLoadedPlate && !copyImages(from, to, plate))
             return false;
     }
     return to.CommitTransaction();
@@ -388,20 +425,59 @@ ServerFleet& serverFleet() {
     return *fleet;
 }
 
-// Args: 0 Unix socket, 1 127.0.0.1.
-void BM_ServerRefresh(benchmark::State& state) {
+// A connection of its own to the server fleet (args: 0 Unix socket, 1 127.0.0.1), or a skip.
+bool openServer(benchmark::State& state, store::DatabaseConnection& db,
+                ConnectionSharing sharing = ConnectionSharing::Private) {
     ServerFleet& f = serverFleet();
     if (!f.ok) {
         state.SkipWithError("no server fleet (PostgreSQL server programs missing?)");
-        return;
+        return false;
     }
-    store::DatabaseConnection db;
-    if (!db.Open(f.targets[state.range(0)], store::kDatabasePassword, store::ConnectionSharing::Private)) {
+    if (!db.Open(f.targets[state.range(0)], store::kDatabasePassword, sharing)) {
         state.SkipWithError(db.LastError().toStdString().c_str());
-        return;
+        return false;
     }
+    return true;
+}
+
+// The CPU time the server's process for db has used so far (ms), read from /proc: the server
+// runs on this machine; -1 where it cannot be read.
+struct ServerProcess {
+    QString stat;
+    explicit ServerProcess(store::DatabaseConnection& db) {
+        const int h = db.OpenRecordSet(u"select pg_backend_pid() as pid"_s);
+        if (h)
+            stat = u"/proc/%1/stat"_s.arg(db.ReadField(h, u"pid"_s).text());
+        db.CloseRecordSet(h);
+    }
+    double cpuMs() const {
+        QFile file(stat);
+        if (stat.isEmpty() || !file.open(QIODevice::ReadOnly))
+            return -1;
+        // After the command name in parentheses: utime and stime are fields 14 and 15.
+        const QByteArray text = file.readAll();
+        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() < 13)
+            return -1;
+        return double(fields[11].toLongLong() + fields[12].toLongLong()) * 1000.0 / double(sysconf(_SC_CLK_TCK));
+    }
+};
+
+// Round trips to the server per iteration, from the count at the start.
+void countRoundTrips(benchmark::State& state, qint64 atStart) {
+    state.counters["round_trips"] = double(store::DatabaseConnection::ServerRoundTrips() - atStart) /
+                                    double(std::max<benchmark::IterationCount>(state.iterations(), 1));
+}
+
+void BM_ServerRefresh(benchmark::State& state) {
+    store::DatabaseConnection db;
+    if (!openServer(state, db))
+        return;
     const QDate month = alerts::MonthStart(store::Today());
     int members = 0;
+    const ServerProcess server(db);
+    const double serverCpu = server.cpuMs();
+    const qint64 trips = store::DatabaseConnection::ServerRoundTrips();
     for (auto _ : state) {
         const alerts::AlertResult r = alerts::ComputeAlerts(db, month);
         members = 0;
@@ -409,7 +485,93 @@ void BM_ServerRefresh(benchmark::State& state) {
             members += int(set.size());
         benchmark::DoNotOptimize(members);
     }
+    countRoundTrips(state, trips);
+    state.counters["server_cpu_ms"] =
+        (server.cpuMs() - serverCpu) / double(std::max<benchmark::IterationCount>(state.iterations(), 1));
     state.counters["members"] = members;
+}
+
+// BM_StartUp's images-last shared variant on the server: the main window's session first, the
+// sign-in window's joining it, the sign-in, the insurance kinds and the first refresh. Each
+// iteration connects anew (the sessions are closed, untimed, at its end).
+void BM_ServerStartUp(benchmark::State& state) {
+    ServerFleet& f = serverFleet();
+    if (!f.ok) {
+        state.SkipWithError("no server fleet (PostgreSQL server programs missing?)");
+        return;
+    }
+    const QString target = f.targets[state.range(0)];
+    const QDate month = alerts::MonthStart(store::Today());
+    int members = 0;
+    double serverCpu = 0;
+    qint64 queries = 0;
+    const qint64 trips = store::DatabaseConnection::ServerRoundTrips();
+    for (auto _ : state) {
+        store::DatabaseConnection mainWindow;
+        if (!mainWindow.Open(target, store::kDatabasePassword, ConnectionSharing::Shared)) {
+            state.SkipWithError(mainWindow.LastError().toStdString().c_str());
+            break;
+        }
+        {
+            store::DatabaseConnection signInWindow;
+            if (!signInWindow.Open(target, store::kDatabasePassword, ConnectionSharing::Shared) ||
+                !signIn(signInWindow)) {
+                state.SkipWithError("sign-in failed");
+                break;
+            }
+            benchmark::DoNotOptimize(store::HasOldTableLayout(signInWindow));
+        }
+        benchmark::DoNotOptimize(archive::ReadInsuranceKinds(mainWindow));
+        const alerts::AlertResult r = alerts::ComputeAlerts(mainWindow, month);
+        members = 0;
+        for (const QStringList& s : r.sets)
+            members += int(s.size());
+        state.PauseTiming();
+        // The session began in this iteration: all its server's CPU time is the start-up's.
+        serverCpu += ServerProcess(mainWindow).cpuMs();
+        ++queries;
+        mainWindow.CloseDatabase();
+        state.ResumeTiming();
+    }
+    state.counters["server_cpu_ms"] = serverCpu / double(std::max<benchmark::IterationCount>(state.iterations(), 1));
+    // Less the look at the server's process.
+    state.counters["round_trips"] = double(store::DatabaseConnection::ServerRoundTrips() - trips - queries) /
+                                    double(std::max<benchmark::IterationCount>(state.iterations(), 1));
+    state.counters["members"] = members;
+}
+
+// BM_LoadVehicle on the server: every group's current row and list of one vehicle, images included.
+void BM_ServerLoadVehicle(benchmark::State& state) {
+    store::DatabaseConnection db;
+    if (!openServer(state, db))
+        return;
+    const qint64 trips = store::DatabaseConnection::ServerRoundTrips();
+    for (auto _ : state) {
+        for (archive::VehicleGroup g : archive::AllGroups()) {
+            benchmark::DoNotOptimize(archive::ReadCurrentGroup(db, g, kLoadedPlate));
+            if (g != archive::VehicleGroup::Basic)
+                benchmark::DoNotOptimize(archive::ReadGroupList(db, g, kLoadedPlate, true));
+        }
+    }
+    countRoundTrips(state, trips);
+}
+
+// BM_LedgerBuild on the server: the company ledger from the refresh's sets.
+void BM_ServerLedgerBuild(benchmark::State& state) {
+    store::DatabaseConnection db;
+    if (!openServer(state, db))
+        return;
+    const QDate month = alerts::MonthStart(store::Today());
+    const alerts::AlertSetList sets = alerts::ComputeAlerts(db, month).sets;
+    const int ledger = *lists::FindList(u"公司车辆台账清单"_s);
+    int rows = 0;
+    const qint64 trips = store::DatabaseConnection::ServerRoundTrips();
+    for (auto _ : state) {
+        rows = lists::BuildList(db, ledger, sets, month).table.dataRowCount();
+        benchmark::DoNotOptimize(rows);
+    }
+    countRoundTrips(state, trips);
+    state.counters["rows"] = rows;
 }
 
 void BM_ServerCliAlerts(benchmark::State& state) {
@@ -426,6 +588,9 @@ void BM_ServerCliAlerts(benchmark::State& state) {
 }
 
 BENCHMARK(BM_ServerRefresh)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ServerStartUp)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ServerLoadVehicle)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ServerLedgerBuild)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ServerCliAlerts)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseManualTime();
 
 [[maybe_unused]] const bool kServerComparisons = [] {
@@ -433,6 +598,18 @@ BENCHMARK(BM_ServerCliAlerts)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Us
         {"refresh, 1000 vehicles (server over a Unix socket / file)", "BM_Refresh/1000/1", "BM_ServerRefresh/0", {}});
     bench::Compare(
         {"refresh, 1000 vehicles (server over 127.0.0.1 / file)", "BM_Refresh/1000/1", "BM_ServerRefresh/1", {}});
+    for (const auto& [way, arg] : {std::pair<std::string, std::string>{"a Unix socket", "0"}, {"127.0.0.1", "1"}}) {
+        bench::Compare({"start-up, 1000 vehicles (server over " + way + " / file, shared)",
+                        "BM_StartUp/1000/2",
+                        "BM_ServerStartUp/" + arg,
+                        {}});
+        bench::Compare(
+            {"LoadVehicle (server over " + way + " / file)", "BM_LoadVehicle/1", "BM_ServerLoadVehicle/" + arg, {}});
+        bench::Compare({"company ledger, 1000 vehicles (server over " + way + " / file)",
+                        "BM_LedgerBuild/1000/1",
+                        "BM_ServerLedgerBuild/" + arg,
+                        {}});
+    }
     bench::Compare({"velmora-cli alerts, 1000 vehicles (server over a Unix socket / file)",
                     "BM_CliAlerts/1000/1",
                     "BM_ServerCliAlerts/0",

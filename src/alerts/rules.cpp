@@ -11,6 +11,7 @@
 #include <QSet>
 
 #include <cmath>
+#include <optional>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -126,23 +127,23 @@ const char* const kClassMessages[kNodeCount] = {
     nullptr,
 };
 
-// Every column that any of a vehicle's twenty-two queries names, so that this one query
+// Every column that any of a vehicle's twenty-two queries names, so that this one read
 // succeeds exactly when each of them would: the row number and the status, then each kind's
 // columns in the order its class queries first name them. (The blacklist columns are among the
 // kinds'.)
-const QString& wholeSelect() {
-    static const QString text = [] {
+const QStringList& wholeColumns() {
+    static const QStringList columns = [] {
         const domain::VehicleColumnNames& c = domain::VehicleColumn();
-        QStringList columns = {c.number, c.status};
+        QStringList names = {c.number, c.status};
         static const QRegularExpression bracketed(u"\\[([^\\]]+)\\]"_s);
         for (const KindDef& kind : kKinds)
             for (const char* select : kind.selects)
                 for (auto it = bracketed.globalMatch(QString::fromUtf8(select)); it.hasNext();)
-                    if (const QString name = it.next().captured(1); !columns.contains(name))
-                        columns << name;
-        return u"select ["_s + columns.join(u"],["_s) + u"] from "_s;
+                    if (const QString name = it.next().captured(1); !names.contains(name))
+                        names << name;
+        return names;
     }();
-    return text;
+    return columns;
 }
 
 // The current row of one kind: the last row whose main due date is present.
@@ -271,13 +272,10 @@ VehicleFacts readByQueries(store::DatabaseConnection& db, const QString& plate) 
     return f;
 }
 
-// One query over the whole table; the current row of each query is then the last row of the
-// table whose where column is present, as a scan in table order returns them.
-bool readWholeTable(store::DatabaseConnection& db, const QString& plate, VehicleFacts& f) {
-    const store::RecordSetGuard rs(db, wholeSelect() + plate);
-    if (!rs.ok())
-        return false;
-    const int h = rs.handle();
+// The whole table read once (the record set of wholeColumns()); the current row of each query is
+// then the last row of the table whose where column is present, as a scan in table order returns
+// them.
+void readWholeTable(store::DatabaseConnection& db, int h, VehicleFacts& f) {
     const Names& n = names();
     // Markers: status, the five main dates, the trailer inspection date (a blacklist column).
     enum { kStatus = 0, kFirstMain = 1, kTrailerInspection = 6, kMarkers = 7 };
@@ -316,16 +314,32 @@ bool readWholeTable(store::DatabaseConnection& db, const QString& plate, Vehicle
             f.blacklistDates[c] = db.ReadField(h, n.trailer[0]).date();
         }
     }
-    return true;
 }
 
-VehicleFacts readVehicle(store::DatabaseConnection& db, const QString& plate, ReadMode mode) {
-    if (mode == ReadMode::OneQueryPerTable && domain::IsSafePlate(plate)) {
-        VehicleFacts f;
-        if (readWholeTable(db, plate, f))
-            return f;
+// Every vehicle's facts, in the order of plates. Each table is read once where it can be (all of
+// them through one call, which lets the server read many tables to a statement); a table that
+// cannot is read query by query, so that exactly its failing queries are reported.
+std::vector<std::optional<VehicleFacts>> readFleet(store::DatabaseConnection& db, const QStringList& plates,
+                                                   ReadMode mode) {
+    std::vector<std::optional<VehicleFacts>> facts(size_t(plates.size()));
+    QStringList tables;
+    std::vector<qsizetype> at;
+    for (qsizetype i = 0; i < plates.size(); ++i) {
+        if (mode == ReadMode::OneQueryPerTable && domain::IsSafePlate(plates[i])) {
+            tables << plates[i];
+            at.push_back(i);
+        } else {
+            facts[size_t(i)].emplace(readByQueries(db, plates[i]));
+        }
     }
-    return readByQueries(db, plate);
+    db.ReadTables(tables, wholeColumns(), [&](qsizetype k, int handle) {
+        std::optional<VehicleFacts>& f = facts[size_t(at[size_t(k)])];
+        if (handle)
+            readWholeTable(db, handle, f.emplace());
+        else
+            f.emplace(readByQueries(db, tables[k]));
+    });
+    return facts;
 }
 
 } // namespace
@@ -493,18 +507,15 @@ AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceM
     const store::FailureKind beginFailure = inTransaction || skip ? store::FailureKind::None : db.LastFailure();
     QStringList flagStatements;
 
-    std::vector<VehicleFacts> facts;
-    facts.reserve(plates.size());
-    for (const QString& plate : plates)
-        facts.push_back(readVehicle(db, plate, mode));
+    const std::vector<std::optional<VehicleFacts>> facts = readFleet(db, plates, mode);
 
     AlertSetList& sets = result.sets;
     for (qsizetype i = 0; i < plates.size(); ++i) {
-        if (facts[i].statusFailed) {
+        if (facts[i]->statusFailed) {
             result.messages << u"查询小表失败！"_s;
             continue;
         }
-        switch (facts[i].status) {
+        switch (facts[i]->status) {
         case 1:
             sets[kCompanyNode] << plates[i];
             break;
@@ -531,7 +542,7 @@ AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceM
             for (qsizetype i = 0; i < plates.size(); ++i) {
                 if (gone.contains(plates[i]))
                     continue;
-                const VehicleFacts& f = facts[i];
+                const VehicleFacts& f = *facts[i];
                 if (f.classFailed[k][c]) {
                     result.messages << ClassFailureMessage(node);
                     break;
@@ -574,7 +585,7 @@ AlertResult ComputeAlerts(store::DatabaseConnection& db, const QDate& referenceM
     for (qsizetype i = 0; i < plates.size(); ++i) {
         if (gone.contains(plates[i]))
             continue;
-        const VehicleFacts& f = facts[i];
+        const VehicleFacts& f = *facts[i];
         bool mark = false;
         int failedColumn = -1;
         for (int c = 0; c < 6; ++c) {

@@ -300,6 +300,10 @@ bool MainWindow::initialise(const SignInStep& signIn) {
         resize(r.width(), qMax(600, r.height() - 30));
     }
 
+    // Told once at start-up, without holding it up: the file may hold the server's password.
+    if (const QString warning = store::SettingsWarning(); !warning.isEmpty())
+        ui::dialogs().notice(this, warning, u"设置文件"_s);
+
     // The main window's connection is opened before the sign-in window's, so that the two
     // share one open file: the key is derived and the schema read once. A failure is reported
     // after the sign-in, by the same open that reports it in every window.

@@ -11,6 +11,8 @@
 
 #include <array>
 #include <cstdlib>
+#include <optional>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -159,13 +161,21 @@ QStringList basicColumns() {
     return {kBasicColumns[0], kBasicColumns[1], kBasicColumns[2], kBasicColumns[3]};
 }
 
-bool readAlertFactsOnce(store::DatabaseConnection& db, const QString& plate, bool blacklist, AlertFacts& f) {
-    QString select = u"select [档案编号],[主车牌号],[车主姓名],[车主电话]"_s;
-    for (int k = 0; k < 5; ++k)
-        select += u",["_s + (blacklist ? kFlagColumns[k] : kDateColumns[k]) + u']';
-    TableScan scan(db, select + u" from "_s + plate);
-    if (!scan.ok())
-        return false;
+// The columns of an alert list's (or the blacklist's) one read of a vehicle table.
+const QStringList& alertColumns(bool blacklist) {
+    static const std::array<QStringList, 2> columns = [] {
+        std::array<QStringList, 2> both;
+        for (int b = 0; b < 2; ++b) {
+            both[b] = basicColumns();
+            for (int k = 0; k < 5; ++k)
+                both[b] << (b ? kFlagColumns[k] : kDateColumns[k]);
+        }
+        return both;
+    }();
+    return columns[blacklist ? 1 : 0];
+}
+
+void scanAlertFacts(TableScan& scan, bool blacklist, AlertFacts& f) {
     const QStringList basic = basicColumns();
     scan.forEach([&] {
         scan.take(f.basic, kBasicColumns[0], basic);
@@ -176,7 +186,31 @@ bool readAlertFactsOnce(store::DatabaseConnection& db, const QString& plate, boo
                 scan.take(f.status[k], kDateColumns[k], {kDateColumns[k]});
         }
     });
-    return true;
+}
+
+// Each usable plate's table read once, all of them through one call (the server reads many
+// tables to a statement): the facts of plates[i], or none when its table could not be read that
+// way; the build then reads that one query by query when it gets to it, as the design does.
+template <typename Facts, typename Scan>
+std::vector<std::optional<Facts>> readOnce(store::DatabaseConnection& db, const QStringList& plates,
+                                           const QSet<QString>& listed, const QStringList& columns, Scan scan) {
+    std::vector<std::optional<Facts>> out(size_t(plates.size()));
+    QStringList tables;
+    std::vector<qsizetype> at;
+    // A plate that cannot name a table ends the build at its row: nothing after it is read.
+    for (qsizetype i = 0; i < plates.size() && usableTable(plates[i], listed); ++i) {
+        tables << plates[i];
+        at.push_back(i);
+    }
+    db.ReadTables(tables, columns, [&](qsizetype k, int handle) {
+        if (!handle)
+            return;
+        TableScan table(db, handle);
+        Facts f;
+        scan(table, f);
+        out[size_t(at[size_t(k)])] = std::move(f);
+    });
+    return out;
 }
 
 // The queries one by one: stops at the first failing basic or flag query as the build does.
@@ -205,13 +239,12 @@ bool readAlertFactsByQueries(store::DatabaseConnection& db, const QString& plate
     return true;
 }
 
-bool readLedgerFactsOnce(store::DatabaseConnection& db, const QString& plate, LedgerFacts& f) {
-    TableScan scan(db, u"select [车主姓名],[主车牌号],[挂车牌号],[主车架号],[驾驶员A身份证号],[从业资格证号],[A姓名],"
-                       "[下次审车日期],[下次二维日期],[二维卡号],[二维驻外],[下次保险日期],[保险公司名称],[保单号],"
-                       "[下次营运证日期],[营运证号] from "_s +
-                           plate);
-    if (!scan.ok())
-        return false;
+const QStringList kLedgerColumns = {u"车主姓名"_s,        u"主车牌号"_s,     u"挂车牌号"_s,       u"主车架号"_s,
+                                    u"驾驶员A身份证号"_s, u"从业资格证号"_s, u"A姓名"_s,          u"下次审车日期"_s,
+                                    u"下次二维日期"_s,    u"二维卡号"_s,     u"二维驻外"_s,       u"下次保险日期"_s,
+                                    u"保险公司名称"_s,    u"保单号"_s,       u"下次营运证日期"_s, u"营运证号"_s};
+
+void scanLedgerFacts(TableScan& scan, LedgerFacts& f) {
     const QStringList basic(std::begin(kLedgerBasicColumns), std::end(kLedgerBasicColumns));
     const QStringList maintenance = {u"下次二维日期"_s, u"二维卡号"_s, u"二维驻外"_s};
     const QStringList insurance = {u"下次保险日期"_s, u"保险公司名称"_s, u"保单号"_s};
@@ -223,7 +256,6 @@ bool readLedgerFactsOnce(store::DatabaseConnection& db, const QString& plate, Le
         scan.take(f.insurance, insurance.first(), insurance);
         scan.take(f.permit, permit.first(), permit);
     });
-    return true;
 }
 
 void readLedgerFactsByQueries(store::DatabaseConnection& db, const QString& plate, LedgerFacts& f) {
@@ -283,16 +315,20 @@ void buildAlert(store::DatabaseConnection& db, const ListInfo& info, const QStri
     report::ReportTable& t = out.table;
     const Kind kind = kindOfNode(info.node);
     const std::array<Kind, 5> order = StatusColumnOrder(kind);
+    const auto once = mode == ReadMode::OneQueryPerTable
+                          ? readOnce<AlertFacts>(db, plates, listed, alertColumns(false),
+                                                 [](TableScan& scan, AlertFacts& f) { scanAlertFacts(scan, false, f); })
+                          : std::vector<std::optional<AlertFacts>>(size_t(plates.size()));
     for (int i = 1; i <= plates.size(); ++i) {
         const QString& plate = plates.at(i - 1);
         AlertFacts f;
         bool read = false;
         if (usableTable(plate, listed)) {
-            read = mode == ReadMode::OneQueryPerTable && readAlertFactsOnce(db, plate, false, f);
-            if (!read) {
-                f = AlertFacts{};
+            read = once[size_t(i - 1)].has_value();
+            if (read)
+                f = *once[size_t(i - 1)];
+            else
                 read = readAlertFactsByQueries(db, plate, false, f);
-            }
         }
         if (!read) {
             failedRow(t, i, i, plate, 2);
@@ -327,16 +363,20 @@ void buildBlacklist(store::DatabaseConnection& db, const ListInfo& info, const Q
                     const QSet<QString>& listed, ReadMode mode, const alerts::LapseFlagPlates& flagsTakenAsSet,
                     ListBuild& out) {
     report::ReportTable& t = out.table;
+    const auto once = mode == ReadMode::OneQueryPerTable
+                          ? readOnce<AlertFacts>(db, plates, listed, alertColumns(true),
+                                                 [](TableScan& scan, AlertFacts& f) { scanAlertFacts(scan, true, f); })
+                          : std::vector<std::optional<AlertFacts>>(size_t(plates.size()));
     for (int i = 1; i <= plates.size(); ++i) {
         const QString& plate = plates.at(i - 1);
         AlertFacts f;
         bool read = false;
         if (usableTable(plate, listed)) {
-            read = mode == ReadMode::OneQueryPerTable && readAlertFactsOnce(db, plate, true, f);
-            if (!read) {
-                f = AlertFacts{};
+            read = once[size_t(i - 1)].has_value();
+            if (read)
+                f = *once[size_t(i - 1)];
+            else
                 read = readAlertFactsByQueries(db, plate, true, f);
-            }
         }
         if (!read) {
             failedRow(t, i + (i > 1 || t.headerRows == 2 ? 1 : 0), i, plate, 2);
@@ -377,15 +417,18 @@ void buildBlacklist(store::DatabaseConnection& db, const ListInfo& info, const Q
 void buildLedger(store::DatabaseConnection& db, const ListInfo& info, const QStringList& plates,
                  const QSet<QString>& listed, ReadMode mode, ListBuild& out) {
     report::ReportTable& t = out.table;
+    const auto once = mode == ReadMode::OneQueryPerTable
+                          ? readOnce<LedgerFacts>(db, plates, listed, kLedgerColumns, scanLedgerFacts)
+                          : std::vector<std::optional<LedgerFacts>>(size_t(plates.size()));
     for (int i = 1; i <= plates.size(); ++i) {
         const QString& plate = plates.at(i - 1);
         LedgerFacts f;
-        if (!usableTable(plate, listed)) {
+        if (!usableTable(plate, listed))
             f.failedStep = 0;
-        } else if (mode != ReadMode::OneQueryPerTable || !readLedgerFactsOnce(db, plate, f)) {
-            f = LedgerFacts{};
+        else if (once[size_t(i - 1)])
+            f = *once[size_t(i - 1)];
+        else
             readLedgerFactsByQueries(db, plate, f);
-        }
         if (f.failedStep == 0 || f.failedStep == 1) {
             failedRow(t, i, i, plate, 2);
             out.messages << kFailed;

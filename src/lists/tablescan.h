@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace lists {
 
 struct Group {
@@ -21,8 +23,13 @@ struct Group {
 // where the group's marker is present, which is what each group's own query returns last.
 class TableScan {
 public:
-    TableScan(store::DatabaseConnection& db, const QString& select) : db_(db), rs_(db, select), h_(rs_.handle()) {}
-    bool ok() const { return rs_.ok(); }
+    TableScan(store::DatabaseConnection& db, const QString& select) : db_(db) {
+        rs_.emplace(db, select);
+        h_ = rs_->handle();
+    }
+    // Over a record set its opener closes (one that DatabaseConnection::ReadTables hands out).
+    TableScan(store::DatabaseConnection& db, int handle) : db_(db), h_(handle) {}
+    bool ok() const { return h_ != 0; }
     template <typename Row> void forEach(Row row) {
         for (db_.MoveFirst(h_); !db_.AtEnd(h_); db_.MoveNext(h_))
             row();
@@ -40,8 +47,8 @@ public:
 
 private:
     store::DatabaseConnection& db_;
-    store::RecordSetGuard rs_;
-    int h_;
+    std::optional<store::RecordSetGuard> rs_;
+    int h_ = 0;
 };
 
 } // namespace lists

@@ -181,6 +181,10 @@ std::map<QString, std::weak_ptr<DatabaseConnection::SharedFile>>& DatabaseConnec
     return registry.files;
 }
 
+qint64 DatabaseConnection::ServerRoundTrips() {
+    return detail::ServerRoundTrips();
+}
+
 int DatabaseConnection::OpenFileCount() {
     return t_openFiles;
 }
@@ -508,6 +512,55 @@ bool DatabaseConnection::ExecuteWithBinaries(const QString& statement, const QLi
 int DatabaseConnection::OpenRecordSet(const QString& select) {
     if (g_logging)
         g_log << select;
+    return openRecordSet(select);
+}
+
+int DatabaseConnection::keepRecordSet(std::unique_ptr<RecordSet> rs) {
+    for (int c = 0; c < rs->columns.size(); ++c)
+        if (!rs->index.contains(rs->columns[c].toLower()))
+            rs->index.insert(rs->columns[c].toLower(), c);
+    const int handle = nextHandle_++;
+    recordSets_[handle] = std::move(rs);
+    clearFailure();
+    return handle;
+}
+
+void DatabaseConnection::ReadTables(const QStringList& tables, const QStringList& columns,
+                                    const std::function<void(qsizetype index, int handle)>& visit) {
+    QString head = u"select "_s;
+    for (const QString& c : columns)
+        head += (&c == &columns.first() ? u"["_s : u",["_s) + c + u"]"_s;
+    head += u" from "_s;
+    QStringList selects;
+    for (const QString& table : tables)
+        selects << head + table;
+    if (g_logging)
+        g_log << selects;
+    if (!server_) {
+        // SQLite reads a table in microseconds, and a compound select of many tables would pass
+        // its limit: one select each.
+        for (qsizetype i = 0; i < selects.size(); ++i) {
+            const int handle = openRecordSet(selects[i]);
+            visit(i, handle);
+            CloseRecordSet(handle);
+        }
+        return;
+    }
+    server_->queryTables(this, tables, columns, selects, [&](qsizetype i, detail::TableRows& t) {
+        int handle = 0;
+        if (t.ok) {
+            auto rs = std::make_unique<RecordSet>();
+            static_cast<detail::ResultRows&>(*rs) = std::move(t.rows);
+            handle = keepRecordSet(std::move(rs));
+        } else {
+            fail(t.error, t.failure);
+        }
+        visit(i, handle);
+        CloseRecordSet(handle);
+    });
+}
+
+int DatabaseConnection::openRecordSet(const QString& select) {
     if (server_) {
         auto rs = std::make_unique<RecordSet>();
         QString error;
@@ -515,13 +568,7 @@ int DatabaseConnection::OpenRecordSet(const QString& select) {
             fail(error, server_->lastFailureKind());
             return 0;
         }
-        for (int c = 0; c < rs->columns.size(); ++c)
-            if (!rs->index.contains(rs->columns[c].toLower()))
-                rs->index.insert(rs->columns[c].toLower(), c);
-        const int handle = nextHandle_++;
-        recordSets_[handle] = std::move(rs);
-        clearFailure();
-        return handle;
+        return keepRecordSet(std::move(rs));
     }
     if (!ready())
         return 0;

@@ -113,6 +113,17 @@ public:
     int RowCount(int handle) const;
     FieldValue ReadField(int handle, const QString& column) const;
     QStringList Columns(int handle) const;
+    // The same columns of many tables, for the readers that walk every vehicle table (the alert
+    // refresh, the company ledger). For each table in order, visit(i, handle) gets the record set
+    // that OpenRecordSet("select [c1],[c2],… from " + tables[i]) would give, or 0 when that select
+    // fails (LastError() then says why, for that table alone); the record set is closed when visit
+    // returns. The log holds those selects. The file runs them one by one; the server reads many
+    // tables to a statement, the next ones arriving while visit reads one, and reads a table of
+    // another shape, or one missing, on its own. visit may run statements of its own only for a
+    // table that failed (handle 0): while it holds a record set the connection is still busy with
+    // the next tables. The names must be plates already checked (domain::PlateRefusal).
+    void ReadTables(const QStringList& tables, const QStringList& columns,
+                    const std::function<void(qsizetype index, int handle)>& visit);
     // A table's columns in the order the file stores them (empty when there is no such table).
     // A look at the schema, not a statement: it is not in the statement log.
     QStringList StoredColumns(const QString& table);
@@ -142,6 +153,10 @@ public:
     static QStringList StatementLog();
     static void ClearStatementLog();
 
+    // How many times this thread's connections have sent a server statements and waited for its
+    // answer (statements sent together count once). Tests and benchmarks read what a read costs.
+    static qint64 ServerRoundTrips();
+
     // How many SQLite connections this thread has open to database files (shared ones counted
     // once). Tests use it to see that windows share one.
     static int OpenFileCount();
@@ -155,6 +170,8 @@ private:
     // not keep a file open.
     static std::map<QString, std::weak_ptr<SharedFile>>& sharedFiles();
     sqlite3* db() const;
+    int openRecordSet(const QString& select);
+    int keepRecordSet(std::unique_ptr<RecordSet> rs);
     bool ready(); // open, busy timeout applied, cached column types still those of the file
     bool refuseForeignTransaction();
     bool run(const QString& statement, const QList<QByteArray>* binaries);

@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -24,6 +25,14 @@ struct ResultRows {
     std::vector<std::vector<QVariant>> rows;
 };
 
+// One table's share of a read of many tables: its rows, or why its select failed.
+struct TableRows {
+    bool ok = false;
+    QString error;
+    FailureKind failure = FailureKind::None;
+    ResultRows rows;
+};
+
 // One open server session, possibly shared by several connections of a thread. The owner
 // argument is the DatabaseConnection acting: a transaction belongs to the connection that began
 // it, and another connection's write during it is refused, as on the shared file.
@@ -33,6 +42,12 @@ public:
     virtual bool execute(const void* owner, const QString& statement, const QList<QByteArray>* binaries,
                          QString& error) = 0;
     virtual bool query(const void* owner, const QString& select, ResultRows& rows, QString& error) = 0;
+    // selects[i] is the Jet text "select <columns> from tables[i]". deliver(i, rows) is called for
+    // each table in order with what query() of that select would give. The next tables' rows may
+    // still be on their way meanwhile: deliver runs no statement on this session for a table that
+    // was read (for one that failed it may).
+    virtual void queryTables(const void* owner, const QStringList& tables, const QStringList& columns,
+                             const QStringList& selects, const std::function<void(qsizetype, TableRows&)>& deliver) = 0;
     virtual bool begin(const void* owner, TransactionMode mode, QString& error) = 0;
     virtual bool commit(const void* owner, QString& error) = 0;
     virtual void rollback(const void* owner) = 0;
@@ -58,6 +73,9 @@ enum class ServerContents { OurTables, Empty };
 // A read-only session refuses every write on the server's side.
 std::shared_ptr<Engine> OpenServerEngine(const QString& target, ConnectionSharing sharing, ServerContents contents,
                                          bool readOnly, QString& error);
+
+// How many times this thread has sent the server statements and waited for its answer.
+qint64 ServerRoundTrips();
 
 // Runs statements (the server's own SQL) in one transaction on an empty database.
 bool CreateServerSchema(const QString& target, const QStringList& statements, QString& error);

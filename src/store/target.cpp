@@ -15,8 +15,15 @@ using namespace Qt::StringLiterals;
 namespace store {
 
 namespace {
+QString& settingsDirectory() {
+    static QString dir;
+    return dir;
+}
+
 QString settingsPath() {
-    const QString dir = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
+    QString dir = settingsDirectory();
+    if (dir.isEmpty())
+        dir = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
     return QDir(dir).filePath(QString::fromLatin1(kSettingsFileName));
 }
 
@@ -67,6 +74,10 @@ DatabaseTargetInfo DatabaseTarget() {
 
 QString ServerPassword() {
     return setting(u"password"_s);
+}
+
+void SetSettingsDirectory(const QString& dir) {
+    settingsDirectory() = dir;
 }
 
 QString SettingsWarning() {

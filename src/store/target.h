@@ -32,6 +32,10 @@ bool IsServerTarget(const QString& target);
 // "password=" of velmora.ini, empty when there is none.
 QString ServerPassword();
 
+// The folder velmora.ini is read from: the program's own, unless another is set (tests set one of
+// their own); an empty dir returns to the program's folder.
+void SetSettingsDirectory(const QString& dir);
+
 // What is wrong with velmora.ini beyond its contents (for now: other accounts may read it); empty
 // when nothing is.
 QString SettingsWarning();

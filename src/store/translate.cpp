@@ -494,6 +494,14 @@ const QString kMoreThanOneStatement = u"一次只能执行一条语句"_s;
 
 } // namespace
 
+QString ServerName(const QString& bareName) {
+    return isAsciiKeywordish(bareName) ? bareName : quoteIdent(bareName, Dialect::PostgreSQL);
+}
+
+QString ServerQuotedName(const QString& name) {
+    return quoteIdent(name, Dialect::PostgreSQL);
+}
+
 Translation TranslateStatement(const QString& statement, const SchemaLookup& schema, Dialect dialect) {
     Translation result;
     std::vector<Token> tokens;

@@ -37,6 +37,13 @@ enum class Dialect { SQLite, PostgreSQL };
 // "select top n" into LIMIT n and IIf(c, a, b) into CASE.
 Translation TranslateStatement(const QString& statement, const SchemaLookup& schema, Dialect dialect = Dialect::SQLite);
 
+// How a name written bare in a statement (a vehicle table's plate) reaches the server: plain ASCII
+// as it stands (the server folds it to lower case, as it does the statement's other words), any
+// other name quoted as written. For the statements the store writes itself.
+QString ServerName(const QString& bareName);
+// A bracketed name ([下次审车日期]) on the server: always quoted as written.
+QString ServerQuotedName(const QString& name);
+
 // Reads a date the way the program writes one: 2026年12月8日, 2026-12-8, 2026/12/8 or 12/8/2026,
 // optionally followed by a time part. Invalid when it is not a real calendar date.
 QDate ParseJetDate(const QString& text);

@@ -7,8 +7,17 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTextStream>
+#include <QThread>
+
+#include <libpq-fe.h>
+
+#include <cstdlib>
+#include <memory>
 
 #ifndef SQLITE_HAS_CODEC
 #define SQLITE_HAS_CODEC 1
@@ -193,3 +202,150 @@ TEST_F(FlagWriteTest, CliUnderAHeldWriteLockExitsNonZero) {
     EXPECT_TRUE(c.outText.contains(u"拉黑车辆（3辆）"_s)) << c.outText.toStdString();
     EXPECT_EQ(flagsSet(), 0);
 }
+
+// ---- two refreshes at once -----------------------------------------------------------------------
+
+namespace {
+
+// Holds what every refresh reads first (总表) until released: a refresh started meanwhile waits at
+// its first read, so that two of them then run side by side.
+class MasterTableHold {
+public:
+    MasterTableHold(const QString& path, testing_support::PgCluster* cluster, const QString& database) {
+        if (cluster) {
+            const QByteArray target = cluster->SocketTarget(database).toUtf8();
+            server_ = PQconnectdb(target.constData());
+            held_ = exec("BEGIN") && exec("LOCK TABLE \"总表\" IN ACCESS EXCLUSIVE MODE");
+        } else {
+            file_ = std::make_unique<RawConnection>(path);
+            held_ = file_->exec("BEGIN EXCLUSIVE");
+        }
+    }
+    ~MasterTableHold() {
+        release();
+        if (server_)
+            PQfinish(server_);
+    }
+    bool held() const { return held_; }
+    // Waits until count other sessions wait for the hold (the server tells; the file cannot, so
+    // it gives them time to get there).
+    void awaitWaiters(int count) {
+        if (!server_) {
+            QThread::msleep(1500);
+            return;
+        }
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < 20000) {
+            // The activity is seen as of the transaction's first look unless that is cleared.
+            PGresult* r = PQexec(server_, "SELECT pg_stat_clear_snapshot(); SELECT count(*) FROM pg_stat_activity "
+                                          "WHERE wait_event_type = 'Lock' AND datname = current_database()");
+            const int waiting = PQresultStatus(r) == PGRES_TUPLES_OK ? std::atoi(PQgetvalue(r, 0, 0)) : -1;
+            PQclear(r);
+            if (waiting >= count)
+                return;
+            QThread::msleep(50);
+        }
+        ADD_FAILURE() << "the refreshes never reached the held table";
+    }
+    void release() {
+        if (!held_)
+            return;
+        held_ = false;
+        if (server_)
+            exec("COMMIT");
+        else
+            file_->exec("COMMIT");
+    }
+
+private:
+    bool exec(const char* sql) {
+        PGresult* r = PQexec(server_, sql);
+        const bool ok = PQresultStatus(r) == PGRES_COMMAND_OK;
+        PQclear(r);
+        return ok;
+    }
+    PGconn* server_ = nullptr;
+    std::unique_ptr<RawConnection> file_;
+    bool held_ = false;
+};
+
+class ConcurrentRefreshTest : public testing_support::EngineTest {
+protected:
+    // Every lapse flag of the fleet, by plate, row and column.
+    QMap<QString, bool> flagState(const QStringList& plates) {
+        QMap<QString, bool> flags;
+        for (const QString& p : plates) {
+            const int h =
+                db().OpenRecordSet(u"select [编号],[是否脱审],[是否脱维],[是否脱保],[是否脱管],[是否脱营] from "_s + p);
+            EXPECT_NE(h, 0) << db().LastError().toStdString();
+            for (db().MoveFirst(h); !db().AtEnd(h); db().MoveNext(h))
+                for (const char* flag : {"是否脱审", "是否脱维", "是否脱保", "是否脱管", "是否脱营"})
+                    flags.insert(p + u"/"_s + db().ReadField(h, u"编号"_s).text() + QString::fromUtf8(flag),
+                                 db().ReadField(h, QString::fromUtf8(flag)).yesNo());
+            db().CloseRecordSet(h);
+        }
+        return flags;
+    }
+};
+
+} // namespace
+
+TEST_P(ConcurrentRefreshTest, TwoAtOnceBothEndAndLeaveOneRefreshsFlags) {
+    // Forty vehicles, each with every kind three or more months overdue in May: 200 flags due.
+    QStringList plates;
+    Fleet fleet(db());
+    ASSERT_TRUE(db().BeginTransaction());
+    for (int v = 0; v < 40; ++v) {
+        const QString p = u"京K%1"_s.arg(100 + v);
+        plates << p;
+        fleet.vehicle(p);
+        fleet.inspection(p, QDate(2026, 1, 9), QDate(2026, 2, 9));
+        fleet.maintenance(p, QDate(2025, 12, 9));
+        fleet.insurance(p, QDate(2026, 2, 1));
+        fleet.managementFee(p, QDate(2025, 6, 9));
+        fleet.operatingPermit(p, QDate(2026, 1, 30));
+    }
+    ASSERT_TRUE(db().CommitTransaction());
+    const QMap<QString, bool> before = flagState(plates);
+    // What one refresh writes, undone.
+    ASSERT_TRUE(db().BeginTransaction());
+    const alerts::AlertResult one = alerts::ComputeAlerts(db(), kMay);
+    const QMap<QString, bool> flagsOfOne = flagState(plates);
+    db().RollbackTransaction();
+    ASSERT_EQ(one.flagUpdates, 200);
+    ASSERT_EQ(flagState(plates), before);
+
+    MasterTableHold hold(dbPath(), cluster(), serverDatabase());
+    ASSERT_TRUE(hold.held());
+    QProcess refreshes[2];
+    for (QProcess& p : refreshes)
+        p.start(QStringLiteral(VELMORA_CLI), {u"alerts"_s, u"--today"_s, u"2026-05-20"_s, u"--format"_s, u"json"_s});
+    hold.awaitWaiters(2);
+    hold.release();
+    QByteArray printed[2];
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(refreshes[i].waitForFinished(60000));
+        EXPECT_EQ(refreshes[i].exitCode(), 0) << refreshes[i].readAllStandardError().toStdString();
+        printed[i] = refreshes[i].readAllStandardOutput();
+    }
+    // Both print the tree one refresh computes.
+    for (const QByteArray& json : printed) {
+        const QJsonArray nodes = QJsonDocument::fromJson(json).object().value(u"nodes"_s).toArray();
+        ASSERT_EQ(nodes.size(), alerts::kNodeCount) << json.toStdString();
+        for (int k = 0; k < alerts::kNodeCount; ++k) {
+            QStringList members;
+            for (const QJsonValue m : nodes[k].toObject().value(u"members"_s).toArray())
+                members << m.toString();
+            EXPECT_EQ(members, one.sets[k]) << "node " << k;
+        }
+    }
+    EXPECT_EQ(one.sets[alerts::kBlacklistNode], plates);
+    EXPECT_EQ(flagState(plates), flagsOfOne);
+    // Nothing is left due.
+    EXPECT_EQ(alerts::ComputeAlerts(db(), kMay, alerts::ReadMode::OneQueryPerTable, alerts::FlagWrites::Skip).flagsDue,
+              0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, ConcurrentRefreshTest, testing_support::BothEngines(),
+                         testing_support::EngineParamName);

@@ -47,6 +47,20 @@ public:
         if (missingColumn != u"车辆状态"_s)
             row(plate, {{u"主车牌号"_s, plate}, {u"车辆状态"_s, status}});
     }
+    // A vehicle whose table was made by another hand, with one column of another type than the
+    // template's: the refresh reads it as before, but no statement can read it with the others.
+    void vehicleRetyped(const QString& plate, const QString& column, const QString& type) {
+        listOnly(plate);
+        QStringList columns;
+        for (const store::ColumnDef& c : store::VehicleColumns()) {
+            static const char* const types[] = {"integer primary key autoincrement", "text", "date", "yesno default 0",
+                                                "blob"};
+            columns << QLatin1Char('[') + c.name + u"] "_s +
+                           (c.name == column ? type : QString::fromLatin1(types[int(c.type)]));
+        }
+        run(u"create table "_s + plate + u" ("_s + columns.join(u", "_s) + QLatin1Char(')'));
+        row(plate, {{u"主车牌号"_s, plate}, {u"车辆状态"_s, u"1"_s}});
+    }
     // Only the 总表 entry, no table: every query of this vehicle fails.
     void listOnly(const QString& plate) {
         run(u"insert into 总表 (车牌号) values ('"_s + store::SqlText(plate) + u"')"_s);

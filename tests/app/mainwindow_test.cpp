@@ -2,9 +2,11 @@
 #include "app/signinwindow.h"
 #include "store/schema.h"
 #include "store/session.h"
+#include "store/target.h"
 #include "support/testsupport.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,6 +14,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTreeWidget>
 
 using namespace Qt::StringLiterals;
@@ -216,3 +219,71 @@ TEST_F(MainWindowTest, ServerDownAtStartUpSaysSoAndEndsBeforeTheSignIn) {
     EXPECT_TRUE(dialogs.shown.first().startsWith(u"数据库打开失败！"_s));
     EXPECT_TRUE(dialogs.shown.first().contains(u"无法连接数据库服务器"_s)) << dialogs.shown.first().toStdString();
 }
+
+// ---- a settings file others can read ---------------------------------------------------------
+
+namespace {
+
+struct SettingsFile {
+    const char* name;
+    bool exists;
+    QFileDevice::Permissions permissions;
+    bool warned;
+};
+
+void PrintTo(const SettingsFile& f, std::ostream* os) {
+    *os << f.name;
+}
+
+class SettingsFileTest : public MainWindowTest, public ::testing::WithParamInterface<SettingsFile> {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        ASSERT_TRUE(settingsDir.isValid());
+        store::SetSettingsDirectory(settingsDir.path());
+    }
+    void TearDown() override {
+        store::SetSettingsDirectory({});
+        MainWindowTest::TearDown();
+    }
+    QTemporaryDir settingsDir;
+};
+
+} // namespace
+
+// velmora.ini may hold the server's password: the start-up says once, without stopping, when
+// other accounts can read it.
+TEST_P(SettingsFileTest, StartUpWarnsOnceWhenOthersCanReadIt) {
+    const SettingsFile& file = GetParam();
+    const QString path = QDir(settingsDir.path()).filePath(QString::fromLatin1(store::kSettingsFileName));
+    if (file.exists) {
+        QFile ini(path);
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("[General]\n");
+        ini.close();
+        ASSERT_TRUE(ini.setPermissions(file.permissions));
+    }
+    auto w = start();
+    w->parts().button(u"超级按钮_刷新"_s)->click(); // a refresh says nothing of it again
+    const QStringList warnings = dialogs.notices.filter(u"其他用户也能读取"_s);
+    if (file.warned) {
+        ASSERT_EQ(warnings.size(), 1) << dialogs.notices.join(u"|"_s).toStdString();
+        EXPECT_TRUE(warnings.first().contains(path)) << warnings.first().toStdString();
+    } else {
+        EXPECT_TRUE(warnings.isEmpty()) << warnings.join(u"|"_s).toStdString();
+    }
+    // Never a box the operator must answer: the start-up goes on.
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.shown.join(u"|"_s).toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Permissions, SettingsFileTest,
+    ::testing::Values(SettingsFile{"OwnerOnly", true, QFileDevice::ReadOwner | QFileDevice::WriteOwner, false},
+                      SettingsFile{"GroupReadable", true,
+                                   QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup, true},
+                      SettingsFile{"WorldReadable", true,
+                                   QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                                       QFileDevice::ReadOther,
+                                   true},
+                      SettingsFile{"Missing", false, {}, false}),
+    [](const ::testing::TestParamInfo<SettingsFile>& param) { return std::string(param.param.name); });

@@ -341,3 +341,148 @@ TEST_P(DatabaseTest, CorrectingARowKeepsTableOrder) {
     EXPECT_EQ(db().ReadField(rs, u"下次审车日期"_s).date(), QDate(2026, 3, 1));
     db().CloseRecordSet(rs);
 }
+
+// ---- reading many tables at once -------------------------------------------------------------
+
+namespace {
+
+// What a record set holds, row by row: each column's kind, nullness and text.
+QStringList contents(DatabaseConnection& db, int handle) {
+    QStringList rows;
+    const QStringList columns = db.Columns(handle);
+    for (db.MoveFirst(handle); !db.AtEnd(handle); db.MoveNext(handle)) {
+        QStringList cells;
+        for (const QString& c : columns) {
+            const store::FieldValue v = db.ReadField(handle, c);
+            cells << u"%1:%2:%3"_s.arg(int(v.kind)).arg(v.isNull ? u"null"_s : v.text(), c);
+        }
+        rows << cells.join(u" | "_s);
+    }
+    return rows;
+}
+
+// One table's outcome: its rows, or the failure the select gave.
+struct TableOutcome {
+    bool ok = false;
+    QStringList rows;
+    QString error;
+    bool operator==(const TableOutcome&) const = default;
+};
+
+void PrintTo(const TableOutcome& t, std::ostream* os) {
+    *os << (t.ok ? "rows: " + t.rows.join(u" / "_s).toStdString() : "failed: " + t.error.toStdString());
+}
+
+// The tables' kinds of shape, and how each is made.
+struct TableShape {
+    const char* plate;
+    const char* make; // statements run in order, ";"-separated; empty: the table is never made
+};
+
+// Tables of one shape next to each other are read together; another shape between them parts them.
+const TableShape kShapes[] = {
+    // Rows in 编号 order even after a correction (the server would hand the changed row out last).
+    {"京R1", "select * into 京R1 from yangbiao;Alter table 京R1  Add  Constraint  PrimaryKey  Primary  Key (编号);"
+             "insert into 京R1 ([审车车号],[下次审车日期]) values ('京R1','2026年1月1日');"
+             "insert into 京R1 ([审车车号],[下次审车日期]) values ('京R1挂','2026年2月1日');"
+             "update 京R1 set [审车备注]='改' where [编号]=1"},
+    {"京R3", "select * into 京R3 from yangbiao"},
+    {"京R2", ""}, // listed, never made
+    // Another shape: the date column holds text.
+    {"京R4", "create table 京R4 ([编号] integer primary key autoincrement, [审车车号] text, [下次审车日期] text);"
+             "insert into 京R4 ([审车车号],[下次审车日期]) values ('京R4','2026-3-1')"},
+    // Without a column the read names.
+    {"京R5", "create table 京R5 ([编号] integer primary key autoincrement, [审车车号] text);"
+             "insert into 京R5 ([审车车号]) values ('京R5')"},
+    // 编号 without its key: its order is not a key's.
+    {"京R6", "create table 京R6 ([编号] integer, [审车车号] text, [下次审车日期] date);"
+             "insert into 京R6 ([编号],[审车车号]) values (2,'京R6b');insert into 京R6 ([编号],[审车车号]) values "
+             "(1,'京R6a')"},
+    {"京R7",
+     "select * into 京R7 from yangbiao;insert into 京R7 ([审车车号],[下次审车日期]) values ('京R7','2027年7月7日')"},
+    {"京R8", "select * into 京R8 from yangbiao;insert into 京R8 ([审车车号]) values ('京R8')"},
+};
+
+} // namespace
+
+TEST_P(DatabaseTest, ReadingManyTablesGivesWhatEachSelectGives) {
+    QStringList tables;
+    for (const TableShape& shape : kShapes) {
+        tables << QString::fromUtf8(shape.plate);
+        for (const QString& statement : QString::fromUtf8(shape.make).split(u';', Qt::SkipEmptyParts))
+            ASSERT_TRUE(db().ExecuteStatement(statement)) << statement.toStdString() << db().LastError().toStdString();
+    }
+    const QStringList columns = {u"编号"_s, u"审车车号"_s, u"下次审车日期"_s};
+    // What a read cost in round trips to the server.
+    qint64 trips = 0;
+    const auto eachAlone = [&] {
+        const qint64 before = DatabaseConnection::ServerRoundTrips();
+        std::vector<TableOutcome> out;
+        for (const QString& table : tables) {
+            const int h = db().OpenRecordSet(u"select [编号],[审车车号],[下次审车日期] from "_s + table);
+            out.push_back(h ? TableOutcome{true, contents(db(), h), {}} : TableOutcome{false, {}, db().LastError()});
+            db().CloseRecordSet(h);
+        }
+        trips = DatabaseConnection::ServerRoundTrips() - before;
+        return out;
+    };
+    const auto together = [&] {
+        const qint64 before = DatabaseConnection::ServerRoundTrips();
+        std::vector<TableOutcome> out;
+        db().ReadTables(tables, columns, [&](qsizetype i, int h) {
+            EXPECT_EQ(qsizetype(out.size()), i);
+            out.push_back(h ? TableOutcome{true, contents(db(), h), {}} : TableOutcome{false, {}, db().LastError()});
+        });
+        trips = DatabaseConnection::ServerRoundTrips() - before;
+        return out;
+    };
+    const std::vector<TableOutcome> alone = eachAlone();
+    ASSERT_EQ(alone.size(), std::size(kShapes));
+    // The fleet holds what is compared: rows in order, an empty table, three failures.
+    EXPECT_EQ(alone[0].rows.size(), 2);
+    EXPECT_TRUE(alone[0].rows[0].contains(u"京R1:审车车号"_s)) << alone[0].rows[0].toStdString();
+    EXPECT_TRUE(alone[1].ok && alone[1].rows.isEmpty());
+    EXPECT_FALSE(alone[2].ok);
+    EXPECT_FALSE(alone[4].ok);
+    EXPECT_TRUE(alone[3].ok && alone[5].ok && alone[6].ok && alone[7].ok);
+
+    DatabaseConnection::SetStatementLogging(true);
+    for (const bool inTransaction : {false, true}) {
+        SCOPED_TRACE(inTransaction ? "in a transaction" : "outside a transaction");
+        if (inTransaction) {
+            ASSERT_TRUE(db().BeginTransaction());
+        }
+        EXPECT_EQ(eachAlone(), alone);
+        const qint64 aloneTrips = trips;
+        DatabaseConnection::ClearStatementLog();
+        EXPECT_EQ(together(), alone);
+        // Each pair of tables of one shape costs the server one round trip instead of two.
+        EXPECT_EQ(trips, onServer() ? aloneTrips - 2 : 0);
+        QStringList selects;
+        for (const QString& table : tables)
+            selects << u"select [编号],[审车车号],[下次审车日期] from "_s + table;
+        EXPECT_EQ(DatabaseConnection::StatementLog(), selects);
+        // The transaction goes on after the failed reads.
+        EXPECT_TRUE(db().ExecuteStatement(u"insert into 京R3 ([审车车号]) values ('京R3')"_s))
+            << db().LastError().toStdString();
+        if (inTransaction)
+            db().RollbackTransaction();
+        else
+            ASSERT_TRUE(db().ExecuteStatement(u"delete * from 京R3"_s));
+    }
+    DatabaseConnection::SetStatementLogging(false);
+
+    // Another operator drops a table after this connection knew it: it fails alone.
+    eachAlone();
+    DatabaseConnection other;
+    ASSERT_TRUE(store::OpenTarget(other, target(), store::ConnectionSharing::Private));
+    ASSERT_TRUE(other.ExecuteStatement(u"drop table 京R7"_s)) << other.LastError().toStdString();
+    const std::vector<TableOutcome> afterDrop = eachAlone();
+    const qint64 aloneTrips = trips;
+    EXPECT_FALSE(afterDrop[6].ok);
+    EXPECT_TRUE(afterDrop[7].ok);
+    EXPECT_EQ(together(), afterDrop);
+    // On the server 京R1 and 京R3 still cost one round trip; the statement of 京R7 and 京R8 failed,
+    // and each was read again alone.
+    EXPECT_EQ(trips, onServer() ? aloneTrips - 1 + 1 : 0);
+}

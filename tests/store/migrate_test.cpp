@@ -43,7 +43,9 @@ struct Fleet {
     bool versions = true;    // false: a file made before vehicles carried versions
     bool extraTable = false; // a table of the operator's own beside the program's
     const char* name = "";
-    bool server = false; // migrated into a server database, then backed up from it into a file
+    bool server = false; // migrated into a server database, backed up from it into a file, and that
+                         // file migrated into another, empty server database
+    bool cli = false;    // each step through velmora-cli (migrate, backup --database URL)
 };
 
 void PrintTo(const Fleet& f, std::ostream* os) {
@@ -154,7 +156,7 @@ public:
 
 class MigrateRoundTrip : public MigrateTest, public ::testing::WithParamInterface<Fleet> {};
 
-// file → target → backup file: the same tables, rows and images all the way.
+// file → target → backup file (→ another, empty server): the same tables, rows and images all the way.
 TEST_P(MigrateRoundTrip, EveryTableRowAndImageArrives) {
     const Fleet& fleet = GetParam();
     const QString source = path(u"clxx.mdb"_s);
@@ -164,15 +166,47 @@ TEST_P(MigrateRoundTrip, EveryTableRowAndImageArrives) {
     const QString target = fleet.server ? serverDatabase() : path(u"新库.mdb"_s);
     if (target.isEmpty())
         GTEST_SKIP() << "no PostgreSQL server programs";
-    store::CopyReport report;
-    QString error;
-    ASSERT_TRUE(store::MigrateFile(source, target, &report, &error)) << error.toStdString();
-    EXPECT_TRUE(report.differences.isEmpty());
-    EXPECT_EQ(report.source, before);
-    // The backup of the copy is an ordinary file of the program holding the same again.
-    const QString backup = path(u"备份.mdb"_s);
-    ASSERT_TRUE(store::BackupTarget(target, backup, &error)) << error.toStdString();
-    for (const QString& copy : {target, backup}) {
+    // One step of the round trip, through the library or as an operator types it.
+    const auto run = [&](const QStringList& command) {
+        QString printed, errors;
+        QTextStream out(&printed), err(&errors);
+        const int status = cli::Run(command, out, err);
+        qunsetenv("VELMORA_DATABASE");
+        err.flush();
+        EXPECT_EQ(status, 0) << command.join(u' ').toStdString() << ": " << errors.toStdString();
+        return status == 0;
+    };
+    const auto migrate = [&](const QString& from, const QString& to) {
+        if (fleet.cli)
+            return run({u"migrate"_s, u"--from-file"_s, from, u"--database"_s, to});
+        store::CopyReport report;
+        QString error;
+        const bool ok = store::MigrateFile(from, to, &report, &error);
+        EXPECT_TRUE(ok) << error.toStdString();
+        EXPECT_TRUE(report.differences.isEmpty());
+        EXPECT_EQ(report.source, summaries(from));
+        return ok;
+    };
+    const auto backup = [&](const QString& from, const QString& to) {
+        if (fleet.cli)
+            return run({u"backup"_s, to, u"--database"_s, from});
+        QString error;
+        const bool ok = store::BackupTarget(from, to, &error);
+        EXPECT_TRUE(ok) << error.toStdString();
+        return ok;
+    };
+    ASSERT_TRUE(migrate(source, target));
+    // The backup of the copy is an ordinary file of the program holding the same again; from a
+    // server it goes back into an empty one whole.
+    const QString backupFile = path(u"备份.mdb"_s);
+    ASSERT_TRUE(backup(target, backupFile));
+    QStringList copies = {target, backupFile};
+    if (fleet.server) {
+        const QString restored = serverDatabase();
+        ASSERT_TRUE(migrate(backupFile, restored));
+        copies << restored;
+    }
+    for (const QString& copy : copies) {
         QList<store::TableSummary> after = summaries(copy);
         if (!fleet.versions) // a new database brings the table, empty
             after.removeIf(
@@ -203,7 +237,9 @@ INSTANTIATE_TEST_SUITE_P(
                       Fleet{store::TableLayout::ImagesAmongColumns, true, false, "ImagesAmongColumns"},
                       Fleet{store::TableLayout::ImagesAmongColumns, false, true, "OlderFileWithATableOfItsOwn"},
                       Fleet{store::TableLayout::ImagesAmongColumns, true, false, "ToTheServer", true},
-                      Fleet{store::TableLayout::ImagesAmongColumns, false, true, "OlderFileToTheServer", true}),
+                      Fleet{store::TableLayout::ImagesAmongColumns, false, true, "OlderFileToTheServer", true},
+                      Fleet{store::TableLayout::ImagesAmongColumns, true, true, "ServerAndBackThroughTheCli", true,
+                            true}),
     [](const ::testing::TestParamInfo<Fleet>& p) { return std::string(p.param.name); });
 
 struct BadInput {

@@ -6,6 +6,7 @@
 #include "support/testsupport.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -208,6 +209,76 @@ TEST_F(ServerTest, SessionRunsWithAStatementTimeout) {
     ASSERT_TRUE(rs.ok()) << db.LastError().toStdString();
     EXPECT_EQ(db.ReadField(rs.handle(), u"t"_s).text(), u"30s"_s);
 }
+
+// ---- the session's time limits -------------------------------------------------------------------
+
+namespace {
+
+struct TimeLimit {
+    const char* name;
+    const char* limit;  // the session setting shortened for the test (the program sets 30 s and 10 s)
+    bool waitsForALock; // else a statement that is slow by itself
+    bool inTransaction; // the wait ends the statement, not the transaction
+    const char* says;   // the operator's words at the start of the message
+};
+
+void PrintTo(const TimeLimit& t, std::ostream* os) {
+    *os << t.name;
+}
+
+class ServerTimeLimitTest : public ServerTest, public ::testing::WithParamInterface<TimeLimit> {};
+
+const QString kTouchKinds = u"update [险种名称] set [险种名称]=[险种名称]"_s;
+
+} // namespace
+
+TEST_P(ServerTimeLimitTest, AStatementPastTheLimitIsCancelledWithTheOperatorsWords) {
+    const TimeLimit& limit = GetParam();
+    ASSERT_TRUE(store::CreateServerDatabase(socketTarget()));
+    DatabaseConnection db, other;
+    ASSERT_TRUE(db.Open(socketTarget(), store::kDatabasePassword, store::ConnectionSharing::Private));
+    ASSERT_TRUE(other.Open(socketTarget(), store::kDatabasePassword, store::ConnectionSharing::Private));
+    ASSERT_TRUE(db.ExecuteStatement(QString::fromUtf8(limit.limit))) << db.LastError().toStdString();
+    // Another operator's open change holds every row of the kinds.
+    ASSERT_TRUE(other.BeginTransaction());
+    ASSERT_TRUE(other.ExecuteStatement(kTouchKinds)) << other.LastError().toStdString();
+    if (limit.inTransaction) {
+        ASSERT_TRUE(db.BeginTransaction());
+    }
+    QElapsedTimer waited;
+    waited.start();
+    bool done = false;
+    if (limit.waitsForALock) {
+        done = db.ExecuteStatement(kTouchKinds);
+    } else {
+        const int h = db.OpenRecordSet(u"select pg_sleep(20) as s"_s);
+        done = h != 0;
+        db.CloseRecordSet(h);
+    }
+    const qint64 ms = waited.elapsed();
+    EXPECT_FALSE(done);
+    EXPECT_GE(ms, 250);
+    EXPECT_LT(ms, 8000); // the limit ended it, not the sleep or the other's transaction
+    EXPECT_TRUE(db.LastError().startsWith(QString::fromUtf8(limit.says))) << db.LastError().toStdString();
+    EXPECT_EQ(db.LastFailure(), store::FailureKind::Busy);
+    other.RollbackTransaction();
+    // The connection goes on, and so does a transaction the cancelled statement was part of.
+    EXPECT_TRUE(db.ExecuteStatement(kTouchKinds)) << db.LastError().toStdString();
+    if (limit.inTransaction) {
+        EXPECT_TRUE(db.CommitTransaction()) << db.LastError().toStdString();
+    }
+    EXPECT_EQ(countRows(db, u"险种名称"_s), 6);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Limits, ServerTimeLimitTest,
+    ::testing::Values(
+        TimeLimit{"StatementWaitingForALock", "set statement_timeout = '300ms'", true, false, "数据库语句执行超过时限"},
+        TimeLimit{"StatementWaitingInATransaction", "set statement_timeout = '300ms'", true, true,
+                  "数据库语句执行超过时限"},
+        TimeLimit{"SlowStatement", "set statement_timeout = '300ms'", false, false, "数据库语句执行超过时限"},
+        TimeLimit{"LockWait", "set lock_timeout = '300ms'", true, false, "等待其他操作员正在修改的数据超时"}),
+    [](const ::testing::TestParamInfo<TimeLimit>& param) { return std::string(param.param.name); });
 
 // ---- a server that goes away -------------------------------------------------------------------
 
