@@ -242,17 +242,14 @@ private:
     bool run(const void* owner, const QString& statement, const QList<QByteArray>* binaries, ResultRows* rows,
              QString& error);
     bool send(std::vector<Command> statements, bool read, Result* kept, QString& error);
-    // Sends the commands in one round trip; the result of commands[keep] goes to kept, and with
-    // rows given every other result that holds rows goes there as it arrives, in order, while the
-    // server goes on with the next commands.
-    bool pipeline(const std::vector<Command>& commands, int keep, Result* kept, QString& error,
-                  const std::function<void(Result&&)>* rows = nullptr);
-    bool sendReads(std::vector<Command> selects, const std::function<void(Result&&)>& rows, QString& error);
+    // Sends the commands in one round trip; the result of commands[keep] goes to kept.
+    bool pipeline(const std::vector<Command>& commands, int keep, Result* kept, QString& error);
     static void decodeColumns(const Result& result, ResultRows& rows, int firstColumn, int endColumn);
     static std::vector<QVariant> decodeRow(const Result& result, int row, int firstColumn, int endColumn);
     static void decode(const Result& result, ResultRows& rows);
-    qsizetype readTogether(const QStringList& tables, const QStringList& columns, qsizetype first, qsizetype end,
-                           const std::function<void(qsizetype, TableRows&)>& deliver);
+    qsizetype copyTogether(const QStringList& tables, const QStringList& columns, const QStringList& shape,
+                           qsizetype first, qsizetype end, const std::function<void(qsizetype, TableRows&)>& deliver);
+    QString catalogueName(const QString& table) const;
     Result simple(const char* sql);
     Result simple(const QByteArray& sql);
     // A table's column types (lower-case names), from the catalogue read once for all tables; a
@@ -472,8 +469,7 @@ bool PgEngine::lostAfterFailure(QString& error) {
 
 // Sends the commands in one round trip and reads their results; the result of commands[keep]
 // goes to kept. Fails at the first command that fails: the server skips the rest.
-bool PgEngine::pipeline(const std::vector<Command>& commands, int keep, Result* kept, QString& error,
-                        const std::function<void(Result&&)>* rows) {
+bool PgEngine::pipeline(const std::vector<Command>& commands, int keep, Result* kept, QString& error) {
     ++t_roundTrips;
     if (commands.size() == 1) {
         const Command& c = commands.front();
@@ -498,8 +494,6 @@ bool PgEngine::pipeline(const std::vector<Command>& commands, int keep, Result* 
         }
         if (keep == 0 && kept)
             *kept = std::move(r);
-        else if (rows && PQresultStatus(r.r) == PGRES_TUPLES_OK)
-            (*rows)(std::move(r));
         return true;
     }
     if (!PQenterPipelineMode(conn_)) {
@@ -547,8 +541,6 @@ bool PgEngine::pipeline(const std::vector<Command>& commands, int keep, Result* 
                 ok = false;
             } else if (int(i) == keep && kept) {
                 *kept = std::move(r);
-            } else if (rows && s == PGRES_TUPLES_OK && ok) {
-                (*rows)(std::move(r));
             }
         }
         if (!gotOne && PQstatus(conn_) == CONNECTION_BAD) {
@@ -743,11 +735,81 @@ void PgEngine::decode(const Result& result, ResultRows& rows) {
         rows.rows.push_back(decodeRow(result, r, 0, ncol));
 }
 
-// Tables whose columns have the same types are read together: each table's select tagged with its
-// place, joined by UNION ALL, and its rows put in the order of its 编号, which is the order its own
-// select returns (on the server a select of one table is ordered by its 编号). A table that is
-// missing, lacks a column or a whole-number key 编号, or whose statement fails, is read alone, so
-// that its failure is its own and reads as it always did.
+// The type a column of the catalogue's text (format_type) comes in, for the types a binary COPY
+// is read in; 0 for any other, whose tables are read alone.
+Oid copiedType(QString type) {
+    if (type.endsWith(QLatin1String(" PRIMARY KEY")))
+        type.chop(12);
+    const qsizetype modifier = type.indexOf(QLatin1Char('('));
+    if (modifier >= 0)
+        type.truncate(modifier);
+    static const std::pair<QLatin1StringView, Oid> known[] = {
+        {QLatin1StringView("integer"), kInt4},
+        {QLatin1StringView("bigint"), kInt8},
+        {QLatin1StringView("smallint"), kInt2},
+        {QLatin1StringView("text"), kText},
+        {QLatin1StringView("character varying"), kVarchar},
+        {QLatin1StringView("character"), kBpchar},
+        {QLatin1StringView("date"), kDate},
+        {QLatin1StringView("boolean"), kBool},
+        {QLatin1StringView("numeric"), kNumeric},
+        {QLatin1StringView("bytea"), kBytea},
+        {QLatin1StringView("double precision"), kFloat8},
+        {QLatin1StringView("real"), kFloat4},
+        {QLatin1StringView("timestamp without time zone"), kTimestamp},
+        {QLatin1StringView("timestamp with time zone"), kTimestampTz},
+    };
+    for (const auto& [name, oid] : known)
+        if (type == name)
+            return oid;
+    return 0;
+}
+
+// The rows of a binary COPY: its signature, flags and header extension, then for each row its
+// field count and each field's length (-1 for null) and bytes, and -1 at the end. False for a
+// stream that is not such, or whose rows have another field count.
+bool copiedRows(const QByteArray& data, const std::vector<Oid>& types, std::vector<std::vector<QVariant>>& rows) {
+    static const char signature[] = "PGCOPY\n\377\r\n";
+    const char* p = data.constData();
+    const char* const end = p + data.size();
+    if (data.size() < 19 || std::memcmp(p, signature, 11) != 0)
+        return false;
+    const qint32 extension = qFromBigEndian<qint32>(p + 15);
+    if (extension < 0 || extension > end - (p + 19))
+        return false;
+    p += 19 + extension;
+    while (end - p >= 2) {
+        const qint16 fields = qint16(be16(p));
+        p += 2;
+        if (fields == -1)
+            return p == end;
+        if (size_t(fields) != types.size())
+            return false;
+        std::vector<QVariant> row(types.size());
+        for (size_t c = 0; c < types.size(); ++c) {
+            if (end - p < 4)
+                return false;
+            const qint32 length = qFromBigEndian<qint32>(p);
+            p += 4;
+            if (length == -1)
+                continue;
+            if (length < 0 || length > end - p)
+                return false;
+            row[c] = binaryValue(types[c], p, length);
+            p += length;
+        }
+        rows.push_back(std::move(row));
+    }
+    return false;
+}
+
+// Tables whose columns have the same types are read together, each with a COPY of its columns in
+// binary, all in one round trip: the server neither plans nor opens the tables' indexes for a
+// COPY, which a select costs it for every table the first time a session reads it. A table's rows
+// are put in the order of its 编号, which is the order its own select returns (on the server a
+// select of one table is ordered by its 编号). A table that is missing, lacks a column, a
+// whole-number key 编号 or a type read here, or whose COPY fails, is read alone, so that its
+// failure is its own and reads as it always did.
 void PgEngine::queryTables(const void* owner, const QStringList& tables, const QStringList& columns,
                            const QStringList& selects, const std::function<void(qsizetype, TableRows&)>& deliver) {
     const QString number = u"编号"_s;
@@ -768,7 +830,7 @@ void PgEngine::queryTables(const void* owner, const QStringList& tables, const Q
             QStringList shape = {numberType};
             for (const QString& c : columns) {
                 const auto type = types.constFind(c.toLower());
-                if (type == types.constEnd())
+                if (type == types.constEnd() || copiedType(*type) == 0)
                     break;
                 shape << *type;
             }
@@ -791,47 +853,34 @@ void PgEngine::queryTables(const void* owner, const QStringList& tables, const Q
             readAlone(i++);
             continue;
         }
-        for (qsizetype k = readTogether(tables, columns, i, end, deliver); k < end; ++k)
+        for (qsizetype k = copyTogether(tables, columns, shapes[size_t(i)], i, end, deliver); k < end; ++k)
             readAlone(k);
         i = end;
     }
 }
 
-// Several selects in one round trip, as one unit: under a savepoint inside a transaction, so that
-// a failure leaves the transaction as it was; outside one they read one state of the database.
-bool PgEngine::sendReads(std::vector<Command> selects, const std::function<void(Result&&)>& rows, QString& error) {
-    std::vector<Command> commands;
-    const bool inTransaction = transactionDepth_ > 0;
-    if (inTransaction)
-        commands.push_back({"SAVEPOINT velmora_statement", {}});
-    for (Command& c : selects)
-        commands.push_back(std::move(c));
-    if (inTransaction)
-        commands.push_back({"RELEASE SAVEPOINT velmora_statement", {}});
-    const bool ok = pipeline(commands, -1, nullptr, error, &rows);
-    if (!ok) {
-        // Not sent again when the connection was lost: the tables not yet delivered are read
-        // alone, each of which connects again where it may.
-        if (lostAfterFailure(error) && error.startsWith(kConnectionLost))
-            DatabaseConnection::ReportConnectionLost(error);
-        if (inTransaction && PQstatus(conn_) == CONNECTION_OK)
-            simple("ROLLBACK TO SAVEPOINT velmora_statement; RELEASE SAVEPOINT velmora_statement");
-    }
-    return ok;
+// The name the catalogue gives a table: a bare ASCII name may have been folded to lower case.
+QString PgEngine::catalogueName(const QString& table) const {
+    if (!typeCache_.contains(table) && isAsciiName(table) && typeCache_.contains(table.toLower()))
+        return table.toLower();
+    return table;
 }
 
-// Tables first..end-1 (of one shape) read a few to a statement: the server plans a UNION ALL of
-// many tables in a time that grows faster than their number, and an ORDER BY over it costs it more
-// than the rows cost the client to sort. The statements go in one round trip, and each table is
-// delivered as soon as its statement's rows are in, while the server goes on with the next ones.
-// Returns the end of what was delivered: end, or where a failed statement stopped the rest.
-qsizetype PgEngine::readTogether(const QStringList& tables, const QStringList& columns, qsizetype first, qsizetype end,
+// Tables first..end-1, of the shape given (the types of 编号 and of the columns), one COPY each in
+// one round trip: under a savepoint inside a transaction, so that a failure leaves the
+// transaction as it was. Each table is delivered as soon as its rows are in, while the server goes
+// on with the next. Returns the end of what was delivered: end, or where a failed COPY stopped the
+// rest.
+qsizetype PgEngine::copyTogether(const QStringList& tables, const QStringList& columns, const QStringList& shape,
+                                 qsizetype first, qsizetype end,
                                  const std::function<void(qsizetype, TableRows&)>& deliver) {
-    constexpr qsizetype kTablesPerStatement = 10;
     const QString number = u"编号"_s;
+    std::vector<Oid> types;
     QString list;
-    for (const QString& c : columns)
-        list += u", "_s + ServerQuotedName(c);
+    for (qsizetype c = 0; c < columns.size(); ++c) {
+        list += (c ? u", "_s : QString()) + ServerQuotedName(columns[c]);
+        types.push_back(copiedType(shape[c + 1]));
+    }
     // The order needs 编号; it is left out of the rows when not asked for.
     qsizetype numberColumn = -1;
     for (qsizetype c = 0; c < columns.size() && numberColumn < 0; ++c)
@@ -839,51 +888,95 @@ qsizetype PgEngine::readTogether(const QStringList& tables, const QStringList& c
             numberColumn = c;
     if (numberColumn < 0) {
         list += u", "_s + ServerQuotedName(number);
+        types.push_back(copiedType(shape[0]));
         numberColumn = columns.size();
     }
-    std::vector<Command> selects;
-    for (qsizetype from = first; from < end; from += kTablesPerStatement) {
-        QString sql;
-        for (qsizetype k = from; k < std::min(end, from + kTablesPerStatement); ++k) {
-            if (k > from)
-                sql += u" UNION ALL "_s;
-            sql += u"SELECT "_s + QString::number(k - from) + (k == from ? u" AS velmora_table"_s : QString()) + list +
-                   u" FROM "_s + ServerName(tables[k]);
-        }
-        selects.push_back({sql.toUtf8(), {}});
+    QStringList declared;
+    for (qsizetype c = 0; c < columns.size(); ++c)
+        declared << declaredType(types[size_t(c)]);
+
+    const bool inTransaction = transactionDepth_ > 0;
+    QByteArray sql;
+    if (inTransaction)
+        sql += "SAVEPOINT velmora_statement; ";
+    for (qsizetype k = first; k < end; ++k)
+        sql += (u"COPY "_s + ServerQuotedName(catalogueName(tables[k])) + u" ("_s + list +
+                u") TO STDOUT (FORMAT binary); "_s)
+                   .toUtf8();
+    if (inTransaction)
+        sql += "RELEASE SAVEPOINT velmora_statement";
+
+    failureKind_ = FailureKind::Other;
+    ++t_roundTrips;
+    if (!PQsendQuery(conn_, sql.constData())) {
+        clientFailure_ = true;
+        return first;
     }
-    const int endColumn = 1 + int(columns.size());
-    const int numberAt = 1 + int(numberColumn);
     qsizetype delivered = first;
-    const std::function<void(Result &&)> onRows = [&](Result&& result) {
-        const qsizetype count = std::min(kTablesPerStatement, end - delivered);
-        // Where each table's rows are, then in the order of their 编号. Every value comes back in
-        // binary: the tag is an int4.
-        std::vector<std::vector<std::pair<qint64, int>>> rows(static_cast<size_t>(count));
-        const Oid numberType = PQftype(result.r, numberAt);
-        for (int row = 0; row < PQntuples(result.r); ++row) {
-            const qint32 k = qFromBigEndian<qint32>(PQgetvalue(result.r, row, 0));
-            if (k < 0 || k >= count)
-                continue;
-            rows[size_t(k)].push_back(
-                {binaryValue(numberType, PQgetvalue(result.r, row, numberAt), PQgetlength(result.r, row, numberAt))
-                     .toLongLong(),
-                 row});
+    bool ok = true;
+    QByteArray data;
+    bool copied = false;
+    QString error;
+    while (PGresult* raw = PQgetResult(conn_)) {
+        Result r(raw);
+        switch (PQresultStatus(raw)) {
+        case PGRES_COPY_OUT: {
+            data.clear();
+            char* buffer = nullptr;
+            int n;
+            while ((n = PQgetCopyData(conn_, &buffer, 0)) > 0) {
+                data.append(buffer, n);
+                PQfreemem(buffer);
+            }
+            // -1: the COPY ended, and its own result comes next; -2: it failed, which that result says.
+            copied = n == -1;
+            break;
         }
-        for (qsizetype k = 0; k < count; ++k) {
-            std::sort(rows[size_t(k)].begin(), rows[size_t(k)].end());
+        case PGRES_COMMAND_OK: {
+            if (!copied)
+                break; // the savepoint's
+            copied = false;
+            std::vector<std::vector<QVariant>> rows;
+            if (!ok || delivered >= end || !copiedRows(data, types, rows)) {
+                ok = false;
+                break;
+            }
+            std::vector<std::pair<qint64, size_t>> order;
+            order.reserve(rows.size());
+            for (size_t row = 0; row < rows.size(); ++row)
+                order.push_back({rows[row][size_t(numberColumn)].toLongLong(), row});
+            std::sort(order.begin(), order.end());
             TableRows t;
             t.ok = true;
-            decodeColumns(result, t.rows, 1, endColumn);
-            t.rows.rows.reserve(rows[size_t(k)].size());
-            for (const auto& [n, row] : rows[size_t(k)])
-                t.rows.rows.push_back(decodeRow(result, row, 1, endColumn));
+            t.rows.columns = columns;
+            t.rows.declaredTypes = declared;
+            t.rows.rows.reserve(rows.size());
+            for (const auto& [n, row] : order) {
+                rows[row].resize(size_t(columns.size()));
+                t.rows.rows.push_back(std::move(rows[row]));
+            }
             deliver(delivered++, t);
+            break;
         }
-    };
-    QString error;
-    failureKind_ = FailureKind::Other;
-    sendReads(std::move(selects), onRows, error);
+        default:
+            if (ok) {
+                error = failureMessage(raw);
+                noteFailure(raw);
+            }
+            ok = false;
+            copied = false;
+        }
+    }
+    if (PQstatus(conn_) == CONNECTION_BAD)
+        clientFailure_ = true;
+    if (!ok || delivered < end) {
+        // Not sent again when the connection was lost: the tables not yet delivered are read
+        // alone, each of which connects again where it may.
+        if (lostAfterFailure(error) && error.startsWith(kConnectionLost))
+            DatabaseConnection::ReportConnectionLost(error);
+        if (inTransaction && PQstatus(conn_) == CONNECTION_OK)
+            simple("ROLLBACK TO SAVEPOINT velmora_statement; RELEASE SAVEPOINT velmora_statement");
+    }
     return delivered;
 }
 
