@@ -118,7 +118,7 @@ public:
     // that OpenRecordSet("select [c1],[c2],… from " + tables[i]) would give, or 0 when that select
     // fails (LastError() then says why, for that table alone); the record set is closed when visit
     // returns. The log holds those selects. The file runs them one by one; the server reads many
-    // tables to a statement, the next ones arriving while visit reads one, and reads a table of
+    // tables in one round trip, the next ones arriving while visit reads one, and reads a table of
     // another shape, or one missing, on its own. visit may run statements of its own only for a
     // table that failed (handle 0): while it holds a record set the connection is still busy with
     // the next tables. The names must be plates already checked (domain::PlateRefusal).
