@@ -189,26 +189,30 @@ bool OutputPathAllowed(const QString& target, QString* error) {
     return OutputPathAllowed(target, {}, error);
 }
 
-bool OutputPathAllowed(const QString& target, const QStringList& alsoRefused, QString* error) {
+namespace {
+
+// Where the output goes when it may go there: the checks of OutputPathAllowed, whose location the
+// writer then uses.
+std::optional<Location> allowedOutput(const QString& target, const QStringList& alsoRefused, QString* error) {
     if (target.isEmpty()) {
         setError(error, u"输出文件名为空"_s);
-        return false;
+        return std::nullopt;
     }
     QString why;
     const std::optional<Location> at = locate(target, &why);
     if (!at) {
         setError(error, why);
-        return false;
+        return std::nullopt;
     }
     const QString shown = QDir::toNativeSeparators(target);
     if (at->exists && S_ISDIR(at->st.st_mode)) {
         setError(error, u"输出文件是一个目录：%1"_s.arg(shown));
-        return false;
+        return std::nullopt;
     }
     // Renaming over a device or a pipe would put a plain file in its place.
     if (at->exists && !S_ISREG(at->st.st_mode)) {
         setError(error, u"输出文件不是普通文件：%1"_s.arg(shown));
-        return false;
+        return std::nullopt;
     }
     for (const QString& database : databaseFiles(alsoRefused)) {
         if (database.isEmpty())
@@ -220,22 +224,28 @@ bool OutputPathAllowed(const QString& target, const QStringList& alsoRefused, QS
         spellings << QFileInfo(database).absoluteFilePath();
         if (at->exists && sameIdentity(at->st, database)) {
             setError(error, u"不能写入数据库文件本身：%1"_s.arg(shown));
-            return false;
+            return std::nullopt;
         }
         for (const QString& spelling : std::as_const(spellings)) {
             if (at->path == spelling) {
                 setError(error, u"不能写入数据库文件本身：%1"_s.arg(shown));
-                return false;
+                return std::nullopt;
             }
             for (const QString& suffix : kSidecarSuffixes) {
                 if (at->path == spelling + suffix || (at->exists && sameIdentity(at->st, spelling + suffix))) {
                     setError(error, u"不能写入数据库的日志文件：%1"_s.arg(shown));
-                    return false;
+                    return std::nullopt;
                 }
             }
         }
     }
-    return true;
+    return at;
+}
+
+} // namespace
+
+bool OutputPathAllowed(const QString& target, const QStringList& alsoRefused, QString* error) {
+    return allowedOutput(target, alsoRefused, error).has_value();
 }
 
 int RemoveStaleTemporaries(const QString& target, qint64 minAgeSeconds) {
@@ -357,14 +367,9 @@ bool writeThroughTemporary(const QString& target, const Location& at,
 
 bool WriteOutputFile(const QString& target, const QStringList& alsoRefused,
                      const std::function<bool(const QString&, QString*)>& produce, QString* error) {
-    if (!OutputPathAllowed(target, alsoRefused, error))
+    const std::optional<Location> at = allowedOutput(target, alsoRefused, error);
+    if (!at)
         return false;
-    QString why;
-    const std::optional<Location> at = locate(target, &why);
-    if (!at) {
-        setError(error, why);
-        return false;
-    }
     return writeThroughTemporary(target, *at, produce, Rename::Replace, error);
 }
 
