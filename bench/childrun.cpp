@@ -126,6 +126,10 @@ void StartChildRunner() {
     }
     close(toHelper[0]);
     close(fromHelper[1]);
+    // Kept from every other process this one starts: a server started for a benchmark would hold
+    // the helper's input open, and the helper would outlive the benchmark.
+    fcntl(toHelper[1], F_SETFD, FD_CLOEXEC);
+    fcntl(fromHelper[0], F_SETFD, FD_CLOEXEC);
     requests = toHelper[1];
     replies = fromHelper[0];
 }

@@ -425,15 +425,24 @@ ServerFleet& serverFleet() {
     return *fleet;
 }
 
+// The server fleet's address the benchmark's first argument names (0 Unix socket, 1 127.0.0.1), or
+// empty after marking the benchmark skipped when there is no server fleet.
+QString serverTarget(benchmark::State& state) {
+    const ServerFleet& f = serverFleet();
+    if (!f.ok) {
+        state.SkipWithError("no server fleet (PostgreSQL server programs missing?)");
+        return {};
+    }
+    return f.targets[state.range(0)];
+}
+
 // A connection of its own to the server fleet (args: 0 Unix socket, 1 127.0.0.1), or a skip.
 bool openServer(benchmark::State& state, store::DatabaseConnection& db,
                 ConnectionSharing sharing = ConnectionSharing::Private) {
-    ServerFleet& f = serverFleet();
-    if (!f.ok) {
-        state.SkipWithError("no server fleet (PostgreSQL server programs missing?)");
+    const QString target = serverTarget(state);
+    if (target.isEmpty())
         return false;
-    }
-    if (!db.Open(f.targets[state.range(0)], store::kDatabasePassword, sharing)) {
+    if (!db.Open(target, store::kDatabasePassword, sharing)) {
         state.SkipWithError(db.LastError().toStdString().c_str());
         return false;
     }
@@ -495,12 +504,9 @@ void BM_ServerRefresh(benchmark::State& state) {
 // sign-in window's joining it, the sign-in, the insurance kinds and the first refresh. Each
 // iteration connects anew (the sessions are closed, untimed, at its end).
 void BM_ServerStartUp(benchmark::State& state) {
-    ServerFleet& f = serverFleet();
-    if (!f.ok) {
-        state.SkipWithError("no server fleet (PostgreSQL server programs missing?)");
+    const QString target = serverTarget(state);
+    if (target.isEmpty())
         return;
-    }
-    const QString target = f.targets[state.range(0)];
     const QDate month = alerts::MonthStart(store::Today());
     int members = 0;
     double serverCpu = 0;
@@ -575,15 +581,13 @@ void BM_ServerLedgerBuild(benchmark::State& state) {
 }
 
 void BM_ServerCliAlerts(benchmark::State& state) {
-    ServerFleet& f = serverFleet();
-    if (!f.ok) {
-        state.SkipWithError("no server fleet (PostgreSQL server programs missing?)");
+    const QString target = serverTarget(state);
+    if (target.isEmpty())
         return;
-    }
     // The children are started by a helper forked before the password file was named: env names it.
     timeChild(state,
               {u"/usr/bin/env"_s, u"PGPASSFILE="_s + qEnvironmentVariable("PGPASSFILE"), QStringLiteral(VELMORA_CLI),
-               u"alerts"_s, u"--database"_s, f.targets[state.range(0)]},
+               u"alerts"_s, u"--database"_s, target},
               {});
 }
 

@@ -28,6 +28,7 @@ start_server() {
 
 case "$action" in
 start)
+    mkdir -p "$(dirname "$info")"
     rm -f "$info"
     if [ ! -x "$bin/initdb" ] || [ ! -x "$bin/pg_ctl" ]; then
         echo "PostgreSQL server programs missing in $bin: the server tests skip" >&2
@@ -55,9 +56,14 @@ EOF
         if start_server "$dir" "$port" 2>/dev/null; then
             "$bin/psql" -h "$dir/socket" -p "$port" -U velmora_test -d postgres -qAt \
                 -c "CREATE ROLE velmora_pw LOGIN PASSWORD 'velmora-pw' CREATEDB" >/dev/null
-            printf 'dir=%s\nsocket=%s\nport=%s\nuser=velmora_test\n' "$dir" "$dir/socket" "$port" >"$info.tmp"
-            mv "$info.tmp" "$info"
-            exit 0
+            # A cluster nobody can find again is never stopped: without its INFO it is stopped here.
+            if printf 'dir=%s\nsocket=%s\nport=%s\nuser=velmora_test\n' "$dir" "$dir/socket" "$port" >"$info.tmp" &&
+                mv "$info.tmp" "$info"; then
+                exit 0
+            fi
+            "${as[@]}" "$bin/pg_ctl" -D "$dir/data" -m fast -w stop >/dev/null 2>&1 || true
+            rm -rf "$dir" "$info.tmp"
+            exit 1
         fi
     done
     echo "the test cluster did not start: see $dir/server.log" >&2
